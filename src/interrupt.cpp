@@ -1,0 +1,42 @@
+#include "interrupt.hpp"
+
+#include <chrono>
+
+namespace vexil {
+
+namespace {
+
+std::atomic<InterruptPoll> host_poll{nullptr};
+
+using Clock = std::chrono::steady_clock;
+constexpr auto poll_interval = std::chrono::milliseconds(20);
+
+thread_local unsigned calls_since_clock = 0;
+thread_local Clock::time_point last_poll = Clock::now();
+
+}  // namespace
+
+namespace detail {
+thread_local const std::atomic<bool>* worker_cancel_flag = nullptr;
+}
+
+void set_interrupt_poll(InterruptPoll poll) { host_poll.store(poll); }
+
+void poll_host_now() {
+    last_poll = Clock::now();
+    InterruptPoll poll = host_poll.load();
+    if (poll != nullptr && poll()) throw Interrupted{};
+}
+
+void check_interrupt() {
+    if (detail::worker_cancel_flag != nullptr) {
+        if (detail::worker_cancel_flag->load(std::memory_order_relaxed)) throw Interrupted{};
+        return;
+    }
+    // Reading the clock costs tens of nanoseconds; do it on every 64th call.
+    if (++calls_since_clock < 64) return;
+    calls_since_clock = 0;
+    if (Clock::now() - last_poll >= poll_interval) poll_host_now();
+}
+
+}  // namespace vexil
