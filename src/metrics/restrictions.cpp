@@ -300,10 +300,9 @@ void RowClasses::prepare_hash(std::uint64_t max_classes) {
     // Class ids are 32-bit; so many classes would not fit in memory anyway.
     if (max_classes > (std::uint64_t{1} << 31)) throw std::bad_alloc();
     const std::uint64_t capacity = std::bit_ceil(std::max<std::uint64_t>(16, 2 * max_classes));
-    if (ids_.size() < capacity) {
-        ensure_allocatable(capacity, sizeof(std::uint64_t) + sizeof(std::uint32_t));
-        keys_.resize(capacity);
-        ids_.resize(capacity, 0);
+    if (table_.size() < capacity) {
+        ensure_allocatable(capacity, sizeof(Slot));
+        table_.resize(capacity, Slot{0, 0, 0});
     }
     hash_shift_ = 64U - static_cast<unsigned>(std::countr_zero(capacity));
     hash_mask_ = capacity - 1;
@@ -339,53 +338,68 @@ std::uint64_t RowClasses::run(const std::uint64_t* words, unsigned d, unsigned r
         }
         for (const std::uint32_t value : touched_) direct_[value] = 0;
         touched_.clear();
-    } else if (r <= 6) {
-        // Rows of 32 or 64 bits are their own keys.
-        prepare_hash(rows);
+        return counts_.size();
+    }
+    prepare_hash(rows);
+    Slot* const table = table_.data();
+    if (r <= 6) {
+        // Rows of 32 or 64 bits are their own keys. The table outgrows the
+        // first-level cache, so each lookup is prefetched a few rows ahead.
+        auto row_value = [&](std::uint64_t e) {
+            return r == 6 ? words[e] : (words[e >> 1] >> ((e & 1) * 32)) & 0xFFFFFFFFULL;
+        };
+        constexpr std::uint64_t ahead = 8;
         for (std::uint64_t e = 0; e < rows; ++e) {
-            const std::uint64_t value = r == 6 ? words[e] : (words[e >> 1] >> ((e & 1) * 32)) & 0xFFFFFFFFULL;
+            if (e + ahead < rows) __builtin_prefetch(table + ((row_value(e + ahead) * kMul) >> hash_shift_));
+            const std::uint64_t value = row_value(e);
             std::uint64_t slot = (value * kMul) >> hash_shift_;
-            while (ids_[slot] != 0 && keys_[slot] != value) slot = (slot + 1) & hash_mask_;
-            std::uint32_t id = ids_[slot];
+            while (table[slot].id != 0 && table[slot].key != value) slot = (slot + 1) & hash_mask_;
+            std::uint32_t id = table[slot].id;
             if (id == 0) {
                 id = new_class(value == 0);
-                ids_[slot] = id;
-                keys_[slot] = value;
+                table[slot] = Slot{value, id, 0};
                 slots_.push_back(slot);
             }
             counts_[id - 1] += weight(e);
             if ((e & 0xFFFF) == 0xFFFF) check_interrupt();
         }
     } else {
-        // Longer rows go by hash, confirmed against a row of the class.
+        // Longer rows go by hash, confirmed against a row of the class. The
+        // hashes come first: rows are independent, so their chains overlap.
         const std::size_t row_words = std::size_t{1} << (r - 6);
-        prepare_hash(rows);
+        if (hashes_.size() < rows) {
+            ensure_allocatable(rows, sizeof(std::uint64_t));
+            hashes_.resize(rows);
+        }
         for (std::uint64_t e = 0; e < rows; ++e) {
+            hashes_[e] = hash_words(words + e * row_words, row_words);
+            if ((e & 0x3FF) == 0x3FF) check_interrupt();
+        }
+        for (std::uint64_t e = 0; e < rows; ++e) {
+            if (e + 8 < rows) __builtin_prefetch(table + (hashes_[e + 8] >> hash_shift_));
+            const std::uint64_t h = hashes_[e];
             const std::uint64_t* row = words + e * row_words;
-            const std::uint64_t h = hash_words(row, row_words);
-            std::uint64_t slot = (h * kMul) >> hash_shift_;
+            std::uint64_t slot = h >> hash_shift_;
             std::uint32_t id;
             for (;;) {
-                id = ids_[slot];
+                id = table[slot].id;
                 if (id == 0) break;
-                if (keys_[slot] == h &&
+                if (table[slot].key == h &&
                     std::memcmp(row, words + first_row_[id - 1] * row_words, row_words * sizeof(std::uint64_t)) == 0) {
                     break;
                 }
                 slot = (slot + 1) & hash_mask_;
             }
             if (id == 0) {
-                id = new_class(std::all_of(row, row + row_words, [](std::uint64_t x) { return x == 0; }));
-                ids_[slot] = id;
-                keys_[slot] = h;
+                id = new_class(row[0] == 0 && std::all_of(row, row + row_words, [](std::uint64_t x) { return x == 0; }));
+                table[slot] = Slot{h, id, 0};
                 slots_.push_back(slot);
                 first_row_.push_back(e);
             }
             counts_[id - 1] += weight(e);
-            if ((e & 0x3FF) == 0x3FF) check_interrupt();
         }
     }
-    for (const std::uint64_t slot : slots_) ids_[slot] = 0;
+    for (const std::uint64_t slot : slots_) table[slot].id = 0;
     slots_.clear();
     first_row_.clear();
     return counts_.size();

@@ -127,10 +127,15 @@ private:
     std::vector<std::uint32_t> direct_;
     std::vector<std::uint32_t> touched_;
     // Longer rows: open addressing on the row (up to 64 bits) or its hash.
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::uint32_t> ids_;
+    struct Slot {
+        std::uint64_t key;
+        std::uint32_t id;  // class + 1; 0 when free
+        std::uint32_t unused;
+    };
+    std::vector<Slot> table_;
     unsigned hash_shift_ = 64;
     std::uint64_t hash_mask_ = 0;
+    std::vector<std::uint64_t> hashes_;     // of every row, computed ahead of the lookups
     std::vector<std::uint64_t> slots_;      // table slot of each class, to clear it
     std::vector<std::uint64_t> first_row_;  // a row of each class, to compare long rows
     // Entropy: number of classes per count, for small totals.

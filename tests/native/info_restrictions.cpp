@@ -109,14 +109,19 @@ void structured_rows() {
         const std::uint64_t low_mask = (std::uint64_t{1} << (n - 2)) - 1;
         std::vector<std::uint8_t> low(low_mask + 1);
         for (auto& e : low) e = rng() & 1;
-        for (std::size_t x = 0; x < entries.size(); ++x) entries[x] = low[x & low_mask] ^ ((x >> (n - 1)) & (x >> (n - 2)) & 1);
-        const FValue f(std::move(entries));
-        for (const std::vector<std::uint64_t>& vars :
-             {std::vector<std::uint64_t>{n - 1u, n - 2u}, std::vector<std::uint64_t>{n - 1u}, std::vector<std::uint64_t>{0, n - 1u},
-              std::vector<std::uint64_t>{1, 2, n - 2u}}) {
-            INFO_CHECK(vexil::restriction_count(f, vars) == ref_count(f, vars), "n=%u %s", n, text(vars).c_str());
-            INFO_CHECK(same_float(vexil::restriction_entropy(f, vars), ref_entropy(f, vars)), "n=%u H%s", n,
-                       text(vars).c_str());
+        std::vector<std::uint8_t> gated(entries.size());
+        for (std::size_t x = 0; x < entries.size(); ++x) {
+            entries[x] = low[x & low_mask] ^ ((x >> (n - 1)) & (x >> (n - 2)) & 1);
+            gated[x] = low[x & low_mask] & (x >> (n - 1)) & 1;  // all false while variable n-1 is clear
+        }
+        using List = std::vector<std::uint64_t>;
+        for (const FValue& f : {FValue(std::move(entries)), FValue(std::move(gated))}) {
+            for (const List& vars : {List{n - 1u, n - 2u}, List{n - 1u}, List{0, n - 1u}, List{1, 2, n - 2u}, List{n - 1u, n + 3u},
+                                     List{n - 1u, 70}, List{0, n - 1u, 64, 64}, List{n}}) {
+                INFO_CHECK(vexil::restriction_count(f, vars) == ref_count(f, vars), "n=%u %s", n, text(vars).c_str());
+                INFO_CHECK(same_float(vexil::restriction_entropy(f, vars), ref_entropy(f, vars)), "n=%u H%s", n,
+                           text(vars).c_str());
+            }
         }
     }
 }
