@@ -28,6 +28,9 @@ inline constexpr Signature sum_is_prime_sig{"sum_is_prime", n_params, 1};
 inline constexpr Signature clique_sig{"clique", n_params, 1};
 inline constexpr Signature decode_sig{"decode", raw_params, 1};
 inline constexpr Signature table_sig{"table", vars_params, 1};
+inline constexpr Signature fragmentation_coefficient_sig{"fragmentation_coefficient", vars_params, 1};
+inline constexpr Signature fragmentation_k_sig{"fragmentation_k", k_params, 1};
+inline constexpr Signature information_sig{"information", vars_params, 1};
 
 PyMethodDef methods[] = {
     static_method<from_number_sig, &from_number>("from_number(number, num_vars)\n--\n\n"),
@@ -41,6 +44,21 @@ PyMethodDef methods[] = {
     class_method<sum_is_prime_sig, &sum_is_prime>("sum_is_prime($cls, n)\n--\n\n"),
     class_method<clique_sig, &clique>("clique($cls, n)\n--\n\n"),
     instance_noargs<&n_vars>("n_vars", "n_vars($self)\n--\n\n"),
+    instance_noargs<&entanglement>("entanglement", "entanglement($self)\n--\n\n"),
+    instance_noargs<&entropy>("entropy", "entropy($self)\n--\n\n"),
+    instance<fragmentation_coefficient_sig, &fragmentation_coefficient>(
+        "fragmentation_coefficient($self, vars)\n--\n\n"),
+    instance<fragmentation_k_sig, &fragmentation_k>("fragmentation_k($self, k)\n--\n\n"),
+    instance_noargs<&fragmentation_spectrum>("fragmentation_spectrum", "fragmentation_spectrum($self)\n--\n\n"),
+    instance_noargs<&fragmentation_spectrum>("restriction_signature", "restriction_signature($self)\n--\n\n"),
+    instance_noargs<&fragmentation_spectrum>("fragmentation_profile", "fragmentation_profile($self)\n--\n\n"),
+    instance_noargs<&fragmentation_peak>("fragmentation_peak", "fragmentation_peak($self)\n--\n\n"),
+    instance_noargs<&fragmentation_delta>("fragmentation_delta", "fragmentation_delta($self)\n--\n\n"),
+    instance_noargs<&fragmentation_delta2>("fragmentation_delta2", "fragmentation_delta2($self)\n--\n\n"),
+    instance_noargs<&equanimity_importance>("equanimity_importance", "equanimity_importance($self)\n--\n\n"),
+    instance_noargs<&entanglement_sets>("entanglement_sets", "entanglement_sets($self)\n--\n\n"),
+    instance_noargs<&entropy_sets>("entropy_sets", "entropy_sets($self)\n--\n\n"),
+    instance<information_sig, &information>("information($self, vars)\n--\n\n"),
     instance_noargs<&encode>("encode", "encode($self)\n--\n\n"),
     class_method<decode_sig, &decode>("decode($cls, raw)\n--\n\n"),
     instance<table_sig, &table>("table($self, vars)\n--\n\n"),

@@ -28,4 +28,19 @@ Object encode(const FValue& f);
 FValue decode(ByteView raw);
 Object table(const FValue& f, VarList vars);
 
+// methods_information.cpp: restrictions, balanced cuts, fragmentation.
+std::uint64_t entanglement(const FValue& f);
+float entropy(const FValue& f);
+float fragmentation_coefficient(const FValue& f, VarList vars);
+float fragmentation_k(const FValue& f, std::uint64_t k);
+// Also registered as restriction_signature and fragmentation_profile.
+std::vector<float> fragmentation_spectrum(const FValue& f);
+std::pair<std::uint64_t, float> fragmentation_peak(const FValue& f);
+std::vector<float> fragmentation_delta(const FValue& f);
+std::vector<float> fragmentation_delta2(const FValue& f);
+float equanimity_importance(const FValue& f);
+std::vector<EntanglementSet> entanglement_sets(const FValue& f);
+std::vector<EntropySets> entropy_sets(const FValue& f);
+std::uint64_t information(const FValue& f, VarList vars);
+
 }  // namespace vexil::py
