@@ -121,8 +121,10 @@ void run_cuts(const FValue& f, const CutPlan& plan, Visit&& visit) {
     const std::uint64_t grain = std::clamp<std::uint64_t>(total / (workers * 16), 1, 4096);
     parallel_for(total, grain, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         if (!scratch[slot]) scratch[slot] = std::make_unique<WalkScratch>();
-        walk_cuts(plan, packed, begin, end, *scratch[slot],
-                  [&](std::uint64_t rank, std::uint64_t set1, const CutValue& value) { visit(slot, rank, set1, value); });
+        auto visit_here = [&](std::uint64_t rank, std::uint64_t set1, const CutValue& value) {
+            visit(slot, rank, set1, value);
+        };
+        walk_cuts(plan, packed, begin, end, *scratch[slot], visit_here);
     });
 }
 

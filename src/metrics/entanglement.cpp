@@ -113,7 +113,8 @@ float entropy(const FValue& f) {
 
 std::vector<EntanglementSet> entanglement_sets(const FValue& f) {
     const unsigned n = f.n_vars();
-    const std::vector<std::uint64_t> values = n == 0 ? std::vector<std::uint64_t>{2} : cut_values<std::uint64_t>(f, false);
+    const std::vector<std::uint64_t> values =
+        n == 0 ? std::vector<std::uint64_t>{2} : cut_values<std::uint64_t>(f, false);
     std::vector<Bipartition> cuts = balanced_bipartitions(n);
     std::vector<EntanglementSet> records;
     records.reserve(cuts.size());
@@ -147,7 +148,9 @@ float equanimity_importance(const FValue& f) {
             // Pairs inside a word: bit p (bit v of p clear) against bit p + 2^v.
             const unsigned shift = 1U << v;
             const std::uint64_t low = ~detail::kIndexBit[v];
-            for (const std::uint64_t w : words) changes += static_cast<std::uint64_t>(std::popcount((w ^ (w >> shift)) & low));
+            for (const std::uint64_t w : words) {
+                changes += static_cast<std::uint64_t>(std::popcount((w ^ (w >> shift)) & low));
+            }
         } else {
             const std::size_t stride = std::size_t{1} << (v - 6);
             for (std::size_t base = 0; base < words.size(); base += 2 * stride) {

@@ -166,7 +166,8 @@ float restriction_entropy(const FValue& f, std::span<const std::uint64_t> vars) 
     classify_list(f, shape, true, rows);
     if (shape.out_of_range > 0) {
         // Of the 2^m assignments, 2^(m - o) leave every out-of-range bit clear.
-        const std::uint64_t all_false = (std::uint64_t{1} << shape.m) - (std::uint64_t{1} << (shape.m - shape.out_of_range));
+        const std::uint64_t all_false =
+            (std::uint64_t{1} << shape.m) - (std::uint64_t{1} << (shape.m - shape.out_of_range));
         if (rows.classes.zero_class() >= 0) {
             rows.classes.counts()[static_cast<std::size_t>(rows.classes.zero_class())] += all_false;
         } else {
@@ -391,7 +392,7 @@ std::uint64_t RowClasses::run(const std::uint64_t* words, unsigned d, unsigned r
                 slot = (slot + 1) & hash_mask_;
             }
             if (id == 0) {
-                id = new_class(row[0] == 0 && std::all_of(row, row + row_words, [](std::uint64_t x) { return x == 0; }));
+                id = new_class(std::all_of(row, row + row_words, [](std::uint64_t x) { return x == 0; }));
                 table[slot] = Slot{h, id, 0};
                 slots_.push_back(slot);
                 first_row_.push_back(e);

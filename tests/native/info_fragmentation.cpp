@@ -76,8 +76,10 @@ void edges_of_k() {
     for (unsigned n = 0; n <= 11; ++n) {
         const FValue f = random_function(n, rng);
         INFO_CHECK(same_float(vexil::fragmentation_k(f, 0), -0.0F), "n=%u k=0", n);
-        for (const std::uint64_t k : {std::uint64_t{n} + 1, std::uint64_t{n} + 7, std::uint64_t{1} << 40, ~std::uint64_t{0}}) {
-            INFO_CHECK(same_float(vexil::fragmentation_k(f, k), 0.0F), "n=%u k=%llu", n, static_cast<unsigned long long>(k));
+        const std::uint64_t n64 = n;
+        for (const std::uint64_t k : {n64 + 1, n64 + 7, (n64 + 1) << 40, ~n64}) {
+            INFO_CHECK(same_float(vexil::fragmentation_k(f, k), 0.0F), "n=%u k=%llu", n,
+                       static_cast<unsigned long long>(k));
         }
         std::vector<std::uint64_t> all(n);
         for (unsigned v = 0; v < n; ++v) all[v] = v;
@@ -114,7 +116,9 @@ void random_spectra() {
             INFO_CHECK(index == peak_index && same_float(value, peak), "n=%u peak", n);
             const Floats delta = vexil::fragmentation_delta(f);
             bool delta_ok = delta.size() == n;
-            for (unsigned k = 0; delta_ok && k < n; ++k) delta_ok = same_float(delta[k], reference[k + 1] - reference[k]);
+            for (unsigned k = 0; delta_ok && k < n; ++k) {
+                delta_ok = same_float(delta[k], reference[k + 1] - reference[k]);
+            }
             INFO_CHECK(delta_ok, "n=%u delta", n);
         }
     }

@@ -32,7 +32,8 @@ void worked_values() {
         const std::vector<std::uint64_t> vars{v};
         INFO_CHECK(vexil::restriction_count(zero4, vars) == 1, "all-false [%llu]", static_cast<unsigned long long>(v));
         INFO_CHECK(vexil::restriction_count(one4, vars) == 2, "all-true [%llu]", static_cast<unsigned long long>(v));
-        INFO_CHECK(vexil::restriction_entropy(one4, vars) == 1.0F, "all-true H[%llu]", static_cast<unsigned long long>(v));
+        INFO_CHECK(vexil::restriction_entropy(one4, vars) == 1.0F, "all-true H[%llu]",
+                   static_cast<unsigned long long>(v));
     }
     // Zero variables: the one entry is the only restriction of [].
     const FValue one({1});
@@ -116,8 +117,8 @@ void structured_rows() {
         }
         using List = std::vector<std::uint64_t>;
         for (const FValue& f : {FValue(std::move(entries)), FValue(std::move(gated))}) {
-            for (const List& vars : {List{n - 1u, n - 2u}, List{n - 1u}, List{0, n - 1u}, List{1, 2, n - 2u}, List{n - 1u, n + 3u},
-                                     List{n - 1u, 70}, List{0, n - 1u, 64, 64}, List{n}}) {
+            for (const List& vars : {List{n - 1u, n - 2u}, List{n - 1u}, List{0, n - 1u}, List{1, 2, n - 2u},
+                                     List{n - 1u, n + 3u}, List{n - 1u, 70}, List{0, n - 1u, 64, 64}, List{n}}) {
                 INFO_CHECK(vexil::restriction_count(f, vars) == ref_count(f, vars), "n=%u %s", n, text(vars).c_str());
                 INFO_CHECK(same_float(vexil::restriction_entropy(f, vars), ref_entropy(f, vars)), "n=%u H%s", n,
                            text(vars).c_str());
