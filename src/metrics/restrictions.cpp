@@ -66,7 +66,7 @@ std::uint64_t finish(std::uint64_t x) {
 
 // Hash of a run of words. Four independent lanes keep the multiplier busy;
 // equal hashes are always confirmed by comparing the rows.
-std::uint64_t hash_words(const std::uint64_t* w, std::size_t count) {
+[[gnu::always_inline]] inline std::uint64_t hash_words(const std::uint64_t* w, std::size_t count) {
     std::uint64_t a = 0x243F6A8885A308D3ULL, b = 0x13198A2E03707344ULL;
     std::uint64_t c = 0xA4093822299F31D0ULL, d = 0x082EFA98EC4E6C89ULL;
     std::size_t i = 0;
@@ -78,6 +78,13 @@ std::uint64_t hash_words(const std::uint64_t* w, std::size_t count) {
     }
     for (; i < count; ++i) a = std::rotl((a ^ w[i]) * kMul, 27);
     return finish(a ^ std::rotl(b, 16) ^ std::rotl(c, 32) ^ std::rotl(d, 48));
+}
+
+// Rows are short and mostly equal when compared: a plain loop beats a call.
+bool same_words(const std::uint64_t* a, const std::uint64_t* b, std::size_t count) {
+    std::uint64_t diff = 0;
+    for (std::size_t i = 0; i < count; ++i) diff |= a[i] ^ b[i];
+    return diff == 0;
 }
 
 struct UnitWeight {
@@ -300,10 +307,11 @@ void SlotTable::arrange(std::uint64_t high) {
 void RowClasses::prepare_hash(std::uint64_t max_classes) {
     // Class ids are 32-bit; so many classes would not fit in memory anyway.
     if (max_classes > (std::uint64_t{1} << 31)) throw std::bad_alloc();
-    const std::uint64_t capacity = std::bit_ceil(std::max<std::uint64_t>(16, 2 * max_classes));
+    // A quarter full at most: most lookups end at their first slot.
+    const std::uint64_t capacity = std::bit_ceil(std::max<std::uint64_t>(16, 4 * max_classes));
     if (table_.size() < capacity) {
-        ensure_allocatable(capacity, sizeof(Slot));
-        table_.resize(capacity, Slot{0, 0, 0});
+        ensure_allocatable(capacity, sizeof(std::uint64_t));
+        table_.resize(capacity, 0);
     }
     hash_shift_ = 64U - static_cast<unsigned>(std::countr_zero(capacity));
     hash_mask_ = capacity - 1;
@@ -342,31 +350,43 @@ std::uint64_t RowClasses::run(const std::uint64_t* words, unsigned d, unsigned r
         return counts_.size();
     }
     prepare_hash(rows);
-    Slot* const table = table_.data();
+    std::uint64_t* const table = table_.data();
+    // Adds row e, of hash h, to its class or to a new one; `same(id)` tells
+    // whether the row equals class id's, `zero()` whether it is all false.
+    auto lookup = [&](std::uint64_t h, std::uint64_t e, std::uint64_t first, auto&& same, auto&& zero) {
+        const std::uint64_t tag = h << 32;
+        std::uint64_t slot = h >> hash_shift_;
+        for (;;) {
+            const std::uint64_t entry = table[slot];
+            if (entry == 0) break;
+            const auto id = static_cast<std::uint32_t>(entry);
+            if ((entry & 0xFFFFFFFF00000000ULL) == tag && same(id)) {
+                counts_[id - 1] += weight(e);
+                return;
+            }
+            slot = (slot + 1) & hash_mask_;
+        }
+        const std::uint32_t id = new_class(zero());
+        table[slot] = tag | id;
+        slots_.push_back(slot);
+        first_row_.push_back(first);
+        counts_[id - 1] += weight(e);
+    };
     if (r <= 6) {
-        // Rows of 32 or 64 bits are their own keys. The table outgrows the
-        // first-level cache, so each lookup is prefetched a few rows ahead.
+        // Rows of 32 or 64 bits: the class keeps the row itself.
         auto row_value = [&](std::uint64_t e) {
             return r == 6 ? words[e] : (words[e >> 1] >> ((e & 1) * 32)) & 0xFFFFFFFFULL;
         };
-        constexpr std::uint64_t ahead = 8;
         for (std::uint64_t e = 0; e < rows; ++e) {
-            if (e + ahead < rows) __builtin_prefetch(table + ((row_value(e + ahead) * kMul) >> hash_shift_));
             const std::uint64_t value = row_value(e);
-            std::uint64_t slot = (value * kMul) >> hash_shift_;
-            while (table[slot].id != 0 && table[slot].key != value) slot = (slot + 1) & hash_mask_;
-            std::uint32_t id = table[slot].id;
-            if (id == 0) {
-                id = new_class(value == 0);
-                table[slot] = Slot{value, id, 0};
-                slots_.push_back(slot);
-            }
-            counts_[id - 1] += weight(e);
+            lookup(
+                finish(value), e, value, [&](std::uint32_t id) { return first_row_[id - 1] == value; },
+                [&] { return value == 0; });
             if ((e & 0xFFFF) == 0xFFFF) check_interrupt();
         }
     } else {
-        // Longer rows go by hash, confirmed against a row of the class. The
-        // hashes come first: rows are independent, so their chains overlap.
+        // Longer rows: the hashes come first, as rows are independent and
+        // their chains overlap; the lookups follow, prefetched ahead.
         const std::size_t row_words = std::size_t{1} << (r - 6);
         if (hashes_.size() < rows) {
             ensure_allocatable(rows, sizeof(std::uint64_t));
@@ -378,29 +398,14 @@ std::uint64_t RowClasses::run(const std::uint64_t* words, unsigned d, unsigned r
         }
         for (std::uint64_t e = 0; e < rows; ++e) {
             if (e + 8 < rows) __builtin_prefetch(table + (hashes_[e + 8] >> hash_shift_));
-            const std::uint64_t h = hashes_[e];
             const std::uint64_t* row = words + e * row_words;
-            std::uint64_t slot = h >> hash_shift_;
-            std::uint32_t id;
-            for (;;) {
-                id = table[slot].id;
-                if (id == 0) break;
-                if (table[slot].key == h &&
-                    std::memcmp(row, words + first_row_[id - 1] * row_words, row_words * sizeof(std::uint64_t)) == 0) {
-                    break;
-                }
-                slot = (slot + 1) & hash_mask_;
-            }
-            if (id == 0) {
-                id = new_class(std::all_of(row, row + row_words, [](std::uint64_t x) { return x == 0; }));
-                table[slot] = Slot{h, id, 0};
-                slots_.push_back(slot);
-                first_row_.push_back(e);
-            }
-            counts_[id - 1] += weight(e);
+            lookup(
+                hashes_[e], e, e,
+                [&](std::uint32_t id) { return same_words(row, words + first_row_[id - 1] * row_words, row_words); },
+                [&] { return std::all_of(row, row + row_words, [](std::uint64_t x) { return x == 0; }); });
         }
     }
-    for (const std::uint64_t slot : slots_) table[slot].id = 0;
+    for (const std::uint64_t slot : slots_) table[slot] = 0;
     slots_.clear();
     first_row_.clear();
     return counts_.size();

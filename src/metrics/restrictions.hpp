@@ -126,18 +126,15 @@ private:
     // Short rows (up to 16 bits): class + 1 by row value.
     std::vector<std::uint32_t> direct_;
     std::vector<std::uint32_t> touched_;
-    // Longer rows: open addressing on the row (up to 64 bits) or its hash.
-    struct Slot {
-        std::uint64_t key;
-        std::uint32_t id;  // class + 1; 0 when free
-        std::uint32_t unused;
-    };
-    std::vector<Slot> table_;
+    // Longer rows: open addressing on a hash of the row. A slot holds 32
+    // bits of the hash above the class + 1 (0: free); a match is confirmed
+    // against the class's row.
+    std::vector<std::uint64_t> table_;
     unsigned hash_shift_ = 64;
     std::uint64_t hash_mask_ = 0;
     std::vector<std::uint64_t> hashes_;     // of every row, computed ahead of the lookups
     std::vector<std::uint64_t> slots_;      // table slot of each class, to clear it
-    std::vector<std::uint64_t> first_row_;  // a row of each class, to compare long rows
+    std::vector<std::uint64_t> first_row_;  // per class: its first row, or its value for rows up to 64 bits
     // Entropy: number of classes per count, for small totals.
     std::vector<std::uint32_t> per_count_;
     std::vector<std::uint64_t> distinct_counts_;
