@@ -278,7 +278,16 @@ std::vector<std::uint64_t> pack_table(const FValue& f) {
 }
 
 void SlotTable::assign(const std::vector<std::uint64_t>& packed, unsigned n) {
-    words_ = packed;
+    words_.assign(packed.begin(), packed.end());
+    identity_slots(n);
+}
+
+void SlotTable::assign(std::vector<std::uint64_t>&& packed, unsigned n) {
+    words_ = std::move(packed);
+    identity_slots(n);
+}
+
+void SlotTable::identity_slots(unsigned n) {
     n_ = n;
     for (unsigned v = 0; v < 64; ++v) {
         slot_of_[v] = static_cast<std::uint8_t>(v);

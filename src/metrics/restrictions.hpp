@@ -76,8 +76,10 @@ std::vector<std::uint64_t> pack_table(const FValue& f);
 // A packed table whose index bits hold the variables in a chosen order.
 class SlotTable {
 public:
-    // Copies `packed` (from pack_table) with variable v in slot v.
+    // Takes `packed` (from pack_table) with variable v in slot v; the copy
+    // reuses this table's words.
     void assign(const std::vector<std::uint64_t>& packed, unsigned n);
+    void assign(std::vector<std::uint64_t>&& packed, unsigned n);
     // Exchanges the variables in slots a and b: one pass over the words.
     void swap_slots(unsigned a, unsigned b);
     void swap_vars(unsigned u, unsigned v) { swap_slots(slot_of_[u], slot_of_[v]); }
@@ -88,6 +90,8 @@ public:
     const std::uint64_t* words() const { return words_.data(); }
 
 private:
+    void identity_slots(unsigned n);
+
     std::vector<std::uint64_t> words_;
     unsigned n_ = 0;
     std::array<std::uint8_t, 64> slot_of_{};
