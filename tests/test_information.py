@@ -231,8 +231,9 @@ def test_lists_with_too_many_assignments_raise_memory_error(length):
 
 
 def random_var_list(rng, n):
+    """Variables below n (often repeated) mixed with indices of n or more, 64 and beyond included."""
     choices = list(range(n)) * 2 + [n, n + 1, 64, 99]
-    return [int(v) for v in rng.choice(choices, size=rng.integers(0, n + 3))] if choices else []
+    return [int(v) for v in rng.choice(choices, size=rng.integers(0, n + 3))]
 
 
 @pytest.mark.parametrize("n", range(0, 13))
