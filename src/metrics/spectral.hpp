@@ -1,0 +1,77 @@
+// Walsh–Hadamard spectrum of a truth table and the measures read off it.
+//
+// Signed form: F(x) = +1 where the entry is true, -1 where it is false.
+// Integer spectrum: W(k) = sum over x of F(x) * (-1)^popcount(k & x), natural
+// (Hadamard) order, unscaled. Normalised spectrum: float(W(k)) / float(N).
+#pragma once
+
+#include "fvalue.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vexil {
+
+// Why a transform refused its input.
+struct TransformError {
+    std::string_view message;
+};
+
+inline constexpr std::string_view transform_length_error = "Input length must be a power of 2";
+
+// Replaces `values` by its unscaled Walsh–Hadamard transform, in place. Lengths
+// 0 and 1 are left as they are; any other length that is not a power of two is
+// refused with "Input length must be a power of 2" and the array is untouched.
+// Sums wrap modulo 2^bits rather than overflow (they never wrap for inputs of
+// magnitude at most 1 and length at most 2^(bits-2)).
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int64_t> values);
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> values);
+
+// float(W(k)) / float(N) for k = 0..N-1.
+std::vector<float> normalised_spectrum(const FValue& f);
+
+// -(sum of p * ln p) over the non-zero coefficients, p = f̂(k)^2, summed in
+// single precision in increasing k from -0.0 (so a one-coefficient spectrum
+// gives -0.0). Nats.
+float spectral_entropy(const FValue& f);
+
+// Largest popcount(k) with W(k) != 0; 0 for constants and for n = 0.
+std::uint64_t degree(const FValue& f);
+
+// Hamming distance from f to the nearest affine function, 2^(n-1) - max|W|/2,
+// exact in integers; 0 for n = 0.
+std::uint64_t no_linearity(const FValue& f);
+
+namespace detail {
+
+// Calls body(spectrum) with the integer spectrum of f held in the narrowest
+// exact lanes: int32 while n <= 30 (|W| <= 2^30), int64 beyond.
+template <class Body>
+decltype(auto) with_spectrum(const FValue& f, Body&& body);
+
+std::vector<std::int32_t> spectrum32(const FValue& f);
+std::vector<std::int64_t> spectrum64(const FValue& f);
+
+template <class Body>
+decltype(auto) with_spectrum(const FValue& f, Body&& body) {
+    if (f.n_vars() <= 30) {
+        const std::vector<std::int32_t> w = spectrum32(f);
+        return body(std::span<const std::int32_t>(w));
+    }
+    const std::vector<std::int64_t> w = spectrum64(f);
+    return body(std::span<const std::int64_t>(w));
+}
+
+// f̂(k) from W(k): the conversion to single precision rounds W(k) once, then the
+// division by a power of two is exact.
+template <class T>
+inline float normalise(T w, float size) {
+    return static_cast<float>(w) / size;
+}
+
+}  // namespace detail
+
+}  // namespace vexil
