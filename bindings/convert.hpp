@@ -1,0 +1,88 @@
+// Conversion of arguments from Python and of results to Python.
+#pragma once
+
+#include "py.hpp"
+
+#include "fvalue.hpp"
+#include "metrics/records.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace vexil::py {
+
+// Native argument types a method may declare.
+struct TruthValues {  // `repr`: a sequence of booleans
+    std::vector<std::uint8_t> values;
+};
+using VarList = std::vector<std::uint64_t>;  // `vars`: a sequence of ints
+struct ByteView {                            // `raw`: a bytes object, read in place
+    std::span<const std::uint8_t> bytes;
+};
+
+// Each throws ErrorSet with the interpreter's error (or the conversion
+// error of the argument rules) pending.
+std::uint64_t to_u64(PyObject* object);
+VarList to_var_list(PyObject* object);
+TruthValues to_truth_values(PyObject* object);
+ByteView to_byte_view(PyObject* object);
+
+template <typename T>
+T from_python(PyObject* object);
+template <>
+inline std::uint64_t from_python<std::uint64_t>(PyObject* object) {
+    return to_u64(object);
+}
+template <>
+inline VarList from_python<VarList>(PyObject* object) {
+    return to_var_list(object);
+}
+template <>
+inline TruthValues from_python<TruthValues>(PyObject* object) {
+    return to_truth_values(object);
+}
+template <>
+inline ByteView from_python<ByteView>(PyObject* object) {
+    return to_byte_view(object);
+}
+
+// A view of entries to hand back as a list of bools.
+struct BoolList {
+    std::span<const std::uint8_t> entries;
+};
+
+// A result the method already made as a Python object (new reference).
+struct Object {
+    PyObject* object;
+};
+
+// Result conversion: every result is a new Python object.
+PyObject* to_python(bool value);
+PyObject* to_python(std::uint64_t value);
+PyObject* to_python(std::uint32_t value);
+PyObject* to_python(float value);
+PyObject* to_python(double value);
+PyObject* to_python(const std::pair<std::uint64_t, float>& value);
+PyObject* to_python(const std::vector<float>& values);
+PyObject* to_python(const std::vector<std::uint64_t>& values);
+PyObject* to_python(const BoolList& values);
+PyObject* to_python(const std::vector<EntanglementSet>& records);
+PyObject* to_python(const std::vector<EntropySets>& records);
+PyObject* to_python(FValue&& table);
+PyObject* to_python(Object value);
+
+template <typename T>
+PyObject* to_python(std::optional<T>&& value) {
+    if (!value) Py_RETURN_NONE;
+    return to_python(std::move(*value));
+}
+
+// Checks a freshly made result object: on failure the pending error is
+// printed and the call stops with "Python API call failed" (MemoryError
+// passes through as it is).
+PyObject* made(PyObject* object);
+
+}  // namespace vexil::py

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "interrupt.hpp"
+#include "panic.hpp"
+
+#include <exception>
+#include <new>
+
+namespace vexil::py {
+
+template <typename Body>
+PyObject* guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const ErrorSet&) {
+    } catch (const Panic& stop) {
+        raise_panic(stop.what());
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const Interrupted&) {
+        if (PyErr_Occurred() == nullptr) PyErr_SetNone(PyExc_KeyboardInterrupt);
+    } catch (const std::exception& failure) {
+        raise_panic(failure.what());
+    } catch (...) {
+        raise_panic("unknown native failure");
+    }
+    return nullptr;
+}
+
+}  // namespace vexil::py

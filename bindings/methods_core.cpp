@@ -1,0 +1,58 @@
+#include "methods.hpp"
+
+#include "numpy_array.hpp"
+
+#include "encoding.hpp"
+#include "families.hpp"
+#include "memory_guard.hpp"
+
+#include <string>
+
+namespace vexil::py {
+
+FValue construct(TruthValues repr) { return FValue(std::move(repr.values)); }
+
+bool eval(const FValue& f, std::uint64_t i) {
+    std::optional<bool> value = f.eval(i);
+    if (!value) raise(PyExc_IndexError, "Index out of range: " + std::to_string(i));
+    return *value;
+}
+
+BoolList repr(const FValue& f) { return BoolList{f.entries()}; }
+std::uint64_t size(const FValue& f) { return f.size(); }
+std::uint64_t n_vars(const FValue& f) { return f.n_vars(); }
+
+FValue from_number(std::uint64_t number, std::uint64_t num_vars) { return vexil::from_number(number, num_vars); }
+FValue majority(std::uint64_t n) { return vexil::majority(n); }
+FValue parity(std::uint64_t n) { return vexil::parity(n); }
+FValue coprimes(std::uint64_t n) { return vexil::coprimes(n); }
+FValue primality(std::uint64_t n) { return vexil::primality(n); }
+FValue sum_is_prime(std::uint64_t n) { return vexil::sum_is_prime(n); }
+FValue clique(std::uint64_t n) { return vexil::clique(n); }
+
+Object encode(const FValue& f) {
+    const std::uint64_t size = encoded_size(f.size());
+    ensure_allocatable(size);
+    // The bytes object is the output buffer: one allocation, one pass.
+    Ref bytes(made(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size))));
+    encode_into(f, reinterpret_cast<std::uint8_t*>(PyBytes_AsString(bytes.get())));
+    return Object{bytes.release()};
+}
+
+FValue decode(ByteView raw) {
+    try {
+        return vexil::decode(raw.bytes);
+    } catch (const DecodeError&) {
+        raise(PyExc_ValueError, "Unable to decode");
+    }
+}
+
+Object table(const FValue& f, VarList vars) {
+    const TableShape shape = restriction_table_shape(f, vars);
+    ensure_allocatable(shape.rows, shape.cols);
+    BoolArray array = new_bool_array(shape.rows, shape.cols);
+    fill_restriction_table(f, vars, array.data);
+    return Object{array.release()};
+}
+
+}  // namespace vexil::py

@@ -1,0 +1,23 @@
+import pytest
+import vexil
+
+Vexil = vexil.Vexil
+
+
+def panic_type():
+    """The exception type raised when native code stops with a message."""
+    try:
+        Vexil([True, False, True])
+    except BaseException as error:  # noqa: BLE001 - the panic type derives from BaseException
+        return type(error)
+    raise AssertionError("a table of 3 entries was accepted")
+
+
+@pytest.fixture(scope="session")
+def PanicException():
+    return panic_type()
+
+
+def table_of(bits: str):
+    """A Vexil from a string of 0/1 entries, entry 0 first."""
+    return Vexil([c == "1" for c in bits])
