@@ -28,6 +28,7 @@ inline constexpr Signature sum_is_prime_sig{"sum_is_prime", n_params, 1};
 inline constexpr Signature clique_sig{"clique", n_params, 1};
 inline constexpr Signature decode_sig{"decode", raw_params, 1};
 inline constexpr Signature table_sig{"table", vars_params, 1};
+inline constexpr Signature influence_sig{"influence", var_params, 1};
 
 PyMethodDef methods[] = {
     static_method<from_number_sig, &from_number>("from_number(number, num_vars)\n--\n\n"),
@@ -43,7 +44,17 @@ PyMethodDef methods[] = {
     instance_noargs<&n_vars>("n_vars", "n_vars($self)\n--\n\n"),
     instance_noargs<&encode>("encode", "encode($self)\n--\n\n"),
     class_method<decode_sig, &decode>("decode($cls, raw)\n--\n\n"),
+    instance_noargs<&frontier_size>("frontier_size", "frontier_size($self)\n--\n\n"),
+    instance_noargs<&max_frontier_size>("max_frontier_size", "max_frontier_size($self)\n--\n\n"),
     instance<table_sig, &table>("table($self, vars)\n--\n\n"),
+    instance_noargs<&max_sensitivity>("max_sensitivity", "max_sensitivity($self)\n--\n\n"),
+    instance_noargs<&mean_sensitivity>("mean_sensitivity", "mean_sensitivity($self)\n--\n\n"),
+    instance_noargs<&spectral_entropy>("spectral_entropy", "spectral_entropy($self)\n--\n\n"),
+    instance_noargs<&degree>("degree", "degree($self)\n--\n\n"),
+    instance_noargs<&no_linearity>("no_linearity", "no_linearity($self)\n--\n\n"),
+    instance<influence_sig, &influence>("influence($self, var)\n--\n\n"),
+    instance_noargs<&total_influence>("total_influence", "total_influence($self)\n--\n\n"),
+    instance_noargs<&certificate_complexity>("certificate_complexity", "certificate_complexity($self)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 
