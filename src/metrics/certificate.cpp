@@ -3,6 +3,7 @@
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
 #include "metrics/sensitivity.hpp"
+#include "metrics/spectral.hpp"
 #include "pool.hpp"
 
 #include <algorithm>
@@ -134,12 +135,18 @@ void run_prefix_baseline(const Search& s, Workspace& ws, const Prefix& prefix) {
 [[gnu::target("avx2")]] void run_prefix_avx2(const Search& s, Workspace& ws, const Prefix& prefix) {
     run_prefix_body(s, ws, prefix);
 }
+
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2")]] void run_prefix_avx512(const Search& s, Workspace& ws,
+                                                                                   const Prefix& prefix) {
+    run_prefix_body(s, ws, prefix);
+}
 #endif
 
 void run_prefix(const Search& s, Workspace& ws, const Prefix& prefix) {
 #ifdef VEXIL_X86_VARIANTS
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return run_prefix_avx2(s, ws, prefix);
+    const detail::KernelSet set = detail::kernel_set();
+    if (set == detail::KernelSet::avx512) return run_prefix_avx512(s, ws, prefix);
+    if (set == detail::KernelSet::avx2) return run_prefix_avx2(s, ws, prefix);
 #endif
     run_prefix_baseline(s, ws, prefix);
 }

@@ -14,9 +14,9 @@ namespace vexil {
 namespace {
 
 // The word loops below are written so that the compiler vectorises them; on x86
-// they are compiled a second time for AVX2 with the popcount instruction (the
-// baseline build has neither and would call a library routine per popcount),
-// and the variant is chosen once at run time.
+// they are compiled again for AVX2 and AVX-512 with the popcount instruction
+// (the baseline build has neither and calls a library routine per popcount),
+// and the variant is chosen at run time (detail::kernel_set).
 #if defined(__GNUC__) && defined(__x86_64__)
 #define VEXIL_X86_VARIANTS 1
 #define VEXIL_INLINE [[gnu::always_inline]] inline
@@ -161,9 +161,14 @@ std::uint32_t max_sensitivity_baseline(const std::uint64_t* t, std::size_t count
     return max_sensitivity_dispatch(t, count, n);
 }
 
-bool have_avx2() {
-    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-    return yes;
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] std::uint64_t sensitivity_sum_avx512(
+    const std::uint64_t* t, std::size_t count, unsigned n) {
+    return sensitivity_sum_body(t, count, n);
+}
+
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] std::uint32_t max_sensitivity_avx512(
+    const std::uint64_t* t, std::size_t count, unsigned n) {
+    return max_sensitivity_dispatch(t, count, n);
 }
 #endif
 
@@ -201,7 +206,9 @@ std::vector<std::uint64_t> pack_table(const FValue& f) {
 
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n) {
 #ifdef VEXIL_X86_VARIANTS
-    if (have_avx2()) return sensitivity_sum_avx2(words.data(), words.size(), n);
+    const KernelSet set = kernel_set();
+    if (set == KernelSet::avx512) return sensitivity_sum_avx512(words.data(), words.size(), n);
+    if (set == KernelSet::avx2) return sensitivity_sum_avx2(words.data(), words.size(), n);
 #endif
     return sensitivity_sum_baseline(words.data(), words.size(), n);
 }
@@ -209,7 +216,9 @@ std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsig
 std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n) {
     if (n == 0) return 0;
 #ifdef VEXIL_X86_VARIANTS
-    if (have_avx2()) return max_sensitivity_avx2(words.data(), words.size(), n);
+    const KernelSet set = kernel_set();
+    if (set == KernelSet::avx512) return max_sensitivity_avx512(words.data(), words.size(), n);
+    if (set == KernelSet::avx2) return max_sensitivity_avx2(words.data(), words.size(), n);
 #endif
     return max_sensitivity_baseline(words.data(), words.size(), n);
 }

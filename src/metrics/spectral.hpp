@@ -8,6 +8,7 @@
 #include "fvalue.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -47,22 +48,56 @@ std::uint64_t no_linearity(const FValue& f);
 
 namespace detail {
 
-// Calls body(spectrum) with the integer spectrum of f held in the narrowest
-// exact lanes: int32 while n <= 30 (|W| <= 2^30), int64 beyond.
-template <class Body>
-decltype(auto) with_spectrum(const FValue& f, Body&& body);
+// Instruction-set variants of the butterfly and word kernels, widest last. The
+// widest one the processor has is used unless a test forces a narrower one so
+// that every variant gets checked.
+enum class KernelSet { baseline, avx2, avx512 };
+KernelSet kernel_set();
+KernelSet best_kernel_set();
+// Capped at best_kernel_set().
+void force_kernel_set(KernelSet set);
 
-std::vector<std::int32_t> spectrum32(const FValue& f);
-std::vector<std::int64_t> spectrum64(const FValue& f);
+// Storage for `count` values of `size` bytes, not zeroed; large blocks are
+// backed by huge pages where the system offers them, since faulting a fresh
+// 2^24-entry array in page by page costs more than transforming it. Throws
+// std::bad_alloc when the machine cannot hold it.
+void* allocate_coefficients(std::uint64_t count, std::size_t size);
+void free_coefficients(void* data);
 
+// The N coefficients W(k) of one spectrum.
+template <class T>
+class Coefficients {
+public:
+    explicit Coefficients(std::uint64_t count)
+        : data_(static_cast<T*>(allocate_coefficients(count, sizeof(T)))), size_(count) {}
+
+    T* data() { return data_.get(); }
+    std::size_t size() const { return size_; }
+    T operator[](std::size_t k) const { return data_.get()[k]; }
+    std::span<const T> view() const { return {data_.get(), size_}; }
+
+private:
+    struct Free {
+        void operator()(T* data) const { free_coefficients(data); }
+    };
+    std::unique_ptr<T, Free> data_;
+    std::size_t size_;
+};
+
+// The integer spectrum of f in the narrowest exact lanes: int32 while n <= 30
+// (|W| <= 2^30), int64 beyond.
+Coefficients<std::int32_t> spectrum32(const FValue& f);
+Coefficients<std::int64_t> spectrum64(const FValue& f);
+
+// Calls body(std::span<const T>) with the integer spectrum of f.
 template <class Body>
 decltype(auto) with_spectrum(const FValue& f, Body&& body) {
     if (f.n_vars() <= 30) {
-        const std::vector<std::int32_t> w = spectrum32(f);
-        return body(std::span<const std::int32_t>(w));
+        const Coefficients<std::int32_t> w = spectrum32(f);
+        return body(w.view());
     }
-    const std::vector<std::int64_t> w = spectrum64(f);
-    return body(std::span<const std::int64_t>(w));
+    const Coefficients<std::int64_t> w = spectrum64(f);
+    return body(w.view());
 }
 
 // f̂(k) from W(k): the conversion to single precision rounds W(k) once, then the

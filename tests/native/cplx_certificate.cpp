@@ -39,18 +39,20 @@ void check_edge_cases(Harness& h) {
 int main() {
     Harness h;
     std::mt19937_64 rng(99);
-    for (unsigned n = 0; n <= 10; ++n) {
-        for (const Named& f : families(n, rng)) check(h, f);
-    }
-    // Many small random functions of every density, dense and sparse in
-    // monochromatic subcubes alike.
-    for (int round = 0; round < 300; ++round) {
-        const unsigned n = 2 + static_cast<unsigned>(round % 7);
-        const unsigned density = 1 + static_cast<unsigned>(rng() % 15);
-        Table t(std::size_t{1} << n);
-        for (auto& e : t) e = (rng() % 16) < density ? 1 : 0;
-        check(h, {"random density " + std::to_string(density) + "/16 of " + std::to_string(n), t});
-    }
-    check_edge_cases(h);
+    for_each_kernel_set(h, [&] {
+        for (unsigned n = 0; n <= 10; ++n) {
+            for (const Named& f : families(n, rng)) check(h, f);
+        }
+        // Many small random functions of every density, dense and sparse in
+        // monochromatic subcubes alike.
+        for (int round = 0; round < 300; ++round) {
+            const unsigned n = 2 + static_cast<unsigned>(round % 7);
+            const unsigned density = 1 + static_cast<unsigned>(rng() % 15);
+            Table t(std::size_t{1} << n);
+            for (auto& e : t) e = (rng() % 16) < density ? 1 : 0;
+            check(h, {"random density " + std::to_string(density) + "/16 of " + std::to_string(n), t});
+        }
+        check_edge_cases(h);
+    });
     return h.finish("cplx_certificate");
 }

@@ -165,18 +165,21 @@ void check_edge_cases(Harness& h) {
 int main() {
     Harness h;
     std::mt19937_64 rng(7);
-    for (unsigned n = 0; n <= 10; ++n) {
-        for (const Named& f : families(n, rng)) check_function(h, f, true);
-    }
-    // Sizes that reach the chunked and cross-chunk paths of the packed kernels.
-    for (unsigned n : {12U, 14U, 15U, 17U, 20U}) {
-        for (const Named& f : families(n, rng)) {
-            if (f.name.rfind("random", 0) == 0 || f.name.rfind("majority", 0) == 0 ||
-                f.name.rfind("sparse", 0) == 0 || f.name.rfind("one-", 0) == 0 || f.name.rfind("parity", 0) == 0) {
-                check_function(h, f, false);
+    for_each_kernel_set(h, [&] {
+        for (unsigned n = 0; n <= 10; ++n) {
+            for (const Named& f : families(n, rng)) check_function(h, f, true);
+        }
+        // Sizes that reach the chunked and cross-chunk paths of the packed kernels.
+        for (unsigned n : {12U, 14U, 15U, 17U, 20U}) {
+            for (const Named& f : families(n, rng)) {
+                if (f.name.rfind("random", 0) == 0 || f.name.rfind("majority", 0) == 0 ||
+                    f.name.rfind("sparse", 0) == 0 || f.name.rfind("one-", 0) == 0 ||
+                    f.name.rfind("parity", 0) == 0) {
+                    check_function(h, f, false);
+                }
             }
         }
-    }
-    check_edge_cases(h);
+        check_edge_cases(h);
+    });
     return h.finish("cplx_sensitivity");
 }

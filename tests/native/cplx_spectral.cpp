@@ -187,11 +187,13 @@ void check_edge_cases(Harness& h) {
 int main() {
     Harness h;
     std::mt19937_64 rng(20240611);
-    check_transform_sizes<std::int64_t>(h, rng, "int64");
-    check_transform_sizes<std::int32_t>(h, rng, "int32");
-    check_transform_definition(h, rng);
-    check_small_functions(h, rng);
-    check_large_functions(h, rng);
-    check_edge_cases(h);
+    for_each_kernel_set(h, [&] {
+        check_transform_sizes<std::int64_t>(h, rng, "int64");
+        check_transform_sizes<std::int32_t>(h, rng, "int32");
+        check_transform_definition(h, rng);
+        check_small_functions(h, rng);
+        check_large_functions(h, rng);
+        check_edge_cases(h);
+    });
     return h.finish("cplx_spectral");
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fvalue.hpp"
+#include "metrics/spectral.hpp"
 
 #include <bit>
 #include <cmath>
@@ -20,13 +21,14 @@ namespace cplx_test {
 struct Harness {
     int passed = 0;
     int failed = 0;
+    std::string context;  // printed before each failure
 
     void check(bool ok, const std::string& what) {
         if (ok) {
             ++passed;
         } else {
             ++failed;
-            std::printf("FAIL: %s\n", what.c_str());
+            std::printf("FAIL: [%s] %s\n", context.c_str(), what.c_str());
         }
     }
 
@@ -54,6 +56,16 @@ struct Harness {
 };
 
 using Table = std::vector<std::uint8_t>;
+
+// Runs `body` once under every kernel variant the processor has.
+inline void for_each_kernel_set(Harness& h, const std::function<void()>& body) {
+    const char* names[] = {"baseline", "avx2", "avx512"};
+    for (int set = 0; set <= static_cast<int>(vexil::detail::best_kernel_set()); ++set) {
+        vexil::detail::force_kernel_set(static_cast<vexil::detail::KernelSet>(set));
+        h.context = names[set];
+        body();
+    }
+}
 
 inline unsigned log2_size(const Table& t) { return static_cast<unsigned>(std::countr_zero(t.size())); }
 
