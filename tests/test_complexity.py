@@ -270,3 +270,25 @@ def test_results_are_plain_python_numbers():
     for method in ("mean_sensitivity", "spectral_entropy", "total_influence"):
         assert type(getattr(v, method)()) is float
     assert type(v.influence(0)) is float
+
+
+@pytest.mark.parametrize(
+    "build, method",
+    [(lambda: Vexil.majority(22), "certificate_complexity"), (lambda: Vexil.majority(26), "spectral_entropy")],
+    ids=["certificate_complexity", "spectral_entropy"],
+)
+def test_long_computations_stop_on_a_signal(build, method):
+    signal = pytest.importorskip("signal")
+    if not hasattr(signal, "setitimer"):
+        pytest.skip("no interval timer on this platform")
+    v = build()
+    previous = signal.signal(signal.SIGALRM, signal.default_int_handler)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.01)
+        with pytest.raises(KeyboardInterrupt):
+            getattr(v, method)()
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    # The object still answers: majority of an even n is sensitive to n/2 + 1 variables at most.
+    assert v.max_sensitivity() == v.n_vars() // 2 + 1

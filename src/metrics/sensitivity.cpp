@@ -244,16 +244,14 @@ float influence(const FValue& f, std::uint64_t var) {
     if (var >= f.n_vars()) return -0.0f;
     return detail::with_spectrum(f, [&](auto w) {
         const float size = static_cast<float>(f.size());
-        const std::size_t half = std::size_t{1} << var;
+        const std::size_t bit = std::size_t{1} << var;
         float sum = -0.0f;
-        // The k with bit `var` set, in increasing order: the upper half of each
-        // block of 2 * half.
-        for (std::size_t base = 0; base < w.size(); base += 2 * half) {
-            for (std::size_t k = base + half; k < base + 2 * half; ++k) {
-                const float c = detail::normalise(w[k], size);
-                sum += c * c;
-            }
-            check_interrupt();
+        // (k + 1) | bit is the next k above k with the bit set: increasing order.
+        std::size_t visited = 0;
+        for (std::size_t k = bit; k < w.size(); k = (k + 1) | bit) {
+            const float c = detail::normalise(w[k], size);
+            sum += c * c;
+            if ((++visited & 0xFFFF) == 0) check_interrupt();
         }
         return sum;
     });
@@ -262,11 +260,19 @@ float influence(const FValue& f, std::uint64_t var) {
 float total_influence(const FValue& f) {
     return detail::with_spectrum(f, [&](auto w) {
         const float size = static_cast<float>(f.size());
+        // popcount(k) as popcount of the high part plus a table for the low byte:
+        // the baseline build has no popcount instruction.
+        std::array<unsigned char, 256> low_weight{};
+        for (unsigned b = 0; b < 256; ++b) low_weight[b] = static_cast<unsigned char>(std::popcount(b));
         float sum = -0.0f;
-        for (std::size_t k = 1; k < w.size(); ++k) {
-            const float c = detail::normalise(w[k], size);
-            sum += static_cast<float>(std::popcount(k)) * (c * c);
-            if ((k & 0xFFFF) == 0) check_interrupt();
+        for (std::size_t high = 0; high < w.size(); high += 256) {
+            const unsigned high_weight = static_cast<unsigned>(std::popcount(high));
+            const std::size_t end = std::min<std::size_t>(w.size(), high + 256);
+            for (std::size_t k = std::max<std::size_t>(high, 1); k < end; ++k) {
+                const float c = detail::normalise(w[k], size);
+                sum += static_cast<float>(high_weight + low_weight[k - high]) * (c * c);
+            }
+            if ((high & 0xFFFF) == 0) check_interrupt();
         }
         return sum;
     });

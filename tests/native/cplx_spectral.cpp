@@ -3,6 +3,7 @@
 #include "cplx_support.hpp"
 #include "metrics/spectral.hpp"
 
+#include <algorithm>
 #include <limits>
 
 using namespace cplx_test;
@@ -95,6 +96,9 @@ void check_small_functions(Harness& h, std::mt19937_64& rng) {
             h.same_float(vexil::spectral_entropy(value), ref_entropy(f.table), "spectral_entropy of " + f.name);
             h.equal(vexil::degree(value), ref_degree(ref_spectrum(f.table)), "degree of " + f.name);
             h.equal(vexil::no_linearity(value), ref_nonlinearity(f.table), "no_linearity of " + f.name);
+            const auto wide = vexil::detail::spectrum64(value);
+            const auto exact = ref_spectrum(f.table);
+            h.check(std::equal(exact.begin(), exact.end(), wide.view().begin()), "int64 spectrum of " + f.name);
         }
     }
 }
@@ -137,6 +141,10 @@ void check_large_functions(Harness& h, std::mt19937_64& rng) {
                 same = spectrum[k] == static_cast<float>(w[k]) / static_cast<float>(size);
             }
             h.check(same, "normalised spectrum of " + name);
+            const auto narrow = vexil::detail::spectrum32(value);
+            const auto wide = vexil::detail::spectrum64(value);
+            h.check(std::equal(w.begin(), w.end(), narrow.view().begin()), "int32 spectrum of " + name);
+            h.check(std::equal(w.begin(), w.end(), wide.view().begin()), "int64 spectrum of " + name);
             h.equal(vexil::degree(value), ref_degree(w), "degree of " + name);
             std::uint64_t max_abs = 0;
             for (std::int64_t e : w) max_abs = std::max<std::uint64_t>(max_abs, static_cast<std::uint64_t>(e < 0 ? -e : e));
