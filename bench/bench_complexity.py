@@ -148,10 +148,18 @@ def certificate(sizes, brute, rng):
         v = Vexil(rng.integers(0, 2, 2**n).astype(bool))
         t, c = best_of(v.certificate_complexity, 1)
         print(f"{'certificate_complexity() random n = ' + str(n):52} vexil {t * 1e3:10.2f} ms   (C = {c})")
-    for n in (15, 17):
-        v = Vexil.majority(n)
+    # Structured functions have many large monochromatic subcubes: the hard cases.
+    n = max(sizes) if sizes else 16
+    index = np.arange(2**n, dtype=np.uint64)
+    tribes = np.zeros(2**n, dtype=bool)
+    for i in range(0, n - 3, 4):
+        tribes |= (index >> np.uint64(i)) & np.uint64(15) == np.uint64(15)
+    select = (index >> np.uint64(n - 4)) % np.uint64(n - 4)
+    structured = {"majority": Vexil.majority(n), "tribes of 4": Vexil(tribes),
+                  "address": Vexil(((index >> select) & np.uint64(1)).astype(bool))}
+    for name, v in structured.items():
         t, c = best_of(v.certificate_complexity, 1)
-        print(f"{'certificate_complexity() majority n = ' + str(n):52} vexil {t * 1e3:10.2f} ms   (C = {c})")
+        print(f"{'certificate_complexity() ' + name + ' n = ' + str(n):52} vexil {t * 1e3:10.2f} ms   (C = {c})")
 
 
 def main():

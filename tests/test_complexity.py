@@ -134,7 +134,10 @@ def test_spectral_measures_match_numpy(name, f):
     assert v.spectral_entropy() == pytest.approx(-float(np.sum(nonzero * np.log(nonzero))), rel=1e-5, abs=1e-6)
 
 
-@pytest.mark.parametrize("name, f", [c for c in CASES if len(c[1]) <= 256], ids=[c[0] for c in CASES if len(c[1]) <= 256])
+SMALL_CASES = [c for c in CASES if len(c[1]) <= 256]
+
+
+@pytest.mark.parametrize("name, f", SMALL_CASES, ids=[name for name, _ in SMALL_CASES])
 def test_certificate_complexity_matches_brute_force(name, f):
     assert Vexil(f).certificate_complexity() == certificate(f)
 
@@ -238,7 +241,9 @@ def test_influence_of_a_variable_the_function_lacks_is_negative_zero(var):
     assert negative_zero(Vexil.majority(3).influence(var))
 
 
-@pytest.mark.parametrize("arg, error", [(-1, OverflowError), (2**64, OverflowError), ("0", TypeError), (1.0, TypeError)])
+@pytest.mark.parametrize(
+    "arg, error", [(-1, OverflowError), (2**64, OverflowError), ("0", TypeError), (1.0, TypeError)]
+)
 def test_influence_argument_conversion(arg, error):
     with pytest.raises(error):
         Vexil.majority(3).influence(arg)

@@ -27,9 +27,9 @@ namespace vexil {
 //
 // What keeps this small:
 //  - a set T with A_T empty has no non-empty superset, so its subtree is cut;
-//  - since C(x) >= s(x), no input has a monochromatic subcube of more than
-//    n - s_max free variables at x's worst, so levels above n - s_max are never
-//    needed: the answer is n - min(that level, the last full one);
+//  - since C(x) >= s(x), an input of sensitivity s_max lies in no monochromatic
+//    subcube with more than n - s_max free variables, so no level above
+//    n - s_max is full and the search stops there;
 //  - variables the function ignores never belong to a smallest certificate, so
 //    they are projected out first (a function of few variables is cheap).
 // Every set is reached from its elements in increasing order, so the search is

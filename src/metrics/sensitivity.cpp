@@ -243,13 +243,13 @@ float influence(const FValue& f, std::uint64_t var) {
     // No coefficient has a bit at or above n: the empty sum.
     if (var >= f.n_vars()) return -0.0f;
     return detail::with_spectrum(f, [&](auto w) {
-        const float size = static_cast<float>(f.size());
+        const detail::Normaliser normalise(f.size());
         const std::size_t bit = std::size_t{1} << var;
         float sum = -0.0f;
         // (k + 1) | bit is the next k above k with the bit set: increasing order.
         std::size_t visited = 0;
         for (std::size_t k = bit; k < w.size(); k = (k + 1) | bit) {
-            const float c = detail::normalise(w[k], size);
+            const float c = normalise(w[k]);
             sum += c * c;
             if ((++visited & 0xFFFF) == 0) check_interrupt();
         }
@@ -259,7 +259,7 @@ float influence(const FValue& f, std::uint64_t var) {
 
 float total_influence(const FValue& f) {
     return detail::with_spectrum(f, [&](auto w) {
-        const float size = static_cast<float>(f.size());
+        const detail::Normaliser normalise(f.size());
         // popcount(k) as popcount of the high part plus a table for the low byte:
         // the baseline build has no popcount instruction.
         std::array<unsigned char, 256> low_weight{};
@@ -269,7 +269,7 @@ float total_influence(const FValue& f) {
             const unsigned high_weight = static_cast<unsigned>(std::popcount(high));
             const std::size_t end = std::min<std::size_t>(w.size(), high + 256);
             for (std::size_t k = std::max<std::size_t>(high, 1); k < end; ++k) {
-                const float c = detail::normalise(w[k], size);
+                const float c = normalise(w[k]);
                 sum += static_cast<float>(high_weight + low_weight[k - high]) * (c * c);
             }
             if ((high & 0xFFFF) == 0) check_interrupt();

@@ -24,7 +24,7 @@ namespace {
 
 // The transform is blocked for the memory hierarchy: stages 0..11 run on blocks
 // that stay in L1, the next four on blocks that stay in L2, and the stages above
-// in groups of up to eight on strips of two cache lines per row, copied to a
+// in groups of up to eight on strips of four cache lines per row, copied to a
 // contiguous scratch (in place, the power-of-two row stride would put every row
 // in the same cache sets). A 2^24 table thus costs two passes over memory, the
 // last of which need not write back when only a summary of the coefficients is
@@ -462,20 +462,20 @@ Coefficients<std::int64_t> spectrum64(const FValue& f) { return spectrum<std::in
 
 std::vector<float> normalised_spectrum(const FValue& f) {
     return detail::with_spectrum(f, [&](auto w) {
-        const float size = static_cast<float>(f.size());
+        const detail::Normaliser normalise(f.size());
         ensure_allocatable(w.size(), sizeof(float));
         std::vector<float> out(w.size());
-        for (std::size_t k = 0; k < w.size(); ++k) out[k] = detail::normalise(w[k], size);
+        for (std::size_t k = 0; k < w.size(); ++k) out[k] = normalise(w[k]);
         return out;
     });
 }
 
 float spectral_entropy(const FValue& f) {
     return detail::with_spectrum(f, [&](auto w) {
-        const float size = static_cast<float>(f.size());
+        const detail::Normaliser normalise(f.size());
         float entropy = -0.0f;
         for (std::size_t k = 0; k < w.size(); ++k) {
-            const float c = detail::normalise(w[k], size);
+            const float c = normalise(w[k]);
             if (c == 0.0f) continue;
             const float p = c * c;
             entropy -= p * std::log(p);

@@ -147,7 +147,9 @@ void check_large_functions(Harness& h, std::mt19937_64& rng) {
             h.check(std::equal(w.begin(), w.end(), wide.view().begin()), "int64 spectrum of " + name);
             h.equal(vexil::degree(value), ref_degree(w), "degree of " + name);
             std::uint64_t max_abs = 0;
-            for (std::int64_t e : w) max_abs = std::max<std::uint64_t>(max_abs, static_cast<std::uint64_t>(e < 0 ? -e : e));
+            for (std::int64_t e : w) {
+                max_abs = std::max<std::uint64_t>(max_abs, static_cast<std::uint64_t>(e < 0 ? -e : e));
+            }
             h.equal(vexil::no_linearity(value), size / 2 - max_abs / 2, "no_linearity of " + name);
         }
     }
