@@ -31,6 +31,7 @@ inline constexpr Signature table_sig{"table", vars_params, 1};
 inline constexpr Signature fragmentation_coefficient_sig{"fragmentation_coefficient", vars_params, 1};
 inline constexpr Signature fragmentation_k_sig{"fragmentation_k", k_params, 1};
 inline constexpr Signature information_sig{"information", vars_params, 1};
+inline constexpr Signature influence_sig{"influence", var_params, 1};
 
 PyMethodDef methods[] = {
     static_method<from_number_sig, &from_number>("from_number(number, num_vars)\n--\n\n"),
@@ -61,7 +62,17 @@ PyMethodDef methods[] = {
     instance<information_sig, &information>("information($self, vars)\n--\n\n"),
     instance_noargs<&encode>("encode", "encode($self)\n--\n\n"),
     class_method<decode_sig, &decode>("decode($cls, raw)\n--\n\n"),
+    instance_noargs<&frontier_size>("frontier_size", "frontier_size($self)\n--\n\n"),
+    instance_noargs<&max_frontier_size>("max_frontier_size", "max_frontier_size($self)\n--\n\n"),
     instance<table_sig, &table>("table($self, vars)\n--\n\n"),
+    instance_noargs<&max_sensitivity>("max_sensitivity", "max_sensitivity($self)\n--\n\n"),
+    instance_noargs<&mean_sensitivity>("mean_sensitivity", "mean_sensitivity($self)\n--\n\n"),
+    instance_noargs<&spectral_entropy>("spectral_entropy", "spectral_entropy($self)\n--\n\n"),
+    instance_noargs<&degree>("degree", "degree($self)\n--\n\n"),
+    instance_noargs<&no_linearity>("no_linearity", "no_linearity($self)\n--\n\n"),
+    instance<influence_sig, &influence>("influence($self, var)\n--\n\n"),
+    instance_noargs<&total_influence>("total_influence", "total_influence($self)\n--\n\n"),
+    instance_noargs<&certificate_complexity>("certificate_complexity", "certificate_complexity($self)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -43,4 +43,16 @@ std::vector<EntanglementSet> entanglement_sets(const FValue& f);
 std::vector<EntropySets> entropy_sets(const FValue& f);
 std::uint64_t information(const FValue& f, VarList vars);
 
+// methods_complexity.cpp: sensitivity, influence, spectrum, certificate, frontier.
+std::uint32_t max_sensitivity(const FValue& f);
+float mean_sensitivity(const FValue& f);
+float influence(const FValue& f, std::uint64_t var);
+float total_influence(const FValue& f);
+float spectral_entropy(const FValue& f);
+std::uint64_t degree(const FValue& f);
+std::uint64_t no_linearity(const FValue& f);
+std::uint32_t certificate_complexity(const FValue& f);
+std::uint64_t frontier_size(FunctionState& state);
+std::uint64_t max_frontier_size(FunctionState& state);
+
 }  // namespace vexil::py

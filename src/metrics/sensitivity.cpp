@@ -1,0 +1,281 @@
+#include "metrics/sensitivity.hpp"
+
+#include "interrupt.hpp"
+#include "memory_guard.hpp"
+#include "metrics/spectral.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace vexil {
+
+namespace {
+
+// The word loops below are written so that the compiler vectorises them; on x86
+// they are compiled again for AVX2 and AVX-512 with the popcount instruction
+// (the baseline build has neither and calls a library routine per popcount),
+// and the variant is chosen at run time (detail::kernel_set).
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VEXIL_X86_VARIANTS 1
+#define VEXIL_INLINE [[gnu::always_inline]] inline
+#else
+#define VEXIL_INLINE inline
+#endif
+
+VEXIL_INLINE unsigned popcount64(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
+
+VEXIL_INLINE std::uint64_t sensitivity_sum_body(const std::uint64_t* t, std::size_t count, unsigned n) {
+    std::uint64_t total = 0;
+    const unsigned inner = std::min(n, 6U);
+    for (std::size_t w = 0; w < count; ++w) {
+        const std::uint64_t x = t[w];
+        for (unsigned j = 0; j < inner; ++j) total += popcount64(detail::in_word_flip_difference(x, j));
+        if ((w & 0xFFFF) == 0xFFFF) check_interrupt();
+    }
+    // Each pair of words joined by direction j >= 6 is visited once and counts
+    // for both ends.
+    for (unsigned j = 6; j < n; ++j) {
+        const std::size_t stride = std::size_t{1} << (j - 6);
+        for (std::size_t base = 0; base < count; base += 2 * stride) {
+            const std::uint64_t* a = t + base;
+            const std::uint64_t* b = a + stride;
+            std::uint64_t pairs = 0;
+            for (std::size_t i = 0; i < stride; ++i) pairs += popcount64(a[i] ^ b[i]);
+            total += 2 * pairs;
+            if ((base & 0xFFFF) == 0) check_interrupt();
+        }
+    }
+    return total;
+}
+
+// Sensitivities of 64 * chunk_words inputs at a time, held bit-sliced: plane p
+// of word i has bit l set when bit p of s(x) is, for x = 64 * i + l.
+constexpr std::size_t chunk_words = 256;
+
+template <unsigned Planes>
+struct Counters {
+    std::array<std::uint64_t, Planes * chunk_words> plane{};
+
+    VEXIL_INLINE void add(std::size_t i, std::uint64_t bits) {
+        for (unsigned p = 0; p < Planes; ++p) {
+            const std::uint64_t c = plane[p * chunk_words + i];
+            plane[p * chunk_words + i] = c ^ bits;
+            bits &= c;
+        }
+    }
+
+    // Lanes of word i whose count exceeds `bound`.
+    VEXIL_INLINE std::uint64_t above(std::size_t i, unsigned bound) const {
+        std::uint64_t greater = 0;
+        std::uint64_t equal = ~std::uint64_t{0};
+        for (unsigned p = Planes; p-- > 0;) {
+            const std::uint64_t c = plane[p * chunk_words + i];
+            const std::uint64_t b = ((bound >> p) & 1U) != 0 ? ~std::uint64_t{0} : 0;
+            greater |= equal & c & ~b;
+            equal &= ~(c ^ b);
+        }
+        return greater;
+    }
+
+    // Largest count among the lanes of word i set in `lanes`.
+    unsigned max_in(std::size_t i, std::uint64_t lanes) const {
+        unsigned best = 0;
+        for (unsigned p = Planes; p-- > 0;) {
+            const std::uint64_t hit = lanes & plane[p * chunk_words + i];
+            if (hit != 0) {
+                lanes = hit;
+                best |= 1U << p;
+            }
+        }
+        return best;
+    }
+};
+
+template <unsigned Planes>
+VEXIL_INLINE std::uint32_t max_sensitivity_body(const std::uint64_t* t, std::size_t count, unsigned n) {
+    const std::size_t chunk = std::min(count, chunk_words);
+    const unsigned inner = std::min(n, 6U);
+    Counters<Planes> counters;
+    unsigned best = 0;
+    for (std::size_t first = 0; first < count; first += chunk) {
+        counters.plane.fill(0);
+        const std::uint64_t* c = t + first;
+        for (unsigned j = 0; j < inner; ++j) {
+            for (std::size_t i = 0; i < chunk; ++i) counters.add(i, detail::in_word_flip_difference(c[i], j));
+        }
+        for (unsigned j = 6; j < n; ++j) {
+            const std::size_t stride = std::size_t{1} << (j - 6);
+            if (stride >= chunk) {
+                const std::uint64_t* partner = t + (first ^ stride);
+                for (std::size_t i = 0; i < chunk; ++i) counters.add(i, c[i] ^ partner[i]);
+            } else {
+                for (std::size_t base = 0; base < chunk; base += 2 * stride) {
+                    for (std::size_t i = base; i < base + stride; ++i) {
+                        const std::uint64_t d = c[i] ^ c[i + stride];
+                        counters.add(i, d);
+                        counters.add(i + stride, d);
+                    }
+                }
+            }
+        }
+        std::uint64_t any = 0;
+        for (std::size_t i = 0; i < chunk; ++i) any |= counters.above(i, best);
+        if (any != 0) {
+            for (std::size_t i = 0; i < chunk; ++i) best = std::max(best, counters.max_in(i, ~std::uint64_t{0}));
+            if (best == n) break;
+        }
+        check_interrupt();
+    }
+    return best;
+}
+
+VEXIL_INLINE std::uint32_t max_sensitivity_dispatch(const std::uint64_t* t, std::size_t count, unsigned n) {
+    switch (std::bit_width(n)) {
+    case 1: return max_sensitivity_body<1>(t, count, n);
+    case 2: return max_sensitivity_body<2>(t, count, n);
+    case 3: return max_sensitivity_body<3>(t, count, n);
+    case 4: return max_sensitivity_body<4>(t, count, n);
+    case 5: return max_sensitivity_body<5>(t, count, n);
+    default: return max_sensitivity_body<6>(t, count, n);
+    }
+}
+
+std::uint64_t sensitivity_sum_baseline(const std::uint64_t* t, std::size_t count, unsigned n) {
+    return sensitivity_sum_body(t, count, n);
+}
+
+std::uint32_t max_sensitivity_baseline(const std::uint64_t* t, std::size_t count, unsigned n) {
+    return max_sensitivity_dispatch(t, count, n);
+}
+
+#ifdef VEXIL_X86_VARIANTS
+[[gnu::target("avx2,popcnt")]] std::uint64_t sensitivity_sum_avx2(const std::uint64_t* t, std::size_t count,
+                                                                   unsigned n) {
+    return sensitivity_sum_body(t, count, n);
+}
+
+[[gnu::target("avx2,popcnt")]] std::uint32_t max_sensitivity_avx2(const std::uint64_t* t, std::size_t count,
+                                                                   unsigned n) {
+    return max_sensitivity_dispatch(t, count, n);
+}
+
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] std::uint64_t sensitivity_sum_avx512(
+    const std::uint64_t* t, std::size_t count, unsigned n) {
+    return sensitivity_sum_body(t, count, n);
+}
+
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] std::uint32_t max_sensitivity_avx512(
+    const std::uint64_t* t, std::size_t count, unsigned n) {
+    return max_sensitivity_dispatch(t, count, n);
+}
+#endif
+
+// Eight 0/1 bytes to eight bits, byte t to bit t (see the spectrum's first pass).
+inline std::uint64_t pack8(const std::uint8_t* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return (word * 0x0102040810204080ULL) >> 56;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::vector<std::uint64_t> pack_table(const FValue& f) {
+    const std::uint64_t size = f.size();
+    const std::uint8_t* data = f.data();
+    if (size < 64) {
+        std::uint64_t word = 0;
+        for (std::uint64_t x = 0; x < size; ++x) word |= static_cast<std::uint64_t>(data[x] & 1U) << x;
+        return {word};
+    }
+    const std::uint64_t count = size / 64;
+    ensure_allocatable(count, sizeof(std::uint64_t));
+    std::vector<std::uint64_t> words(count);
+    for (std::uint64_t w = 0; w < count; ++w) {
+        const std::uint8_t* src = data + 64 * w;
+        std::uint64_t word = 0;
+        for (unsigned t = 0; t < 8; ++t) word |= pack8(src + 8 * t) << (8 * t);
+        words[w] = word;
+        if ((w & 0xFFFF) == 0xFFFF) check_interrupt();
+    }
+    return words;
+}
+
+std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n) {
+#ifdef VEXIL_X86_VARIANTS
+    const KernelSet set = kernel_set();
+    if (set == KernelSet::avx512) return sensitivity_sum_avx512(words.data(), words.size(), n);
+    if (set == KernelSet::avx2) return sensitivity_sum_avx2(words.data(), words.size(), n);
+#endif
+    return sensitivity_sum_baseline(words.data(), words.size(), n);
+}
+
+std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n) {
+    if (n == 0) return 0;
+#ifdef VEXIL_X86_VARIANTS
+    const KernelSet set = kernel_set();
+    if (set == KernelSet::avx512) return max_sensitivity_avx512(words.data(), words.size(), n);
+    if (set == KernelSet::avx2) return max_sensitivity_avx2(words.data(), words.size(), n);
+#endif
+    return max_sensitivity_baseline(words.data(), words.size(), n);
+}
+
+}  // namespace detail
+
+std::uint32_t max_sensitivity(const FValue& f) {
+    const std::vector<std::uint64_t> words = detail::pack_table(f);
+    return detail::packed_max_sensitivity(words, f.n_vars());
+}
+
+std::uint64_t sensitivity_sum(const FValue& f) {
+    const std::vector<std::uint64_t> words = detail::pack_table(f);
+    return detail::packed_sensitivity_sum(words, f.n_vars());
+}
+
+float mean_sensitivity(const FValue& f) {
+    return static_cast<float>(sensitivity_sum(f)) / static_cast<float>(f.size());
+}
+
+float influence(const FValue& f, std::uint64_t var) {
+    // No coefficient has a bit at or above n: the empty sum.
+    if (var >= f.n_vars()) return -0.0f;
+    return detail::with_spectrum(f, [&](auto w) {
+        const detail::Normaliser normalise(f.size());
+        const std::size_t bit = std::size_t{1} << var;
+        float sum = -0.0f;
+        // (k + 1) | bit is the next k above k with the bit set: increasing order.
+        std::size_t visited = 0;
+        for (std::size_t k = bit; k < w.size(); k = (k + 1) | bit) {
+            const float c = normalise(w[k]);
+            sum += c * c;
+            if ((++visited & 0xFFFF) == 0) check_interrupt();
+        }
+        return sum;
+    });
+}
+
+float total_influence(const FValue& f) {
+    return detail::with_spectrum(f, [&](auto w) {
+        const detail::Normaliser normalise(f.size());
+        // popcount(k) as popcount of the high part plus a table for the low byte:
+        // the baseline build has no popcount instruction.
+        std::array<unsigned char, 256> low_weight{};
+        for (unsigned b = 0; b < 256; ++b) low_weight[b] = static_cast<unsigned char>(std::popcount(b));
+        float sum = -0.0f;
+        for (std::size_t high = 0; high < w.size(); high += 256) {
+            const unsigned high_weight = static_cast<unsigned>(std::popcount(high));
+            const std::size_t end = std::min<std::size_t>(w.size(), high + 256);
+            for (std::size_t k = std::max<std::size_t>(high, 1); k < end; ++k) {
+                const float c = normalise(w[k]);
+                sum += static_cast<float>(high_weight + low_weight[k - high]) * (c * c);
+            }
+            if ((high & 0xFFFF) == 0) check_interrupt();
+        }
+        return sum;
+    });
+}
+
+}  // namespace vexil

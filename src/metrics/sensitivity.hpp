@@ -1,0 +1,59 @@
+// Sensitivity and influence of a truth table.
+//
+// s(x) = number of variables j with f(x) != f(x XOR 2^j). The sensitivities are
+// computed bit-parallel on a packed copy of the table (64 inputs per word); the
+// influences come from the normalised Walsh spectrum, summed in single precision
+// in increasing coefficient order from -0.0.
+#pragma once
+
+#include "fvalue.hpp"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace vexil {
+
+// max over x of s(x); 0 for n = 0.
+std::uint32_t max_sensitivity(const FValue& f);
+
+// (sum over x of s(x)) / N in single precision, the sum taken exactly in 64 bits.
+float mean_sensitivity(const FValue& f);
+
+// sum over x of s(x), exact: twice the number of frontier edges.
+std::uint64_t sensitivity_sum(const FValue& f);
+
+// Sum of f̂(k)^2 over the k whose bit `var` is set; -0.0 when no k has it
+// (var >= n, including var >= 64).
+float influence(const FValue& f, std::uint64_t var);
+
+// Sum over k >= 1 of popcount(k) * f̂(k)^2; -0.0 for n = 0.
+float total_influence(const FValue& f);
+
+namespace detail {
+
+// Entry x at bit x % 64 of word x / 64; a table of fewer than 64 entries takes
+// one word with the bits from N up zero.
+std::vector<std::uint64_t> pack_table(const FValue& f);
+
+// The same measures on a packed table of n variables.
+std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);
+std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n);
+
+// Lanes whose index has bit j clear, for j < 6: the lower half of each pair
+// joined by an edge of direction j inside one word.
+inline constexpr std::uint64_t lane_low_mask[6] = {
+    0x5555555555555555ULL, 0x3333333333333333ULL, 0x0F0F0F0F0F0F0F0FULL,
+    0x00FF00FF00FF00FFULL, 0x0000FFFF0000FFFFULL, 0x00000000FFFFFFFFULL,
+};
+
+// Lanes x of `word` where the entry differs from the entry at x XOR 2^j, j < 6.
+inline std::uint64_t in_word_flip_difference(std::uint64_t word, unsigned j) {
+    const unsigned shift = 1U << j;
+    const std::uint64_t low = (word ^ (word >> shift)) & lane_low_mask[j];
+    return low | (low << shift);
+}
+
+}  // namespace detail
+
+}  // namespace vexil

@@ -1,0 +1,120 @@
+// Walsh–Hadamard spectrum of a truth table and the measures read off it.
+//
+// Signed form: F(x) = +1 where the entry is true, -1 where it is false.
+// Integer spectrum: W(k) = sum over x of F(x) * (-1)^popcount(k & x), natural
+// (Hadamard) order, unscaled. Normalised spectrum: float(W(k)) / float(N).
+#pragma once
+
+#include "fvalue.hpp"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vexil {
+
+// Why a transform refused its input.
+struct TransformError {
+    std::string_view message;
+};
+
+inline constexpr std::string_view transform_length_error = "Input length must be a power of 2";
+
+// Replaces `values` by its unscaled Walsh–Hadamard transform, in place. Lengths
+// 0 and 1 are left as they are; any other length that is not a power of two is
+// refused with "Input length must be a power of 2" and the array is untouched.
+// Sums wrap modulo 2^bits rather than overflow (they never wrap for inputs of
+// magnitude at most 1 and length at most 2^(bits-2)).
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int64_t> values);
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> values);
+
+// float(W(k)) / float(N) for k = 0..N-1.
+std::vector<float> normalised_spectrum(const FValue& f);
+
+// -(sum of p * ln p) over the non-zero coefficients, p = f̂(k)^2, summed in
+// single precision in increasing k from -0.0 (so a one-coefficient spectrum
+// gives -0.0). Nats.
+float spectral_entropy(const FValue& f);
+
+// Largest popcount(k) with W(k) != 0; 0 for constants and for n = 0.
+std::uint64_t degree(const FValue& f);
+
+// Hamming distance from f to the nearest affine function, 2^(n-1) - max|W|/2,
+// exact in integers; 0 for n = 0.
+std::uint64_t no_linearity(const FValue& f);
+
+namespace detail {
+
+// Instruction-set variants of the butterfly and word kernels, widest last. The
+// widest one the processor has is used unless a test forces a narrower one so
+// that every variant gets checked.
+enum class KernelSet { baseline, avx2, avx512 };
+KernelSet kernel_set();
+KernelSet best_kernel_set();
+// Capped at best_kernel_set().
+void force_kernel_set(KernelSet set);
+
+// Storage for `count` values of `size` bytes, not zeroed; large blocks are
+// backed by huge pages where the system offers them, since faulting a fresh
+// 2^24-entry array in page by page costs more than transforming it. Throws
+// std::bad_alloc when the machine cannot hold it.
+void* allocate_coefficients(std::uint64_t count, std::size_t size);
+void free_coefficients(void* data);
+
+// The N coefficients W(k) of one spectrum.
+template <class T>
+class Coefficients {
+public:
+    explicit Coefficients(std::uint64_t count)
+        : data_(static_cast<T*>(allocate_coefficients(count, sizeof(T)))), size_(count) {}
+
+    T* data() { return data_.get(); }
+    std::size_t size() const { return size_; }
+    T operator[](std::size_t k) const { return data_.get()[k]; }
+    std::span<const T> view() const { return {data_.get(), size_}; }
+
+private:
+    struct Free {
+        void operator()(T* data) const { free_coefficients(data); }
+    };
+    std::unique_ptr<T, Free> data_;
+    std::size_t size_;
+};
+
+// The integer spectrum of f in the narrowest exact lanes: int32 while n <= 30
+// (|W| <= 2^30), int64 beyond.
+Coefficients<std::int32_t> spectrum32(const FValue& f);
+Coefficients<std::int64_t> spectrum64(const FValue& f);
+
+// Calls body(std::span<const T>) with the integer spectrum of f.
+template <class Body>
+decltype(auto) with_spectrum(const FValue& f, Body&& body) {
+    if (f.n_vars() <= 30) {
+        const Coefficients<std::int32_t> w = spectrum32(f);
+        return body(w.view());
+    }
+    const Coefficients<std::int64_t> w = spectrum64(f);
+    return body(w.view());
+}
+
+// f̂(k) = float(W(k)) / float(N). N is a power of two, so dividing by it and
+// multiplying by its exact reciprocal round the same real number: the same
+// float, from a much cheaper instruction.
+class Normaliser {
+public:
+    explicit Normaliser(std::uint64_t size) : inverse_(1.0f / static_cast<float>(size)) {}
+    template <class T>
+    float operator()(T w) const {
+        return static_cast<float>(w) * inverse_;
+    }
+
+private:
+    float inverse_;
+};
+
+}  // namespace detail
+
+}  // namespace vexil
