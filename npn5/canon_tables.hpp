@@ -1,5 +1,5 @@
 // The tables that five-input canonisation reads: the four-input canonical
-// table, the step table and the finishing routines derived from them.
+// table, the step table, and the walks and finishing routines derived from them.
 #pragma once
 
 #include "finishers.hpp"
@@ -14,9 +14,10 @@ namespace vexil::npn5 {
 struct CanonTables {
     std::array<Word4, normal_words4> canon4;
     std::array<std::uint8_t, normal_words4> step;
+    std::array<std::uint32_t, normal_words4> walk;
     Finishers finishers;
 
-    // Builds all three; a few milliseconds.
+    // Builds them all; a few milliseconds.
     static std::unique_ptr<CanonTables> build();
 };
 

@@ -7,6 +7,7 @@
 #include "ops.hpp"
 
 #include <array>
+#include <bit>
 
 namespace vexil::npn5 {
 
@@ -40,25 +41,26 @@ Word canonise(Word n, NpnTransform& t, const CanonTables& tables) {
     std::array<Word4, 10> score;
     for (unsigned i = 0; i < 10; ++i) {
         const Word half = (i & 1) != 0 ? w[i / 2] & 0xFFFFu : w[i / 2] >> 16;
-        const Word u = (half & 0x8000u) != 0 ? half ^ 0xFFFFu : half;
-        score[i] = tables.canon4[u];
+        score[i] = tables.canon4[half ^ ((half >> 15) * 0xFFFFu)];
     }
     Word4 b = score[0];
     for (Word4 s : score) b = s < b ? s : b;
+    unsigned candidates = 0;
+    for (unsigned i = 0; i < 10; ++i) candidates |= static_cast<unsigned>(score[i] == b) << i;
     // With B = 0 the lower halves of all candidates are in one four-input
     // class, so the first candidate alone reaches the minimum.
-    const bool single = b == 0;
+    if (b == 0) candidates &= -candidates;
 
     const FinishRoutine& routine = tables.finishers.routine_for(b);
-    const FinishElement* elements = tables.finishers.elements() + routine.first_element;
-    const ChainOp* ops = tables.finishers.ops();
+    const ChainStep* chain = tables.finishers.steps() + routine.first_step;
     const Word upper = static_cast<Word>(b) << 16;
 
     Word best = 0xFFFFFFFFu;
     PackedTransform best_start = packed_identity;
-    const FinishElement* best_element = nullptr;
-    for (unsigned i = 0; i < 10; ++i) {
-        if (score[i] != b) continue;
+    const ChainStep* best_step = nullptr;
+    while (candidates != 0) {
+        const auto i = static_cast<unsigned>(std::countr_zero(candidates));
+        candidates &= candidates - 1;
         Word h = w[i / 2];
         PackedTransform p = top_transforms[i / 2];
         if ((i & 1) != 0) {
@@ -69,31 +71,28 @@ Word canonise(Word n, NpnTransform& t, const CanonTables& tables) {
             h = ~h;
             p |= 1;
         }
-        for (unsigned op = tables.step[h >> 16]; op != 0; op = tables.step[h >> 16]) {
-            h = apply_op(op, h);
-            p = apply_op_transform(op, p);
+        for (std::uint32_t ops = tables.walk[h >> 16]; ops != 0; ops >>= 4) {
+            h = apply_op(ops & 0xFu, h);
+            p = apply_op_transform(ops & 0xFu, p);
         }
         if (h < best) {
             best = h;
             best_start = p;
-            best_element = nullptr;
+            best_step = nullptr;
         }
         auto lower = static_cast<Word4>(h);
-        const ChainOp* op = ops + routine.first_op;
-        for (std::uint32_t e = 0; e < routine.element_count; ++e) {
-            for (const ChainOp* end = ops + elements[e].ops_end; op != end; ++op) {
-                lower = delta_swap16(lower, static_cast<Word4>(*op), *op >> 16);
-            }
-            const Word state = upper | static_cast<Word4>(lower ^ elements[e].flip);
+        for (std::uint32_t k = 0; k < routine.step_count; ++k) {
+            const ChainStep& s = chain[k];
+            lower = delta_swap16(lower, s.mask, s.shift);
+            const Word state = upper | static_cast<Word4>((lower ^ s.flip) | s.skip);
             if (state < best) {
                 best = state;
                 best_start = p;
-                best_element = &elements[e];
+                best_step = &s;
             }
         }
-        if (single) break;
     }
-    t = unpack_transform(best_element != nullptr ? Finishers::compose(best_start, *best_element) : best_start);
+    t = unpack_transform(best_step != nullptr ? Finishers::compose(best_start, *best_step) : best_start);
     return best;
 }
 

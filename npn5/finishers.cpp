@@ -104,8 +104,7 @@ void Finishers::build(std::span<const Word4, normal_words4> canon4) {
     }
 
     routines_.clear();
-    elements_.clear();
-    ops_.clear();
+    steps_.clear();
     TransformGraph graph;
     // Stabilisers already served, as their sorted (transform, flip) lists.
     std::map<std::vector<std::pair<PackedTransform, Word4>>, std::uint8_t> known;
@@ -123,8 +122,8 @@ void Finishers::build(std::span<const Word4, normal_words4> canon4) {
         if (!fresh) continue;
         if (routines_.size() > 255) panic("too many finishing routines");
 
-        FinishRoutine routine{static_cast<std::uint32_t>(elements_.size()),
-                              static_cast<std::uint32_t>(stabiliser.size()), static_cast<std::uint32_t>(ops_.size())};
+        FinishRoutine routine{static_cast<std::uint32_t>(steps_.size()), 0,
+                              static_cast<std::uint32_t>(stabiliser.size())};
         std::vector<bool> targets(1u << 16, false);
         std::map<PackedTransform, Word4> flips;
         for (const auto& [p, flip] : stabiliser) {
@@ -134,13 +133,16 @@ void Finishers::build(std::span<const Word4, normal_words4> canon4) {
         PackedTransform at = packed_identity;
         for (std::size_t e = 0; e < stabiliser.size(); ++e) {
             auto [next, path] = graph.nearest(at, targets);
-            for (unsigned op : path) {
-                const ElementaryOp& d = elementary_ops[op];
-                ops_.push_back((d.mask & 0xFFFFu) | (static_cast<ChainOp>(d.shift) << 16));
+            for (std::size_t i = 0; i < path.size(); ++i) {
+                const ElementaryOp& d = elementary_ops[path[i]];
+                const bool last = i + 1 == path.size();
+                steps_.push_back(ChainStep{static_cast<Word4>(d.mask), last ? flips[next] : Word4{0},
+                                           last ? Word4{0} : Word4{0xFFFF}, static_cast<std::uint16_t>(d.shift),
+                                           next});
             }
-            elements_.push_back(FinishElement{static_cast<std::uint32_t>(ops_.size()), flips[next], next});
             at = next;
         }
+        routine.step_count = static_cast<std::uint32_t>(steps_.size()) - routine.first_step;
         routines_.push_back(routine);
     }
 }

@@ -20,20 +20,23 @@
 
 namespace vexil::npn5 {
 
-struct FinishElement {
-    std::uint32_t ops_end;       // the chain's ops [previous ops_end, ops_end) lead here
-    Word4 flip;                  // 0xFFFF when σ(B) = ~B: the state is normalised by a complement
-    PackedTransform relative;    // entries 2-5 as positions of the routine's starting transform
+// One delta swap of a routine's chain on the lower half. Steps that end on a
+// stabiliser element are compared as (B << 16) | (lower ^ flip); the steps in
+// between carry skip = 0xFFFF, which makes the compared word no smaller than
+// the candidate's own starting word, so they never win.
+struct ChainStep {
+    Word4 mask;
+    Word4 flip;  // 0xFFFF when σ(B) = ~B: the state is normalised by a complement
+    Word4 skip;
+    std::uint16_t shift;
+    PackedTransform relative;  // entries 2-5 as positions of the routine's starting transform
 };
 
 struct FinishRoutine {
-    std::uint32_t first_element;
+    std::uint32_t first_step;
+    std::uint32_t step_count;
     std::uint32_t element_count;  // stabiliser size less the identity
-    std::uint32_t first_op;
 };
-
-// One delta swap of the chain: mask in the low 16 bits, shift above.
-using ChainOp = std::uint32_t;
 
 class Finishers {
 public:
@@ -44,16 +47,15 @@ public:
     void build(std::span<const Word4, normal_words4> canon4);
 
     const FinishRoutine& routine_for(Word4 b) const { return routines_[selector_[b % selector_modulus]]; }
-    const FinishElement* elements() const { return elements_.data(); }
-    const ChainOp* ops() const { return ops_.data(); }
+    const ChainStep* steps() const { return steps_.data(); }
     std::size_t routine_count() const { return routines_.size(); }
 
     // The transform reached from `start` (the candidate's transform when its
-    // routine began) at element e.
-    static PackedTransform compose(PackedTransform start, const FinishElement& e) {
-        PackedTransform p = (start & 0xFFu) ^ (e.flip != 0 ? 1u : 0u);
+    // routine began) at the stabiliser element that step s ends on.
+    static PackedTransform compose(PackedTransform start, const ChainStep& s) {
+        PackedTransform p = (start & 0xFFu) ^ (s.flip != 0 ? 1u : 0u);
         for (unsigned k = 2; k <= 5; ++k) {
-            const unsigned rel = (e.relative >> (4 * k)) & 0xFu;
+            const unsigned rel = (s.relative >> (4 * k)) & 0xFu;
             const unsigned entry = ((start >> (4 * (rel & 7u))) & 0xFu) ^ (rel & 8u);
             p |= entry << (4 * k);
         }
@@ -63,8 +65,7 @@ public:
 private:
     std::vector<std::uint8_t> selector_;
     std::vector<FinishRoutine> routines_;
-    std::vector<FinishElement> elements_;
-    std::vector<ChainOp> ops_;
+    std::vector<ChainStep> steps_;
 };
 
 }  // namespace vexil::npn5

@@ -1,6 +1,7 @@
 #include "four_input.hpp"
 
 #include "ops.hpp"
+#include "panic.hpp"
 
 #include <vector>
 
@@ -48,6 +49,19 @@ void fill_step_table(std::span<const Word4, normal_words4> canon4, std::span<std
                 }
             }
         }
+    }
+}
+
+void fill_walk_table(std::span<const std::uint8_t, normal_words4> step, std::span<std::uint32_t, normal_words4> walk) {
+    for (std::size_t t = 0; t < normal_words4; ++t) {
+        std::uint32_t ops = 0;
+        Word h = static_cast<Word>(t) << 16;
+        for (unsigned shift = 0; step[h >> 16] != 0; shift += 4) {
+            if (shift == 32) panic("step table walk too long");
+            ops |= static_cast<std::uint32_t>(step[h >> 16]) << shift;
+            h = apply_op(step[h >> 16], h);
+        }
+        walk[t] = ops;
     }
 }
 

@@ -22,4 +22,10 @@ void fill_canon4_table(std::span<Word4, normal_words4> canon4);
 // Relaxation passes over all t and operations until nothing changes.
 void fill_step_table(std::span<const Word4, normal_words4> canon4, std::span<std::uint8_t, normal_words4> step);
 
+// walk[t] = the operations that the step table applies from t until the
+// canonical form, packed four bits each with the first in the lowest nibble
+// (at most 7 of them, so 0 ends the list): canonisation then applies a
+// candidate's walk without a table lookup between its steps.
+void fill_walk_table(std::span<const std::uint8_t, normal_words4> step, std::span<std::uint32_t, normal_words4> walk);
+
 }  // namespace vexil::npn5

@@ -100,6 +100,12 @@ int main() {
             ++steps;
         }
         check((h >> 16) == direct[t], "steps reach the canonical form", t);
+        // The packed walk repeats the same operations on the whole word.
+        Word packed = (static_cast<Word>(t) << 16) | (t * 0x9E37u & 0xFFFFu);
+        Word stepped = packed;
+        for (std::uint32_t ops = tables->walk[t]; ops != 0; ops >>= 4) packed = apply_op(ops & 0xFu, packed);
+        while (tables->step[stepped >> 16] != 0) stepped = apply_op(tables->step[stepped >> 16], stepped);
+        check(packed == stepped, "packed walk follows the step table", t);
         check((tables->step[t] == 0) == (direct[t] == t), "step 0 exactly at canonical words", t);
         longest = std::max(longest, steps);
     }
@@ -129,16 +135,17 @@ int main() {
         Word4 on_b = b;
         Word4 on_generic = generic;
         std::set<Word4> images{generic};
-        const ChainOp* op = tables->finishers.ops() + r.first_op;
-        for (std::uint32_t e = 0; e < r.element_count; ++e) {
-            const FinishElement& element = tables->finishers.elements()[r.first_element + e];
-            for (; op != tables->finishers.ops() + element.ops_end; ++op) {
-                on_b = delta_swap16(on_b, static_cast<Word4>(*op), *op >> 16);
-                on_generic = delta_swap16(on_generic, static_cast<Word4>(*op), *op >> 16);
-            }
-            check(static_cast<Word4>(on_b ^ element.flip) == b, "routine state keeps B", b);
+        std::size_t elements = 0;
+        for (std::uint32_t k = 0; k < r.step_count; ++k) {
+            const ChainStep& s = tables->finishers.steps()[r.first_step + k];
+            on_b = delta_swap16(on_b, s.mask, s.shift);
+            on_generic = delta_swap16(on_generic, s.mask, s.shift);
+            if (s.skip != 0) continue;
+            ++elements;
+            check(static_cast<Word4>(on_b ^ s.flip) == b, "routine state keeps B", b);
             images.insert(on_generic);
         }
+        check(elements == r.element_count, "routine element count", b);
         check(images.size() == size, "routine states are distinct transforms", b);
     }
     check(covered == normal_words4, "class sizes cover the normal words", static_cast<unsigned>(covered));
