@@ -7,12 +7,12 @@ namespace {
 // Gate code operators &, |, ^, AND NOT as algebraic normal forms: 4, 7, 3, 5.
 constexpr unsigned anf_of_operator(unsigned op) { return (0x5374u >> (4 * op)) & 0xFu; }
 
+// Branch-free: the operator bits become all-zero or all-one masks.
 constexpr Word apply_anf(unsigned anf, Word a, Word b) {
-    Word r = 0;
-    if ((anf & 4) != 0) r ^= a & b;
-    if ((anf & 2) != 0) r ^= b;
-    if ((anf & 1) != 0) r ^= a;
-    return r;
+    const Word product = 0u - ((anf >> 2) & 1u);
+    const Word second = 0u - ((anf >> 1) & 1u);
+    const Word first = 0u - (anf & 1u);
+    return (a & b & product) ^ (b & second) ^ (a & first);
 }
 
 constexpr GateWord operand_index_mask_a = 0x1F0;
@@ -21,15 +21,22 @@ constexpr GateWord complement_a = 0x8;
 constexpr GateWord complement_b = 0x200;
 constexpr GateWord complement_result = 0x8000;
 
-// Renames an input operand (value index 1-5) of a gate word by t.
-GateWord rename_operand(GateWord w, unsigned index_shift, GateWord complement_bit, const NpnTransform& t) {
-    const unsigned index = (w >> index_shift) & 0x1Fu;
-    if (index < 1 || index > 5) return w;
-    const int e = t[index];
-    const auto source = static_cast<unsigned>(e < 0 ? -e : e);
-    w = static_cast<GateWord>((w & ~(0x1Fu << index_shift)) | (source << index_shift));
-    if (e < 0) w ^= complement_bit;
-    return w;
+// Per value index: the index it is renamed to by a transform, and 1 when the
+// renamed operand is complemented. Only the inputs 1-5 move.
+struct Renaming {
+    std::array<std::uint8_t, 32> index;
+    std::array<std::uint8_t, 32> complement;
+};
+
+Renaming renaming_of(const NpnTransform& t) {
+    Renaming r{};
+    for (unsigned i = 0; i < 32; ++i) r.index[i] = static_cast<std::uint8_t>(i);
+    for (unsigned k = 1; k <= 5; ++k) {
+        const int e = t[k];
+        r.index[k] = static_cast<std::uint8_t>(e < 0 ? -e : e);
+        r.complement[k] = static_cast<std::uint8_t>(e < 0 ? 1 : 0);
+    }
+    return r;
 }
 
 }  // namespace
@@ -75,47 +82,52 @@ RewriteTable build_rewrite_table() {
 }
 
 void apply_transform(CircuitRecord& circuit, const NpnTransform& t) {
-    const auto flip = static_cast<std::uint8_t>(t[0] & 1);
+    const Renaming r = renaming_of(t);
+    const auto flip = static_cast<unsigned>(t[0] & 1);
     if (circuit.gate_count == 0) {
-        const unsigned index = circuit.output >> 1;
-        if (index >= 1 && index <= 5) {
-            const int e = t[index];
-            const auto source = static_cast<unsigned>(e < 0 ? -e : e);
-            circuit.output = static_cast<std::uint8_t>((source << 1) | ((circuit.output & 1u) ^ (e < 0 ? 1u : 0u)));
-        }
-        circuit.output ^= flip;
+        // The output names the constant or an input directly.
+        const unsigned index = (circuit.output >> 1) & 0x1Fu;
+        circuit.output = static_cast<std::uint8_t>((r.index[index] << 1) |
+                                                   ((circuit.output & 1u) ^ r.complement[index] ^ flip));
         return;
     }
+    // Empty slots are 0 and rename to 0.
     for (GateWord& w : circuit.gates) {
-        w = rename_operand(w, 4, complement_a, t);
-        w = rename_operand(w, 10, complement_b, t);
+        const unsigned a = (w & operand_index_mask_a) >> 4;
+        const unsigned b = (w & operand_index_mask_b) >> 10;
+        unsigned renamed = w & ~static_cast<unsigned>(operand_index_mask_a | operand_index_mask_b);
+        renamed |= (static_cast<unsigned>(r.index[a]) << 4) | (static_cast<unsigned>(r.index[b]) << 10);
+        renamed ^= (static_cast<unsigned>(r.complement[a]) << 3) | (static_cast<unsigned>(r.complement[b]) << 9);
+        w = static_cast<GateWord>(renamed);
     }
-    circuit.output ^= flip;
+    circuit.output = static_cast<std::uint8_t>(circuit.output ^ flip);
 }
 
 Word evaluate_circuit(CircuitRecord& circuit, const RewriteTable& rewrite) {
-    // Five index bits reach 31; a damaged record must not read past the list.
-    std::array<Word, 32> values{};
+    // values[] holds each value uncomplemented; `complemented` marks the gate
+    // results whose rewritten gate word computes the complement, which is the
+    // form stored back. The two chains do not wait for each other.
+    std::array<Word, 32> values{};  // five index bits: a damaged record stays inside
     for (std::size_t i = 0; i < base_values.size(); ++i) values[i] = base_values[i];
     std::uint32_t complemented = 0;
     const std::size_t count = circuit.gate_count < max_gates ? circuit.gate_count : max_gates;
     for (std::size_t i = 0; i < count; ++i) {
-        unsigned w = circuit.gates[i];
-        const unsigned a = (w & operand_index_mask_a) >> 4;
-        const unsigned b = (w & operand_index_mask_b) >> 10;
-        w ^= ((complemented >> a) & 1u) << 3;
-        w ^= ((complemented >> b) & 1u) << 9;
+        const unsigned given = circuit.gates[i];
+        const unsigned a = (given & operand_index_mask_a) >> 4;
+        const unsigned b = (given & operand_index_mask_b) >> 10;
+        const Word operand_a = values[a] ^ (0u - ((given >> 3) & 1u));
+        const Word operand_b = values[b] ^ (0u - ((given >> 9) & 1u));
+        values[6 + i] = apply_anf(given & 7u, operand_a, operand_b);
+
+        unsigned w = given ^ (((complemented >> a) & 1u) << 3) ^ (((complemented >> b) & 1u) << 9);
         w ^= rewrite[w & 0x20Fu];
         circuit.gates[i] = static_cast<GateWord>(w & 0x7FFFu);
-        if ((w & complement_result) != 0) complemented |= 1u << (6 + i);
-        values[6 + i] = apply_anf(w & 7u, values[a], values[b]);
+        complemented |= ((w >> 15) & 1u) << (6 + i);
     }
-    unsigned literal = circuit.output;
+    const unsigned literal = circuit.output;
     const unsigned index = (literal >> 1) & 0x1Fu;
-    literal ^= (complemented >> index) & 1u;
-    circuit.output = static_cast<std::uint8_t>(literal);
-    const Word result = values[index];
-    return (literal & 1u) != 0 ? ~result : result;
+    circuit.output = static_cast<std::uint8_t>(literal ^ ((complemented >> index) & 1u));
+    return values[index] ^ (0u - (literal & 1u));
 }
 
 Word pack_truth_table(std::span<const std::uint8_t, 32> entries) {
