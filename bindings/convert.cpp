@@ -35,17 +35,20 @@ std::size_t length_hint(PyObject* object) {
 // Calls item(object) for every item of a sequence in order.
 template <typename Item>
 void for_each_item(PyObject* sequence, Item item) {
-    if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
-        const bool is_list = PyList_CheckExact(sequence);
-        const Py_ssize_t size = is_list ? PyList_Size(sequence) : PyTuple_Size(sequence);
-        for (Py_ssize_t i = 0; i < size; ++i) {
-            // A list may shrink while items convert (a __index__ that edits it).
-            PyObject* element = is_list ? PyList_GetItem(sequence, i) : PyTuple_GetItem(sequence, i);
-            if (element == nullptr) throw ErrorSet{};
+    if (PyList_CheckExact(sequence)) {
+        // The size is read again on every step, as iteration would: converting an
+        // item may run Python code that changes the list.
+        for (Py_ssize_t i = 0; i < PyList_Size(sequence); ++i) {
+            PyObject* element = PyList_GetItem(sequence, i);
             Py_INCREF(element);
             Ref hold(element);
             item(element);
         }
+        return;
+    }
+    if (PyTuple_CheckExact(sequence)) {
+        const Py_ssize_t size = PyTuple_Size(sequence);
+        for (Py_ssize_t i = 0; i < size; ++i) item(PyTuple_GetItem(sequence, i));
         return;
     }
     Ref iterator(check(PyObject_GetIter(sequence)));

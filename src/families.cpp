@@ -46,18 +46,36 @@ std::vector<std::uint8_t> prime_sieve(std::uint64_t limit) {
     return sieve;
 }
 
+// Fills entry i with pred(popcount(i)). Rows of 256 entries share the count
+// of their high bits, so each row is a byte-wise table lookup that vectorises.
+template <typename Pred>
+void fill_by_popcount(std::vector<std::uint8_t>& table, Pred pred) {
+    const std::uint64_t size = table.size();
+    std::uint8_t low_count[256];
+    for (unsigned b = 0; b < 256; ++b) low_count[b] = static_cast<std::uint8_t>(std::popcount(b));
+    std::uint8_t row[9];  // row[c] = pred(high + c)
+    for (std::uint64_t begin = 0; begin < size; begin += 256) {
+        const unsigned high = static_cast<unsigned>(std::popcount(begin));
+        for (unsigned c = 0; c <= 8; ++c) row[c] = pred(high + c) ? 1 : 0;
+        const std::uint64_t end = std::min<std::uint64_t>(size, begin + 256);
+        std::uint8_t* out = table.data() + begin;
+        for (std::uint64_t i = 0; i < end - begin; ++i) out[i] = row[low_count[i]];
+        if ((begin & 0xFFFFF) == 0) check_interrupt();
+    }
+}
+
 }  // namespace
 
 FValue majority(std::uint64_t n) {
     std::vector<std::uint8_t> table = blank_table(n);
     const std::uint64_t threshold = n / 2;
-    fill(table, [&](std::uint64_t i) { return static_cast<std::uint64_t>(std::popcount(i)) > threshold; });
+    fill_by_popcount(table, [&](unsigned ones) { return ones > threshold; });
     return FValue(std::move(table));
 }
 
 FValue parity(std::uint64_t n) {
     std::vector<std::uint8_t> table = blank_table(n);
-    fill(table, [](std::uint64_t i) { return std::popcount(i) % 2 == 0; });
+    fill_by_popcount(table, [](unsigned ones) { return ones % 2 == 0; });
     return FValue(std::move(table));
 }
 

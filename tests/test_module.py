@@ -61,3 +61,26 @@ def test_panic_exception_is_a_base_exception(PanicException):
     assert PanicException.__name__ == "PanicException"
     assert "BaseException" in PanicException.__doc__
     assert not hasattr(vexil, "PanicException")
+
+
+def test_numpy_is_needed_only_by_table():
+    import subprocess
+    import textwrap
+
+    script = textwrap.dedent(
+        """
+        import sys
+        sys.modules["numpy"] = None  # any import of numpy now fails
+        import vexil
+        v = vexil.Vexil.parity(3)
+        assert v.repr()[0] is True and vexil.Vexil.decode(v.encode()).size() == 8
+        try:
+            v.table([0])
+        except BaseException as error:
+            print(type(error).__name__, error.args[0])
+        """
+    )
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True)
+    kind, _, text = result.stdout.strip().partition(" ")
+    assert kind == "PanicException"
+    assert text.startswith("Failed to access NumPy array API capsule")

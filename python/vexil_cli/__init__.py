@@ -1,0 +1,1 @@
+"""The `vexil` command: reports and plots of Boolean functions."""

@@ -1,0 +1,3 @@
+from vexil_cli.cli import main
+
+raise SystemExit(main())

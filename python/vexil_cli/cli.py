@@ -1,0 +1,70 @@
+"""Command-line entry point: `vexil report FUNCTION`, `vexil plot spectrum|table FUNCTION`."""
+
+from __future__ import annotations
+
+import argparse
+import sys
+
+from vexil_cli import functions, plot, report
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(prog="vexil", description="Measures of Boolean functions.", epilog=functions.FORMS)
+    commands = parser.add_subparsers(dest="command", required=True)
+
+    rep = commands.add_parser("report", help="print every measure of a function", epilog=functions.FORMS)
+    rep.add_argument("function", metavar="FUNCTION")
+    rep.add_argument("--json", action="store_true", help="print the report as JSON")
+    rep.add_argument("--only", metavar="NAMES", help="comma-separated measures to compute")
+
+    plots = commands.add_parser("plot", help="draw a figure of a function")
+    kinds = plots.add_subparsers(dest="kind", required=True)
+    spec = kinds.add_parser("spectrum", help="the fragmentation spectrum with its differences", epilog=functions.FORMS)
+    spec.add_argument("function", metavar="FUNCTION")
+    spec.add_argument("-o", "--output", required=True, help="image file to write (.png, .svg, .pdf)")
+    tab = kinds.add_parser("table", help="the restriction table as an image", epilog=functions.FORMS)
+    tab.add_argument("function", metavar="FUNCTION")
+    tab.add_argument("--vars", required=True, help="comma-separated variables to fix, e.g. 0,1,2")
+    tab.add_argument("-o", "--output", required=True, help="image file to write")
+    return parser
+
+
+def _variables(text: str) -> list[int]:
+    try:
+        return [int(part) for part in text.split(",") if part.strip()]
+    except ValueError:
+        raise functions.FunctionError(f"--vars takes comma-separated variable numbers, not {text!r}") from None
+
+
+def _run(args: argparse.Namespace) -> None:
+    label, f = functions.parse_function(args.function)
+    if args.command == "report":
+        measures = report.select(f, args.only)
+        if not args.json:
+            report.header(label, f, sys.stdout)
+        report.report(label, f, measures, args.json, sys.stdout)
+    elif args.kind == "spectrum":
+        plot.spectrum(label, f, args.output)
+        print(f"wrote {args.output}")
+    else:
+        plot.table(label, f, _variables(args.vars), args.output)
+        print(f"wrote {args.output}")
+
+
+def main(argv: list[str] | None = None) -> int:
+    args = _parser().parse_args(argv)
+    try:
+        _run(args)
+    except KeyboardInterrupt:
+        sys.stderr.write("interrupted\n")
+        return 130
+    except (ValueError, TypeError, OverflowError, MemoryError, OSError, plot.PlotUnavailable) as error:
+        text = str(error) or type(error).__name__
+        sys.stderr.write(f"vexil: error: {text}\n")
+        return 2
+    except BaseException as error:  # the module's PanicException derives from BaseException
+        if isinstance(error, (SystemExit, GeneratorExit)):
+            raise
+        sys.stderr.write(f"vexil: error: {error.args[0] if error.args else type(error).__name__}\n")
+        return 2
+    return 0
