@@ -38,10 +38,16 @@ Word canonise(Word n, NpnTransform& t, const CanonTables& tables) {
     }
     const std::array<Word, 5> w = top_variants(n);
 
+    // Candidate i's upper half after its preparation is u (the half, made
+    // normal); its walk is read now, beside its score, rather than after the
+    // minimum is known.
     std::array<Word4, 10> score;
+    std::array<std::uint32_t, 10> walk;
     for (unsigned i = 0; i < 10; ++i) {
         const Word half = (i & 1) != 0 ? w[i / 2] & 0xFFFFu : w[i / 2] >> 16;
-        score[i] = tables.canon4[half ^ ((half >> 15) * 0xFFFFu)];
+        const Word u = half ^ ((half >> 15) * 0xFFFFu);
+        score[i] = tables.canon4[u];
+        walk[i] = tables.walk[u];
     }
     Word4 b = score[0];
     for (Word4 s : score) b = s < b ? s : b;
@@ -71,7 +77,7 @@ Word canonise(Word n, NpnTransform& t, const CanonTables& tables) {
             h = ~h;
             p |= 1;
         }
-        for (std::uint32_t ops = tables.walk[h >> 16]; ops != 0; ops >>= 4) {
+        for (std::uint32_t ops = walk[i]; ops != 0; ops >>= 4) {
             h = apply_op(ops & 0xFu, h);
             p = apply_op_transform(ops & 0xFu, p);
         }

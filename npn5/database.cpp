@@ -2,6 +2,8 @@
 
 #include "image.hpp"
 
+#include <array>
+
 namespace vexil::npn5 {
 
 std::unique_ptr<GateDatabase> GateDatabase::build(const std::uint8_t* image, std::size_t length) {
@@ -10,9 +12,17 @@ std::unique_ptr<GateDatabase> GateDatabase::build(const std::uint8_t* image, std
     db->map_ = GateMap(records + 2);
     db->map_.find_or_insert(0) = CircuitRecord{{}, 0, 0};
     db->map_.find_or_insert(input_x1) = CircuitRecord{{}, 0, 2};
-    for (std::size_t r = 0; r < records; ++r) {
-        const DecodedRecord decoded = decode_record(image + r * record_bytes);
-        db->map_.find_or_insert(decoded.key) = decoded.circuit;
+    // Records are decoded a window ahead of their insertion, with their slots
+    // prefetched, so that the random accesses to the map overlap.
+    constexpr std::size_t window = 16;
+    std::array<DecodedRecord, window> pending;
+    for (std::size_t r = 0; r < records + window; ++r) {
+        DecodedRecord& slot = pending[r % window];
+        if (r >= window) db->map_.find_or_insert(slot.key) = slot.circuit;
+        if (r < records) {
+            slot = decode_record(image + r * record_bytes);
+            db->map_.prefetch(slot.key);
+        }
     }
     db->tables_ = CanonTables::build();
     db->rewrite_ = build_rewrite_table();

@@ -37,8 +37,12 @@ public:
     std::span<const Word4, normal_words4> canon4_table() const { return tables_->canon4; }
     std::span<const std::uint8_t, normal_words4> step_table() const { return tables_->step; }
     const RewriteTable& rewrite_table() const { return rewrite_; }
-    // The entries decoded by the build, built-ins first, then in image order.
-    const std::vector<GateMap::Entry>& decoded_entries() const { return map_.entries(); }
+    // Calls f(key, record) for each entry made by the build (not the later
+    // insertions), in no particular order.
+    template <class F>
+    void for_each_decoded(F&& f) const {
+        map_.for_each(f);
+    }
 
 private:
     GateDatabase() = default;

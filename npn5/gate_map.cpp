@@ -18,11 +18,12 @@ constexpr std::uint32_t mix(std::uint32_t h) {
 
 }  // namespace
 
+// Load at most 0.6: 616,126 entries fit 2^20 slots.
+std::size_t GateMap::capacity_for(std::size_t entries) { return std::bit_ceil((entries * 5 + 2) / 3 + 16); }
+
 GateMap::GateMap(std::size_t expected_entries) {
-    const std::size_t capacity = std::bit_ceil(2 * expected_entries + 16);
-    slots_.resize(capacity);
-    mask_ = capacity - 1;
-    entries_.reserve(expected_entries);
+    slots_.resize(capacity_for(expected_entries));
+    mask_ = slots_.size() - 1;
 }
 
 std::size_t GateMap::home(Word key) const { return mix(key) & mask_; }
@@ -30,26 +31,26 @@ std::size_t GateMap::home(Word key) const { return mix(key) & mask_; }
 const CircuitRecord* GateMap::find(Word key) const {
     for (std::size_t i = home(key);; i = (i + 1) & mask_) {
         const Slot& s = slots_[i];
-        if (s.entry == 0) return nullptr;
-        if (s.key == key) return &entries_[s.entry - 1].record;
+        if (!s.used) return nullptr;
+        if (s.key == key) return &s.record;
     }
 }
 
 CircuitRecord& GateMap::find_or_insert(Word key) {
     std::size_t i = home(key);
     for (;; i = (i + 1) & mask_) {
-        const Slot& s = slots_[i];
-        if (s.entry == 0) break;
-        if (s.key == key) return entries_[s.entry - 1].record;
+        Slot& s = slots_[i];
+        if (!s.used) break;
+        if (s.key == key) return s.record;
     }
-    if (2 * (entries_.size() + 1) > slots_.size()) {
+    if (capacity_for(size_ + 1) > slots_.size()) {
         grow();
-        for (i = home(key); slots_[i].entry != 0; i = (i + 1) & mask_) {
+        for (i = home(key); slots_[i].used; i = (i + 1) & mask_) {
         }
     }
-    entries_.push_back(Entry{key, CircuitRecord{}});
-    slots_[i] = Slot{key, static_cast<std::uint32_t>(entries_.size())};
-    return entries_.back().record;
+    ++size_;
+    slots_[i] = Slot{key, CircuitRecord{}, true};
+    return slots_[i].record;
 }
 
 void GateMap::grow() {
@@ -57,9 +58,9 @@ void GateMap::grow() {
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     for (const Slot& s : old) {
-        if (s.entry == 0) continue;
+        if (!s.used) continue;
         std::size_t i = home(s.key);
-        while (slots_[i].entry != 0) i = (i + 1) & mask_;
+        while (slots_[i].used) i = (i + 1) & mask_;
         slots_[i] = s;
     }
 }

@@ -51,9 +51,14 @@ void check_rewrite_table(const RewriteTable& rewrite) {
 // word; records of 0 gates (constant, x1) included.
 void check_carried_circuits(GateDatabase& db, std::mt19937_64& rng) {
     static const auto transforms = npn5_brute::all_input_transforms();
-    const auto& entries = db.decoded_entries();
+    struct Entry {
+        Word key;
+        CircuitRecord record;
+    };
+    std::vector<Entry> entries = {{0, db.lookup(0)}, {input_x1, db.lookup(input_x1)}};
+    db.for_each_decoded([&](Word key, const CircuitRecord& record) { entries.push_back({key, record}); });
     for (int trial = 0; trial < 20000; ++trial) {
-        const auto& entry = trial < 2 ? entries[static_cast<std::size_t>(trial)] : entries[rng() % entries.size()];
+        const Entry& entry = trial < 2 ? entries[static_cast<std::size_t>(trial)] : entries[rng() % entries.size()];
         auto raw = transforms[rng() % transforms.size()];
         raw[0] = static_cast<std::int16_t>(rng() & 1);
         NpnTransform t;
