@@ -43,7 +43,9 @@ PyMethodDef methods[] = {
     instance_noargs<&n_vars>("n_vars", "n_vars($self)\n--\n\n"),
     instance_noargs<&encode>("encode", "encode($self)\n--\n\n"),
     class_method<decode_sig, &decode>("decode($cls, raw)\n--\n\n"),
+    instance_noargs<&minimal_gates>("minimal_gates", "minimal_gates($self)\n--\n\n"),
     instance<table_sig, &table>("table($self, vars)\n--\n\n"),
+    instance_noargs<&npn_representant>("npn_representant", "npn_representant($self)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 

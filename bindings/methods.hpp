@@ -28,4 +28,8 @@ Object encode(const FValue& f);
 FValue decode(ByteView raw);
 Object table(const FValue& f, VarList vars);
 
+// methods_npn5.cpp: five-input database queries.
+std::optional<std::uint32_t> minimal_gates(const FValue& f);
+std::optional<FValue> npn_representant(const FValue& f);
+
 }  // namespace vexil::py
