@@ -49,16 +49,29 @@ int main() {
         npn5_brute::canon_vectorised(words.data(), out.data(), brute_count);
         brute = std::min(brute, seconds_since(start) / brute_count);
     }
+    constexpr std::size_t scalar_count = std::size_t{1} << 12;
+    std::vector<Word> scalar_out(scalar_count);
+    double scalar = 1e9;
+    for (int rep = 0; rep < 3; ++rep) {
+        const auto start = Clock::now();
+        npn5_brute::canon_brute<Word>(words.data(), scalar_out.data(), scalar_count);
+        scalar = std::min(scalar, seconds_since(start) / scalar_count);
+    }
+
     std::size_t agree = 0;
     for (std::size_t i = 0; i < brute_count; ++i) {
         NpnTransform t;
         agree += canonise(is_normal(words[i]) ? words[i] : ~words[i], t, *tables) == out[i];
     }
+    for (std::size_t i = 0; i < scalar_count; ++i) agree -= scalar_out[i] != out[i];
 
-    std::printf("canonise:            %8.1f ns/word (%zu random words)\n", fast * 1e9, count);
-    std::printf("brute force (%2zu lanes): %8.1f ns/word (%zu words, all 3,840 transforms x 2 polarities)\n",
+    std::printf("canonise:              %8.1f ns/word (%zu random words)\n", fast * 1e9, count);
+    std::printf("brute force (%2zu lanes):%8.1f ns/word (%zu words, all 3,840 transforms x 2 polarities)\n",
                 npn5_brute::lanes, brute * 1e9, brute_count);
-    std::printf("ratio brute/canonise: %.1fx   (agreement %zu/%zu, checksum %08X)\n", brute / fast, agree, brute_count,
-                sink);
+    std::printf("brute force (1 word):  %8.1f ns/word (%zu words, the same walk one word at a time)\n", scalar * 1e9,
+                scalar_count);
+    std::printf("ratio vectorised brute/canonise: %.1fx, one-word brute/canonise: %.1fx   (agreement %zu/%zu, "
+                "checksum %08X)\n",
+                brute / fast, scalar / fast, agree, brute_count, sink);
     return agree == brute_count ? 0 : 1;
 }

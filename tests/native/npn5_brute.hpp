@@ -67,22 +67,25 @@ inline Word canon_by_rows(Word f) {
 // (top input, polarity) placements and walked through the 384 transforms of
 // the other four inputs; both polarities of the output by tracking the
 // maximum beside the minimum. Written with GCC vector types so that the
-// compiler uses the widest unit the target has.
+// compiler uses the widest unit the target has; the same code on a plain Word
+// is the one-word-at-a-time version.
 using V = Word __attribute__((vector_size(64)));
 inline constexpr std::size_t lanes = sizeof(V) / sizeof(Word);
 
 // Vectors are passed by reference: a 64-byte vector by value would change the
 // calling convention with the target.
-inline void vswap(V& h, Word mask, unsigned shift) {
-    const V t = (h ^ (h >> shift)) & mask;
+template <class T>
+void vswap(T& h, Word mask, unsigned shift) {
+    const T t = (h ^ (h >> shift)) & mask;
     h ^= t ^ (t << shift);
 }
 
+template <class T>
 struct MinMax {
-    V lo;
-    V hi;
-    void see(const V& h) {
-        const V r = (h << 16) | (h >> 16);  // the other polarity of the top input
+    T lo;
+    T hi;
+    void see(const T& h) {
+        const T r = (h << 16) | (h >> 16);  // the other polarity of the top input
         lo = h < lo ? h : lo;
         hi = h > hi ? h : hi;
         lo = r < lo ? r : lo;
@@ -92,8 +95,9 @@ struct MinMax {
 
 // The 384 transforms of x2 ... x5, ignoring the output polarity: 48 blocks,
 // each a connector (complement x2 or a swap) and seven swaps.
-inline void walk384(const V& start, MinMax& m) {
-    V h = start;
+template <class T>
+void walk384(const T& start, MinMax<T>& m) {
+    T h = start;
     constexpr int connectors[12] = {-1, 2, 1, 0, 1, 2, 1, 2, 1, 0, 1, 2};
     for (int group = 0; group < 4; ++group) {
         for (int b = 0; b < 12; ++b) {
@@ -122,12 +126,14 @@ inline void walk384(const V& start, MinMax& m) {
     }
 }
 
-// out[i] = canonical word of in[i], for count a multiple of `lanes`.
-inline void canon_vectorised(const Word* in, Word* out, std::size_t count) {
-    for (std::size_t i = 0; i < count; i += lanes) {
-        V w;
+// out[i] = canonical word of in[i], taking sizeof(T) / 4 words at a time
+// (count a multiple of that).
+template <class T>
+void canon_brute(const Word* in, Word* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; i += sizeof(T) / sizeof(Word)) {
+        T w;
         std::memcpy(&w, in + i, sizeof w);
-        MinMax m{w, w};
+        MinMax<T> m{w, w};
         walk384(w, m);
         // Each exchange of x1 with the next input brings that input to the top.
         vswap(w, 0xFF00u, 8);
@@ -138,9 +144,11 @@ inline void canon_vectorised(const Word* in, Word* out, std::size_t count) {
         walk384(w, m);
         vswap(w, 0xAAAAu, 15);
         walk384(w, m);
-        const V result = ~m.hi < m.lo ? ~m.hi : m.lo;
+        const T result = ~m.hi < m.lo ? ~m.hi : m.lo;
         std::memcpy(out + i, &result, sizeof result);
     }
 }
+
+inline void canon_vectorised(const Word* in, Word* out, std::size_t count) { canon_brute<V>(in, out, count); }
 
 }  // namespace npn5_brute
