@@ -2,7 +2,7 @@
 //
 //   npn5_canonise [--words N] [--classes K] [--seed S]
 //
-// Checks canonise on N random words (default 300,000; half uniform, half with
+// Checks canonise on N random words (default 1,000,000; half uniform, half with
 // structure: sparse, dense, with a constant cofactor, with fewer inputs) and on
 // every word of K sampled classes (default 300), against the minimum over all
 // 3,840 input transforms and both output polarities, and checks that each
@@ -101,7 +101,7 @@ std::size_t arg_value(int argc, char** argv, const std::string& name, std::size_
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t words = arg_value(argc, argv, "--words", 300000) / npn5_brute::lanes * npn5_brute::lanes;
+    const std::size_t words = arg_value(argc, argv, "--words", 1000000) / npn5_brute::lanes * npn5_brute::lanes;
     const std::size_t classes = arg_value(argc, argv, "--classes", 300);
     std::mt19937_64 rng(arg_value(argc, argv, "--seed", 20240501));
 
