@@ -30,7 +30,7 @@ std::unique_ptr<GateDatabase> GateDatabase::build(const std::uint8_t* image, std
 }
 
 CircuitRecord& GateDatabase::lookup(Word key) {
-    if (const CircuitRecord* found = map_.find(key)) return const_cast<CircuitRecord&>(*found);
+    if (CircuitRecord* found = map_.find(key)) return *found;
     std::lock_guard<std::mutex> hold(added_lock_);
     return added_[key];
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vexil::npn5 {
@@ -26,6 +27,7 @@ public:
     // lasts until the next insertion.
     CircuitRecord& find_or_insert(Word key);
     const CircuitRecord* find(Word key) const;
+    CircuitRecord* find(Word key) { return const_cast<CircuitRecord*>(std::as_const(*this).find(key)); }
     // Asks the memory system for key's home slot ahead of an insertion.
     void prefetch(Word key) const { __builtin_prefetch(&slots_[home(key)], 1); }
 

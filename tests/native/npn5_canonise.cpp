@@ -121,7 +121,9 @@ int main(int argc, char** argv) {
     check_random(*tables, rng, words);
 
     std::vector<Word> seeds(classes / npn5_brute::lanes * npn5_brute::lanes + npn5_brute::lanes);
-    for (std::size_t i = 0; i < seeds.size(); ++i) seeds[i] = i % 3 == 0 ? static_cast<Word>(rng()) : structured_word(rng);
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        seeds[i] = i % 3 == 0 ? static_cast<Word>(rng()) : structured_word(rng);
+    }
     std::vector<Word> reps(seeds.size());
     npn5_brute::canon_vectorised(seeds.data(), reps.data(), seeds.size());
     for (Word c : reps) check_orbit(*tables, c);

@@ -91,7 +91,8 @@ void check_small_image() {
     CircuitRecord xor_record = db->lookup(0x00FFFF00);
     check(xor_record.gate_count == 1, "codes after the first zero are ignored", xor_record.gate_count);
     const CircuitRecord& and_record = db->lookup(0x000000FF);
-    check(and_record.gates[0] == (4 | (2 << 4) | (1 << 10)), "a later record replaces an earlier one", and_record.gates[0]);
+    check(and_record.gates[0] == (4 | (2 << 4) | (1 << 10)), "a later record replaces an earlier one",
+          and_record.gates[0]);
     // Insert-if-absent: an all-zero record, once.
     CircuitRecord& absent = db->lookup(0x12345678);
     check(absent == CircuitRecord{}, "absent key gets an all-zero record");

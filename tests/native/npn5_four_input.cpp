@@ -118,7 +118,10 @@ int main() {
     // all 32,768 normal words.
     const Word4 generic = 0x1B3E;
     std::size_t generic_fixed = 0;
-    for (const auto& map : maps) generic_fixed += apply_rows(generic, map) == generic || apply_rows(generic, map) == static_cast<Word4>(~generic);
+    for (const auto& map : maps) {
+        const Word4 image = apply_rows(generic, map);
+        generic_fixed += image == generic || image == static_cast<Word4>(~generic);
+    }
     check(generic_fixed == 1, "probe word has a trivial stabiliser");
     std::size_t covered = 0;
     std::map<std::size_t, std::size_t> classes_by_size;

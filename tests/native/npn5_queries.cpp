@@ -148,7 +148,9 @@ void check_disaster() {
     close(pipe_fds[1]);
     std::string err;
     char buffer[256];
-    for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
+        err.append(buffer, static_cast<std::size_t>(n));
+    }
     close(pipe_fds[0]);
     int status = 0;
     waitpid(child, &status, 0);
