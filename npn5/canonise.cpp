@@ -14,14 +14,15 @@ namespace vexil::npn5 {
 namespace {
 
 // w_v: input x(v+1) of n moved to the top, the other inputs in increasing
-// order below it; each step exchanges x1 with the next input of w_0.
+// order below it; each step exchanges x1 with the next input of w_0 (the rows
+// of the lower part of the mask trade places with the rows `shift` above).
 std::array<Word, 5> top_variants(Word n) {
     std::array<Word, 5> w;
     w[0] = n;
-    w[1] = w[0] ^ ((((w[0] >> 8) ^ w[0]) & 0xFF00u) * 0x101u);
-    w[2] = w[1] ^ ((((w[1] >> 12) ^ w[1]) & 0xF0F0u) * 0x1001u);
-    w[3] = w[2] ^ ((((w[2] >> 14) ^ w[2]) & 0xCCCCu) * 0x4001u);
-    w[4] = w[3] ^ ((((w[3] >> 15) ^ w[3]) & 0xAAAAu) * 0x8001u);
+    w[1] = delta_swap(w[0], 0xFF00u, 8);
+    w[2] = delta_swap(w[1], 0xF0F0u, 12);
+    w[3] = delta_swap(w[2], 0xCCCCu, 14);
+    w[4] = delta_swap(w[3], 0xAAAAu, 15);
     return w;
 }
 
@@ -49,8 +50,10 @@ Word canonise(Word n, NpnTransform& t, const CanonTables& tables) {
         score[i] = tables.canon4[u];
         walk[i] = tables.walk[u];
     }
-    Word4 b = score[0];
-    for (Word4 s : score) b = s < b ? s : b;
+    // A tree of minima rather than a chain of ten.
+    auto least = [](Word4 x, Word4 y) { return x < y ? x : y; };
+    const Word4 b = least(least(least(score[0], score[1]), least(score[2], score[3])),
+                          least(least(score[4], score[5]), least(least(score[6], score[7]), least(score[8], score[9]))));
     unsigned candidates = 0;
     for (unsigned i = 0; i < 10; ++i) candidates |= static_cast<unsigned>(score[i] == b) << i;
     // With B = 0 the lower halves of all candidates are in one four-input
