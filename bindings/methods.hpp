@@ -55,4 +55,8 @@ std::uint32_t certificate_complexity(const FValue& f);
 std::uint64_t frontier_size(FunctionState& state);
 std::uint64_t max_frontier_size(FunctionState& state);
 
+// methods_npn5.cpp: five-input database queries.
+std::optional<std::uint32_t> minimal_gates(const FValue& f);
+std::optional<FValue> npn_representant(const FValue& f);
+
 }  // namespace vexil::py

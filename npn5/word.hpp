@@ -1,0 +1,47 @@
+// Five-input truth-table words and the transforms that relate them.
+//
+// A five-input function is a 32-bit word: entry k of the table (x1 the most
+// significant bit of k, x5 the least) sits at bit 31 - k, so bit 31 is the row
+// where every input is 0. The upper half (bits 16-31) is the cofactor x1 = 0.
+// A four-input function is the same on 16 bits with inputs x2 ... x5.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace vexil::npn5 {
+
+using Word = std::uint32_t;
+using Word4 = std::uint16_t;
+
+inline constexpr Word input_x1 = 0x0000FFFFu;
+inline constexpr Word input_x2 = 0x00FF00FFu;
+inline constexpr Word input_x3 = 0x0F0F0F0Fu;
+inline constexpr Word input_x4 = 0x33333333u;
+inline constexpr Word input_x5 = 0x55555555u;
+
+// The words of value indices 0-5: the constant 0, then x1 ... x5.
+inline constexpr std::array<Word, 6> base_values = {0, input_x1, input_x2, input_x3, input_x4, input_x5};
+
+inline constexpr Word parity5 = 0x69969669u;  // x1 ^ x2 ^ x3 ^ x4 ^ x5
+
+// Number of 2^5 = 32 rows, and of the input transforms of five and four inputs.
+inline constexpr std::size_t input_transforms5 = 3840;
+inline constexpr std::size_t input_transforms4 = 384;
+inline constexpr std::size_t normal_words4 = 32768;  // 16-bit words with bit 15 clear
+
+// Relates a given word f to its canonical word c:
+//   f(x) = c(y_1, ..., y_5) XOR entries[0],
+// where y_k is input |entries[k]| of f, complemented when entries[k] < 0.
+struct NpnTransform {
+    std::array<std::int16_t, 6> entries{0, 1, 2, 3, 4, 5};
+
+    constexpr std::int16_t& operator[](std::size_t i) { return entries[i]; }
+    constexpr std::int16_t operator[](std::size_t i) const { return entries[i]; }
+    friend bool operator==(const NpnTransform&, const NpnTransform&) = default;
+};
+
+inline constexpr bool is_normal(Word w) { return (w >> 31) == 0; }
+
+}  // namespace vexil::npn5
