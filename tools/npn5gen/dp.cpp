@@ -122,6 +122,18 @@ private:
         return v;
     }
 
+    // Number of distinct normal words in the classes listed (estimated for long lists).
+    double orbit_words(const std::vector<std::uint32_t>& list) const {
+        if (list.size() > 64) {
+            return static_cast<double>(kOrbitSteps) * static_cast<double>(list.size());
+        }
+        double n = 0;
+        for (std::uint32_t cls : list) {
+            n += static_cast<double>(orbit(cls).size());
+        }
+        return n;
+    }
+
     // fn(word) for every normal word of the classes listed, spread over the threads.
     template <class Fn>
     void for_each_walk(const std::vector<std::uint32_t>& list, Fn&& fn) {
@@ -272,7 +284,7 @@ private:
             }
         }
         const auto& lh = lists_[static_cast<std::size_t>(ch)];
-        const double work = 2.0 * static_cast<double>(gs.size()) * kOrbitSteps * static_cast<double>(lh.size());
+        const double work = 2.0 * static_cast<double>(gs.size()) * orbit_words(lh);
         if (gs.empty() || lh.empty()) {
             return;
         }

@@ -13,7 +13,7 @@ struct DpOptions {
     std::string classes = "tools/work/classes.bin";
     int passes = 1;             // passes over all levels (a later pass starts from the improved classes)
     int max_level = 12;
-    double comp_budget = 4e9;   // largest composition step run, in word evaluations
+    double comp_budget = 2e10;   // largest composition step run, in word evaluations
     bool fresh = false;         // start from nothing instead of the image and progress file
 };
 
