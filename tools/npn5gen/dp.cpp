@@ -13,21 +13,11 @@
 #include "classes.hpp"
 #include "database.hpp"
 #include "parallel.hpp"
+#include "engine.hpp"
 #include "tables.hpp"
 
 namespace npn5gen {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
-
-// One normal word of a class's orbit and the walk step that reaches it.
-struct WalkWord {
-    Word w;
-    std::uint32_t cls;
-    std::uint16_t step;
-};
 
 // Results of g op h for the five operators that keep normal words normal, and
 // their two-input truth tables for the builder.
@@ -38,21 +28,7 @@ constexpr std::array<unsigned, 10> kBinaryTt = {1, 2, 4, 6, 7, 8, 9, 11, 13, 14}
 
 class Generator {
 public:
-    Generator(Database& db, const DpOptions& options) : db_(db), opt_(options) {}
-
-    void rebuild_table() {
-        const auto t0 = Clock::now();
-        table_.fill(CostTable::kUnknown);
-        parallel_chunks(db_.size(), 512, opt_.threads, [&](std::size_t b, std::size_t e, int) {
-            for (std::size_t i = b; i < e; ++i) {
-                if (db_.cost(i) != kNoCost) {
-                    expand(i, db_.cost(i));
-                }
-            }
-        });
-        std::printf("cost table rebuilt in %.1f s\n", seconds_since(t0));
-        std::fflush(stdout);
-    }
+    Generator(Engine& engine, const DpOptions& options) : e_(engine), db_(engine.db()), opt_(options) {}
 
     // Returns false when no class costs more than r, so that higher levels have nothing to do.
     bool run_level(int r) {
@@ -69,11 +45,11 @@ public:
                 ++remaining;
             }
         }
-        remaining_ = remaining;
+        e_.remaining_ = remaining;
         if (remaining == 0) {
             return false;
         }
-        found_ = 0;
+        e_.found_ = 0;
         std::printf("level %d: %ld classes cost more\n", r, remaining);
         std::fflush(stdout);
         if (r >= 3) {
@@ -85,11 +61,11 @@ public:
         for (int a = 0; 2 * a <= r - 1; ++a) {
             step("disjoint " + std::to_string(a) + "+" + std::to_string(r - 1 - a), [&] { disjoint(r, a, r - 1 - a); });
         }
-        for (int ch = 2; ch < r; ++ch) {
+        for (int ch = 2; ch < r && ch <= opt_.max_comp_h; ++ch) {
             step("composition " + std::to_string(ch), [&] { composition(r, ch); });
         }
         std::printf("level %d done in %.1f s: %zu classes improved, %zu below the level\n", r, seconds_since(t0),
-                    found_.load(), below_.load());
+                    e_.found_.load(), e_.below_.load());
         std::fflush(stdout);
         return true;
     }
@@ -97,29 +73,14 @@ public:
 private:
     template <class Body>
     void step(const std::string& name, Body&& body) {
-        if (remaining_.load() == 0) {
+        if (e_.remaining_.load() == 0) {
             return;
         }
         const auto t0 = Clock::now();
-        const std::size_t before = found_.load();
+        const std::size_t before = e_.found_.load();
         body();
-        std::printf("  %-16s %8.1f s  +%zu\n", name.c_str(), seconds_since(t0), found_.load() - before);
+        std::printf("  %-16s %8.1f s  +%zu\n", name.c_str(), seconds_since(t0), e_.found_.load() - before);
         std::fflush(stdout);
-    }
-
-    void expand(std::size_t cls, std::uint8_t c) {
-        for_each_transform(db_.rep(cls), [&](Word n, int) { table_.lower(n, c); });
-    }
-
-    std::vector<WalkWord> orbit(std::uint32_t cls) const {
-        std::vector<WalkWord> v;
-        v.reserve(kOrbitSteps);
-        for_each_transform(db_.rep(cls),
-                           [&](Word n, int s) { v.push_back({n, cls, static_cast<std::uint16_t>(s)}); });
-        std::sort(v.begin(), v.end(), [](const WalkWord& x, const WalkWord& y) { return x.w < y.w; });
-        v.erase(std::unique(v.begin(), v.end(), [](const WalkWord& x, const WalkWord& y) { return x.w == y.w; }),
-                v.end());
-        return v;
     }
 
     // Number of distinct normal words in the classes listed (estimated for long lists).
@@ -129,7 +90,7 @@ private:
         }
         double n = 0;
         for (std::uint32_t cls : list) {
-            n += static_cast<double>(orbit(cls).size());
+            n += static_cast<double>(e_.orbit(cls).size());
         }
         return n;
     }
@@ -139,8 +100,8 @@ private:
     void for_each_walk(const std::vector<std::uint32_t>& list, Fn&& fn) {
         if (list.size() >= 64) {
             parallel_chunks(list.size(), 1, opt_.threads, [&](std::size_t b, std::size_t e, int) {
-                for (std::size_t i = b; i < e && remaining_.load(std::memory_order_relaxed) != 0; ++i) {
-                    for (const WalkWord& w : orbit(list[i])) {
+                for (std::size_t i = b; i < e && e_.remaining_.load(std::memory_order_relaxed) != 0; ++i) {
+                    for (const WalkWord& w : e_.orbit(list[i])) {
                         fn(w);
                     }
                 }
@@ -149,70 +110,14 @@ private:
         }
         std::vector<WalkWord> flat;
         for (std::uint32_t cls : list) {
-            const auto o = orbit(cls);
+            const auto o = e_.orbit(cls);
             flat.insert(flat.end(), o.begin(), o.end());
         }
         parallel_chunks(flat.size(), 16, opt_.threads, [&](std::size_t b, std::size_t e, int) {
-            for (std::size_t i = b; i < e && remaining_.load(std::memory_order_relaxed) != 0; ++i) {
+            for (std::size_t i = b; i < e && e_.remaining_.load(std::memory_order_relaxed) != 0; ++i) {
                 fn(flat[i]);
             }
         });
-    }
-
-    Lit walk_lit(Builder& b, const WalkWord& w) const {
-        const Lit l = db_.emit(b, w.cls, orbit_walk().xf[w.step]);
-        return b.value(l) == w.w ? l : ~l;
-    }
-
-    // Called when f looked cheaper than the table says: builds the circuit,
-    // checks it, and stores it for f's class in the canonical frame.
-    template <class Build>
-    void offer(Word f, int r, Build&& build) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (table_.get(f) <= r) {
-            return;
-        }
-        Builder b;
-        Lit out = build(b);
-        if (b.value(out) != f) {
-            out = ~out;
-        }
-        if (b.value(out) != f) {
-            throw std::logic_error("built circuit misses its word");
-        }
-        const auto c = b.finish(out);
-        if (!c) {
-            return;
-        }
-        if (evaluate(*c) != f) {
-            throw std::logic_error("finished circuit misses its word");
-        }
-        const Canonical k = canonical_brute(f);
-        Builder b2;
-        const Lit out2 = b2.emit(*c, k.xf);
-        if (b2.value(out2) != k.word) {
-            throw std::logic_error("transformed circuit misses the canonical word");
-        }
-        const auto cc = b2.finish(out2);
-        const long i = db_.index(k.word);
-        if (!cc || i < 0) {
-            throw std::logic_error("canonical word not among the classes");
-        }
-        const auto ci = static_cast<std::size_t>(i);
-        const std::uint8_t old = db_.cost(ci);
-        if (old <= cc->n) {
-            expand(ci, old);
-            return;
-        }
-        db_.set(ci, *cc);
-        expand(ci, cc->n);
-        if (old > r) {
-            remaining_.fetch_sub(1);
-        }
-        ++found_;
-        if (cc->n < r) {
-            ++below_;
-        }
     }
 
     // f = g op h, g any word of a class of cost a, h a representative of cost b.
@@ -241,16 +146,16 @@ private:
                     o[3] = gw | h;
                     o[4] = gw ^ h;
                     for (int q = 0; q < 5; ++q) {
-                        table_.prefetch(o[q]);
+                        e_.table().prefetch(o[q]);
                     }
                 }
                 for (std::size_t k = k0; k < k1; ++k) {
                     for (std::size_t q = 0; q < 5; ++q) {
                         const Word w = f[5 * (k - k0) + q];
-                        if (table_.get(w) > r) {
+                        if (e_.table().get(w) > r) {
                             const std::uint32_t hcls = lb[k];
-                            offer(w, r, [&](Builder& b) {
-                                const Lit lg = walk_lit(b, g);
+                            e_.offer(w, r, [&](Builder& b) {
+                                const Lit lg = e_.walk_lit(b, g);
                                 const Lit lh = db_.emit(b, hcls, Transform{});
                                 return b.gate(lg, lh, kKindTt[q]);
                             });
@@ -302,20 +207,20 @@ private:
                     const Word v = gs[k].g0 ^ (h & gs[k].d);
                     f[2 * (k - k0)] = normalise(v);
                     f[2 * (k - k0) + 1] = normalise(v ^ gs[k].d);
-                    table_.prefetch(f[2 * (k - k0)]);
-                    table_.prefetch(f[2 * (k - k0) + 1]);
+                    e_.table().prefetch(f[2 * (k - k0)]);
+                    e_.table().prefetch(f[2 * (k - k0) + 1]);
                 }
                 for (std::size_t k = k0; k < k1; ++k) {
                     for (std::size_t q = 0; q < 2; ++q) {
                         const Word w = f[2 * (k - k0) + q];
-                        if (table_.get(w) > r) {
+                        if (e_.table().get(w) > r) {
                             const Cof& g = gs[k];
-                            offer(w, r, [&](Builder& b) {
+                            e_.offer(w, r, [&](Builder& b) {
                                 std::array<Lit, 5> in{};
                                 for (int i = 0; i < 5; ++i) {
                                     in[static_cast<std::size_t>(i)] = Builder::input(i);
                                 }
-                                const Lit l = walk_lit(b, hw);
+                                const Lit l = e_.walk_lit(b, hw);
                                 in[static_cast<std::size_t>(g.j)] = q == 0 ? l : ~l;
                                 return b.emit(db_.circuit(g.cls), in);
                             });
@@ -342,7 +247,7 @@ private:
             }
         }
         parallel_chunks(lg.size(), 16, opt_.threads, [&](std::size_t b, std::size_t e, int) {
-            for (std::size_t idx = b; idx < e && remaining_.load(std::memory_order_relaxed) != 0; ++idx) {
+            for (std::size_t idx = b; idx < e && e_.remaining_.load(std::memory_order_relaxed) != 0; ++idx) {
                 const std::uint32_t cls = lg[idx];
                 const Word g = db_.rep(cls);
                 for (const auto& ij : kPairs) {
@@ -366,8 +271,8 @@ private:
                             f |= region[uv] & cof[2 * p + q];
                         }
                         f = normalise(f);
-                        if (table_.get(f) > r) {
-                            offer(f, r, [&](Builder& bb) {
+                        if (e_.table().get(f) > r) {
+                            e_.offer(f, r, [&](Builder& bb) {
                                 std::array<Lit, 5> in{};
                                 for (int k = 0; k < 5; ++k) {
                                     in[static_cast<std::size_t>(k)] = Builder::input(k);
@@ -383,14 +288,10 @@ private:
         });
     }
 
+    Engine& e_;
     Database& db_;
     const DpOptions& opt_;
-    CostTable table_;
-    std::mutex mutex_;
     std::array<std::vector<std::uint32_t>, 13> lists_;
-    std::atomic<long> remaining_{0};
-    std::atomic<std::size_t> found_{0};
-    std::atomic<std::size_t> below_{0};
 };
 
 struct Progress {
@@ -443,9 +344,13 @@ int run_dp(const DpOptions& opt) {
         progress.pass += 1;
         progress.level = 0;
     }
+    if (opt.from_level > 0) {
+        progress.level = opt.from_level - 1;
+    }
     std::fflush(stdout);
-    Generator gen(db, opt);
-    gen.rebuild_table();
+    Engine engine(db, opt.threads);
+    engine.rebuild_table();
+    Generator gen(engine, opt);
     for (int pass = 0; pass < opt.passes; ++pass) {
         std::printf("pass %d\n", progress.pass);
         for (int r = progress.level + 1; r <= opt.max_level; ++r) {

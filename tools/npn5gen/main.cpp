@@ -1,8 +1,10 @@
 // npn5gen: builds and checks the image of minimum five-input circuits.
 //
 //   npn5gen classes [--classes PATH]
-//   npn5gen dp      [--threads N] [--passes N] [--max-level L] [--comp-budget X] [--fresh]
+//   npn5gen dp      [--threads N] [--passes N] [--from-level L] [--max-level L] [--max-comp-h C]
+//                   [--comp-budget X] [--fresh]
 //                   [--image PATH] [--progress PATH] [--classes PATH]
+//   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH]
 //   npn5gen verify  [--image PATH] [--threads N]
 //
 // Paths default to the repository layout (run from the repository root).
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "chains.hpp"
 #include "classes.hpp"
 #include "dp.hpp"
 #include "verify.hpp"
@@ -20,7 +23,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: npn5gen classes|dp|verify [--threads N] [--passes N] [--max-level L] [--comp-budget X]\n"
+                 "usage: npn5gen classes|dp|chains|verify [--threads N] [--passes N] [--max-level L] [--comp-budget X]\n"
+                 "               [--from-level L] [--max-comp-h N] [--gates R] [--hours H] [--slice N] [--count]\n"
                  "               [--fresh] [--image PATH] [--progress PATH] [--classes PATH]\n");
     return 2;
 }
@@ -33,6 +37,7 @@ int main(int argc, char** argv) {
     }
     const std::string mode = argv[1];
     npn5gen::DpOptions opt;
+    npn5gen::ChainOptions chain;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -50,6 +55,18 @@ int main(int argc, char** argv) {
                 opt.max_level = std::stoi(next());
             } else if (a == "--comp-budget") {
                 opt.comp_budget = std::stod(next());
+            } else if (a == "--from-level") {
+                opt.from_level = std::stoi(next());
+            } else if (a == "--max-comp-h") {
+                opt.max_comp_h = std::stoi(next());
+            } else if (a == "--gates") {
+                chain.r = std::stoi(next());
+            } else if (a == "--hours") {
+                chain.hours = std::stod(next());
+            } else if (a == "--slice") {
+                chain.slice = static_cast<std::size_t>(std::stoull(next()));
+            } else if (a == "--count") {
+                chain.count_only = true;
             } else if (a == "--fresh") {
                 opt.fresh = true;
             } else if (a == "--image") {
@@ -75,6 +92,12 @@ int main(int argc, char** argv) {
         }
         if (mode == "dp") {
             return npn5gen::run_dp(opt);
+        }
+        if (mode == "chains") {
+            chain.threads = opt.threads;
+            chain.image = opt.image;
+            chain.classes = opt.classes;
+            return npn5gen::run_chains(chain);
         }
         if (mode == "verify") {
             return npn5gen::run_verify(opt.image, opt.threads);
