@@ -4,7 +4,7 @@
 //   npn5gen dp      [--threads N] [--passes N] [--from-level L] [--max-level L] [--max-comp-h C]
 //                   [--comp-budget X] [--fresh]
 //                   [--image PATH] [--progress PATH] [--classes PATH]
-//   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH]
+//   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH] [--progress PATH]
 //   npn5gen verify  [--image PATH] [--threads N]
 //
 // Paths default to the repository layout (run from the repository root).
@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
                 opt.image = next();
             } else if (a == "--progress") {
                 opt.progress = next();
+                chain.progress = opt.progress;
             } else if (a == "--classes") {
                 opt.classes = next();
             } else {
