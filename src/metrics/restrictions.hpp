@@ -15,6 +15,7 @@
 #pragma once
 
 #include "fvalue.hpp"
+#include "packed_table.hpp"
 
 #include <array>
 #include <cstddef>
@@ -69,9 +70,6 @@ std::uint64_t lex_rank(std::uint64_t mask, unsigned p, unsigned k);
 // for (p, k) is the list for (p-1, k) followed by the reversed list for
 // (p-1, k-1) with p-1 added. Neighbours differ by one element in, one out.
 std::uint64_t revolving_door_unrank(std::uint64_t rank, unsigned p, unsigned k);
-
-// Entry x of f at bit x % 64 of word x / 64 (one word when N < 64).
-std::vector<std::uint64_t> pack_table(const FValue& f);
 
 // A packed table whose index bits hold the variables in a chosen order.
 class SlotTable {

@@ -172,37 +172,9 @@ std::uint32_t max_sensitivity_baseline(const std::uint64_t* t, std::size_t count
 }
 #endif
 
-// Eight 0/1 bytes to eight bits, byte t to bit t (see the spectrum's first pass).
-inline std::uint64_t pack8(const std::uint8_t* bytes) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return (word * 0x0102040810204080ULL) >> 56;
-}
-
 }  // namespace
 
 namespace detail {
-
-std::vector<std::uint64_t> pack_table(const FValue& f) {
-    const std::uint64_t size = f.size();
-    const std::uint8_t* data = f.data();
-    if (size < 64) {
-        std::uint64_t word = 0;
-        for (std::uint64_t x = 0; x < size; ++x) word |= static_cast<std::uint64_t>(data[x] & 1U) << x;
-        return {word};
-    }
-    const std::uint64_t count = size / 64;
-    ensure_allocatable(count, sizeof(std::uint64_t));
-    std::vector<std::uint64_t> words(count);
-    for (std::uint64_t w = 0; w < count; ++w) {
-        const std::uint8_t* src = data + 64 * w;
-        std::uint64_t word = 0;
-        for (unsigned t = 0; t < 8; ++t) word |= pack8(src + 8 * t) << (8 * t);
-        words[w] = word;
-        if ((w & 0xFFFF) == 0xFFFF) check_interrupt();
-    }
-    return words;
-}
 
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n) {
 #ifdef VEXIL_X86_VARIANTS

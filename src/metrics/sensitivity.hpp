@@ -7,6 +7,7 @@
 #pragma once
 
 #include "fvalue.hpp"
+#include "packed_table.hpp"
 
 #include <cstdint>
 #include <span>
@@ -31,10 +32,6 @@ float influence(const FValue& f, std::uint64_t var);
 float total_influence(const FValue& f);
 
 namespace detail {
-
-// Entry x at bit x % 64 of word x / 64; a table of fewer than 64 entries takes
-// one word with the bits from N up zero.
-std::vector<std::uint64_t> pack_table(const FValue& f);
 
 // The same measures on a packed table of n variables.
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);
