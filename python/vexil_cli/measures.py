@@ -27,7 +27,8 @@ def _representative(f: vexil.Vexil) -> str | None:
     r = f.npn_representant()
     if r is None:
         return None
-    word = sum(1 << (31 - k) for k, bit in enumerate(r.repr()) if bit)
+    # The representative holds bit i of the canonical word at entry i.
+    word = sum(1 << i for i, bit in enumerate(r.repr()) if bit)
     return f"0x{word:08X}"
 
 

@@ -74,7 +74,8 @@ def select(f: vexil.Vexil, only: str | None) -> list[Measure]:
 
 def _format(value: Any) -> str:
     if isinstance(value, float):
-        return f"{value:.7g}"
+        text = f"{value:.7g}"
+        return text if any(c in text for c in ".eni") else text + ".0"
     if isinstance(value, (list, tuple)):
         inner = ", ".join(_format(v) for v in value)
         return f"[{inner}]" if isinstance(value, list) else f"({inner})"
