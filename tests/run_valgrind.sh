@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs the fuzz tests (and any other pytest arguments given) under valgrind's memcheck.
+# Usage: tests/run_valgrind.sh [pytest args]   (needs valgrind and the module installed in .venv)
+# Reports are written to valgrind-*.log; the script fails on any invalid read/write or use of
+# uninitialised memory in the module's own code.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+python=${PYTHON:-.venv/bin/python}
+export PYTHONMALLOC=malloc VEXIL_FUZZ_EXAMPLES=${VEXIL_FUZZ_EXAMPLES:-40}
+valgrind --tool=memcheck --error-exitcode=99 --errors-for-leak-kinds=none \
+  --suppressions=tests/valgrind-python.supp --log-file=valgrind-%p.log \
+  "$python" -m pytest -q -p no:cacheprovider "${@:-tests/test_fuzz.py}"
