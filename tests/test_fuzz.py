@@ -96,3 +96,30 @@ def test_arguments_that_mutate_the_list_while_converting(method):
         assert v.table(items).shape == (2, 2)
     else:
         assert v.eval(items[0]) is True
+
+
+@fuzz
+@given(small_tables, st.lists(st.integers(min_value=0, max_value=2**64 - 1), max_size=10))
+def test_information_and_fragmentation_with_any_variables(entries, variables):
+    v = Vexil(entries)
+    try:
+        count = v.information(variables)
+        entropy = v.fragmentation_coefficient(variables)
+    except MemoryError:
+        # Only lists whose assignments cannot be enumerated may refuse.
+        assert len(variables) >= 30
+        return
+    assert 1 <= count <= 2 ** min(len(variables), 63)
+    assert 0 <= entropy <= len(variables) + 1e-4
+    assert count == v.information(list(reversed(variables)))
+
+
+@fuzz
+@given(small_tables, anything)
+def test_information_and_fragmentation_with_anything(entries, value):
+    v = Vexil(entries)
+    for method in (v.information, v.fragmentation_coefficient):
+        try:
+            method(value)
+        except (TypeError, OverflowError, MemoryError):
+            pass
