@@ -34,7 +34,7 @@ def spectrum(label: str, f: vexil.Vexil, output: str) -> None:
     if delta2:
         axis.plot([k + 1 for k in range(len(delta2))], delta2, marker="^", linestyle=":", label="second difference")
     axis.axhline(0, color="0.7", linewidth=0.8)
-    axis.annotate(f"peak k={peak_k}", (peak_k, peak_value), textcoords="offset points", xytext=(6, 8))
+    axis.annotate(f"peak k={peak_k}", (peak_k, peak_value), textcoords="offset points", xytext=(6, -16))
     axis.set_xlabel("k, number of fixed variables")
     axis.set_ylabel("entropy (bits)")
     axis.set_title(f"Fragmentation spectrum of {label} ({f.n_vars()} variables)")
