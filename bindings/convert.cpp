@@ -6,6 +6,7 @@
 #include "records.hpp"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace vexil::py {
 
@@ -62,24 +63,29 @@ void for_each_item(PyObject* sequence, Item item) {
     }
 }
 
-// A numpy bool scalar, recognised by its type's module and name.
-bool is_numpy_bool_type(PyTypeObject* type) {
-    static PyTypeObject* known = nullptr;
-    if (type == known) return true;
+// Whether `type` is numpy's type of one of the given names (checked by the
+// type's module and name, so that numpy is never imported here).
+bool is_numpy_type(PyTypeObject* type, std::initializer_list<const char*> names) {
     Ref name(PyType_GetName(type));
     if (!name) throw ErrorSet{};
-    if (PyUnicode_CompareWithASCIIString(name.get(), "bool_") != 0 &&
-        PyUnicode_CompareWithASCIIString(name.get(), "bool") != 0) {
-        return false;
-    }
+    bool named = false;
+    for (const char* candidate : names) named = named || PyUnicode_CompareWithASCIIString(name.get(), candidate) == 0;
+    if (!named) return false;
     Ref module(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__"));
     if (!module) {
         PyErr_Clear();
         return false;
     }
-    const bool numpy = PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0;
-    if (numpy) known = type;
-    return numpy;
+    return PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0;
+}
+
+// numpy's bool scalar type, remembered once seen.
+bool is_numpy_bool_type(PyTypeObject* type) {
+    static PyTypeObject* known = nullptr;
+    if (type == known) return true;
+    if (!is_numpy_type(type, {"bool_", "bool"})) return false;
+    known = type;
+    return true;
 }
 
 std::uint8_t to_truth_value(PyObject* object) {
@@ -102,19 +108,9 @@ bool is_numpy_array(PyObject* object) {
     static PyTypeObject* known = nullptr;
     PyTypeObject* type = Py_TYPE(object);
     if (type == known) return true;
-    Ref name(PyType_GetName(type));
-    if (!name || PyUnicode_CompareWithASCIIString(name.get(), "ndarray") != 0) {
-        PyErr_Clear();
-        return false;
-    }
-    Ref module(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__"));
-    if (!module) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool numpy = PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0;
-    if (numpy) known = type;
-    return numpy;
+    if (!is_numpy_type(type, {"ndarray"})) return false;
+    known = type;
+    return true;
 }
 
 // One-dimensional numpy arrays of dtype bool are copied in one pass; the

@@ -1,4 +1,5 @@
 #include "metrics/certificate.hpp"
+#include "metrics/x86_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
@@ -38,12 +39,6 @@ namespace vexil {
 
 namespace {
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define VEXIL_X86_VARIANTS 1
-#define VEXIL_INLINE [[gnu::always_inline]] inline
-#else
-#define VEXIL_INLINE inline
-#endif
 
 using Word = std::uint64_t;
 

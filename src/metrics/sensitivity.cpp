@@ -1,4 +1,5 @@
 #include "metrics/sensitivity.hpp"
+#include "metrics/x86_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
@@ -17,12 +18,6 @@ namespace {
 // they are compiled again for AVX2 and AVX-512 with the popcount instruction
 // (the baseline build has neither and calls a library routine per popcount),
 // and the variant is chosen at run time (detail::kernel_set).
-#if defined(__GNUC__) && defined(__x86_64__)
-#define VEXIL_X86_VARIANTS 1
-#define VEXIL_INLINE [[gnu::always_inline]] inline
-#else
-#define VEXIL_INLINE inline
-#endif
 
 VEXIL_INLINE unsigned popcount64(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
 

@@ -1,4 +1,5 @@
 #include "metrics/spectral.hpp"
+#include "metrics/x86_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
@@ -35,12 +36,6 @@ namespace {
 // All butterflies use unsigned arithmetic: wrapping is defined, and for truth
 // tables the sums never wrap anyway.
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define VEXIL_X86_VARIANTS 1
-#define VEXIL_INLINE [[gnu::always_inline]] inline
-#else
-#define VEXIL_INLINE inline
-#endif
 
 template <class T>
 constexpr unsigned l1_bits = sizeof(T) == 8 ? 11 : 12;  // 16 or 32 KiB blocks
