@@ -136,14 +136,22 @@ private:
             return;
         }
         const int node = 5 + g;
+        const bool checked = node == root_a_ || node == root_b_;
+        std::array<Word, 5> ws{};
         for (unsigned op = 0; op < 5; ++op) {
-            const Word w = chain_op(op, a, b);
+            ws[op] = chain_op(op, a, b);
+            if (checked) {
+                e_.table().prefetch(ws[op]);  // the five cost lookups below overlap
+            }
+        }
+        for (unsigned op = 0; op < 5; ++op) {
+            const Word w = ws[op];
             if (repeats(w, pos)) {
                 continue;
             }
             v_[static_cast<std::size_t>(node)] = w;
             seen_[static_cast<std::size_t>(5 + pos)] = w;
-            if (node == root_a_ || node == root_b_) {
+            if (checked) {
                 const int cw = e_.table().get(w);
                 if (cw < floor_[static_cast<std::size_t>(node)]) {
                     continue;

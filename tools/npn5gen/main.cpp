@@ -6,6 +6,7 @@
 //                   [--image PATH] [--progress PATH] [--classes PATH]
 //   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH] [--progress PATH]
 //   npn5gen sat     [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]
+//                   [--trials SUM [--trials-max SUM]]
 //   npn5gen verify  [--image PATH] [--threads N]
 //
 // Paths default to the repository layout (run from the repository root).
@@ -73,6 +74,11 @@ int main(int argc, char** argv) {
                 sat.seconds = std::stod(next());
             } else if (a == "--split") {
                 sat.split = std::stoi(next());
+            } else if (a == "--trials") {
+                sat.trial_sum = std::stoi(next());
+                sat.trial_sum_max = std::max(sat.trial_sum, sat.trial_sum_max);
+            } else if (a == "--trials-max") {
+                sat.trial_sum_max = std::stoi(next());
             } else if (a == "--member") {
                 sat.member = std::stoi(next());
             } else if (a == "--hours") {
@@ -116,6 +122,7 @@ int main(int argc, char** argv) {
         }
         if (mode == "sat") {
             sat.image = opt.image;
+            sat.threads = opt.threads;
             sat.classes = opt.classes;
             return npn5gen::run_sat(sat);
         }

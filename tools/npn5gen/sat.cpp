@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -26,7 +28,9 @@ namespace {
 // gate reads a node together with a gate made from that node.
 class Encoding {
 public:
-    Encoding(int r, Word f) : r_(r), f_(f) {
+    // One output: the last gate computes it. Several: each is computed by some
+    // gate, the last gate among them.
+    Encoding(int r, std::vector<Word> outputs) : r_(r), outs_(std::move(outputs)) {
         for (int i = 0; i < r; ++i) {
             for (int t = 1; t < 32; ++t) {
                 value_[static_cast<std::size_t>(i)][static_cast<std::size_t>(t)] = fresh();
@@ -38,6 +42,15 @@ public:
             }
             for (int pq = 1; pq < 4; ++pq) {
                 op_[static_cast<std::size_t>(i)][static_cast<std::size_t>(pq)] = fresh();
+            }
+        }
+        if (outs_.size() > 1) {
+            for (std::size_t m = 0; m < outs_.size(); ++m) {
+                std::vector<int> v;
+                for (int i = 0; i < r; ++i) {
+                    v.push_back(fresh());
+                }
+                out_.push_back(v);
             }
         }
         build();
@@ -59,10 +72,11 @@ public:
         }
     }
 
-    // The circuit read from a model (variable -> value), checked by evaluation.
-    std::optional<Circuit> decode(const std::vector<bool>& model) const {
+    // Lays the circuit of a model (variable -> value) into b and returns the
+    // literals of the outputs, each checked against its word; empty when the
+    // model does not describe such a circuit.
+    std::vector<Lit> decode(const std::vector<bool>& model, Builder& b) const {
         auto truth = [&](int v) { return static_cast<std::size_t>(v) < model.size() && model[static_cast<std::size_t>(v)]; };
-        Builder b;
         std::array<Lit, 5 + kMaxGates> lit{};
         for (int x = 0; x < 5; ++x) {
             lit[static_cast<std::size_t>(x)] = Builder::input(x);
@@ -79,7 +93,7 @@ public:
                 }
             }
             if (ra < 0) {
-                return std::nullopt;
+                return {};
             }
             unsigned tt = 0;
             for (int pq = 1; pq < 4; ++pq) {
@@ -90,18 +104,27 @@ public:
             lit[static_cast<std::size_t>(5 + i)] =
                 b.gate(lit[static_cast<std::size_t>(ra)], lit[static_cast<std::size_t>(rb)], tt);
         }
-        Lit out = lit[static_cast<std::size_t>(4 + r_)];
-        if (b.value(out) != f_) {
-            return std::nullopt;
+        std::vector<Lit> result;
+        for (std::size_t m = 0; m < outs_.size(); ++m) {
+            int gate = r_ - 1;
+            if (outs_.size() > 1) {
+                gate = -1;
+                for (int i = 0; i < r_; ++i) {
+                    if (truth(out_[m][static_cast<std::size_t>(i)])) {
+                        gate = i;
+                    }
+                }
+                if (gate < 0) {
+                    return {};
+                }
+            }
+            const Lit l = lit[static_cast<std::size_t>(5 + gate)];
+            if (b.value(l) != outs_[m]) {
+                return {};
+            }
+            result.push_back(l);
         }
-        if (out.ref < 5 || out.ref == Builder::kConstRef) {
-            return std::nullopt;
-        }
-        const auto c = b.finish(out);
-        if (!c || evaluate(*c) != f_) {
-            return std::nullopt;
-        }
-        return c;
+        return result;
     }
 
 private:
@@ -172,14 +195,39 @@ private:
             add({op(i, 1), -op(i, 2), -op(i, 3)});
             add({-op(i, 1), op(i, 2), -op(i, 3)});
         }
-        // The last gate is the function.
-        for (int t = 1; t < 32; ++t) {
-            const int v = value_[static_cast<std::size_t>(r_ - 1)][static_cast<std::size_t>(t)];
-            add({((f_ >> (31 - t)) & 1u) != 0 ? v : -v});
+        if (outs_.size() == 1) {
+            // The last gate is the function.
+            for (int t = 1; t < 32; ++t) {
+                const int v = value_[static_cast<std::size_t>(r_ - 1)][static_cast<std::size_t>(t)];
+                add({((outs_[0] >> (31 - t)) & 1u) != 0 ? v : -v});
+            }
+        } else {
+            // Each output is some gate's value; the last gate is an output.
+            std::vector<int> last;
+            for (std::size_t m = 0; m < outs_.size(); ++m) {
+                const auto& o = out_[m];
+                clauses_.push_back(o);
+                for (std::size_t x = 0; x < o.size(); ++x) {
+                    for (std::size_t y = x + 1; y < o.size(); ++y) {
+                        clauses_.push_back({-o[x], -o[y]});
+                    }
+                    for (int t = 1; t < 32; ++t) {
+                        const int v = value_[x][static_cast<std::size_t>(t)];
+                        add({-o[x], ((outs_[m] >> (31 - t)) & 1u) != 0 ? v : -v});
+                    }
+                }
+                last.push_back(o[static_cast<std::size_t>(r_ - 1)]);
+            }
+            clauses_.push_back(last);
         }
-        // Every gate but the last is read.
+        // Every gate but the last is read (or, with several outputs, is one).
         for (int i = 0; i + 1 < r_; ++i) {
             std::vector<int> readers;
+            if (outs_.size() > 1) {
+                for (const auto& o : out_) {
+                    readers.push_back(o[static_cast<std::size_t>(i)]);
+                }
+            }
             for (int j = i + 1; j < r_; ++j) {
                 for (int b = 1; b < 5 + j; ++b) {
                     for (int a = 0; a < b; ++a) {
@@ -221,7 +269,8 @@ private:
     }
 
     int r_;
-    Word f_;
+    std::vector<Word> outs_;
+    std::vector<std::vector<int>> out_;  // out_[m][i]: gate i computes output m
     int vars_ = 0;
     std::array<std::array<int, 32>, kMaxGates> value_{};
     std::map<std::array<int, 3>, int> select_;
@@ -269,6 +318,99 @@ Outcome solve(const Encoding& enc, const std::string& cnf, double seconds) {
 
 }  // namespace
 
+namespace {
+
+// f = g op h with g any word of a class of cost a, h a representative of cost
+// b, a + b = sum, f in the orbit of the target.
+struct Trial {
+    Word g, h, f;
+    unsigned tt;
+    int a, b;
+};
+
+std::vector<Trial> find_trials(const Database& db, Word target, int sum, int threads) {
+    // The target's orbit in a small open-addressing set.
+    constexpr std::size_t kSlots = 1u << 14;
+    std::vector<Word> slots(kSlots, 0);
+    auto slot = [](Word w) { return static_cast<std::size_t>((w * 0x9E3779B1u) >> 18); };
+    for_each_transform(target, [&](Word n, int) {
+        std::size_t i = slot(n);
+        while (slots[i] != 0 && slots[i] != n) {
+            i = (i + 1) & (kSlots - 1);
+        }
+        slots[i] = n;
+    });
+    auto member = [&](Word w) {
+        for (std::size_t i = slot(w);; i = (i + 1) & (kSlots - 1)) {
+            if (slots[i] == w) {
+                return true;
+            }
+            if (slots[i] == 0) {
+                return false;
+            }
+        }
+    };
+    std::array<std::vector<std::uint32_t>, 13> lists;
+    for (std::size_t i = 1; i < db.size(); ++i) {
+        if (db.cost(i) <= 12) {
+            lists[db.cost(i)].push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    std::vector<Trial> trials;
+    std::mutex mu;
+    for (int a = 1; 2 * a <= sum; ++a) {
+        const int b = sum - a;
+        if (b > 12) {
+            continue;
+        }
+        const auto& la = lists[static_cast<std::size_t>(a)];
+        const auto& lb = lists[static_cast<std::size_t>(b)];
+        parallel_chunks(la.size(), 1, threads, [&](std::size_t lo, std::size_t hi, int) {
+            std::vector<Trial> mine;
+            for (std::size_t x = lo; x < hi; ++x) {
+                std::vector<Word> orbit;
+                for_each_transform(db.rep(la[x]), [&](Word n, int) { orbit.push_back(n); });
+                std::sort(orbit.begin(), orbit.end());
+                orbit.erase(std::unique(orbit.begin(), orbit.end()), orbit.end());
+                for (Word g : orbit) {
+                    for (std::uint32_t hc : lb) {
+                        const Word h = db.rep(hc);
+                        const std::array<Word, 5> f = {g & h, g & ~h, ~g & h, g | h, g ^ h};
+                        static constexpr std::array<unsigned, 5> kTt = {8, 4, 2, 14, 6};
+                        for (std::size_t q = 0; q < 5; ++q) {
+                            if (member(f[q])) {
+                                mine.push_back({g, h, f[q], kTt[q], a, b});
+                            }
+                        }
+                    }
+                }
+            }
+            std::lock_guard<std::mutex> lock(mu);
+            trials.insert(trials.end(), mine.begin(), mine.end());
+        });
+    }
+    return trials;
+}
+
+// Stores a circuit for f (any word of a class) when it beats the class's one.
+bool store(Database& db, Word f, const Circuit& c, const std::string& image) {
+    const Canonical k = canonical_brute(f);
+    Builder b;
+    const auto cc = b.finish(b.emit(c, k.xf));
+    if (!cc || evaluate(*cc) != k.word) {
+        throw std::logic_error("solver circuit does not reach the canonical word");
+    }
+    const long i = db.index(k.word);
+    if (i < 0 || cc->n >= db.cost(static_cast<std::size_t>(i))) {
+        return false;
+    }
+    db.set(static_cast<std::size_t>(i), *cc);
+    db.save_image(image);
+    return true;
+}
+
+}  // namespace
+
 int run_sat(const SatOptions& opt) {
     if (std::system("cadical --version > /dev/null 2>&1") != 0) {
         std::fprintf(stderr, "the sat stage needs the cadical program (Debian package cadical)\n");
@@ -294,61 +436,89 @@ int run_sat(const SatOptions& opt) {
             std::printf("%08x is not a canonical word\n", w);
             continue;
         }
-        const Transform t = orbit_walk().xf[static_cast<std::size_t>(opt.member % kOrbitSteps)];
-        const Word f = normalise(apply(t, w));
-        const auto t0 = Clock::now();
-        std::vector<std::pair<int, int>> firsts;  // (pair index, operator truth table) or one empty case
-        if (opt.split == 0) {
-            firsts.push_back({-1, 0});
-        } else {
-            for (int p = 0; p < 10; ++p) {
-                for (unsigned tt : {8u, 4u, 2u, 14u, 6u}) {
-                    firsts.push_back({p, static_cast<int>(tt)});
-                }
-            }
+        if (db.cost(static_cast<std::size_t>(idx)) <= opt.gates) {
+            std::printf("%08x already has %d gates\n", w, db.cost(static_cast<std::size_t>(idx)));
+            continue;
         }
+        const auto t0 = Clock::now();
         bool found = false;
         int unknown = 0;
-        for (const auto& [pair, tt] : firsts) {
-            Encoding enc(opt.gates, f);
-            if (pair >= 0) {
-                enc.fix(enc.sel(0, kPairs[static_cast<std::size_t>(pair)][0], kPairs[static_cast<std::size_t>(pair)][1]));
-                for (int pq = 1; pq < 4; ++pq) {
-                    enc.fix(((static_cast<unsigned>(tt) >> pq) & 1u) != 0 ? enc.op(0, pq) : -enc.op(0, pq));
-                }
-            }
-            char name[64];
-            std::snprintf(name, sizeof name, "/sat-%08x-%d.cnf", w, pair);
-            const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
-            if (o.status == 10) {
-                const auto c = enc.decode(o.model);
-                if (!c) {
-                    throw std::logic_error("solver model does not decode to a circuit for the word");
-                }
-                // Move to the canonical frame and store through the checked path.
-                const Canonical k = canonical_brute(f);
-                Builder b;
-                const auto cc = b.finish(b.emit(*c, k.xf));
-                if (!cc || evaluate(*cc) != w) {
-                    throw std::logic_error("solver circuit does not reach the canonical word");
-                }
-                if (cc->n < db.cost(static_cast<std::size_t>(idx))) {
-                    db.set(static_cast<std::size_t>(idx), *cc);
-                    db.save_image(opt.image);
-                    ++improved;
-                }
-                std::printf("%08x: %d gates found (first gate case %d) after %.1f s\n", w, cc->n, pair,
+        if (opt.trial_sum > 0) {
+            // The root's operands g and h, computed together by gates - 1 gates.
+            for (int sum = opt.trial_sum; sum <= opt.trial_sum_max && !found; ++sum) {
+                const auto trials = find_trials(db, w, sum, opt.threads);
+                std::printf("%08x: %zu ways as g op h with costs adding to %d (%.1f s)\n", w, trials.size(), sum,
                             seconds_since(t0));
-                found = true;
-                break;
+                std::fflush(stdout);
+                for (std::size_t n = 0; n < trials.size() && !found; ++n) {
+                    const Trial& tr = trials[n];
+                    Encoding enc(opt.gates - 1, {tr.g, tr.h});
+                    char name[64];
+                    std::snprintf(name, sizeof name, "/sat-%08x-t%zu.cnf", w, n);
+                    const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
+                    if (o.status == 10) {
+                        Builder b;
+                        const auto outs = enc.decode(o.model, b);
+                        if (outs.size() != 2) {
+                            throw std::logic_error("solver model does not decode to the two operands");
+                        }
+                        const Lit root = b.gate(outs[0], outs[1], tr.tt);
+                        if (b.value(root) != tr.f) {
+                            throw std::logic_error("root of the two operands misses the word");
+                        }
+                        const auto c = b.finish(root);
+                        if (c && evaluate(*c) == tr.f) {
+                            improved += store(db, tr.f, *c, opt.image);
+                            std::printf("%08x: %d gates via %08x (cost %d) and %08x (cost %d), trial %zu, %.1f s\n", w,
+                                        c->n, tr.g, tr.a, tr.h, tr.b, n, seconds_since(t0));
+                            found = true;
+                        }
+                    } else if (o.status != 20) {
+                        ++unknown;
+                    }
+                }
             }
-            if (o.status != 20) {
-                ++unknown;
+        } else {
+            const Transform t = orbit_walk().xf[static_cast<std::size_t>(opt.member % kOrbitSteps)];
+            const Word f = normalise(apply(t, w));
+            for (int pair = opt.split == 0 ? -1 : 0; pair < 10 && !found; ++pair) {
+                for (unsigned tt : {8u, 4u, 2u, 14u, 6u}) {
+                    Encoding enc(opt.gates, {f});
+                    if (pair >= 0) {
+                        enc.fix(enc.sel(0, kPairs[static_cast<std::size_t>(pair)][0],
+                                        kPairs[static_cast<std::size_t>(pair)][1]));
+                        for (int pq = 1; pq < 4; ++pq) {
+                            enc.fix(((tt >> pq) & 1u) != 0 ? enc.op(0, pq) : -enc.op(0, pq));
+                        }
+                    }
+                    char name[64];
+                    std::snprintf(name, sizeof name, "/sat-%08x-%d-%u.cnf", w, pair, tt);
+                    const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
+                    if (o.status == 10) {
+                        Builder b;
+                        const auto outs = enc.decode(o.model, b);
+                        const auto c = outs.size() == 1 && outs[0].ref >= 5 ? b.finish(outs[0]) : std::nullopt;
+                        if (!c || evaluate(*c) != f) {
+                            throw std::logic_error("solver model does not decode to a circuit for the word");
+                        }
+                        improved += store(db, f, *c, opt.image);
+                        std::printf("%08x: %d gates found (first gate case %d/%u) after %.1f s\n", w, c->n, pair, tt,
+                                    seconds_since(t0));
+                        found = true;
+                        break;
+                    }
+                    if (o.status != 20) {
+                        ++unknown;
+                    }
+                    if (pair < 0) {
+                        break;
+                    }
+                }
             }
         }
         if (!found) {
             std::printf("%08x: no %d-gate circuit%s after %.1f s\n", w, opt.gates,
-                        unknown != 0 ? " found (some cases timed out)" : " exists", seconds_since(t0));
+                        unknown != 0 ? " found (some instances timed out)" : " in the cases tried", seconds_since(t0));
         }
         std::fflush(stdout);
     }
