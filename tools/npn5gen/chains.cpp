@@ -174,8 +174,9 @@ private:
                     }
                     for (int i = 0; i < c.r; ++i) {
                         const unsigned op = (p.code / pow5_[static_cast<std::size_t>(i)]) % 5;
-                        lit[static_cast<std::size_t>(5 + i)] = b.gate(lit[c.j[static_cast<std::size_t>(i)]],
-                                                                      lit[c.k[static_cast<std::size_t>(i)]], kChainTt[op]);
+                        const Lit x = lit[c.j[static_cast<std::size_t>(i)]];
+                        const Lit y = lit[c.k[static_cast<std::size_t>(i)]];
+                        lit[static_cast<std::size_t>(5 + i)] = b.gate(x, y, kChainTt[op]);
                     }
                     return lit[static_cast<std::size_t>(4 + c.r)];
                 });

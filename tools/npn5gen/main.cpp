@@ -26,9 +26,12 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: npn5gen classes|dp|chains|sat|verify [--threads N] [--passes N] [--max-level L] [--comp-budget X]\n"
-                 "               [--from-level L] [--max-comp-h N] [--gates R] [--hours H] [--slice N] [--count]\n"
-                 "               [--fresh] [--image PATH] [--progress PATH] [--classes PATH]\n");
+                 "usage: npn5gen classes|dp|chains|sat|verify [--threads N] [--image PATH] [--classes PATH]\n"
+                 "  dp:     [--passes N] [--from-level L] [--max-level L] [--max-comp-h C] [--comp-budget X]\n"
+                 "          [--fresh] [--progress PATH]\n"
+                 "  chains: --gates R [--hours H] [--slice N] [--count] [--progress PATH]\n"
+                 "  sat:    [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]\n"
+                 "          [--trials SUM [--trials-max SUM]]\n");
     return 2;
 }
 

@@ -76,7 +76,9 @@ public:
     // literals of the outputs, each checked against its word; empty when the
     // model does not describe such a circuit.
     std::vector<Lit> decode(const std::vector<bool>& model, Builder& b) const {
-        auto truth = [&](int v) { return static_cast<std::size_t>(v) < model.size() && model[static_cast<std::size_t>(v)]; };
+        auto truth = [&](int v) {
+            return static_cast<std::size_t>(v) < model.size() && model[static_cast<std::size_t>(v)];
+        };
         std::array<Lit, 5 + kMaxGates> lit{};
         for (int x = 0; x < 5; ++x) {
             lit[static_cast<std::size_t>(x)] = Builder::input(x);
