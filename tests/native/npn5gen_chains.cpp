@@ -40,7 +40,9 @@ Form brute_canonical(const Chain& c) {
         do {
             Form f;
             for (int g : order) {
-                auto label = [&](int x) { return x < 5 ? perm[static_cast<std::size_t>(x)] : 5 + pos[static_cast<std::size_t>(x - 5)]; };
+                auto label = [&](int x) {
+                    return x < 5 ? perm[static_cast<std::size_t>(x)] : 5 + pos[static_cast<std::size_t>(x - 5)];
+                };
                 const int a = label(c.j[static_cast<std::size_t>(g)]);
                 const int b = label(c.k[static_cast<std::size_t>(g)]);
                 f.emplace_back(std::min(a, b), std::max(a, b));

@@ -70,8 +70,23 @@ public:
         floor_.fill(0);
         floor_[static_cast<std::size_t>(root_a_)] = std::popcount(ca) - slack;
         floor_[static_cast<std::size_t>(root_b_)] = std::popcount(cb) - slack;
+        // Evaluate the smaller operand's cone first, then the rest of the other
+        // cone, then the root: each operand's cost check then cuts off as much of
+        // the walk as it can. Every gate is in one of the two cones.
+        const std::uint32_t first = std::popcount(ca) <= std::popcount(cb) ? ca : cb;
+        const std::uint32_t second = (ca | cb) & ~first;
+        int n = 0;
+        for (std::uint32_t part : {first, second}) {
+            for (int g = 0; g < r_ - 1; ++g) {
+                if ((part >> g) & 1u) {
+                    order_[static_cast<std::size_t>(n++)] = g;
+                }
+            }
+        }
+        order_[static_cast<std::size_t>(n)] = r_ - 1;
         for (std::size_t x = 0; x < 5; ++x) {
             v_[x] = kInput[x];
+            seen_[x] = kInput[x];
         }
         descend(0, 0);
         flush();
@@ -84,22 +99,26 @@ private:
         std::uint32_t code;
     };
 
-    bool repeats(Word w, int upto) const {
+    // A value equal to 0, an input or an earlier gate means that a smaller
+    // chain computes the same; such operator choices are dropped.
+    bool repeats(Word w, int pos) const {
         if (w == 0) {
             return true;
         }
-        for (int x = 0; x < upto; ++x) {
-            if (v_[static_cast<std::size_t>(x)] == w) {
+        for (int x = 0; x < 5 + pos; ++x) {
+            if (seen_[static_cast<std::size_t>(x)] == w) {
                 return true;
             }
         }
         return false;
     }
 
-    void descend(int i, std::uint32_t code) {
-        const Word a = v_[c_->j[static_cast<std::size_t>(i)]];
-        const Word b = v_[c_->k[static_cast<std::size_t>(i)]];
-        if (i == r_ - 1) {
+    void descend(int pos, std::uint32_t code) {
+        const int g = order_[static_cast<std::size_t>(pos)];
+        const Word a = v_[c_->j[static_cast<std::size_t>(g)]];
+        const Word b = v_[c_->k[static_cast<std::size_t>(g)]];
+        const std::uint32_t unit = pow5_[static_cast<std::size_t>(g)];
+        if (pos == r_ - 1) {
             // With lower levels exact and the level search run, a root whose
             // operands cost at most r - 1 together gives nothing new.
             if (cost_[static_cast<std::size_t>(root_a_)] + cost_[static_cast<std::size_t>(root_b_)] < r_) {
@@ -108,7 +127,7 @@ private:
             for (unsigned op = 0; op < 5; ++op) {
                 const Word f = chain_op(op, a, b);
                 e_.table().prefetch(f);
-                pending_[count_++] = {f, code + op * pow5_[static_cast<std::size_t>(i)]};
+                pending_[count_++] = {f, code + op * unit};
             }
             leaves_ += 5;
             if (count_ + 5 > pending_.size()) {
@@ -116,20 +135,30 @@ private:
             }
             return;
         }
+        const int node = 5 + g;
+        const bool checked = node == root_a_ || node == root_b_;
+        std::array<Word, 5> ws{};
         for (unsigned op = 0; op < 5; ++op) {
-            const Word w = chain_op(op, a, b);
-            if (repeats(w, 5 + i)) {
+            ws[op] = chain_op(op, a, b);
+            if (checked) {
+                e_.table().prefetch(ws[op]);  // the five cost lookups below overlap
+            }
+        }
+        for (unsigned op = 0; op < 5; ++op) {
+            const Word w = ws[op];
+            if (repeats(w, pos)) {
                 continue;
             }
-            v_[static_cast<std::size_t>(5 + i)] = w;
-            if (5 + i == root_a_ || 5 + i == root_b_) {
+            v_[static_cast<std::size_t>(node)] = w;
+            seen_[static_cast<std::size_t>(5 + pos)] = w;
+            if (checked) {
                 const int cw = e_.table().get(w);
-                if (cw < floor_[static_cast<std::size_t>(5 + i)]) {
+                if (cw < floor_[static_cast<std::size_t>(node)]) {
                     continue;
                 }
-                cost_[static_cast<std::size_t>(5 + i)] = cw;
+                cost_[static_cast<std::size_t>(node)] = cw;
             }
-            descend(i + 1, code + op * pow5_[static_cast<std::size_t>(i)]);
+            descend(pos + 1, code + op * unit);
         }
     }
 
@@ -145,8 +174,9 @@ private:
                     }
                     for (int i = 0; i < c.r; ++i) {
                         const unsigned op = (p.code / pow5_[static_cast<std::size_t>(i)]) % 5;
-                        lit[static_cast<std::size_t>(5 + i)] = b.gate(lit[c.j[static_cast<std::size_t>(i)]],
-                                                                      lit[c.k[static_cast<std::size_t>(i)]], kChainTt[op]);
+                        const Lit x = lit[c.j[static_cast<std::size_t>(i)]];
+                        const Lit y = lit[c.k[static_cast<std::size_t>(i)]];
+                        lit[static_cast<std::size_t>(5 + i)] = b.gate(x, y, kChainTt[op]);
                     }
                     return lit[static_cast<std::size_t>(4 + c.r)];
                 });
@@ -158,7 +188,9 @@ private:
     Engine& e_;
     int r_;
     const Chain* c_ = nullptr;
-    std::array<Word, kMaxNodes> v_{};
+    std::array<Word, kMaxNodes> v_{};     // value of each node
+    std::array<Word, kMaxNodes> seen_{};  // inputs, then gate values in evaluation order
+    std::array<int, 12> order_{};         // gates in evaluation order
     std::array<int, kMaxNodes> cost_{};   // table cost of the root's operands
     std::array<int, kMaxNodes> floor_{};  // least cost of each root operand that can still matter
     int root_a_ = 0;

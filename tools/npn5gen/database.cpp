@@ -116,8 +116,10 @@ std::string format_histogram(const Histogram& h) {
     std::string s;
     char line[96];
     for (int g = 0; g <= 12; ++g) {
-        std::snprintf(line, sizeof line, "%2d gates: %7zu  (optimum %7zu)%s\n", g, h[static_cast<std::size_t>(g)],
-                      kOptimum[static_cast<std::size_t>(g)], h[static_cast<std::size_t>(g)] == kOptimum[static_cast<std::size_t>(g)] ? "" : "  *");
+        const std::size_t have = h[static_cast<std::size_t>(g)];
+        const std::size_t want = kOptimum[static_cast<std::size_t>(g)];
+        const char* mark = have == want ? "" : "  *";
+        std::snprintf(line, sizeof line, "%2d gates: %7zu  (optimum %7zu)%s\n", g, have, want, mark);
         s += line;
     }
     if (h[13] != 0) {

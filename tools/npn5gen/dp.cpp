@@ -259,8 +259,9 @@ private:
                         const Word gi = u ? cofactor1(g, i) : cofactor0(g, i);
                         for (unsigned v = 0; v < 2; ++v) {
                             cof[2 * u + v] = v ? cofactor1(gi, j) : cofactor0(gi, j);
-                            region[2 * u + v] = (u ? kInput[static_cast<std::size_t>(i)] : ~kInput[static_cast<std::size_t>(i)]) &
-                                                (v ? kInput[static_cast<std::size_t>(j)] : ~kInput[static_cast<std::size_t>(j)]);
+                            const Word xi = kInput[static_cast<std::size_t>(i)];
+                            const Word xj = kInput[static_cast<std::size_t>(j)];
+                            region[2 * u + v] = (u ? xi : ~xi) & (v ? xj : ~xj);
                         }
                     }
                     for (const Pair& s : pq) {

@@ -5,6 +5,8 @@
 //                   [--comp-budget X] [--fresh]
 //                   [--image PATH] [--progress PATH] [--classes PATH]
 //   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH] [--progress PATH]
+//   npn5gen sat     [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]
+//                   [--trials SUM [--trials-max SUM]]
 //   npn5gen verify  [--image PATH] [--threads N]
 //
 // Paths default to the repository layout (run from the repository root).
@@ -17,15 +19,19 @@
 #include "chains.hpp"
 #include "classes.hpp"
 #include "dp.hpp"
+#include "sat.hpp"
 #include "verify.hpp"
 
 namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: npn5gen classes|dp|chains|verify [--threads N] [--passes N] [--max-level L] [--comp-budget X]\n"
-                 "               [--from-level L] [--max-comp-h N] [--gates R] [--hours H] [--slice N] [--count]\n"
-                 "               [--fresh] [--image PATH] [--progress PATH] [--classes PATH]\n");
+                 "usage: npn5gen classes|dp|chains|sat|verify [--threads N] [--image PATH] [--classes PATH]\n"
+                 "  dp:     [--passes N] [--from-level L] [--max-level L] [--max-comp-h C] [--comp-budget X]\n"
+                 "          [--fresh] [--progress PATH]\n"
+                 "  chains: --gates R [--hours H] [--slice N] [--count] [--progress PATH]\n"
+                 "  sat:    [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]\n"
+                 "          [--trials SUM [--trials-max SUM]]\n");
     return 2;
 }
 
@@ -38,6 +44,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     npn5gen::DpOptions opt;
     npn5gen::ChainOptions chain;
+    npn5gen::SatOptions sat;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -61,6 +68,22 @@ int main(int argc, char** argv) {
                 opt.max_comp_h = std::stoi(next());
             } else if (a == "--gates") {
                 chain.r = std::stoi(next());
+                sat.gates = chain.r;
+            } else if (a == "--word") {
+                sat.words.push_back(static_cast<npn5gen::Word>(std::stoul(next(), nullptr, 16)));
+            } else if (a == "--above") {
+                sat.above = std::stoi(next());
+            } else if (a == "--seconds") {
+                sat.seconds = std::stod(next());
+            } else if (a == "--split") {
+                sat.split = std::stoi(next());
+            } else if (a == "--trials") {
+                sat.trial_sum = std::stoi(next());
+                sat.trial_sum_max = std::max(sat.trial_sum, sat.trial_sum_max);
+            } else if (a == "--trials-max") {
+                sat.trial_sum_max = std::stoi(next());
+            } else if (a == "--member") {
+                sat.member = std::stoi(next());
             } else if (a == "--hours") {
                 chain.hours = std::stod(next());
             } else if (a == "--slice") {
@@ -99,6 +122,12 @@ int main(int argc, char** argv) {
             chain.image = opt.image;
             chain.classes = opt.classes;
             return npn5gen::run_chains(chain);
+        }
+        if (mode == "sat") {
+            sat.image = opt.image;
+            sat.threads = opt.threads;
+            sat.classes = opt.classes;
+            return npn5gen::run_sat(sat);
         }
         if (mode == "verify") {
             return npn5gen::run_verify(opt.image, opt.threads);

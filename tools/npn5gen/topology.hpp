@@ -133,7 +133,10 @@ private:
         }
         const int rj = c_.j[root_];
         const int rk = c_.k[root_];
-        if (rj < 5 || rk < 5 || (cone[static_cast<std::size_t>(rj - 5)] & cone[static_cast<std::size_t>(rk - 5)]) == 0) {
+        if (rj < 5 || rk < 5) {
+            return;
+        }
+        if ((cone[static_cast<std::size_t>(rj - 5)] & cone[static_cast<std::size_t>(rk - 5)]) == 0) {
             return;
         }
         if (tame() || !canonical()) {

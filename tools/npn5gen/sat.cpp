@@ -1,0 +1,531 @@
+#include "sat.hpp"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+
+#include "circuit.hpp"
+#include "classes.hpp"
+#include "database.hpp"
+#include "engine.hpp"
+
+namespace npn5gen {
+namespace {
+
+// The encoding: gate i (node 5 + i) has value variables for rows 1-31 (row 0,
+// all inputs 0, is 0 for every normal value), one selection variable for each
+// pair of earlier nodes it may read, and three variables for its output on the
+// operand patterns 01, 10 and 11 (00 gives 0). Every gate but the last is
+// read by a later one, a gate that does not read its predecessor reads a pair
+// no smaller than the predecessor's, no gate merely copies an operand, and no
+// gate reads a node together with a gate made from that node.
+class Encoding {
+public:
+    // One output: the last gate computes it. Several: each is computed by some
+    // gate, the last gate among them.
+    Encoding(int r, std::vector<Word> outputs) : r_(r), outs_(std::move(outputs)) {
+        for (int i = 0; i < r; ++i) {
+            for (int t = 1; t < 32; ++t) {
+                value_[static_cast<std::size_t>(i)][static_cast<std::size_t>(t)] = fresh();
+            }
+            for (int b = 1; b < 5 + i; ++b) {
+                for (int a = 0; a < b; ++a) {
+                    select_[{i, a, b}] = fresh();
+                }
+            }
+            for (int pq = 1; pq < 4; ++pq) {
+                op_[static_cast<std::size_t>(i)][static_cast<std::size_t>(pq)] = fresh();
+            }
+        }
+        if (outs_.size() > 1) {
+            for (std::size_t m = 0; m < outs_.size(); ++m) {
+                std::vector<int> v;
+                for (int i = 0; i < r; ++i) {
+                    v.push_back(fresh());
+                }
+                out_.push_back(v);
+            }
+        }
+        build();
+    }
+
+    int sel(int i, int a, int b) const { return select_.at({i, a, b}); }
+    int op(int i, int pq) const { return op_[static_cast<std::size_t>(i)][static_cast<std::size_t>(pq)]; }
+
+    void fix(int literal) { clauses_.push_back({literal}); }
+
+    void write(const std::string& path) const {
+        std::ofstream out(path, std::ios::trunc);
+        out << "p cnf " << vars_ << ' ' << clauses_.size() << '\n';
+        for (const auto& c : clauses_) {
+            for (int l : c) {
+                out << l << ' ';
+            }
+            out << "0\n";
+        }
+    }
+
+    // Lays the circuit of a model (variable -> value) into b and returns the
+    // literals of the outputs, each checked against its word; empty when the
+    // model does not describe such a circuit.
+    std::vector<Lit> decode(const std::vector<bool>& model, Builder& b) const {
+        auto truth = [&](int v) {
+            return static_cast<std::size_t>(v) < model.size() && model[static_cast<std::size_t>(v)];
+        };
+        std::array<Lit, 5 + kMaxGates> lit{};
+        for (int x = 0; x < 5; ++x) {
+            lit[static_cast<std::size_t>(x)] = Builder::input(x);
+        }
+        for (int i = 0; i < r_; ++i) {
+            int ra = -1;
+            int rb = -1;
+            for (int bb = 1; bb < 5 + i; ++bb) {
+                for (int a = 0; a < bb; ++a) {
+                    if (truth(sel(i, a, bb))) {
+                        ra = a;
+                        rb = bb;
+                    }
+                }
+            }
+            if (ra < 0) {
+                return {};
+            }
+            unsigned tt = 0;
+            for (int pq = 1; pq < 4; ++pq) {
+                if (truth(op(i, pq))) {
+                    tt |= 1u << pq;
+                }
+            }
+            lit[static_cast<std::size_t>(5 + i)] =
+                b.gate(lit[static_cast<std::size_t>(ra)], lit[static_cast<std::size_t>(rb)], tt);
+        }
+        std::vector<Lit> result;
+        for (std::size_t m = 0; m < outs_.size(); ++m) {
+            int gate = r_ - 1;
+            if (outs_.size() > 1) {
+                gate = -1;
+                for (int i = 0; i < r_; ++i) {
+                    if (truth(out_[m][static_cast<std::size_t>(i)])) {
+                        gate = i;
+                    }
+                }
+                if (gate < 0) {
+                    return {};
+                }
+            }
+            const Lit l = lit[static_cast<std::size_t>(5 + gate)];
+            if (b.value(l) != outs_[m]) {
+                return {};
+            }
+            result.push_back(l);
+        }
+        return result;
+    }
+
+private:
+    int fresh() { return ++vars_; }
+
+    // Value of node x on row t as a literal, or 0 / -0 encoded as kTrue / kFalse for inputs.
+    static constexpr int kTrue = 0x7FFFFFFF;
+    static constexpr int kFalse = -0x7FFFFFFF;
+    int node(int x, int t) const {
+        if (x < 5) {
+            return ((t >> (4 - x)) & 1) != 0 ? kTrue : kFalse;
+        }
+        return value_[static_cast<std::size_t>(x - 5)][static_cast<std::size_t>(t)];
+    }
+
+    // Adds the clause unless a literal is constantly true; drops constantly false literals.
+    void add(std::initializer_list<int> lits) {
+        std::vector<int> c;
+        for (int l : lits) {
+            if (l == kTrue) {
+                return;
+            }
+            if (l != kFalse) {
+                c.push_back(l);
+            }
+        }
+        clauses_.push_back(std::move(c));
+    }
+
+    static int neg(int l) { return l == kTrue ? kFalse : l == kFalse ? kTrue : -l; }
+
+    void build() {
+        for (int i = 0; i < r_; ++i) {
+            std::vector<int> any;
+            for (int b = 1; b < 5 + i; ++b) {
+                for (int a = 0; a < b; ++a) {
+                    const int s = sel(i, a, b);
+                    any.push_back(s);
+                    for (int t = 1; t < 32; ++t) {
+                        const int va = node(a, t);
+                        const int vb = node(b, t);
+                        const int v = value_[static_cast<std::size_t>(i)][static_cast<std::size_t>(t)];
+                        // Operands (p, q) and selection s imply v == op(pq); op(00) == 0.
+                        for (int p = 0; p < 2; ++p) {
+                            for (int q = 0; q < 2; ++q) {
+                                const int not_p = p != 0 ? neg(va) : va;  // "a differs from p"
+                                const int not_q = q != 0 ? neg(vb) : vb;
+                                const int pq = 2 * p + q;
+                                if (pq == 0) {
+                                    add({-s, not_p, not_q, -v});
+                                } else {
+                                    add({-s, not_p, not_q, -v, op(i, pq)});
+                                    add({-s, not_p, not_q, v, -op(i, pq)});
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+            clauses_.push_back(any);
+            for (std::size_t x = 0; x < any.size(); ++x) {
+                for (std::size_t y = x + 1; y < any.size(); ++y) {
+                    clauses_.push_back({-any[x], -any[y]});
+                }
+            }
+            // Operator depends on both operands: not 000 (constant), 011 (first), 101 (second).
+            add({op(i, 1), op(i, 2), op(i, 3)});
+            add({op(i, 1), -op(i, 2), -op(i, 3)});
+            add({-op(i, 1), op(i, 2), -op(i, 3)});
+        }
+        if (outs_.size() == 1) {
+            // The last gate is the function.
+            for (int t = 1; t < 32; ++t) {
+                const int v = value_[static_cast<std::size_t>(r_ - 1)][static_cast<std::size_t>(t)];
+                add({((outs_[0] >> (31 - t)) & 1u) != 0 ? v : -v});
+            }
+        } else {
+            // Each output is some gate's value; the last gate is an output.
+            std::vector<int> last;
+            for (std::size_t m = 0; m < outs_.size(); ++m) {
+                const auto& o = out_[m];
+                clauses_.push_back(o);
+                for (std::size_t x = 0; x < o.size(); ++x) {
+                    for (std::size_t y = x + 1; y < o.size(); ++y) {
+                        clauses_.push_back({-o[x], -o[y]});
+                    }
+                    for (int t = 1; t < 32; ++t) {
+                        const int v = value_[x][static_cast<std::size_t>(t)];
+                        add({-o[x], ((outs_[m] >> (31 - t)) & 1u) != 0 ? v : -v});
+                    }
+                }
+                last.push_back(o[static_cast<std::size_t>(r_ - 1)]);
+            }
+            clauses_.push_back(last);
+        }
+        // Every gate but the last is read (or, with several outputs, is one).
+        for (int i = 0; i + 1 < r_; ++i) {
+            std::vector<int> readers;
+            if (outs_.size() > 1) {
+                for (const auto& o : out_) {
+                    readers.push_back(o[static_cast<std::size_t>(i)]);
+                }
+            }
+            for (int j = i + 1; j < r_; ++j) {
+                for (int b = 1; b < 5 + j; ++b) {
+                    for (int a = 0; a < b; ++a) {
+                        if (a == 5 + i || b == 5 + i) {
+                            readers.push_back(sel(j, a, b));
+                        }
+                    }
+                }
+            }
+            clauses_.push_back(readers);
+        }
+        // No gate reads a node x and a gate made from x: it depends on two nodes
+        // only and one gate on those would do.
+        for (int i = 0; i < r_; ++i) {
+            for (int b = 1; b < 5 + i; ++b) {
+                for (int a = 0; a < b; ++a) {
+                    for (int j = i + 1; j < r_; ++j) {
+                        for (int x : {a, b}) {
+                            clauses_.push_back({-sel(i, a, b), -sel(j, x, 5 + i)});
+                        }
+                    }
+                }
+            }
+        }
+        // Neighbouring gates that do not depend on each other come in pair order.
+        for (int i = 0; i + 1 < r_; ++i) {
+            for (int b = 1; b < 5 + i; ++b) {
+                for (int a = 0; a < b; ++a) {
+                    for (int d = 1; d < 5 + i; ++d) {
+                        for (int c = 0; c < d; ++c) {
+                            if (c < a || (c == a && d < b)) {
+                                clauses_.push_back({-sel(i, a, b), -sel(i + 1, c, d)});
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    int r_;
+    std::vector<Word> outs_;
+    std::vector<std::vector<int>> out_;  // out_[m][i]: gate i computes output m
+    int vars_ = 0;
+    std::array<std::array<int, 32>, kMaxGates> value_{};
+    std::map<std::array<int, 3>, int> select_;
+    std::array<std::array<int, 4>, kMaxGates> op_{};
+    std::vector<std::vector<int>> clauses_;
+};
+
+struct Outcome {
+    int status = 0;  // 10 satisfiable, 20 unsatisfiable, else unknown
+    std::vector<bool> model;
+};
+
+Outcome solve(const Encoding& enc, const std::string& cnf, double seconds) {
+    enc.write(cnf);
+    const std::string out = cnf + ".out";
+    const std::string cmd =
+        "cadical -q -t " + std::to_string(static_cast<long>(seconds)) + " " + cnf + " > " + out + " 2>/dev/null";
+    const int rc = std::system(cmd.c_str());
+    Outcome o;
+    std::ifstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("s SATISFIABLE", 0) == 0) {
+            o.status = 10;
+        } else if (line.rfind("s UNSATISFIABLE", 0) == 0) {
+            o.status = 20;
+        } else if (line.rfind("v ", 0) == 0) {
+            std::istringstream ls(line.substr(2));
+            long l = 0;
+            while (ls >> l) {
+                if (l > 0) {
+                    if (o.model.size() <= static_cast<std::size_t>(l)) {
+                        o.model.resize(static_cast<std::size_t>(l) + 1, false);
+                    }
+                    o.model[static_cast<std::size_t>(l)] = true;
+                }
+            }
+        }
+    }
+    (void)rc;
+    std::filesystem::remove(cnf);
+    std::filesystem::remove(out);
+    return o;
+}
+
+}  // namespace
+
+namespace {
+
+// f = g op h with g any word of a class of cost a, h a representative of cost
+// b, a + b = sum, f in the orbit of the target.
+struct Trial {
+    Word g, h, f;
+    unsigned tt;
+    int a, b;
+};
+
+std::vector<Trial> find_trials(const Database& db, Word target, int sum, int threads) {
+    // The target's orbit in a small open-addressing set.
+    constexpr std::size_t kSlots = 1u << 14;
+    std::vector<Word> slots(kSlots, 0);
+    auto slot = [](Word w) { return static_cast<std::size_t>((w * 0x9E3779B1u) >> 18); };
+    for_each_transform(target, [&](Word n, int) {
+        std::size_t i = slot(n);
+        while (slots[i] != 0 && slots[i] != n) {
+            i = (i + 1) & (kSlots - 1);
+        }
+        slots[i] = n;
+    });
+    auto member = [&](Word w) {
+        for (std::size_t i = slot(w);; i = (i + 1) & (kSlots - 1)) {
+            if (slots[i] == w) {
+                return true;
+            }
+            if (slots[i] == 0) {
+                return false;
+            }
+        }
+    };
+    std::array<std::vector<std::uint32_t>, 13> lists;
+    for (std::size_t i = 1; i < db.size(); ++i) {
+        if (db.cost(i) <= 12) {
+            lists[db.cost(i)].push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    std::vector<Trial> trials;
+    std::mutex mu;
+    for (int a = 1; 2 * a <= sum; ++a) {
+        const int b = sum - a;
+        if (b > 12) {
+            continue;
+        }
+        const auto& la = lists[static_cast<std::size_t>(a)];
+        const auto& lb = lists[static_cast<std::size_t>(b)];
+        parallel_chunks(la.size(), 1, threads, [&](std::size_t lo, std::size_t hi, int) {
+            std::vector<Trial> mine;
+            for (std::size_t x = lo; x < hi; ++x) {
+                std::vector<Word> orbit;
+                for_each_transform(db.rep(la[x]), [&](Word n, int) { orbit.push_back(n); });
+                std::sort(orbit.begin(), orbit.end());
+                orbit.erase(std::unique(orbit.begin(), orbit.end()), orbit.end());
+                for (Word g : orbit) {
+                    for (std::uint32_t hc : lb) {
+                        const Word h = db.rep(hc);
+                        const std::array<Word, 5> f = {g & h, g & ~h, ~g & h, g | h, g ^ h};
+                        static constexpr std::array<unsigned, 5> kTt = {8, 4, 2, 14, 6};
+                        for (std::size_t q = 0; q < 5; ++q) {
+                            if (member(f[q])) {
+                                mine.push_back({g, h, f[q], kTt[q], a, b});
+                            }
+                        }
+                    }
+                }
+            }
+            std::lock_guard<std::mutex> lock(mu);
+            trials.insert(trials.end(), mine.begin(), mine.end());
+        });
+    }
+    return trials;
+}
+
+// Stores a circuit for f (any word of a class) when it beats the class's one.
+bool store(Database& db, Word f, const Circuit& c, const std::string& image) {
+    const Canonical k = canonical_brute(f);
+    Builder b;
+    const auto cc = b.finish(b.emit(c, k.xf));
+    if (!cc || evaluate(*cc) != k.word) {
+        throw std::logic_error("solver circuit does not reach the canonical word");
+    }
+    const long i = db.index(k.word);
+    if (i < 0 || cc->n >= db.cost(static_cast<std::size_t>(i))) {
+        return false;
+    }
+    db.set(static_cast<std::size_t>(i), *cc);
+    db.save_image(image);
+    return true;
+}
+
+}  // namespace
+
+int run_sat(const SatOptions& opt) {
+    if (std::system("cadical --version > /dev/null 2>&1") != 0) {
+        std::fprintf(stderr, "the sat stage needs the cadical program (Debian package cadical)\n");
+        return 2;
+    }
+    std::filesystem::create_directories(opt.workdir);
+    Database db(load_or_enumerate_classes(opt.classes));
+    db.load_image(opt.image);
+    std::vector<Word> words = opt.words;
+    if (words.empty()) {
+        for (std::size_t i = 0; i < db.size(); ++i) {
+            if (db.cost(i) != kNoCost && db.cost(i) >= opt.above && i != 0 && i != db.x1_class()) {
+                words.push_back(db.rep(i));
+            }
+        }
+    }
+    std::printf("%zu classes to try with %d gates\n", words.size(), opt.gates);
+    std::fflush(stdout);
+    int improved = 0;
+    for (Word w : words) {
+        const long idx = db.index(w);
+        if (idx < 0) {
+            std::printf("%08x is not a canonical word\n", w);
+            continue;
+        }
+        if (db.cost(static_cast<std::size_t>(idx)) <= opt.gates) {
+            std::printf("%08x already has %d gates\n", w, db.cost(static_cast<std::size_t>(idx)));
+            continue;
+        }
+        const auto t0 = Clock::now();
+        bool found = false;
+        int unknown = 0;
+        if (opt.trial_sum > 0) {
+            // The root's operands g and h, computed together by gates - 1 gates.
+            for (int sum = opt.trial_sum; sum <= opt.trial_sum_max && !found; ++sum) {
+                const auto trials = find_trials(db, w, sum, opt.threads);
+                std::printf("%08x: %zu ways as g op h with costs adding to %d (%.1f s)\n", w, trials.size(), sum,
+                            seconds_since(t0));
+                std::fflush(stdout);
+                for (std::size_t n = 0; n < trials.size() && !found; ++n) {
+                    const Trial& tr = trials[n];
+                    Encoding enc(opt.gates - 1, {tr.g, tr.h});
+                    char name[64];
+                    std::snprintf(name, sizeof name, "/sat-%08x-t%zu.cnf", w, n);
+                    const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
+                    if (o.status == 10) {
+                        Builder b;
+                        const auto outs = enc.decode(o.model, b);
+                        if (outs.size() != 2) {
+                            throw std::logic_error("solver model does not decode to the two operands");
+                        }
+                        const Lit root = b.gate(outs[0], outs[1], tr.tt);
+                        if (b.value(root) != tr.f) {
+                            throw std::logic_error("root of the two operands misses the word");
+                        }
+                        const auto c = b.finish(root);
+                        if (c && evaluate(*c) == tr.f) {
+                            improved += store(db, tr.f, *c, opt.image);
+                            std::printf("%08x: %d gates via %08x (cost %d) and %08x (cost %d), trial %zu, %.1f s\n", w,
+                                        c->n, tr.g, tr.a, tr.h, tr.b, n, seconds_since(t0));
+                            found = true;
+                        }
+                    } else if (o.status != 20) {
+                        ++unknown;
+                    }
+                }
+            }
+        } else {
+            const Transform t = orbit_walk().xf[static_cast<std::size_t>(opt.member % kOrbitSteps)];
+            const Word f = normalise(apply(t, w));
+            for (int pair = opt.split == 0 ? -1 : 0; pair < 10 && !found; ++pair) {
+                for (unsigned tt : {8u, 4u, 2u, 14u, 6u}) {
+                    Encoding enc(opt.gates, {f});
+                    if (pair >= 0) {
+                        enc.fix(enc.sel(0, kPairs[static_cast<std::size_t>(pair)][0],
+                                        kPairs[static_cast<std::size_t>(pair)][1]));
+                        for (int pq = 1; pq < 4; ++pq) {
+                            enc.fix(((tt >> pq) & 1u) != 0 ? enc.op(0, pq) : -enc.op(0, pq));
+                        }
+                    }
+                    char name[64];
+                    std::snprintf(name, sizeof name, "/sat-%08x-%d-%u.cnf", w, pair, tt);
+                    const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
+                    if (o.status == 10) {
+                        Builder b;
+                        const auto outs = enc.decode(o.model, b);
+                        const auto c = outs.size() == 1 && outs[0].ref >= 5 ? b.finish(outs[0]) : std::nullopt;
+                        if (!c || evaluate(*c) != f) {
+                            throw std::logic_error("solver model does not decode to a circuit for the word");
+                        }
+                        improved += store(db, f, *c, opt.image);
+                        std::printf("%08x: %d gates found (first gate case %d/%u) after %.1f s\n", w, c->n, pair, tt,
+                                    seconds_since(t0));
+                        found = true;
+                        break;
+                    }
+                    if (o.status != 20) {
+                        ++unknown;
+                    }
+                    if (pair < 0) {
+                        break;
+                    }
+                }
+            }
+        }
+        if (!found) {
+            std::printf("%08x: no %d-gate circuit%s after %.1f s\n", w, opt.gates,
+                        unknown != 0 ? " found (some instances timed out)" : " in the cases tried", seconds_since(t0));
+        }
+        std::fflush(stdout);
+    }
+    std::printf("%d classes improved\n%s", improved, format_histogram(db.histogram()).c_str());
+    return 0;
+}
+
+}  // namespace npn5gen
