@@ -4,6 +4,8 @@
 #include "method.hpp"
 #include "methods.hpp"
 
+#include "families.hpp"
+
 namespace vexil::py {
 
 namespace {
@@ -34,16 +36,16 @@ inline constexpr Signature information_sig{"information", vars_params, 1};
 inline constexpr Signature influence_sig{"influence", var_params, 1};
 
 PyMethodDef methods[] = {
-    static_method<from_number_sig, &from_number>("from_number(number, num_vars)\n--\n\n"),
+    static_method<from_number_sig, &vexil::from_number>("from_number(number, num_vars)\n--\n\n"),
     instance<eval_sig, &eval>("eval($self, i)\n--\n\n"),
     instance_noargs<&repr>("repr", "repr($self)\n--\n\n"),
     instance_noargs<&size>("size", "size($self)\n--\n\n"),
-    class_method<majority_sig, &majority>("majority($cls, n)\n--\n\n"),
-    class_method<parity_sig, &parity>("parity($cls, n)\n--\n\n"),
-    class_method<coprimes_sig, &coprimes>("coprimes($cls, n)\n--\n\n"),
-    class_method<primality_sig, &primality>("primality($cls, n)\n--\n\n"),
-    class_method<sum_is_prime_sig, &sum_is_prime>("sum_is_prime($cls, n)\n--\n\n"),
-    class_method<clique_sig, &clique>("clique($cls, n)\n--\n\n"),
+    class_method<majority_sig, &vexil::majority>("majority($cls, n)\n--\n\n"),
+    class_method<parity_sig, &vexil::parity>("parity($cls, n)\n--\n\n"),
+    class_method<coprimes_sig, &vexil::coprimes>("coprimes($cls, n)\n--\n\n"),
+    class_method<primality_sig, &vexil::primality>("primality($cls, n)\n--\n\n"),
+    class_method<sum_is_prime_sig, &vexil::sum_is_prime>("sum_is_prime($cls, n)\n--\n\n"),
+    class_method<clique_sig, &vexil::clique>("clique($cls, n)\n--\n\n"),
     instance_noargs<&n_vars>("n_vars", "n_vars($self)\n--\n\n"),
     instance_noargs<&entanglement>("entanglement", "entanglement($self)\n--\n\n"),
     instance_noargs<&entropy>("entropy", "entropy($self)\n--\n\n"),

@@ -3,7 +3,6 @@
 #include "numpy_array.hpp"
 
 #include "encoding.hpp"
-#include "families.hpp"
 #include "memory_guard.hpp"
 
 #include <string>
@@ -22,13 +21,6 @@ BoolList repr(const FValue& f) { return BoolList{f.entries()}; }
 std::uint64_t size(const FValue& f) { return f.size(); }
 std::uint64_t n_vars(const FValue& f) { return f.n_vars(); }
 
-FValue from_number(std::uint64_t number, std::uint64_t num_vars) { return vexil::from_number(number, num_vars); }
-FValue majority(std::uint64_t n) { return vexil::majority(n); }
-FValue parity(std::uint64_t n) { return vexil::parity(n); }
-FValue coprimes(std::uint64_t n) { return vexil::coprimes(n); }
-FValue primality(std::uint64_t n) { return vexil::primality(n); }
-FValue sum_is_prime(std::uint64_t n) { return vexil::sum_is_prime(n); }
-FValue clique(std::uint64_t n) { return vexil::clique(n); }
 
 Object encode(const FValue& f) {
     const std::uint64_t size = encoded_size(f.size());

@@ -32,26 +32,18 @@ def _representative(f: vexil.Vexil) -> str | None:
     return f"0x{word:08X}"
 
 
+def _plain(*names: str) -> list[Measure]:
+    """Measures that are a method of the same name without arguments."""
+    return [Measure(name, _method(name)) for name in names]
+
+
 MEASURES = [
-    Measure("n_vars", _method("n_vars")),
-    Measure("size", _method("size")),
-    Measure("entanglement", _method("entanglement")),
-    Measure("entropy", _method("entropy")),
-    Measure("equanimity_importance", _method("equanimity_importance")),
-    Measure("fragmentation_spectrum", _method("fragmentation_spectrum")),
-    Measure("fragmentation_peak", _method("fragmentation_peak")),
-    Measure("fragmentation_delta", _method("fragmentation_delta")),
-    Measure("fragmentation_delta2", _method("fragmentation_delta2")),
-    Measure("max_sensitivity", _method("max_sensitivity")),
-    Measure("mean_sensitivity", _method("mean_sensitivity")),
+    *_plain("n_vars", "size", "entanglement", "entropy", "equanimity_importance"),
+    *_plain("fragmentation_spectrum", "fragmentation_peak", "fragmentation_delta", "fragmentation_delta2"),
+    *_plain("max_sensitivity", "mean_sensitivity"),
     Measure("influence", _influences),
-    Measure("total_influence", _method("total_influence")),
-    Measure("degree", _method("degree")),
-    Measure("no_linearity", _method("no_linearity")),
-    Measure("spectral_entropy", _method("spectral_entropy")),
-    Measure("certificate_complexity", _method("certificate_complexity")),
-    Measure("frontier_size", _method("frontier_size")),
-    Measure("max_frontier_size", _method("max_frontier_size")),
+    *_plain("total_influence", "degree", "no_linearity", "spectral_entropy", "certificate_complexity"),
+    *_plain("frontier_size", "max_frontier_size"),
     Measure("minimal_gates", _method("minimal_gates"), five_inputs_only=True),
     Measure("npn_representant", _representative, five_inputs_only=True),
 ]
