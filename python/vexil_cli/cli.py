@@ -58,6 +58,12 @@ def main(argv: list[str] | None = None) -> int:
     except KeyboardInterrupt:
         sys.stderr.write("interrupted\n")
         return 130
+    except BrokenPipeError:
+        # The reader went away (| head): stop quietly, as other filters do.
+        import os
+
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return 0
     except (ValueError, TypeError, OverflowError, MemoryError, OSError, plot.PlotUnavailable) as error:
         text = str(error) or type(error).__name__
         sys.stderr.write(f"vexil: error: {text}\n")
