@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tools/npn5gen/circuit.hpp"
+#include "tools/npn5gen/formula.hpp"
 #include "tools/npn5gen/words.hpp"
 
 using namespace npn5gen;
@@ -208,6 +209,60 @@ void test_builder(std::mt19937& rng) {
           "complement absorbed by the consuming gate");
 }
 
+struct Parsed {
+    Word value;
+    int gates;
+};
+
+Parsed parse(const std::string& text) {
+    Builder b;
+    Lit out = FormulaParser(text, b).parse();
+    const Word v = b.value(out);
+    out.neg = false;
+    const auto c = b.finish(out);
+    return {v, c ? c->n : -1};
+}
+
+bool rejects(const std::string& text) {
+    try {
+        parse(text);
+    } catch (const std::invalid_argument&) {
+        return true;
+    }
+    return false;
+}
+
+void test_formulas() {
+    const Word x1 = kInput[0], x2 = kInput[1], x3 = kInput[2], x4 = kInput[3], x5 = kInput[4];
+    struct Case {
+        const char* text;
+        Word value;
+        int gates;
+    };
+    const Case cases[] = {
+        {"ba[x1,x2]", x1 & x2, 1},
+        {"bo[x1, cx2]", x1 | ~x2, 1},
+        {"bn[x3,x5]", x3 & ~x5, 1},
+        {"bn[x5,x3]", x5 & ~x3, 1},
+        {"c[bx[x4,x5]]", ~(x4 ^ x5), 1},
+        {"bx[x1,x2,x3,x4,x5]", x1 ^ x2 ^ x3 ^ x4 ^ x5, 4},
+        // The repeated subexpression is one gate.
+        {"bo[ba[bx[x1,x2],x3],ba[bx[x1,x2],x4]]", ((x1 ^ x2) & x3) | ((x1 ^ x2) & x4), 4},
+        // A left fold builds x1 ^ x2 although x2 ^ x3 is shared: four gates, not three.
+        {"ba[bx[x1,x2,x3],bx[x2,x3]]", (x1 ^ x2 ^ x3) & (x2 ^ x3), 4},
+        {"ba[bx[x1,bx[x2,x3]],bx[x2,x3]]", (x1 ^ x2 ^ x3) & (x2 ^ x3), 3},
+    };
+    for (const Case& c : cases) {
+        const Parsed p = parse(c.text);
+        check(p.value == c.value, std::string("value of ") + c.text + ": " + hex(p.value));
+        check(p.gates == c.gates, std::string("gates of ") + c.text + ": " + std::to_string(p.gates));
+    }
+    for (const char* bad : {"", "x6", "bq[x1,x2]", "ba[x1]", "bn[x1,x2,x3]", "c[x1,x2]", "ba[x1,x2", "ba[x1,x2]]",
+                            "ba(x1,x2)"}) {
+        check(rejects(bad), std::string("rejected: ") + bad);
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -217,6 +272,7 @@ int main() {
     test_canonical(rng);
     test_circuits_and_records();
     test_builder(rng);
+    test_formulas();
     if (failures != 0) {
         std::fprintf(stderr, "%d failures\n", failures);
         return 1;

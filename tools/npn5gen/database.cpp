@@ -129,4 +129,25 @@ std::string format_histogram(const Histogram& h) {
     return s;
 }
 
+bool store_if_better(Database& db, Word f, const Circuit& c) {
+    if (!well_formed(c) || evaluate(c) != f) {
+        throw std::logic_error("offered circuit does not compute its word");
+    }
+    const Canonical k = canonical_brute(f);
+    Builder b;
+    const auto cc = b.finish(b.emit(c, k.xf));
+    if (!cc || evaluate(*cc) != k.word) {
+        throw std::logic_error("circuit does not reach the canonical word");
+    }
+    const long i = db.index(k.word);
+    if (i < 0) {
+        throw std::logic_error("canonical word not among the classes");
+    }
+    if (cc->n >= db.cost(static_cast<std::size_t>(i))) {
+        return false;
+    }
+    db.set(static_cast<std::size_t>(i), *cc);
+    return true;
+}
+
 }  // namespace npn5gen

@@ -58,4 +58,8 @@ private:
 
 std::string format_histogram(const Histogram& h);
 
+// Moves a circuit for f (any normal word of a class) to the canonical frame and
+// stores it when it has fewer gates than the class's circuit; true when it did.
+bool store_if_better(Database& db, Word f, const Circuit& c);
+
 }  // namespace npn5gen

@@ -7,6 +7,7 @@
 //   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH] [--progress PATH]
 //   npn5gen sat     [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]
 //                   [--trials SUM [--trials-max SUM]]
+//   npn5gen published [--list PATH] [--image PATH]
 //   npn5gen verify  [--image PATH] [--threads N]
 //
 // Paths default to the repository layout (run from the repository root).
@@ -19,6 +20,7 @@
 #include "chains.hpp"
 #include "classes.hpp"
 #include "dp.hpp"
+#include "published.hpp"
 #include "sat.hpp"
 #include "verify.hpp"
 
@@ -26,12 +28,13 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: npn5gen classes|dp|chains|sat|verify [--threads N] [--image PATH] [--classes PATH]\n"
+                 "usage: npn5gen classes|dp|chains|sat|published|verify [--threads N] [--image PATH] [--classes PATH]\n"
                  "  dp:     [--passes N] [--from-level L] [--max-level L] [--max-comp-h C] [--comp-budget X]\n"
                  "          [--fresh] [--progress PATH]\n"
                  "  chains: --gates R [--hours H] [--slice N] [--count] [--progress PATH]\n"
                  "  sat:    [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]\n"
-                 "          [--trials SUM [--trials-max SUM]]\n");
+                 "          [--trials SUM [--trials-max SUM]]\n"
+                 "  published: [--list PATH]\n");
     return 2;
 }
 
@@ -45,6 +48,7 @@ int main(int argc, char** argv) {
     npn5gen::DpOptions opt;
     npn5gen::ChainOptions chain;
     npn5gen::SatOptions sat;
+    npn5gen::PublishedOptions published;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -97,6 +101,8 @@ int main(int argc, char** argv) {
             } else if (a == "--progress") {
                 opt.progress = next();
                 chain.progress = opt.progress;
+            } else if (a == "--list") {
+                published.list = next();
             } else if (a == "--classes") {
                 opt.classes = next();
             } else {
@@ -128,6 +134,11 @@ int main(int argc, char** argv) {
             sat.threads = opt.threads;
             sat.classes = opt.classes;
             return npn5gen::run_sat(sat);
+        }
+        if (mode == "published") {
+            published.image = opt.image;
+            published.classes = opt.classes;
+            return npn5gen::run_published(published);
         }
         if (mode == "verify") {
             return npn5gen::run_verify(opt.image, opt.threads);

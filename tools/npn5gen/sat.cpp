@@ -394,23 +394,6 @@ std::vector<Trial> find_trials(const Database& db, Word target, int sum, int thr
     return trials;
 }
 
-// Stores a circuit for f (any word of a class) when it beats the class's one.
-bool store(Database& db, Word f, const Circuit& c, const std::string& image) {
-    const Canonical k = canonical_brute(f);
-    Builder b;
-    const auto cc = b.finish(b.emit(c, k.xf));
-    if (!cc || evaluate(*cc) != k.word) {
-        throw std::logic_error("solver circuit does not reach the canonical word");
-    }
-    const long i = db.index(k.word);
-    if (i < 0 || cc->n >= db.cost(static_cast<std::size_t>(i))) {
-        return false;
-    }
-    db.set(static_cast<std::size_t>(i), *cc);
-    db.save_image(image);
-    return true;
-}
-
 }  // namespace
 
 int run_sat(const SatOptions& opt) {
@@ -470,7 +453,10 @@ int run_sat(const SatOptions& opt) {
                         }
                         const auto c = b.finish(root);
                         if (c && evaluate(*c) == tr.f) {
-                            improved += store(db, tr.f, *c, opt.image);
+                            if (store_if_better(db, tr.f, *c)) {
+                                ++improved;
+                                db.save_image(opt.image);
+                            }
                             std::printf("%08x: %d gates via %08x (cost %d) and %08x (cost %d), trial %zu, %.1f s\n", w,
                                         c->n, tr.g, tr.a, tr.h, tr.b, n, seconds_since(t0));
                             found = true;
@@ -503,7 +489,10 @@ int run_sat(const SatOptions& opt) {
                         if (!c || evaluate(*c) != f) {
                             throw std::logic_error("solver model does not decode to a circuit for the word");
                         }
-                        improved += store(db, f, *c, opt.image);
+                        if (store_if_better(db, f, *c)) {
+                            ++improved;
+                            db.save_image(opt.image);
+                        }
                         std::printf("%08x: %d gates found (first gate case %d/%u) after %.1f s\n", w, c->n, pair, tt,
                                     seconds_since(t0));
                         found = true;

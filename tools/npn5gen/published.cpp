@@ -1,0 +1,62 @@
+#include "published.hpp"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "classes.hpp"
+#include "database.hpp"
+#include "formula.hpp"
+
+namespace npn5gen {
+
+int run_published(const PublishedOptions& opt) {
+    std::ifstream in(opt.list);
+    if (!in) {
+        throw std::runtime_error("cannot read " + opt.list);
+    }
+    Database db(load_or_enumerate_classes(opt.classes));
+    db.load_image(opt.image);
+    int stored = 0;
+    int bad = 0;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::istringstream ls(line);
+        std::string word_text;
+        int gates = 0;
+        std::string formula;
+        if (!(ls >> word_text) || word_text[0] == '#') {
+            continue;
+        }
+        if (!(ls >> gates >> formula)) {
+            throw std::runtime_error(opt.list + ":" + std::to_string(number) + ": expected WORD GATES FORMULA SOURCE");
+        }
+        const auto word = static_cast<Word>(std::stoul(word_text, nullptr, 16));
+        Builder b;
+        Lit out = FormulaParser(formula, b).parse();
+        out.neg = false;  // the class holds both polarities; the builder keeps normal values
+        const auto c = out.ref >= 5 && out.ref != Builder::kConstRef ? b.finish(out) : std::nullopt;
+        if (!c || evaluate(*c) != b.value(out) || canonical_brute(evaluate(*c)).word != word || c->n != gates) {
+            std::printf("%s:%d: the expression does not give a %d-gate circuit of class %08x\n", opt.list.c_str(),
+                        number, gates, word);
+            ++bad;
+            continue;
+        }
+        const long i = db.index(word);
+        const int before = i < 0 ? -1 : db.cost(static_cast<std::size_t>(i));
+        if (store_if_better(db, evaluate(*c), *c)) {
+            ++stored;
+            std::printf("%08x: %d gates (had %d)\n", word, gates, before);
+        } else {
+            std::printf("%08x: %d gates, no better than the %d already stored\n", word, gates, before);
+        }
+    }
+    if (stored != 0) {
+        db.save_image(opt.image);
+    }
+    std::printf("%d classes improved\n%s", stored, format_histogram(db.histogram()).c_str());
+    return bad == 0 ? 0 : 1;
+}
+
+}  // namespace npn5gen
