@@ -70,8 +70,9 @@ int main() {
                 npn5_brute::lanes, brute * 1e9, brute_count);
     std::printf("brute force (1 word):  %8.1f ns/word (%zu words, the same walk one word at a time)\n", scalar * 1e9,
                 scalar_count);
-    std::printf("ratio vectorised brute/canonise: %.1fx, one-word brute/canonise: %.1fx   (agreement %zu/%zu, "
-                "checksum %08X)\n",
-                brute / fast, scalar / fast, agree, brute_count, sink);
+    std::printf(
+        "ratio vectorised brute/canonise: %.1fx, one-word brute/canonise: %.1fx   (agreement %zu/%zu, "
+        "checksum %08X)\n",
+        brute / fast, scalar / fast, agree, brute_count, sink);
     return agree == brute_count ? 0 : 1;
 }

@@ -46,12 +46,14 @@ int main(int argc, char** argv) {
 
     std::vector<std::int64_t> wide(size, 0);
     volatile std::int64_t sink = 0;
-    const double memory = best_ms([&] {
-        for (int pass = 0; pass < 2; ++pass) {
-            for (auto& e : wide) e += 1;
-        }
-        sink = wide[size / 2];
-    }, 5);
+    const double memory = best_ms(
+        [&] {
+            for (int pass = 0; pass < 2; ++pass) {
+                for (auto& e : wide) e += 1;
+            }
+            sink = wide[size / 2];
+        },
+        5);
     std::printf("n = %u\n", n);
     std::printf("int64 array read+written twice     %8.2f ms\n", memory);
     auto line = [&](const char* name, double ms) {

@@ -26,9 +26,8 @@ void bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs
     const Py_ssize_t given = args == nullptr ? 0 : PyTuple_Size(args);
     if (given < 0) throw ErrorSet{};
     if (static_cast<std::size_t>(given) > count) {
-        raise(PyExc_TypeError, full_name(signature) + " takes " + std::to_string(count) +
-                                   " positional arguments but " + std::to_string(given) + " " +
-                                   (given == 1 ? "was" : "were") + " given");
+        raise(PyExc_TypeError, full_name(signature) + " takes " + std::to_string(count) + " positional arguments but " +
+                                   std::to_string(given) + " " + (given == 1 ? "was" : "were") + " given");
     }
     for (Py_ssize_t i = 0; i < given; ++i) bound[i] = PyTuple_GetItem(args, i);
     if (kwargs != nullptr) {
@@ -60,8 +59,8 @@ void bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs
     }
     if (!missing.empty()) {
         raise(PyExc_TypeError, full_name(signature) + " missing " + std::to_string(missing.size()) +
-                                   " required positional " + (missing.size() == 1 ? "argument" : "arguments") +
-                                   ": " + quoted_list(missing));
+                                   " required positional " + (missing.size() == 1 ? "argument" : "arguments") + ": " +
+                                   quoted_list(missing));
     }
 }
 

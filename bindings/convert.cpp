@@ -96,7 +96,8 @@ std::uint8_t to_truth_value(PyObject* object) {
     Ref method(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__bool__"));
     if (!method) {
         PyErr_Clear();
-        raise(PyExc_TypeError, "object of type '" + type_qualname(object) + "' does not define a '__bool__' conversion");
+        raise(PyExc_TypeError,
+              "object of type '" + type_qualname(object) + "' does not define a '__bool__' conversion");
     }
     Ref result(check(PyObject_CallFunctionObjArgs(method.get(), object, nullptr)));
     if (result.get() == Py_True) return 1;

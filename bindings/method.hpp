@@ -71,7 +71,7 @@ PyObject* instance_method(PyObject* self, PyObject* args, PyObject* kwargs) {
     using Args = typename FunctionTraits<decltype(Fn)>::Args;
     using Receiver = std::tuple_element_t<0, Args>;
     static_assert(is_shared_receiver<Receiver> || is_exclusive_receiver<Receiver>);
-    static_assert(std::tuple_size_v<Args> - 1 == 1 || std::tuple_size_v<Args> - 1 == 2);
+    static_assert(std::tuple_size_v<Args> == 2 || std::tuple_size_v<Args> == 3);
     return guarded([&]() -> PyObject* {
         PyObject* bound[std::tuple_size_v<Args> - 1];
         bind_arguments(Sig, args, kwargs, bound);

@@ -21,7 +21,6 @@ BoolList repr(const FValue& f) { return BoolList{f.entries()}; }
 std::uint64_t size(const FValue& f) { return f.size(); }
 std::uint64_t n_vars(const FValue& f) { return f.n_vars(); }
 
-
 Object encode(const FValue& f) {
     const std::uint64_t size = encoded_size(f.size());
     ensure_allocatable(size);

@@ -13,7 +13,8 @@ namespace vexil::py {
 // A new C-ordered bool array and its writable data while the view is held.
 class BoolArray {
 public:
-    BoolArray(PyObject* array, Py_buffer view) : array_(array), view_(view), data(static_cast<std::uint8_t*>(view.buf)) {}
+    BoolArray(PyObject* array, Py_buffer view)
+        : array_(array), view_(view), data(static_cast<std::uint8_t*>(view.buf)) {}
     BoolArray(const BoolArray&) = delete;
     BoolArray& operator=(const BoolArray&) = delete;
     ~BoolArray() {

@@ -52,8 +52,9 @@ Word canonise(Word n, NpnTransform& t, const CanonTables& tables) {
     }
     // A tree of minima rather than a chain of ten.
     auto least = [](Word4 x, Word4 y) { return x < y ? x : y; };
-    const Word4 b = least(least(least(score[0], score[1]), least(score[2], score[3])),
-                          least(least(score[4], score[5]), least(least(score[6], score[7]), least(score[8], score[9]))));
+    const Word4 b =
+        least(least(least(score[0], score[1]), least(score[2], score[3])),
+              least(least(score[4], score[5]), least(least(score[6], score[7]), least(score[8], score[9]))));
     unsigned candidates = 0;
     for (unsigned i = 0; i < 10; ++i) candidates |= static_cast<unsigned>(score[i] == b) << i;
     // With B = 0 the lower halves of all candidates are in one four-input

@@ -87,8 +87,8 @@ void apply_transform(CircuitRecord& circuit, const NpnTransform& t) {
     if (circuit.gate_count == 0) {
         // The output names the constant or an input directly.
         const unsigned index = (circuit.output >> 1) & 0x1Fu;
-        circuit.output = static_cast<std::uint8_t>((r.index[index] << 1) |
-                                                   ((circuit.output & 1u) ^ r.complement[index] ^ flip));
+        circuit.output =
+            static_cast<std::uint8_t>((r.index[index] << 1) | ((circuit.output & 1u) ^ r.complement[index] ^ flip));
         return;
     }
     // Empty slots are 0 and rename to 0.

@@ -137,8 +137,7 @@ void Finishers::build(std::span<const Word4, normal_words4> canon4) {
                 const ElementaryOp& d = elementary_ops[path[i]];
                 const bool last = i + 1 == path.size();
                 steps_.push_back(ChainStep{static_cast<Word4>(d.mask), last ? flips[next] : Word4{0},
-                                           last ? Word4{0} : Word4{0xFFFF}, static_cast<std::uint16_t>(d.shift),
-                                           next});
+                                           last ? Word4{0} : Word4{0xFFFF}, static_cast<std::uint16_t>(d.shift), next});
             }
             at = next;
         }

@@ -72,8 +72,7 @@ constexpr ElementaryOp swap_op(Word mask, unsigned shift, unsigned a, unsigned b
 }
 
 constexpr ElementaryOp complement_op(Word mask, unsigned shift, unsigned k, bool output) {
-    return ElementaryOp{output ? ~Word{0} : 0, mask, shift, (PackedTransform{8} << (4 * k)) | (output ? 1u : 0u), 0,
-                        0};
+    return ElementaryOp{output ? ~Word{0} : 0, mask, shift, (PackedTransform{8} << (4 * k)) | (output ? 1u : 0u), 0, 0};
 }
 
 }  // namespace detail

@@ -28,10 +28,7 @@ std::uint64_t encoded_size(std::uint64_t entries) { return 1 + prefix_width(entr
 void encode_into(const FValue& f, std::uint8_t* out) {
     const std::uint64_t size = f.size();
     const unsigned width = prefix_width(size);
-    *out++ = width == 0 ? static_cast<std::uint8_t>(size)
-             : width == 2 ? marker16
-             : width == 4 ? marker32
-                          : marker64;
+    *out++ = width == 0 ? static_cast<std::uint8_t>(size) : width == 2 ? marker16 : width == 4 ? marker32 : marker64;
     for (unsigned b = 0; b < width; ++b) *out++ = static_cast<std::uint8_t>(size >> (8 * b));
     std::memcpy(out, f.data(), size);
 }
@@ -41,10 +38,14 @@ FValue decode(std::span<const std::uint8_t> raw) {
     const std::uint8_t first = raw[0];
     unsigned width = 0;
     std::uint64_t length = first;
-    if (first == marker16) width = 2;
-    else if (first == marker32) width = 4;
-    else if (first == marker64) width = 8;
-    else if (first > marker64) throw DecodeError{};
+    if (first == marker16)
+        width = 2;
+    else if (first == marker32)
+        width = 4;
+    else if (first == marker64)
+        width = 8;
+    else if (first > marker64)
+        throw DecodeError{};
     if (raw.size() < 1 + width) throw DecodeError{};
     if (width != 0) {
         length = 0;

@@ -39,12 +39,11 @@ namespace vexil {
 
 namespace {
 
-
 using Word = std::uint64_t;
 
 struct Search {
-    unsigned n = 0;       // variables of the (projected) function
-    unsigned limit = 0;   // deepest level needed
+    unsigned n = 0;      // variables of the (projected) function
+    unsigned limit = 0;  // deepest level needed
     std::size_t words = 0;
     std::vector<Word> everyone;  // A_{}: the inputs that exist
     std::vector<Word> equal;     // word w of direction j at j * words + w
@@ -132,7 +131,7 @@ void run_prefix_baseline(const Search& s, Workspace& ws, const Prefix& prefix) {
 }
 
 [[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2")]] void run_prefix_avx512(const Search& s, Workspace& ws,
-                                                                                   const Prefix& prefix) {
+                                                                                  const Prefix& prefix) {
     run_prefix_body(s, ws, prefix);
 }
 #endif

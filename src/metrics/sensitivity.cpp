@@ -128,12 +128,18 @@ VEXIL_INLINE std::uint32_t max_sensitivity_body(const std::uint64_t* t, std::siz
 
 VEXIL_INLINE std::uint32_t max_sensitivity_dispatch(const std::uint64_t* t, std::size_t count, unsigned n) {
     switch (std::bit_width(n)) {
-    case 1: return max_sensitivity_body<1>(t, count, n);
-    case 2: return max_sensitivity_body<2>(t, count, n);
-    case 3: return max_sensitivity_body<3>(t, count, n);
-    case 4: return max_sensitivity_body<4>(t, count, n);
-    case 5: return max_sensitivity_body<5>(t, count, n);
-    default: return max_sensitivity_body<6>(t, count, n);
+        case 1:
+            return max_sensitivity_body<1>(t, count, n);
+        case 2:
+            return max_sensitivity_body<2>(t, count, n);
+        case 3:
+            return max_sensitivity_body<3>(t, count, n);
+        case 4:
+            return max_sensitivity_body<4>(t, count, n);
+        case 5:
+            return max_sensitivity_body<5>(t, count, n);
+        default:
+            return max_sensitivity_body<6>(t, count, n);
     }
 }
 
@@ -147,12 +153,12 @@ std::uint32_t max_sensitivity_baseline(const std::uint64_t* t, std::size_t count
 
 #ifdef VEXIL_X86_VARIANTS
 [[gnu::target("avx2,popcnt")]] std::uint64_t sensitivity_sum_avx2(const std::uint64_t* t, std::size_t count,
-                                                                   unsigned n) {
+                                                                  unsigned n) {
     return sensitivity_sum_body(t, count, n);
 }
 
 [[gnu::target("avx2,popcnt")]] std::uint32_t max_sensitivity_avx2(const std::uint64_t* t, std::size_t count,
-                                                                   unsigned n) {
+                                                                  unsigned n) {
     return max_sensitivity_dispatch(t, count, n);
 }
 

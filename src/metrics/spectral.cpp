@@ -36,7 +36,6 @@ namespace {
 // All butterflies use unsigned arithmetic: wrapping is defined, and for truth
 // tables the sums never wrap anyway.
 
-
 template <class T>
 constexpr unsigned l1_bits = sizeof(T) == 8 ? 11 : 12;  // 16 or 32 KiB blocks
 template <class T>
@@ -90,18 +89,34 @@ VEXIL_INLINE void stages(T* v, std::size_t size, unsigned from, unsigned to) {
     unsigned s = from;
     for (; s + 1 < to; s += 2) {
         switch (s) {
-        case 3: radix4_pass(v, size, 8); break;
-        case 4: radix4_pass(v, size, 16); break;
-        case 5: radix4_pass(v, size, 32); break;
-        default: radix4_pass(v, size, std::size_t{1} << s); break;
+            case 3:
+                radix4_pass(v, size, 8);
+                break;
+            case 4:
+                radix4_pass(v, size, 16);
+                break;
+            case 5:
+                radix4_pass(v, size, 32);
+                break;
+            default:
+                radix4_pass(v, size, std::size_t{1} << s);
+                break;
         }
     }
     if (s < to) {
         switch (s) {
-        case 3: radix2_pass(v, size, 8); break;
-        case 4: radix2_pass(v, size, 16); break;
-        case 5: radix2_pass(v, size, 32); break;
-        default: radix2_pass(v, size, std::size_t{1} << s); break;
+            case 3:
+                radix2_pass(v, size, 8);
+                break;
+            case 4:
+                radix2_pass(v, size, 16);
+                break;
+            case 5:
+                radix2_pass(v, size, 32);
+                break;
+            default:
+                radix2_pass(v, size, std::size_t{1} << s);
+                break;
         }
     }
 }
@@ -301,8 +316,8 @@ template <class T, class Visit>
 
 template <class T, class Visit>
 [[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] void transform_avx512(T* v, unsigned bits,
-                                                                                const std::uint8_t* source,
-                                                                                Visit& visit) {
+                                                                                        const std::uint8_t* source,
+                                                                                        Visit& visit) {
     transform_body(v, bits, source, visit);
 }
 

@@ -64,8 +64,8 @@ void check_function(Harness& h, const Named& f, bool spectral) {
     const Sensitivities want = ref_sensitivities(f.table);
     h.equal(vexil::max_sensitivity(value), want.max, "max_sensitivity of " + f.name);
     h.equal(vexil::sensitivity_sum(value), want.sum, "sensitivity_sum of " + f.name);
-    h.same_float(vexil::mean_sensitivity(value),
-                 static_cast<float>(want.sum) / static_cast<float>(f.table.size()), "mean_sensitivity of " + f.name);
+    h.same_float(vexil::mean_sensitivity(value), static_cast<float>(want.sum) / static_cast<float>(f.table.size()),
+                 "mean_sensitivity of " + f.name);
 
     std::optional<vexil::FrontierCache> cache;
     const std::uint64_t edges = ref_frontier(f.table);
@@ -78,8 +78,7 @@ void check_function(Harness& h, const Named& f, bool spectral) {
             "max_frontier_size of " + f.name);
 
     if (!spectral) return;
-    for (std::uint64_t var : {0ULL, 1ULL, 2ULL, 5ULL, 6ULL, 9ULL, 10ULL, 11ULL, 63ULL, 64ULL, 65ULL, 127ULL,
-                              ~0ULL}) {
+    for (std::uint64_t var : {0ULL, 1ULL, 2ULL, 5ULL, 6ULL, 9ULL, 10ULL, 11ULL, 63ULL, 64ULL, 65ULL, 127ULL, ~0ULL}) {
         const float got = vexil::influence(value, var);
         h.same_float(got, ref_influence(f.table, var), "influence(" + std::to_string(var) + ") of " + f.name);
         if (var < n) {
@@ -173,8 +172,7 @@ int main() {
         for (unsigned n : {12U, 14U, 15U, 17U, 20U}) {
             for (const Named& f : families(n, rng)) {
                 if (f.name.rfind("random", 0) == 0 || f.name.rfind("majority", 0) == 0 ||
-                    f.name.rfind("sparse", 0) == 0 || f.name.rfind("one-", 0) == 0 ||
-                    f.name.rfind("parity", 0) == 0) {
+                    f.name.rfind("sparse", 0) == 0 || f.name.rfind("one-", 0) == 0 || f.name.rfind("parity", 0) == 0) {
                     check_function(h, f, false);
                 }
             }

@@ -178,8 +178,7 @@ void check_edge_cases(Harness& h) {
     h.equal(vexil::degree(and2), 2U, "AND degree");
     h.equal(vexil::no_linearity(and2), 1U, "AND no_linearity");
     const vexil::FValue maj3(from_rule(3, [](std::uint64_t x) { return ones(x) >= 2; }));
-    h.check(vexil::normalised_spectrum(maj3) ==
-                std::vector<float>{0.0f, -0.5f, -0.5f, 0.0f, -0.5f, 0.0f, 0.0f, 0.5f},
+    h.check(vexil::normalised_spectrum(maj3) == std::vector<float>{0.0f, -0.5f, -0.5f, 0.0f, -0.5f, 0.0f, 0.0f, 0.5f},
             "majority-3 spectrum");
     h.check(std::fabs(vexil::spectral_entropy(maj3) - 1.3862944f) < 1e-6f, "majority-3 entropy is ln 4");
     h.equal(vexil::degree(maj3), 3U, "majority-3 degree");

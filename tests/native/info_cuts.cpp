@@ -57,12 +57,9 @@ void worked_table() {
         float equanimity;
     };
     const Row rows[] = {
-        {"identity", FValue({0, 1}), 3, 1.0F, 1.0F},
-        {"and", FValue({0, 0, 0, 1}), 4, 2.0F, 0.5F},
-        {"xor", FValue({0, 1, 1, 0}), 4, 2.0F, 1.0F},
-        {"var0", FValue({0, 1, 0, 1}), 3, 1.0F, 0.5F},
-        {"false", FValue({0, 0, 0, 0}), 2, -0.0F, 0.0F},
-        {"majority", from_rule(3, majority3), 5, 2.5F, 0.5F},
+        {"identity", FValue({0, 1}), 3, 1.0F, 1.0F},      {"and", FValue({0, 0, 0, 1}), 4, 2.0F, 0.5F},
+        {"xor", FValue({0, 1, 1, 0}), 4, 2.0F, 1.0F},     {"var0", FValue({0, 1, 0, 1}), 3, 1.0F, 0.5F},
+        {"false", FValue({0, 0, 0, 0}), 2, -0.0F, 0.0F},  {"majority", from_rule(3, majority3), 5, 2.5F, 0.5F},
         {"parity", from_rule(3, parity3), 4, 2.0F, 1.0F},
     };
     for (const Row& row : rows) {
@@ -157,8 +154,7 @@ void random_functions() {
             for (std::size_t i = 0; same && i < cuts.size(); ++i) {
                 same = sets[i].set1 == cuts[i].set1 && sets[i].set2 == cuts[i].set2 &&
                        sets[i].entanglement == counts[i] && entropy_records[i].set1 == cuts[i].set1 &&
-                       entropy_records[i].set2 == cuts[i].set2 &&
-                       same_float(entropy_records[i].entropy, entropies[i]);
+                       entropy_records[i].set2 == cuts[i].set2 && same_float(entropy_records[i].entropy, entropies[i]);
             }
             INFO_CHECK(same, "n=%u round %d records", n, round);
             INFO_CHECK(same_float(vexil::equanimity_importance(f), ref_equanimity(f)), "n=%u equanimity", n);

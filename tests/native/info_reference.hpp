@@ -20,14 +20,14 @@ namespace info_test {
 
 inline int failures = 0;
 
-#define INFO_CHECK(cond, ...)                                                \
-    do {                                                                     \
-        if (!(cond)) {                                                       \
-            ++info_test::failures;                                           \
+#define INFO_CHECK(cond, ...)                                                               \
+    do {                                                                                    \
+        if (!(cond)) {                                                                      \
+            ++info_test::failures;                                                          \
             std::fprintf(stderr, "%s:%d: check failed: %s -- ", __FILE__, __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                               \
-            std::fprintf(stderr, "\n");                                      \
-        }                                                                    \
+            std::fprintf(stderr, __VA_ARGS__);                                              \
+            std::fprintf(stderr, "\n");                                                     \
+        }                                                                                   \
     } while (0)
 
 inline int finish(const char* name) {
@@ -58,7 +58,7 @@ inline vexil::FValue from_rule(unsigned n, bool (*rule)(std::uint64_t)) {
 // assignment i of the sorted list fixes variable S[t] to bit t of i; an
 // index of n or more that is set sends the whole restriction to false.
 inline std::map<std::string, std::uint64_t> restriction_multiset(const vexil::FValue& f,
-                                                                               std::vector<std::uint64_t> vars) {
+                                                                 std::vector<std::uint64_t> vars) {
     std::sort(vars.begin(), vars.end());
     const unsigned n = f.n_vars();
     std::vector<std::uint64_t> free;

@@ -152,8 +152,9 @@ void subsets_and_ranks() {
             for (std::uint64_t rank = 0; rank < expected.size(); ++rank) {
                 const std::uint64_t mask = vexil::detail::revolving_door_unrank(rank, p, k);
                 INFO_CHECK(std::popcount(mask) == static_cast<int>(k) && mask >> p == 0, "door p=%u k=%u", p, k);
-                if (rank > 0) INFO_CHECK(std::popcount(mask ^ previous) == 2, "door step p=%u k=%u #%llu", p, k,
-                                         static_cast<unsigned long long>(rank));
+                if (rank > 0)
+                    INFO_CHECK(std::popcount(mask ^ previous) == 2, "door step p=%u k=%u #%llu", p, k,
+                               static_cast<unsigned long long>(rank));
                 seen.insert(mask);
                 previous = mask;
             }

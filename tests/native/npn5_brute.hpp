@@ -102,10 +102,17 @@ void walk384(const T& start, MinMax<T>& m) {
     for (int group = 0; group < 4; ++group) {
         for (int b = 0; b < 12; ++b) {
             switch ((b == 0 && group > 0) ? 0 : connectors[b]) {
-                case 0: vswap(h, 0x00FF00FFu, 8); break;
-                case 1: vswap(h, 0x00F000F0u, 4); break;
-                case 2: vswap(h, 0x0C0C0C0Cu, 2); break;
-                default: break;
+                case 0:
+                    vswap(h, 0x00FF00FFu, 8);
+                    break;
+                case 1:
+                    vswap(h, 0x00F000F0u, 4);
+                    break;
+                case 2:
+                    vswap(h, 0x0C0C0C0Cu, 2);
+                    break;
+                default:
+                    break;
             }
             m.see(h);
             vswap(h, 0x22222222u, 1);

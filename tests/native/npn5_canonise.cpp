@@ -43,17 +43,24 @@ void check_word(const CanonTables& tables, Word a, Word want) {
 Word structured_word(std::mt19937_64& rng) {
     const auto r = [&] { return static_cast<Word>(rng()); };
     switch (rng() % 8) {
-        case 0: return r() & r() & r();                 // sparse
-        case 1: return r() | r() | r();                 // dense
-        case 2: return r() & r() & r() & r() & r();     // very sparse
-        case 3: return r() & base_values[1 + rng() % 5];  // a constant cofactor
-        case 4: return r() | base_values[1 + rng() % 5];
+        case 0:
+            return r() & r() & r();  // sparse
+        case 1:
+            return r() | r() | r();  // dense
+        case 2:
+            return r() & r() & r() & r() & r();  // very sparse
+        case 3:
+            return r() & base_values[1 + rng() % 5];  // a constant cofactor
+        case 4:
+            return r() | base_values[1 + rng() % 5];
         case 5: {  // depends on x2 ... x5 only, then inputs moved around
             const Word lower = r() & 0xFFFFu;
             return lower | (lower << 16);
         }
-        case 6: return (r() & r()) ^ base_values[1 + rng() % 5];
-        default: return r() & 0x0000FFFFu;  // x1 = 0 cofactor constant 0
+        case 6:
+            return (r() & r()) ^ base_values[1 + rng() % 5];
+        default:
+            return r() & 0x0000FFFFu;  // x1 = 0 cofactor constant 0
     }
 }
 

@@ -47,10 +47,18 @@ RawRecord read_raw(const std::uint8_t* bytes) {
         const Word a = values.at((code & 15) + 1);
         const Word b = values.at(((code >> 4) & 15) + 1);
         switch (code >> 8) {
-            case 0: values.push_back(a & b); break;
-            case 1: values.push_back(a | b); break;
-            case 2: values.push_back(a ^ b); break;
-            default: values.push_back(a & ~b); break;
+            case 0:
+                values.push_back(a & b);
+                break;
+            case 1:
+                values.push_back(a | b);
+                break;
+            case 2:
+                values.push_back(a ^ b);
+                break;
+            default:
+                values.push_back(a & ~b);
+                break;
         }
     }
     raw.key = values.back();
@@ -139,9 +147,9 @@ int main(int argc, char** argv) {
     check(!keys.contains(0) && !keys.contains(input_x1), "built-in classes have no record");
 
     // Any image of minimum circuits has this distribution of gate counts.
-    const std::map<unsigned, std::size_t> minimum = {{1, 2},       {2, 5},        {3, 20},     {4, 93},
-                                                     {5, 389},     {6, 1988},     {7, 11382},  {8, 60713},
-                                                     {9, 221541},  {10, 293455},  {11, 26535}, {12, 1}};
+    const std::map<unsigned, std::size_t> minimum = {{1, 2},      {2, 5},       {3, 20},     {4, 93},
+                                                     {5, 389},    {6, 1988},    {7, 11382},  {8, 60713},
+                                                     {9, 221541}, {10, 293455}, {11, 26535}, {12, 1}};
     // Every stored circuit is an upper bound, so at no count can more classes be
     // done than in the minimum distribution; equal everywhere proves every circuit
     // minimal. --require-minimum makes the second a failure too.

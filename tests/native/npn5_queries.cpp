@@ -155,8 +155,8 @@ void check_disaster() {
     int status = 0;
     waitpid(child, &status, 0);
     const Word a = input_x2 ^ input_x3;
-    const std::string want = "Major disaster! 0 != " + std::to_string(a) + " (canonised " +
-                             std::to_string(0x00FFFF00u) + ")\n";
+    const std::string want =
+        "Major disaster! 0 != " + std::to_string(a) + " (canonised " + std::to_string(0x00FFFF00u) + ")\n";
     check(WIFEXITED(status) && WEXITSTATUS(status) == 1, "disaster exits with status 1",
           static_cast<unsigned long>(status));
     check(err == want, "disaster message");

@@ -257,8 +257,8 @@ void test_formulas() {
         check(p.value == c.value, std::string("value of ") + c.text + ": " + hex(p.value));
         check(p.gates == c.gates, std::string("gates of ") + c.text + ": " + std::to_string(p.gates));
     }
-    for (const char* bad : {"", "x6", "bq[x1,x2]", "ba[x1]", "bn[x1,x2,x3]", "c[x1,x2]", "ba[x1,x2", "ba[x1,x2]]",
-                            "ba(x1,x2)"}) {
+    for (const char* bad :
+         {"", "x6", "bq[x1,x2]", "ba[x1]", "bn[x1,x2,x3]", "c[x1,x2]", "ba[x1,x2", "ba[x1,x2]]", "ba(x1,x2)"}) {
         check(rejects(bad), std::string("rejected: ") + bad);
     }
 }

@@ -19,16 +19,16 @@ constexpr std::array<unsigned, 5> kChainTt = {kTtAnd, kTtAndNot, 2, kTtOr, kTtXo
 
 inline Word chain_op(unsigned op, Word a, Word b) {
     switch (op) {
-    case 0:
-        return a & b;
-    case 1:
-        return a & ~b;
-    case 2:
-        return ~a & b;
-    case 3:
-        return a | b;
-    default:
-        return a ^ b;
+        case 0:
+            return a & b;
+        case 1:
+            return a & ~b;
+        case 2:
+            return ~a & b;
+        case 3:
+            return a | b;
+        default:
+            return a ^ b;
     }
 }
 
@@ -246,8 +246,7 @@ int run_chains(const ChainOptions& opt) {
     const std::string progress =
         opt.progress.empty() ? "tools/npn5gen/chains" + std::to_string(opt.r) + ".txt" : opt.progress;
     std::size_t next = read_next(progress);
-    const std::size_t slice =
-        opt.slice != 0 ? opt.slice : std::max<std::size_t>(1, chains.size() / 50);
+    const std::size_t slice = opt.slice != 0 ? opt.slice : std::max<std::size_t>(1, chains.size() / 50);
     long above = 0;
     for (std::size_t i = 1; i < db.size(); ++i) {
         above += db.cost(i) > opt.r;

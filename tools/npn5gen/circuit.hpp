@@ -30,14 +30,14 @@ constexpr unsigned code_op(std::uint16_t c) { return (c >> 8) & 3u; }
 
 constexpr Word gate_eval(unsigned op, Word a, Word b) {
     switch (op) {
-    case kAnd:
-        return a & b;
-    case kOr:
-        return a | b;
-    case kXor:
-        return a ^ b;
-    default:
-        return a & ~b;
+        case kAnd:
+            return a & b;
+        case kOr:
+            return a | b;
+        case kXor:
+            return a ^ b;
+        default:
+            return a & ~b;
     }
 }
 

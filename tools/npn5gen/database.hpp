@@ -17,7 +17,7 @@ inline constexpr std::size_t kImageBytes = kImageRecords * kRecordBytes;
 inline constexpr std::uint8_t kNoCost = 0xFF;
 
 // Gate counts of minimum circuits by number of gates (0 to 12), from the literature.
-inline constexpr std::array<std::size_t, 13> kOptimum = {2,     2,      5,      20,     93,    389, 1988,
+inline constexpr std::array<std::size_t, 13> kOptimum = {2,     2,     5,      20,     93,    389, 1988,
                                                          11382, 60713, 221541, 293455, 26535, 1};
 
 using Histogram = std::array<std::size_t, 14>;  // index 13 counts classes without a circuit

@@ -21,9 +21,7 @@ namespace npn5gen {
 
 using Clock = std::chrono::steady_clock;
 
-inline double seconds_since(Clock::time_point t0) {
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
+inline double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 // One normal word of a class's orbit and the walk step that reaches it.
 struct WalkWord {
@@ -59,8 +57,7 @@ public:
     std::vector<WalkWord> orbit(std::uint32_t cls) const {
         std::vector<WalkWord> v;
         v.reserve(kOrbitSteps);
-        for_each_transform(db_.rep(cls),
-                           [&](Word n, int s) { v.push_back({n, cls, static_cast<std::uint16_t>(s)}); });
+        for_each_transform(db_.rep(cls), [&](Word n, int s) { v.push_back({n, cls, static_cast<std::uint16_t>(s)}); });
         std::sort(v.begin(), v.end(), [](const WalkWord& x, const WalkWord& y) { return x.w < y.w; });
         v.erase(std::unique(v.begin(), v.end(), [](const WalkWord& x, const WalkWord& y) { return x.w == y.w; }),
                 v.end());

@@ -12,14 +12,14 @@
 namespace npn5gen {
 
 struct SatOptions {
-    std::vector<Word> words;   // canonical words to try; empty: every class whose circuit has `above` gates
+    std::vector<Word> words;  // canonical words to try; empty: every class whose circuit has `above` gates
     int above = 12;
-    int gates = 11;            // circuit size asked for
-    double seconds = 600;      // solver time per instance
-    int split = 0;             // 0: one instance; 1: one per first gate (pair and operator)
-    int member = 0;            // orbit walk step of the word actually encoded
-    int trial_sum = 0;         // > 0: search the root's two operands together, for every way
-    int trial_sum_max = 0;     //   f = g op h with cost(g) + cost(h) in [trial_sum, trial_sum_max]
+    int gates = 11;         // circuit size asked for
+    double seconds = 600;   // solver time per instance
+    int split = 0;          // 0: one instance; 1: one per first gate (pair and operator)
+    int member = 0;         // orbit walk step of the word actually encoded
+    int trial_sum = 0;      // > 0: search the root's two operands together, for every way
+    int trial_sum_max = 0;  //   f = g op h with cost(g) + cost(h) in [trial_sum, trial_sum_max]
     int threads = 1;
     std::string image = "npn5/image.bin";
     std::string classes = "tools/work/classes.bin";

@@ -72,8 +72,7 @@ int run_verify(const std::string& image, int threads) {
     sorted.push_back(0);
     sorted.push_back(kInput[0]);
     std::sort(sorted.begin(), sorted.end());
-    const std::size_t distinct =
-        static_cast<std::size_t>(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
+    const std::size_t distinct = static_cast<std::size_t>(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
     if (distinct != sorted.size()) {
         fail("repeated keys (including the built-in 0 and x1)", sorted.size() - distinct);
     }
