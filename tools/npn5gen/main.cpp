@@ -5,7 +5,7 @@
 //                   [--comp-budget X] [--fresh]
 //                   [--image PATH] [--progress PATH] [--classes PATH]
 //   npn5gen chains  --gates R [--threads N] [--hours H] [--slice N] [--count] [--image PATH] [--progress PATH]
-//   npn5gen sat     [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]
+//   npn5gen sat     [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K] [--members N]
 //                   [--trials SUM [--trials-max SUM]]
 //   npn5gen published [--list PATH] [--image PATH]
 //   npn5gen verify  [--image PATH] [--threads N]
@@ -27,14 +27,15 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: npn5gen classes|dp|chains|sat|published|verify [--threads N] [--image PATH] [--classes PATH]\n"
-                 "  dp:     [--passes N] [--from-level L] [--max-level L] [--max-comp-h C] [--comp-budget X]\n"
-                 "          [--fresh] [--progress PATH]\n"
-                 "  chains: --gates R [--hours H] [--slice N] [--count] [--progress PATH]\n"
-                 "  sat:    [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K]\n"
-                 "          [--trials SUM [--trials-max SUM]]\n"
-                 "  published: [--list PATH]\n");
+    std::fprintf(
+        stderr,
+        "usage: npn5gen classes|dp|chains|sat|published|verify [--threads N] [--image PATH] [--classes PATH]\n"
+        "  dp:     [--passes N] [--from-level L] [--max-level L] [--max-comp-h C] [--comp-budget X]\n"
+        "          [--fresh] [--progress PATH]\n"
+        "  chains: --gates R [--hours H] [--slice N] [--count] [--progress PATH]\n"
+        "  sat:    [--word HEX]... [--above G] --gates R [--seconds S] [--split 0|1] [--member K] [--members N]\n"
+        "          [--trials SUM [--trials-max SUM]]\n"
+        "  published: [--list PATH]\n");
     return 2;
 }
 
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
                 sat.trial_sum_max = std::stoi(next());
             } else if (a == "--member") {
                 sat.member = std::stoi(next());
+            } else if (a == "--members") {
+                sat.members = std::max(1, std::stoi(next()));
             } else if (a == "--hours") {
                 chain.hours = std::stod(next());
             } else if (a == "--slice") {
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
             } else if (a == "--progress") {
                 opt.progress = next();
                 chain.progress = opt.progress;
+                sat.progress = opt.progress;
             } else if (a == "--list") {
                 published.list = next();
             } else if (a == "--classes") {

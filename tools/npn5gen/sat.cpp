@@ -396,6 +396,150 @@ std::vector<Trial> find_trials(const Database& db, Word target, int sum, int thr
 
 }  // namespace
 
+// One solver run: a class's word (or another member of its orbit), optionally
+// with the first gate fixed to an operand pair and operator.
+struct Instance {
+    Word word;
+    int member;
+    int pair;  // -1: first gate free
+    unsigned tt;
+
+    std::string key(int gates) const {
+        char k[64];
+        std::snprintf(k, sizeof k, "%08x %d %d %d %u", word, gates, member, pair, tt);
+        return k;
+    }
+};
+
+// Outcomes of earlier runs, one line each: the instance key, then "sat",
+// "unsat" or "unknown", the time limit and the time taken.
+class SatProgress {
+public:
+    explicit SatProgress(std::string path) : path_(std::move(path)) {
+        std::ifstream in(path_);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream ls(line);
+            std::string word, result;
+            int gates = 0, member = 0, pair = 0;
+            unsigned tt = 0;
+            double limit = 0;
+            if (ls >> word >> gates >> member >> pair >> tt >> result >> limit) {
+                char key[64];
+                std::snprintf(key, sizeof key, "%s %d %d %d %u", word.c_str(), gates, member, pair, tt);
+                Seen& seen = seen_[key];
+                seen.settled = seen.settled || result != "unknown";
+                seen.limit = std::max(seen.limit, limit);
+            }
+        }
+    }
+
+    // Settled (sat or unsat), or already left unknown with at least this limit.
+    bool done(const std::string& key, double limit) const {
+        const auto it = seen_.find(key);
+        return it != seen_.end() && (it->second.settled || it->second.limit >= limit);
+    }
+
+    void record(const std::string& key, int status, double limit, double taken) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::ofstream out(path_, std::ios::app);
+        out << key << ' '
+            << (status == 10   ? "sat"
+                : status == 20 ? "unsat"
+                               : "unknown")
+            << ' ' << limit << ' ' << static_cast<long>(taken) << '\n';
+    }
+
+private:
+    struct Seen {
+        bool settled = false;
+        double limit = 0;
+    };
+    std::string path_;
+    std::map<std::string, Seen> seen_;
+    std::mutex mutex_;
+};
+
+// Every instance of every word on opt.threads solver processes at once; a
+// word's remaining instances are dropped once one of them gives a circuit.
+int run_instances(Database& db, const std::vector<Word>& words, const SatOptions& opt) {
+    SatProgress progress(opt.progress);
+    std::vector<Instance> todo;
+    for (Word w : words) {
+        const long idx = db.index(w);
+        if (idx < 0 || db.cost(static_cast<std::size_t>(idx)) <= opt.gates) {
+            std::printf("%08x: %s\n", w, idx < 0 ? "not a canonical word" : "already small enough");
+            continue;
+        }
+        for (int m = opt.member; m < opt.member + opt.members; ++m) {
+            for (int pair = opt.split == 0 ? -1 : 0; pair < (opt.split == 0 ? 0 : 10); ++pair) {
+                for (unsigned tt : {8u, 4u, 2u, 14u, 6u}) {
+                    const Instance in{w, m, pair, pair < 0 ? 0u : tt};
+                    if (!progress.done(in.key(opt.gates), opt.seconds)) {
+                        todo.push_back(in);
+                    }
+                    if (pair < 0) {
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    std::printf("%zu solver instances to run, %d at a time, %.0f s each at most\n", todo.size(), opt.threads,
+                opt.seconds);
+    std::fflush(stdout);
+    std::mutex mutex;
+    std::map<Word, bool> solved;
+    int improved = 0;
+    parallel_chunks(todo.size(), 1, opt.threads, [&](std::size_t b, std::size_t, int) {
+        const Instance in = todo[b];
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (solved[in.word]) {
+                return;
+            }
+        }
+        const auto t0 = Clock::now();
+        const Transform t = orbit_walk().xf[static_cast<std::size_t>(in.member % kOrbitSteps)];
+        const Word f = normalise(apply(t, in.word));
+        Encoding enc(opt.gates, {f});
+        if (in.pair >= 0) {
+            const auto& p = kPairs[static_cast<std::size_t>(in.pair)];
+            enc.fix(enc.sel(0, p[0], p[1]));
+            for (int pq = 1; pq < 4; ++pq) {
+                enc.fix(((in.tt >> pq) & 1u) != 0 ? enc.op(0, pq) : -enc.op(0, pq));
+            }
+        }
+        char name[80];
+        std::snprintf(name, sizeof name, "/sat-%08x-m%d-p%d-%u.cnf", in.word, in.member, in.pair, in.tt);
+        const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
+        const double taken = seconds_since(t0);
+        progress.record(in.key(opt.gates), o.status, opt.seconds, taken);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (o.status == 10) {
+            Builder bld;
+            const auto outs = enc.decode(o.model, bld);
+            const auto c = outs.size() == 1 && outs[0].ref >= 5 ? bld.finish(outs[0]) : std::nullopt;
+            if (!c || evaluate(*c) != f) {
+                throw std::logic_error("solver model does not decode to a circuit for the word");
+            }
+            if (store_if_better(db, f, *c)) {
+                ++improved;
+                db.save_image(opt.image);
+            }
+            solved[in.word] = true;
+        }
+        std::printf("%08x member %d first gate %d/%u: %s after %.0f s\n", in.word, in.member, in.pair, in.tt,
+                    o.status == 10   ? "circuit found"
+                    : o.status == 20 ? "none"
+                                     : "no answer",
+                    taken);
+        std::fflush(stdout);
+    });
+    std::printf("%d classes improved\n%s", improved, format_histogram(db.histogram()).c_str());
+    return 0;
+}
+
 int run_sat(const SatOptions& opt) {
     if (std::system("cadical --version > /dev/null 2>&1") != 0) {
         std::fprintf(stderr, "the sat stage needs the cadical program (Debian package cadical)\n");
@@ -414,6 +558,9 @@ int run_sat(const SatOptions& opt) {
     }
     std::printf("%zu classes to try with %d gates\n", words.size(), opt.gates);
     std::fflush(stdout);
+    if (opt.trial_sum == 0) {
+        return run_instances(db, words, opt);
+    }
     int improved = 0;
     for (Word w : words) {
         const long idx = db.index(w);
@@ -428,7 +575,7 @@ int run_sat(const SatOptions& opt) {
         const auto t0 = Clock::now();
         bool found = false;
         int unknown = 0;
-        if (opt.trial_sum > 0) {
+        {
             // The root's operands g and h, computed together by gates - 1 gates.
             for (int sum = opt.trial_sum; sum <= opt.trial_sum_max && !found; ++sum) {
                 const auto trials = find_trials(db, w, sum, opt.threads);
@@ -463,46 +610,6 @@ int run_sat(const SatOptions& opt) {
                         }
                     } else if (o.status != 20) {
                         ++unknown;
-                    }
-                }
-            }
-        } else {
-            const Transform t = orbit_walk().xf[static_cast<std::size_t>(opt.member % kOrbitSteps)];
-            const Word f = normalise(apply(t, w));
-            for (int pair = opt.split == 0 ? -1 : 0; pair < 10 && !found; ++pair) {
-                for (unsigned tt : {8u, 4u, 2u, 14u, 6u}) {
-                    Encoding enc(opt.gates, {f});
-                    if (pair >= 0) {
-                        enc.fix(enc.sel(0, kPairs[static_cast<std::size_t>(pair)][0],
-                                        kPairs[static_cast<std::size_t>(pair)][1]));
-                        for (int pq = 1; pq < 4; ++pq) {
-                            enc.fix(((tt >> pq) & 1u) != 0 ? enc.op(0, pq) : -enc.op(0, pq));
-                        }
-                    }
-                    char name[64];
-                    std::snprintf(name, sizeof name, "/sat-%08x-%d-%u.cnf", w, pair, tt);
-                    const Outcome o = solve(enc, opt.workdir + name, opt.seconds);
-                    if (o.status == 10) {
-                        Builder b;
-                        const auto outs = enc.decode(o.model, b);
-                        const auto c = outs.size() == 1 && outs[0].ref >= 5 ? b.finish(outs[0]) : std::nullopt;
-                        if (!c || evaluate(*c) != f) {
-                            throw std::logic_error("solver model does not decode to a circuit for the word");
-                        }
-                        if (store_if_better(db, f, *c)) {
-                            ++improved;
-                            db.save_image(opt.image);
-                        }
-                        std::printf("%08x: %d gates found (first gate case %d/%u) after %.1f s\n", w, c->n, pair, tt,
-                                    seconds_since(t0));
-                        found = true;
-                        break;
-                    }
-                    if (o.status != 20) {
-                        ++unknown;
-                    }
-                    if (pair < 0) {
-                        break;
                     }
                 }
             }

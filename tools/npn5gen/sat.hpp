@@ -18,12 +18,14 @@ struct SatOptions {
     double seconds = 600;   // solver time per instance
     int split = 0;          // 0: one instance; 1: one per first gate (pair and operator)
     int member = 0;         // orbit walk step of the word actually encoded
+    int members = 1;        // members member .. member + members - 1, an instance set each
     int trial_sum = 0;      // > 0: search the root's two operands together, for every way
     int trial_sum_max = 0;  //   f = g op h with cost(g) + cost(h) in [trial_sum, trial_sum_max]
     int threads = 1;
     std::string image = "npn5/image.bin";
     std::string classes = "tools/work/classes.bin";
     std::string workdir = "tools/work";
+    std::string progress = "tools/npn5gen/sat.txt";  // outcome of every instance run so far
 };
 
 int run_sat(const SatOptions& options);
