@@ -37,7 +37,8 @@ int run_published(const PublishedOptions& opt) {
         Lit out = FormulaParser(formula, b).parse();
         out.neg = false;  // the class holds both polarities; the builder keeps normal values
         const auto c = out.ref >= 5 && out.ref != Builder::kConstRef ? b.finish(out) : std::nullopt;
-        if (!c || evaluate(*c) != b.value(out) || canonical_brute(evaluate(*c)).word != word || c->n != gates) {
+        const Word value = c ? evaluate(*c) : 0;
+        if (!c || value != b.value(out) || canonical_brute(value).word != word || c->n != gates) {
             std::printf("%s:%d: the expression does not give a %d-gate circuit of class %08x\n", opt.list.c_str(),
                         number, gates, word);
             ++bad;
@@ -45,7 +46,7 @@ int run_published(const PublishedOptions& opt) {
         }
         const long i = db.index(word);
         const int before = i < 0 ? -1 : db.cost(static_cast<std::size_t>(i));
-        if (store_if_better(db, evaluate(*c), *c)) {
+        if (store_if_better(db, value, *c)) {
             ++stored;
             std::printf("%08x: %d gates (had %d)\n", word, gates, before);
         } else {
