@@ -67,6 +67,19 @@ def test_families_of_five_variables():
     assert of_word(INPUTS[0] & INPUTS[1] & INPUTS[2] & INPUTS[3] & INPUTS[4]).minimal_gates() == 4
 
 
+# The hardest classes (Knuth, TAOCP 7.1.2): one needs 12 gates; the others resisted
+# every search but the largest and need 11.
+@pytest.mark.parametrize(
+    "word, gates",
+    [(0x169AE443, 12)] + [(w, 11) for w in (0x067AB314, 0x01BCDA86, 0x166EB583, 0x06B5D398, 0x067ABC17, 0x1698AC5B)],
+)
+def test_hardest_classes(word, gates):
+    f = of_word(word)
+    assert representative_word(f) == word
+    assert f.minimal_gates() == gates
+    assert transformed(word, [3, 0, 4, 1, 2], 0b10110, True).minimal_gates() == gates
+
+
 def test_constant_one_has_the_constant_zero_representative():
     rep = of_word(FULL).npn_representant()
     assert rep.repr() == [False] * 32
