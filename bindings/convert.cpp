@@ -79,12 +79,28 @@ bool is_numpy_type(PyTypeObject* type, std::initializer_list<const char*> names)
     return PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0;
 }
 
+// The first type that passed a check, remembered so that the next lookup is a
+// pointer comparison. It holds a reference that is never released: a freed
+// type's address can be reused by an unrelated class, which must not match.
+class KnownType {
+public:
+    bool matches(PyTypeObject* type) const { return type == known_; }
+    void remember(PyTypeObject* type) {
+        if (known_ != nullptr) return;
+        Py_INCREF(reinterpret_cast<PyObject*>(type));
+        known_ = type;
+    }
+
+private:
+    PyTypeObject* known_ = nullptr;
+};
+
 // numpy's bool scalar type, remembered once seen.
 bool is_numpy_bool_type(PyTypeObject* type) {
-    static PyTypeObject* known = nullptr;
-    if (type == known) return true;
+    static KnownType known;
+    if (known.matches(type)) return true;
     if (!is_numpy_type(type, {"bool_", "bool"})) return false;
-    known = type;
+    known.remember(type);
     return true;
 }
 
@@ -106,11 +122,11 @@ std::uint8_t to_truth_value(PyObject* object) {
 }
 
 bool is_numpy_array(PyObject* object) {
-    static PyTypeObject* known = nullptr;
+    static KnownType known;
     PyTypeObject* type = Py_TYPE(object);
-    if (type == known) return true;
+    if (known.matches(type)) return true;
     if (!is_numpy_type(type, {"ndarray"})) return false;
-    known = type;
+    known.remember(type);
     return true;
 }
 
@@ -132,6 +148,7 @@ std::optional<TruthValues> numpy_bool_fast_path(PyObject* object) {
     }
     const std::uint64_t count = static_cast<std::uint64_t>(view.shape[0]);
     ensure_allocatable(count);
+    ensure_working_set(count);
     TruthValues result;
     result.values.resize(count);
     const auto* source = static_cast<const std::uint8_t*>(view.buf);
@@ -170,7 +187,9 @@ TruthValues to_truth_values(PyObject* object) {
     require_sequence(object);
     if (std::optional<TruthValues> fast = numpy_bool_fast_path(object)) return std::move(*fast);
     TruthValues result;
-    result.values.reserve(length_hint(object));
+    const std::size_t expected = length_hint(object);
+    ensure_working_set(expected);
+    result.values.reserve(expected);
     for_each_item(object, [&](PyObject* item) { result.values.push_back(to_truth_value(item)); });
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "interrupt.hpp"
+#include "memory_guard.hpp"
 #include "panic.hpp"
 
 #include <exception>
@@ -15,6 +16,8 @@ PyObject* guarded(Body&& body) noexcept {
     } catch (const ErrorSet&) {
     } catch (const Panic& stop) {
         raise_panic(stop.what());
+    } catch (const WorkingSetTooLarge& refused) {
+        PyErr_SetString(PyExc_MemoryError, refused.what());
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const Interrupted&) {

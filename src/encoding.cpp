@@ -60,6 +60,7 @@ FValue decode(std::span<const std::uint8_t> raw) {
     for (std::uint64_t i = 0; i < length; ++i) bad |= static_cast<std::uint8_t>(entries[i] & 0xFE);
     if (bad != 0) throw DecodeError{};
     ensure_allocatable(length);
+    ensure_working_set(length);
     return FValue(std::vector<std::uint8_t>(entries, entries + length));
 }
 

@@ -56,14 +56,30 @@ TableShape restriction_table_shape(const FValue& f, std::span<const std::uint64_
     return {rows, cols};
 }
 
+namespace {
+
+// The lowest free variables 0..run_bits-1 are contiguous in the table: each
+// restriction is copied in runs of 2^run_bits entries.
+unsigned contiguous_run_bits(const std::vector<std::uint64_t>& free) {
+    unsigned run_bits = 0;
+    while (run_bits < free.size() && free[run_bits] == run_bits) ++run_bits;
+    return run_bits;
+}
+
+}  // namespace
+
+std::uint64_t restriction_table_scratch_bytes(const FValue& f, std::span<const std::uint64_t> vars) {
+    const std::vector<std::uint64_t> free = free_variables(f.n_vars(), vars);
+    const std::uint64_t high_free = free.size() - contiguous_run_bits(free);
+    // One offset per run.
+    return high_free >= 61 ? UINT64_MAX : (std::uint64_t{1} << high_free) * sizeof(std::uint64_t);
+}
+
 void fill_restriction_table(const FValue& f, std::span<const std::uint64_t> vars, std::uint8_t* out) {
     std::vector<std::uint64_t> fixed(vars.begin(), vars.end());
     std::sort(fixed.begin(), fixed.end());
     const std::vector<std::uint64_t> free = free_variables(f.n_vars(), fixed);
-    // The lowest free variables 0..run_bits-1 are contiguous in the table:
-    // each restriction is copied in runs of 2^run_bits entries.
-    unsigned run_bits = 0;
-    while (run_bits < free.size() && free[run_bits] == run_bits) ++run_bits;
+    const unsigned run_bits = contiguous_run_bits(free);
     const std::uint64_t run = std::uint64_t{1} << run_bits;
     const std::uint64_t runs = std::uint64_t{1} << (free.size() - run_bits);
     const std::span<const std::uint64_t> high_free(free.data() + run_bits, free.size() - run_bits);

@@ -53,4 +53,7 @@ TableShape restriction_table_shape(const FValue& f, std::span<const std::uint64_
 // have passed restriction_table_shape.
 void fill_restriction_table(const FValue& f, std::span<const std::uint64_t> vars, std::uint8_t* out);
 
+// Bytes fill_restriction_table allocates besides `out`.
+std::uint64_t restriction_table_scratch_bytes(const FValue& f, std::span<const std::uint64_t> vars);
+
 }  // namespace vexil

@@ -17,8 +17,9 @@ thread_local Clock::time_point last_poll = Clock::now();
 }  // namespace
 
 namespace detail {
-thread_local const std::atomic<bool>* worker_cancel_flag = nullptr;
-}
+thread_local const std::atomic<bool>* loop_cancel_flag = nullptr;
+thread_local bool on_pool_worker = false;
+}  // namespace detail
 
 void set_interrupt_poll(InterruptPoll poll) { host_poll.store(poll); }
 
@@ -29,10 +30,9 @@ void poll_host_now() {
 }
 
 void check_interrupt() {
-    if (detail::worker_cancel_flag != nullptr) {
-        if (detail::worker_cancel_flag->load(std::memory_order_relaxed)) throw Interrupted{};
-        return;
-    }
+    const std::atomic<bool>* cancel = detail::loop_cancel_flag;
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) throw LoopCancelled{};
+    if (detail::on_pool_worker) return;
     // Reading the clock costs tens of nanoseconds; do it on every 64th call.
     if (++calls_since_clock < 64) return;
     calls_since_clock = 0;

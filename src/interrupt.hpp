@@ -14,6 +14,10 @@ namespace vexil {
 
 struct Interrupted {};
 
+// Thrown inside a chunk when its parallel loop was cancelled (another chunk
+// failed, or the loop's caller was asked to stop); the pool absorbs it.
+struct LoopCancelled : Interrupted {};
+
 // Returns true when the computation must stop; may leave an error pending in
 // the host, which reports it once `Interrupted` reaches it.
 using InterruptPoll = bool (*)();
@@ -27,8 +31,10 @@ void poll_host_now();
 void check_interrupt();
 
 namespace detail {
-// Set by the pool on its worker threads: the cancel flag of the running loop.
-extern thread_local const std::atomic<bool>* worker_cancel_flag;
+// Set by the pool while this thread runs chunks of a loop: that loop's cancel flag.
+extern thread_local const std::atomic<bool>* loop_cancel_flag;
+// True on the pool's worker threads, which never call into the host.
+extern thread_local bool on_pool_worker;
 }  // namespace detail
 
 }  // namespace vexil

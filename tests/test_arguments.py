@@ -1,3 +1,5 @@
+import gc
+
 import pytest
 
 from conftest import Vexil, table_of
@@ -135,3 +137,20 @@ def test_no_argument_methods_refuse_arguments():
 def test_receiver_must_be_a_vexil():
     with pytest.raises(TypeError):
         Vexil.size(5)
+
+
+def truthy_class(name, module):
+    return type(name, (), {"__bool__": lambda self: True, "__module__": module})
+
+
+def test_a_freed_numpy_bool_lookalike_does_not_admit_later_classes():
+    # numpy's bool type is recognised by name and module and then remembered;
+    # once a recognised type is freed, a new class may take its memory.
+    lookalike = truthy_class("bool_", "numpy")
+    assert Vexil([lookalike()]).repr() == [True]
+    del lookalike
+    gc.collect()
+    for _ in range(100):
+        plain = truthy_class("Plain", __name__)
+        with pytest.raises(TypeError, match="'Plain' object cannot be converted to 'PyBool'"):
+            Vexil([plain()])

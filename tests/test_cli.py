@@ -126,3 +126,49 @@ def test_plot_without_matplotlib_says_how_to_install(tmp_path):
     )
     assert result.returncode == 2
     assert b"pip install" in result.stderr
+
+
+def vexil_cli_closing(fds, *args):
+    """Runs the command with the standard descriptors `fds` closed, as `N>&-` does in a shell."""
+    closing = " ".join(f"{fd}>&-" for fd in fds)
+    return subprocess.run(
+        ["sh", "-c", f'exec "$0" -m vexil_cli "$@" {closing}', sys.executable, *args],
+        capture_output=True,
+        env=ENV,
+        timeout=120,
+    )
+
+
+@pytest.mark.parametrize("fds", [(1,), (1, 2)])
+def test_a_report_with_standard_output_closed_ends_quietly_with_status_2(fds):
+    result = vexil_cli_closing(fds, "report", "majority:12")
+    assert (result.returncode, result.stderr) == (2, b"")
+
+
+def test_with_standard_error_closed_an_error_still_ends_with_status_2():
+    result = vexil_cli_closing((2,), "report", "nonsense:3")
+    assert (result.returncode, result.stdout) == (2, b"")
+
+
+def test_reading_a_closed_standard_input_is_an_error():
+    result = vexil_cli_closing((0,), "report", "-")
+    assert (result.returncode, result.stderr) == (2, b"vexil: error: standard input is closed\n")
+
+
+@pytest.mark.parametrize("how", ["closed", "reader gone"])
+def test_a_long_report_completes_when_standard_error_is_unusable(how):
+    # Progress goes to standard error once a measure has run for a second.
+    args = [sys.executable, "-m", "vexil_cli", "report", "majority:20", "--only", "entropy"]
+    if how == "closed":
+        result = vexil_cli_closing((2,), *args[3:])
+        status, out = result.returncode, result.stdout
+    else:
+        process = subprocess.Popen(args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        process.stderr.close()
+        out, _ = process.communicate(timeout=120)
+        status = process.returncode
+    assert status == 0
+    row = out.decode().splitlines()[-1].split()
+    assert row[0] == "entropy" and row[-1] == "ms"
+    if float(row[-2]) < 1000:
+        pytest.skip("the measure ended before progress is shown")

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import os
 import sys
 
 from vexil_cli import functions, plot, report
@@ -36,7 +37,13 @@ def _variables(text: str) -> list[int]:
         raise functions.FunctionError(f"--vars takes comma-separated variable numbers, not {text!r}") from None
 
 
+class _OutputClosed(Exception):
+    """Standard output is closed: a report has nowhere to go."""
+
+
 def _run(args: argparse.Namespace) -> None:
+    if args.command == "report" and sys.stdout is None:
+        raise _OutputClosed
     label, f = functions.parse_function(args.function)
     if args.command == "report":
         measures = report.select(f, args.only)
@@ -51,26 +58,51 @@ def _run(args: argparse.Namespace) -> None:
         print(f"wrote {args.output}")
 
 
+def _take_closed_descriptors() -> None:
+    """Opens the null device on any of descriptors 0, 1, 2 that is closed.
+
+    The interpreter then leaves sys.stdin, sys.stdout or sys.stderr as None; holding the number keeps a file
+    opened later from getting it, and with it what native code writes to standard error.
+    """
+    for fd in (0, 1, 2):
+        try:
+            os.fstat(fd)
+        except OSError:
+            os.open(os.devnull, os.O_RDWR)  # the lowest free number: fd
+
+
+def _complain(text: str) -> None:
+    """Writes a line to standard error, unless it is closed."""
+    try:
+        if sys.stderr is not None:
+            sys.stderr.write(text + "\n")
+            sys.stderr.flush()
+    except (OSError, ValueError):
+        pass
+
+
 def main(argv: list[str] | None = None) -> int:
+    _take_closed_descriptors()
     args = _parser().parse_args(argv)
     try:
         _run(args)
     except KeyboardInterrupt:
-        sys.stderr.write("interrupted\n")
+        _complain("interrupted")
         return 130
+    except _OutputClosed:
+        # As for a closed pipe, nothing to say; the status tells that nothing was written.
+        return 2
     except BrokenPipeError:
         # The reader went away (| head): stop quietly, as other filters do.
-        import os
-
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 0
     except (ValueError, TypeError, OverflowError, MemoryError, OSError, plot.PlotUnavailable) as error:
         text = str(error) or type(error).__name__
-        sys.stderr.write(f"vexil: error: {text}\n")
+        _complain(f"vexil: error: {text}")
         return 2
     except BaseException as error:  # the module's PanicException derives from BaseException
         if isinstance(error, (SystemExit, GeneratorExit)):
             raise
-        sys.stderr.write(f"vexil: error: {error.args[0] if error.args else type(error).__name__}\n")
+        _complain(f"vexil: error: {error.args[0] if error.args else type(error).__name__}")
         return 2
     return 0

@@ -46,6 +46,8 @@ def _power_of_two(count: int) -> bool:
 def parse_function(spec: str) -> tuple[str, Vexil]:
     """The function a FUNCTION argument names, with a short label for it."""
     if spec == "-" or spec.startswith("@"):
+        if spec == "-" and sys.stdin is None:
+            raise FunctionError("standard input is closed")
         data = sys.stdin.buffer.read() if spec == "-" else _read_file(spec[1:])
         return ("standard input" if spec == "-" else spec[1:]), Vexil.decode(data)
     if spec.lower().startswith("0x"):

@@ -20,17 +20,27 @@ class _Progress:
     wait, so a SIGALRM handler can speak up during a long one.
     """
 
-    def __init__(self, stream: TextIO):
+    def __init__(self, stream: TextIO | None):
         self.stream = stream
         self.name = ""
         self.started = 0.0
-        self.enabled = hasattr(signal, "setitimer")
+        self.enabled = stream is not None and hasattr(signal, "setitimer")
+
+    def _write(self, text: str) -> bool:
+        # Progress is a courtesy: a stream that fails (closed pipe) is not used again.
+        if self.stream is None:
+            return False
+        try:
+            self.stream.write(text)
+            self.stream.flush()
+            return True
+        except (OSError, ValueError):
+            self.stream = None
+            return False
 
     def _tick(self, _signum: int, _frame: Any) -> None:
         elapsed = time.perf_counter() - self.started
-        self.stream.write(f"\r  computing {self.name} ... {elapsed:.0f} s")
-        self.stream.flush()
-        self.shown = True
+        self.shown = self._write(f"\r  computing {self.name} ... {elapsed:.0f} s")
 
     def __enter__(self) -> "_Progress":
         if self.enabled:
@@ -53,8 +63,7 @@ class _Progress:
             if self.enabled:
                 signal.setitimer(signal.ITIMER_REAL, 0)
             if self.shown:
-                self.stream.write("\r" + " " * 60 + "\r")
-                self.stream.flush()
+                self._write("\r" + " " * 60 + "\r")
         return value, time.perf_counter() - self.started
 
 

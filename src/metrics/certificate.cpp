@@ -196,6 +196,8 @@ void make_prefixes(Prefix p, unsigned n, unsigned limit, unsigned max_bits, std:
 std::uint32_t certificate_complexity(const FValue& f) {
     const unsigned full_n = f.n_vars();
     if (full_n == 0) return 0;
+    // The packed table and its projection; the search's tables are checked below.
+    ensure_working_set(bytes_times(detail::packed_table_bytes(full_n), 2));
     std::vector<Word> words = detail::pack_table(f);
 
     Word mask = 0;
@@ -219,7 +221,14 @@ std::uint32_t certificate_complexity(const FValue& f) {
     s.words = words.size();
     s.everyone.assign(s.words, ~Word{0});
     if (n < 6) s.everyone[0] = (Word{1} << (1U << n)) - 1;
+    const bool parallel = n >= 4;
+    const std::size_t slots = parallel ? pool_size() : 1;
+    const std::uint64_t level_words = std::uint64_t{s.limit + 1} * s.words;
     ensure_allocatable(std::uint64_t{n} * s.words, sizeof(Word));
+    ensure_allocatable(slots * 2 * level_words, sizeof(Word));
+    // The equality masks, and the path and reach levels of every slot.
+    ensure_working_set(
+        bytes_times(bytes_plus(std::uint64_t{n} * s.words, bytes_times(slots * 2, level_words)), sizeof(Word)));
     s.equal.resize(n * s.words);
     for (unsigned j = 0; j < n; ++j) {
         Word* eq = s.equal.data() + j * s.words;
@@ -231,8 +240,6 @@ std::uint32_t certificate_complexity(const FValue& f) {
         }
     }
 
-    const bool parallel = n >= 4;
-    const std::size_t slots = parallel ? pool_size() : 1;
     const unsigned slot_bits = static_cast<unsigned>(std::bit_width(slots - 1));
     const unsigned max_bits = n > 4 + slot_bits ? n - 4 - slot_bits : 0;
     std::vector<Prefix> prefixes;
@@ -243,8 +250,6 @@ std::uint32_t certificate_complexity(const FValue& f) {
         make_prefixes(p, n, s.limit, max_bits, prefixes);
     }
 
-    const std::uint64_t level_words = std::uint64_t{s.limit + 1} * s.words;
-    ensure_allocatable(slots * 2 * level_words, sizeof(Word));
     std::vector<Workspace> spaces(slots);
     auto run = [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         Workspace& ws = spaces[slot];

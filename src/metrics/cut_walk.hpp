@@ -102,6 +102,13 @@ void walk_cuts(const CutPlan& plan, const std::vector<std::uint64_t>& packed, st
 // CutValue) runs on the worker that holds `slot` (< slot_count(n)).
 inline std::size_t slot_count(unsigned n) { return n < 10 ? 1 : pool_size(); }
 
+// Memory run_cuts adds: the packed table and two laid-out copies of it per slot
+// (the row classes of a slot are far smaller).
+inline std::uint64_t cut_walk_bytes(unsigned n) {
+    const std::uint64_t packed = packed_table_bytes(n);
+    return bytes_plus(packed, bytes_times(bytes_times(slot_count(n), 2), packed));
+}
+
 template <class Visit>
 void run_cuts(const FValue& f, const CutPlan& plan, Visit&& visit) {
     const std::vector<std::uint64_t> packed = pack_table(f);

@@ -40,6 +40,10 @@ std::vector<Value> cut_values(const FValue& f, bool entropy) {
     const detail::CutPlan plan = bipartition_plan(f.n_vars(), entropy);
     const std::uint64_t total = plan.cut_count();
     ensure_allocatable(total, sizeof(Value));
+    // The values, the cuts with their variable lists, and the records built from both.
+    const std::uint64_t per_cut =
+        sizeof(Value) + 2 * sizeof(Bipartition) + 2 * std::uint64_t{plan.n} * sizeof(std::uint64_t);
+    ensure_working_set(bytes_plus(detail::cut_walk_bytes(plan.n), bytes_times(total, per_cut)));
     std::vector<Value> values(total);
     detail::run_cuts(f, plan, [&](std::size_t, std::uint64_t rank, std::uint64_t, const detail::CutValue& value) {
         if constexpr (std::is_same_v<Value, float>) {
@@ -82,6 +86,7 @@ std::vector<Bipartition> balanced_bipartitions(unsigned n) {
 std::uint64_t entanglement(const FValue& f) {
     const unsigned n = f.n_vars();
     if (n == 0) return 2;  // the cut ([], []): one restriction on each side
+    ensure_working_set(detail::cut_walk_bytes(n));
     std::vector<std::uint64_t> best(detail::slot_count(n), std::numeric_limits<std::uint64_t>::max());
     detail::run_cuts(f, bipartition_plan(n, false),
                      [&](std::size_t slot, std::uint64_t, std::uint64_t, const detail::CutValue& value) {
@@ -98,6 +103,7 @@ std::uint64_t entanglement(const FValue& f) {
 float entropy(const FValue& f) {
     const unsigned n = f.n_vars();
     if (n == 0) return -0.0F;
+    ensure_working_set(detail::cut_walk_bytes(n));
     std::vector<float> best(detail::slot_count(n), std::numeric_limits<float>::max());
     detail::run_cuts(f, bipartition_plan(n, true),
                      [&](std::size_t slot, std::uint64_t, std::uint64_t, const detail::CutValue& value) {
@@ -141,6 +147,7 @@ std::uint64_t information(const FValue& f, std::span<const std::uint64_t> vars) 
 float equanimity_importance(const FValue& f) {
     const unsigned n = f.n_vars();
     if (n == 0) return std::numeric_limits<float>::quiet_NaN();  // no edges: 0 / 0
+    ensure_working_set(detail::packed_table_bytes(n));
     const std::vector<std::uint64_t> words = detail::pack_table(f);
     std::uint64_t changes = 0;
     for (unsigned v = 0; v < n; ++v) {

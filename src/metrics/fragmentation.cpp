@@ -35,6 +35,8 @@ void subset_entropies(const FValue& f, unsigned k, std::vector<float>& subsets, 
     plan.entropy = true;
     plan.want2 = complements != nullptr;
     ensure_allocatable(plan.cut_count(), sizeof(float) * (complements != nullptr ? 2 : 1));
+    ensure_working_set(bytes_plus(detail::cut_walk_bytes(n),
+                                  bytes_times(plan.cut_count(), sizeof(float) * (complements != nullptr ? 2 : 1))));
     subsets.assign(plan.cut_count(), 0.0F);
     if (complements != nullptr) complements->assign(plan.cut_count(), 0.0F);
     const std::uint64_t all = detail::all_variables(n);

@@ -199,11 +199,13 @@ std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsig
 }  // namespace detail
 
 std::uint32_t max_sensitivity(const FValue& f) {
+    ensure_working_set(detail::packed_table_bytes(f.n_vars()));
     const std::vector<std::uint64_t> words = detail::pack_table(f);
     return detail::packed_max_sensitivity(words, f.n_vars());
 }
 
 std::uint64_t sensitivity_sum(const FValue& f) {
+    ensure_working_set(detail::packed_table_bytes(f.n_vars()));
     const std::vector<std::uint64_t> words = detail::pack_table(f);
     return detail::packed_sensitivity_sum(words, f.n_vars());
 }

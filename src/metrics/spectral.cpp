@@ -446,6 +446,7 @@ void force_kernel_set(KernelSet set) {
 
 void* allocate_coefficients(std::uint64_t count, std::size_t size) {
     ensure_allocatable(count, size);
+    ensure_working_set(bytes_times(count, size));
     constexpr std::uint64_t huge_page = std::uint64_t{1} << 21;
     const std::uint64_t bytes = std::max<std::uint64_t>(count * size, 1);
     const std::uint64_t align = bytes >= 2 * huge_page ? huge_page : 64;
@@ -471,6 +472,9 @@ Coefficients<std::int64_t> spectrum64(const FValue& f) { return spectrum<std::in
 }  // namespace detail
 
 std::vector<float> normalised_spectrum(const FValue& f) {
+    // The coefficients and the floats made from them.
+    const std::uint64_t coefficient = f.n_vars() <= 30 ? sizeof(std::int32_t) : sizeof(std::int64_t);
+    ensure_working_set(bytes_times(f.size(), coefficient + sizeof(float)));
     return detail::with_spectrum(f, [&](auto w) {
         const detail::Normaliser normalise(f.size());
         ensure_allocatable(w.size(), sizeof(float));

@@ -1,0 +1,192 @@
+// The worker pool's contracts: every index once, slots private to one chunk at
+// a time, errors and stops reach the caller and leave the pool usable, loops
+// started from inside a loop or from several threads complete, and a forked
+// child gets a working pool. Also the readers behind the memory guard.
+#include "info_reference.hpp"
+#include "interrupt.hpp"
+#include "memory_guard.hpp"
+#include "panic.hpp"
+#include "pool.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+using info_test::finish;
+
+namespace {
+
+// Sums i over [0, count) on the pool, checking coverage and slot privacy.
+bool loop_is_exact(std::uint64_t count, std::uint64_t grain) {
+    const std::size_t slots = vexil::pool_size();
+    auto seen = std::make_unique<std::atomic<unsigned>[]>(count);
+    auto busy = std::make_unique<std::atomic<bool>[]>(slots);
+    std::atomic<bool> clash{false};
+    std::vector<std::uint64_t> sums(slots, 0);
+    vexil::parallel_for(count, grain, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+        if (slot >= slots || busy[slot].exchange(true)) {
+            clash = true;
+            return;
+        }
+        for (std::uint64_t i = begin; i < end; ++i) {
+            seen[i].fetch_add(1);
+            sums[slot] += i;
+        }
+        busy[slot] = false;
+    });
+    std::uint64_t total = 0;
+    for (const std::uint64_t s : sums) total += s;
+    bool once = true;
+    for (std::uint64_t i = 0; i < count; ++i) once = once && seen[i].load() == 1;
+    return !clash && once && total == count * (count - 1) / 2;
+}
+
+void check_every_index_once() {
+    for (const auto& [count, grain] :
+         {std::pair<std::uint64_t, std::uint64_t>{1, 1}, {7, 100}, {100003, 7}, {65536, 1}, {1000, 0}}) {
+        INFO_CHECK(loop_is_exact(count, grain), "count %llu grain %llu", static_cast<unsigned long long>(count),
+                   static_cast<unsigned long long>(grain));
+    }
+}
+
+void check_errors_reach_the_caller() {
+    // Thrown from a chunk on any thread; the first error wins, the rest stop.
+    for (const std::uint64_t bad : {0ULL, 5000ULL, 99999ULL}) {
+        bool got = false;
+        try {
+            vexil::parallel_for(100000, 10, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+                if (begin <= bad && bad < end) vexil::panic("chunk failed");
+            });
+        } catch (const vexil::Panic& stop) {
+            got = std::string(stop.what()) == "chunk failed";
+        }
+        INFO_CHECK(got, "a Panic at index %llu did not reach the caller", static_cast<unsigned long long>(bad));
+        INFO_CHECK(loop_is_exact(50000, 13), "the pool after a failed loop");
+    }
+    bool memory = false;
+    try {
+        vexil::parallel_for(1000, 1, [](std::uint64_t begin, std::uint64_t, std::size_t) {
+            if (begin == 500) throw std::bad_alloc();
+        });
+    } catch (const std::bad_alloc&) {
+        memory = true;
+    }
+    INFO_CHECK(memory, "std::bad_alloc from a chunk");
+    INFO_CHECK(loop_is_exact(50000, 13), "the pool after std::bad_alloc");
+}
+
+std::atomic<bool> stop_now{false};
+bool poll_stop() { return stop_now.load(); }
+
+void check_a_host_stop_ends_the_loop() {
+    vexil::set_interrupt_poll(&poll_stop);
+    stop_now = false;
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop_now = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    bool stopped = false;
+    try {
+        // Chunks that would run for minutes, checking for stops as kernels do.
+        vexil::parallel_for(1000, 1, [](std::uint64_t, std::uint64_t, std::size_t) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            while (std::chrono::steady_clock::now() < until) vexil::check_interrupt();
+        });
+    } catch (const vexil::Interrupted&) {
+        stopped = true;
+    }
+    stopper.join();
+    vexil::set_interrupt_poll(nullptr);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    INFO_CHECK(stopped && seconds < 0.8, "stopped %d after %.3f s", stopped, seconds);
+    INFO_CHECK(loop_is_exact(50000, 13), "the pool after a stop");
+}
+
+void check_a_loop_inside_a_loop_completes() {
+    // As a host callback would: a loop started from a chunk on the calling
+    // thread, while the outer loop holds the pool.
+    const auto caller = std::this_thread::get_id();
+    std::atomic<int> inner_ok{0};
+    std::atomic<int> inner_runs{0};
+    vexil::parallel_for(64, 1, [&](std::uint64_t, std::uint64_t, std::size_t) {
+        if (std::this_thread::get_id() == caller || inner_runs.load() < 4) {
+            inner_runs.fetch_add(1);
+            if (loop_is_exact(20000, 3)) inner_ok.fetch_add(1);
+        }
+    });
+    INFO_CHECK(inner_runs.load() > 0 && inner_ok.load() == inner_runs.load(), "inner loops %d of %d exact",
+               inner_ok.load(), inner_runs.load());
+}
+
+void check_threads_run_loops_at_once() {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 40; ++round) {
+                if (!loop_is_exact(20000 + static_cast<std::uint64_t>(round), 17)) wrong.fetch_add(1);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    INFO_CHECK(wrong.load() == 0, "%d loops from concurrent threads went wrong", wrong.load());
+}
+
+void check_a_forked_child_has_a_pool() {
+    INFO_CHECK(loop_is_exact(10000, 7), "before fork");
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(30);  // a hang ends the child with SIGALRM
+        _exit(loop_is_exact(100000, 7) && loop_is_exact(5000, 1) ? 0 : 1);
+    }
+    int status = 0;
+    INFO_CHECK(child > 0 && waitpid(child, &status, 0) == child, "fork/wait");
+    INFO_CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the child's loops: status %d", status);
+    INFO_CHECK(loop_is_exact(10000, 7), "the parent after fork");
+}
+
+void check_memory_readers() {
+    using vexil::detail::cgroup_bytes;
+    using vexil::detail::meminfo_available;
+    using vexil::detail::stat_value;
+    INFO_CHECK(
+        meminfo_available("MemTotal: 900 kB\nMemFree: 1 kB\nMemAvailable:  100 kB\nSwapFree: 28 kB\n") == 128 * 1024,
+        "MemAvailable + SwapFree");
+    INFO_CHECK(meminfo_available("MemTotal: 900 kB\n") == std::nullopt, "no MemAvailable");
+    INFO_CHECK(cgroup_bytes("max\n") == std::nullopt && cgroup_bytes("") == std::nullopt, "no limit");
+    INFO_CHECK(cgroup_bytes("314572800\n") == 314572800, "a limit");
+    INFO_CHECK(stat_value("total_inactive_file 5\ninactive_file 7\n", "inactive_file") == 7, "exact key");
+    INFO_CHECK(stat_value("inactive_filex 5\n", "inactive_file") == std::nullopt, "prefix of another key");
+    const std::uint64_t left = vexil::obtainable_memory();
+    INFO_CHECK(left > (std::uint64_t{16} << 20), "obtainable memory %llu", static_cast<unsigned long long>(left));
+    bool refused = false;
+    try {
+        vexil::ensure_working_set(UINT64_MAX);
+    } catch (const vexil::WorkingSetTooLarge& error) {
+        refused = error.needed() == UINT64_MAX && error.available() < UINT64_MAX &&
+                  std::string(error.what()).starts_with("the computation needs 16.0 EiB of working memory; ");
+    }
+    INFO_CHECK(refused, "an impossible working set");
+    vexil::ensure_working_set(std::uint64_t{1} << 20);  // small: must pass
+    INFO_CHECK(vexil::bytes_times(UINT64_MAX / 2, 3) == UINT64_MAX && vexil::bytes_plus(UINT64_MAX, 1) == UINT64_MAX,
+               "saturating sizes");
+}
+
+}  // namespace
+
+int main() {
+    check_every_index_once();
+    check_errors_reach_the_caller();
+    check_a_host_stop_ends_the_loop();
+    check_a_loop_inside_a_loop_completes();
+    check_threads_run_loops_at_once();
+    check_a_forked_child_has_a_pool();
+    check_memory_readers();
+    return finish("core_pool");
+}
