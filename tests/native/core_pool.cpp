@@ -2,7 +2,7 @@
 // a time, errors and stops reach the caller and leave the pool usable, loops
 // started from inside a loop or from several threads complete, and a forked
 // child gets a working pool. Also the readers behind the memory guard.
-#include "info_reference.hpp"
+#include "check.hpp"
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
 #include "panic.hpp"
@@ -15,9 +15,11 @@
 #include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
-using info_test::finish;
+using native_test::finish;
 
 namespace {
 
@@ -49,8 +51,8 @@ bool loop_is_exact(std::uint64_t count, std::uint64_t grain) {
 void check_every_index_once() {
     for (const auto& [count, grain] :
          {std::pair<std::uint64_t, std::uint64_t>{1, 1}, {7, 100}, {100003, 7}, {65536, 1}, {1000, 0}}) {
-        INFO_CHECK(loop_is_exact(count, grain), "count %llu grain %llu", static_cast<unsigned long long>(count),
-                   static_cast<unsigned long long>(grain));
+        CHECK(loop_is_exact(count, grain), "count %llu grain %llu", static_cast<unsigned long long>(count),
+              static_cast<unsigned long long>(grain));
     }
 }
 
@@ -65,8 +67,8 @@ void check_errors_reach_the_caller() {
         } catch (const vexil::Panic& stop) {
             got = std::string(stop.what()) == "chunk failed";
         }
-        INFO_CHECK(got, "a Panic at index %llu did not reach the caller", static_cast<unsigned long long>(bad));
-        INFO_CHECK(loop_is_exact(50000, 13), "the pool after a failed loop");
+        CHECK(got, "a Panic at index %llu did not reach the caller", static_cast<unsigned long long>(bad));
+        CHECK(loop_is_exact(50000, 13), "the pool after a failed loop");
     }
     bool memory = false;
     try {
@@ -76,8 +78,8 @@ void check_errors_reach_the_caller() {
     } catch (const std::bad_alloc&) {
         memory = true;
     }
-    INFO_CHECK(memory, "std::bad_alloc from a chunk");
-    INFO_CHECK(loop_is_exact(50000, 13), "the pool after std::bad_alloc");
+    CHECK(memory, "std::bad_alloc from a chunk");
+    CHECK(loop_is_exact(50000, 13), "the pool after std::bad_alloc");
 }
 
 std::atomic<bool> stop_now{false};
@@ -104,8 +106,8 @@ void check_a_host_stop_ends_the_loop() {
     stopper.join();
     vexil::set_interrupt_poll(nullptr);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    INFO_CHECK(stopped && seconds < 0.8, "stopped %d after %.3f s", stopped, seconds);
-    INFO_CHECK(loop_is_exact(50000, 13), "the pool after a stop");
+    CHECK(stopped && seconds < 0.8, "stopped %d after %.3f s", stopped, seconds);
+    CHECK(loop_is_exact(50000, 13), "the pool after a stop");
 }
 
 void check_a_loop_inside_a_loop_completes() {
@@ -120,8 +122,8 @@ void check_a_loop_inside_a_loop_completes() {
             if (loop_is_exact(20000, 3)) inner_ok.fetch_add(1);
         }
     });
-    INFO_CHECK(inner_runs.load() > 0 && inner_ok.load() == inner_runs.load(), "inner loops %d of %d exact",
-               inner_ok.load(), inner_runs.load());
+    CHECK(inner_runs.load() > 0 && inner_ok.load() == inner_runs.load(), "inner loops %d of %d exact", inner_ok.load(),
+          inner_runs.load());
 }
 
 void check_threads_run_loops_at_once() {
@@ -135,36 +137,35 @@ void check_threads_run_loops_at_once() {
         });
     }
     for (std::thread& t : threads) t.join();
-    INFO_CHECK(wrong.load() == 0, "%d loops from concurrent threads went wrong", wrong.load());
+    CHECK(wrong.load() == 0, "%d loops from concurrent threads went wrong", wrong.load());
 }
 
 void check_a_forked_child_has_a_pool() {
-    INFO_CHECK(loop_is_exact(10000, 7), "before fork");
+    CHECK(loop_is_exact(10000, 7), "before fork");
     const pid_t child = fork();
     if (child == 0) {
         alarm(30);  // a hang ends the child with SIGALRM
         _exit(loop_is_exact(100000, 7) && loop_is_exact(5000, 1) ? 0 : 1);
     }
     int status = 0;
-    INFO_CHECK(child > 0 && waitpid(child, &status, 0) == child, "fork/wait");
-    INFO_CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the child's loops: status %d", status);
-    INFO_CHECK(loop_is_exact(10000, 7), "the parent after fork");
+    CHECK(child > 0 && waitpid(child, &status, 0) == child, "fork/wait");
+    CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the child's loops: status %d", status);
+    CHECK(loop_is_exact(10000, 7), "the parent after fork");
 }
 
 void check_memory_readers() {
     using vexil::detail::cgroup_bytes;
     using vexil::detail::meminfo_available;
     using vexil::detail::stat_value;
-    INFO_CHECK(
-        meminfo_available("MemTotal: 900 kB\nMemFree: 1 kB\nMemAvailable:  100 kB\nSwapFree: 28 kB\n") == 128 * 1024,
-        "MemAvailable + SwapFree");
-    INFO_CHECK(meminfo_available("MemTotal: 900 kB\n") == std::nullopt, "no MemAvailable");
-    INFO_CHECK(cgroup_bytes("max\n") == std::nullopt && cgroup_bytes("") == std::nullopt, "no limit");
-    INFO_CHECK(cgroup_bytes("314572800\n") == 314572800, "a limit");
-    INFO_CHECK(stat_value("total_inactive_file 5\ninactive_file 7\n", "inactive_file") == 7, "exact key");
-    INFO_CHECK(stat_value("inactive_filex 5\n", "inactive_file") == std::nullopt, "prefix of another key");
+    CHECK(meminfo_available("MemTotal: 900 kB\nMemFree: 1 kB\nMemAvailable:  100 kB\nSwapFree: 28 kB\n") == 128 * 1024,
+          "MemAvailable + SwapFree");
+    CHECK(meminfo_available("MemTotal: 900 kB\n") == std::nullopt, "no MemAvailable");
+    CHECK(cgroup_bytes("max\n") == std::nullopt && cgroup_bytes("") == std::nullopt, "no limit");
+    CHECK(cgroup_bytes("314572800\n") == 314572800, "a limit");
+    CHECK(stat_value("total_inactive_file 5\ninactive_file 7\n", "inactive_file") == 7, "exact key");
+    CHECK(stat_value("inactive_filex 5\n", "inactive_file") == std::nullopt, "prefix of another key");
     const std::uint64_t left = vexil::obtainable_memory();
-    INFO_CHECK(left > (std::uint64_t{16} << 20), "obtainable memory %llu", static_cast<unsigned long long>(left));
+    CHECK(left > (std::uint64_t{16} << 20), "obtainable memory %llu", static_cast<unsigned long long>(left));
     bool refused = false;
     try {
         vexil::ensure_working_set(UINT64_MAX);
@@ -172,10 +173,10 @@ void check_memory_readers() {
         refused = error.needed() == UINT64_MAX && error.available() < UINT64_MAX &&
                   std::string(error.what()).starts_with("the computation needs 16.0 EiB of working memory; ");
     }
-    INFO_CHECK(refused, "an impossible working set");
+    CHECK(refused, "an impossible working set");
     vexil::ensure_working_set(std::uint64_t{1} << 20);  // small: must pass
-    INFO_CHECK(vexil::bytes_times(UINT64_MAX / 2, 3) == UINT64_MAX && vexil::bytes_plus(UINT64_MAX, 1) == UINT64_MAX,
-               "saturating sizes");
+    CHECK(vexil::bytes_times(UINT64_MAX / 2, 3) == UINT64_MAX && vexil::bytes_plus(UINT64_MAX, 1) == UINT64_MAX,
+          "saturating sizes");
 }
 
 }  // namespace
