@@ -7,6 +7,6 @@ build=${1:-build/dev}
 cmake --build "$build" --target vexil_core >/dev/null
 for bench in bench_npn5_first_query bench_canonise; do
   g++ -std=c++20 -O3 -march=native -DNDEBUG -Wall -Wextra -Wno-psabi -Isrc -I. "bench/$bench.cpp" \
-    "$build/libvexil_core.a" -lpthread -o "$build/$bench"
+    "$build/libvexil_core.a" "$build/libvexil_npn5.a" -lpthread -o "$build/$bench"
   "$build/$bench"
 done

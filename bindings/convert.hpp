@@ -4,7 +4,7 @@
 #include "py.hpp"
 
 #include "fvalue.hpp"
-#include "metrics/records.hpp"
+#include "metrics/cut_records.hpp"
 
 #include <cstdint>
 #include <optional>

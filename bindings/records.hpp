@@ -4,7 +4,7 @@
 
 #include "py.hpp"
 
-#include "metrics/records.hpp"
+#include "metrics/cut_records.hpp"
 
 namespace vexil::py {
 

@@ -4,22 +4,15 @@ namespace vexil::npn5 {
 
 namespace {
 
-// Gate code operators &, |, ^, AND NOT as algebraic normal forms: 4, 7, 3, 5.
-constexpr unsigned anf_of_operator(unsigned op) { return (0x5374u >> (4 * op)) & 0xFu; }
-
-// Branch-free: the operator bits become all-zero or all-one masks.
-constexpr Word apply_anf(unsigned anf, Word a, Word b) {
-    const Word product = 0u - ((anf >> 2) & 1u);
-    const Word second = 0u - ((anf >> 1) & 1u);
-    const Word first = 0u - (anf & 1u);
-    return (a & b & product) ^ (b & second) ^ (a & first);
-}
-
 constexpr GateWord operand_index_mask_a = 0x1F0;
 constexpr GateWord operand_index_mask_b = 0x7C00;
-constexpr GateWord complement_a = 0x8;
-constexpr GateWord complement_b = 0x200;
-constexpr GateWord complement_result = 0x8000;
+
+// The two-bit code of a record operator given as its normal form; 4 for none.
+constexpr unsigned operator_of_anf(unsigned anf) {
+    unsigned op = 0;
+    while (op < 4 && anf_of_operator(op) != anf) ++op;
+    return op;
+}
 
 // Per value index: the index it is renamed to by a transform, and 1 when the
 // renamed operand is complemented. Only the inputs 1-5 move.
@@ -58,12 +51,36 @@ DecodedRecord decode_record(const std::uint8_t* bytes) {
         const unsigned b = ((code >> 4) & 0xFu) + 1;
         const unsigned anf = anf_of_operator(code >> 8);
         values[6 + count] = apply_anf(anf, values[a], values[b]);
-        out.circuit.gates[count] = static_cast<GateWord>(anf | (a << 4) | (b << 10));
+        out.circuit.gates[count] = make_gate(anf, a, b);
     }
     out.circuit.gate_count = static_cast<std::uint8_t>(count);
-    out.circuit.output = static_cast<std::uint8_t>(2 * (count + 5));
+    out.circuit.output = last_gate_output(count);
     out.key = values[count + 5];
     return out;
+}
+
+std::optional<RecordBytes> encode_record(const CircuitRecord& circuit) {
+    const std::size_t count = circuit.gate_count;
+    if (count == 0 || count > max_gates || circuit.output != last_gate_output(count)) return std::nullopt;
+    std::array<std::uint64_t, 3> groups{};
+    for (std::size_t i = 0; i < max_gates; ++i) {
+        const GateWord w = circuit.gates[i];
+        if (i >= count) {
+            if (w != 0) return std::nullopt;
+            continue;
+        }
+        // Gate i may read the inputs (1-5) and gates 0 ... i - 1 (6 ... 5 + i).
+        const unsigned a = gate_operand_a(w);
+        const unsigned b = gate_operand_b(w);
+        const unsigned op = operator_of_anf(gate_anf(w));
+        const bool plain = (w & (gate_complement_a | gate_complement_b | gate_complement_result)) == 0;
+        if (!plain || op > 3 || a == 0 || b == 0 || a > 5 + i || b > 5 + i || a == b) return std::nullopt;
+        const std::uint64_t code = (a - 1) | ((b - 1) << 4) | (op << 8);
+        groups[i / 4] |= code << (10 * (i % 4));
+    }
+    RecordBytes bytes{};
+    for (std::size_t k = 0; k < record_bytes; ++k) bytes[k] = static_cast<std::uint8_t>(groups[k / 5] >> (8 * (k % 5)));
+    return bytes;
 }
 
 RewriteTable build_rewrite_table() {
@@ -73,10 +90,10 @@ RewriteTable build_rewrite_table() {
         const bool b = (anf & 2) != 0;
         const bool a = (anf & 1) != 0;
         // ~A: pAB ^ bB ^ a(A ^ 1) with p(A ^ 1)B = pAB ^ pB, and likewise for ~B.
-        table[complement_a | anf] = static_cast<std::uint16_t>((p ? 2u : 0u) | (a ? complement_result : 0u));
-        table[complement_b | anf] = static_cast<std::uint16_t>((p ? 1u : 0u) | (b ? complement_result : 0u));
-        table[complement_a | complement_b | anf] =
-            static_cast<std::uint16_t>((p ? 3u : 0u) | ((p ^ b ^ a) ? complement_result : 0u));
+        table[gate_complement_a | anf] = static_cast<std::uint16_t>((p ? 2u : 0u) | (a ? gate_complement_result : 0u));
+        table[gate_complement_b | anf] = static_cast<std::uint16_t>((p ? 1u : 0u) | (b ? gate_complement_result : 0u));
+        table[gate_complement_a | gate_complement_b | anf] =
+            static_cast<std::uint16_t>((p ? 3u : 0u) | ((p ^ b ^ a) ? gate_complement_result : 0u));
     }
     return table;
 }

@@ -10,8 +10,8 @@ std::unique_ptr<GateDatabase> GateDatabase::build(const std::uint8_t* image, std
     std::unique_ptr<GateDatabase> db(new GateDatabase());
     const std::size_t records = length / record_bytes;
     db->map_ = GateMap(records + 2);
-    db->map_.find_or_insert(0) = CircuitRecord{{}, 0, 0};
-    db->map_.find_or_insert(input_x1) = CircuitRecord{{}, 0, 2};
+    db->map_.find_or_insert(0) = builtin_zero_record;
+    db->map_.find_or_insert(input_x1) = builtin_x1_record;
     // Records are decoded a window ahead of their insertion, with their slots
     // prefetched, so that the random accesses to the map overlap.
     constexpr std::size_t window = 16;

@@ -44,4 +44,21 @@ struct NpnTransform {
 
 inline constexpr bool is_normal(Word w) { return (w >> 31) == 0; }
 
+// The word or its complement, whichever is normal: a function and its
+// complement cost the same, so classes and circuits are kept by normal words.
+inline constexpr Word normalise(Word w) { return is_normal(w) ? w : ~w; }
+
+// With f(x) = c(y) XOR t[0], the transform u with c(x) = f(y) XOR u[0]: it
+// carries a circuit for f to one for c, where t carries c's to f. t must be a
+// transform (entries 1-5 a signed permutation of 1-5).
+inline constexpr NpnTransform inverse_transform(const NpnTransform& t) {
+    NpnTransform u;
+    u[0] = t[0];
+    for (std::int16_t k = 1; k <= 5; ++k) {
+        const int e = t[static_cast<std::size_t>(k)];
+        u[static_cast<std::size_t>(e < 0 ? -e : e)] = e < 0 ? static_cast<std::int16_t>(-k) : k;
+    }
+    return u;
+}
+
 }  // namespace vexil::npn5

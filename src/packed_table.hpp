@@ -12,6 +12,14 @@ namespace vexil::detail {
 // one word with the bits from N up zero.
 std::vector<std::uint64_t> pack_table(const FValue& f);
 
+// index_bit_lanes[j], j < 6: the lanes (bit positions) of a packed word whose
+// index has bit j set. Its complement holds the lower end of each pair of lanes
+// joined by an edge of direction j.
+inline constexpr std::uint64_t index_bit_lanes[6] = {
+    0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL, 0xF0F0F0F0F0F0F0F0ULL,
+    0xFF00FF00FF00FF00ULL, 0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL,
+};
+
 // Bytes of pack_table's result for a table of 2^n entries.
 inline std::uint64_t packed_table_bytes(unsigned n) {
     return n < 6 ? sizeof(std::uint64_t) : (std::uint64_t{1} << (n - 6)) * sizeof(std::uint64_t);

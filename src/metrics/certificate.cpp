@@ -1,10 +1,9 @@
 #include "metrics/certificate.hpp"
-#include "metrics/x86_variants.hpp"
+#include "metrics/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
 #include "metrics/sensitivity.hpp"
-#include "metrics/spectral.hpp"
 #include "pool.hpp"
 
 #include <algorithm>
@@ -67,7 +66,7 @@ VEXIL_INLINE bool extend(const Search& s, const Word* src, unsigned j, Word* dst
     Word any = 0;
     if (j < 6) {
         const unsigned shift = 1U << j;
-        const Word low = detail::lane_low_mask[j];
+        const Word low = ~detail::index_bit_lanes[j];
         for (std::size_t w = 0; w < s.words; ++w) {
             const Word a = src[w];
             const Word partner = ((a >> shift) & low) | ((a & low) << shift);
@@ -123,26 +122,14 @@ VEXIL_INLINE void run_prefix_body(const Search& s, Workspace& ws, const Prefix& 
     }
 }
 
-void run_prefix_baseline(const Search& s, Workspace& ws, const Prefix& prefix) { run_prefix_body(s, ws, prefix); }
-
-#ifdef VEXIL_X86_VARIANTS
-[[gnu::target("avx2")]] void run_prefix_avx2(const Search& s, Workspace& ws, const Prefix& prefix) {
-    run_prefix_body(s, ws, prefix);
-}
-
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2")]] void run_prefix_avx512(const Search& s, Workspace& ws,
-                                                                                  const Prefix& prefix) {
-    run_prefix_body(s, ws, prefix);
-}
-#endif
+struct RunPrefixKernel {
+    VEXIL_INLINE static void run(const Search& s, Workspace& ws, const Prefix& prefix) {
+        run_prefix_body(s, ws, prefix);
+    }
+};
 
 void run_prefix(const Search& s, Workspace& ws, const Prefix& prefix) {
-#ifdef VEXIL_X86_VARIANTS
-    const detail::KernelSet set = detail::kernel_set();
-    if (set == detail::KernelSet::avx512) return run_prefix_avx512(s, ws, prefix);
-    if (set == detail::KernelSet::avx2) return run_prefix_avx2(s, ws, prefix);
-#endif
-    run_prefix_baseline(s, ws, prefix);
+    detail::run_kernel<RunPrefixKernel>(s, ws, prefix);
 }
 
 // Whether f depends on variable j.

@@ -97,10 +97,15 @@ void walk_cuts(const CutPlan& plan, const std::vector<std::uint64_t>& packed, st
     }
 }
 
-// Walks every cut of the plan: on the calling thread below ten variables, on
-// the worker pool from ten on. visit(slot, lexicographic rank, set1 mask,
-// CutValue) runs on the worker that holds `slot` (< slot_count(n)).
-inline std::size_t slot_count(unsigned n) { return n < 10 ? 1 : pool_size(); }
+// Whether a walk over n variables runs on the worker pool: below ten variables
+// the cuts are too few and too cheap to share out. slot_count and run_cuts both
+// follow it, so that the visitor's slots always fit what the caller sized.
+inline bool walks_on_pool(unsigned n) { return n >= 10; }
+
+// Walks every cut of the plan, on the calling thread or on the worker pool
+// (walks_on_pool). visit(slot, lexicographic rank, set1 mask, CutValue) runs on
+// the worker that holds `slot` (< slot_count(n)).
+inline std::size_t slot_count(unsigned n) { return walks_on_pool(n) ? pool_size() : 1; }
 
 // Memory run_cuts adds: the packed table and two laid-out copies of it per slot
 // (the row classes of a slot are far smaller).
@@ -113,13 +118,13 @@ template <class Visit>
 void run_cuts(const FValue& f, const CutPlan& plan, Visit&& visit) {
     const std::vector<std::uint64_t> packed = pack_table(f);
     const std::uint64_t total = plan.cut_count();
-    if (plan.n < 10) {
+    if (!walks_on_pool(plan.n)) {
         WalkScratch scratch;
         walk_cuts(plan, packed, 0, total, scratch,
                   [&](std::uint64_t rank, std::uint64_t set1, const CutValue& value) { visit(0, rank, set1, value); });
         return;
     }
-    const std::size_t workers = pool_size();
+    const std::size_t workers = slot_count(plan.n);
     // Two copies of the packed table per worker.
     ensure_allocatable(workers * 2, packed.size() * sizeof(std::uint64_t));
     std::vector<std::unique_ptr<WalkScratch>> scratch(workers);

@@ -2,6 +2,7 @@
 
 #include "memory_guard.hpp"
 #include "metrics/cut_walk.hpp"
+#include "metrics/sensitivity.hpp"
 
 #include <bit>
 #include <limits>
@@ -147,27 +148,8 @@ std::uint64_t information(const FValue& f, std::span<const std::uint64_t> vars) 
 float equanimity_importance(const FValue& f) {
     const unsigned n = f.n_vars();
     if (n == 0) return std::numeric_limits<float>::quiet_NaN();  // no edges: 0 / 0
-    ensure_working_set(detail::packed_table_bytes(n));
-    const std::vector<std::uint64_t> words = detail::pack_table(f);
-    std::uint64_t changes = 0;
-    for (unsigned v = 0; v < n; ++v) {
-        if (v < 6) {
-            // Pairs inside a word: bit p (bit v of p clear) against bit p + 2^v.
-            const unsigned shift = 1U << v;
-            const std::uint64_t low = ~detail::kIndexBit[v];
-            for (const std::uint64_t w : words) {
-                changes += static_cast<std::uint64_t>(std::popcount((w ^ (w >> shift)) & low));
-            }
-        } else {
-            const std::size_t stride = std::size_t{1} << (v - 6);
-            for (std::size_t base = 0; base < words.size(); base += 2 * stride) {
-                for (std::size_t i = base; i < base + stride; ++i) {
-                    changes += static_cast<std::uint64_t>(std::popcount(words[i] ^ words[i + stride]));
-                }
-            }
-        }
-        check_interrupt();
-    }
+    // An edge along which f changes makes both of its ends sensitive.
+    const std::uint64_t changes = sensitivity_sum(f) / 2;
     const std::uint64_t edges = std::uint64_t{n} << (n - 1);
     return static_cast<float>(changes) / static_cast<float>(edges);
 }

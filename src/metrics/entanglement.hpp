@@ -3,7 +3,7 @@
 #pragma once
 
 #include "fvalue.hpp"
-#include "metrics/records.hpp"
+#include "metrics/cut_records.hpp"
 #include "metrics/restrictions.hpp"
 
 #include <cstdint>

@@ -14,13 +14,13 @@ namespace vexil {
 
 namespace {
 
-using detail::kIndexBit;
+using detail::index_bit_lanes;
 
 // Exchanges index bits a < b of a packed table: entry x with bit a set and
 // bit b clear trades places with x - 2^a + 2^b.
 void swap_index_bits(std::uint64_t* w, std::size_t count, unsigned a, unsigned b) {
     if (b < 6) {
-        const std::uint64_t mask = kIndexBit[a] & ~kIndexBit[b];
+        const std::uint64_t mask = index_bit_lanes[a] & ~index_bit_lanes[b];
         const unsigned shift = (1U << b) - (1U << a);
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint64_t x = w[i];
@@ -29,7 +29,7 @@ void swap_index_bits(std::uint64_t* w, std::size_t count, unsigned a, unsigned b
         }
     } else if (a < 6) {
         const unsigned shift = 1U << a;
-        const std::uint64_t mask = ~kIndexBit[a];
+        const std::uint64_t mask = ~index_bit_lanes[a];
         const std::size_t stride = std::size_t{1} << (b - 6);
         for (std::size_t base = 0; base < count; base += 2 * stride) {
             std::uint64_t* lo = w + base;

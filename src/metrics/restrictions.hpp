@@ -59,10 +59,6 @@ private:
 
 namespace detail {
 
-// kIndexBit[a]: the bit positions 0..63 of a word whose bit a is set.
-inline constexpr std::uint64_t kIndexBit[6] = {0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL, 0xF0F0F0F0F0F0F0F0ULL,
-                                               0xFF00FF00FF00FF00ULL, 0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL};
-
 // Rank of the k-subset `mask` of {0..p-1} in lexicographic order.
 std::uint64_t lex_rank(std::uint64_t mask, unsigned p, unsigned k);
 

@@ -1,5 +1,5 @@
 #include "metrics/sensitivity.hpp"
-#include "metrics/x86_variants.hpp"
+#include "metrics/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
@@ -14,10 +14,9 @@ namespace vexil {
 
 namespace {
 
-// The word loops below are written so that the compiler vectorises them; on x86
-// they are compiled again for AVX2 and AVX-512 with the popcount instruction
-// (the baseline build has neither and calls a library routine per popcount),
-// and the variant is chosen at run time (detail::kernel_set).
+// The word loops below are written so that the compiler vectorises them and are
+// compiled once per instruction-set variant (detail::run_kernel); the baseline
+// has no popcount instruction and calls a library routine per popcount.
 
 VEXIL_INLINE unsigned popcount64(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
 
@@ -143,57 +142,29 @@ VEXIL_INLINE std::uint32_t max_sensitivity_dispatch(const std::uint64_t* t, std:
     }
 }
 
-std::uint64_t sensitivity_sum_baseline(const std::uint64_t* t, std::size_t count, unsigned n) {
-    return sensitivity_sum_body(t, count, n);
-}
+struct SensitivitySumKernel {
+    VEXIL_INLINE static std::uint64_t run(const std::uint64_t* t, std::size_t count, unsigned n) {
+        return sensitivity_sum_body(t, count, n);
+    }
+};
 
-std::uint32_t max_sensitivity_baseline(const std::uint64_t* t, std::size_t count, unsigned n) {
-    return max_sensitivity_dispatch(t, count, n);
-}
-
-#ifdef VEXIL_X86_VARIANTS
-[[gnu::target("avx2,popcnt")]] std::uint64_t sensitivity_sum_avx2(const std::uint64_t* t, std::size_t count,
-                                                                  unsigned n) {
-    return sensitivity_sum_body(t, count, n);
-}
-
-[[gnu::target("avx2,popcnt")]] std::uint32_t max_sensitivity_avx2(const std::uint64_t* t, std::size_t count,
-                                                                  unsigned n) {
-    return max_sensitivity_dispatch(t, count, n);
-}
-
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] std::uint64_t sensitivity_sum_avx512(
-    const std::uint64_t* t, std::size_t count, unsigned n) {
-    return sensitivity_sum_body(t, count, n);
-}
-
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] std::uint32_t max_sensitivity_avx512(
-    const std::uint64_t* t, std::size_t count, unsigned n) {
-    return max_sensitivity_dispatch(t, count, n);
-}
-#endif
+struct MaxSensitivityKernel {
+    VEXIL_INLINE static std::uint32_t run(const std::uint64_t* t, std::size_t count, unsigned n) {
+        return max_sensitivity_dispatch(t, count, n);
+    }
+};
 
 }  // namespace
 
 namespace detail {
 
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n) {
-#ifdef VEXIL_X86_VARIANTS
-    const KernelSet set = kernel_set();
-    if (set == KernelSet::avx512) return sensitivity_sum_avx512(words.data(), words.size(), n);
-    if (set == KernelSet::avx2) return sensitivity_sum_avx2(words.data(), words.size(), n);
-#endif
-    return sensitivity_sum_baseline(words.data(), words.size(), n);
+    return run_kernel<SensitivitySumKernel>(words.data(), words.size(), n);
 }
 
 std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n) {
     if (n == 0) return 0;
-#ifdef VEXIL_X86_VARIANTS
-    const KernelSet set = kernel_set();
-    if (set == KernelSet::avx512) return max_sensitivity_avx512(words.data(), words.size(), n);
-    if (set == KernelSet::avx2) return max_sensitivity_avx2(words.data(), words.size(), n);
-#endif
-    return max_sensitivity_baseline(words.data(), words.size(), n);
+    return run_kernel<MaxSensitivityKernel>(words.data(), words.size(), n);
 }
 
 }  // namespace detail

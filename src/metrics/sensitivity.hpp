@@ -37,17 +37,11 @@ namespace detail {
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);
 std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n);
 
-// Lanes whose index has bit j clear, for j < 6: the lower half of each pair
-// joined by an edge of direction j inside one word.
-inline constexpr std::uint64_t lane_low_mask[6] = {
-    0x5555555555555555ULL, 0x3333333333333333ULL, 0x0F0F0F0F0F0F0F0FULL,
-    0x00FF00FF00FF00FFULL, 0x0000FFFF0000FFFFULL, 0x00000000FFFFFFFFULL,
-};
-
 // Lanes x of `word` where the entry differs from the entry at x XOR 2^j, j < 6.
 inline std::uint64_t in_word_flip_difference(std::uint64_t word, unsigned j) {
     const unsigned shift = 1U << j;
-    const std::uint64_t low = (word ^ (word >> shift)) & lane_low_mask[j];
+    // Found at the lower end of each pair (bit j of the lane clear), copied up.
+    const std::uint64_t low = (word ^ (word >> shift)) & ~index_bit_lanes[j];
     return low | (low << shift);
 }
 

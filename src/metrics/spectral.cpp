@@ -1,5 +1,5 @@
 #include "metrics/spectral.hpp"
-#include "metrics/x86_variants.hpp"
+#include "metrics/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -303,34 +302,16 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
     }
 }
 
-template <class T, class Visit>
-void transform_baseline(T* v, unsigned bits, const std::uint8_t* source, Visit& visit) {
-    transform_body(v, bits, source, visit);
-}
-
-#ifdef VEXIL_X86_VARIANTS
-template <class T, class Visit>
-[[gnu::target("avx2,popcnt")]] void transform_avx2(T* v, unsigned bits, const std::uint8_t* source, Visit& visit) {
-    transform_body(v, bits, source, visit);
-}
-
-template <class T, class Visit>
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512dq,avx2,popcnt")]] void transform_avx512(T* v, unsigned bits,
-                                                                                        const std::uint8_t* source,
-                                                                                        Visit& visit) {
-    transform_body(v, bits, source, visit);
-}
-
-#endif
+struct TransformKernel {
+    template <class T, class Visit>
+    VEXIL_INLINE static void run(T* v, unsigned bits, const std::uint8_t* source, Visit& visit) {
+        transform_body(v, bits, source, visit);
+    }
+};
 
 template <class T, class Visit>
 void transform(T* v, unsigned bits, const std::uint8_t* source, Visit& visit) {
-#ifdef VEXIL_X86_VARIANTS
-    const detail::KernelSet set = detail::kernel_set();
-    if (set == detail::KernelSet::avx512) return transform_avx512(v, bits, source, visit);
-    if (set == detail::KernelSet::avx2) return transform_avx2(v, bits, source, visit);
-#endif
-    transform_baseline(v, bits, source, visit);
+    detail::run_kernel<TransformKernel>(v, bits, source, visit);
 }
 
 template <class T>
@@ -414,35 +395,6 @@ std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> v
 }
 
 namespace detail {
-
-KernelSet best_kernel_set() {
-#ifdef VEXIL_X86_VARIANTS
-    static const KernelSet best = [] {
-        if (!__builtin_cpu_supports("popcnt") || !__builtin_cpu_supports("avx2")) return KernelSet::baseline;
-        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq")) {
-            return KernelSet::avx512;
-        }
-        return KernelSet::avx2;
-    }();
-    return best;
-#else
-    return KernelSet::baseline;
-#endif
-}
-
-namespace {
-std::atomic<int> forced_set{-1};
-}
-
-KernelSet kernel_set() {
-    const int forced = forced_set.load(std::memory_order_relaxed);
-    return forced < 0 ? best_kernel_set() : static_cast<KernelSet>(forced);
-}
-
-void force_kernel_set(KernelSet set) {
-    forced_set.store(static_cast<int>(std::min(set, best_kernel_set())), std::memory_order_relaxed);
-}
 
 void* allocate_coefficients(std::uint64_t count, std::size_t size) {
     ensure_allocatable(count, size);

@@ -48,15 +48,6 @@ std::uint64_t no_linearity(const FValue& f);
 
 namespace detail {
 
-// Instruction-set variants of the butterfly and word kernels, widest last. The
-// widest one the processor has is used unless a test forces a narrower one so
-// that every variant gets checked.
-enum class KernelSet { baseline, avx2, avx512 };
-KernelSet kernel_set();
-KernelSet best_kernel_set();
-// Capped at best_kernel_set().
-void force_kernel_set(KernelSet set);
-
 // Storage for `count` values of `size` bytes, not zeroed; large blocks are
 // backed by huge pages where the system offers them, since faulting a fresh
 // 2^24-entry array in page by page costs more than transforming it. Throws

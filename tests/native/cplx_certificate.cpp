@@ -1,47 +1,44 @@
 // Certificate complexity against the definition, input by input.
+#include "check.hpp"
 #include "cplx_support.hpp"
 #include "metrics/certificate.hpp"
 
 using namespace cplx_test;
+using namespace native_test;
 
 namespace {
 
-void check(Harness& h, const Named& f) {
-    h.equal(vexil::certificate_complexity(vexil::FValue(f.table)), ref_certificate(f.table),
-            "certificate_complexity of " + f.name);
+void check(const Named& f) {
+    CHECK_EQ(vexil::certificate_complexity(vexil::FValue(f.table)), ref_certificate(f.table), "%s", f.name.c_str());
 }
 
-void check_edge_cases(Harness& h) {
+void check_edge_cases() {
     for (bool c : {false, true}) {
-        h.equal(vexil::certificate_complexity(vexil::FValue(Table{static_cast<std::uint8_t>(c)})), 0U,
-                "one-entry table");
+        CHECK_EQ(vexil::certificate_complexity(vexil::FValue(Table{static_cast<std::uint8_t>(c)})), 0U,
+                 "one-entry table");
         for (unsigned n = 1; n <= 8; ++n) {
-            h.equal(vexil::certificate_complexity(vexil::FValue(from_rule(n, [c](std::uint64_t) { return c; }))), 0U,
-                    "constant of " + std::to_string(n));
+            CHECK_EQ(vexil::certificate_complexity(vexil::FValue(from_rule(n, [c](std::uint64_t) { return c; }))), 0U,
+                     "constant of %u", n);
         }
     }
-    h.equal(vexil::certificate_complexity(vexil::FValue(Table{0, 1})), 1U, "identity");
-    h.equal(vexil::certificate_complexity(vexil::FValue(Table{0, 0, 0, 1})), 2U, "AND");
-    h.equal(vexil::certificate_complexity(vexil::FValue(from_rule(3, [](std::uint64_t x) { return ones(x) >= 2; }))),
-            2U, "majority-3");
+    CHECK_EQ(vexil::certificate_complexity(worked("identity")), 1U, "identity");
+    CHECK_EQ(vexil::certificate_complexity(worked("and")), 2U, "AND");
+    CHECK_EQ(vexil::certificate_complexity(worked("majority")), 2U, "majority-3");
     for (unsigned n = 1; n <= 12; ++n) {
-        h.equal(vexil::certificate_complexity(
-                    vexil::FValue(from_rule(n, [](std::uint64_t x) { return ones(x) % 2 == 1; }))),
-                n, "parity of " + std::to_string(n));
+        CHECK_EQ(vexil::certificate_complexity(vexil::FValue(from_rule(n, parity))), n, "parity of %u", n);
         const std::uint64_t special = (std::uint64_t{1} << n) / 3;
         const Table single = from_rule(n, [=](std::uint64_t x) { return x == special; });
-        h.equal(vexil::certificate_complexity(vexil::FValue(single)), n, "one true entry of " + std::to_string(n));
+        CHECK_EQ(vexil::certificate_complexity(vexil::FValue(single)), n, "one true entry of %u", n);
     }
 }
 
 }  // namespace
 
 int main() {
-    Harness h;
     std::mt19937_64 rng(99);
-    for_each_kernel_set(h, [&] {
+    for_each_kernel_set([&] {
         for (unsigned n = 0; n <= 10; ++n) {
-            for (const Named& f : families(n, rng)) check(h, f);
+            for (const Named& f : families(n, rng)) check(f);
         }
         // Many small random functions of every density, dense and sparse in
         // monochromatic subcubes alike.
@@ -50,9 +47,9 @@ int main() {
             const unsigned density = 1 + static_cast<unsigned>(rng() % 15);
             Table t(std::size_t{1} << n);
             for (auto& e : t) e = (rng() % 16) < density ? 1 : 0;
-            check(h, {"random density " + std::to_string(density) + "/16 of " + std::to_string(n), t});
+            check({"random density " + std::to_string(density) + "/16 of " + std::to_string(n), t});
         }
-        check_edge_cases(h);
+        check_edge_cases();
     });
-    return h.finish("cplx_certificate");
+    return finish("cplx_certificate");
 }

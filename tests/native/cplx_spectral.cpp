@@ -1,5 +1,6 @@
 // The Walsh–Hadamard transform and the measures read off the spectrum, against
 // references from the definitions.
+#include "check.hpp"
 #include "cplx_support.hpp"
 #include "metrics/spectral.hpp"
 
@@ -7,6 +8,7 @@
 #include <limits>
 
 using namespace cplx_test;
+using namespace native_test;
 
 namespace {
 
@@ -26,7 +28,7 @@ void naive_transform(std::vector<T>& v) {
 }
 
 template <class T>
-void check_transform_sizes(Harness& h, std::mt19937_64& rng, const char* lanes) {
+void check_transform_sizes(std::mt19937_64& rng, const char* lanes) {
     for (unsigned bits = 0; bits <= 20; ++bits) {
         std::vector<T> v(std::size_t{1} << bits);
         // Full-range values: the sums wrap, the same way in both.
@@ -35,34 +37,34 @@ void check_transform_sizes(Harness& h, std::mt19937_64& rng, const char* lanes) 
         std::vector<T> want = v;
         naive_transform(want);
         const auto error = vexil::walsh_hadamard_transform(std::span<T>(v));
-        h.check(!error.has_value(), std::string("transform accepts 2^") + std::to_string(bits) + " " + lanes);
-        h.check(v == want, std::string("transform of 2^") + std::to_string(bits) + " " + lanes);
+        CHECK(!error.has_value(), "transform accepts 2^%u %s", bits, lanes);
+        CHECK(v == want, "transform of 2^%u %s", bits, lanes);
     }
     for (std::size_t size : {3, 5, 6, 7, 12, 100, 1023}) {
         std::vector<T> v(size);
         for (auto& e : v) e = static_cast<T>(rng());
         const std::vector<T> before = v;
         const auto error = vexil::walsh_hadamard_transform(std::span<T>(v));
-        h.check(error.has_value() && error->message == "Input length must be a power of 2",
-                "transform refuses length " + std::to_string(size));
-        h.check(v == before, "refused transform leaves the array as it was, length " + std::to_string(size));
+        CHECK(error.has_value() && error->message == "Input length must be a power of 2",
+              "transform refuses length %zu %s", size, lanes);
+        CHECK(v == before, "refused transform leaves the array as it was, length %zu %s", size, lanes);
     }
     std::vector<T> empty;
-    h.check(!vexil::walsh_hadamard_transform(std::span<T>(empty)).has_value(), "transform of length 0");
+    CHECK(!vexil::walsh_hadamard_transform(std::span<T>(empty)).has_value(), "transform of length 0 %s", lanes);
     std::vector<T> single{T{42}};
-    h.check(!vexil::walsh_hadamard_transform(std::span<T>(single)).has_value() && single[0] == T{42},
-            "transform of length 1 changes nothing");
+    CHECK(!vexil::walsh_hadamard_transform(std::span<T>(single)).has_value() && single[0] == T{42},
+          "transform of length 1 changes nothing %s", lanes);
 }
 
 // Against the O(N^2) definition of W(k) on small magnitudes.
-void check_transform_definition(Harness& h, std::mt19937_64& rng) {
+void check_transform_definition(std::mt19937_64& rng) {
     for (unsigned bits = 0; bits <= 9; ++bits) {
         Table t(std::size_t{1} << bits);
         for (auto& e : t) e = static_cast<std::uint8_t>(rng() & 1U);
         std::vector<std::int64_t> v(t.size());
         for (std::size_t x = 0; x < t.size(); ++x) v[x] = t[x] != 0 ? 1 : -1;
         vexil::walsh_hadamard_transform(std::span<std::int64_t>(v));
-        h.check(v == ref_spectrum(t), "transform of signs equals the definition, 2^" + std::to_string(bits));
+        CHECK(v == ref_spectrum(t), "transform of signs equals the definition, 2^%u", bits);
     }
 }
 
@@ -84,27 +86,28 @@ std::uint64_t ref_degree(const std::vector<std::int64_t>& w) {
     return best;
 }
 
-void check_small_functions(Harness& h, std::mt19937_64& rng) {
+void check_small_functions(std::mt19937_64& rng) {
     for (unsigned n = 0; n <= 10; ++n) {
         for (const Named& f : families(n, rng)) {
+            const char* name = f.name.c_str();
             const vexil::FValue value(f.table);
             const std::vector<float> spectrum = vexil::normalised_spectrum(value);
             const std::vector<float> want = ref_normalised(f.table);
             bool same = spectrum.size() == want.size();
             for (std::size_t k = 0; same && k < want.size(); ++k) same = spectrum[k] == want[k];
-            h.check(same, "normalised spectrum of " + f.name);
-            h.same_float(vexil::spectral_entropy(value), ref_entropy(f.table), "spectral_entropy of " + f.name);
-            h.equal(vexil::degree(value), ref_degree(ref_spectrum(f.table)), "degree of " + f.name);
-            h.equal(vexil::no_linearity(value), ref_nonlinearity(f.table), "no_linearity of " + f.name);
+            CHECK(same, "normalised spectrum of %s", name);
+            CHECK_EQ(vexil::spectral_entropy(value), ref_entropy(f.table), "%s", name);
+            CHECK_EQ(vexil::degree(value), ref_degree(ref_spectrum(f.table)), "%s", name);
+            CHECK_EQ(vexil::no_linearity(value), ref_nonlinearity(f.table), "%s", name);
             const auto wide = vexil::detail::spectrum64(value);
             const auto exact = ref_spectrum(f.table);
-            h.check(std::equal(exact.begin(), exact.end(), wide.view().begin()), "int64 spectrum of " + f.name);
+            CHECK(std::equal(exact.begin(), exact.end(), wide.view().begin()), "int64 spectrum of %s", name);
         }
     }
 }
 
 // Functions large enough for the blocked passes, against the naive transform.
-void check_large_functions(Harness& h, std::mt19937_64& rng) {
+void check_large_functions(std::mt19937_64& rng) {
     for (unsigned n : {11U, 12U, 13U, 15U, 16U, 17U, 19U, 20U}) {
         const std::size_t size = std::size_t{1} << n;
         std::vector<Named> cases;
@@ -130,7 +133,8 @@ void check_large_functions(Harness& h, std::mt19937_64& rng) {
                          })});
         cases.push_back({"majority", from_rule(n, [n](std::uint64_t x) { return 2 * ones(x) > n; })});
         for (const Named& c : cases) {
-            const std::string name = c.name + "/" + std::to_string(n);
+            const std::string tag = c.name + "/" + std::to_string(n);
+            const char* name = tag.c_str();
             std::vector<std::int64_t> w(size);
             for (std::size_t x = 0; x < size; ++x) w[x] = c.table[x] != 0 ? 1 : -1;
             naive_transform(w);
@@ -140,69 +144,67 @@ void check_large_functions(Harness& h, std::mt19937_64& rng) {
             for (std::size_t k = 0; same && k < size; ++k) {
                 same = spectrum[k] == static_cast<float>(w[k]) / static_cast<float>(size);
             }
-            h.check(same, "normalised spectrum of " + name);
+            CHECK(same, "normalised spectrum of %s", name);
             const auto narrow = vexil::detail::spectrum32(value);
             const auto wide = vexil::detail::spectrum64(value);
-            h.check(std::equal(w.begin(), w.end(), narrow.view().begin()), "int32 spectrum of " + name);
-            h.check(std::equal(w.begin(), w.end(), wide.view().begin()), "int64 spectrum of " + name);
-            h.equal(vexil::degree(value), ref_degree(w), "degree of " + name);
+            CHECK(std::equal(w.begin(), w.end(), narrow.view().begin()), "int32 spectrum of %s", name);
+            CHECK(std::equal(w.begin(), w.end(), wide.view().begin()), "int64 spectrum of %s", name);
+            CHECK_EQ(vexil::degree(value), ref_degree(w), "%s", name);
             std::uint64_t max_abs = 0;
             for (std::int64_t e : w) {
                 max_abs = std::max<std::uint64_t>(max_abs, static_cast<std::uint64_t>(e < 0 ? -e : e));
             }
-            h.equal(vexil::no_linearity(value), size / 2 - max_abs / 2, "no_linearity of " + name);
+            CHECK_EQ(vexil::no_linearity(value), size / 2 - max_abs / 2, "%s", name);
         }
     }
 }
 
-void check_edge_cases(Harness& h) {
+void check_edge_cases() {
     for (unsigned n = 1; n <= 6; ++n) {
         for (bool value : {false, true}) {
             const vexil::FValue f(from_rule(n, [value](std::uint64_t) { return value; }));
-            const std::string name = std::string(value ? "true" : "false") + "/" + std::to_string(n);
             const std::vector<float> s = vexil::normalised_spectrum(f);
-            h.check(s[0] == (value ? 1.0f : -1.0f), "constant spectrum at 0, " + name);
-            h.same_float(vexil::spectral_entropy(f), -0.0f, "constant entropy " + name);
-            h.equal(vexil::degree(f), 0U, "constant degree " + name);
-            h.equal(vexil::no_linearity(f), 0U, "constant no_linearity " + name);
+            CHECK(s[0] == (value ? 1.0f : -1.0f), "constant spectrum at 0, %d of %u", value, n);
+            CHECK_EQ(vexil::spectral_entropy(f), -0.0f, "constant %d of %u", value, n);
+            CHECK_EQ(vexil::degree(f), 0U, "constant %d of %u", value, n);
+            CHECK_EQ(vexil::no_linearity(f), 0U, "constant %d of %u", value, n);
         }
-        const vexil::FValue parity(from_rule(n, [](std::uint64_t x) { return ones(x) % 2 == 1; }));
-        h.same_float(vexil::spectral_entropy(parity), -0.0f, "parity entropy " + std::to_string(n));
-        h.equal(vexil::degree(parity), n, "parity degree " + std::to_string(n));
-        h.equal(vexil::no_linearity(parity), 0U, "parity no_linearity " + std::to_string(n));
+        const vexil::FValue parity_n(from_rule(n, parity));
+        CHECK_EQ(vexil::spectral_entropy(parity_n), -0.0f, "parity of %u", n);
+        CHECK_EQ(vexil::degree(parity_n), n, "parity of %u", n);
+        CHECK_EQ(vexil::no_linearity(parity_n), 0U, "parity of %u", n);
     }
-    const vexil::FValue and2(Table{0, 0, 0, 1});
+    const vexil::FValue and2 = worked("and");
     const std::vector<float> s = vexil::normalised_spectrum(and2);
-    h.check(s == std::vector<float>{-0.5f, -0.5f, -0.5f, 0.5f}, "AND spectrum");
-    h.check(std::fabs(vexil::spectral_entropy(and2) - 1.3862944f) < 1e-6f, "AND entropy is ln 4");
-    h.equal(vexil::degree(and2), 2U, "AND degree");
-    h.equal(vexil::no_linearity(and2), 1U, "AND no_linearity");
-    const vexil::FValue maj3(from_rule(3, [](std::uint64_t x) { return ones(x) >= 2; }));
-    h.check(vexil::normalised_spectrum(maj3) == std::vector<float>{0.0f, -0.5f, -0.5f, 0.0f, -0.5f, 0.0f, 0.0f, 0.5f},
-            "majority-3 spectrum");
-    h.check(std::fabs(vexil::spectral_entropy(maj3) - 1.3862944f) < 1e-6f, "majority-3 entropy is ln 4");
-    h.equal(vexil::degree(maj3), 3U, "majority-3 degree");
-    h.equal(vexil::no_linearity(maj3), 2U, "majority-3 no_linearity");
+    CHECK(s == std::vector<float>({-0.5f, -0.5f, -0.5f, 0.5f}), "AND spectrum");
+    CHECK(std::fabs(vexil::spectral_entropy(and2) - 1.3862944f) < 1e-6f, "AND entropy is ln 4");
+    CHECK_EQ(vexil::degree(and2), 2U, "AND");
+    CHECK_EQ(vexil::no_linearity(and2), 1U, "AND");
+    const vexil::FValue maj3 = worked("majority");
+    CHECK(vexil::normalised_spectrum(maj3) == std::vector<float>({0.0f, -0.5f, -0.5f, 0.0f, -0.5f, 0.0f, 0.0f, 0.5f}),
+          "majority-3 spectrum");
+    CHECK(std::fabs(vexil::spectral_entropy(maj3) - 1.3862944f) < 1e-6f, "majority-3 entropy is ln 4");
+    CHECK_EQ(vexil::degree(maj3), 3U, "majority-3");
+    CHECK_EQ(vexil::no_linearity(maj3), 2U, "majority-3");
     for (bool value : {false, true}) {
         const vexil::FValue one(Table{static_cast<std::uint8_t>(value)});
-        h.same_float(vexil::spectral_entropy(one), -0.0f, "one-entry entropy");
-        h.equal(vexil::degree(one), 0U, "one-entry degree");
-        h.equal(vexil::no_linearity(one), 0U, "one-entry no_linearity");
+        CHECK_EQ(vexil::spectral_entropy(one), -0.0f, "one entry %d", value);
+        CHECK_EQ(vexil::degree(one), 0U, "one entry %d", value);
+        CHECK_EQ(vexil::no_linearity(one), 0U, "one entry %d", value);
     }
 }
 
 }  // namespace
 
 int main() {
-    Harness h;
     std::mt19937_64 rng(20240611);
-    for_each_kernel_set(h, [&] {
-        check_transform_sizes<std::int64_t>(h, rng, "int64");
-        check_transform_sizes<std::int32_t>(h, rng, "int32");
-        check_transform_definition(h, rng);
-        check_small_functions(h, rng);
-        check_large_functions(h, rng);
-        check_edge_cases(h);
+    for_each_kernel_set([&] {
+        check_transform_sizes<std::int64_t>(rng, "int64");
+        check_transform_sizes<std::int32_t>(rng, "int32");
+        check_transform_definition(rng);
+        check_small_functions(rng);
+        check_large_functions(rng);
+        check_edge_cases();
     });
-    return h.finish("cplx_spectral");
+    return finish("cplx_spectral");
 }

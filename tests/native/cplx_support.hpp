@@ -1,81 +1,26 @@
-// Test support for the complexity measures: a tiny check harness, families of
-// functions to test on, and slow references written straight from the
-// definitions (no shared code with the measures under test).
+// Test support for the complexity measures: families of functions to test on,
+// and slow references written straight from the definitions (no shared code
+// with the measures under test).
 #pragma once
 
 #include "fvalue.hpp"
-#include "metrics/spectral.hpp"
+#include "support.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace cplx_test {
 
-struct Harness {
-    int passed = 0;
-    int failed = 0;
-    std::string context;  // printed before each failure
-
-    void check(bool ok, const std::string& what) {
-        if (ok) {
-            ++passed;
-        } else {
-            ++failed;
-            std::printf("FAIL: [%s] %s\n", context.c_str(), what.c_str());
-        }
-    }
-
-    template <class A, class B>
-    void equal(const A& got, const B& want, const std::string& what) {
-        const bool ok = got == want;
-        check(ok, ok ? what : what + " (got " + std::to_string(got) + ", want " + std::to_string(want) + ")");
-    }
-
-    // Same float, bit for bit (so -0.0 and 0.0 differ).
-    void same_float(float got, float want, const std::string& what) {
-        std::uint32_t g, w;
-        std::memcpy(&g, &got, 4);
-        std::memcpy(&w, &want, 4);
-        char text[128];
-        std::snprintf(text, sizeof text, " (got %.9g [%08x], want %.9g [%08x])", static_cast<double>(got), g,
-                      static_cast<double>(want), w);
-        check(g == w, g == w ? what : what + text);
-    }
-
-    int finish(const char* name) const {
-        std::printf("%s: %d passed, %d failed\n", name, passed, failed);
-        return failed == 0 ? 0 : 1;
-    }
-};
-
-using Table = std::vector<std::uint8_t>;
-
-// Runs `body` once under every kernel variant the processor has.
-inline void for_each_kernel_set(Harness& h, const std::function<void()>& body) {
-    const char* names[] = {"baseline", "avx2", "avx512"};
-    for (int set = 0; set <= static_cast<int>(vexil::detail::best_kernel_set()); ++set) {
-        vexil::detail::force_kernel_set(static_cast<vexil::detail::KernelSet>(set));
-        h.context = names[set];
-        body();
-    }
-}
+using native_test::from_rule;
+using native_test::ones;
+using native_test::Table;
 
 inline unsigned log2_size(const Table& t) { return static_cast<unsigned>(std::countr_zero(t.size())); }
-
-inline Table from_rule(unsigned n, const std::function<bool(std::uint64_t)>& rule) {
-    Table t(std::size_t{1} << n);
-    for (std::uint64_t x = 0; x < t.size(); ++x) t[x] = rule(x) ? 1 : 0;
-    return t;
-}
-
-inline unsigned ones(std::uint64_t x) { return static_cast<unsigned>(std::popcount(x)); }
 
 struct Named {
     std::string name;
@@ -88,7 +33,7 @@ inline std::vector<Named> families(unsigned n, std::mt19937_64& rng) {
     auto add = [&](std::string name, Table t) { out.push_back({name + "/" + std::to_string(n), std::move(t)}); };
     add("false", from_rule(n, [](std::uint64_t) { return false; }));
     add("true", from_rule(n, [](std::uint64_t) { return true; }));
-    add("parity", from_rule(n, [](std::uint64_t x) { return ones(x) % 2 == 1; }));
+    add("parity", from_rule(n, native_test::parity));
     add("majority", from_rule(n, [n](std::uint64_t x) { return 2 * ones(x) > n; }));
     for (unsigned t = 1; t < n; t += 2) {
         add("threshold" + std::to_string(t), from_rule(n, [t](std::uint64_t x) { return ones(x) >= t; }));

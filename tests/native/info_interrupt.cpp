@@ -1,6 +1,7 @@
 // A stop requested by the host ends the long pooled measures promptly, and
 // the pool and the core keep working afterwards (leaks show under the
 // sanitizer build).
+#include "check.hpp"
 #include "info_reference.hpp"
 #include "interrupt.hpp"
 #include "metrics/entanglement.hpp"
@@ -11,6 +12,7 @@
 #include <functional>
 
 using namespace info_test;
+using namespace native_test;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -31,8 +33,8 @@ void check_stops(const char* name, const std::function<void()>& run) {
     }
     vexil::set_interrupt_poll(nullptr);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    INFO_CHECK(stopped, "%s ran to the end", name);
-    INFO_CHECK(seconds < 0.75, "%s stopped after %.3f s", name, seconds);
+    CHECK(stopped, "%s ran to the end", name);
+    CHECK(seconds < 0.75, "%s stopped after %.3f s", name, seconds);
 }
 
 }  // namespace
@@ -51,12 +53,12 @@ int main() {
     check_stops("fragmentation_k", [&] { (void)vexil::fragmentation_k(big, 11); });
     check_stops("fragmentation_spectrum", [&] { (void)vexil::fragmentation_spectrum(big); });
 
-    INFO_CHECK(same_float(vexil::entropy(small), entropy_before), "entropy after the stops");
+    CHECK_EQ(vexil::entropy(small), entropy_before, "entropy after the stops");
     const auto sets_after = vexil::entanglement_sets(small);
     bool same = sets_after.size() == sets_before.size();
     for (std::size_t i = 0; same && i < sets_after.size(); ++i) {
         same = sets_after[i].set1 == sets_before[i].set1 && sets_after[i].entanglement == sets_before[i].entanglement;
     }
-    INFO_CHECK(same, "records after the stops");
+    CHECK(same, "records after the stops");
     return finish("info_interrupt");
 }

@@ -1,9 +1,10 @@
 // Slow, plain versions of the information measures, written straight from
-// their definitions (byte restrictions in a std::map), and a tiny check
-// harness for the info_* test programs.
+// their definitions (byte restrictions in a std::map), for the info_* test
+// programs.
 #pragma once
 
 #include "fvalue.hpp"
+#include "support.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -18,39 +19,9 @@
 
 namespace info_test {
 
-inline int failures = 0;
-
-#define INFO_CHECK(cond, ...)                                                               \
-    do {                                                                                    \
-        if (!(cond)) {                                                                      \
-            ++info_test::failures;                                                          \
-            std::fprintf(stderr, "%s:%d: check failed: %s -- ", __FILE__, __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                                              \
-            std::fprintf(stderr, "\n");                                                     \
-        }                                                                                   \
-    } while (0)
-
-inline int finish(const char* name) {
-    if (failures == 0) {
-        std::printf("%s: all checks passed\n", name);
-        return 0;
-    }
-    std::printf("%s: %d checks failed\n", name, failures);
-    return 1;
-}
-
-// Same float, sign of zero included.
-inline bool same_float(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 inline vexil::FValue random_function(unsigned n, std::mt19937_64& rng, unsigned bias_percent = 50) {
     std::vector<std::uint8_t> entries(std::size_t{1} << n);
     for (auto& e : entries) e = (rng() % 100) < bias_percent ? 1 : 0;
-    return vexil::FValue(std::move(entries));
-}
-
-inline vexil::FValue from_rule(unsigned n, bool (*rule)(std::uint64_t)) {
-    std::vector<std::uint8_t> entries(std::size_t{1} << n);
-    for (std::size_t x = 0; x < entries.size(); ++x) entries[x] = rule(x) ? 1 : 0;
     return vexil::FValue(std::move(entries));
 }
 

@@ -1,5 +1,6 @@
 // Restriction counts and entropies against the byte-map reference, and the
 // enumeration and layout machinery under them.
+#include "check.hpp"
 #include "info_reference.hpp"
 #include "metrics/restrictions.hpp"
 
@@ -7,39 +8,39 @@
 #include <set>
 
 using namespace info_test;
+using namespace native_test;
 using vexil::FValue;
 
 namespace {
 
 void worked_values() {
-    const FValue var0({0, 1, 0, 1});
-    INFO_CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{0}) == 2, "var0 [0]");
-    INFO_CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{1}) == 1, "var0 [1]");
-    INFO_CHECK(vexil::restriction_entropy(var0, std::vector<std::uint64_t>{0}) == 1.0F, "var0 H[0]");
-    INFO_CHECK(same_float(vexil::restriction_entropy(var0, std::vector<std::uint64_t>{1}), -0.0F), "var0 H[1]");
+    const FValue var0 = worked("var0");
+    CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{0}) == 2, "var0 [0]");
+    CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{1}) == 1, "var0 [1]");
+    CHECK(vexil::restriction_entropy(var0, std::vector<std::uint64_t>{0}) == 1.0F, "var0 H[0]");
+    CHECK_EQ(vexil::restriction_entropy(var0, std::vector<std::uint64_t>{1}), -0.0F, "var0 H[1]");
     // [0, 0]: three of the four assignments set variable 0.
     const float expected = -(0.25F * std::log2(0.25F) + 0.75F * std::log2(0.75F));
     const float repeated = vexil::restriction_entropy(var0, std::vector<std::uint64_t>{0, 0});
-    INFO_CHECK(same_float(repeated, expected), "var0 H[0,0] = %.9g", static_cast<double>(repeated));
-    INFO_CHECK(std::fabs(repeated - 0.8112781F) < 1e-7F, "var0 H[0,0] = %.9g", static_cast<double>(repeated));
-    INFO_CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{0, 0}) == 2, "repeat keeps the count");
-    INFO_CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{1, 0}) == 2, "all variables");
+    CHECK_EQ(repeated, expected, "var0 H[0,0]");
+    CHECK(std::fabs(repeated - 0.8112781F) < 1e-7F, "var0 H[0,0] = %.9g", static_cast<double>(repeated));
+    CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{0, 0}) == 2, "repeat keeps the count");
+    CHECK(vexil::restriction_count(var0, std::vector<std::uint64_t>{1, 0}) == 2, "all variables");
 
     // An index of n or more: all-false only adds a class when f is not all false.
     const FValue zero4({0, 0, 0, 0});
     const FValue one4({1, 1, 1, 1});
     for (const std::uint64_t v : {2ULL, 63ULL, 64ULL, 66ULL, 1ULL << 63}) {
         const std::vector<std::uint64_t> vars{v};
-        INFO_CHECK(vexil::restriction_count(zero4, vars) == 1, "all-false [%llu]", static_cast<unsigned long long>(v));
-        INFO_CHECK(vexil::restriction_count(one4, vars) == 2, "all-true [%llu]", static_cast<unsigned long long>(v));
-        INFO_CHECK(vexil::restriction_entropy(one4, vars) == 1.0F, "all-true H[%llu]",
-                   static_cast<unsigned long long>(v));
+        CHECK(vexil::restriction_count(zero4, vars) == 1, "all-false [%llu]", static_cast<unsigned long long>(v));
+        CHECK(vexil::restriction_count(one4, vars) == 2, "all-true [%llu]", static_cast<unsigned long long>(v));
+        CHECK(vexil::restriction_entropy(one4, vars) == 1.0F, "all-true H[%llu]", static_cast<unsigned long long>(v));
     }
     // Zero variables: the one entry is the only restriction of [].
     const FValue one({1});
-    INFO_CHECK(vexil::restriction_count(one, std::vector<std::uint64_t>{}) == 1, "n=0 []");
-    INFO_CHECK(same_float(vexil::restriction_entropy(one, std::vector<std::uint64_t>{}), -0.0F), "n=0 H[]");
-    INFO_CHECK(vexil::restriction_count(one, std::vector<std::uint64_t>{0}) == 2, "n=0 [0]");
+    CHECK(vexil::restriction_count(one, std::vector<std::uint64_t>{}) == 1, "n=0 []");
+    CHECK_EQ(vexil::restriction_entropy(one, std::vector<std::uint64_t>{}), -0.0F, "n=0 H[]");
+    CHECK(vexil::restriction_count(one, std::vector<std::uint64_t>{0}) == 2, "n=0 [0]");
 }
 
 void refuses_huge_lists() {
@@ -57,7 +58,7 @@ void refuses_huge_lists() {
         } catch (const std::bad_alloc&) {
             entropy_threw = true;
         }
-        INFO_CHECK(count_threw && entropy_threw, "length %zu", length);
+        CHECK(count_threw && entropy_threw, "length %zu", length);
     }
 }
 
@@ -88,17 +89,15 @@ void random_lists() {
             const float h = vexil::restriction_entropy(f, vars);
             const std::uint64_t expected_count = ref_count(f, vars);
             const float expected_h = ref_entropy(f, vars);
-            INFO_CHECK(count == expected_count, "n=%u vars=%s: %llu vs %llu", n, text(vars).c_str(),
-                       static_cast<unsigned long long>(count), static_cast<unsigned long long>(expected_count));
-            INFO_CHECK(same_float(h, expected_h), "n=%u vars=%s: %.9g vs %.9g", n, text(vars).c_str(),
-                       static_cast<double>(h), static_cast<double>(expected_h));
+            CHECK_EQ(count, expected_count, "n=%u vars=%s", n, text(vars).c_str());
+            CHECK_EQ(h, expected_h, "n=%u vars=%s", n, text(vars).c_str());
             // The order of the list never matters.
             std::vector<std::uint64_t> shuffled = vars;
             std::shuffle(shuffled.begin(), shuffled.end(), rng);
-            INFO_CHECK(same_float(vexil::restriction_entropy(f, shuffled), h), "shuffled %s", text(vars).c_str());
+            CHECK_EQ(vexil::restriction_entropy(f, shuffled), h, "shuffled %s", text(vars).c_str());
         }
     }
-    INFO_CHECK(cases > 300, "only %d random cases", cases);
+    CHECK(cases > 300, "only %d random cases", cases);
 }
 
 // Wide rows (hashed and compared) with many equal restrictions: a function
@@ -119,9 +118,8 @@ void structured_rows() {
         for (const FValue& f : {FValue(std::move(entries)), FValue(std::move(gated))}) {
             for (const List& vars : {List{n - 1u, n - 2u}, List{n - 1u}, List{0, n - 1u}, List{1, 2, n - 2u},
                                      List{n - 1u, n + 3u}, List{n - 1u, 70}, List{0, n - 1u, 64, 64}, List{n}}) {
-                INFO_CHECK(vexil::restriction_count(f, vars) == ref_count(f, vars), "n=%u %s", n, text(vars).c_str());
-                INFO_CHECK(same_float(vexil::restriction_entropy(f, vars), ref_entropy(f, vars)), "n=%u H%s", n,
-                           text(vars).c_str());
+                CHECK(vexil::restriction_count(f, vars) == ref_count(f, vars), "n=%u %s", n, text(vars).c_str());
+                CHECK_EQ(vexil::restriction_entropy(f, vars), ref_entropy(f, vars), "n=%u H%s", n, text(vars).c_str());
             }
         }
     }
@@ -137,28 +135,28 @@ void subsets_and_ranks() {
             std::vector<std::uint64_t> subset;
             std::size_t index = 0;
             while (subsets.next(subset)) {
-                INFO_CHECK(index < expected.size() && subset == expected[index], "p=%u k=%u #%zu", p, k, index);
+                CHECK(index < expected.size() && subset == expected[index], "p=%u k=%u #%zu", p, k, index);
                 std::uint64_t mask = 0;
                 for (const std::uint64_t v : subset) mask |= std::uint64_t{1} << v;
-                INFO_CHECK(vexil::detail::lex_rank(mask, p, k) == index, "lex rank p=%u k=%u #%zu", p, k, index);
+                CHECK(vexil::detail::lex_rank(mask, p, k) == index, "lex rank p=%u k=%u #%zu", p, k, index);
                 ++index;
             }
-            INFO_CHECK(index == expected.size(), "p=%u k=%u: %zu subsets", p, k, index);
-            INFO_CHECK(vexil::binomial(p, k) == expected.size(), "C(%u,%u)", p, k);
+            CHECK(index == expected.size(), "p=%u k=%u: %zu subsets", p, k, index);
+            CHECK(vexil::binomial(p, k) == expected.size(), "C(%u,%u)", p, k);
             if (k > p) continue;
             // Revolving door: every k-subset once, neighbours one swap apart.
             std::set<std::uint64_t> seen;
             std::uint64_t previous = 0;
             for (std::uint64_t rank = 0; rank < expected.size(); ++rank) {
                 const std::uint64_t mask = vexil::detail::revolving_door_unrank(rank, p, k);
-                INFO_CHECK(std::popcount(mask) == static_cast<int>(k) && mask >> p == 0, "door p=%u k=%u", p, k);
+                CHECK(std::popcount(mask) == static_cast<int>(k) && mask >> p == 0, "door p=%u k=%u", p, k);
                 if (rank > 0)
-                    INFO_CHECK(std::popcount(mask ^ previous) == 2, "door step p=%u k=%u #%llu", p, k,
-                               static_cast<unsigned long long>(rank));
+                    CHECK(std::popcount(mask ^ previous) == 2, "door step p=%u k=%u #%llu", p, k,
+                          static_cast<unsigned long long>(rank));
                 seen.insert(mask);
                 previous = mask;
             }
-            INFO_CHECK(seen.size() == expected.size(), "door covers p=%u k=%u", p, k);
+            CHECK(seen.size() == expected.size(), "door covers p=%u k=%u", p, k);
         }
     }
 }
@@ -180,13 +178,13 @@ void slot_swaps() {
                 const bool bit = (table.words()[y / 64] >> (y % 64)) & 1;
                 same = same && bit == (f.entries()[x] != 0);
             }
-            INFO_CHECK(same, "n=%u step %d", n, step);
+            CHECK(same, "n=%u step %d", n, step);
         }
         const std::uint64_t high = n == 0 ? 0 : rng() & ((std::uint64_t{1} << n) - 1);
         table.arrange(high);
         const unsigned low = n - static_cast<unsigned>(std::popcount(high));
         for (unsigned s = 0; s < n; ++s) {
-            INFO_CHECK(((high >> table.var_at(s)) & 1) == (s >= low ? 1U : 0U), "arrange n=%u slot %u", n, s);
+            CHECK(((high >> table.var_at(s)) & 1) == (s >= low ? 1U : 0U), "arrange n=%u slot %u", n, s);
         }
     }
 }

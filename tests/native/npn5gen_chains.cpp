@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "check.hpp"
 #include "tools/npn5gen/topology.hpp"
 
 using namespace npn5gen;
@@ -174,7 +175,6 @@ std::set<Form> plain_enumeration(int r) {
 }  // namespace
 
 int main() {
-    int failures = 0;
     for (int r : {6, 7}) {
         std::set<Form> fast;
         bool each_canonical = true;
@@ -186,19 +186,8 @@ int main() {
             }
         });
         const std::set<Form> plain = plain_enumeration(r);
-        if (!each_canonical) {
-            std::fprintf(stderr, "FAIL: r=%d: a chain is repeated, not special or not in canonical form\n", r);
-            ++failures;
-        }
-        if (fast != plain) {
-            std::fprintf(stderr, "FAIL: r=%d: %zu chains enumerated, %zu by the plain search\n", r, fast.size(),
-                         plain.size());
-            ++failures;
-        }
+        CHECK(each_canonical, "r=%d: a chain is repeated, not special or not in canonical form", r);
+        CHECK(fast == plain, "r=%d: %zu chains enumerated, %zu by the plain search", r, fast.size(), plain.size());
     }
-    if (failures != 0) {
-        return 1;
-    }
-    std::printf("npn5gen chains: all checks passed\n");
-    return 0;
+    return native_test::finish("npn5gen_chains");
 }

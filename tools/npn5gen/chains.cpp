@@ -3,34 +3,16 @@
 #include <bit>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "classes.hpp"
 #include "database.hpp"
 #include "engine.hpp"
+#include "progress_file.hpp"
 #include "topology.hpp"
 
 namespace npn5gen {
 namespace {
-
-// The five operators that keep normal words normal, as the builder's truth tables.
-constexpr std::array<unsigned, 5> kChainTt = {kTtAnd, kTtAndNot, 2, kTtOr, kTtXor};
-
-inline Word chain_op(unsigned op, Word a, Word b) {
-    switch (op) {
-        case 0:
-            return a & b;
-        case 1:
-            return a & ~b;
-        case 2:
-            return ~a & b;
-        case 3:
-            return a | b;
-        default:
-            return a ^ b;
-    }
-}
 
 // Runs one topology under every operator choice: a depth-first walk over the
 // gates that drops a choice as soon as a gate repeats an earlier value (then a
@@ -84,9 +66,9 @@ public:
             }
         }
         order_[static_cast<std::size_t>(n)] = r_ - 1;
-        for (std::size_t x = 0; x < 5; ++x) {
-            v_[x] = kInput[x];
-            seen_[x] = kInput[x];
+        for (int x = 0; x < 5; ++x) {
+            v_[static_cast<std::size_t>(x)] = input_word(x);
+            seen_[static_cast<std::size_t>(x)] = input_word(x);
         }
         descend(0, 0);
         flush();
@@ -125,7 +107,7 @@ private:
                 return;
             }
             for (unsigned op = 0; op < 5; ++op) {
-                const Word f = chain_op(op, a, b);
+                const Word f = normal_op(op, a, b);
                 e_.table().prefetch(f);
                 pending_[count_++] = {f, code + op * unit};
             }
@@ -139,7 +121,7 @@ private:
         const bool checked = node == root_a_ || node == root_b_;
         std::array<Word, 5> ws{};
         for (unsigned op = 0; op < 5; ++op) {
-            ws[op] = chain_op(op, a, b);
+            ws[op] = normal_op(op, a, b);
             if (checked) {
                 e_.table().prefetch(ws[op]);  // the five cost lookups below overlap
             }
@@ -176,7 +158,7 @@ private:
                         const unsigned op = (p.code / pow5_[static_cast<std::size_t>(i)]) % 5;
                         const Lit x = lit[c.j[static_cast<std::size_t>(i)]];
                         const Lit y = lit[c.k[static_cast<std::size_t>(i)]];
-                        lit[static_cast<std::size_t>(5 + i)] = b.gate(x, y, kChainTt[op]);
+                        lit[static_cast<std::size_t>(5 + i)] = b.gate(x, y, kNormalTt[op]);
                     }
                     return lit[static_cast<std::size_t>(4 + c.r)];
                 });
@@ -201,31 +183,6 @@ private:
     std::uint64_t leaves_ = 0;
 };
 
-std::size_t read_next(const std::string& path) {
-    std::ifstream in(path);
-    std::string key;
-    std::size_t value = 0;
-    std::size_t next = 0;
-    while (in >> key >> value) {
-        if (key == "next") {
-            next = value;
-        }
-    }
-    return next;
-}
-
-void write_next(const std::string& path, std::size_t next, std::size_t total, const Histogram& h) {
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        out << "next " << next << "\ntotal " << total << "\n";
-        for (std::size_t g = 0; g < h.size(); ++g) {
-            out << "gates" << g << " " << h[g] << "\n";
-        }
-    }
-    std::filesystem::rename(tmp, path);
-}
-
 }  // namespace
 
 int run_chains(const ChainOptions& opt) {
@@ -245,7 +202,7 @@ int run_chains(const ChainOptions& opt) {
     engine.rebuild_table();
     const std::string progress =
         opt.progress.empty() ? "tools/npn5gen/chains" + std::to_string(opt.r) + ".txt" : opt.progress;
-    std::size_t next = read_next(progress);
+    std::size_t next = static_cast<std::size_t>(read_progress_file(progress)["next"]);
     const std::size_t slice = opt.slice != 0 ? opt.slice : std::max<std::size_t>(1, chains.size() / 50);
     long above = 0;
     for (std::size_t i = 1; i < db.size(); ++i) {
@@ -271,7 +228,9 @@ int run_chains(const ChainOptions& opt) {
             db.save_image(opt.image);
         }
         next = end;
-        write_next(progress, next, chains.size(), db.histogram());
+        write_progress_file(progress,
+                            {{"next", static_cast<long long>(next)}, {"total", static_cast<long long>(chains.size())}},
+                            db.histogram());
         std::printf("chains %zu/%zu: %.1f s, %.3g operator choices, +%zu classes (total %zu)\n", next, chains.size(),
                     seconds_since(ts), static_cast<double>(leaves.load()), gained, engine.found_.load());
         std::fflush(stdout);

@@ -4,10 +4,27 @@
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 
+#include "atomic_file.hpp"
+#include "orbit.hpp"
 #include "tables.hpp"
 
 namespace npn5gen {
+
+namespace {
+
+// The image is keyed by the run-time canonise: a class list that disagrees
+// with it (a changed canonisation, a damaged file) must stop every stage.
+void check_keys(const std::vector<Word>& reps) {
+    for (Word w : reps) {
+        if (key_of(w) != w) {
+            throw std::logic_error("class word " + std::to_string(w) + " is not its own canonise");
+        }
+    }
+}
+
+}  // namespace
 
 std::vector<Word> enumerate_classes() {
     Bitmap visited;
@@ -35,6 +52,7 @@ std::vector<Word> load_or_enumerate_classes(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         if (in && in.read(reinterpret_cast<char*>(reps.data()), static_cast<std::streamsize>(reps.size() * 4)) &&
             in.peek() == EOF) {
+            check_keys(reps);
             return reps;
         }
     }
@@ -43,11 +61,8 @@ std::vector<Word> load_or_enumerate_classes(const std::string& path) {
     if (reps.size() != kClassCount) {
         throw std::runtime_error("class enumeration found " + std::to_string(reps.size()) + " classes");
     }
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(reps.data()), static_cast<std::streamsize>(reps.size() * 4));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
+    check_keys(reps);
+    write_file_atomically(path, std::string_view(reinterpret_cast<const char*>(reps.data()), reps.size() * 4));
     return reps;
 }
 

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
+
+#include "atomic_file.hpp"
+#include "class_key.hpp"
 
 namespace npn5gen {
 
@@ -12,39 +16,34 @@ Database::Database(std::vector<Word> reps)
     if (reps_.empty() || reps_[0] != 0) {
         throw std::runtime_error("class list does not start with the constant 0");
     }
-    const long x1 = index(kInput[0]);
+    const long x1 = index(input_x1);
     if (x1 < 0) {
         throw std::runtime_error("class list lacks x1");
     }
     x1_ = static_cast<std::size_t>(x1);
     cost_[0] = 0;
     cost_[x1_] = 0;
+    circuit_[0] = builtin_zero_record;
+    circuit_[x1_] = builtin_x1_record;
 }
 
-long Database::index(Word canonical) const {
-    const auto it = std::lower_bound(reps_.begin(), reps_.end(), canonical);
-    if (it == reps_.end() || *it != canonical) {
+long Database::index(Word key) const {
+    const auto it = std::lower_bound(reps_.begin(), reps_.end(), key);
+    if (it == reps_.end() || *it != key) {
         return -1;
     }
     return static_cast<long>(it - reps_.begin());
 }
 
-void Database::set(std::size_t i, const Circuit& c) {
-    if (!well_formed(c) || evaluate(c) != reps_[i]) {
+void Database::set(std::size_t i, const CircuitRecord& c) {
+    if (!encode_record(c) || circuit_value(c) != reps_[i]) {
         throw std::logic_error("circuit does not compute its class");
     }
     circuit_[i] = c;
-    cost_[i] = c.n;
+    cost_[i] = c.gate_count;
 }
 
-Lit Database::emit(Builder& b, std::size_t i, const Transform& t) const {
-    if (i == x1_) {
-        const Lit in{t.src[0], (t.neg & 1u) != 0};
-        return t.out ? ~in : in;
-    }
-    if (i == 0) {
-        return t.out ? ~Builder::constant() : Builder::constant();
-    }
+Lit Database::emit(Builder& b, std::size_t i, const NpnTransform& t) const {
     if (cost_[i] == kNoCost) {
         throw std::logic_error("emit of a class without circuit");
     }
@@ -64,22 +63,23 @@ std::size_t Database::load_image(const std::string& path) {
     if (!in) {
         return 0;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() % kRecordBytes != 0) {
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() % record_bytes != 0) {
         throw std::runtime_error(path + ": length is not a multiple of the record size");
     }
     std::size_t taken = 0;
-    for (std::size_t off = 0; off < bytes.size(); off += kRecordBytes) {
-        const Circuit c = decode_record(bytes.data() + off);
-        if (!well_formed(c)) {
-            throw std::runtime_error(path + ": malformed record " + std::to_string(off / kRecordBytes));
+    for (std::size_t off = 0; off < bytes.size(); off += record_bytes) {
+        const DecodedRecord d = decode_record(bytes.data() + off);
+        const auto again = encode_record(d.circuit);
+        if (!again || !std::equal(again->begin(), again->end(), bytes.begin() + static_cast<long>(off))) {
+            throw std::runtime_error(path + ": malformed record " + std::to_string(off / record_bytes));
         }
-        const long i = index(evaluate(c));
+        const long i = index(d.key);
         if (i < 0) {
-            throw std::runtime_error(path + ": record key is not canonical");
+            throw std::runtime_error(path + ": record key is not a class key");
         }
-        if (cost_[static_cast<std::size_t>(i)] > c.n) {
-            set(static_cast<std::size_t>(i), c);
+        if (cost_[static_cast<std::size_t>(i)] > d.circuit.gate_count) {
+            set(static_cast<std::size_t>(i), d.circuit);
             ++taken;
         }
     }
@@ -96,20 +96,16 @@ void Database::save_image(const std::string& path) const {
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return cost_[a] != cost_[b] ? cost_[a] > cost_[b] : reps_[a] < reps_[b];
     });
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        for (std::size_t i : order) {
-            const Record r = encode_record(circuit_[i]);
-            out.write(reinterpret_cast<const char*>(r.data()), kRecordBytes);
+    std::string image;
+    image.reserve(order.size() * record_bytes);
+    for (std::size_t i : order) {
+        const auto r = encode_record(circuit_[i]);
+        if (!r) {
+            throw std::logic_error("a stored circuit has no record");
         }
-        if (!out.flush()) {
-            throw std::runtime_error("cannot write " + tmp);
-        }
+        image.append(reinterpret_cast<const char*>(r->data()), r->size());
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        throw std::runtime_error("cannot rename " + tmp + " to " + path);
-    }
+    write_file_atomically(path, image);
 }
 
 std::string format_histogram(const Histogram& h) {
@@ -129,24 +125,33 @@ std::string format_histogram(const Histogram& h) {
     return s;
 }
 
-bool store_if_better(Database& db, Word f, const Circuit& c) {
-    if (!well_formed(c) || evaluate(c) != f) {
-        throw std::logic_error("offered circuit does not compute its word");
+KeyedCircuit to_key_frame(Word f, const CircuitRecord& c) {
+    if (!encode_record(c) || circuit_value(c) != f) {
+        throw std::logic_error("circuit does not compute its word");
     }
-    const Canonical k = canonical_brute(f);
+    const ClassKey k = class_key(f);
     Builder b;
-    const auto cc = b.finish(b.emit(c, k.xf));
-    if (!cc || evaluate(*cc) != k.word) {
-        throw std::logic_error("circuit does not reach the canonical word");
+    const Lit out = b.emit(c, k.to_key);
+    if (b.value(out) != k.word) {
+        throw std::logic_error("transformed circuit misses the class key");
     }
-    const long i = db.index(k.word);
+    const auto moved = b.finish(out);
+    if (!moved || circuit_value(*moved) != k.word) {
+        throw std::logic_error("circuit does not reach the class key");
+    }
+    return {k.word, *moved};
+}
+
+bool store_if_better(Database& db, Word f, const CircuitRecord& c) {
+    const KeyedCircuit k = to_key_frame(f, c);
+    const long i = db.index(k.key);
     if (i < 0) {
-        throw std::logic_error("canonical word not among the classes");
+        throw std::logic_error("class key not among the classes");
     }
-    if (cc->n >= db.cost(static_cast<std::size_t>(i))) {
+    if (k.circuit.gate_count >= db.cost(static_cast<std::size_t>(i))) {
         return false;
     }
-    db.set(static_cast<std::size_t>(i), *cc);
+    db.set(static_cast<std::size_t>(i), k.circuit);
     return true;
 }
 

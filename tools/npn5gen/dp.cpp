@@ -5,23 +5,19 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
 
 #include "classes.hpp"
 #include "database.hpp"
-#include "parallel.hpp"
 #include "engine.hpp"
+#include "parallel.hpp"
+#include "progress_file.hpp"
 #include "tables.hpp"
 
 namespace npn5gen {
 namespace {
-
-// Results of g op h for the five operators that keep normal words normal, and
-// their two-input truth tables for the builder.
-constexpr std::array<unsigned, 5> kKindTt = {kTtAnd, kTtAndNot, 2, kTtOr, kTtXor};
 
 // The ten two-input functions that depend on both inputs, as truth tables.
 constexpr std::array<unsigned, 10> kBinaryTt = {1, 2, 4, 6, 7, 8, 9, 11, 13, 14};
@@ -140,12 +136,8 @@ private:
                 for (std::size_t k = k0; k < k1; ++k) {
                     const Word h = hs[k];
                     Word* o = &f[5 * (k - k0)];
-                    o[0] = gw & h;
-                    o[1] = gw & ~h;
-                    o[2] = ~gw & h;
-                    o[3] = gw | h;
-                    o[4] = gw ^ h;
-                    for (int q = 0; q < 5; ++q) {
+                    for (std::size_t q = 0; q < 5; ++q) {
+                        o[q] = normal_op(q, gw, h);
                         e_.table().prefetch(o[q]);
                     }
                 }
@@ -156,8 +148,8 @@ private:
                             const std::uint32_t hcls = lb[k];
                             e_.offer(w, r, [&](Builder& b) {
                                 const Lit lg = e_.walk_lit(b, g);
-                                const Lit lh = db_.emit(b, hcls, Transform{});
-                                return b.gate(lg, lh, kKindTt[q]);
+                                const Lit lh = db_.emit(b, hcls, NpnTransform{});
+                                return b.gate(lg, lh, kNormalTt[q]);
                             });
                         }
                     }
@@ -259,8 +251,8 @@ private:
                         const Word gi = u ? cofactor1(g, i) : cofactor0(g, i);
                         for (unsigned v = 0; v < 2; ++v) {
                             cof[2 * u + v] = v ? cofactor1(gi, j) : cofactor0(gi, j);
-                            const Word xi = kInput[static_cast<std::size_t>(i)];
-                            const Word xj = kInput[static_cast<std::size_t>(j)];
+                            const Word xi = input_word(i);
+                            const Word xj = input_word(j);
                             region[2 * u + v] = (u ? xi : ~xi) & (v ? xj : ~xj);
                         }
                     }
@@ -301,30 +293,11 @@ struct Progress {
 };
 
 Progress read_progress(const std::string& path) {
+    auto values = read_progress_file(path);
     Progress p;
-    std::ifstream in(path);
-    std::string key;
-    int value = 0;
-    while (in >> key >> value) {
-        if (key == "pass") {
-            p.pass = value;
-        } else if (key == "level") {
-            p.level = value;
-        }
-    }
+    p.pass = values.contains("pass") ? static_cast<int>(values["pass"]) : p.pass;
+    p.level = static_cast<int>(values["level"]);
     return p;
-}
-
-void write_progress(const std::string& path, const Progress& p, const Histogram& h) {
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        out << "pass " << p.pass << "\nlevel " << p.level << "\n";
-        for (std::size_t g = 0; g < h.size(); ++g) {
-            out << "gates" << g << " " << h[g] << "\n";
-        }
-    }
-    std::filesystem::rename(tmp, path);
 }
 
 }  // namespace
@@ -358,7 +331,7 @@ int run_dp(const DpOptions& opt) {
             const bool more = gen.run_level(r);
             progress.level = more ? r : opt.max_level;
             db.save_image(opt.image);
-            write_progress(opt.progress, progress, db.histogram());
+            write_progress_file(opt.progress, {{"pass", progress.pass}, {"level", progress.level}}, db.histogram());
             std::printf("%s", format_histogram(db.histogram()).c_str());
             std::printf("checkpoint written after %.1f s\n", seconds_since(t0));
             std::fflush(stdout);

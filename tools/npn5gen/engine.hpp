@@ -11,11 +11,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "circuit.hpp"
+#include "builder.hpp"
 #include "database.hpp"
+#include "orbit.hpp"
 #include "parallel.hpp"
 #include "tables.hpp"
-#include "words.hpp"
 
 namespace npn5gen {
 
@@ -71,8 +71,8 @@ public:
     }
 
     // Called when f looked cheaper than the table says (level r): builds the
-    // circuit, checks it by evaluation, moves it to the canonical frame and stores
-    // it when it beats the class's circuit. Returns true when it did.
+    // circuit, checks it by evaluation, moves it to its class key's frame and
+    // stores it when it beats the class's circuit. Returns true when it did.
     template <class Build>
     bool offer(Word f, int r, Build&& build) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -91,33 +91,24 @@ public:
         if (!c) {
             return false;
         }
-        if (evaluate(*c) != f) {
-            throw std::logic_error("finished circuit misses its word");
-        }
-        const Canonical k = canonical_brute(f);
-        Builder b2;
-        const Lit out2 = b2.emit(*c, k.xf);
-        if (b2.value(out2) != k.word) {
-            throw std::logic_error("transformed circuit misses the canonical word");
-        }
-        const auto cc = b2.finish(out2);
-        const long i = db_.index(k.word);
-        if (!cc || i < 0) {
-            throw std::logic_error("canonical word not among the classes");
+        const KeyedCircuit k = to_key_frame(f, *c);
+        const long i = db_.index(k.key);
+        if (i < 0) {
+            throw std::logic_error("class key not among the classes");
         }
         const auto ci = static_cast<std::size_t>(i);
         const std::uint8_t old = db_.cost(ci);
-        if (old <= cc->n) {
+        if (old <= k.circuit.gate_count) {
             expand(ci, old);
             return false;
         }
-        db_.set(ci, *cc);  // checks the circuit by evaluation once more
-        expand(ci, cc->n);
+        db_.set(ci, k.circuit);  // checks the circuit by evaluation once more
+        expand(ci, k.circuit.gate_count);
         if (old > r) {
             remaining_.fetch_sub(1);
         }
         ++found_;
-        if (cc->n < r) {
+        if (k.circuit.gate_count < r) {
             ++below_;
         }
         return true;

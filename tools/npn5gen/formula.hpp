@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "circuit.hpp"
+#include "builder.hpp"
 
 namespace npn5gen {
 

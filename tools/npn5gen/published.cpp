@@ -36,9 +36,9 @@ int run_published(const PublishedOptions& opt) {
         Builder b;
         Lit out = FormulaParser(formula, b).parse();
         out.neg = false;  // the class holds both polarities; the builder keeps normal values
-        const auto c = out.ref >= 5 && out.ref != Builder::kConstRef ? b.finish(out) : std::nullopt;
-        const Word value = c ? evaluate(*c) : 0;
-        if (!c || value != b.value(out) || canonical_brute(value).word != word || c->n != gates) {
+        const auto c = Builder::is_gate(out) ? b.finish(out) : std::nullopt;
+        const Word value = c ? circuit_value(*c) : 0;
+        if (!c || value != b.value(out) || key_of(value) != word || c->gate_count != gates) {
             std::printf("%s:%d: the expression does not give a %d-gate circuit of class %08x\n", opt.list.c_str(),
                         number, gates, word);
             ++bad;

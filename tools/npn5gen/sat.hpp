@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "words.hpp"
+#include "runtime.hpp"
 
 namespace npn5gen {
 

@@ -11,11 +11,12 @@
 #include <cstring>
 #include <new>
 
-#include "words.hpp"
+#include "runtime.hpp"
 
 namespace npn5gen {
 
 inline constexpr std::size_t kNormalWords = std::size_t{1} << 31;
+inline constexpr Word kLowBits = 0x7FFFFFFFu;  // a word's place in a table of normal words
 
 class Mapping {
 public:
@@ -50,15 +51,15 @@ public:
 
     void fill(std::uint8_t v) { std::memset(map_.data(), v, kNormalWords); }
     std::uint8_t get(Word w) const {
-        return std::atomic_ref<std::uint8_t>(map_.data()[w & ~kTopBit]).load(std::memory_order_relaxed);
+        return std::atomic_ref<std::uint8_t>(map_.data()[w & kLowBits]).load(std::memory_order_relaxed);
     }
     void lower(Word w, std::uint8_t c) {
-        std::atomic_ref<std::uint8_t> cell(map_.data()[w & ~kTopBit]);
+        std::atomic_ref<std::uint8_t> cell(map_.data()[w & kLowBits]);
         std::uint8_t cur = cell.load(std::memory_order_relaxed);
         while (cur > c && !cell.compare_exchange_weak(cur, c, std::memory_order_relaxed)) {
         }
     }
-    void prefetch(Word w) const { __builtin_prefetch(map_.data() + (w & ~kTopBit)); }
+    void prefetch(Word w) const { __builtin_prefetch(map_.data() + (w & kLowBits)); }
 
 private:
     Mapping map_;
