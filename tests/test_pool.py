@@ -16,9 +16,13 @@ import pytest
 SANITIZED = os.environ.get("VEXIL_SANITIZED") == "1"
 TIMEOUT = 240 if SANITIZED else 60
 
+BIG = 17 if SANITIZED else 20  # variables of a function whose loops run for a while
+
 # A random function of n variables and the pooled measures of it, printed as
 # one JSON line with floats spelled exactly.
-MEASURES = """
+
+MEASURES = f"""
+BIG = {BIG}
 import json, random, vexil
 V = vexil.Vexil
 
@@ -38,7 +42,7 @@ def exact(value):
 
 def pooled_measures(f):
     n = f.n_vars()
-    return {
+    return {{
         "entanglement": f.entanglement(),
         "entropy": exact(f.entropy()),
         "entanglement_sets": exact(f.entanglement_sets()),
@@ -46,7 +50,7 @@ def pooled_measures(f):
         "fragmentation_k": [exact(f.fragmentation_k(k)) for k in (1, n // 2, n - 1)],
         "fragmentation_spectrum": exact(f.fragmentation_spectrum()),
         "certificate_complexity": f.certificate_complexity(),
-    }
+    }}
 """
 
 
@@ -140,7 +144,7 @@ def test_a_fork_while_a_loop_runs_fails_the_loop_in_the_child_instead_of_hanging
     # the parent's workers are gone.
     body = """
     import os, signal, vexil
-    f = random_function(20, seed=1)
+    f = random_function(BIG, seed=1)
     children = []
 
     def fork_now(*_):
@@ -163,7 +167,7 @@ def test_a_fork_while_a_loop_runs_fails_the_loop_in_the_child_instead_of_hanging
         os._exit(10 if outcome == "value" else 11 if outcome == "PanicException" else 12)
     signal.setitimer(signal.ITIMER_REAL, 0)
     status = os.waitstatus_to_exitcode(os.waitpid(children[0], 0)[1]) if children else None
-    print(json.dumps({"parent": outcome, "child": status, "expected": value == random_function(20, seed=1).entanglement()}))
+    print(json.dumps({"parent": outcome, "child": status, "expected": value == random_function(BIG, seed=1).entanglement()}))
     """
     result = last_json(run_child(body))
     assert result["parent"] == "value" and result["expected"] is True
@@ -187,7 +191,7 @@ def test_a_signal_handler_may_run_a_pooled_measure_during_one():
 
     signal.signal(signal.SIGALRM, handler)
     signal.setitimer(signal.ITIMER_REAL, 0.02)
-    big = random_function(20, seed=3)
+    big = random_function(BIG, seed=3)
     value = big.entanglement()
     signal.setitimer(signal.ITIMER_REAL, 0)
     print(json.dumps({"handled": len(seen), "same": all(s == expected for s in seen)}))
@@ -216,7 +220,7 @@ def test_a_second_thread_runs_pooled_measures_while_a_handler_waits(handler):
 
     thread = threading.Thread(target=loop)
     thread.start()
-    big = random_function(19, seed=4)
+    big = random_function(BIG - 1, seed=4)
     first = [big.entanglement() for _ in range(3)]
     stop.set()
     thread.join()
