@@ -1,0 +1,10 @@
+"""vexil_kit: Boolean functions as immutable NumPy truth tables, alongside ``vexil.Vexil``.
+
+>>> from vexil_kit import BooleanFunction
+>>> BooleanFunction.majority(3).to_hex()
+'0xe8'
+"""
+
+from .function import BooleanFunction
+
+__all__ = ["BooleanFunction"]

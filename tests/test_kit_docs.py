@@ -1,0 +1,30 @@
+"""The docstring examples of vexil_kit run and give what they show."""
+
+import doctest
+import importlib
+
+import numpy as np
+import pytest
+import vexil
+
+import vexil_kit
+
+MODULES = ["vexil_kit", "vexil_kit.function", "vexil_kit.builders", "vexil_kit.families", "vexil_kit.algebra"]
+
+
+@pytest.mark.parametrize("name", MODULES)
+def test_docstring_examples(name):
+    module = importlib.import_module(name)
+    globs = {"BooleanFunction": vexil_kit.BooleanFunction, "vexil": vexil, "np": np}
+    result = doctest.testmod(module, extraglobs=globs, raise_on_error=False, verbose=False)
+    assert result.attempted > 0
+    assert result.failed == 0
+
+
+def test_every_public_name_is_documented():
+    cls = vexil_kit.BooleanFunction
+    names = [name for name in dir(cls) if not name.startswith("_")]
+    assert len(names) >= 27
+    for name in names:
+        doc = getattr(cls, name).__doc__
+        assert doc and ">>>" in doc, name
