@@ -19,7 +19,9 @@ def from_vexil(cls, v):
     """
     if not isinstance(v, vexil.Vexil):
         raise TypeError(f"expected a vexil.Vexil, not {type(v).__name__}")
-    return cls._wrap(np.asarray(v.repr(), dtype=np.bool_))
+    # The restriction table by no variable is the truth table as one column: one
+    # native copy instead of a list of 2^n Python bools.
+    return cls._wrap(v.table([]).reshape(-1))
 
 
 def to_vexil(self):
