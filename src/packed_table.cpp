@@ -8,12 +8,14 @@
 
 namespace vexil::detail {
 
-std::vector<std::uint64_t> pack_table(const FValue& f) {
-    const std::uint64_t size = f.size();
+std::vector<std::uint64_t> pack_table(const FValue& f) { return pack_entries(f.entries()); }
+
+std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries) {
+    const std::uint64_t size = entries.size();
     const std::uint64_t word_count = size < 64 ? 1 : size / 64;
     ensure_allocatable(word_count, sizeof(std::uint64_t));
     std::vector<std::uint64_t> words(word_count, 0);
-    const std::uint8_t* bytes = f.data();
+    const std::uint8_t* bytes = entries.data();
     if (size < 64 || std::endian::native != std::endian::little) {
         for (std::uint64_t x = 0; x < size; ++x) words[x / 64] |= std::uint64_t{bytes[x] & 1U} << (x % 64);
         return words;

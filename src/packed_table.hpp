@@ -4,6 +4,7 @@
 #include "fvalue.hpp"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace vexil::detail {
@@ -11,6 +12,9 @@ namespace vexil::detail {
 // Entry x at bit x % 64 of word x / 64; a table of fewer than 64 entries takes
 // one word with the bits from N up zero.
 std::vector<std::uint64_t> pack_table(const FValue& f);
+
+// The same for a table held elsewhere: a power-of-two number of 0/1 bytes.
+std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries);
 
 // index_bit_lanes[j], j < 6: the lanes (bit positions) of a packed word whose
 // index has bit j set. Its complement holds the lower end of each pair of lanes

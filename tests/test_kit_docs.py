@@ -9,7 +9,14 @@ import vexil
 
 import vexil_kit
 
-MODULES = ["vexil_kit", "vexil_kit.function", "vexil_kit.builders", "vexil_kit.families", "vexil_kit.algebra"]
+MODULES = [
+    "vexil_kit",
+    "vexil_kit.function",
+    "vexil_kit.builders",
+    "vexil_kit.families",
+    "vexil_kit.algebra",
+    "vexil_kit.spectra",
+]
 
 
 @pytest.mark.parametrize("name", MODULES)

@@ -6,7 +6,7 @@ import operator
 
 import numpy as np
 
-from . import _checks, algebra, builders, families
+from . import _checks, algebra, builders, families, spectra
 
 _HEX_SHOWN = 64
 
@@ -201,6 +201,13 @@ class BooleanFunction:
     permute = algebra.permute
     derivative = algebra.derivative
     extend = algebra.extend
+
+    walsh_spectrum = spectra.walsh_spectrum
+    fourier_coefficients = spectra.fourier_coefficients
+    influence_counts = spectra.influence_counts
+    influences = spectra.influences
+    total_influence = spectra.total_influence
+    spectral_entropy = spectra.spectral_entropy
 
     from_vexil = classmethod(builders.from_vexil)
     to_vexil = builders.to_vexil

@@ -44,6 +44,33 @@ VEXIL_INLINE std::uint64_t sensitivity_sum_body(const std::uint64_t* t, std::siz
     return total;
 }
 
+// Per direction j, the inputs whose partner across j has the other value; the
+// same pairs as sensitivity_sum_body, kept apart by direction.
+VEXIL_INLINE void influence_counts_body(const std::uint64_t* t, std::size_t count, unsigned n, std::uint64_t* out) {
+    constexpr std::size_t block = std::size_t{1} << 16;
+    const unsigned inner = std::min(n, 6U);
+    for (unsigned j = 0; j < inner; ++j) {
+        std::uint64_t total = 0;
+        for (std::size_t first = 0; first < count; first += block) {
+            const std::size_t end = std::min(count, first + block);
+            for (std::size_t w = first; w < end; ++w) total += popcount64(detail::in_word_flip_difference(t[w], j));
+            check_interrupt();
+        }
+        out[j] = total;
+    }
+    for (unsigned j = 6; j < n; ++j) {
+        const std::size_t stride = std::size_t{1} << (j - 6);
+        std::uint64_t pairs = 0;
+        for (std::size_t base = 0; base < count; base += 2 * stride) {
+            const std::uint64_t* a = t + base;
+            const std::uint64_t* b = a + stride;
+            for (std::size_t i = 0; i < stride; ++i) pairs += popcount64(a[i] ^ b[i]);
+            if ((base & 0xFFFF) == 0) check_interrupt();
+        }
+        out[j] = 2 * pairs;
+    }
+}
+
 // Sensitivities of 64 * chunk_words inputs at a time, held bit-sliced: plane p
 // of word i has bit l set when bit p of s(x) is, for x = 64 * i + l.
 constexpr std::size_t chunk_words = 256;
@@ -148,6 +175,12 @@ struct SensitivitySumKernel {
     }
 };
 
+struct InfluenceCountsKernel {
+    VEXIL_INLINE static void run(const std::uint64_t* t, std::size_t count, unsigned n, std::uint64_t* out) {
+        influence_counts_body(t, count, n, out);
+    }
+};
+
 struct MaxSensitivityKernel {
     VEXIL_INLINE static std::uint32_t run(const std::uint64_t* t, std::size_t count, unsigned n) {
         return max_sensitivity_dispatch(t, count, n);
@@ -167,7 +200,19 @@ std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsig
     return run_kernel<MaxSensitivityKernel>(words.data(), words.size(), n);
 }
 
+void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out) {
+    run_kernel<InfluenceCountsKernel>(words.data(), words.size(), n, out);
+}
+
 }  // namespace detail
+
+std::vector<std::uint64_t> influence_counts(const FValue& f) {
+    ensure_working_set(detail::packed_table_bytes(f.n_vars()));
+    const std::vector<std::uint64_t> words = detail::pack_table(f);
+    std::vector<std::uint64_t> counts(f.n_vars());
+    detail::packed_influence_counts(words, f.n_vars(), counts.data());
+    return counts;
+}
 
 std::uint32_t max_sensitivity(const FValue& f) {
     ensure_working_set(detail::packed_table_bytes(f.n_vars()));

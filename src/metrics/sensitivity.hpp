@@ -24,6 +24,10 @@ float mean_sensitivity(const FValue& f);
 // sum over x of s(x), exact: twice the number of frontier edges.
 std::uint64_t sensitivity_sum(const FValue& f);
 
+// For each variable v < n, the number of inputs x with f(x) != f(x XOR 2^v),
+// exact; they add up to sensitivity_sum. Empty for n = 0.
+std::vector<std::uint64_t> influence_counts(const FValue& f);
+
 // Sum of f̂(k)^2 over the k whose bit `var` is set; -0.0 when no k has it
 // (var >= n, including var >= 64).
 float influence(const FValue& f, std::uint64_t var);
@@ -36,6 +40,8 @@ namespace detail {
 // The same measures on a packed table of n variables.
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);
 std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n);
+// influence_counts on a packed table; writes n counts to out[0, n).
+void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out);
 
 // Lanes x of `word` where the entry differs from the entry at x XOR 2^j, j < 6.
 inline std::uint64_t in_word_flip_difference(std::uint64_t word, unsigned j) {

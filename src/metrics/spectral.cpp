@@ -394,6 +394,14 @@ std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> v
     return transform_span(values);
 }
 
+void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int64_t> out) {
+    if (entries.size() != out.size() || !std::has_single_bit(entries.size())) {
+        panic("spectrum_into: the table and the coefficients need the same power-of-two length");
+    }
+    WriteBack write_back;
+    transform(out.data(), static_cast<unsigned>(std::countr_zero(entries.size())), entries.data(), write_back);
+}
+
 namespace detail {
 
 void* allocate_coefficients(std::uint64_t count, std::size_t size) {

@@ -31,6 +31,11 @@ inline constexpr std::string_view transform_length_error = "Input length must be
 std::optional<TransformError> walsh_hadamard_transform(std::span<std::int64_t> values);
 std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> values);
 
+// W(k) of the table `entries` (0/1 bytes) written to out[k], for a power-of-two
+// number of entries equal to out.size(); stops with a Panic otherwise. Reads
+// the table where it lies and allocates no coefficients of its own.
+void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int64_t> out);
+
 // float(W(k)) / float(N) for k = 0..N-1.
 std::vector<float> normalised_spectrum(const FValue& f);
 

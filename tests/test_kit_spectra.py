@@ -1,0 +1,310 @@
+"""Walsh spectra and influences of vexil_kit.BooleanFunction against definitions, Vexil, threads and Ctrl-C."""
+
+import math
+import select
+import signal
+import subprocess
+import sys
+import threading
+import time
+from decimal import Decimal, localcontext
+
+import numpy as np
+import pytest
+import vexil
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+from vexil_kit import BooleanFunction as BF
+from vexil_kit import _native
+
+Vexil = vexil.Vexil
+
+
+@st.composite
+def functions(draw, max_n=7):
+    n = draw(st.integers(0, max_n))
+    return BF(draw(st.lists(st.booleans(), min_size=1 << n, max_size=1 << n)))
+
+
+def ref_spectrum(f):
+    """W(u) = sum over x of (-1)**(f(x) XOR popcount(u & x)), straight from the definition."""
+    x = np.arange(len(f), dtype=np.uint64)
+    values = f.table.astype(np.int64)
+    return np.array(
+        [np.sum((-1) ** (values ^ (np.bitwise_count(x & np.uint64(u)) & 1).astype(np.int64))) for u in range(len(f))]
+    )
+
+
+def ref_counts(f):
+    x = np.arange(len(f))
+    return np.array([np.count_nonzero(f.table != f.table[x ^ (1 << v)]) for v in range(f.n)], dtype=np.int64)
+
+
+def ref_entropy_bits(f):
+    """-sum p log2 p, p = W**2 / 4**n, in 50-digit decimal arithmetic."""
+    with localcontext() as ctx:
+        ctx.prec = 50
+        total = Decimal(0)
+        scale = Decimal(4) ** f.n
+        for w in ref_spectrum(f).tolist():
+            if w:
+                p = Decimal(w * w) / scale
+                total -= p * p.ln()
+        return float(total / Decimal(2).ln())
+
+
+RANDOM = [BF.random(n, seed=n) for n in range(0, 11)]
+STRUCTURED = [BF.majority(9), BF.tribes(3, 3), BF.address(2), BF.threshold(8, 3), BF.conjunction(7), BF.xor(6)]
+
+
+# -- the spectrum ---------------------------------------------------------------------------------
+
+
+@settings(max_examples=60)
+@given(functions())
+def test_spectrum_matches_the_definition(f):
+    w = f.walsh_spectrum()
+    assert w.dtype == np.int64 and w.shape == (len(f),)
+    assert w.tolist() == ref_spectrum(f).tolist()
+    assert not w.flags.writeable
+
+
+@pytest.mark.parametrize("f", RANDOM + STRUCTURED, ids=repr)
+def test_parseval_and_the_weight(f):
+    w = f.walsh_spectrum()
+    assert sum(int(c) ** 2 for c in w.tolist()) == 4**f.n
+    assert int(w[0]) == len(f) - 2 * f.weight()
+
+
+@pytest.mark.parametrize("n", [2, 4, 6, 8, 10, 12])
+def test_inner_product_is_bent(n):
+    f = BF.inner_product(n)
+    assert np.all(np.abs(f.walsh_spectrum()) == 1 << (n // 2))
+    assert f.spectral_entropy() == pytest.approx(n, rel=1e-14)
+
+
+def test_known_spectra():
+    assert BF.dictator(3, 1).walsh_spectrum().tolist() == [0, 0, 8, 0, 0, 0, 0, 0]
+    assert (~BF.dictator(3, 1)).walsh_spectrum().tolist() == [0, 0, -8, 0, 0, 0, 0, 0]
+    assert BF.xor(4).walsh_spectrum().tolist() == [0] * 15 + [16]
+    assert (~BF.xor(4)).walsh_spectrum().tolist() == [0] * 15 + [-16]
+    assert BF.constant(0, False).walsh_spectrum().tolist() == [1]
+    assert BF.conjunction(2).walsh_spectrum().tolist() == [2, 2, 2, -2]
+
+
+def test_large_spectrum_at_sampled_coefficients():
+    f = BF.random(20, seed=5)
+    w = f.walsh_spectrum()
+    x = np.arange(len(f), dtype=np.uint64)
+    signs = 1 - 2 * f.table.astype(np.int64)
+    for u in [0, 1, 6, 1 << 19, (1 << 20) - 1, 0x5A5A5, 0x80001]:
+        parity = (np.bitwise_count(x & np.uint64(u)) & 1).astype(np.int64)
+        assert int(w[u]) == int(np.sum(signs * (1 - 2 * parity))), u
+    assert sum(int(c) ** 2 for c in w.tolist()) == 4**20
+
+
+def test_fourier_coefficients_are_the_scaled_spectrum():
+    for f in RANDOM + STRUCTURED:
+        c = f.fourier_coefficients()
+        assert c.dtype == np.float64
+        assert c.tolist() == [w / len(f) for w in ref_spectrum(f).tolist()]
+
+
+# -- influences -----------------------------------------------------------------------------------
+
+
+@settings(max_examples=60)
+@given(functions(max_n=8))
+def test_influences_match_the_definition(f):
+    counts = f.influence_counts()
+    assert counts.dtype == np.int64 and counts.tolist() == ref_counts(f).tolist()
+    assert f.influences().tolist() == [c / len(f) for c in ref_counts(f).tolist()]
+    assert f.total_influence() == sum(ref_counts(f).tolist()) / len(f)
+
+
+@pytest.mark.parametrize("n", [12, 17, 21])
+def test_influences_of_large_tables(n):
+    f = BF.random(n, seed=n) & BF.random(n, seed=n + 100)
+    assert f.influence_counts().tolist() == ref_counts(f).tolist()
+
+
+def test_influences_of_families():
+    assert BF.dictator(5, 3).influences().tolist() == [0, 0, 0, 1, 0]
+    assert BF.xor(4).influences().tolist() == [1.0] * 4
+    # Majority of 9: a variable is pivotal when the other 8 split 4-4.
+    assert BF.majority(9).influence_counts().tolist() == [2 * math.comb(8, 4)] * 9
+    assert BF.constant(0, True).influences().tolist() == []
+    assert BF.constant(0, True).total_influence() == 0.0
+
+
+@pytest.mark.parametrize("f", RANDOM[1:] + STRUCTURED, ids=repr)
+def test_total_influence_agrees_with_vexil(f):
+    v = f.to_vexil()
+    exact = f.total_influence()
+    assert v.total_influence() == pytest.approx(exact, rel=1e-5, abs=1e-6)
+    assert v.mean_sensitivity() == pytest.approx(exact, rel=1e-6)
+    # Total influence is also the spectral sum of popcount(u) * (W(u) / 2**n)**2, exactly.
+    w = f.walsh_spectrum().tolist()
+    assert sum(bin(u).count("1") * c * c for u, c in enumerate(w)) == exact * 4**f.n
+
+
+# -- entropy --------------------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("f", RANDOM + STRUCTURED + [BF.majority(3), BF.random(9, seed=1, balanced=True)], ids=repr)
+def test_spectral_entropy_to_twelve_digits(f):
+    got = f.spectral_entropy()
+    want = ref_entropy_bits(f)
+    assert abs(got - want) <= 1e-12 * max(want, 1e-300)
+
+
+@pytest.mark.parametrize("f", RANDOM[2:] + STRUCTURED, ids=repr)
+def test_spectral_entropy_agrees_with_vexil_in_nats(f):
+    nats = f.spectral_entropy() * math.log(2)
+    assert abs(f.to_vexil().spectral_entropy()) == pytest.approx(nats, rel=1e-3, abs=1e-6)
+
+
+def test_entropy_of_single_coefficient_spectra_is_zero():
+    for f in [BF.xor(5), ~BF.xor(5), BF.constant(3, True), BF.constant(0, False)]:
+        assert f.spectral_entropy() == 0.0 and math.copysign(1, f.spectral_entropy()) == 1
+
+
+# -- the native module's argument -----------------------------------------------------------------
+
+
+def test_native_reads_bool_uint8_and_bytes_alike():
+    f = BF.random(6, seed=3)
+    want = f.walsh_spectrum().tolist()
+    assert _native.walsh_spectrum(f.table.view(np.uint8)).tolist() == want
+    assert _native.walsh_spectrum(f.table.tobytes()).tolist() == want
+    assert _native.influence_counts(bytearray(f.table.tobytes())).tolist() == f.influence_counts().tolist()
+
+
+@pytest.mark.parametrize(
+    "table, error, words",
+    [(np.zeros((2, 2), bool), ValueError, "1-D"), (np.zeros(6, bool), ValueError, "power of two"),
+     (np.zeros(0, bool), ValueError, "power of two"), (np.array([0, 2], np.uint8), ValueError, "0 or 1"),
+     (np.zeros(4, np.int16), ValueError, "bools or uint8"), (np.zeros(4, np.float64), ValueError, "bools or uint8"),
+     (np.zeros(8, bool)[::2], ValueError, "contiguous"), ([0, 1], TypeError, "bytes-like")],
+    ids=["2-D", "length", "empty", "values", "int16", "float", "strided", "list"],
+)
+@pytest.mark.parametrize("kernel", [_native.walsh_spectrum, _native.influence_counts])
+def test_native_refuses_other_tables(kernel, table, error, words):
+    with pytest.raises(error, match=words):
+        kernel(table)
+
+
+# -- threads and Ctrl-C ---------------------------------------------------------------------------
+
+
+def test_other_threads_run_while_a_large_spectrum_computes():
+    f = BF.random(24, seed=0)
+    one_call = math.inf
+    for _ in range(3):
+        start = time.perf_counter()
+        f.walsh_spectrum()
+        one_call = min(one_call, time.perf_counter() - start)
+    calls = 6
+    done = threading.Event()
+    results = []
+
+    def compute():
+        for _ in range(calls):
+            results.append(int(f.walsh_spectrum()[0]))
+        done.set()
+
+    worker = threading.Thread(target=compute)
+    ticks = [time.perf_counter()]
+    worker.start()
+    while not done.is_set():
+        sum(range(200))  # Python work that needs the interpreter lock
+        ticks.append(time.perf_counter())
+    worker.join()
+    assert results == [len(f) - 2 * f.weight()] * calls
+    longest_pause = max(b - a for a, b in zip(ticks, ticks[1:]))
+    # Holding the lock through a call would stall this loop for a whole call.
+    assert longest_pause < 0.5 * one_call, (longest_pause, one_call)
+    assert len(ticks) > 100
+
+
+CHILD = """
+import sys, time
+import numpy as np
+from vexil_kit import _native
+
+kernel = getattr(_native, sys.argv[1])
+table = np.ones(1 << int(sys.argv[2]), dtype=bool)
+whole = float("inf")
+for _ in range(2):  # the first call also faults the table and the allocator in
+    start = time.monotonic()
+    kernel(table)
+    whole = min(whole, time.monotonic() - start)
+print("whole", whole, flush=True)
+print("computing", flush=True)
+start = time.monotonic()
+try:
+    kernel(table)
+except KeyboardInterrupt:
+    print("interrupted", start, time.monotonic(), flush=True)
+    assert _native.walsh_spectrum(np.array([0, 1, 1, 0], dtype=bool)).tolist() == [0, 0, 0, 4]
+    print("usable", flush=True)
+else:
+    print("finished", flush=True)
+"""
+
+
+def test_ctrl_c_stops_a_large_spectrum_promptly():
+    child = subprocess.Popen(
+        [sys.executable, "-c", CHILD, "walsh_spectrum", "27"], stdout=subprocess.PIPE, stderr=subprocess.PIPE
+    )
+    try:
+        ready, _, _ = select.select([child.stdout], [], [], 120)
+        assert ready
+        whole = float(child.stdout.readline().split()[1])
+        if whole < 0.3:
+            child.kill()
+            pytest.skip(f"a whole call takes only {whole:.2f} s here, too short to tell a prompt answer")
+        assert child.stdout.readline() == b"computing\n"
+        # Well inside the call, which runs for about `whole` seconds.
+        time.sleep(0.3 * whole)
+        sent = time.monotonic()
+        child.send_signal(signal.SIGINT)
+        out, err = child.communicate(timeout=120)
+    finally:
+        if child.poll() is None:
+            child.kill()
+            child.wait()
+    lines = out.decode().splitlines()
+    assert lines and lines[0].split()[0] == "interrupted", (out, err)
+    assert lines[1:] == ["usable"], (out, err)
+    started, stopped = map(float, lines[0].split()[1:])
+    # Without the poll the call would run to its end, about 0.7 * whole after the signal.
+    assert stopped - sent < 0.25 * whole, (stopped - sent, whole)
+    assert stopped - started < 0.75 * whole, (stopped - started, whole)
+    assert child.returncode == 0 and b"Traceback" not in err, err
+
+
+MEMORY_CHILD = """
+import resource
+import numpy as np
+from vexil_kit import _native
+
+table = np.zeros(1 << 30, dtype=bool)  # address space only; its packed form takes 128 MiB
+with open("/proc/self/statm") as statm:
+    size = int(statm.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (size + (48 << 20), resource.RLIM_INFINITY))
+try:
+    _native.influence_counts(table)
+except MemoryError as error:
+    print("MemoryError", error)
+print(_native.influence_counts(np.array([0, 1, 1, 1], dtype=bool)).tolist())
+"""
+
+
+def test_a_working_set_that_does_not_fit_raises_memory_error():
+    done = subprocess.run([sys.executable, "-c", MEMORY_CHILD], capture_output=True, timeout=120)
+    lines = done.stdout.decode().splitlines()
+    assert len(lines) == 2, (done.stdout, done.stderr)
+    assert lines[0].startswith("MemoryError the computation needs 128.0 MiB"), lines
+    assert lines[1] == "[2, 2]"
