@@ -1,12 +1,12 @@
 """Ctrl-C during a long family build, sent to a child process that runs the build."""
 
 import select
-import signal
 import subprocess
 import sys
-import time
 
 import pytest
+
+from conftest import interrupt_child
 
 # The child stamps its answer with the system-wide monotonic clock, which the parent shares.
 CHILD = """
@@ -34,17 +34,12 @@ def test_a_long_family_build_answers_ctrl_c_within_a_second(family, n):
     child = subprocess.Popen(
         [sys.executable, "-c", CHILD, family, str(n)], stdout=subprocess.PIPE, stderr=subprocess.PIPE
     )
-    try:
-        ready, _, _ = select.select([child.stdout], [], [], 60)
-        assert ready and child.stdout.readline() == b"building\n"
-        time.sleep(0.5)
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=120)
-    finally:
-        if child.poll() is None:
-            child.kill()
-            child.wait()
+    ready, _, _ = select.select([child.stdout], [], [], 60)
+    if not (ready and child.stdout.readline() == b"building\n"):
+        child.kill()
+        child.wait()
+        pytest.fail("the child did not start building")
+    sent, out, err = interrupt_child(child, 0.5)
     words = out.decode().split()
     assert words and words[0] == "interrupted", (out, err)
     latency = float(words[1]) - sent

@@ -5,13 +5,8 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
-
-
-@st.composite
-def functions(draw, min_n=0, max_n=6):
-    n = draw(st.integers(min_n, max_n))
-    return BF(draw(st.lists(st.booleans(), min_size=1 << n, max_size=1 << n)))
 
 
 @st.composite

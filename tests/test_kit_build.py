@@ -8,15 +8,10 @@ import vexil
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
 
 Vexil = vexil.Vexil
-
-
-@st.composite
-def functions(draw, max_n=6):
-    n = draw(st.integers(0, max_n))
-    return BF(draw(st.lists(st.booleans(), min_size=1 << n, max_size=1 << n)))
 
 
 def ones(x):

@@ -2,7 +2,6 @@
 
 import math
 import select
-import signal
 import subprocess
 import sys
 import threading
@@ -15,16 +14,12 @@ import vexil
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+from conftest import interrupt_child
+from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 
 Vexil = vexil.Vexil
-
-
-@st.composite
-def functions(draw, max_n=7):
-    n = draw(st.integers(0, max_n))
-    return BF(draw(st.lists(st.booleans(), min_size=1 << n, max_size=1 << n)))
 
 
 def ref_spectrum(f):
@@ -62,7 +57,7 @@ STRUCTURED = [BF.majority(9), BF.tribes(3, 3), BF.address(2), BF.threshold(8, 3)
 
 
 @settings(max_examples=60)
-@given(functions())
+@given(functions(max_n=7))
 def test_spectrum_matches_the_definition(f):
     w = f.walsh_spectrum()
     assert w.dtype == np.int64 and w.shape == (len(f),)
@@ -258,23 +253,16 @@ def test_ctrl_c_stops_a_large_spectrum_promptly():
     child = subprocess.Popen(
         [sys.executable, "-c", CHILD, "walsh_spectrum", "27"], stdout=subprocess.PIPE, stderr=subprocess.PIPE
     )
-    try:
-        ready, _, _ = select.select([child.stdout], [], [], 120)
-        assert ready
-        whole = float(child.stdout.readline().split()[1])
-        if whole < 0.3:
-            child.kill()
-            pytest.skip(f"a whole call takes only {whole:.2f} s here, too short to tell a prompt answer")
-        assert child.stdout.readline() == b"computing\n"
-        # Well inside the call, which runs for about `whole` seconds.
-        time.sleep(0.3 * whole)
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=120)
-    finally:
-        if child.poll() is None:
-            child.kill()
-            child.wait()
+    ready, _, _ = select.select([child.stdout], [], [], 120)
+    whole = float(child.stdout.readline().split()[1]) if ready else 0.0
+    started = child.stdout.readline() == b"computing\n" if ready else False
+    if not ready or whole < 0.3 or not started:
+        child.kill()
+        child.wait()
+        assert ready and started, "the child did not start computing"
+        pytest.skip(f"a whole call takes only {whole:.2f} s here, too short to tell a prompt answer")
+    # Well inside the call, which runs for about `whole` seconds.
+    sent, out, err = interrupt_child(child, 0.3 * whole)
     lines = out.decode().splitlines()
     assert lines and lines[0].split()[0] == "interrupted", (out, err)
     assert lines[1:] == ["usable"], (out, err)

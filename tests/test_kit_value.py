@@ -8,13 +8,8 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
-
-
-@st.composite
-def functions(draw, max_n=6):
-    n = draw(st.integers(0, max_n))
-    return BF(draw(st.lists(st.booleans(), min_size=1 << n, max_size=1 << n)))
 
 
 MAJ3 = BF.majority(3)  # true at 3, 5, 6, 7

@@ -20,44 +20,19 @@ namespace {
 
 VEXIL_INLINE unsigned popcount64(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
 
-VEXIL_INLINE std::uint64_t sensitivity_sum_body(const std::uint64_t* t, std::size_t count, unsigned n) {
-    std::uint64_t total = 0;
+// Per direction j, the inputs whose partner across j has the other value.
+VEXIL_INLINE void influence_counts_body(const std::uint64_t* t, std::size_t count, unsigned n, std::uint64_t* out) {
+    // Directions inside a word: one pass over the table for all of them.
     const unsigned inner = std::min(n, 6U);
+    std::uint64_t within[6] = {};
     for (std::size_t w = 0; w < count; ++w) {
         const std::uint64_t x = t[w];
-        for (unsigned j = 0; j < inner; ++j) total += popcount64(detail::in_word_flip_difference(x, j));
+        for (unsigned j = 0; j < inner; ++j) within[j] += popcount64(detail::in_word_flip_difference(x, j));
         if ((w & 0xFFFF) == 0xFFFF) check_interrupt();
     }
+    for (unsigned j = 0; j < inner; ++j) out[j] = within[j];
     // Each pair of words joined by direction j >= 6 is visited once and counts
     // for both ends.
-    for (unsigned j = 6; j < n; ++j) {
-        const std::size_t stride = std::size_t{1} << (j - 6);
-        for (std::size_t base = 0; base < count; base += 2 * stride) {
-            const std::uint64_t* a = t + base;
-            const std::uint64_t* b = a + stride;
-            std::uint64_t pairs = 0;
-            for (std::size_t i = 0; i < stride; ++i) pairs += popcount64(a[i] ^ b[i]);
-            total += 2 * pairs;
-            if ((base & 0xFFFF) == 0) check_interrupt();
-        }
-    }
-    return total;
-}
-
-// Per direction j, the inputs whose partner across j has the other value; the
-// same pairs as sensitivity_sum_body, kept apart by direction.
-VEXIL_INLINE void influence_counts_body(const std::uint64_t* t, std::size_t count, unsigned n, std::uint64_t* out) {
-    constexpr std::size_t block = std::size_t{1} << 16;
-    const unsigned inner = std::min(n, 6U);
-    for (unsigned j = 0; j < inner; ++j) {
-        std::uint64_t total = 0;
-        for (std::size_t first = 0; first < count; first += block) {
-            const std::size_t end = std::min(count, first + block);
-            for (std::size_t w = first; w < end; ++w) total += popcount64(detail::in_word_flip_difference(t[w], j));
-            check_interrupt();
-        }
-        out[j] = total;
-    }
     for (unsigned j = 6; j < n; ++j) {
         const std::size_t stride = std::size_t{1} << (j - 6);
         std::uint64_t pairs = 0;
@@ -69,6 +44,15 @@ VEXIL_INLINE void influence_counts_body(const std::uint64_t* t, std::size_t coun
         }
         out[j] = 2 * pairs;
     }
+}
+
+// Every sensitive edge seen from both ends: the influence counts summed.
+VEXIL_INLINE std::uint64_t sensitivity_sum_body(const std::uint64_t* t, std::size_t count, unsigned n) {
+    std::uint64_t counts[64] = {};
+    influence_counts_body(t, count, n, counts);
+    std::uint64_t total = 0;
+    for (unsigned j = 0; j < n; ++j) total += counts[j];
+    return total;
 }
 
 // Sensitivities of 64 * chunk_words inputs at a time, held bit-sliced: plane p
