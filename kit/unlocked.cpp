@@ -1,6 +1,7 @@
 #include "unlocked.hpp"
 
 #include <atomic>
+#include <chrono>
 
 namespace vexil_kit {
 
@@ -9,16 +10,45 @@ namespace {
 // The thread that runs Python's signal handlers, as threading.get_ident() names it.
 std::atomic<unsigned long> main_thread_ident{0};
 
+using Clock = std::chrono::steady_clock;
+constexpr auto report_interval = std::chrono::milliseconds(100);
+
 // Whether the computation on this thread asks Python for signals.
 thread_local bool polled = false;
 
+// The progress callable of the computation on this thread, its counter and
+// when it was last called.
+struct Reporting {
+    PyObject* callable = nullptr;
+    const vexil::ProgressCounter* counter = nullptr;
+    Clock::time_point last{};
+};
+thread_local Reporting reporting;
+
+// callable(done, total); false when it raised (its exception is left pending).
+bool call_progress(PyObject* callable, const vexil::ProgressCounter& counter) {
+    const auto done = static_cast<unsigned long long>(counter.done());
+    const auto total = static_cast<unsigned long long>(counter.total());
+    Ref result(PyObject_CallFunction(callable, "KK", done, total));
+    return static_cast<bool>(result);
+}
+
+bool report_progress() {
+    const Clock::time_point now = Clock::now();
+    if (now - reporting.last < report_interval) return true;
+    reporting.last = now;
+    return call_progress(reporting.callable, *reporting.counter);
+}
+
 // Called by the core without the lock, on the thread that started the
-// computation. A signal handler that raised (KeyboardInterrupt) leaves its
-// exception pending in this thread's state, for raise_failure to find.
+// computation. A signal handler or progress callable that raised
+// (KeyboardInterrupt) leaves its exception pending in this thread's state, for
+// raise_failure to find.
 bool interrupt_requested() {
-    if (!polled) return false;
+    if (!polled && reporting.callable == nullptr) return false;
     const PyGILState_STATE state = PyGILState_Ensure();
-    const bool stop = PyErr_CheckSignals() != 0;
+    bool stop = polled && PyErr_CheckSignals() != 0;
+    if (!stop && reporting.callable != nullptr) stop = !report_progress();
     PyGILState_Release(state);
     return stop;
 }
@@ -41,9 +71,19 @@ bool install_interrupt_poll() {
 
 namespace detail {
 
-void begin_polling() { polled = PyThread_get_thread_ident() == main_thread_ident.load(); }
+void begin_polling(PyObject* progress, vexil::ProgressCounter& counter) {
+    polled = PyThread_get_thread_ident() == main_thread_ident.load();
+    reporting = Reporting{progress, &counter, Clock::now()};
+}
 
-void end_polling() { polled = false; }
+void end_polling() {
+    polled = false;
+    reporting = Reporting{};
+}
+
+bool report_final(PyObject* progress, const vexil::ProgressCounter& counter) {
+    return progress == nullptr || progress == Py_None || call_progress(progress, counter);
+}
 
 void raise_failure(Failure failure, const std::string& message) {
     switch (failure) {

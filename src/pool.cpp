@@ -3,6 +3,7 @@
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
 #include "panic.hpp"
+#include "progress.hpp"
 
 #include <pthread.h>
 
@@ -44,6 +45,7 @@ struct Job {
     std::uint64_t grain = 1;
     std::size_t slots = 1;
     const RangeBody* body = nullptr;
+    ProgressCounter* progress = nullptr;  // the caller's, told of each finished chunk
     std::atomic<std::uint64_t> next{0};
     std::atomic<bool> cancel{false};
     // Guarded by the pool mutex.
@@ -89,12 +91,15 @@ private:
 
 void run_chunks(Job& job, std::size_t slot) {
     CancelScope scope(&job.cancel);
+    // Loops nested in a chunk count as part of it, on the caller's thread too.
+    const ProgressScope no_progress(nullptr);
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
     for (;;) {
         check_interrupt();
         if (!job.claim(begin, end)) return;
         (*job.body)(begin, end, slot);
+        if (job.progress != nullptr) job.progress->advance(end - begin);
     }
 }
 
@@ -322,6 +327,8 @@ void parallel_for(std::uint64_t count, std::uint64_t grain, const RangeBody& bod
     job.grain = grain;
     job.slots = pool_size();
     job.body = &body;
+    job.progress = detail::current_progress;
+    if (job.progress != nullptr) job.progress->expect(count);
     pool().run(job);
 }
 

@@ -32,7 +32,8 @@ using RangeBody = std::function<void(std::uint64_t begin, std::uint64_t end, std
 // Runs body over [0, count) in chunks of `grain` indices on the pool and waits.
 // Rethrows the first exception a chunk threw (Panic, std::bad_alloc); throws
 // Interrupted when the host asked to stop. Called from a worker, the loop runs
-// inline on that worker.
+// inline on that worker. A loop started under a ProgressScope reports to its
+// counter: `count` units expected, the indices of each chunk when it ends.
 void parallel_for(std::uint64_t count, std::uint64_t grain, const RangeBody& body);
 
 // Number of threads that may work on one loop, and so of slots; constant for

@@ -16,6 +16,7 @@ MODULES = [
     "vexil_kit.families",
     "vexil_kit.algebra",
     "vexil_kit.spectra",
+    "vexil_kit.measures",
 ]
 
 

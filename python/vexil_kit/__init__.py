@@ -6,5 +6,6 @@
 """
 
 from .function import BooleanFunction
+from .measures import EntanglementSet, EntropySets
 
-__all__ = ["BooleanFunction"]
+__all__ = ["BooleanFunction", "EntanglementSet", "EntropySets"]

@@ -6,7 +6,7 @@ import operator
 
 import numpy as np
 
-from . import _checks, algebra, builders, families, spectra
+from . import _checks, algebra, builders, circuits, families, measures, spectra
 
 _HEX_SHOWN = 64
 
@@ -208,6 +208,32 @@ class BooleanFunction:
     influences = spectra.influences
     total_influence = spectra.total_influence
     spectral_entropy = spectra.spectral_entropy
+
+    entanglement = measures.entanglement
+    entropy = measures.entropy
+    entanglement_sets = measures.entanglement_sets
+    entropy_sets = measures.entropy_sets
+    information = measures.information
+    fragmentation_coefficient = measures.fragmentation_coefficient
+    fragmentation_k = measures.fragmentation_k
+    fragmentation_spectrum = measures.fragmentation_spectrum
+    restriction_signature = measures.restriction_signature
+    fragmentation_profile = measures.fragmentation_profile
+    fragmentation_peak = measures.fragmentation_peak
+    fragmentation_delta = measures.fragmentation_delta
+    fragmentation_delta2 = measures.fragmentation_delta2
+    equanimity_importance = measures.equanimity_importance
+    max_sensitivity = measures.max_sensitivity
+    mean_sensitivity = measures.mean_sensitivity
+    degree = measures.degree
+    no_linearity = measures.no_linearity
+    certificate_complexity = measures.certificate_complexity
+    frontier_size = measures.frontier_size
+    max_frontier_size = measures.max_frontier_size
+    npn_representant = measures.npn_representant
+
+    minimal_gates = circuits.minimal_gates
+    minimal_circuit = circuits.minimal_circuit
 
     from_vexil = classmethod(builders.from_vexil)
     to_vexil = builders.to_vexil

@@ -15,6 +15,7 @@
 #include "memory_guard.hpp"
 #include "metrics/restrictions.hpp"
 #include "pool.hpp"
+#include "progress.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -103,7 +104,7 @@ void walk_cuts(const CutPlan& plan, const std::vector<std::uint64_t>& packed, st
 inline bool walks_on_pool(unsigned n) { return n >= 10; }
 
 // Walks every cut of the plan, on the calling thread or on the worker pool
-// (walks_on_pool). visit(slot, lexicographic rank, set1 mask, CutValue) runs on
+// (walks_on_pool), reporting one progress unit a cut. visit(slot, lexicographic rank, set1 mask, CutValue) runs on
 // the worker that holds `slot` (< slot_count(n)).
 inline std::size_t slot_count(unsigned n) { return walks_on_pool(n) ? pool_size() : 1; }
 
@@ -119,9 +120,12 @@ void run_cuts(const FValue& f, const CutPlan& plan, Visit&& visit) {
     const std::vector<std::uint64_t> packed = pack_table(f);
     const std::uint64_t total = plan.cut_count();
     if (!walks_on_pool(plan.n)) {
+        ProgressCounter* const progress = detail::current_progress;
+        if (progress != nullptr) progress->expect(total);
         WalkScratch scratch;
         walk_cuts(plan, packed, 0, total, scratch,
                   [&](std::uint64_t rank, std::uint64_t set1, const CutValue& value) { visit(0, rank, set1, value); });
+        if (progress != nullptr) progress->advance(total);
         return;
     }
     const std::size_t workers = slot_count(plan.n);

@@ -2,6 +2,7 @@
 
 #include "memory_guard.hpp"
 #include "metrics/cut_walk.hpp"
+#include "progress.hpp"
 
 #include <limits>
 
@@ -64,6 +65,9 @@ std::vector<float> fragmentation_spectrum(const FValue& f) {
     const unsigned n = f.n_vars();
     std::vector<float> spectrum(n + 1);
     std::vector<float> low, high;
+    std::uint64_t cuts = 0;
+    for (unsigned k = 0; 2 * k <= n; ++k) cuts += binomial(n, k);
+    plan_progress(cuts);
     for (unsigned k = 0; 2 * k <= n; ++k) {
         const bool paired = 2 * k != n;
         subset_entropies(f, k, low, paired ? &high : nullptr);

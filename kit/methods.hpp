@@ -1,0 +1,15 @@
+// The functions of vexil_kit._native, by group: each methods_*.cpp defines its
+// rows and module.cpp joins them into the module's table.
+#pragma once
+
+#include "py_ref.hpp"
+
+#include <span>
+
+namespace vexil_kit {
+
+std::span<const PyMethodDef> spectral_methods();
+std::span<const PyMethodDef> measure_methods();
+std::span<const PyMethodDef> circuit_methods();
+
+}  // namespace vexil_kit

@@ -1,0 +1,48 @@
+"""Progress of long native computations: a tqdm bar, or any callable, fed by the core's counter.
+
+The core counts its work in units of its own (one balanced cut, one subset of variables, one
+block of inputs) and, while a computation runs, hands ``(done, total)`` to the reporter about ten
+times a second, on the thread that started it, and once more at the end. ``total`` may still grow while the first loops of
+a computation start; it is fixed once the work is planned.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import sys
+from collections.abc import Callable, Iterator
+
+#: What a ``progress`` argument may be: False or None (no reports), True (a tqdm bar on standard
+#: error), or a callable taking ``(done, total)``.
+Progress = bool | None | Callable[[int, int], object]
+
+
+@contextlib.contextmanager
+def reporter(progress: Progress, description: str) -> Iterator[Callable[[int, int], object] | None]:
+    """The callable the native call reports to for ``progress``, closing a bar it opened at the end.
+
+    A callable is passed through; True opens a tqdm bar named ``description``, which shows the
+    final counts before it closes.
+    """
+    if progress is None or progress is False:
+        yield None
+        return
+    if progress is not True:
+        if not callable(progress):
+            raise TypeError(f"progress must be a bool or a callable taking (done, total), not {type(progress).__name__}")
+        yield progress
+        return
+    from tqdm.auto import tqdm
+
+    bar = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=sys.stderr, leave=False)
+
+    def update(done: int, total: int) -> None:
+        if total and bar.total != total:
+            bar.total = total
+        bar.update(done - bar.n)
+
+    try:
+        yield update
+        bar.refresh()  # the final counts, however short the computation
+    finally:
+        bar.close()
