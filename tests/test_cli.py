@@ -6,24 +6,22 @@ import signal
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import pytest
 
 from conftest import Vexil
 
-HERE = Path(__file__).resolve().parent
-ENV = dict(os.environ, PYTHONPATH=os.pathsep.join([str(HERE.parent / "python"), os.environ.get("PYTHONPATH", "")]))
+ENV = dict(os.environ)
 
 
-def vexil_cli(*args, stdin=None):
+def run_cli(*args, stdin=None):
     return subprocess.run(
-        [sys.executable, "-m", "vexil_cli", *args], input=stdin, capture_output=True, env=ENV, timeout=120
+        [sys.executable, "-m", "vexil_kit.cli", *args], input=stdin, capture_output=True, env=ENV, timeout=120
     )
 
 
 def test_report_lists_measures_with_values_and_times():
-    result = vexil_cli("report", "majority:3")
+    result = run_cli("report", "majority:3")
     assert result.returncode == 0, result.stderr
     lines = result.stdout.decode().splitlines()
     assert lines[0].startswith("majority:3: 3 variables, 4 of 8 entries true")
@@ -46,7 +44,7 @@ def test_report_lists_measures_with_values_and_times():
     ],
 )
 def test_function_forms(spec, table):
-    result = vexil_cli("report", spec, "--json", "--only", "size,frontier_size")
+    result = run_cli("report", spec, "--json", "--only", "size,frontier_size")
     assert result.returncode == 0, result.stderr
     values = {m["name"]: m["value"] for m in json.loads(result.stdout)["measures"]}
     expected = Vexil(table)
@@ -58,13 +56,13 @@ def test_encoded_functions_from_files_and_standard_input(tmp_path):
     path = tmp_path / "f.bin"
     path.write_bytes(f.encode())
     for args, stdin in ((("@" + str(path),), None), (("-",), f.encode())):
-        result = vexil_cli("report", *args, "--json", "--only", "max_frontier_size", stdin=stdin)
+        result = run_cli("report", *args, "--json", "--only", "max_frontier_size", stdin=stdin)
         assert result.returncode == 0, result.stderr
         assert json.loads(result.stdout)["measures"][0]["value"] == f.max_frontier_size()
 
 
 def test_five_input_functions_get_their_circuit_answers():
-    result = vexil_cli("report", "0x69969669", "--json")
+    result = run_cli("report", "0x69969669", "--json")
     values = {m["name"]: m["value"] for m in json.loads(result.stdout)["measures"]}
     assert values["minimal_gates"] == 4
     assert values["npn_representant"] == "0x69969669"
@@ -85,7 +83,7 @@ def test_five_input_functions_get_their_circuit_answers():
     ],
 )
 def test_errors_are_one_line_and_status_2(args):
-    result = vexil_cli(*args)
+    result = run_cli(*args)
     assert result.returncode == 2
     err = result.stderr.decode()
     assert err.startswith("vexil: error: ") and err.count("\n") == 1 and "Traceback" not in err
@@ -93,7 +91,7 @@ def test_errors_are_one_line_and_status_2(args):
 
 def test_ctrl_c_exits_130_without_traceback():
     process = subprocess.Popen(
-        [sys.executable, "-m", "vexil_cli", "report", "majority:26", "--only", "entropy"],
+        [sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--only", "entropy"],
         env=ENV,
         stdout=subprocess.PIPE,
         stderr=subprocess.PIPE,
@@ -108,7 +106,7 @@ def test_ctrl_c_exits_130_without_traceback():
 def test_plot_spectrum_writes_a_figure(tmp_path):
     pytest.importorskip("matplotlib")
     out = tmp_path / "s.png"
-    result = vexil_cli("plot", "spectrum", "majority:5", "-o", str(out))
+    result = run_cli("plot", "spectrum", "majority:5", "-o", str(out))
     assert result.returncode == 0, result.stderr
     assert out.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
 
@@ -117,9 +115,9 @@ def test_plot_without_matplotlib_says_how_to_install(tmp_path):
     blocker = tmp_path / "block"
     blocker.mkdir()
     (blocker / "matplotlib.py").write_text("raise ImportError('blocked')\n")
-    env = dict(ENV, PYTHONPATH=os.pathsep.join([str(blocker), ENV["PYTHONPATH"]]))
+    env = dict(ENV, PYTHONPATH=os.pathsep.join([str(blocker), ENV.get("PYTHONPATH", "")]))
     result = subprocess.run(
-        [sys.executable, "-m", "vexil_cli", "plot", "spectrum", "parity:3", "-o", str(tmp_path / "s.png")],
+        [sys.executable, "-m", "vexil_kit.cli", "plot", "spectrum", "parity:3", "-o", str(tmp_path / "s.png")],
         capture_output=True,
         env=env,
         timeout=60,
@@ -128,11 +126,11 @@ def test_plot_without_matplotlib_says_how_to_install(tmp_path):
     assert b"pip install" in result.stderr
 
 
-def vexil_cli_closing(fds, *args):
+def run_cli_closing(fds, *args):
     """Runs the command with the standard descriptors `fds` closed, as `N>&-` does in a shell."""
     closing = " ".join(f"{fd}>&-" for fd in fds)
     return subprocess.run(
-        ["sh", "-c", f'exec "$0" -m vexil_cli "$@" {closing}', sys.executable, *args],
+        ["sh", "-c", f'exec "$0" -m vexil_kit.cli "$@" {closing}', sys.executable, *args],
         capture_output=True,
         env=ENV,
         timeout=120,
@@ -141,26 +139,26 @@ def vexil_cli_closing(fds, *args):
 
 @pytest.mark.parametrize("fds", [(1,), (1, 2)])
 def test_a_report_with_standard_output_closed_ends_quietly_with_status_2(fds):
-    result = vexil_cli_closing(fds, "report", "majority:12")
+    result = run_cli_closing(fds, "report", "majority:12")
     assert (result.returncode, result.stderr) == (2, b"")
 
 
 def test_with_standard_error_closed_an_error_still_ends_with_status_2():
-    result = vexil_cli_closing((2,), "report", "nonsense:3")
+    result = run_cli_closing((2,), "report", "nonsense:3")
     assert (result.returncode, result.stdout) == (2, b"")
 
 
 def test_reading_a_closed_standard_input_is_an_error():
-    result = vexil_cli_closing((0,), "report", "-")
+    result = run_cli_closing((0,), "report", "-")
     assert (result.returncode, result.stderr) == (2, b"vexil: error: standard input is closed\n")
 
 
 @pytest.mark.parametrize("how", ["closed", "reader gone"])
 def test_a_long_report_completes_when_standard_error_is_unusable(how):
     # Progress goes to standard error once a measure has run for a second.
-    args = [sys.executable, "-m", "vexil_cli", "report", "majority:20", "--only", "entropy"]
+    args = [sys.executable, "-m", "vexil_kit.cli", "report", "majority:20", "--only", "entropy"]
     if how == "closed":
-        result = vexil_cli_closing((2,), *args[3:])
+        result = run_cli_closing((2,), *args[3:])
         status, out = result.returncode, result.stdout
     else:
         process = subprocess.Popen(args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)

@@ -97,10 +97,10 @@ def test_from_hex_reads_entries_from_the_low_bit(text, n, entries):
 
 
 def test_from_hex_agrees_with_the_command_line():
-    from vexil_cli.functions import parse_function
+    from vexil_kit.cli.functions import parse_function
 
     for text in ("0x69969669", "0xe8", "0x6", "0x0123456789abcdef"):
-        assert BF.from_hex(text).table.tolist() == parse_function(text)[1].repr()
+        assert BF.from_hex(text) == parse_function(text)[1]
 
 
 @pytest.mark.parametrize(

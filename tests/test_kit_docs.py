@@ -17,6 +17,7 @@ MODULES = [
     "vexil_kit.algebra",
     "vexil_kit.spectra",
     "vexil_kit.measures",
+    "vexil_kit.circuits",
 ]
 
 

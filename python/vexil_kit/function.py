@@ -5,6 +5,7 @@ from __future__ import annotations
 import operator
 
 import numpy as np
+import numpy.typing as npt
 
 from . import _checks, algebra, builders, circuits, families, measures, spectra
 
@@ -36,6 +37,9 @@ class BooleanFunction:
     """
 
     __slots__ = ("_table", "_n", "_hash")
+    _table: npt.NDArray[np.bool_]
+    _n: int
+    _hash: int | None
 
     # NumPy defers to the operators below (``np.True_ & f``, ``array == f``) instead of
     # treating the function as an array; ``np.asarray(f)`` gives the table for array work.
@@ -120,10 +124,11 @@ class BooleanFunction:
         return self._n == other._n and bool(np.array_equal(self._table, other._table))
 
     def __hash__(self) -> int:
-        if self._hash is None:
-            packed = np.packbits(self._table, bitorder="little").tobytes()
-            object.__setattr__(self, "_hash", hash((self._n, packed)))
-        return self._hash
+        value = self._hash
+        if value is None:
+            value = hash((self._n, np.packbits(self._table, bitorder="little").tobytes()))
+            object.__setattr__(self, "_hash", value)
+        return value
 
     def __repr__(self) -> str:
         text = self.to_hex()

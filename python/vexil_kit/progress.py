@@ -32,7 +32,7 @@ def reporter(progress: Progress, description: str) -> Iterator[Callable[[int, in
             raise TypeError(f"progress must be a bool or a callable taking (done, total), not {type(progress).__name__}")
         yield progress
         return
-    from tqdm.auto import tqdm
+    from tqdm.auto import tqdm  # type: ignore[import-untyped]
 
     bar = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=sys.stderr, leave=False)
 

@@ -6,15 +6,23 @@ import sys
 
 import vexil
 
+from ..function import BooleanFunction
+
 Vexil = vexil.Vexil
 
+
+def _built_by_vexil(family):
+    """A family that the core builds natively, as a BooleanFunction."""
+    return lambda n: BooleanFunction.from_vexil(family(n))
+
+
 FAMILIES = {
-    "majority": Vexil.majority,
-    "parity": Vexil.parity,
-    "coprimes": Vexil.coprimes,
-    "primality": Vexil.primality,
-    "sum-is-prime": Vexil.sum_is_prime,
-    "clique": Vexil.clique,
+    "majority": BooleanFunction.majority,
+    "parity": BooleanFunction.xor,
+    "coprimes": _built_by_vexil(Vexil.coprimes),
+    "primality": _built_by_vexil(Vexil.primality),
+    "sum-is-prime": _built_by_vexil(Vexil.sum_is_prime),
+    "clique": _built_by_vexil(Vexil.clique),
 }
 
 FORMS = (
@@ -43,13 +51,13 @@ def _power_of_two(count: int) -> bool:
     return count > 0 and count & (count - 1) == 0
 
 
-def parse_function(spec: str) -> tuple[str, Vexil]:
+def parse_function(spec: str) -> tuple[str, BooleanFunction]:
     """The function a FUNCTION argument names, with a short label for it."""
     if spec == "-" or spec.startswith("@"):
         if spec == "-" and sys.stdin is None:
             raise FunctionError("standard input is closed")
         data = sys.stdin.buffer.read() if spec == "-" else _read_file(spec[1:])
-        return ("standard input" if spec == "-" else spec[1:]), Vexil.decode(data)
+        return ("standard input" if spec == "-" else spec[1:]), BooleanFunction.from_vexil(Vexil.decode(data))
     if spec.lower().startswith("0x"):
         digits = spec[2:]
         if not digits or any(c not in "0123456789abcdefABCDEF" for c in digits):
@@ -57,18 +65,17 @@ def parse_function(spec: str) -> tuple[str, Vexil]:
         entries = 4 * len(digits)
         if not _power_of_two(entries):
             raise FunctionError(f"{spec!r} has {len(digits)} hex digits; the entries (4 per digit) must be a power of two")
-        value = int(digits, 16)
-        return spec, Vexil([bool(value >> i & 1) for i in range(entries)])
+        return spec, BooleanFunction.from_hex(digits, n=entries.bit_length() - 1)
     if spec and set(spec) <= {"0", "1"}:
         if not _power_of_two(len(spec)):
             raise FunctionError(f"the bit string has {len(spec)} entries; that must be a power of two")
-        return spec, Vexil([c == "1" for c in spec])
+        return spec, BooleanFunction([c == "1" for c in spec])
     name, _, rest = spec.partition(":")
     if name == "number":
         number, _, variables = rest.partition(":")
         if not variables:
             raise FunctionError("write number:NUMBER:VARS, for example number:105:3")
-        return spec, Vexil.from_number(_integer(number, "NUMBER"), _integer(variables, "VARS"))
+        return spec, BooleanFunction.from_vexil(Vexil.from_number(_integer(number, "NUMBER"), _integer(variables, "VARS")))
     if name in FAMILIES:
         if not rest:
             raise FunctionError(f"give the size: {name}:N")

@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-import vexil
+from ..function import BooleanFunction
 
 
 class PlotUnavailable(RuntimeError):
@@ -11,16 +11,16 @@ class PlotUnavailable(RuntimeError):
 
 def _pyplot():
     try:
-        import matplotlib
+        import matplotlib  # type: ignore[import-not-found, unused-ignore]
 
         matplotlib.use("Agg")
-        import matplotlib.pyplot as plt
+        import matplotlib.pyplot as plt  # type: ignore[import-not-found, unused-ignore]
     except ImportError:
         raise PlotUnavailable("plotting needs matplotlib: pip install 'vexil[plot]' (or pip install matplotlib)") from None
     return plt
 
 
-def spectrum(label: str, f: vexil.Vexil, output: str) -> None:
+def spectrum(label: str, f: BooleanFunction, output: str) -> None:
     plt = _pyplot()
     values = f.fragmentation_spectrum()
     delta = f.fragmentation_delta()
@@ -37,20 +37,21 @@ def spectrum(label: str, f: vexil.Vexil, output: str) -> None:
     axis.annotate(f"peak k={peak_k}", (peak_k, peak_value), textcoords="offset points", xytext=(6, -16))
     axis.set_xlabel("k, number of fixed variables")
     axis.set_ylabel("entropy (bits)")
-    axis.set_title(f"Fragmentation spectrum of {label} ({f.n_vars()} variables)")
+    axis.set_title(f"Fragmentation spectrum of {label} ({f.n} variables)")
     axis.set_xticks(ks)
     axis.legend(loc="best", fontsize="small")
     figure.savefig(output, dpi=120)
     plt.close(figure)
 
 
-def table(label: str, f: vexil.Vexil, variables: list[int], output: str) -> None:
+def table(label: str, f: BooleanFunction, variables: list[int], output: str) -> None:
     plt = _pyplot()
-    array = f.table(variables)
+    # The layout of vexil.Vexil.table: restrictions by the fixed variables, one after another.
+    array = f.to_vexil().table(variables)
     fixed = ",".join(map(str, sorted(variables))) or "none"
     figure, axis = plt.subplots(figsize=(7, 5), constrained_layout=True)
     axis.imshow(array, cmap="Greys", interpolation="nearest", aspect="auto")
-    if 2 * len(variables) == f.n_vars():
+    if 2 * len(variables) == f.n:
         # Balanced cut: rows are the assignments of the fixed variables, columns those of the rest.
         axis.set_ylabel(f"assignment of variables {fixed}")
         axis.set_xlabel("assignment of the other variables")

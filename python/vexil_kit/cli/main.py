@@ -6,7 +6,7 @@ import argparse
 import os
 import sys
 
-from vexil_cli import functions, plot, report
+from . import functions, plot, report
 
 
 def _parser() -> argparse.ArgumentParser:

@@ -1,1 +1,0 @@
-"""The `vexil` command: reports and plots of Boolean functions."""

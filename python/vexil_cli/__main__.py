@@ -1,3 +1,0 @@
-from vexil_cli.cli import main
-
-raise SystemExit(main())

@@ -1,0 +1,4 @@
+from vexil_kit.cli.main import main
+
+if __name__ == "__main__":
+    raise SystemExit(main())
