@@ -170,3 +170,13 @@ def test_a_long_report_completes_when_standard_error_is_unusable(how):
     assert row[0] == "entropy" and row[-1] == "ms"
     if float(row[-2]) < 1000:
         pytest.skip("the measure ended before progress is shown")
+
+
+def test_a_long_measure_shows_its_share_done():
+    result = run_cli("report", "majority:18", "--only", "fragmentation_spectrum")
+    assert result.returncode == 0, result.stderr
+    shown = [part for part in result.stderr.decode().split("\r") if part.strip()]
+    assert shown, "a measure of over a second shows its progress"
+    shares = [int(part.split("...")[1].split("%")[0]) for part in shown]
+    assert all(part.startswith("  computing fragmentation_spectrum ...") for part in shown), shown
+    assert shares == sorted(shares) and 0 <= shares[0] and shares[-1] <= 100
