@@ -1,7 +1,10 @@
 """Runs the benchmarks and writes docs/performance.md from their output.
 
 Usage (from the repository root, with the module installed or on PYTHONPATH):
-    python bench/make_performance_page.py [--quick] [--build build/dev]
+    python bench/make_performance_page.py [--quick] [--build build/dev] [--peers-python .venv-bench/bin/python]
+
+--peers-python names the interpreter of a benchmark-only environment that has vexil and the peers
+(SageMath's BooleanFunction from passagemath, boofun); the comparisons with them run there.
 
 Every figure on the page is a ratio or time measured in the same run on the machine named there.
 """
@@ -17,6 +20,15 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 
 
+# The comparisons of vexil_kit with SageMath and boofun, run in the benchmark environment.
+PEER_BENCHMARKS = [
+    ("bench/bench_kit.py", "Toolkit spectra and influences against SageMath and boofun"),
+    ("bench/bench_algebraic.py", "Algebraic normal form and immunity against SageMath"),
+    ("bench/bench_cryptographic.py", "Cryptographic measures against SageMath and boofun"),
+    ("bench/bench_query.py", "Query complexity against boofun"),
+]
+
+
 def run(title, command):
     print(f"running {title} ...", file=sys.stderr)
     result = subprocess.run(command, cwd=ROOT, capture_output=True, text=True)
@@ -29,6 +41,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--quick", action="store_true", help="smaller sizes, for a first look")
     parser.add_argument("--build", default="build/dev", help="configured core build for the C++ benchmarks")
+    parser.add_argument("--peers-python", help="interpreter of the benchmark environment with the peers installed")
     args = parser.parse_args()
     py = sys.executable
     sections = [
@@ -39,6 +52,10 @@ def main():
         ),
         run("Complexity measures", [py, "bench/bench_complexity.py"] + (["--n", "20", "--cert", "16"] if args.quick else [])),
     ]
+    if args.peers_python:
+        for script, title in PEER_BENCHMARKS:
+            if (ROOT / script).exists():
+                sections.append(run(title, [args.peers_python, script]))
     if (ROOT / args.build / "CMakeCache.txt").exists():
         sections.append(run("Five-input canonisation and queries", ["bash", "bench/bench_npn5.sh", args.build]))
     machine = f"{platform.machine()}, {os.cpu_count()} logical processors, Python {platform.python_version()}"
