@@ -11,5 +11,6 @@ namespace vexil_kit {
 std::span<const PyMethodDef> spectral_methods();
 std::span<const PyMethodDef> measure_methods();
 std::span<const PyMethodDef> circuit_methods();
+std::span<const PyMethodDef> memory_methods();
 
 }  // namespace vexil_kit

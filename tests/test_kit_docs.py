@@ -2,6 +2,7 @@
 
 import doctest
 import importlib
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -37,3 +38,10 @@ def test_every_public_name_is_documented():
     for name in names:
         doc = getattr(cls, name).__doc__
         assert doc and ">>>" in doc, name
+
+
+def test_the_toolkit_walkthrough_runs_as_shown():
+    path = Path(__file__).resolve().parent.parent / "docs" / "toolkit.md"
+    result = doctest.testfile(str(path), module_relative=False, raise_on_error=False, verbose=False)
+    assert result.attempted > 50
+    assert result.failed == 0

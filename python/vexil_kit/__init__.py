@@ -5,7 +5,8 @@
 '0xe8'
 """
 
+from .circuits import Circuit
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
 
-__all__ = ["BooleanFunction", "EntanglementSet", "EntropySets"]
+__all__ = ["BooleanFunction", "Circuit", "EntanglementSet", "EntropySets"]

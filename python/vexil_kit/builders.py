@@ -8,7 +8,7 @@ import string
 import numpy as np
 import vexil
 
-from . import _checks, expression
+from . import _checks, _tables, expression
 
 
 def from_vexil(cls, v):
@@ -118,6 +118,8 @@ def from_callable(cls, n, fn, vectorized=False):
     """
     n = _checks.num_vars(n)
     if vectorized:
+        # The int64 inputs, the result and its bool copy.
+        _tables.reserve(10 << n)
         values = np.asarray(fn(np.arange(1 << n, dtype=np.int64)))
         if values.shape != (1 << n,):
             raise ValueError(f"a vectorized fn must return shape ({1 << n},), got {values.shape}")
@@ -163,9 +165,12 @@ def random(cls, n, seed=None, balanced=False):
     rng = np.random.default_rng(seed)
     size = 1 << n
     if not balanced:
-        return cls._wrap(rng.integers(0, 2, size=size, dtype=np.uint8).astype(np.bool_))
+        _tables.reserve(size)
+        # Bytes 0 and 1 are the bools False and True: a view, not a copy.
+        return cls._wrap(rng.integers(0, 2, size=size, dtype=np.uint8).view(np.bool_))
     if n == 0:
         raise ValueError("a function of 0 variables cannot be balanced")
+    _tables.reserve(9 * size)  # the table and the int64 permutation
     table = np.zeros(size, dtype=np.bool_)
     table[rng.permutation(size)[: size // 2]] = True
     return cls._wrap(table)

@@ -17,6 +17,8 @@ import re
 
 import numpy as np
 
+from . import _tables
+
 _TOKEN = re.compile(r"x(\d+)|[01~&|^()]")
 _BINARY = (("|", "or"), ("^", "xor"), ("&", "and"))
 
@@ -108,9 +110,8 @@ def parse(text: str):
 
 def evaluate(tree, n: int) -> np.ndarray:
     """The bool table of length 2**n of a parsed tree (every variable index below n)."""
-    xs = np.arange(1 << n, dtype=np.int64)
     try:
-        return _value(tree, xs)
+        return _tables.tabulate(n, lambda xs: _value(tree, xs))
     except RecursionError:
         raise ValueError("the expression is nested too deeply") from None
 

@@ -1,4 +1,4 @@
-"""Standard families of Boolean functions, built as whole tables with NumPy."""
+"""Standard families of Boolean functions, built as whole tables with NumPy, a chunk of inputs at a time."""
 
 from __future__ import annotations
 
@@ -6,20 +6,7 @@ import operator
 
 import numpy as np
 
-from . import _checks
-
-
-def _inputs(n: int) -> np.ndarray:
-    return np.arange(1 << n, dtype=np.int64)
-
-
-def _ones(n: int) -> np.ndarray:
-    """The number of one bits of each x in [0, 2**n)."""
-    xs = _inputs(n)
-    counts = np.zeros(xs.shape, dtype=np.int64)
-    for v in range(n):
-        counts += xs >> v & 1
-    return counts
+from . import _checks, _tables
 
 
 def constant(cls, n, value):
@@ -29,7 +16,9 @@ def constant(cls, n, value):
     array([ True,  True,  True,  True])
     """
     n = _checks.num_vars(n)
-    return cls._wrap(np.full(1 << n, _checks.bit(value, "value"), dtype=np.bool_))
+    value = _checks.bit(value, "value")
+    _tables.reserve(1 << n)
+    return cls._wrap(np.full(1 << n, value, dtype=np.bool_))
 
 
 def dictator(cls, n, i):
@@ -42,7 +31,7 @@ def dictator(cls, n, i):
     i = operator.index(i)
     if not 0 <= i < n:
         raise ValueError(f"variable {i} is outside [0, {n})")
-    return cls._wrap((_inputs(n) >> i & 1).astype(np.bool_))
+    return cls._wrap(_tables.tabulate(n, lambda xs: xs >> i & 1))
 
 
 def conjunction(cls, n):
@@ -52,6 +41,7 @@ def conjunction(cls, n):
     (1, True)
     """
     n = _checks.num_vars(n)
+    _tables.reserve(1 << n)
     table = np.zeros(1 << n, dtype=np.bool_)
     table[-1] = True
     return cls._wrap(table)
@@ -64,6 +54,7 @@ def disjunction(cls, n):
     (7, False)
     """
     n = _checks.num_vars(n)
+    _tables.reserve(1 << n)
     table = np.ones(1 << n, dtype=np.bool_)
     table[0] = False
     return cls._wrap(table)
@@ -78,7 +69,7 @@ def xor(cls, n):
     array([False,  True,  True, False])
     """
     n = _checks.num_vars(n)
-    return cls._wrap(_ones(n) % 2 == 1)
+    return cls._wrap(_tables.tabulate(n, lambda xs: _tables.ones(xs, n) & 1))
 
 
 def threshold(cls, n, k):
@@ -91,7 +82,7 @@ def threshold(cls, n, k):
     """
     n = _checks.num_vars(n)
     k = _checks.count(k, "k")
-    return cls._wrap(_ones(n) >= k)
+    return cls._wrap(_tables.tabulate(n, lambda xs: _tables.ones(xs, n) >= k))
 
 
 def majority(cls, n):
@@ -118,14 +109,16 @@ def tribes(cls, width, count):
     width = _checks.count(width, "width")
     count = _checks.count(count, "count")
     n = _checks.num_vars(width * count, "width * count")
-    xs = _inputs(n)
     block = (1 << width) - 1
-    table = np.zeros(xs.shape, dtype=np.bool_)
-    for j in range(count):
-        table |= (xs >> (j * width) & block) == block
-    if width == 0 and count > 0:
-        table[:] = True
-    return cls._wrap(table)
+
+    def rule(xs):
+        # Each empty AND (width 0) is true; the empty OR (count 0) is false.
+        values = np.full(xs.shape, width == 0 and count > 0, dtype=np.bool_)
+        for j in range(count if width else 0):
+            values |= (xs >> (j * width) & block) == block
+        return values
+
+    return cls._wrap(_tables.tabulate(n, rule))
 
 
 def inner_product(cls, n):
@@ -137,11 +130,14 @@ def inner_product(cls, n):
     n = _checks.num_vars(n)
     if n % 2:
         raise ValueError(f"the inner product needs an even number of variables, got {n}")
-    xs = _inputs(n)
-    table = np.zeros(xs.shape, dtype=np.bool_)
-    for j in range(0, n, 2):
-        table ^= (xs >> j & 3) == 3
-    return cls._wrap(table)
+
+    def rule(xs):
+        values = np.zeros(xs.shape, dtype=np.bool_)
+        for j in range(0, n, 2):
+            values ^= (xs >> j & 3) == 3
+        return values
+
+    return cls._wrap(_tables.tabulate(n, rule))
 
 
 def address(cls, k):
@@ -158,6 +154,4 @@ def address(cls, k):
     if k > 5:
         raise ValueError(f"address({k}) would have {k + (1 << k)} variables; k must be at most 5")
     n = k + (1 << k)
-    xs = _inputs(n)
-    selected = k + (xs & ((1 << k) - 1))
-    return cls._wrap((xs >> selected & 1).astype(np.bool_))
+    return cls._wrap(_tables.tabulate(n, lambda xs: xs >> (k + (xs & ((1 << k) - 1))) & 1))

@@ -232,8 +232,8 @@ class BooleanFunction:
     mean_sensitivity = measures.mean_sensitivity
     degree = measures.degree
     no_linearity = measures.no_linearity
-    certificate_complexity = measures.certificate_complexity
     frontier_size = measures.frontier_size
+    certificate_complexity = measures.certificate_complexity
     max_frontier_size = measures.max_frontier_size
     npn_representant = measures.npn_representant
 
