@@ -9,6 +9,7 @@ a computation start; it is fixed once the work is planned.
 from __future__ import annotations
 
 import contextlib
+import shutil
 import sys
 from collections.abc import Callable, Iterator
 
@@ -34,7 +35,11 @@ def reporter(progress: Progress, description: str) -> Iterator[Callable[[int, in
         return
     from tqdm.auto import tqdm  # type: ignore[import-untyped]
 
-    bar = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=sys.stderr, leave=False)
+    # A terminal that reports no size (a bare pseudo-terminal) is taken as 80 by 24: tqdm would
+    # otherwise hide the bar, as if it were below the last row.
+    size = shutil.get_terminal_size((80, 24))
+    bar = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=sys.stderr, leave=False,
+               ncols=size.columns, nrows=size.lines)
 
     def update(done: int, total: int) -> None:
         if total and bar.total != total:

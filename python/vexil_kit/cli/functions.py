@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import sys
+from collections.abc import Callable
 
 import vexil
 
@@ -11,25 +12,38 @@ from ..function import BooleanFunction
 Vexil = vexil.Vexil
 
 
-def _built_by_vexil(family):
+def _built_by_vexil(family: Callable[[int], vexil.Vexil]) -> Callable[[int], BooleanFunction]:
     """A family that the core builds natively, as a BooleanFunction."""
     return lambda n: BooleanFunction.from_vexil(family(n))
 
 
-FAMILIES = {
-    "majority": BooleanFunction.majority,
-    "parity": BooleanFunction.xor,
-    "coprimes": _built_by_vexil(Vexil.coprimes),
-    "primality": _built_by_vexil(Vexil.primality),
-    "sum-is-prime": _built_by_vexil(Vexil.sum_is_prime),
-    "clique": _built_by_vexil(Vexil.clique),
+# Families by name, with the names of their integer arguments.
+FAMILIES: dict[str, tuple[Callable[..., BooleanFunction], tuple[str, ...]]] = {
+    "majority": (BooleanFunction.majority, ("N",)),
+    "parity": (_built_by_vexil(Vexil.parity), ("N",)),
+    "xor": (BooleanFunction.xor, ("N",)),
+    "conjunction": (BooleanFunction.conjunction, ("N",)),
+    "disjunction": (BooleanFunction.disjunction, ("N",)),
+    "threshold": (BooleanFunction.threshold, ("N", "K")),
+    "tribes": (BooleanFunction.tribes, ("WIDTH", "COUNT")),
+    "inner-product": (BooleanFunction.inner_product, ("N",)),
+    "address": (BooleanFunction.address, ("K",)),
+    "dictator": (BooleanFunction.dictator, ("N", "I")),
+    "constant": (BooleanFunction.constant, ("N", "VALUE")),
+    "coprimes": (_built_by_vexil(Vexil.coprimes), ("N",)),
+    "primality": (_built_by_vexil(Vexil.primality), ("N",)),
+    "sum-is-prime": (_built_by_vexil(Vexil.sum_is_prime), ("N",)),
+    "clique": (_built_by_vexil(Vexil.clique), ("N",)),
 }
 
 FORMS = (
-    "FUNCTION is one of: a family with its size (majority:9, parity:6, coprimes:3, primality:12, "
-    "sum-is-prime:4, clique:4); a hexadecimal table (0x69969669, entry 0 in the least significant bit, "
-    "the number of digits fixes the size); a bit string listing the entries from entry 0 (01101001); "
-    "number:NUMBER:VARS; @PATH or - for a file in the module's byte encoding."
+    "FUNCTION is one of: a family with its arguments (majority:9, parity:6 (even parity), xor:5 (odd parity), "
+    "conjunction:4, disjunction:4, threshold:5:3, tribes:3:4, inner-product:6, address:2, dictator:4:1, "
+    "constant:3:1, coprimes:3, primality:12, sum-is-prime:4, clique:4); an expression, expr:'x0 & x1 ^ ~x2' "
+    "(operators ~ & ^ |, parentheses, 0 and 1); a hexadecimal table, 0x69969669: the number sum of f(x) * 2**x, "
+    "so entry 0 is the least significant bit, and the number of digits fixes the size (4 entries a digit); "
+    "a bit string listing the entries from entry 0 (01101001); number:NUMBER:VARS (entry x is bit x of NUMBER, "
+    "the same convention); @PATH or - for a file in the module's byte encoding."
 )
 
 
@@ -49,6 +63,19 @@ def _integer(text: str, what: str) -> int:
 
 def _power_of_two(count: int) -> bool:
     return count > 0 and count & (count - 1) == 0
+
+
+def _family(spec: str, name: str, rest: str) -> BooleanFunction:
+    build, names = FAMILIES[name]
+    parts = rest.split(":") if rest else []
+    if len(parts) != len(names):
+        usage = ":".join([name, *names])
+        raise FunctionError(f"write {usage}, for example {name}:{':'.join(['3'] * len(names))}")
+    values = [_integer(part, what) for part, what in zip(parts, names)]
+    try:
+        return build(*values)
+    except MemoryError as error:
+        raise MemoryError(f"cannot build {spec}: {error}; choose fewer variables") from None
 
 
 def parse_function(spec: str) -> tuple[str, BooleanFunction]:
@@ -71,15 +98,18 @@ def parse_function(spec: str) -> tuple[str, BooleanFunction]:
             raise FunctionError(f"the bit string has {len(spec)} entries; that must be a power of two")
         return spec, BooleanFunction([c == "1" for c in spec])
     name, _, rest = spec.partition(":")
+    if name == "expr":
+        if not rest.strip():
+            raise FunctionError("write expr:EXPRESSION, for example expr:'x0 & x1 ^ x2'")
+        return spec, BooleanFunction.from_expression(rest)
     if name == "number":
         number, _, variables = rest.partition(":")
         if not variables:
             raise FunctionError("write number:NUMBER:VARS, for example number:105:3")
-        return spec, BooleanFunction.from_vexil(Vexil.from_number(_integer(number, "NUMBER"), _integer(variables, "VARS")))
+        table = Vexil.from_number(_integer(number, "NUMBER"), _integer(variables, "VARS"))
+        return spec, BooleanFunction.from_vexil(table)
     if name in FAMILIES:
-        if not rest:
-            raise FunctionError(f"give the size: {name}:N")
-        return spec, FAMILIES[name](_integer(rest, "the size"))
+        return spec, _family(spec, name, rest)
     raise FunctionError(f"cannot read {spec!r}. {FORMS}")
 
 

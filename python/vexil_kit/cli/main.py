@@ -1,32 +1,52 @@
-"""Command-line entry point: `vexil report FUNCTION`, `vexil plot spectrum|table FUNCTION`."""
+"""Command-line entry point: `vexil report FUNCTION`, `vexil plot spectrum|table FUNCTION`, `vexil --version`."""
 
 from __future__ import annotations
 
 import argparse
+import importlib.metadata
 import os
 import sys
 
 from . import functions, plot, report
+from .progress import ProgressDisplay
+
+
+def _version() -> str:
+    try:
+        return importlib.metadata.version("vexil")
+    except importlib.metadata.PackageNotFoundError:
+        return "(not installed as a distribution)"
 
 
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(prog="vexil", description="Measures of Boolean functions.", epilog=functions.FORMS)
+    parser.add_argument("--version", action="version", version=f"vexil {_version()}")
     commands = parser.add_subparsers(dest="command", required=True)
 
     rep = commands.add_parser("report", help="print every measure of a function", epilog=functions.FORMS)
     rep.add_argument("function", metavar="FUNCTION")
-    rep.add_argument("--json", action="store_true", help="print the report as JSON")
+    rep.add_argument(
+        "--json",
+        action="store_true",
+        help="write JSON lines: one describing the function, then one per measure as it finishes (docs/cli.md)",
+    )
     rep.add_argument("--only", metavar="NAMES", help="comma-separated measures to compute")
+    rep.add_argument(
+        "--resume",
+        metavar="FILE",
+        help="take the measures an earlier --json report of the same function in FILE finished, compute the rest",
+    )
 
     plots = commands.add_parser("plot", help="draw a figure of a function")
     kinds = plots.add_subparsers(dest="kind", required=True)
+    formats = ", ".join(plot.FORMATS)
     spec = kinds.add_parser("spectrum", help="the fragmentation spectrum with its differences", epilog=functions.FORMS)
     spec.add_argument("function", metavar="FUNCTION")
-    spec.add_argument("-o", "--output", required=True, help="image file to write (.png, .svg, .pdf)")
+    spec.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
     tab = kinds.add_parser("table", help="the restriction table as an image", epilog=functions.FORMS)
     tab.add_argument("function", metavar="FUNCTION")
-    tab.add_argument("--vars", required=True, help="comma-separated variables to fix, e.g. 0,1,2")
-    tab.add_argument("-o", "--output", required=True, help="image file to write")
+    tab.add_argument("--vars", required=True, help="comma-separated variables to fix (the rows), e.g. 0,1,2")
+    tab.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
     return parser
 
 
@@ -41,21 +61,33 @@ class _OutputClosed(Exception):
     """Standard output is closed: a report has nowhere to go."""
 
 
-def _run(args: argparse.Namespace) -> None:
-    if args.command == "report" and sys.stdout is None:
+def _report(args: argparse.Namespace) -> int:
+    if sys.stdout is None:
         raise _OutputClosed
+    measures = report.select(args.only)
     label, f = functions.parse_function(args.function)
+    earlier = report.earlier_outcomes(args.resume, label, f) if args.resume else {}
+    display = ProgressDisplay(sys.stderr)
+    outcomes = report.report(label, f, measures, args.json, sys.stdout, display, earlier)
+    failed = [o for o in outcomes if o.status == report.FAILED]
+    if failed:
+        names = ", ".join(o.name for o in failed)
+        _complain(f"vexil: {len(failed)} of {len(outcomes)} measures failed ({names}); the others are reported")
+        return 1
+    return 0
+
+
+def _run(args: argparse.Namespace) -> int:
     if args.command == "report":
-        measures = report.select(f, args.only)
-        if not args.json:
-            report.header(label, f, sys.stdout)
-        report.report(label, f, measures, args.json, sys.stdout)
-    elif args.kind == "spectrum":
+        return _report(args)
+    plot.check_output(args.output)
+    label, f = functions.parse_function(args.function)
+    if args.kind == "spectrum":
         plot.spectrum(label, f, args.output)
-        print(f"wrote {args.output}")
     else:
         plot.table(label, f, _variables(args.vars), args.output)
-        print(f"wrote {args.output}")
+    print(f"wrote {args.output}")
+    return 0
 
 
 def _take_closed_descriptors() -> None:
@@ -85,7 +117,7 @@ def main(argv: list[str] | None = None) -> int:
     _take_closed_descriptors()
     args = _parser().parse_args(argv)
     try:
-        _run(args)
+        status = _run(args)
     except KeyboardInterrupt:
         _complain("interrupted")
         return 130
@@ -105,4 +137,4 @@ def main(argv: list[str] | None = None) -> int:
             raise
         _complain(f"vexil: error: {error.args[0] if error.args else type(error).__name__}")
         return 2
-    return 0
+    return status

@@ -1,12 +1,34 @@
-"""`vexil plot`: the fragmentation spectrum and the restriction table as figures."""
+"""`vexil plot`: the fragmentation spectrum and the restriction table as figures for a paper.
+
+Both are sized for one column (3.5 inches wide) with fonts that stay readable there, and written as
+PNG, PDF or SVG by the suffix of the output name.
+"""
 
 from __future__ import annotations
 
+import os
+
+import numpy as np
+
 from ..function import BooleanFunction
+from .measures import differences, peak
+
+FORMATS = (".png", ".pdf", ".svg")
+#: Width of one column of a two-column paper, in inches.
+COLUMN_WIDTH = 3.5
+#: Rows or columns up to this many are labelled one by one, by their assignments.
+LABELLED = 16
 
 
 class PlotUnavailable(RuntimeError):
     """matplotlib is not installed."""
+
+
+def check_output(path: str) -> None:
+    """ValueError unless the output's suffix names a format the figures are written in."""
+    suffix = os.path.splitext(path)[1].lower()
+    if suffix not in FORMATS:
+        raise ValueError(f"cannot tell the format of {path!r}: end it with {', '.join(FORMATS)}")
 
 
 def _pyplot():
@@ -17,47 +39,100 @@ def _pyplot():
         import matplotlib.pyplot as plt  # type: ignore[import-not-found, unused-ignore]
     except ImportError:
         raise PlotUnavailable("plotting needs matplotlib: pip install 'vexil[plot]' (or pip install matplotlib)") from None
+    plt.rcParams.update({"font.size": 8, "axes.titlesize": 8, "legend.fontsize": 7, "savefig.dpi": 300})
     return plt
+
+
+def _short(label: str, width: int = 40) -> str:
+    return label if len(label) <= width else label[: width - 1] + "…"
+
+
+def variable_list(variables: list[int]) -> str:
+    """``x0, x2, x5–x9``: the variables with runs of three or more shortened."""
+    parts = []
+    run: list[int] = []
+    for v in sorted(variables) + [-2]:
+        if run and v == run[-1] + 1:
+            run.append(v)
+            continue
+        if len(run) >= 3:
+            parts.append(f"x{run[0]}–x{run[-1]}")
+        else:
+            parts.extend(f"x{u}" for u in run)
+        run = [v]
+    return ", ".join(parts) or "none"
 
 
 def spectrum(label: str, f: BooleanFunction, output: str) -> None:
     plt = _pyplot()
     values = f.fragmentation_spectrum()
-    delta = f.fragmentation_delta()
-    delta2 = f.fragmentation_delta2()
-    peak_k, peak_value = f.fragmentation_peak()
-    figure, axis = plt.subplots(figsize=(7, 4.5), constrained_layout=True)
+    delta = differences(values)
+    delta2 = differences(delta)
+    peak_k, _ = peak(values)
+    figure, axis = plt.subplots(figsize=(COLUMN_WIDTH, 2.7), layout="constrained")
     ks = list(range(len(values)))
-    axis.plot(ks, values, marker="o", label="spectrum: mean entropy of k-variable restrictions")
+    axis.plot(ks, values, marker="o", markersize=3, label="spectrum")
     if delta:
-        axis.plot([k + 0.5 for k in range(len(delta))], delta, marker="s", linestyle="--", label="first difference")
+        axis.plot([k + 0.5 for k in range(len(delta))], delta, marker="s", markersize=2.5, linestyle="--",
+                  label="1st difference")
     if delta2:
-        axis.plot([k + 1 for k in range(len(delta2))], delta2, marker="^", linestyle=":", label="second difference")
-    axis.axhline(0, color="0.7", linewidth=0.8)
-    axis.annotate(f"peak k={peak_k}", (peak_k, peak_value), textcoords="offset points", xytext=(6, -16))
+        axis.plot([k + 1 for k in range(len(delta2))], delta2, marker="^", markersize=2.5, linestyle=":",
+                  label="2nd difference")
+    axis.axhline(0, color="0.75", linewidth=0.6)
+    low, high = min([0.0, *values, *delta, *delta2]), max([0.0, *values, *delta, *delta2])
+    axis.set_ylim(low - 0.05 * (high - low or 1), high + 0.2 * (high - low or 1))  # room for the peak label
+    # The peak as a line with its label along the top, clear of the curves.
+    axis.axvline(peak_k, color="0.5", linewidth=0.6, linestyle=":")
+    right_half = peak_k > len(values) / 2
+    axis.annotate(f"peak k = {peak_k}", xy=(peak_k, 1.0), xycoords=("data", "axes fraction"),
+                  xytext=(-3 if right_half else 3, -3), textcoords="offset points",
+                  ha="right" if right_half else "left", va="top", fontsize=7, color="0.3")
     axis.set_xlabel("k, number of fixed variables")
     axis.set_ylabel("entropy (bits)")
-    axis.set_title(f"Fragmentation spectrum of {label} ({f.n} variables)")
-    axis.set_xticks(ks)
-    axis.legend(loc="best", fontsize="small")
-    figure.savefig(output, dpi=120)
+    axis.set_title(f"{_short(label)}: fragmentation spectrum")
+    step = max(1, len(values) // 10)
+    axis.set_xticks(ks[::step])
+    figure.legend(loc="outside lower center", ncols=3, frameon=False)
+    figure.savefig(output)
     plt.close(figure)
 
 
+def _layout(f: BooleanFunction, fixed: list[int], free: list[int]) -> np.ndarray:
+    """The table with row r the restriction at assignment r of ``fixed`` (bit t to the t-th of them) and
+    column c the assignment c of ``free``, likewise."""
+    n = f.n
+    # Axis t of the reshaped table is variable n-1-t; the last axis varies fastest.
+    cube = f.table.reshape((2,) * n) if n else f.table.reshape(())
+    order = [n - 1 - v for v in reversed(fixed)] + [n - 1 - v for v in reversed(free)]
+    return np.ascontiguousarray(cube.transpose(order)).reshape(1 << len(fixed), 1 << len(free))
+
+
+def _assignment_ticks(axis_set_ticks, count: int, variables: list[int]) -> str:
+    """Labels every row (column) by its assignment where they fit, else a few by number; the axis title."""
+    if count <= LABELLED:
+        width = len(variables)
+        labels = ["".join(str(i >> t & 1) for t in range(width)) if width else "–" for i in range(count)]
+        axis_set_ticks(range(count), labels)
+        return " ".join(f"x{v}" for v in variables) if width else "none"
+    positions = np.linspace(0, count - 1, 5).round().astype(int)
+    axis_set_ticks(positions, [str(p) for p in positions])
+    return f"{variable_list(variables)} as a number, x{variables[0]} lowest"
+
+
 def table(label: str, f: BooleanFunction, variables: list[int], output: str) -> None:
+    fixed = sorted(set(variables))
+    if len(fixed) != len(variables) or any(not 0 <= v < f.n for v in fixed):
+        raise ValueError(f"--vars must list distinct variables of 0..{f.n - 1}, got {variables}")
+    free = [v for v in range(f.n) if v not in fixed]
     plt = _pyplot()
-    # The layout of vexil.Vexil.table: restrictions by the fixed variables, one after another.
-    array = f.to_vexil().table(variables)
-    fixed = ",".join(map(str, sorted(variables))) or "none"
-    figure, axis = plt.subplots(figsize=(7, 5), constrained_layout=True)
-    axis.imshow(array, cmap="Greys", interpolation="nearest", aspect="auto")
-    if 2 * len(variables) == f.n:
-        # Balanced cut: rows are the assignments of the fixed variables, columns those of the rest.
-        axis.set_ylabel(f"assignment of variables {fixed}")
-        axis.set_xlabel("assignment of the other variables")
-    else:
-        axis.set_ylabel(f"row ({array.shape[0]})")
-        axis.set_xlabel(f"column ({array.shape[1]}): restrictions by variables {fixed}, read in rows")
-    axis.set_title(f"Restriction table of {label} by variables {fixed} (black = true)")
-    figure.savefig(output, dpi=120)
+    array = _layout(f, fixed, free)
+    rows, columns = array.shape
+    height = min(4.5, max(1.6, 0.8 * COLUMN_WIDTH * rows / columns + 1.0))
+    figure, axis = plt.subplots(figsize=(COLUMN_WIDTH, height), layout="constrained")
+    axis.imshow(array, cmap="Greys", vmin=0, vmax=1, interpolation="nearest", aspect="auto")
+    axis.set_ylabel("fixed " + _assignment_ticks(lambda p, t: axis.set_yticks(p, t, fontsize=6), rows, fixed))
+    axis.set_xlabel("free " + _assignment_ticks(lambda p, t: axis.set_xticks(p, t, fontsize=6, rotation=90 if
+                                                                            len(free) > 2 else 0), columns, free))
+    axis.set_title(f"{_short(label)}: restrictions (black: true)")
+    figure.savefig(output)
     plt.close(figure)

@@ -1,0 +1,101 @@
+"""Progress of a report's long measures on standard error, from the core's progress counter.
+
+On a terminal a tqdm bar (share done, rate, time left) appears once a measure has run a second and
+is cleared when it ends. Anywhere else (a file, a pipe, a CI log) plain lines are written instead,
+the first after a second and then one every few seconds, never a carriage return.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import shutil
+import time
+from collections.abc import Callable, Iterator
+from typing import TextIO
+
+#: Seconds a measure runs before its progress shows.
+DELAY = 1.0
+#: Seconds between plain lines.
+LINE_INTERVAL = 5.0
+
+
+def _duration(seconds: float) -> str:
+    seconds = int(seconds + 0.5)
+    if seconds < 60:
+        return f"{seconds} s"
+    if seconds < 3600:
+        return f"{seconds // 60} min {seconds % 60:02d} s"
+    return f"{seconds // 3600} h {seconds % 3600 // 60:02d} min"
+
+
+class ProgressDisplay:
+    """Shows the progress of one measure at a time on ``stream`` (None: nowhere)."""
+
+    def __init__(self, stream: TextIO | None):
+        self.stream = stream
+        try:
+            self.terminal = stream is not None and stream.isatty()
+        except (OSError, ValueError):
+            self.terminal = False
+
+    def _write(self, text: str) -> None:
+        # Progress is a courtesy: a stream that fails (closed pipe) is not used again.
+        if self.stream is None:
+            return
+        try:
+            self.stream.write(text)
+            self.stream.flush()
+        except (OSError, ValueError):
+            self.stream = None
+
+    @contextlib.contextmanager
+    def measure(self, name: str) -> Iterator[Callable[[int, int], None]]:
+        """The progress callable for the measure ``name`` while it runs."""
+        if self.stream is None:
+            yield lambda done, total: None
+        elif self.terminal:
+            with self._bar(name) as report:
+                yield report
+        else:
+            yield self._lines(name)
+
+    @contextlib.contextmanager
+    def _bar(self, name: str) -> Iterator[Callable[[int, int], None]]:
+        from tqdm import tqdm  # type: ignore[import-untyped]
+
+        # A terminal that reports no size (a bare pseudo-terminal) is taken as 80 by 24: tqdm
+        # would otherwise hide the bar, as if it were below the last row.
+        size = shutil.get_terminal_size((80, 24))
+        bar = tqdm(desc=f"  {name}", total=None, unit="step", unit_scale=True, delay=DELAY, leave=False,
+                   file=self.stream, ncols=size.columns, nrows=size.lines)
+
+        def report(done: int, total: int) -> None:
+            if total and bar.total != total:
+                bar.total = total
+            bar.update(done - bar.n)
+
+        try:
+            yield report
+        finally:
+            bar.close()
+
+    def _lines(self, name: str) -> Callable[[int, int], None]:
+        started = time.monotonic()
+        next_line = started + DELAY
+
+        def report(done: int, total: int) -> None:
+            nonlocal next_line
+            now = time.monotonic()
+            if now < next_line or self.stream is None:
+                return
+            next_line = now + LINE_INTERVAL
+            elapsed = now - started
+            text = f"  {name}: {_duration(elapsed)} so far"
+            if total:
+                text += f", {100 * done / total:.0f}% done ({done:,} of {total:,} steps)"
+                if done:
+                    rate = done / elapsed
+                    text += f", {rate:,.0f} steps/s, about {_duration((total - done) / rate)} left"
+            self._write(text + "\n")
+
+        return report
