@@ -11,6 +11,11 @@ namespace vexil_kit {
 std::span<const PyMethodDef> spectral_methods();
 std::span<const PyMethodDef> measure_methods();
 std::span<const PyMethodDef> circuit_methods();
+std::span<const PyMethodDef> algebraic_methods();
+std::span<const PyMethodDef> cryptographic_methods();
+std::span<const PyMethodDef> query_methods();
 std::span<const PyMethodDef> memory_methods();
+std::span<const PyMethodDef> ranges_methods();
+std::span<const PyMethodDef> sweep_methods();
 
 }  // namespace vexil_kit

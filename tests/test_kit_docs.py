@@ -19,11 +19,20 @@ MODULES = [
     "vexil_kit.spectra",
     "vexil_kit.measures",
     "vexil_kit.circuits",
+    "vexil_kit.algebraic",
+    "vexil_kit.cryptographic",
+    "vexil_kit.query",
+    "vexil_kit.sweep",
 ]
+
+# Modules whose examples need the optional packages of the cluster extra.
+NEEDS = {"vexil_kit.sweep": ["pandas", "pyarrow"]}
 
 
 @pytest.mark.parametrize("name", MODULES)
 def test_docstring_examples(name):
+    for package in NEEDS.get(name, []):
+        pytest.importorskip(package)
     module = importlib.import_module(name)
     globs = {"BooleanFunction": vexil_kit.BooleanFunction, "vexil": vexil, "np": np}
     result = doctest.testmod(module, extraglobs=globs, raise_on_error=False, verbose=False)
@@ -40,8 +49,11 @@ def test_every_public_name_is_documented():
         assert doc and ">>>" in doc, name
 
 
-def test_the_toolkit_walkthrough_runs_as_shown():
-    path = Path(__file__).resolve().parent.parent / "docs" / "toolkit.md"
+@pytest.mark.parametrize("page, needs", [("toolkit.md", []), ("scale.md", ["pandas", "pyarrow"])])
+def test_the_documentation_examples_run_as_shown(page, needs):
+    for package in needs:
+        pytest.importorskip(package)
+    path = Path(__file__).resolve().parent.parent / "docs" / page
     result = doctest.testfile(str(path), module_relative=False, raise_on_error=False, verbose=False)
-    assert result.attempted > 50
+    assert result.attempted > 5
     assert result.failed == 0

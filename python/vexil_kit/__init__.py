@@ -8,5 +8,15 @@
 from .circuits import Circuit
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
+from .sweep import family, five_input_classes, random_functions, sweep
 
-__all__ = ["BooleanFunction", "Circuit", "EntanglementSet", "EntropySets"]
+__all__ = [
+    "BooleanFunction",
+    "Circuit",
+    "EntanglementSet",
+    "EntropySets",
+    "family",
+    "five_input_classes",
+    "random_functions",
+    "sweep",
+]

@@ -7,7 +7,7 @@ import operator
 import numpy as np
 import numpy.typing as npt
 
-from . import _checks, algebra, builders, circuits, families, measures, spectra
+from . import _checks, algebra, algebraic, builders, circuits, cryptographic, families, measures, query, spectra
 
 _HEX_SHOWN = 64
 
@@ -233,9 +233,35 @@ class BooleanFunction:
     degree = measures.degree
     no_linearity = measures.no_linearity
     frontier_size = measures.frontier_size
-    certificate_complexity = measures.certificate_complexity
     max_frontier_size = measures.max_frontier_size
     npn_representant = measures.npn_representant
+
+    anf = algebraic.anf
+    from_anf = classmethod(algebraic.from_anf)
+    algebraic_degree = algebraic.algebraic_degree
+    algebraic_immunity = algebraic.algebraic_immunity
+    annihilator = algebraic.annihilator
+
+    fourier_degree = cryptographic.fourier_degree
+    nonlinearity = cryptographic.nonlinearity
+    is_bent = cryptographic.is_bent
+    correlation_immunity = cryptographic.correlation_immunity
+    resiliency_order = cryptographic.resiliency_order
+    autocorrelation = cryptographic.autocorrelation
+    absolute_indicator = cryptographic.absolute_indicator
+    sum_of_squares_indicator = cryptographic.sum_of_squares_indicator
+    linear_structures = cryptographic.linear_structures
+    spectral_weights = cryptographic.spectral_weights
+    noise_stability = cryptographic.noise_stability
+
+    sensitivity = query.sensitivity
+    min_sensitivity = query.min_sensitivity
+    average_sensitivity = query.average_sensitivity
+    sensitivities = query.sensitivities
+    block_sensitivity = query.block_sensitivity
+    certificate_complexity = query.certificate_complexity
+    certificate = query.certificate
+    decision_tree_depth = query.decision_tree_depth
 
     minimal_gates = circuits.minimal_gates
     minimal_circuit = circuits.minimal_circuit

@@ -277,18 +277,6 @@ def no_linearity(self) -> int:
     return _native.no_linearity(self.table)
 
 
-def certificate_complexity(self, progress: Progress = False) -> int:
-    """The largest C(x) over all inputs: C(x) is the size of a smallest set of variables whose
-    values at x force f(x).
-
-    Exact. Constants and n = 0 give 0; ``xor(n)`` and a function with a single true entry give n.
-
-    >>> BooleanFunction.conjunction(2).certificate_complexity(), BooleanFunction.majority(5).certificate_complexity()
-    (2, 3)
-    """
-    return _run("certificate_complexity", self, progress=progress)
-
-
 def frontier_size(self) -> int:
     """The number of cube edges (x, x XOR 2**v) joining a false input to a true one.
 

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace vexil {
@@ -133,7 +136,7 @@ void run_prefix(const Search& s, Workspace& ws, const Prefix& prefix) {
 }
 
 // Whether f depends on variable j.
-bool depends_on(const std::vector<Word>& words, unsigned j) {
+bool depends_on(std::span<const Word> words, unsigned j) {
     if (j < 6) {
         for (Word w : words) {
             if (detail::in_word_flip_difference(w, j) != 0) return true;
@@ -150,7 +153,7 @@ bool depends_on(const std::vector<Word>& words, unsigned j) {
 }
 
 // The table of f over the variables in `mask` only, the others held at 0.
-std::vector<Word> project(const std::vector<Word>& words, Word mask, unsigned kept) {
+std::vector<Word> project(std::span<const Word> words, Word mask, unsigned kept) {
     const std::uint64_t size = std::uint64_t{1} << kept;
     std::vector<Word> out(std::max<std::uint64_t>(1, size / 64), 0);
     Word x = 0;  // walks the subsets of mask in increasing order
@@ -180,34 +183,18 @@ void make_prefixes(Prefix p, unsigned n, unsigned limit, unsigned max_bits, std:
 
 }  // namespace
 
-std::uint32_t certificate_complexity(const FValue& f) {
-    const unsigned full_n = f.n_vars();
-    if (full_n == 0) return 0;
-    // The packed table and its projection; the search's tables are checked below.
-    ensure_working_set(bytes_times(detail::packed_table_bytes(full_n), 2));
-    std::vector<Word> words = detail::pack_table(f);
+namespace {
 
-    Word mask = 0;
-    unsigned n = 0;
-    for (unsigned j = 0; j < full_n; ++j) {
-        if (depends_on(words, j)) {
-            mask |= Word{1} << j;
-            ++n;
-        }
-    }
-    if (n == 0) return 0;
-    if (n < full_n) words = project(words, mask, n);
-
-    // C >= s_max, and C = n when some input is sensitive to every variable.
-    const unsigned s_max = detail::packed_max_sensitivity(words, n);
-    if (s_max == n) return n;
-
+// n - (the largest level whose reach covers every input of `everyone`), the
+// search cut at level n - s_max: the largest C(x) over those inputs, given the
+// largest sensitivity s_max among them (< n). `everyone` must be closed under
+// the monochromatic subcubes of f (all inputs, or those of one value).
+std::uint32_t search_certificates(std::span<const Word> words, unsigned n, std::vector<Word> everyone, unsigned s_max) {
     Search s;
     s.n = n;
     s.limit = n - s_max;
     s.words = words.size();
-    s.everyone.assign(s.words, ~Word{0});
-    if (n < 6) s.everyone[0] = (Word{1} << (1U << n)) - 1;
+    s.everyone = std::move(everyone);
     const bool parallel = n >= 4;
     const std::size_t slots = parallel ? pool_size() : 1;
     const std::uint64_t level_words = std::uint64_t{s.limit + 1} * s.words;
@@ -268,5 +255,82 @@ std::uint32_t certificate_complexity(const FValue& f) {
     }
     return n - covered;
 }
+
+// The lanes of a packed table of n variables that hold entries.
+std::vector<Word> all_inputs(std::size_t words, unsigned n) {
+    std::vector<Word> everyone(words, ~Word{0});
+    if (n < 6) everyone[0] = (Word{1} << (1U << n)) - 1;
+    return everyone;
+}
+
+}  // namespace
+
+std::uint32_t certificate_complexity(const FValue& f) {
+    const unsigned full_n = f.n_vars();
+    if (full_n == 0) return 0;
+    // The packed table and its projection; the search's tables are checked below.
+    ensure_working_set(bytes_times(detail::packed_table_bytes(full_n), 2));
+    std::vector<Word> words = detail::pack_table(f);
+
+    Word mask = 0;
+    unsigned n = 0;
+    for (unsigned j = 0; j < full_n; ++j) {
+        if (depends_on(words, j)) {
+            mask |= Word{1} << j;
+            ++n;
+        }
+    }
+    if (n == 0) return 0;
+    if (n < full_n) words = project(words, mask, n);
+
+    // C >= s_max, and C = n when some input is sensitive to every variable.
+    const unsigned s_max = detail::packed_max_sensitivity(words, n);
+    if (s_max == n) return n;
+    return search_certificates(words, n, all_inputs(words.size(), n), s_max);
+}
+
+namespace detail {
+
+std::uint64_t relevant_variables(std::span<const std::uint64_t> words, unsigned n) {
+    Word mask = 0;
+    for (unsigned j = 0; j < n; ++j) {
+        if (depends_on(words, j)) mask |= Word{1} << j;
+    }
+    return mask;
+}
+
+std::vector<std::uint64_t> project_table(std::span<const std::uint64_t> words, std::uint64_t mask) {
+    return project(words, mask, static_cast<unsigned>(std::popcount(mask)));
+}
+
+std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> table, unsigned full_n,
+                                            std::optional<bool> value) {
+    if (full_n == 0) return 0;
+    // The table, its projection and the filter; the search's tables are checked below.
+    ensure_working_set(bytes_times(packed_table_bytes(full_n), 3));
+    const Word mask = relevant_variables(table, full_n);
+    const unsigned n = static_cast<unsigned>(std::popcount(mask));
+    // A constant: every input of the value has C(x) = 0, and there may be none.
+    if (n == 0) return 0;
+    std::vector<Word> projected;
+    std::span<const Word> words = table;
+    if (n < full_n) {
+        projected = project(table, mask, n);
+        words = projected;
+    }
+
+    // The inputs of the value: a monochromatic subcube through one of them
+    // holds only such inputs, so the search can start from them alone.
+    std::vector<Word> chosen = all_inputs(words.size(), n);
+    if (value) {
+        for (std::size_t w = 0; w < words.size(); ++w) chosen[w] &= *value ? words[w] : ~words[w];
+    }
+    const SensitivityStats stats = packed_sensitivity_stats(words, n, chosen.data(), nullptr);
+    if (stats.inputs == 0) return 0;
+    if (stats.max == n) return n;
+    return search_certificates(words, n, std::move(chosen), stats.max);
+}
+
+}  // namespace detail
 
 }  // namespace vexil

@@ -8,11 +8,32 @@
 #include "fvalue.hpp"
 
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace vexil {
 
 // max over x of C(x), exact; 0 for constants and n = 0. Runs on the worker pool
 // once the function depends on four or more variables.
 std::uint32_t certificate_complexity(const FValue& f);
+
+namespace detail {
+
+// The largest C(x) over the inputs x with f(x) = value (every input when value
+// is empty), for a packed table of n variables; 0 when no input has the value.
+// Over every input it is certificate_complexity; with a value the same search
+// starts from the inputs of that value only.
+std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> words, unsigned n,
+                                            std::optional<bool> value);
+
+// The variables a packed table of n variables depends on, as a mask.
+std::uint64_t relevant_variables(std::span<const std::uint64_t> words, unsigned n);
+
+// The packed table over the variables of `mask` only (variable i of the result
+// is the i-th lowest of the mask), the others held at 0.
+std::vector<std::uint64_t> project_table(std::span<const std::uint64_t> words, std::uint64_t mask);
+
+}  // namespace detail
 
 }  // namespace vexil

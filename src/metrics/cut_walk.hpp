@@ -51,6 +51,10 @@ struct WalkScratch {
 
 inline std::uint64_t all_variables(unsigned n) { return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1; }
 
+// The plan of the balanced cuts of n >= 1 variables, in the order of
+// balanced_bipartitions (entanglement.cpp).
+CutPlan balanced_cut_plan(unsigned n, bool entropy);
+
 // Visits the cuts of revolving-door ranks [begin, end):
 // visit(lexicographic rank, set1 mask, CutValue).
 template <class Visit>

@@ -58,6 +58,8 @@ std::vector<Value> cut_values(const FValue& f, bool entropy) {
 
 }  // namespace
 
+detail::CutPlan detail::balanced_cut_plan(unsigned n, bool entropy) { return bipartition_plan(n, entropy); }
+
 std::uint64_t bipartition_count(unsigned n) {
     if (n == 0) return 1;
     return bipartition_plan(n, false).cut_count();

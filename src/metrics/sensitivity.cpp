@@ -4,6 +4,7 @@
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
 #include "metrics/spectral.hpp"
+#include "pool.hpp"
 
 #include <algorithm>
 #include <array>
@@ -59,6 +60,15 @@ VEXIL_INLINE std::uint64_t sensitivity_sum_body(const std::uint64_t* t, std::siz
 // of word i has bit l set when bit p of s(x) is, for x = 64 * i + l.
 constexpr std::size_t chunk_words = 256;
 
+// Byte k of spread_bits[b] is bit k of b: eight lanes of a plane widened to bytes.
+constexpr std::array<std::uint64_t, 256> spread_bits = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned k = 0; k < 8; ++k) table[b] |= std::uint64_t{(b >> k) & 1U} << (8 * k);
+    }
+    return table;
+}();
+
 template <unsigned Planes>
 struct Counters {
     std::array<std::uint64_t, Planes * chunk_words> plane{};
@@ -96,35 +106,81 @@ struct Counters {
         }
         return best;
     }
+
+    // Least count among the lanes of word i set in `lanes` (not empty).
+    VEXIL_INLINE unsigned min_in(std::size_t i, std::uint64_t lanes) const {
+        unsigned least = 0;
+        for (unsigned p = Planes; p-- > 0;) {
+            const std::uint64_t miss = lanes & ~plane[p * chunk_words + i];
+            if (miss != 0) {
+                lanes = miss;
+            } else {
+                least |= 1U << p;
+            }
+        }
+        return least;
+    }
+
+    // Sum of the counts of the lanes of word i set in `lanes`.
+    VEXIL_INLINE std::uint64_t sum_in(std::size_t i, std::uint64_t lanes) const {
+        std::uint64_t sum = 0;
+        for (unsigned p = 0; p < Planes; ++p) sum += std::uint64_t{popcount64(lanes & plane[p * chunk_words + i])} << p;
+        return sum;
+    }
+
+    // The counts of the 64 lanes of word i as bytes, lane l at out[l]; only the
+    // first `lanes` of them are written.
+    VEXIL_INLINE void unpack(std::size_t i, std::uint8_t* out, unsigned lanes) const {
+        for (unsigned group = 0; group < 8 && 8 * group < lanes; ++group) {
+            std::uint64_t bytes = 0;
+            for (unsigned p = 0; p < Planes; ++p) {
+                bytes |= spread_bits[(plane[p * chunk_words + i] >> (8 * group)) & 0xFF] << p;
+            }
+            const unsigned width = std::min(8U, lanes - 8 * group);
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(out + 8 * group, &bytes, width);
+            } else {
+                for (unsigned k = 0; k < width; ++k) out[8 * group + k] = static_cast<std::uint8_t>(bytes >> (8 * k));
+            }
+        }
+    }
 };
+
+// The sensitivities of the chunk of inputs starting at word `first`, into
+// `counters` (cleared first).
+template <unsigned Planes>
+VEXIL_INLINE void count_chunk(const std::uint64_t* t, unsigned n, std::size_t first, std::size_t chunk,
+                              Counters<Planes>& counters) {
+    const unsigned inner = std::min(n, 6U);
+    counters.plane.fill(0);
+    const std::uint64_t* c = t + first;
+    for (unsigned j = 0; j < inner; ++j) {
+        for (std::size_t i = 0; i < chunk; ++i) counters.add(i, detail::in_word_flip_difference(c[i], j));
+    }
+    for (unsigned j = 6; j < n; ++j) {
+        const std::size_t stride = std::size_t{1} << (j - 6);
+        if (stride >= chunk) {
+            const std::uint64_t* partner = t + (first ^ stride);
+            for (std::size_t i = 0; i < chunk; ++i) counters.add(i, c[i] ^ partner[i]);
+        } else {
+            for (std::size_t base = 0; base < chunk; base += 2 * stride) {
+                for (std::size_t i = base; i < base + stride; ++i) {
+                    const std::uint64_t d = c[i] ^ c[i + stride];
+                    counters.add(i, d);
+                    counters.add(i + stride, d);
+                }
+            }
+        }
+    }
+}
 
 template <unsigned Planes>
 VEXIL_INLINE std::uint32_t max_sensitivity_body(const std::uint64_t* t, std::size_t count, unsigned n) {
     const std::size_t chunk = std::min(count, chunk_words);
-    const unsigned inner = std::min(n, 6U);
     Counters<Planes> counters;
     unsigned best = 0;
     for (std::size_t first = 0; first < count; first += chunk) {
-        counters.plane.fill(0);
-        const std::uint64_t* c = t + first;
-        for (unsigned j = 0; j < inner; ++j) {
-            for (std::size_t i = 0; i < chunk; ++i) counters.add(i, detail::in_word_flip_difference(c[i], j));
-        }
-        for (unsigned j = 6; j < n; ++j) {
-            const std::size_t stride = std::size_t{1} << (j - 6);
-            if (stride >= chunk) {
-                const std::uint64_t* partner = t + (first ^ stride);
-                for (std::size_t i = 0; i < chunk; ++i) counters.add(i, c[i] ^ partner[i]);
-            } else {
-                for (std::size_t base = 0; base < chunk; base += 2 * stride) {
-                    for (std::size_t i = base; i < base + stride; ++i) {
-                        const std::uint64_t d = c[i] ^ c[i + stride];
-                        counters.add(i, d);
-                        counters.add(i + stride, d);
-                    }
-                }
-            }
-        }
+        count_chunk(t, n, first, chunk, counters);
         std::uint64_t any = 0;
         for (std::size_t i = 0; i < chunk; ++i) any |= counters.above(i, best);
         if (any != 0) {
@@ -152,6 +208,57 @@ VEXIL_INLINE std::uint32_t max_sensitivity_dispatch(const std::uint64_t* t, std:
             return max_sensitivity_body<6>(t, count, n);
     }
 }
+
+// The chunks [begin, end) of the table: min, max and sum over the filtered
+// inputs, the counts of all of them written to out.
+template <unsigned Planes>
+VEXIL_INLINE SensitivityStats stats_body(const std::uint64_t* t, std::size_t count, unsigned n, std::size_t begin,
+                                         std::size_t end, const std::uint64_t* filter, std::uint8_t* out) {
+    const std::size_t chunk = std::min(count, chunk_words);
+    // A table of fewer than 64 entries fills the low lanes of its one word.
+    const unsigned lanes_used = n < 6 ? 1U << n : 64U;
+    const std::uint64_t valid = n < 6 ? (std::uint64_t{1} << lanes_used) - 1 : ~std::uint64_t{0};
+    Counters<Planes> counters;
+    SensitivityStats stats;
+    stats.min = ~std::uint32_t{0};
+    for (std::size_t index = begin; index < end; ++index) {
+        const std::size_t first = index * chunk;
+        count_chunk(t, n, first, chunk, counters);
+        for (std::size_t i = 0; i < chunk; ++i) {
+            const std::uint64_t lanes = (filter != nullptr ? filter[first + i] : ~std::uint64_t{0}) & valid;
+            if (lanes != 0) {
+                stats.max = std::max(stats.max, counters.max_in(i, lanes));
+                stats.min = std::min(stats.min, counters.min_in(i, lanes));
+                stats.sum += counters.sum_in(i, lanes);
+                stats.inputs += popcount64(lanes);
+            }
+            if (out != nullptr) counters.unpack(i, out + 64 * (first + i), lanes_used);
+        }
+        check_interrupt();
+    }
+    return stats;
+}
+
+struct StatsKernel {
+    VEXIL_INLINE static SensitivityStats run(const std::uint64_t* t, std::size_t count, unsigned n, std::size_t begin,
+                                             std::size_t end, const std::uint64_t* filter, std::uint8_t* out) {
+        switch (std::bit_width(n)) {
+            case 0:
+            case 1:
+                return stats_body<1>(t, count, n, begin, end, filter, out);
+            case 2:
+                return stats_body<2>(t, count, n, begin, end, filter, out);
+            case 3:
+                return stats_body<3>(t, count, n, begin, end, filter, out);
+            case 4:
+                return stats_body<4>(t, count, n, begin, end, filter, out);
+            case 5:
+                return stats_body<5>(t, count, n, begin, end, filter, out);
+            default:
+                return stats_body<6>(t, count, n, begin, end, filter, out);
+        }
+    }
+};
 
 struct SensitivitySumKernel {
     VEXIL_INLINE static std::uint64_t run(const std::uint64_t* t, std::size_t count, unsigned n) {
@@ -186,6 +293,39 @@ std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsig
 
 void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out) {
     run_kernel<InfluenceCountsKernel>(words.data(), words.size(), n, out);
+}
+
+SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, unsigned n, const std::uint64_t* filter,
+                                          std::uint8_t* out) {
+    const std::size_t count = words.size();
+    const std::size_t chunks = count / std::min(count, chunk_words);
+    SensitivityStats stats;
+    // Chunks are independent (they only read their partners): from 16 of them
+    // on (n >= 18) they are shared out, four to a piece, and combined in order.
+    constexpr std::size_t pooled_from = 16;
+    if (chunks < pooled_from) {
+        stats = run_kernel<StatsKernel>(words.data(), count, n, std::size_t{0}, chunks, filter, out);
+    } else {
+        constexpr std::size_t grain = 4;
+        std::vector<SensitivityStats> pieces((chunks + grain - 1) / grain);
+        parallel_for(pieces.size(), 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+            for (std::uint64_t piece = begin; piece < end; ++piece) {
+                const std::size_t first = static_cast<std::size_t>(piece) * grain;
+                pieces[piece] = run_kernel<StatsKernel>(words.data(), count, n, first, std::min(chunks, first + grain),
+                                                        filter, out);
+            }
+        });
+        stats.min = ~std::uint32_t{0};
+        for (const SensitivityStats& piece : pieces) {
+            if (piece.inputs == 0) continue;
+            stats.min = std::min(stats.min, piece.min);
+            stats.max = std::max(stats.max, piece.max);
+            stats.sum += piece.sum;
+            stats.inputs += piece.inputs;
+        }
+    }
+    if (stats.inputs == 0) stats = SensitivityStats{};
+    return stats;
 }
 
 }  // namespace detail

@@ -35,7 +35,23 @@ float influence(const FValue& f, std::uint64_t var);
 // Sum over k >= 1 of popcount(k) * f̂(k)^2; -0.0 for n = 0.
 float total_influence(const FValue& f);
 
+// The least and largest s(x) and their sum over a set of inputs; all 0 when
+// the set is empty.
+struct SensitivityStats {
+    std::uint32_t min = 0;
+    std::uint32_t max = 0;
+    std::uint64_t sum = 0;
+    std::uint64_t inputs = 0;  // how many inputs the set holds
+};
+
 namespace detail {
+
+// s(x) over the inputs whose bit is set in `filter` (packed like the table;
+// null: all 2^n inputs), and, when `out` is not null, s(x) of every input x
+// (whatever the filter) in out[x]. One bit-sliced pass, on the worker pool
+// for large tables.
+SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, unsigned n, const std::uint64_t* filter,
+                                          std::uint8_t* out);
 
 // The same measures on a packed table of n variables.
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);

@@ -1,4 +1,5 @@
-"""Command-line entry point: `vexil report FUNCTION`, `vexil plot spectrum|table FUNCTION`, `vexil --version`."""
+"""Command-line entry point: `vexil report FUNCTION`, `vexil plot spectrum|table FUNCTION`, `vexil sweep`,
+`vexil plot scatter FILE X Y`, `vexil --version`."""
 
 from __future__ import annotations
 
@@ -8,6 +9,7 @@ import os
 import sys
 
 from . import functions, plot, report
+from . import sweep as sweep_command
 from .progress import ProgressDisplay
 
 
@@ -47,6 +49,19 @@ def _parser() -> argparse.ArgumentParser:
     tab.add_argument("function", metavar="FUNCTION")
     tab.add_argument("--vars", required=True, help="comma-separated variables to fix (the rows), e.g. 0,1,2")
     tab.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
+    sca = kinds.add_parser("scatter", help="two columns of a sweep's Parquet file against each other")
+    sca.add_argument("file", metavar="FILE", help="a Parquet file written by vexil sweep")
+    sca.add_argument("x", metavar="X", help="the column along the horizontal axis")
+    sca.add_argument("y", metavar="Y", help="the column along the vertical axis")
+    sca.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
+
+    swe = commands.add_parser("sweep", help="measures of many functions into a Parquet file",
+                              epilog=sweep_command.FORMS)
+    swe.add_argument("--functions", required=True, metavar="FUNCTIONS", help="the functions to measure (see below)")
+    swe.add_argument("--measures", required=True, metavar="NAMES",
+                     help="comma-separated BooleanFunction methods, e.g. minimal_gates,entropy,fourier_degree")
+    swe.add_argument("-o", "--output", required=True, help="Parquet file to write, one row per function")
+    swe.add_argument("--scheduler", metavar="ADDRESS", help="run the batches on this Dask scheduler")
     return parser
 
 
@@ -80,7 +95,13 @@ def _report(args: argparse.Namespace) -> int:
 def _run(args: argparse.Namespace) -> int:
     if args.command == "report":
         return _report(args)
+    if args.command == "sweep":
+        return sweep_command.run(args)
     plot.check_output(args.output)
+    if args.kind == "scatter":
+        plot.scatter(args.file, args.x, args.y, args.output)
+        print(f"wrote {args.output}")
+        return 0
     label, f = functions.parse_function(args.function)
     if args.kind == "spectrum":
         plot.spectrum(label, f, args.output)
@@ -128,7 +149,8 @@ def main(argv: list[str] | None = None) -> int:
         # The reader went away (| head): stop quietly, as other filters do.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 0
-    except (ValueError, TypeError, OverflowError, MemoryError, OSError, plot.PlotUnavailable) as error:
+    except (ValueError, TypeError, OverflowError, MemoryError, OSError, plot.PlotUnavailable,
+            sweep_command.SweepUnavailable) as error:
         text = str(error) or type(error).__name__
         _complain(f"vexil: error: {text}")
         return 2

@@ -136,3 +136,70 @@ def table(label: str, f: BooleanFunction, variables: list[int], output: str) -> 
     axis.set_title(f"{_short(label)}: restrictions (black: true)")
     figure.savefig(output)
     plt.close(figure)
+
+
+#: Above this many points a scatter becomes a hexagonal-bin density plot.
+SCATTER_POINTS = 10_000
+#: Hexagons across the plot for continuous values.
+HEXAGONS = 40
+#: Integer columns spanning at most this many values get one row (column) of hexagons per value.
+DISCRETE_SPAN = 60
+
+
+def _hexagon_grid(values: np.ndarray, default: int) -> tuple[int, tuple[float, float]]:
+    """Hexagons along one axis and the axis extent. Integer data of a short range gets one hexagon
+    per integer, with the extent at the lowest and highest value: hexbin then centres a row of
+    hexagons on every value (instead of splitting a value between its two staggered lattices)."""
+    low, high = float(values.min()), float(values.max())
+    if high == low:
+        return 1, (low - 0.5, high + 0.5)
+    if np.array_equal(values, np.round(values)) and high - low <= DISCRETE_SPAN:
+        return int(high - low), (low, high)
+    return default, (low, high)
+
+
+def _numeric_column(frame, name: str, path: str) -> np.ndarray:
+    """The column as float64, NaN where a value is missing; ValueError unless it holds numbers."""
+    try:
+        return frame[name].to_numpy(dtype=np.float64, na_value=np.nan)
+    except (TypeError, ValueError):
+        raise ValueError(f"column {name!r} of {path} is not numeric") from None
+
+
+def scatter(path: str, x: str, y: str, output: str) -> None:
+    """Column ``y`` of a sweep's Parquet file against column ``x``: points up to SCATTER_POINTS rows,
+    a hexagonal-bin density (log colour scale) beyond; rows missing either value are left out."""
+    try:
+        import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
+    except ImportError:
+        raise PlotUnavailable("scatter plots read Parquet with pyarrow: pip install pyarrow pandas") from None
+    if not os.path.isfile(path):
+        raise ValueError(f"no such file: {path}")
+    try:
+        names = pq.read_schema(path).names
+    except (OSError, ValueError) as error:  # pyarrow's errors for a file that is not Parquet derive from these
+        raise ValueError(f"cannot read {path} as Parquet: {error}") from None
+    for name in (x, y):
+        if name not in names:
+            raise ValueError(f"{path} has no column {name!r}; its columns are {', '.join(names)}")
+    frame = pq.read_table(path, columns=list(dict.fromkeys((x, y)))).to_pandas()
+    xs, ys = _numeric_column(frame, x, path), _numeric_column(frame, y, path)
+    keep = ~(np.isnan(xs) | np.isnan(ys))
+    xs, ys = xs[keep], ys[keep]
+    if not len(xs):
+        raise ValueError(f"no row of {path} has both {x!r} and {y!r}")
+    plt = _pyplot()
+    figure, axis = plt.subplots(figsize=(COLUMN_WIDTH, 2.8), layout="constrained")
+    if len(xs) > SCATTER_POINTS:
+        nx, (x0, x1) = _hexagon_grid(xs, HEXAGONS)
+        ny, (y0, y1) = _hexagon_grid(ys, int(HEXAGONS / np.sqrt(3)))
+        cells = axis.hexbin(xs, ys, gridsize=(nx, ny), extent=(x0, x1, y0, y1), bins="log", mincnt=1,
+                            cmap="viridis", linewidths=0.1)
+        figure.colorbar(cells, ax=axis, label="functions (log scale)")
+    else:
+        axis.scatter(xs, ys, s=6, alpha=0.6, linewidths=0)
+    axis.set_xlabel(x)
+    axis.set_ylabel(y)
+    axis.set_title(f"{_short(os.path.basename(path))}: {len(xs):,} functions")
+    figure.savefig(output)
+    plt.close(figure)

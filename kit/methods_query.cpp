@@ -1,0 +1,193 @@
+// Query complexity: sensitivities, block sensitivity, certificates and
+// decision-tree depth, computed on the packed table without the interpreter lock.
+#include "methods.hpp"
+#include "table_arg.hpp"
+#include "unlocked.hpp"
+
+#include "memory_guard.hpp"
+#include "metrics/block_sensitivity.hpp"
+#include "metrics/certificate.hpp"
+#include "metrics/certificates.hpp"
+#include "metrics/decision_tree.hpp"
+#include "metrics/sensitivity.hpp"
+#include "packed_table.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace vexil_kit {
+
+namespace {
+
+using Words = std::span<const std::uint64_t>;
+
+bool check_progress(PyObject* progress) {
+    if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
+        PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
+        return false;
+    }
+    return true;
+}
+
+// Runs measure(words, n) on the packed table without the lock; false with the
+// error set when it failed.
+template <class Measure>
+bool on_packed(const TableView& table, PyObject* progress, Measure&& measure) {
+    return run_unlocked(
+        [&] {
+            vexil::ensure_working_set(vexil::detail::packed_table_bytes(table.n));
+            const std::vector<std::uint64_t> words = vexil::detail::pack_entries(table.entries);
+            measure(Words(words), table.n);
+        },
+        progress);
+}
+
+// numpy.empty(count, dtype="uint8") and its memory.
+PyObject* new_uint8_array(std::uint64_t count, Buffer& buffer, std::span<std::uint8_t>& memory) {
+    Ref numpy(PyImport_ImportModule("numpy"));
+    if (!numpy) return nullptr;
+    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
+    if (!empty) return nullptr;
+    Ref size(PyLong_FromUnsignedLongLong(count));
+    if (!size) return nullptr;
+    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), "uint8"));
+    if (!array) return nullptr;
+    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
+    const Py_buffer& view = buffer.view();
+    if (static_cast<std::uint64_t>(view.len) != count) {
+        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
+        return nullptr;
+    }
+    memory = std::span<std::uint8_t>(static_cast<std::uint8_t*>(view.buf), count);
+    return array.release();
+}
+
+// s(x) for every input x, as a new uint8 array.
+PyObject* sensitivity_counts(PyObject*, PyObject* argument) {
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(argument, table_buffer);
+    if (!table) return nullptr;
+    Buffer out_buffer;
+    std::span<std::uint8_t> out;
+    Ref array(new_uint8_array(table->entries.size(), out_buffer, out));
+    if (!array) return nullptr;
+    const bool done = on_packed(*table, nullptr, [&](Words words, unsigned n) {
+        vexil::detail::packed_sensitivity_stats(words, n, nullptr, out.data());
+    });
+    return done ? array.release() : nullptr;
+}
+
+// (min, max, sum) of s(x) over all inputs.
+PyObject* sensitivity_summary(PyObject*, PyObject* argument) {
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(argument, table_buffer);
+    if (!table) return nullptr;
+    vexil::SensitivityStats stats;
+    const bool done = on_packed(*table, nullptr, [&](Words words, unsigned n) {
+        stats = vexil::detail::packed_sensitivity_stats(words, n, nullptr, nullptr);
+    });
+    if (!done) return nullptr;
+    return Py_BuildValue("(kkK)", static_cast<unsigned long>(stats.min), static_cast<unsigned long>(stats.max),
+                         static_cast<unsigned long long>(stats.sum));
+}
+
+// A measure of the table alone, with a progress keyword.
+template <std::uint32_t (*Measure)(Words, unsigned)>
+PyObject* whole_table(PyObject*, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"", "progress", nullptr};
+    PyObject* table_object = nullptr;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O", const_cast<char**>(keywords), &table_object, &progress) ==
+        0) {
+        return nullptr;
+    }
+    if (!check_progress(progress)) return nullptr;
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(table_object, table_buffer);
+    if (!table) return nullptr;
+    std::uint32_t result = 0;
+    if (!on_packed(*table, progress, [&](Words words, unsigned n) { result = Measure(words, n); })) return nullptr;
+    return PyLong_FromUnsignedLong(result);
+}
+
+std::uint32_t block_sensitivity(Words words, unsigned n) { return vexil::detail::packed_block_sensitivity(words, n); }
+std::uint32_t decision_tree_depth(Words words, unsigned n) {
+    return vexil::detail::packed_decision_tree_depth(words, n);
+}
+
+// The largest C(x) over the inputs of one value.
+PyObject* value_certificate_complexity(PyObject*, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"", "", "progress", nullptr};
+    PyObject* table_object = nullptr;
+    int value = 0;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "Op|$O", const_cast<char**>(keywords), &table_object, &value,
+                                    &progress) == 0) {
+        return nullptr;
+    }
+    if (!check_progress(progress)) return nullptr;
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(table_object, table_buffer);
+    if (!table) return nullptr;
+    std::uint32_t result = 0;
+    const bool done = on_packed(*table, progress, [&](Words words, unsigned n) {
+        result = vexil::detail::packed_certificate_complexity(words, n, value != 0);
+    });
+    return done ? PyLong_FromUnsignedLong(result) : nullptr;
+}
+
+// A smallest certificate of input x, as a mask of variables.
+PyObject* smallest_certificate(PyObject*, PyObject* args) {
+    PyObject* table_object = nullptr;
+    unsigned long long x = 0;
+    if (PyArg_ParseTuple(args, "OK", &table_object, &x) == 0) return nullptr;
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(table_object, table_buffer);
+    if (!table) return nullptr;
+    if (x >= table->entries.size()) {
+        PyErr_Format(PyExc_IndexError, "entry %llu is outside [0, %zu)", x, table->entries.size());
+        return nullptr;
+    }
+    std::uint64_t mask = 0;
+    const bool done =
+        on_packed(*table, nullptr, [&](Words words, unsigned n) { mask = vexil::smallest_certificate(words, n, x); });
+    return done ? PyLong_FromUnsignedLongLong(mask) : nullptr;
+}
+
+template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
+constexpr PyMethodDef with_keywords(const char* name, const char* doc) {
+    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
+}
+
+const PyMethodDef methods[] = {
+    {"sensitivity_counts", &sensitivity_counts, METH_O,
+     "sensitivity_counts(table, /)\n--\n\n"
+     "s(x) = #{v : f(x) != f(x ^ 2**v)} for x = 0..2**n-1, as a new uint8 array. Computed without the\n"
+     "interpreter lock."},
+    {"sensitivity_summary", &sensitivity_summary, METH_O,
+     "sensitivity_summary(table, /)\n--\n\n"
+     "(min, max, sum) of s(x) over all inputs x, exact."},
+    with_keywords<whole_table<block_sensitivity>>(
+        "block_sensitivity",
+        "block_sensitivity(table, /, *, progress=None)\n--\n\n"
+        "The largest number of disjoint sensitive blocks at one input, over all inputs, exact."),
+    with_keywords<value_certificate_complexity>(
+        "value_certificate_complexity",
+        "value_certificate_complexity(table, value, /, *, progress=None)\n--\n\n"
+        "The largest C(x) over the inputs x with f(x) == value; 0 when there is none."),
+    {"smallest_certificate", &smallest_certificate, METH_VARARGS,
+     "smallest_certificate(table, x, /)\n--\n\n"
+     "A smallest certificate of input x as a mask of variables: the least mask among those of size C(x)."},
+    with_keywords<whole_table<decision_tree_depth>>(
+        "decision_tree_depth",
+        "decision_tree_depth(table, /, *, progress=None)\n--\n\n"
+        "The depth of a shallowest deterministic decision tree computing f, exact; 0 for constants."),
+};
+
+}  // namespace
+
+std::span<const PyMethodDef> query_methods() { return methods; }
+
+}  // namespace vexil_kit

@@ -1,0 +1,195 @@
+// The cut and subset measures over a range of lexicographic ranks, the pieces
+// that vexil_kit.cluster hands to its tasks. Each takes the table and the
+// bounds [begin, end), allocates its NumPy result and fills it in the core
+// without the interpreter lock.
+#include "methods.hpp"
+#include "table_arg.hpp"
+#include "unlocked.hpp"
+
+#include "metrics/cut_ranges.hpp"
+#include "metrics/entanglement.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace vexil_kit {
+
+namespace {
+
+// numpy.empty(count, dtype=dtype) with its memory, held by `buffer`, as a span
+// of T; null with the error set when NumPy refuses the size.
+template <class T>
+PyObject* new_array(std::uint64_t count, const char* dtype, Buffer& buffer, std::span<T>& memory) {
+    Ref numpy(PyImport_ImportModule("numpy"));
+    if (!numpy) return nullptr;
+    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
+    if (!empty) return nullptr;
+    Ref size(PyLong_FromUnsignedLongLong(count));
+    if (!size) return nullptr;
+    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), dtype));
+    if (!array) return nullptr;
+    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
+    const Py_buffer& view = buffer.view();
+    if (static_cast<std::uint64_t>(view.len) != count * sizeof(T)) {
+        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
+        return nullptr;
+    }
+    memory = std::span<T>(static_cast<T*>(view.buf), count);
+    return array.release();
+}
+
+// A rank or a count: any integer from 0 to 2**64 - 1 (ValueError otherwise).
+std::optional<std::uint64_t> read_rank(PyObject* object, const char* what) {
+    Ref index(PyNumber_Index(object));
+    if (!index) return std::nullopt;
+    const unsigned long long value = PyLong_AsUnsignedLongLong(index.get());
+    if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred() != nullptr) {
+        PyErr_Clear();
+        PyErr_Format(PyExc_ValueError, "%s must be an integer from 0 to 2**64 - 1, not %R", what, index.get());
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(value);
+}
+
+struct Bounds {
+    std::uint64_t begin;
+    std::uint64_t count;
+};
+
+// begin and end as ranks with begin <= end <= total; ValueError otherwise.
+std::optional<Bounds> read_bounds(PyObject* begin_object, PyObject* end_object, std::uint64_t total) {
+    const std::optional<std::uint64_t> begin = read_rank(begin_object, "begin");
+    if (!begin) return std::nullopt;
+    const std::optional<std::uint64_t> end = read_rank(end_object, "end");
+    if (!end) return std::nullopt;
+    if (*begin > *end || *end > total) {
+        PyErr_Format(PyExc_ValueError, "the range [%llu, %llu) is not within the %llu ranks",
+                     static_cast<unsigned long long>(*begin), static_cast<unsigned long long>(*end),
+                     static_cast<unsigned long long>(total));
+        return std::nullopt;
+    }
+    return Bounds{*begin, *end - *begin};
+}
+
+bool valid_progress(PyObject* progress) {
+    if (progress == nullptr || progress == Py_None || PyCallable_Check(progress) != 0) return true;
+    PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
+    return false;
+}
+
+PyObject* balanced_cut_count(PyObject*, PyObject* argument) {
+    const std::optional<std::uint64_t> n = read_rank(argument, "n");
+    if (!n) return nullptr;
+    if (*n > 64) {
+        PyErr_SetString(PyExc_ValueError, "n must be at most 64");
+        return nullptr;
+    }
+    return PyLong_FromUnsignedLongLong(vexil::bipartition_count(static_cast<unsigned>(*n)));
+}
+
+// One value per balanced cut: Range(entries, begin, out) fills `out`.
+template <class T, auto Range>
+PyObject* cut_range(PyObject* args, PyObject* kwargs, const char* dtype) {
+    static const char* keywords[] = {"", "", "", "progress", nullptr};
+    PyObject* table_object = nullptr;
+    PyObject* begin_object = nullptr;
+    PyObject* end_object = nullptr;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OOO|$O", const_cast<char**>(keywords), &table_object, &begin_object,
+                                    &end_object, &progress) == 0) {
+        return nullptr;
+    }
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(table_object, table_buffer);
+    if (!table || !valid_progress(progress)) return nullptr;
+    const std::optional<Bounds> bounds = read_bounds(begin_object, end_object, vexil::bipartition_count(table->n));
+    if (!bounds) return nullptr;
+    Buffer out_buffer;
+    std::span<T> out;
+    Ref array(new_array<T>(bounds->count, dtype, out_buffer, out));
+    if (!array) return nullptr;
+    const bool done = run_unlocked([&] { Range(table->entries, bounds->begin, out); }, progress);
+    return done ? array.release() : nullptr;
+}
+
+PyObject* cut_counts_range(PyObject*, PyObject* args, PyObject* kwargs) {
+    return cut_range<std::uint64_t, vexil::cut_counts_range>(args, kwargs, "uint64");
+}
+
+PyObject* cut_entropies_range(PyObject*, PyObject* args, PyObject* kwargs) {
+    return cut_range<float, vexil::cut_entropies_range>(args, kwargs, "float32");
+}
+
+PyObject* subset_entropies_range(PyObject*, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"", "", "", "", "complements", "progress", nullptr};
+    PyObject* table_object = nullptr;
+    PyObject* k_object = nullptr;
+    PyObject* begin_object = nullptr;
+    PyObject* end_object = nullptr;
+    int complements = 0;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OOOO|$pO", const_cast<char**>(keywords), &table_object, &k_object,
+                                    &begin_object, &end_object, &complements, &progress) == 0) {
+        return nullptr;
+    }
+    Buffer table_buffer;
+    const std::optional<TableView> table = read_table(table_object, table_buffer);
+    if (!table || !valid_progress(progress)) return nullptr;
+    const std::optional<std::uint64_t> k = read_rank(k_object, "k");
+    if (!k) return nullptr;
+    if (*k > table->n) {
+        PyErr_Format(PyExc_ValueError, "k = %llu exceeds the %u variables", static_cast<unsigned long long>(*k),
+                     table->n);
+        return nullptr;
+    }
+    const auto size = static_cast<unsigned>(*k);
+    const std::optional<Bounds> bounds = read_bounds(begin_object, end_object, vexil::subset_count(table->n, size));
+    if (!bounds) return nullptr;
+    Buffer values_buffer;
+    std::span<float> values;
+    Ref values_array(new_array<float>(bounds->count, "float32", values_buffer, values));
+    if (!values_array) return nullptr;
+    Buffer complements_buffer;
+    std::span<float> complement_values;
+    Ref complements_array(
+        new_array<float>(complements != 0 ? bounds->count : 0, "float32", complements_buffer, complement_values));
+    if (!complements_array) return nullptr;
+    const bool done = run_unlocked(
+        [&] { vexil::subset_entropies_range(table->entries, size, bounds->begin, values, complement_values); },
+        progress);
+    if (!done) return nullptr;
+    return PyTuple_Pack(2, values_array.get(), complements_array.get());
+}
+
+template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
+constexpr PyMethodDef row(const char* name, const char* doc) {
+    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
+}
+
+const PyMethodDef methods[] = {
+    {"balanced_cut_count", &balanced_cut_count, METH_O,
+     "balanced_cut_count(n, /)\n--\n\n"
+     "The number of balanced cuts of n variables (1 for n = 0), the ranks of the cut ranges."},
+    row<cut_counts_range>("cut_counts_range",
+                          "cut_counts_range(table, begin, end, /, *, progress=None)\n--\n\n"
+                          "restriction_count(set1) + restriction_count(set2) of the balanced cuts of\n"
+                          "lexicographic ranks begin..end-1, as a new uint64 array (entry i: rank begin + i)."),
+    row<cut_entropies_range>("cut_entropies_range",
+                             "cut_entropies_range(table, begin, end, /, *, progress=None)\n--\n\n"
+                             "restriction_entropy(set1) + restriction_entropy(set2) of the balanced cuts of\n"
+                             "lexicographic ranks begin..end-1, as a new float32 array (entry i: rank begin + i)."),
+    row<subset_entropies_range>(
+        "subset_entropies_range",
+        "subset_entropies_range(table, k, begin, end, /, *, complements=False, progress=None)\n--\n\n"
+        "(values, complement_values): restriction_entropy of the k-subsets of lexicographic ranks\n"
+        "begin..end-1 (values[i]: rank begin + i) and, with complements=True, of their complements, the\n"
+        "(n-k)-subsets of ranks C(n,k)-end..C(n,k)-begin-1 (complement_values[i]: rank C(n,k)-end+i;\n"
+        "an empty array otherwise). Both float32."),
+};
+
+}  // namespace
+
+std::span<const PyMethodDef> ranges_methods() { return methods; }
+
+}  // namespace vexil_kit

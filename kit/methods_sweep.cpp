@@ -1,0 +1,220 @@
+// Sweeps: measures of many small functions at once, and the NPN classes of
+// five-variable functions from the gate database.
+#include "methods.hpp"
+#include "numpy_out.hpp"
+#include "unlocked.hpp"
+
+#include "npn5/class_list.hpp"
+#include "sweep.hpp"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexil_kit {
+
+namespace {
+
+// numpy.empty(count, dtype=dtype) and its memory, `width` bytes a value.
+PyObject* new_array(std::uint64_t count, const char* dtype, std::size_t width, Buffer& buffer, void*& memory) {
+    Ref numpy(PyImport_ImportModule("numpy"));
+    if (!numpy) return nullptr;
+    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
+    if (!empty) return nullptr;
+    Ref size(PyLong_FromUnsignedLongLong(count));
+    if (!size) return nullptr;
+    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), dtype));
+    if (!array) return nullptr;
+    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
+    const Py_buffer& view = buffer.view();
+    if (static_cast<std::uint64_t>(view.len) != count * width) {
+        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
+        return nullptr;
+    }
+    memory = view.buf;
+    return array.release();
+}
+
+bool check_progress(PyObject* progress) {
+    if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
+        PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
+        return false;
+    }
+    return true;
+}
+
+// The packed rows of a batch: any C-contiguous buffer, read as bytes.
+std::span<const std::uint8_t> read_rows(PyObject* object, Buffer& buffer) {
+    if (!buffer.acquire(object, PyBUF_C_CONTIGUOUS)) return {};
+    const Py_buffer& view = buffer.view();
+    return {static_cast<const std::uint8_t*>(view.buf), static_cast<std::size_t>(view.len)};
+}
+
+bool check_vars(unsigned long n) {
+    if (n >= 64) {
+        PyErr_Format(PyExc_ValueError, "rows of %lu variables are too large", n);
+        return false;
+    }
+    return true;
+}
+
+PyObject* five_input_class_words(PyObject*, PyObject*) {
+    std::vector<vexil::npn5::Word> words;
+    // The first call builds the gate database (seconds).
+    if (!run_unlocked([&] { words = vexil::npn5::class_words(); })) return nullptr;
+    Buffer buffer;
+    void* memory = nullptr;
+    Ref array(new_array(words.size(), "uint32", sizeof(std::uint32_t), buffer, memory));
+    if (!array) return nullptr;
+    if (!words.empty()) std::memcpy(memory, words.data(), words.size() * sizeof(std::uint32_t));
+    return array.release();
+}
+
+// (name, kind, max_vars) of every measure the batch kernel computes.
+PyObject* sweep_measure_table(PyObject*, PyObject*) {
+    const std::span<const vexil::SweepMeasure> measures = vexil::sweep_measures();
+    Ref list(PyList_New(static_cast<Py_ssize_t>(measures.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < measures.size(); ++i) {
+        const vexil::SweepMeasure& m = measures[i];
+        const char* kind = m.kind == vexil::SweepKind::real      ? "real"
+                           : m.kind == vexil::SweepKind::boolean ? "boolean"
+                                                                 : "integer";
+        PyObject* row =
+            Py_BuildValue("(s#sI)", m.name.data(), static_cast<Py_ssize_t>(m.name.size()), kind, m.max_vars);
+        if (row == nullptr) return nullptr;
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), row);  // steals the row
+    }
+    return list.release();
+}
+
+PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"", "", "", "progress", nullptr};
+    PyObject* rows_object = nullptr;
+    unsigned long n = 0;
+    PyObject* names = nullptr;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OkO!|$O", const_cast<char**>(keywords), &rows_object, &n,
+                                    &PyTuple_Type, &names, &progress) == 0) {
+        return nullptr;
+    }
+    if (!check_progress(progress) || !check_vars(n)) return nullptr;
+    Buffer rows_buffer;
+    const std::span<const std::uint8_t> rows = read_rows(rows_object, rows_buffer);
+    if (PyErr_Occurred() != nullptr) return nullptr;
+    const unsigned vars = static_cast<unsigned>(n);
+    const std::uint64_t bytes = vexil::sweep_row_bytes(vars);
+    if (rows.size() % bytes != 0) {
+        PyErr_Format(PyExc_ValueError, "the rows hold %zu bytes, not a whole number of %llu-byte rows", rows.size(),
+                     static_cast<unsigned long long>(bytes));
+        return nullptr;
+    }
+    const std::uint64_t count = rows.size() / bytes;
+
+    const Py_ssize_t measure_count = PyTuple_Size(names);
+    Ref results(PyTuple_New(measure_count));
+    if (!results) return nullptr;
+    std::vector<Buffer> buffers(static_cast<std::size_t>(measure_count));
+    std::vector<vexil::SweepColumn> columns;
+    for (Py_ssize_t i = 0; i < measure_count; ++i) {
+        PyObject* name = PyTuple_GetItem(names, i);
+        Py_ssize_t length = 0;
+        const char* text = PyUnicode_Check(name) ? PyUnicode_AsUTF8AndSize(name, &length) : nullptr;
+        if (text == nullptr) {
+            if (PyErr_Occurred() == nullptr) PyErr_SetString(PyExc_TypeError, "measure names must be str");
+            return nullptr;
+        }
+        const vexil::SweepMeasure* m =
+            vexil::find_sweep_measure(std::string_view(text, static_cast<std::size_t>(length)));
+        if (m == nullptr) {
+            PyErr_Format(PyExc_ValueError, "no batch kernel computes %R", name);
+            return nullptr;
+        }
+        if (vars > m->max_vars) {
+            PyErr_Format(PyExc_ValueError, "%R is defined up to %u variables, not %u", name, m->max_vars, vars);
+            return nullptr;
+        }
+        void* memory = nullptr;
+        const bool real = m->kind == vexil::SweepKind::real;
+        PyObject* array = new_array(count, real ? "float64" : "int64", 8, buffers[static_cast<std::size_t>(i)], memory);
+        if (array == nullptr) return nullptr;
+        PyTuple_SetItem(results.get(), i, array);  // steals the array
+        vexil::SweepColumn column{m};
+        if (real) {
+            column.reals = static_cast<double*>(memory);
+        } else {
+            column.integers = static_cast<std::int64_t*>(memory);
+        }
+        columns.push_back(column);
+    }
+    if (!run_unlocked([&] { vexil::sweep_rows(rows, vars, columns); }, progress)) return nullptr;
+    return results.release();
+}
+
+PyObject* sweep_spectra(PyObject*, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"", "", "progress", nullptr};
+    PyObject* rows_object = nullptr;
+    unsigned long n = 0;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "Ok|$O", const_cast<char**>(keywords), &rows_object, &n, &progress) ==
+        0) {
+        return nullptr;
+    }
+    if (!check_progress(progress) || !check_vars(n)) return nullptr;
+    Buffer rows_buffer;
+    const std::span<const std::uint8_t> rows = read_rows(rows_object, rows_buffer);
+    if (PyErr_Occurred() != nullptr) return nullptr;
+    const unsigned vars = static_cast<unsigned>(n);
+    const std::uint64_t bytes = vexil::sweep_row_bytes(vars);
+    if (rows.size() % bytes != 0) {
+        PyErr_Format(PyExc_ValueError, "the rows hold %zu bytes, not a whole number of %llu-byte rows", rows.size(),
+                     static_cast<unsigned long long>(bytes));
+        return nullptr;
+    }
+    const std::uint64_t count = rows.size() / bytes;
+    const std::uint64_t values = vexil::bytes_times(count, std::uint64_t{1} << vars);
+    if (!run_unlocked([&] { vexil::ensure_working_set(vexil::bytes_times(values, sizeof(std::int64_t))); })) {
+        return nullptr;
+    }
+    Buffer out_buffer;
+    std::span<std::int64_t> out;
+    Ref array(new_int64_array(values, out_buffer, out));
+    if (!array) return nullptr;
+    if (!run_unlocked([&] { vexil::sweep_spectra(rows, vars, out); }, progress)) return nullptr;
+    return array.release();
+}
+
+template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
+constexpr PyMethodDef keyword_row(const char* name, const char* doc) {
+    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
+}
+
+const PyMethodDef methods[] = {
+    {"five_input_class_words", &five_input_class_words, METH_NOARGS,
+     "five_input_class_words()\n--\n\n"
+     "The canonical word of each of the NPN classes of five-variable functions held by the gate\n"
+     "database, as a sorted uint32 array; bit i of a word is entry i of its class's representative\n"
+     "(the table npn_representant returns). The first call builds the database (seconds)."},
+    {"sweep_measure_table", &sweep_measure_table, METH_NOARGS,
+     "sweep_measure_table()\n--\n\n"
+     "(name, kind, max_vars) of each measure sweep_rows computes; kind is 'integer', 'real' or 'boolean'."},
+    keyword_row<sweep_rows>(
+        "sweep_rows",
+        "sweep_rows(rows, n, names, /, *, progress=None)\n--\n\n"
+        "The measures `names` of each function of n variables in `rows` (a C-contiguous buffer of packed\n"
+        "rows, max(1, 2**n / 8) bytes each, entry x at bit x % 8 of byte x / 8), as a tuple of arrays:\n"
+        "int64 for integer and boolean measures (0/1), float64 for real ones. Computed on the worker pool\n"
+        "without the interpreter lock; progress counts functions."),
+    keyword_row<sweep_spectra>("sweep_spectra",
+                               "sweep_spectra(rows, n, /, *, progress=None)\n--\n\n"
+                               "The Walsh spectra of the packed rows (see sweep_rows), row after row, as one int64\n"
+                               "array of count * 2**n values."),
+};
+
+}  // namespace
+
+std::span<const PyMethodDef> sweep_methods() { return methods; }
+
+}  // namespace vexil_kit

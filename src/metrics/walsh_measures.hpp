@@ -1,0 +1,57 @@
+// Measures of cryptography read off the Walsh spectrum of a truth table.
+//
+// W(u) = sum over x of (-1)^(f(x) XOR popcount(u & x)) for the 2^n entries of
+// `entries` (0/1 bytes, a power-of-two number of them, read where they lie).
+// Which value counts +1 flips every sign and changes nothing below. Each
+// measure takes one transform (crypto_transform.hpp) with a visitor on its last
+// pass, and those that a pass over the packed table can often decide try that
+// first. All are exact, interruptible and memory-guarded; the transforms of
+// more than 2^14 values run on the worker pool and report progress.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace vexil {
+
+// Largest |W(u)|: 1 for n = 0, 2^n for affine functions.
+std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries);
+
+// Largest popcount(u) with W(u) != 0; 0 for n = 0 and for constants.
+unsigned fourier_degree(std::span<const std::uint8_t> entries);
+
+// Largest m such that W(u) = 0 for every u with 1 <= popcount(u) <= m: n when
+// no such u has W(u) != 0 (constants, n = 0).
+unsigned correlation_immunity(std::span<const std::uint8_t> entries);
+
+// correlation_immunity when the table is balanced (W(0) = 0), else -1 (n = 0
+// is never balanced).
+int resiliency_order(std::span<const std::uint8_t> entries);
+
+// Most variables for which the squares' sums are exact in 64 bits: every
+// partial sum of W(u)^2 is at most 4^n.
+inline constexpr unsigned max_square_sum_vars = 31;
+
+// For k = 0..n, the sum of W(u)^2 over the u with popcount(u) = k, exact; they
+// add up to 4^n. A Panic beyond max_square_sum_vars variables.
+std::vector<std::uint64_t> walsh_weight_sums(std::span<const std::uint8_t> entries);
+
+namespace detail {
+
+// Over a packed table (entry x at bit x % 64 of word x / 64) of n variables:
+// the number of entries that differ from the parity of their index, so that
+// W(2^n - 1) = ±(2^n - 2 * it).
+std::uint64_t parity_mismatch_count(std::span<const std::uint64_t> words, unsigned n);
+
+// The number of true entries and, for each variable i < n, of true entries
+// with bit i of the index set: W(2^i) = ±(4 * with_bit[i] - 2 * ones).
+struct FirstOrderCounts {
+    std::uint64_t ones = 0;
+    std::vector<std::uint64_t> with_bit;
+};
+FirstOrderCounts first_order_counts(std::span<const std::uint64_t> words, unsigned n);
+
+}  // namespace detail
+
+}  // namespace vexil

@@ -1,0 +1,62 @@
+// Measures of many small functions at once: the kernel of a sweep.
+//
+// A batch is `count` functions of the same n variables, each a packed row of
+// sweep_row_bytes(n) bytes: entry x at bit x % 8 of byte x / 8 (NumPy's
+// packbits with little bit order), bits from 2^n up ignored. For five
+// variables a row is the 32-bit word whose bit x is entry x. Each measure is
+// computed by the core function that answers it for one function, so a
+// sweep's values are those of the single-function calls, bit for bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vexil {
+
+// One function of a batch as the measures read it; the byte table and the
+// FValue are built on first use and kept for the other measures.
+class SweepInput;
+
+enum class SweepKind : std::uint8_t { integer, real, boolean };
+
+struct SweepMeasure {
+    std::string_view name;
+    SweepKind kind;
+    // Largest n the measure is defined for (minimal_gates: 5).
+    unsigned max_vars;
+    // Exactly one is set, by kind: integer and boolean measures give an
+    // integer (0/1 for booleans), real ones a double.
+    std::int64_t (*integer)(SweepInput&);
+    double (*real)(SweepInput&);
+};
+
+// Every measure the kernel computes, by name.
+std::span<const SweepMeasure> sweep_measures();
+// The measure called `name`, or null.
+const SweepMeasure* find_sweep_measure(std::string_view name);
+
+// Bytes of one packed row of n variables: 2^n / 8, at least 1.
+std::uint64_t sweep_row_bytes(unsigned n);
+
+// Where one measure's values go: `count` int64 (integer and boolean measures)
+// or double (real ones) values, in row order.
+struct SweepColumn {
+    const SweepMeasure* measure;
+    std::int64_t* integers = nullptr;
+    double* reals = nullptr;
+};
+
+// Fills every column for the count = rows.size() / sweep_row_bytes(n)
+// functions of `rows`, on the worker pool in row chunks (one progress unit per
+// function), interruptible. Throws std::invalid_argument for a measure not
+// defined at n or a row buffer that is not a whole number of rows.
+void sweep_rows(std::span<const std::uint8_t> rows, unsigned n, std::span<const SweepColumn> columns);
+
+// The Walsh spectrum W(u), false counting +1, of every row into out
+// (count * 2^n values, row by row), as spectrum_into computes it.
+void sweep_spectra(std::span<const std::uint8_t> rows, unsigned n, std::span<std::int64_t> out);
+
+}  // namespace vexil

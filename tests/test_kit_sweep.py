@@ -1,0 +1,552 @@
+"""Sweeps of measures over many functions: values, sources, Parquet, Dask and the command line."""
+
+import itertools
+import math
+import os
+import subprocess
+import sys
+import time
+
+import numpy as np
+import pytest
+
+from conftest import Vexil, interrupt_child
+from vexil_kit import BooleanFunction as BF
+from vexil_kit import _native
+from vexil_kit.sweep import (
+    FunctionSource,
+    family,
+    five_input_classes,
+    random_functions,
+    read_metadata,
+    sweep,
+)
+
+try:
+    import pandas as pd
+    import pyarrow  # noqa: F401
+except ImportError:
+    pd = None
+# A sweep's table is a pandas DataFrame written with pyarrow; without them the sources, the class
+# list and the kernel's checks are still tested.
+needs_pandas = pytest.mark.skipif(pd is None, reason="sweeps need pandas and pyarrow")
+
+# Every measure the batch kernel computes, and the one computed from its spectra.
+KERNEL_MEASURES = [name for name, _, _ in _native.sweep_measure_table()] + ["spectral_entropy"]
+NPN_CLASSES_5 = 616_126
+
+
+def all_functions(n):
+    return [BF.from_int(v, n) for v in range(1 << (1 << n))]
+
+
+def method_value(f, name):
+    try:
+        return getattr(f, name)()
+    except ValueError:
+        return None
+
+
+def same(a, b):
+    """Equal values, NaN equal to NaN, missing (None/NA) equal to None; bool never equal to an int."""
+    missing_a = a is None or a is pd.NA
+    if missing_a or b is None:
+        return missing_a and b is None
+    if isinstance(a, float) and math.isnan(a):
+        return isinstance(b, float) and math.isnan(b)
+    if isinstance(b, bool) != isinstance(a, bool):
+        return False
+    return a == b
+
+
+def check_against_methods(functions, frame, names):
+    assert frame.columns.tolist() == ["hex", "n", *names]
+    assert frame["hex"].tolist() == [f.to_hex() for f in functions]
+    assert frame["n"].tolist() == [f.n for f in functions]
+    for name in names:
+        got = frame[name].astype(object).tolist()
+        for f, value in zip(functions, got):
+            assert same(value, method_value(f, name)), (name, f, value, method_value(f, name))
+
+
+# -- values equal the methods -----------------------------------------------------------------------
+
+
+@needs_pandas
+def test_every_kernel_measure_equals_its_method_on_all_functions_of_up_to_3_variables():
+    functions = [f for n in range(4) for f in all_functions(n)]
+    check_against_methods(functions, sweep(functions, KERNEL_MEASURES), KERNEL_MEASURES)
+
+
+@needs_pandas
+@pytest.mark.parametrize("n", range(4, 11))
+def test_every_kernel_measure_equals_its_method_on_random_functions(n):
+    source = random_functions(n, 40 if n <= 7 else 8, seed=n)
+    functions = list(source)
+    check_against_methods(functions, sweep(source, KERNEL_MEASURES, batch_size=7), KERNEL_MEASURES)
+
+
+@needs_pandas
+def test_functions_beyond_the_batch_kernel_are_measured_by_their_methods():
+    functions = [BF.random(13, seed=s) for s in range(2)] + [BF.majority(13), BF.xor(13)]
+    names = ["weight", "degree", "total_influence", "spectral_entropy", "is_balanced", "minimal_gates"]
+    frame = sweep(functions, names)
+    check_against_methods(functions, frame, names)
+    assert frame["minimal_gates"].isna().all()
+
+
+@needs_pandas
+def test_a_family_across_sizes_keeps_its_order_and_marks_inapplicable_values_missing():
+    source = family("majority", range(1, 10))
+    functions = [BF.majority(n) for n in range(1, 10)]
+    names = ["minimal_gates", "entropy", "fourier_degree", "nonlinearity", "is_balanced", "npn_representant"]
+    frame = sweep(source, names)
+    check_against_methods(functions, frame, names)
+    assert str(frame["minimal_gates"].dtype) == "Int64"
+    # The median of three: (x & y) | (z & (x ^ y)), four gates.
+    assert frame["minimal_gates"][2] == 4 and frame["minimal_gates"][5:].isna().all()
+    assert frame["npn_representant"].notna().tolist() == [n == 5 for n in range(1, 10)]
+
+
+@pytest.mark.parametrize(
+    "name, ns, expected",
+    [
+        ("threshold", [(5, 2), (6, 6)], [BF.threshold(5, 2), BF.threshold(6, 6)]),
+        ("inner-product", [2, 4], [BF.inner_product(2), BF.inner_product(4)]),
+        ("parity", [3], [BF.from_vexil(Vexil.parity(3))]),
+        ("sum_is_prime", [2], [BF.from_vexil(Vexil.sum_is_prime(2))]),
+        ("tribes", [(2, 2)], [BF.tribes(2, 2)]),
+    ],
+)
+def test_families_build_their_members(name, ns, expected):
+    assert list(family(name, ns)) == expected
+
+
+@needs_pandas
+def test_vexil_objects_and_mixed_sizes_are_taken_in_order():
+    functions = [BF.majority(3), BF.xor(5), BF.conjunction(3), BF.from_int(1, 0), BF.dictator(2, 1)]
+    given = [functions[0], functions[1].to_vexil(), functions[2], functions[3], functions[4].to_vexil()]
+    source = FunctionSource.of(given)
+    assert list(source) == functions
+    assert [n for n, _ in source.runs] == [3, 5, 3, 0, 2]
+    check_against_methods(functions, sweep(given, ["weight", "entanglement"]), ["weight", "entanglement"])
+
+
+def test_a_source_keeps_its_own_copy_of_the_rows_and_checks_their_shape():
+    rows = np.zeros((3, 4), dtype=np.uint8)
+    source = FunctionSource([(5, rows)])
+    rows[0, 0] = 1
+    assert rows.flags.writeable and [f.weight() for f in source] == [0, 0, 0]
+    with pytest.raises(ValueError):
+        FunctionSource([(6, rows)])
+    with pytest.raises(ValueError):
+        FunctionSource([(5, rows.reshape(-1))])
+    # Bits beyond a table of fewer than 8 entries are not part of it.
+    tiny = FunctionSource([(1, np.array([[0xFE]], dtype=np.uint8))])
+    assert list(tiny) == [BF([False, True])]
+    if pd is not None:
+        assert sweep(tiny, ["weight"])[["hex", "weight"]].values.tolist() == [["0x2", 1]]
+
+
+@needs_pandas
+def test_custom_measures_get_each_function():
+    functions = list(random_functions(5, 30, seed=3))
+    frame = sweep(functions, [("ones", lambda f: int(f.table.sum())), "weight", ("last", lambda f: f[len(f) - 1])])
+    assert frame["ones"].tolist() == frame["weight"].tolist() == [f.weight() for f in functions]
+    assert frame["last"].dtype == np.bool_ and frame["last"].tolist() == [f[31] for f in functions]
+
+
+def test_random_functions_repeat_with_their_seed_and_cover_the_table():
+    a, b, c = (list(random_functions(7, 50, seed=s)) for s in (4, 4, 5))
+    assert a == b and a != c
+    assert all(f.n == 7 for f in a)
+    # Every entry takes both values somewhere: no bit of the packed rows is left out.
+    tables = np.array([f.table for f in a])
+    assert tables.any(axis=0).all() and (~tables).any(axis=0).all()
+    # Tables of fewer than 8 entries use only their own bits of the byte.
+    assert all(f.weight() <= 2 for f in random_functions(1, 100, seed=0))
+
+
+@needs_pandas
+def test_progress_counts_functions_up_to_the_total():
+    reports = []
+    sweep(random_functions(6, 1000, seed=1), ["entropy", ("w", BF.weight)],
+          progress=lambda d, t: reports.append((d, t)), batch_size=300)
+    dones = [d for d, _ in reports]
+    assert dones == sorted(dones) and reports[-1] == (1000, 1000)
+    assert {t for _, t in reports} == {1000}
+
+
+@pytest.mark.parametrize(
+    "measures, error",
+    [
+        (["no_such_measure"], ValueError),
+        (["n"], ValueError),  # a property, not a method
+        (["majority"], ValueError),  # a builder
+        (["restrict"], ValueError),  # needs arguments
+        (["weight", "weight"], ValueError),
+        ([("hex", BF.weight)], ValueError),
+        ([("x", 3)], TypeError),
+        ([42], TypeError),
+    ],
+)
+def test_bad_measures_are_refused_before_any_work(measures, error):
+    with pytest.raises(error):
+        sweep([BF.majority(3)], measures)
+
+
+def test_bad_function_collections_are_refused():
+    with pytest.raises(TypeError):
+        sweep(BF.majority(3), ["weight"])
+    with pytest.raises(TypeError):
+        sweep([BF.majority(3), "0xe8"], ["weight"])
+    with pytest.raises(ValueError):
+        sweep([BF.majority(3)], ["weight"], batch_size=0)
+    with pytest.raises(ValueError):
+        family("no-such-family", [3])
+    with pytest.raises(ValueError):
+        random_functions(63, 1)
+    with pytest.raises(ValueError):
+        random_functions(4, -1)
+    with pytest.raises(MemoryError):
+        random_functions(40, 10**9)
+
+
+def test_the_kernel_checks_its_arguments():
+    rows = np.zeros((4, 4), dtype=np.uint8)
+    with pytest.raises(ValueError, match="whole number"):
+        _native.sweep_rows(rows.reshape(-1)[:15], 5, ("weight",))
+    with pytest.raises(ValueError, match="no batch kernel"):
+        _native.sweep_rows(rows, 5, ("restrict",))
+    with pytest.raises(ValueError, match="up to 5 variables"):
+        _native.sweep_rows(np.zeros((2, 8), dtype=np.uint8), 6, ("minimal_gates",))
+    with pytest.raises(ValueError):
+        _native.sweep_rows(rows, 64, ("weight",))
+    with pytest.raises(TypeError):
+        _native.sweep_rows(rows, 5, ("weight",), progress=3)
+    (weights,) = _native.sweep_rows(np.array([[0xFF, 0, 0, 0x80]], dtype=np.uint8), 5, ("weight",))
+    assert weights.tolist() == [9]
+
+
+@needs_pandas
+def test_an_empty_sweep_has_the_columns_and_no_rows():
+    frame = sweep([], ["weight", ("c", BF.weight)])
+    assert frame.columns.tolist() == ["hex", "n", "weight", "c"] and len(frame) == 0
+
+
+# -- the five-input classes -------------------------------------------------------------------------
+
+
+@pytest.fixture(scope="module")
+def class_words():
+    return _native.five_input_class_words()
+
+
+def test_the_class_list_has_every_npn_class_once(class_words):
+    assert class_words.dtype == np.uint32 and len(class_words) == NPN_CLASSES_5
+    assert (np.diff(class_words.astype(np.int64)) > 0).all()  # sorted, so distinct
+    # Classes of functions that depend on at most k variables are the NPN classes of k variables:
+    # 1, 2, 4, 14, 222, 616126 (OEIS A000370), counted here from the tables.
+    words = class_words.astype(np.uint64)
+    lanes = [0x55555555, 0x33333333, 0x0F0F0F0F, 0x00FF00FF, 0x0000FFFF]
+    depends = sum((((words ^ (words >> np.uint64(1 << v))) & np.uint64(m)) != 0).astype(int)
+                  for v, m in enumerate(lanes))
+    assert np.cumsum(np.bincount(depends, minlength=6)).tolist() == [1, 2, 4, 14, 222, NPN_CLASSES_5]
+
+
+def test_each_class_function_is_its_own_representative(class_words):
+    classes = five_input_classes()
+    assert len(classes) == NPN_CLASSES_5
+    # The source's functions are the words read with entry x at bit x.
+    assert [f.to_int() for f in itertools.islice(classes, 500)] == class_words[:500].tolist()
+    rng = np.random.default_rng(0)
+    chosen = rng.choice(NPN_CLASSES_5, 2000, replace=False).tolist() + [0, 1, NPN_CLASSES_5 - 1]
+    for i in chosen:
+        f = BF.from_int(int(class_words[i]), 5)
+        assert f.npn_representant() == f
+
+
+def npn_orbit_minimum(f):
+    """The smallest to_int() over the 2 * 5! * 2**5 NPN transforms of a five-variable f."""
+    x = np.arange(32)
+    bits = (x[:, None] >> np.arange(5)) & 1
+    maps = []
+    for perm in itertools.permutations(range(5)):
+        moved = (bits[:, list(perm)] << np.arange(5)).sum(axis=1)
+        maps.extend(moved ^ flips for flips in range(32))
+    tables = f.table[np.array(maps)]
+    tables = np.concatenate([tables, ~tables])
+    return int(np.packbits(tables, axis=1, bitorder="little").view("<u4").min())
+
+
+def test_the_representative_is_the_member_with_the_smallest_table(class_words):
+    listed = set(class_words.tolist())
+    for f in [*random_functions(5, 12, seed=21), BF.majority(5), BF.xor(5), BF.inner_product(4).extend(5)]:
+        smallest = npn_orbit_minimum(f)
+        assert smallest in listed and f.npn_representant().to_int() == smallest
+
+
+def test_every_five_variable_function_falls_in_a_listed_class(class_words):
+    listed = set(class_words.tolist())
+    for f in random_functions(5, 3000, seed=11):
+        assert f.npn_representant().to_int() in listed
+
+
+@needs_pandas
+def test_minimal_gates_over_all_classes_agree_with_vexil_on_a_sample(class_words):
+    frame = sweep(five_input_classes(), ["minimal_gates"])
+    gates = frame["minimal_gates"].to_numpy()
+    # Classes by gate count, as found by Knuth (TAOCP 7.1.2). The first three follow from the model:
+    # the constant and a variable cost nothing; one gate makes the AND and the XOR class; two gates
+    # make x&y&z, (x|y)&z, (x^y)&z, (x&y)^z and x^y^z.
+    assert np.bincount(gates).tolist() == [2, 2, 5, 20, 93, 389, 1988, 11382, 60713, 221541, 293455, 26535, 1]
+    rng = np.random.default_rng(1)
+    for i in rng.choice(NPN_CLASSES_5, 300, replace=False).tolist():
+        table = [bool(int(class_words[i]) >> x & 1) for x in range(32)]
+        assert gates[i] == Vexil(table).minimal_gates()
+
+
+# -- Parquet and Dask --------------------------------------------------------------------------------
+
+
+@needs_pandas
+def test_parquet_round_trip_keeps_values_dtypes_and_metadata(tmp_path):
+    path = tmp_path / "sweep.parquet"
+    names = ["minimal_gates", "entropy", "is_balanced", "weight", ("name", lambda f: f"f{f.n}")]
+    frame = sweep(family("xor", range(0, 8)), names, out=path)
+    back = pd.read_parquet(path)
+    pd.testing.assert_frame_equal(back, frame)
+    assert str(back["minimal_gates"].dtype) == "Int64" and back["is_balanced"].dtype == np.bool_
+    meta = read_metadata(path)
+    assert meta == {"source": "members of xor", "measures": ["minimal_gates", "entropy", "is_balanced", "weight",
+                                                             "name"], "functions": 8}
+
+
+@needs_pandas
+def test_a_dask_cluster_of_two_processes_gives_the_local_table():
+    distributed = pytest.importorskip("dask.distributed")
+    functions = list(random_functions(6, 200, seed=8)) + [BF.majority(7), BF.majority(9)]
+    names = ["entropy", "minimal_gates", "spectral_entropy", "certificate_complexity",
+             ("odd", lambda f: f.weight() % 2 == 1)]
+    local = sweep(functions, names, batch_size=37)
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0") as cluster:
+        with distributed.Client(cluster) as client:
+            reports = []
+            remote = sweep(functions, names, client=client, batch_size=37, progress=lambda d, t: reports.append(d))
+    pd.testing.assert_frame_equal(remote, local)
+    assert reports[-1] == len(functions)
+
+
+# -- interruption -----------------------------------------------------------------------------------
+
+
+@needs_pandas
+def test_ctrl_c_stops_a_long_batch_promptly():
+    code = (
+        "from vexil_kit.sweep import sweep, random_functions\n"
+        "source = random_functions(12, 100_000, seed=0)\n"
+        "print('started', flush=True)\n"
+        "try:\n"
+        "    sweep(source, ['entanglement', 'decision_tree_depth'])\n"
+        "    print('finished', flush=True)\n"
+        "except KeyboardInterrupt:\n"
+        "    print('interrupted', flush=True)\n"
+    )
+    # Minutes of work on two cores; stopped half a second into the batch.
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        assert child.stdout.readline() == b"started\n"
+    except BaseException:
+        child.kill()
+        child.wait()
+        raise
+    sent, out, err = interrupt_child(child, 0.5)
+    assert out.decode().strip() == "interrupted", err.decode()
+    assert time.monotonic() - sent < 5
+
+
+# -- the command line --------------------------------------------------------------------------------
+
+
+def run_cli(*args, timeout=180):
+    return subprocess.run([sys.executable, "-m", "vexil_kit.cli", *args], capture_output=True, timeout=timeout,
+                          env=dict(os.environ))
+
+
+@needs_pandas
+@pytest.mark.parametrize(
+    "spec, expected",
+    [
+        ("random:4:50:1", list(random_functions(4, 50, seed=1))),
+        ("family:majority:3-7", [BF.majority(n) for n in range(3, 8)]),
+        ("family:inner-product:4", [BF.inner_product(4)]),
+    ],
+)
+def test_cli_sweep_writes_the_measures_of_the_functions(tmp_path, spec, expected):
+    path = tmp_path / "out.parquet"
+    result = run_cli("sweep", "--functions", spec, "--measures", "weight,entropy, minimal_gates", "-o", str(path))
+    assert result.returncode == 0, result.stderr
+    assert str(path) in result.stdout.decode()
+    frame = pd.read_parquet(path)
+    pd.testing.assert_frame_equal(frame, sweep(expected, ["weight", "entropy", "minimal_gates"]))
+
+
+@needs_pandas
+def test_cli_sweep_of_the_five_input_classes(tmp_path, class_words):
+    path = tmp_path / "classes.parquet"
+    result = run_cli("sweep", "--functions", "five-input-classes", "--measures",
+                     "minimal_gates,entropy,fourier_degree,nonlinearity", "-o", str(path))
+    assert result.returncode == 0, result.stderr
+    frame = pd.read_parquet(path)
+    assert len(frame) == NPN_CLASSES_5
+    assert frame.columns.tolist() == ["hex", "n", "minimal_gates", "entropy", "fourier_degree", "nonlinearity"]
+    assert frame["hex"].iloc[-1] == f"0x{int(class_words[-1]):08x}"
+    assert frame["minimal_gates"].max() == 12 and (frame["n"] == 5).all()
+
+
+@needs_pandas
+def test_cli_sweep_progress_is_plain_lines_off_a_terminal(tmp_path, capsys, monkeypatch):
+    from vexil_kit.cli import progress
+    from vexil_kit.cli.main import main
+
+    monkeypatch.setattr(progress, "DELAY", 0.0)  # every report makes a line
+    monkeypatch.setattr(progress, "LINE_INTERVAL", 0.0)
+    out = str(tmp_path / "r.parquet")
+    assert main(["sweep", "--functions", "random:5:3000:1", "--measures", "entropy", "-o", out]) == 0
+    captured = capsys.readouterr()
+    lines = captured.err.splitlines()
+    assert lines and all("\r" not in line and line.startswith("  sweep of 3,000 functions: ") for line in lines)
+    assert "100% done (3,000 of 3,000" in lines[-1]
+    assert captured.out.startswith(f"wrote {out}: 3,000 functions")
+
+
+@needs_pandas
+@pytest.mark.parametrize(
+    "args",
+    [
+        ("--functions", "random:4", "--measures", "weight"),
+        ("--functions", "random:4:x", "--measures", "weight"),
+        ("--functions", "family:nope:3-5", "--measures", "weight"),
+        ("--functions", "family:majority:5-3", "--measures", "weight"),
+        ("--functions", "five-input-classes:3", "--measures", "weight"),
+        ("--functions", "bogus", "--measures", "weight"),
+        ("--functions", "random:3:5", "--measures", "not_a_measure"),
+        ("--functions", "random:3:5", "--measures", ","),
+        ("--functions", "random:40:1000000000", "--measures", "weight"),
+    ],
+)
+def test_cli_sweep_errors_are_one_line_and_status_2(tmp_path, capsys, args):
+    from vexil_kit.cli.main import main
+
+    assert main(["sweep", *args, "-o", str(tmp_path / "x.parquet")]) == 2
+    captured = capsys.readouterr()
+    lines = captured.err.strip().splitlines()
+    assert len(lines) == 1 and lines[0].startswith("vexil: error:"), lines
+    assert captured.out == "" and not (tmp_path / "x.parquet").exists()
+
+
+def test_cli_sweep_without_pandas_says_how_to_install(tmp_path):
+    blocker = tmp_path / "blocker"
+    blocker.mkdir()
+    (blocker / "pandas.py").write_text("raise ImportError('blocked')\n")
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(blocker), os.environ.get("PYTHONPATH", "")]))
+    result = subprocess.run([sys.executable, "-m", "vexil_kit.cli", "sweep", "--functions", "random:3:4", "--measures",
+                             "weight", "-o", str(tmp_path / "x.parquet")], capture_output=True, env=env, timeout=120)
+    assert result.returncode == 2
+    expected = "sweeps need pandas and pyarrow: pip install 'vexil[cluster]' (or pip install pandas pyarrow)"
+    assert result.stderr.decode().strip() == "vexil: error: " + expected
+
+
+@pytest.fixture(scope="module")
+def sweep_files(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("scatter")
+    small = folder / "small.parquet"
+    large = folder / "large.parquet"
+    sweep(random_functions(5, 300, seed=2), ["entropy", "minimal_gates"], out=small)
+    sweep(random_functions(4, 12_000, seed=3), ["entropy", "total_influence", "weight"], out=large)
+    return small, large
+
+
+@needs_pandas
+@pytest.mark.parametrize("suffix, which", [(".png", 0), (".pdf", 0), (".svg", 0), (".png", 1)])
+def test_cli_scatter_writes_a_figure_in_each_format(tmp_path, sweep_files, suffix, which):
+    pytest.importorskip("matplotlib")
+    out = tmp_path / f"fig{suffix}"
+    x, y = ("entropy", "minimal_gates") if which == 0 else ("entropy", "total_influence")
+    args = ("plot", "scatter", str(sweep_files[which]), x, y, "-o", str(out))
+    if which == 1:  # once as a user runs it
+        result = run_cli(*args)
+        assert result.returncode == 0, result.stderr
+    else:
+        from vexil_kit.cli.main import main
+
+        assert main(list(args)) == 0
+    data = out.read_bytes()
+    assert data.startswith({".png": b"\x89PNG", ".pdf": b"%PDF", ".svg": b"<?xml"}[suffix])
+    if suffix == ".png":
+        import matplotlib.image
+
+        assert matplotlib.image.imread(str(out)).shape[2] in (3, 4)
+
+
+@needs_pandas
+@pytest.mark.parametrize("rows, hexbin", [(300, False), (12_000, True)])
+def test_scatter_turns_into_a_density_for_many_points(tmp_path, sweep_files, monkeypatch, rows, hexbin):
+    pytest.importorskip("matplotlib")
+    import matplotlib.axes
+
+    from vexil_kit.cli import plot
+
+    drawn = []
+
+    def recording(kind):
+        original = getattr(matplotlib.axes.Axes, kind)
+
+        def draw(self, x, y, *args, **kwargs):
+            drawn.append((kind, len(x)))
+            return original(self, x, y, *args, **kwargs)
+
+        return draw
+
+    for kind in ("hexbin", "scatter"):
+        monkeypatch.setattr(matplotlib.axes.Axes, kind, recording(kind))
+    path = sweep_files[1] if hexbin else sweep_files[0]
+    plot.scatter(str(path), "entropy", "n", str(tmp_path / "f.png"))
+    assert drawn == [("hexbin" if hexbin else "scatter", rows)]
+
+
+@needs_pandas
+def test_a_density_centres_hexagons_on_the_values_of_an_integer_column(tmp_path, sweep_files, monkeypatch):
+    pytest.importorskip("matplotlib")
+    import matplotlib.axes
+
+    from vexil_kit.cli import plot
+
+    cells = []
+    original = matplotlib.axes.Axes.hexbin
+    monkeypatch.setattr(matplotlib.axes.Axes, "hexbin", lambda self, *a, **k: cells.append(original(self, *a, **k))
+                        or cells[-1])
+    plot.scatter(str(sweep_files[1]), "entropy", "weight", str(tmp_path / "f.png"))
+    centres = cells[0].get_offsets()
+    counts = cells[0].get_array()
+    weights = pd.read_parquet(sweep_files[1])["weight"]
+    # Every weight sits on its own row of hexagons, which together hold every function.
+    assert np.allclose(centres[:, 1], np.round(centres[:, 1]))
+    assert set(np.round(centres[:, 1]).astype(int).tolist()) == set(weights.tolist())
+    assert counts.sum() == len(weights)
+
+
+@needs_pandas
+@pytest.mark.parametrize(
+    "x, y, message",
+    [("entropy", "nope", "no column 'nope'"), ("hex", "entropy", "not numeric")],
+)
+def test_cli_scatter_errors_name_the_problem(tmp_path, sweep_files, capsys, x, y, message):
+    pytest.importorskip("matplotlib")
+    from vexil_kit.cli.main import main
+
+    assert main(["plot", "scatter", str(sweep_files[0]), x, y, "-o", str(tmp_path / "f.png")]) == 2
+    assert message in capsys.readouterr().err
+    assert main(["plot", "scatter", str(tmp_path / "none.parquet"), "a", "b", "-o", str(tmp_path / "f.png")]) == 2
+    assert "no such file" in capsys.readouterr().err
+    assert not (tmp_path / "f.png").exists()
