@@ -16,43 +16,14 @@ namespace vexil_kit {
 
 namespace {
 
-// numpy.empty(count, dtype="bool"), its memory in `memory` (held by `buffer`);
-// null with the error set on failure.
-PyObject* new_bool_array(std::uint64_t count, Buffer& buffer, std::span<std::uint8_t>& memory) {
-    Ref numpy(PyImport_ImportModule("numpy"));
-    if (!numpy) return nullptr;
-    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
-    if (!empty) return nullptr;
-    Ref size(PyLong_FromUnsignedLongLong(count));
-    if (!size) return nullptr;
-    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), "bool"));
-    if (!array) return nullptr;
-    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
-    const Py_buffer& view = buffer.view();
-    if (static_cast<std::uint64_t>(view.len) != count) {
-        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
-        return nullptr;
-    }
-    memory = std::span<std::uint8_t>(static_cast<std::uint8_t*>(view.buf), count);
-    return array.release();
-}
-
 // The packed table `words` as a new bool array of `count` entries.
 PyObject* unpacked(const std::vector<std::uint64_t>& words, std::uint64_t count) {
     Buffer out_buffer;
     std::span<std::uint8_t> out;
-    Ref array(new_bool_array(count, out_buffer, out));
+    Ref array(new_array(count, "bool", out_buffer, out));
     if (!array) return nullptr;
     if (!run_unlocked([&] { vexil::detail::unpack_entries(words, out); })) return nullptr;
     return array.release();
-}
-
-bool check_progress(PyObject* progress) {
-    if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
-        PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
-        return false;
-    }
-    return true;
 }
 
 PyObject* anf_monomials(PyObject*, PyObject* argument) {

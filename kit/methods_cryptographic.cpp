@@ -41,11 +41,7 @@ struct Arguments {
             PyErr_SetString(PyExc_ValueError, message.c_str());
             return false;
         }
-        if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
-            PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
-            return false;
-        }
-        return true;
+        return check_progress(progress);
     }
 };
 

@@ -102,10 +102,7 @@ PyObject* compute(PyObject* table_object, PyObject* progress, Measure&& measure)
     Buffer buffer;
     const std::optional<TableView> table = read_table(table_object, buffer);
     if (!table) return nullptr;
-    if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
-        PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
-        return nullptr;
-    }
+    if (!check_progress(progress)) return nullptr;
     std::optional<decltype(measure(std::declval<const FValue&>()))> result;
     const bool done = run_unlocked(
         [&] {

@@ -1,6 +1,7 @@
 // Query complexity: sensitivities, block sensitivity, certificates and
 // decision-tree depth, computed on the packed table without the interpreter lock.
 #include "methods.hpp"
+#include "numpy_out.hpp"
 #include "table_arg.hpp"
 #include "unlocked.hpp"
 
@@ -23,14 +24,6 @@ namespace {
 
 using Words = std::span<const std::uint64_t>;
 
-bool check_progress(PyObject* progress) {
-    if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
-        PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
-        return false;
-    }
-    return true;
-}
-
 // Runs measure(words, n) on the packed table without the lock; false with the
 // error set when it failed.
 template <class Measure>
@@ -44,26 +37,6 @@ bool on_packed(const TableView& table, PyObject* progress, Measure&& measure) {
         progress);
 }
 
-// numpy.empty(count, dtype="uint8") and its memory.
-PyObject* new_uint8_array(std::uint64_t count, Buffer& buffer, std::span<std::uint8_t>& memory) {
-    Ref numpy(PyImport_ImportModule("numpy"));
-    if (!numpy) return nullptr;
-    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
-    if (!empty) return nullptr;
-    Ref size(PyLong_FromUnsignedLongLong(count));
-    if (!size) return nullptr;
-    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), "uint8"));
-    if (!array) return nullptr;
-    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
-    const Py_buffer& view = buffer.view();
-    if (static_cast<std::uint64_t>(view.len) != count) {
-        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
-        return nullptr;
-    }
-    memory = std::span<std::uint8_t>(static_cast<std::uint8_t*>(view.buf), count);
-    return array.release();
-}
-
 // s(x) for every input x, as a new uint8 array.
 PyObject* sensitivity_counts(PyObject*, PyObject* argument) {
     Buffer table_buffer;
@@ -71,7 +44,7 @@ PyObject* sensitivity_counts(PyObject*, PyObject* argument) {
     if (!table) return nullptr;
     Buffer out_buffer;
     std::span<std::uint8_t> out;
-    Ref array(new_uint8_array(table->entries.size(), out_buffer, out));
+    Ref array(new_array(table->entries.size(), "uint8", out_buffer, out));
     if (!array) return nullptr;
     const bool done = on_packed(*table, nullptr, [&](Words words, unsigned n) {
         vexil::detail::packed_sensitivity_stats(words, n, nullptr, out.data());

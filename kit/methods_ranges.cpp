@@ -3,6 +3,7 @@
 // bounds [begin, end), allocates its NumPy result and fills it in the core
 // without the interpreter lock.
 #include "methods.hpp"
+#include "numpy_out.hpp"
 #include "table_arg.hpp"
 #include "unlocked.hpp"
 
@@ -16,28 +17,6 @@
 namespace vexil_kit {
 
 namespace {
-
-// numpy.empty(count, dtype=dtype) with its memory, held by `buffer`, as a span
-// of T; null with the error set when NumPy refuses the size.
-template <class T>
-PyObject* new_array(std::uint64_t count, const char* dtype, Buffer& buffer, std::span<T>& memory) {
-    Ref numpy(PyImport_ImportModule("numpy"));
-    if (!numpy) return nullptr;
-    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
-    if (!empty) return nullptr;
-    Ref size(PyLong_FromUnsignedLongLong(count));
-    if (!size) return nullptr;
-    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), dtype));
-    if (!array) return nullptr;
-    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
-    const Py_buffer& view = buffer.view();
-    if (static_cast<std::uint64_t>(view.len) != count * sizeof(T)) {
-        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
-        return nullptr;
-    }
-    memory = std::span<T>(static_cast<T*>(view.buf), count);
-    return array.release();
-}
 
 // A rank or a count: any integer from 0 to 2**64 - 1 (ValueError otherwise).
 std::optional<std::uint64_t> read_rank(PyObject* object, const char* what) {
@@ -72,12 +51,6 @@ std::optional<Bounds> read_bounds(PyObject* begin_object, PyObject* end_object, 
     return Bounds{*begin, *end - *begin};
 }
 
-bool valid_progress(PyObject* progress) {
-    if (progress == nullptr || progress == Py_None || PyCallable_Check(progress) != 0) return true;
-    PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
-    return false;
-}
-
 PyObject* balanced_cut_count(PyObject*, PyObject* argument) {
     const std::optional<std::uint64_t> n = read_rank(argument, "n");
     if (!n) return nullptr;
@@ -102,7 +75,7 @@ PyObject* cut_range(PyObject* args, PyObject* kwargs, const char* dtype) {
     }
     Buffer table_buffer;
     const std::optional<TableView> table = read_table(table_object, table_buffer);
-    if (!table || !valid_progress(progress)) return nullptr;
+    if (!table || !check_progress(progress)) return nullptr;
     const std::optional<Bounds> bounds = read_bounds(begin_object, end_object, vexil::bipartition_count(table->n));
     if (!bounds) return nullptr;
     Buffer out_buffer;
@@ -135,7 +108,7 @@ PyObject* subset_entropies_range(PyObject*, PyObject* args, PyObject* kwargs) {
     }
     Buffer table_buffer;
     const std::optional<TableView> table = read_table(table_object, table_buffer);
-    if (!table || !valid_progress(progress)) return nullptr;
+    if (!table || !check_progress(progress)) return nullptr;
     const std::optional<std::uint64_t> k = read_rank(k_object, "k");
     if (!k) return nullptr;
     if (*k > table->n) {

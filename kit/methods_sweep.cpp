@@ -17,34 +17,6 @@ namespace vexil_kit {
 
 namespace {
 
-// numpy.empty(count, dtype=dtype) and its memory, `width` bytes a value.
-PyObject* new_array(std::uint64_t count, const char* dtype, std::size_t width, Buffer& buffer, void*& memory) {
-    Ref numpy(PyImport_ImportModule("numpy"));
-    if (!numpy) return nullptr;
-    Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
-    if (!empty) return nullptr;
-    Ref size(PyLong_FromUnsignedLongLong(count));
-    if (!size) return nullptr;
-    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), dtype));
-    if (!array) return nullptr;
-    if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
-    const Py_buffer& view = buffer.view();
-    if (static_cast<std::uint64_t>(view.len) != count * width) {
-        PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
-        return nullptr;
-    }
-    memory = view.buf;
-    return array.release();
-}
-
-bool check_progress(PyObject* progress) {
-    if (progress != nullptr && progress != Py_None && PyCallable_Check(progress) == 0) {
-        PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
-        return false;
-    }
-    return true;
-}
-
 // The packed rows of a batch: any C-contiguous buffer, read as bytes.
 std::span<const std::uint8_t> read_rows(PyObject* object, Buffer& buffer) {
     if (!buffer.acquire(object, PyBUF_C_CONTIGUOUS)) return {};

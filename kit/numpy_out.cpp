@@ -2,22 +2,22 @@
 
 namespace vexil_kit {
 
-PyObject* new_int64_array(std::uint64_t count, Buffer& buffer, std::span<std::int64_t>& memory) {
+PyObject* new_array(std::uint64_t count, const char* dtype, std::size_t width, Buffer& buffer, void*& memory) {
     Ref numpy(PyImport_ImportModule("numpy"));
     if (!numpy) return nullptr;
     Ref empty(PyObject_GetAttrString(numpy.get(), "empty"));
     if (!empty) return nullptr;
     Ref size(PyLong_FromUnsignedLongLong(count));
     if (!size) return nullptr;
-    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), "int64"));
+    Ref array(PyObject_CallFunction(empty.get(), "Os", size.get(), dtype));
     if (!array) return nullptr;
     if (!buffer.acquire(array.get(), PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) return nullptr;
     const Py_buffer& view = buffer.view();
-    if (static_cast<std::uint64_t>(view.len) != count * sizeof(std::int64_t)) {
+    if (static_cast<std::uint64_t>(view.len) != count * width) {
         PyErr_SetString(PyExc_RuntimeError, "numpy.empty gave an array of an unexpected size");
         return nullptr;
     }
-    memory = std::span<std::int64_t>(static_cast<std::int64_t*>(view.buf), count);
+    memory = view.buf;
     return array.release();
 }
 

@@ -55,6 +55,12 @@ bool interrupt_requested() {
 
 }  // namespace
 
+bool check_progress(PyObject* progress) {
+    if (progress == nullptr || progress == Py_None || PyCallable_Check(progress) != 0) return true;
+    PyErr_SetString(PyExc_TypeError, "progress must be a callable taking (done, total), or None");
+    return false;
+}
+
 bool install_interrupt_poll() {
     Ref threading(PyImport_ImportModule("threading"));
     if (!threading) return false;

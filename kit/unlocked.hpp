@@ -23,6 +23,9 @@
 
 namespace vexil_kit {
 
+// Whether `progress` is a callable, None or absent; TypeError set otherwise.
+bool check_progress(PyObject* progress);
+
 // Installs the interrupt poll and notes the main thread; call at import, with
 // the lock held. False with the error set on failure.
 bool install_interrupt_poll();

@@ -12,6 +12,7 @@ import contextlib
 import shutil
 import sys
 from collections.abc import Callable, Iterator
+from typing import TextIO
 
 #: What a ``progress`` argument may be: False or None (no reports), True (a tqdm bar on standard
 #: error), or a callable taking ``(done, total)``.
@@ -33,21 +34,39 @@ def reporter(progress: Progress, description: str) -> Iterator[Callable[[int, in
             raise TypeError(f"progress must be a bool or a callable taking (done, total), not {type(progress).__name__}")
         yield progress
         return
-    from tqdm.auto import tqdm  # type: ignore[import-untyped]
+    with bar(description) as update:
+        yield update
+
+
+@contextlib.contextmanager
+def bar(
+    description: str, stream: TextIO | None = None, delay: float = 0.0, widget: bool = True
+) -> Iterator[Callable[[int, int], None]]:
+    """A tqdm bar for (done, total) reports on ``stream`` (standard error by default), shown after
+    ``delay`` seconds and cleared at the end; a notebook widget where one can be shown unless
+    ``widget`` is False.
+
+    Without a delay the bar shows the final counts before it closes, however short the computation.
+    """
+    if widget:
+        from tqdm.auto import tqdm  # type: ignore[import-untyped]
+    else:
+        from tqdm import tqdm  # type: ignore[import-untyped]
 
     # A terminal that reports no size (a bare pseudo-terminal) is taken as 80 by 24: tqdm would
     # otherwise hide the bar, as if it were below the last row.
     size = shutil.get_terminal_size((80, 24))
-    bar = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=sys.stderr, leave=False,
-               ncols=size.columns, nrows=size.lines)
+    shown = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=stream or sys.stderr,
+                 leave=False, delay=delay, ncols=size.columns, nrows=size.lines)
 
     def update(done: int, total: int) -> None:
-        if total and bar.total != total:
-            bar.total = total
-        bar.update(done - bar.n)
+        if total and shown.total != total:
+            shown.total = total
+        shown.update(done - shown.n)
 
     try:
         yield update
-        bar.refresh()  # the final counts, however short the computation
+        if not delay:
+            shown.refresh()
     finally:
-        bar.close()
+        shown.close()

@@ -51,7 +51,8 @@ class FunctionError(ValueError):
     """A FUNCTION argument that names no function."""
 
 
-def _integer(text: str, what: str) -> int:
+def integer(text: str, what: str) -> int:
+    """A non-negative integer argument (decimal, or with a 0x, 0o or 0b prefix)."""
     try:
         value = int(text, 0)
     except ValueError:
@@ -71,7 +72,7 @@ def _family(spec: str, name: str, rest: str) -> BooleanFunction:
     if len(parts) != len(names):
         usage = ":".join([name, *names])
         raise FunctionError(f"write {usage}, for example {name}:{':'.join(['3'] * len(names))}")
-    values = [_integer(part, what) for part, what in zip(parts, names)]
+    values = [integer(part, what) for part, what in zip(parts, names)]
     try:
         return build(*values)
     except MemoryError as error:
@@ -106,7 +107,7 @@ def parse_function(spec: str) -> tuple[str, BooleanFunction]:
         number, _, variables = rest.partition(":")
         if not variables:
             raise FunctionError("write number:NUMBER:VARS, for example number:105:3")
-        table = Vexil.from_number(_integer(number, "NUMBER"), _integer(variables, "VARS"))
+        table = Vexil.from_number(integer(number, "NUMBER"), integer(variables, "VARS"))
         return spec, BooleanFunction.from_vexil(table)
     if name in FAMILIES:
         return spec, _family(spec, name, rest)

@@ -8,10 +8,11 @@ the first after a second and then one every few seconds, never a carriage return
 from __future__ import annotations
 
 import contextlib
-import shutil
 import time
 from collections.abc import Callable, Iterator
 from typing import TextIO
+
+from ..progress import bar
 
 #: Seconds a measure runs before its progress shows.
 DELAY = 1.0
@@ -61,23 +62,8 @@ class ProgressDisplay:
 
     @contextlib.contextmanager
     def _bar(self, name: str) -> Iterator[Callable[[int, int], None]]:
-        from tqdm import tqdm  # type: ignore[import-untyped]
-
-        # A terminal that reports no size (a bare pseudo-terminal) is taken as 80 by 24: tqdm
-        # would otherwise hide the bar, as if it were below the last row.
-        size = shutil.get_terminal_size((80, 24))
-        bar = tqdm(desc=f"  {name}", total=None, unit="step", unit_scale=True, delay=DELAY, leave=False,
-                   file=self.stream, ncols=size.columns, nrows=size.lines)
-
-        def report(done: int, total: int) -> None:
-            if total and bar.total != total:
-                bar.total = total
-            bar.update(done - bar.n)
-
-        try:
+        with bar(f"  {name}", self.stream, delay=DELAY, widget=False) as report:
             yield report
-        finally:
-            bar.close()
 
     def _lines(self, name: str) -> Callable[[int, int], None]:
         started = time.monotonic()

@@ -5,7 +5,7 @@ from __future__ import annotations
 import sys
 from typing import Any
 
-from .functions import FunctionError
+from .functions import FunctionError, integer
 from .progress import ProgressDisplay
 
 FORMS = (
@@ -45,16 +45,6 @@ def _check_modules() -> None:
                                "(or pip install pandas pyarrow)") from None
 
 
-def _integer(text: str, what: str) -> int:
-    try:
-        value = int(text, 10)
-    except ValueError:
-        raise FunctionError(f"{what} must be an integer, not {text!r}") from None
-    if value < 0:
-        raise FunctionError(f"{what} must be non-negative, not {value}")
-    return value
-
-
 def parse_functions(text: str) -> Any:
     """The source a --functions argument names."""
     _check_modules()
@@ -68,17 +58,17 @@ def parse_functions(text: str) -> Any:
         if len(parts) not in (2, 3) or not all(parts):
             raise FunctionError(f"write random:N:COUNT or random:N:COUNT:SEED, for example random:6:1000:1, "
                                 f"not {text!r}")
-        n = _integer(parts[0], "N")
-        count = _integer(parts[1], "COUNT")
-        seed = _integer(parts[2], "SEED") if len(parts) == 3 else None
+        n = integer(parts[0], "N")
+        count = integer(parts[1], "COUNT")
+        seed = integer(parts[2], "SEED") if len(parts) == 3 else None
         return random_functions(n, count, seed)
     if name == "family":
         name_of_family, _, sizes = rest.partition(":")
         if name_of_family not in ONE_ARGUMENT_FAMILIES or not sizes:
             raise FunctionError(f"write family:NAME:N1-N2, for example family:majority:3-11, not {text!r}. {FORMS}")
         low_text, dash, high_text = sizes.partition("-")
-        low = _integer(low_text, "N1")
-        high = _integer(high_text, "N2") if dash else low
+        low = integer(low_text, "N1")
+        high = integer(high_text, "N2") if dash else low
         if high < low:
             raise FunctionError(f"the sizes {sizes!r} are empty: N2 must be at least N1")
         return family(name_of_family, range(low, high + 1))
