@@ -30,35 +30,15 @@ import importlib.metadata
 import math
 import multiprocessing
 import time
-import warnings
 
 import numpy as np
 
 from vexil_kit import BooleanFunction
 
-try:
-    import sage.all__sagemath_modules  # noqa: F401  (loads what Sage's matrices need)
-    from sage.crypto.boolean_function import BooleanFunction as SageFunction
-except ImportError:
-    SageFunction = None
-try:
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")  # boofun warns at import when matplotlib is absent
-        import boofun
-        from boofun.analysis import cryptographic as boofun_crypto
-except ImportError:
-    boofun = None
+from peers import SageFunction, best_of, boofun
 
-
-def best_of(fn, repeat=5, fresh=None):
-    """Best time of fn(), or of fn(fresh()) with a new object per run built outside the timer."""
-    best = float("inf")
-    for _ in range(repeat):
-        arg = fresh() if fresh else None
-        start = time.perf_counter()
-        fn(arg) if fresh else fn()
-        best = min(best, time.perf_counter() - start)
-    return best
+if boofun is not None:
+    from boofun.analysis import cryptographic as boofun_crypto
 
 
 def _child(connection, fn):

@@ -25,35 +25,15 @@ bentness (boofun.analysis.cryptographic) at N variables, for information (about 
 
 import argparse
 import importlib.metadata
-import time
-import warnings
 
 import numpy as np
 
 from vexil_kit import BooleanFunction
 
-try:
-    from sage.crypto.boolean_function import BooleanFunction as SageFunction
-except ImportError:
-    SageFunction = None
-try:
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")  # boofun warns at import when matplotlib is absent
-        import boofun
-        import boofun.analysis.cryptographic as boofun_crypto
-except ImportError:
-    boofun = None
+from peers import SageFunction, best_of, boofun
 
-
-def best_of(fn, repeat=5, fresh=None):
-    """Best time of fn(), or of fn(fresh()) with a new object per run built outside the timer."""
-    best = float("inf")
-    for _ in range(repeat):
-        arg = fresh() if fresh else None
-        start = time.perf_counter()
-        fn(arg) if fresh else fn()
-        best = min(best, time.perf_counter() - start)
-    return best
+if boofun is not None:
+    from boofun.analysis import cryptographic as boofun_crypto
 
 
 def report(label, ours, peer, peer_time, target=None):

@@ -23,34 +23,12 @@ variables it picks a packed table there, which is far slower: about 2 minutes a 
 import argparse
 import importlib.metadata
 import time
-import warnings
 
 import numpy as np
 
 from vexil_kit import BooleanFunction
 
-try:
-    from sage.crypto.boolean_function import BooleanFunction as SageFunction
-except ImportError:
-    SageFunction = None
-try:
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")  # boofun warns at import when matplotlib is absent
-        import boofun
-except ImportError:
-    boofun = None
-
-
-def best_of(fn, repeat=5, fresh=None):
-    """Best time of fn(), or of fn(fresh()) with a new object per run built outside the timer
-    (the peers cache results on the object)."""
-    best = float("inf")
-    for _ in range(repeat):
-        arg = fresh() if fresh else None
-        start = time.perf_counter()
-        fn(arg) if fresh else fn()
-        best = min(best, time.perf_counter() - start)
-    return best
+from peers import SageFunction, best_of, boofun
 
 
 def report(label, ours, peer, peer_time, target):

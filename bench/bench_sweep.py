@@ -26,23 +26,13 @@ import argparse
 import importlib.metadata
 import itertools
 import time
-import warnings
 
 import numpy as np
 
 from vexil_kit import BooleanFunction
 from vexil_kit.sweep import five_input_classes, sweep
 
-try:
-    from sage.crypto.boolean_function import BooleanFunction as SageFunction
-except ImportError:
-    SageFunction = None
-try:
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")  # boofun warns at import when matplotlib is absent
-        import boofun
-except ImportError:
-    boofun = None
+from peers import SageFunction, best_of, boofun
 
 MEASURES = [
     "minimal_gates",
@@ -60,15 +50,6 @@ MEASURES = [
 ]
 #: Seconds the full sweep may take on the 2-core build machine.
 FULL_TARGET = 120.0
-
-
-def best_of(fn, repeat=3):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def once(fn):
