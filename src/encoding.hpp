@@ -2,6 +2,8 @@
 // or 9 bytes, little-endian) followed by one byte (0 or 1) per entry.
 #pragma once
 
+#include "exported.hpp"
+
 #include "fvalue.hpp"
 
 #include <cstdint>
@@ -10,7 +12,7 @@
 namespace vexil {
 
 // Thrown by decode for input that is not a valid encoding.
-struct DecodeError {};
+struct VEXIL_EXPORTED DecodeError {};
 
 // Exact size of the encoding of a table of `entries` entries.
 std::uint64_t encoded_size(std::uint64_t entries);

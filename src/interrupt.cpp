@@ -6,7 +6,7 @@ namespace vexil {
 
 namespace {
 
-std::atomic<InterruptPoll> host_poll{nullptr};
+thread_local InterruptPoll host_poll = nullptr;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto poll_interval = std::chrono::milliseconds(20);
@@ -21,11 +21,13 @@ thread_local const std::atomic<bool>* loop_cancel_flag = nullptr;
 thread_local bool on_pool_worker = false;
 }  // namespace detail
 
-void set_interrupt_poll(InterruptPoll poll) { host_poll.store(poll); }
+void set_interrupt_poll(InterruptPoll poll) { host_poll = poll; }
+
+InterruptPoll current_interrupt_poll() { return host_poll; }
 
 void poll_host_now() {
     last_poll = Clock::now();
-    InterruptPoll poll = host_poll.load();
+    const InterruptPoll poll = host_poll;
     if (poll != nullptr && poll()) throw Interrupted{};
 }
 

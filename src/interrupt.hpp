@@ -1,30 +1,48 @@
 // Cooperative interruption of long computations.
 //
-// The core knows nothing of the host: the host (the Python layer) installs a
-// poll function that says whether the user asked to stop (Ctrl-C). Long loops
-// call `check_interrupt()` now and then; on the host thread it consults the
-// poll at most every few tens of milliseconds, on a pool worker it reads the
-// cancel flag of the current parallel loop. Either way it throws `Interrupted`,
-// which unwinds the computation and frees what it held.
+// The core knows nothing of the host: each call from the host (a Python face)
+// installs, for its own duration and on its own thread, a poll function that
+// says whether the user asked to stop (Ctrl-C). Two faces, or two threads, each
+// poll in their own way without overwriting one another. Long loops call
+// `check_interrupt()` now and then; on the calling thread it consults the poll
+// at most every few tens of milliseconds, on a pool worker it reads the cancel
+// flag of the current parallel loop. Either way it throws `Interrupted`, which
+// unwinds the computation and frees what it held.
 #pragma once
+
+#include "exported.hpp"
 
 #include <atomic>
 
 namespace vexil {
 
-struct Interrupted {};
+struct VEXIL_EXPORTED Interrupted {};
 
 // Thrown inside a chunk when its parallel loop was cancelled (another chunk
 // failed, or the loop's caller was asked to stop); the pool absorbs it.
-struct LoopCancelled : Interrupted {};
+struct VEXIL_EXPORTED LoopCancelled : Interrupted {};
 
 // Returns true when the computation must stop; may leave an error pending in
 // the host, which reports it once `Interrupted` reaches it.
 using InterruptPoll = bool (*)();
 
+// Sets this thread's poll (null: never stop); InterruptScope restores the
+// previous one when the call ends.
 void set_interrupt_poll(InterruptPoll poll);
+InterruptPoll current_interrupt_poll();
 
-// Asks the host right now (host thread only); throws Interrupted on a stop.
+class InterruptScope {
+public:
+    explicit InterruptScope(InterruptPoll poll) : outer_(current_interrupt_poll()) { set_interrupt_poll(poll); }
+    ~InterruptScope() { set_interrupt_poll(outer_); }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    InterruptPoll outer_;
+};
+
+// Asks this thread's poll right now (the calling thread only); throws Interrupted on a stop.
 void poll_host_now();
 
 // Cheap enough for inner loops that run a few microseconds per call.

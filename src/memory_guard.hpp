@@ -9,6 +9,8 @@
 //   headroom of its memory cgroup, its address-space and data limits).
 #pragma once
 
+#include "exported.hpp"
+
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -19,7 +21,7 @@ namespace vexil {
 
 // A call refused by ensure_working_set; says how much it needed and how much
 // the process could get.
-class WorkingSetTooLarge : public std::bad_alloc {
+class VEXIL_EXPORTED WorkingSetTooLarge : public std::bad_alloc {
 public:
     WorkingSetTooLarge(std::uint64_t needed, std::uint64_t available);
     const char* what() const noexcept override { return message_.c_str(); }

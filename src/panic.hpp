@@ -4,12 +4,14 @@
 // computation with a `Panic`; the Python layer turns it into `PanicException`.
 #pragma once
 
+#include "exported.hpp"
+
 #include <stdexcept>
 #include <string>
 
 namespace vexil {
 
-class Panic : public std::runtime_error {
+class VEXIL_EXPORTED Panic : public std::runtime_error {
 public:
     explicit Panic(const std::string& message) : std::runtime_error(message) {}
 };

@@ -5,6 +5,7 @@
 '0xe8'
 """
 
+from ._native import VexilError
 from .circuits import Circuit
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
@@ -15,6 +16,7 @@ __all__ = [
     "Circuit",
     "EntanglementSet",
     "EntropySets",
+    "VexilError",
     "family",
     "five_input_classes",
     "random_functions",

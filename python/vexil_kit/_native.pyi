@@ -7,6 +7,9 @@ import numpy.typing as npt
 
 _Progress = Callable[[int, int], object] | None
 
+class VexilError(RuntimeError):
+    """Raised when the native core stops a computation with a message."""
+
 def walsh_spectrum(table: Buffer, /) -> npt.NDArray[np.int64]: ...
 def influence_counts(table: Buffer, /) -> npt.NDArray[np.int64]: ...
 def entanglement(table: Buffer, /, *, progress: _Progress = None) -> int: ...

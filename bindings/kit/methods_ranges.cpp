@@ -3,6 +3,7 @@
 // bounds [begin, end), allocates its NumPy result and fills it in the core
 // without the interpreter lock.
 #include "methods.hpp"
+#include "method_row.hpp"
 #include "numpy_out.hpp"
 #include "table_arg.hpp"
 #include "unlocked.hpp"
@@ -135,24 +136,22 @@ PyObject* subset_entropies_range(PyObject*, PyObject* args, PyObject* kwargs) {
     return PyTuple_Pack(2, values_array.get(), complements_array.get());
 }
 
-template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
-constexpr PyMethodDef row(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
-}
+using vexil::py::keyword_row;
 
 const PyMethodDef methods[] = {
     {"balanced_cut_count", &balanced_cut_count, METH_O,
      "balanced_cut_count(n, /)\n--\n\n"
      "The number of balanced cuts of n variables (1 for n = 0), the ranks of the cut ranges."},
-    row<cut_counts_range>("cut_counts_range",
-                          "cut_counts_range(table, begin, end, /, *, progress=None)\n--\n\n"
-                          "restriction_count(set1) + restriction_count(set2) of the balanced cuts of\n"
-                          "lexicographic ranks begin..end-1, as a new uint64 array (entry i: rank begin + i)."),
-    row<cut_entropies_range>("cut_entropies_range",
-                             "cut_entropies_range(table, begin, end, /, *, progress=None)\n--\n\n"
-                             "restriction_entropy(set1) + restriction_entropy(set2) of the balanced cuts of\n"
-                             "lexicographic ranks begin..end-1, as a new float32 array (entry i: rank begin + i)."),
-    row<subset_entropies_range>(
+    keyword_row<cut_counts_range>("cut_counts_range",
+                                  "cut_counts_range(table, begin, end, /, *, progress=None)\n--\n\n"
+                                  "restriction_count(set1) + restriction_count(set2) of the balanced cuts of\n"
+                                  "lexicographic ranks begin..end-1, as a new uint64 array (entry i: rank begin + i)."),
+    keyword_row<cut_entropies_range>(
+        "cut_entropies_range",
+        "cut_entropies_range(table, begin, end, /, *, progress=None)\n--\n\n"
+        "restriction_entropy(set1) + restriction_entropy(set2) of the balanced cuts of\n"
+        "lexicographic ranks begin..end-1, as a new float32 array (entry i: rank begin + i)."),
+    keyword_row<subset_entropies_range>(
         "subset_entropies_range",
         "subset_entropies_range(table, k, begin, end, /, *, complements=False, progress=None)\n--\n\n"
         "(values, complement_values): restriction_entropy of the k-subsets of lexicographic ranks\n"

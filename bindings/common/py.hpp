@@ -1,4 +1,5 @@
-// The Python C API (stable ABI) and the few helpers every binding file uses.
+// The Python C API (stable ABI) and the owned references, held buffers and
+// error signalling that both extension modules use.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -9,7 +10,7 @@
 
 namespace vexil::py {
 
-// Thrown when a Python error is already set; the guarded region returns NULL.
+// Thrown when a Python error is already set; the call boundary returns NULL.
 struct ErrorSet {};
 
 // Throws ErrorSet when `object` is NULL (the API call failed and set an error).
@@ -40,6 +41,32 @@ private:
     PyObject* object_ = nullptr;
 };
 
+// A view of an object's memory through the buffer protocol, released when it
+// goes out of scope.
+class Buffer {
+public:
+    Buffer() = default;
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    ~Buffer() { release(); }
+
+    // False with the exporter's error set when it refuses the request.
+    bool acquire(PyObject* object, int flags) {
+        release();
+        held_ = PyObject_GetBuffer(object, &view_, flags) == 0;
+        return held_;
+    }
+    void release() {
+        if (held_) PyBuffer_Release(&view_);
+        held_ = false;
+    }
+    const Py_buffer& view() const { return view_; }
+
+private:
+    Py_buffer view_{};
+    bool held_ = false;
+};
+
 // Sets `type` with `message` and throws ErrorSet.
 [[noreturn]] inline void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
@@ -48,5 +75,10 @@ private:
 
 // The qualified name of an object's type, as messages show it.
 std::string type_qualname(PyObject* object);
+
+// Refuses every interpreter but the first that imports `module` (ImportError,
+// false): the core's pool, database and caches are process-wide. Call from the
+// module's init function.
+bool first_interpreter_only(const char* module);
 
 }  // namespace vexil::py

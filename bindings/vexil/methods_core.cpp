@@ -47,8 +47,8 @@ Object table(const FValue& f, VarList vars) {
     const TableShape shape = restriction_table_shape(f, vars);
     ensure_allocatable(shape.rows, shape.cols);
     ensure_working_set(bytes_plus(bytes_times(shape.rows, shape.cols), restriction_table_scratch_bytes(f, vars)));
-    BoolArray array = new_bool_array(shape.rows, shape.cols);
-    fill_restriction_table(f, vars, array.data);
+    NewArray array = new_bool_table(shape.rows, shape.cols);
+    fill_restriction_table(f, vars, array.values<std::uint8_t>().data());
     return Object{array.release()};
 }
 

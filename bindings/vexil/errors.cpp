@@ -1,5 +1,7 @@
 #include "errors.hpp"
 
+#include "panic.hpp"
+
 namespace vexil::py {
 
 namespace {
@@ -17,8 +19,6 @@ PyObject* panic_type() {
     return type;
 }
 
-bool interrupt_requested() { return PyErr_CheckSignals() != 0; }
-
 }  // namespace
 
 void raise_panic(const char* message) {
@@ -33,21 +33,13 @@ void raise_panic(const char* message) {
     Py_DECREF(args);
 }
 
-void install_interrupt_poll() { set_interrupt_poll(&interrupt_requested); }
+const FailurePolicy vexil_failures{&raise_panic, nullptr};
 
-std::string type_qualname(PyObject* object) {
-    Ref name(PyType_GetQualName(Py_TYPE(object)));
-    if (!name) {
-        PyErr_Clear();
-        return "?";
-    }
-    Py_ssize_t length = 0;
-    const char* text = PyUnicode_AsUTF8AndSize(name.get(), &length);
-    if (text == nullptr) {
-        PyErr_Clear();
-        return "?";
-    }
-    return std::string(text, static_cast<std::size_t>(length));
+PyObject* made(PyObject* object) {
+    if (object != nullptr) return object;
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) throw ErrorSet{};
+    PyErr_Print();
+    panic("Python API call failed");
 }
 
 }  // namespace vexil::py

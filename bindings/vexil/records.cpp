@@ -24,7 +24,7 @@ template <>
 struct RecordClass<EntanglementSet> {
     static constexpr const char* name = "EntanglementSet";
     static constexpr const char* type_name = "builtins.EntanglementSet";
-    static PyObject* measure(const EntanglementSet& r) { return to_python(r.entanglement); }
+    static PyObject* measure(const EntanglementSet& r) { return result_to_python(r.entanglement); }
     static constexpr const char* measure_name = "entanglement";
 };
 
@@ -32,7 +32,7 @@ template <>
 struct RecordClass<EntropySets> {
     static constexpr const char* name = "EntropySets";
     static constexpr const char* type_name = "builtins.EntropySets";
-    static PyObject* measure(const EntropySets& r) { return to_python(r.entropy); }
+    static PyObject* measure(const EntropySets& r) { return result_to_python(r.entropy); }
     static constexpr const char* measure_name = "entropy";
 };
 
@@ -48,12 +48,12 @@ PyObject* get_measure(PyObject* self, void*) {
 
 template <typename Record>
 PyObject* get_set1(PyObject* self, void*) {
-    return guarded([&] { return to_python(record_of<Record>(self).set1); });
+    return guarded([&] { return result_to_python(record_of<Record>(self).set1); });
 }
 
 template <typename Record>
 PyObject* get_set2(PyObject* self, void*) {
-    return guarded([&] { return to_python(record_of<Record>(self).set2); });
+    return guarded([&] { return result_to_python(record_of<Record>(self).set2); });
 }
 
 template <typename Record>

@@ -5,6 +5,8 @@
 // unlocked.hpp) and reads the table where it lies.
 #include "methods.hpp"
 #include "numpy_out.hpp"
+#include "method_row.hpp"
+#include "to_python.hpp"
 #include "table_arg.hpp"
 #include "unlocked.hpp"
 
@@ -45,31 +47,9 @@ struct Arguments {
     }
 };
 
-PyObject* to_python(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
-PyObject* to_python(unsigned value) { return PyLong_FromUnsignedLong(value); }
-PyObject* to_python(int value) { return PyLong_FromLong(value); }
+using vexil::py::to_python;
 
-PyObject* to_python(const std::vector<std::uint64_t>& values) {
-    Ref list(PyList_New(static_cast<Py_ssize_t>(values.size())));
-    if (!list) return nullptr;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        PyObject* item = to_python(values[i]);
-        if (item == nullptr) return nullptr;
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);  // steals the item
-    }
-    return list.release();
-}
-
-// high * 2^64 + low as a Python int.
-PyObject* to_python(const vexil::Wide& value) {
-    Ref high(to_python(value.high));
-    Ref low(to_python(value.low));
-    Ref shift(PyLong_FromLong(64));
-    if (!high || !low || !shift) return nullptr;
-    Ref shifted(PyNumber_Lshift(high.get(), shift.get()));
-    if (!shifted) return nullptr;
-    return PyNumber_Or(shifted.get(), low.get());
-}
+PyObject* to_python(const vexil::Wide& value) { return vexil::py::wide_to_python(value.high, value.low); }
 
 // Runs measure(entries) without the lock; its result as a Python object.
 template <auto Measure, unsigned MaxVars = 64>
@@ -79,7 +59,7 @@ PyObject* measure(PyObject*, PyObject* args, PyObject* kwargs) {
     std::optional<decltype(Measure(arguments.table->entries))> result;
     const bool done = run_unlocked([&] { result.emplace(Measure(arguments.table->entries)); }, arguments.progress);
     if (!done) return nullptr;
-    return to_python(*result);
+    return guarded([&] { return to_python(*result); });
 }
 
 PyObject* autocorrelation(PyObject*, PyObject* args, PyObject* kwargs) {
@@ -94,45 +74,43 @@ PyObject* autocorrelation(PyObject*, PyObject* args, PyObject* kwargs) {
     return done ? array.release() : nullptr;
 }
 
-template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
-constexpr PyMethodDef row(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
-}
+using vexil::py::keyword_row;
 
 constexpr unsigned square_vars = vexil::max_square_sum_vars;
 constexpr unsigned autocorrelation_vars = vexil::max_autocorrelation_vars;
 
 const PyMethodDef methods[] = {
-    row<measure<vexil::max_abs_walsh>>("max_abs_walsh",
-                                       "max_abs_walsh(table, /, *, progress=None)\n--\n\n"
-                                       "The largest |W(u)| of the Walsh spectrum, exactly."),
-    row<measure<vexil::fourier_degree>>("fourier_degree",
-                                        "fourier_degree(table, /, *, progress=None)\n--\n\n"
-                                        "The largest popcount(u) with W(u) != 0; 0 for constants."),
-    row<measure<vexil::correlation_immunity>>(
+    keyword_row<measure<vexil::max_abs_walsh>>("max_abs_walsh",
+                                               "max_abs_walsh(table, /, *, progress=None)\n--\n\n"
+                                               "The largest |W(u)| of the Walsh spectrum, exactly."),
+    keyword_row<measure<vexil::fourier_degree>>("fourier_degree",
+                                                "fourier_degree(table, /, *, progress=None)\n--\n\n"
+                                                "The largest popcount(u) with W(u) != 0; 0 for constants."),
+    keyword_row<measure<vexil::correlation_immunity>>(
         "correlation_immunity",
         "correlation_immunity(table, /, *, progress=None)\n--\n\n"
         "The largest m with W(u) = 0 for every u of popcount 1..m; n for constants."),
-    row<measure<vexil::resiliency_order>>("resiliency_order",
-                                          "resiliency_order(table, /, *, progress=None)\n--\n\n"
-                                          "correlation_immunity when W(0) = 0, else -1."),
-    row<measure<vexil::walsh_weight_sums, square_vars>>(
+    keyword_row<measure<vexil::resiliency_order>>("resiliency_order",
+                                                  "resiliency_order(table, /, *, progress=None)\n--\n\n"
+                                                  "correlation_immunity when W(0) = 0, else -1."),
+    keyword_row<measure<vexil::walsh_weight_sums, square_vars>>(
         "walsh_weight_sums",
         "walsh_weight_sums(table, /, *, progress=None)\n--\n\n"
         "For k = 0..n, the sum of W(u)**2 over popcount(u) = k, as a list of ints; at most 31 variables."),
-    row<autocorrelation>("autocorrelation",
-                         "autocorrelation(table, /, *, progress=None)\n--\n\n"
-                         "r(a) = sum over x of (-1)**(f(x) ^ f(x ^ a)) for a = 0..2**n-1, as a new int64 array; "
-                         "at most 31 variables."),
-    row<measure<vexil::absolute_indicator, autocorrelation_vars>>(
+    keyword_row<autocorrelation>(
+        "autocorrelation",
+        "autocorrelation(table, /, *, progress=None)\n--\n\n"
+        "r(a) = sum over x of (-1)**(f(x) ^ f(x ^ a)) for a = 0..2**n-1, as a new int64 array; "
+        "at most 31 variables."),
+    keyword_row<measure<vexil::absolute_indicator, autocorrelation_vars>>(
         "absolute_indicator",
         "absolute_indicator(table, /, *, progress=None)\n--\n\n"
         "The largest |r(a)| over a != 0; 0 for n = 0. At most 31 variables."),
-    row<measure<vexil::sum_of_squares_indicator, autocorrelation_vars>>(
+    keyword_row<measure<vexil::sum_of_squares_indicator, autocorrelation_vars>>(
         "sum_of_squares_indicator",
         "sum_of_squares_indicator(table, /, *, progress=None)\n--\n\n"
         "The sum over a of r(a)**2, as an exact int. At most 31 variables."),
-    row<measure<vexil::linear_structures, autocorrelation_vars>>(
+    keyword_row<measure<vexil::linear_structures, autocorrelation_vars>>(
         "linear_structures",
         "linear_structures(table, /, *, progress=None)\n--\n\n"
         "The a != 0 with |r(a)| = 2**n, ascending, as a list of ints. At most 31 variables."),

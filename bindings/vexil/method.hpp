@@ -55,12 +55,12 @@ auto convert_arguments(const Signature& signature, PyObject** bound) {
 
 template <auto Fn, typename Receiver, typename Converted, std::size_t... I>
 PyObject* call_with(Receiver&& receiver, Converted& converted, std::index_sequence<I...>) {
-    return to_python(Fn(std::forward<Receiver>(receiver), std::move(std::get<I>(converted))...));
+    return result_to_python(Fn(std::forward<Receiver>(receiver), std::move(std::get<I>(converted))...));
 }
 
 template <auto Fn, typename Converted, std::size_t... I>
 PyObject* call_static(Converted& converted, std::index_sequence<I...>) {
-    return to_python(Fn(std::move(std::get<I>(converted))...));
+    return result_to_python(Fn(std::move(std::get<I>(converted))...));
 }
 
 }  // namespace detail
@@ -95,9 +95,9 @@ PyObject* instance_method_noargs(PyObject* self, PyObject*) {
     return guarded([&]() -> PyObject* {
         Borrow borrow(self, is_exclusive_receiver<Receiver>);
         if constexpr (is_exclusive_receiver<Receiver>) {
-            return to_python(Fn(borrow.object().state));
+            return result_to_python(Fn(borrow.object().state));
         } else {
-            return to_python(Fn(std::as_const(borrow.object().state.table)));
+            return result_to_python(Fn(std::as_const(borrow.object().state.table)));
         }
     });
 }

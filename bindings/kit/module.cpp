@@ -10,6 +10,14 @@ namespace vexil_kit {
 
 namespace {
 
+PyObject* error_type = nullptr;
+
+const char error_doc[] =
+    "Raised when the native core stops a computation with a message (a violated precondition\n"
+    "or an internal limit). It derives from RuntimeError; the message is its single argument.";
+
+void raise_vexil_error(const char* message) { PyErr_SetString(error_type, message); }
+
 // The groups' rows and the closing sentinel; lives as long as the process,
 // as the module definition that points into it.
 std::vector<PyMethodDef> module_methods() {
@@ -36,13 +44,28 @@ PyModuleDef module_def = {
     nullptr,
 };
 
+PyObject* create_module() {
+    static std::vector<PyMethodDef> methods = module_methods();
+    module_def.m_methods = methods.data();
+    if (!vexil::py::note_main_thread()) return nullptr;
+    if (error_type == nullptr) {
+        error_type = PyErr_NewExceptionWithDoc("vexil_kit.VexilError", error_doc, PyExc_RuntimeError, nullptr);
+        if (error_type == nullptr) return nullptr;
+    }
+    Ref module(PyModule_Create(&module_def));
+    if (!module || PyModule_AddObjectRef(module.get(), "VexilError", error_type) != 0) return nullptr;
+    return module.release();
+}
+
 }  // namespace
+
+const vexil::py::FailurePolicy kit_failures{&raise_vexil_error, "out of memory"};
+
+PyObject* vexil_error_type() { return error_type; }
 
 }  // namespace vexil_kit
 
 PyMODINIT_FUNC PyInit__native() {
-    static std::vector<PyMethodDef> methods = vexil_kit::module_methods();
-    vexil_kit::module_def.m_methods = methods.data();
-    if (!vexil_kit::install_interrupt_poll()) return nullptr;
-    return PyModule_Create(&vexil_kit::module_def);
+    if (!vexil::py::first_interpreter_only("vexil_kit._native")) return nullptr;
+    return vexil_kit::create_module();
 }

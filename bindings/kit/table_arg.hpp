@@ -2,7 +2,7 @@
 // length is a power of two, read where it lies.
 #pragma once
 
-#include "py_ref.hpp"
+#include "unlocked.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,8 @@
 // Conversion of arguments from Python and of results to Python.
 #pragma once
 
-#include "py.hpp"
+#include "errors.hpp"
+#include "to_python.hpp"
 
 #include "fvalue.hpp"
 #include "metrics/cut_records.hpp"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -59,15 +61,8 @@ struct Object {
     PyObject* object;
 };
 
-// Result conversion: every result is a new Python object.
-PyObject* to_python(bool value);
-PyObject* to_python(std::uint64_t value);
-PyObject* to_python(std::uint32_t value);
-PyObject* to_python(float value);
-PyObject* to_python(double value);
-PyObject* to_python(const std::pair<std::uint64_t, float>& value);
-PyObject* to_python(const std::vector<float>& values);
-PyObject* to_python(const std::vector<std::uint64_t>& values);
+// Result conversion beyond the shared one (numbers, lists, pairs): every
+// result is a new Python object.
 PyObject* to_python(const BoolList& values);
 PyObject* to_python(const std::vector<EntanglementSet>& records);
 PyObject* to_python(const std::vector<EntropySets>& records);
@@ -80,9 +75,15 @@ PyObject* to_python(std::optional<T>&& value) {
     return to_python(std::move(*value));
 }
 
-// Checks a freshly made result object: on failure the pending error is
-// printed and the call stops with "Python API call failed" (MemoryError
-// passes through as it is).
-PyObject* made(PyObject* object);
+// A method's result as a Python object; a failure to make it is reported as
+// made() reports it, except for an object the method made itself.
+template <typename R>
+PyObject* result_to_python(R&& value) {
+    if constexpr (std::is_same_v<std::decay_t<R>, Object>) {
+        return check(value.object);
+    } else {
+        return made_by([&] { return to_python(std::forward<R>(value)); });
+    }
+}
 
 }  // namespace vexil::py

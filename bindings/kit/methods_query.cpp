@@ -1,6 +1,7 @@
 // Query complexity: sensitivities, block sensitivity, certificates and
 // decision-tree depth, computed on the packed table without the interpreter lock.
 #include "methods.hpp"
+#include "method_row.hpp"
 #include "numpy_out.hpp"
 #include "table_arg.hpp"
 #include "unlocked.hpp"
@@ -129,10 +130,7 @@ PyObject* smallest_certificate(PyObject*, PyObject* args) {
     return done ? PyLong_FromUnsignedLongLong(mask) : nullptr;
 }
 
-template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
-constexpr PyMethodDef with_keywords(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
-}
+using vexil::py::keyword_row;
 
 const PyMethodDef methods[] = {
     {"sensitivity_counts", &sensitivity_counts, METH_O,
@@ -142,18 +140,18 @@ const PyMethodDef methods[] = {
     {"sensitivity_summary", &sensitivity_summary, METH_O,
      "sensitivity_summary(table, /)\n--\n\n"
      "(min, max, sum) of s(x) over all inputs x, exact."},
-    with_keywords<whole_table<block_sensitivity>>(
+    keyword_row<whole_table<block_sensitivity>>(
         "block_sensitivity",
         "block_sensitivity(table, /, *, progress=None)\n--\n\n"
         "The largest number of disjoint sensitive blocks at one input, over all inputs, exact."),
-    with_keywords<value_certificate_complexity>(
+    keyword_row<value_certificate_complexity>(
         "value_certificate_complexity",
         "value_certificate_complexity(table, value, /, *, progress=None)\n--\n\n"
         "The largest C(x) over the inputs x with f(x) == value; 0 when there is none."),
     {"smallest_certificate", &smallest_certificate, METH_VARARGS,
      "smallest_certificate(table, x, /)\n--\n\n"
      "A smallest certificate of input x as a mask of variables: the least mask among those of size C(x)."},
-    with_keywords<whole_table<decision_tree_depth>>(
+    keyword_row<whole_table<decision_tree_depth>>(
         "decision_tree_depth",
         "decision_tree_depth(table, /, *, progress=None)\n--\n\n"
         "The depth of a shallowest deterministic decision tree computing f, exact; 0 for constants."),

@@ -202,48 +202,6 @@ ByteView to_byte_view(PyObject* object) {
     return ByteView{{reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)}};
 }
 
-PyObject* made(PyObject* object) {
-    if (object != nullptr) return object;
-    if (PyErr_ExceptionMatches(PyExc_MemoryError)) throw ErrorSet{};
-    PyErr_Print();
-    panic("Python API call failed");
-}
-
-PyObject* to_python(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
-PyObject* to_python(std::uint64_t value) { return made(PyLong_FromUnsignedLongLong(value)); }
-PyObject* to_python(std::uint32_t value) { return made(PyLong_FromUnsignedLong(value)); }
-PyObject* to_python(float value) { return made(PyFloat_FromDouble(static_cast<double>(value))); }
-PyObject* to_python(double value) { return made(PyFloat_FromDouble(value)); }
-
-PyObject* to_python(const std::pair<std::uint64_t, float>& value) {
-    Ref first(to_python(value.first));
-    Ref second(to_python(value.second));
-    return made(PyTuple_Pack(2, first.get(), second.get()));
-}
-
-namespace {
-
-template <typename Sequence, typename Convert>
-PyObject* list_of(const Sequence& items, Convert convert) {
-    Ref list(made(PyList_New(static_cast<Py_ssize_t>(items.size()))));
-    Py_ssize_t i = 0;
-    for (const auto& item : items) {
-        // PyList_SetItem steals the reference, also on failure.
-        if (PyList_SetItem(list.get(), i++, convert(item)) != 0) made(nullptr);
-    }
-    return list.release();
-}
-
-}  // namespace
-
-PyObject* to_python(const std::vector<float>& values) {
-    return list_of(values, [](float v) { return to_python(v); });
-}
-
-PyObject* to_python(const std::vector<std::uint64_t>& values) {
-    return list_of(values, [](std::uint64_t v) { return to_python(v); });
-}
-
 PyObject* to_python(const BoolList& values) {
     return list_of(values.entries, [](std::uint8_t v) { return to_python(v != 0); });
 }

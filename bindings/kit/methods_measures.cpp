@@ -8,6 +8,9 @@
 #include "table_arg.hpp"
 #include "unlocked.hpp"
 
+#include "method_row.hpp"
+#include "to_python.hpp"
+
 #include "fvalue.hpp"
 #include "memory_guard.hpp"
 #include "metrics/certificate.hpp"
@@ -29,54 +32,22 @@ namespace {
 
 using vexil::FValue;
 
-PyObject* to_python(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
-PyObject* to_python(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
-PyObject* to_python(float value) { return PyFloat_FromDouble(static_cast<double>(value)); }
+using vexil::py::to_python;
 
-PyObject* to_python(const std::vector<float>& values) {
-    Ref list(PyList_New(static_cast<Py_ssize_t>(values.size())));
-    if (!list) return nullptr;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        PyObject* item = to_python(values[i]);
-        if (item == nullptr) return nullptr;
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);  // steals the item
-    }
-    return list.release();
-}
-
-PyObject* to_python(const std::pair<std::uint64_t, float>& peak) {
-    Ref k(to_python(peak.first));
-    Ref value(to_python(peak.second));
-    if (!k || !value) return nullptr;
-    return PyTuple_Pack(2, k.get(), value.get());
-}
-
-PyObject* to_python(const std::vector<std::uint64_t>& members) {
-    Ref tuple(PyTuple_New(static_cast<Py_ssize_t>(members.size())));
-    if (!tuple) return nullptr;
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        PyObject* item = to_python(members[i]);
-        if (item == nullptr) return nullptr;
-        PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals the item
-    }
-    return tuple.release();
+// A record's members as a tuple of ints.
+PyObject* members_to_python(const std::vector<std::uint64_t>& members) {
+    return vexil::py::tuple_of(members, [](std::uint64_t v) { return to_python(v); });
 }
 
 // A record as the tuple (set1, set2, value).
 template <class Record, class Value>
 PyObject* records_to_python(const std::vector<Record>& records, Value Record::* value) {
-    Ref list(PyList_New(static_cast<Py_ssize_t>(records.size())));
-    if (!list) return nullptr;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        Ref set1(to_python(records[i].set1));
-        Ref set2(to_python(records[i].set2));
-        Ref measure(to_python(records[i].*value));
-        if (!set1 || !set2 || !measure) return nullptr;
-        PyObject* record = PyTuple_Pack(3, set1.get(), set2.get(), measure.get());
-        if (record == nullptr) return nullptr;
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), record);
-    }
-    return list.release();
+    return vexil::py::list_of(records, [value](const Record& record) {
+        Ref set1(members_to_python(record.set1));
+        Ref set2(members_to_python(record.set2));
+        Ref measure(to_python(record.*value));
+        return vexil::py::check(PyTuple_Pack(3, set1.get(), set2.get(), measure.get()));
+    });
 }
 
 PyObject* to_python(const std::vector<vexil::EntanglementSet>& records) {
@@ -89,7 +60,8 @@ PyObject* to_python(const std::vector<vexil::EntropySets>& records) {
 // The representative's entries as bytes, or None for tables of other sizes.
 PyObject* to_python(const std::optional<FValue>& f) {
     if (!f) Py_RETURN_NONE;
-    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(f->data()), static_cast<Py_ssize_t>(f->size()));
+    return vexil::py::check(
+        PyBytes_FromStringAndSize(reinterpret_cast<const char*>(f->data()), static_cast<Py_ssize_t>(f->size())));
 }
 
 // Python memory per cut record: the tuples, the ints and the float.
@@ -112,7 +84,7 @@ PyObject* compute(PyObject* table_object, PyObject* progress, Measure&& measure)
         },
         progress);
     if (!done) return nullptr;
-    return to_python(*result);
+    return guarded([&] { return to_python(*result); });
 }
 
 template <class Measure>
@@ -181,46 +153,46 @@ float fragmentation_coefficient(const FValue& f, std::span<const std::uint64_t> 
     return vexil::fragmentation_coefficient(f, vars);
 }
 
-template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
-constexpr PyMethodDef row(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
-}
+using vexil::py::keyword_row;
 
 const PyMethodDef methods[] = {
-    row<plain<vexil::entanglement>>("entanglement", "entanglement(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::entropy>>("entropy", "entropy(table, /, *, progress=None)\n--\n\n"),
-    row<plain<entanglement_sets>>("entanglement_sets",
-                                  "entanglement_sets(table, /, *, progress=None)\n--\n\n"
-                                  "A list of (set1, set2, entanglement) tuples."),
-    row<plain<entropy_sets>>("entropy_sets",
-                             "entropy_sets(table, /, *, progress=None)\n--\n\n"
-                             "A list of (set1, set2, entropy) tuples."),
-    row<over_variables<information>>("information", "information(table, vars, /, *, progress=None)\n--\n\n"),
-    row<over_variables<fragmentation_coefficient>>(
+    keyword_row<plain<vexil::entanglement>>("entanglement", "entanglement(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::entropy>>("entropy", "entropy(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<entanglement_sets>>("entanglement_sets",
+                                          "entanglement_sets(table, /, *, progress=None)\n--\n\n"
+                                          "A list of (set1, set2, entanglement) tuples."),
+    keyword_row<plain<entropy_sets>>("entropy_sets",
+                                     "entropy_sets(table, /, *, progress=None)\n--\n\n"
+                                     "A list of (set1, set2, entropy) tuples."),
+    keyword_row<over_variables<information>>("information", "information(table, vars, /, *, progress=None)\n--\n\n"),
+    keyword_row<over_variables<fragmentation_coefficient>>(
         "fragmentation_coefficient", "fragmentation_coefficient(table, vars, /, *, progress=None)\n--\n\n"),
-    row<fragmentation_k>("fragmentation_k", "fragmentation_k(table, k, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::fragmentation_spectrum>>("fragmentation_spectrum",
-                                              "fragmentation_spectrum(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::fragmentation_peak>>("fragmentation_peak",
-                                          "fragmentation_peak(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::fragmentation_delta>>("fragmentation_delta",
-                                           "fragmentation_delta(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::fragmentation_delta2>>("fragmentation_delta2",
-                                            "fragmentation_delta2(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::equanimity_importance>>("equanimity_importance",
-                                             "equanimity_importance(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::max_sensitivity>>("max_sensitivity", "max_sensitivity(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::mean_sensitivity>>("mean_sensitivity", "mean_sensitivity(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::degree>>("degree", "degree(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::no_linearity>>("no_linearity", "no_linearity(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::certificate_complexity>>("certificate_complexity",
-                                              "certificate_complexity(table, /, *, progress=None)\n--\n\n"),
-    row<plain<frontier_size>>("frontier_size", "frontier_size(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::max_frontier_size>>("max_frontier_size", "max_frontier_size(table, /, *, progress=None)\n--\n\n"),
-    row<plain<vexil::npn5::npn_representant>>("npn_representant",
-                                              "npn_representant(table, /, *, progress=None)\n--\n\n"
-                                              "The entries of the NPN class representative as bytes, or None "
-                                              "unless the table has 32 entries."),
+    keyword_row<fragmentation_k>("fragmentation_k", "fragmentation_k(table, k, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::fragmentation_spectrum>>("fragmentation_spectrum",
+                                                      "fragmentation_spectrum(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::fragmentation_peak>>("fragmentation_peak",
+                                                  "fragmentation_peak(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::fragmentation_delta>>("fragmentation_delta",
+                                                   "fragmentation_delta(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::fragmentation_delta2>>("fragmentation_delta2",
+                                                    "fragmentation_delta2(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::equanimity_importance>>("equanimity_importance",
+                                                     "equanimity_importance(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::max_sensitivity>>("max_sensitivity",
+                                               "max_sensitivity(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::mean_sensitivity>>("mean_sensitivity",
+                                                "mean_sensitivity(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::degree>>("degree", "degree(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::no_linearity>>("no_linearity", "no_linearity(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::certificate_complexity>>("certificate_complexity",
+                                                      "certificate_complexity(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<frontier_size>>("frontier_size", "frontier_size(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::max_frontier_size>>("max_frontier_size",
+                                                 "max_frontier_size(table, /, *, progress=None)\n--\n\n"),
+    keyword_row<plain<vexil::npn5::npn_representant>>("npn_representant",
+                                                      "npn_representant(table, /, *, progress=None)\n--\n\n"
+                                                      "The entries of the NPN class representative as bytes, or None "
+                                                      "unless the table has 32 entries."),
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 // rows and module.cpp joins them into the module's table.
 #pragma once
 
-#include "py_ref.hpp"
+#include "unlocked.hpp"
 
 #include <span>
 

@@ -1,9 +1,11 @@
 // Sweeps: measures of many small functions at once, and the NPN classes of
 // five-variable functions from the gate database.
 #include "methods.hpp"
+#include "method_row.hpp"
 #include "numpy_out.hpp"
 #include "unlocked.hpp"
 
+#include "memory_guard.hpp"
 #include "npn5/class_list.hpp"
 #include "sweep.hpp"
 
@@ -38,7 +40,7 @@ PyObject* five_input_class_words(PyObject*, PyObject*) {
     if (!run_unlocked([&] { words = vexil::npn5::class_words(); })) return nullptr;
     Buffer buffer;
     void* memory = nullptr;
-    Ref array(new_array(words.size(), "uint32", sizeof(std::uint32_t), buffer, memory));
+    Ref array(new_array({words.size()}, "uint32", sizeof(std::uint32_t), buffer, memory));
     if (!array) return nullptr;
     if (!words.empty()) std::memcpy(memory, words.data(), words.size() * sizeof(std::uint32_t));
     return array.release();
@@ -110,7 +112,8 @@ PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
         }
         void* memory = nullptr;
         const bool real = m->kind == vexil::SweepKind::real;
-        PyObject* array = new_array(count, real ? "float64" : "int64", 8, buffers[static_cast<std::size_t>(i)], memory);
+        PyObject* array =
+            new_array({count}, real ? "float64" : "int64", 8, buffers[static_cast<std::size_t>(i)], memory);
         if (array == nullptr) return nullptr;
         PyTuple_SetItem(results.get(), i, array);  // steals the array
         vexil::SweepColumn column{m};
@@ -158,10 +161,7 @@ PyObject* sweep_spectra(PyObject*, PyObject* args, PyObject* kwargs) {
     return array.release();
 }
 
-template <PyObject* (*Fn)(PyObject*, PyObject*, PyObject*)>
-constexpr PyMethodDef keyword_row(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Fn)), METH_VARARGS | METH_KEYWORDS, doc};
-}
+using vexil::py::keyword_row;
 
 const PyMethodDef methods[] = {
     {"five_input_class_words", &five_input_class_words, METH_NOARGS,

@@ -1,0 +1,102 @@
+"""Both faces in one process share one core: one worker pool, one five-input
+database, and each call's own Ctrl-C poll."""
+
+import json
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+from conftest import interrupt_child
+
+
+def run_both_faces(body: str, first: str) -> dict:
+    """Runs `body` in a fresh interpreter that imports both faces, `first` first;
+    the body leaves its findings in a dict `found`, returned here."""
+    other = "vexil_kit" if first == "vexil" else "vexil"
+    script = textwrap.dedent(
+        f"""
+        import json, os, time
+        import {first}, {other}
+        from vexil import Vexil
+        from vexil_kit import BooleanFunction
+        def threads(): return len(os.listdir("/proc/self/task"))
+        def rss_mib():
+            for line in open("/proc/self/status"):
+                if line.startswith("VmRSS"): return int(line.split()[1]) / 1024
+        found = {{}}
+        """
+    ) + textwrap.dedent(body) + "\nprint(json.dumps(found))\n"
+    env = dict(os.environ, RAYON_NUM_THREADS="3", OPENBLAS_NUM_THREADS="1", OMP_NUM_THREADS="1")
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, env=env, timeout=300)
+    assert done.returncode == 0, done.stderr
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+@pytest.mark.parametrize("first", ["vexil", "vexil_kit"])
+def test_one_pool_and_one_database(first):
+    found = run_both_faces(
+        """
+        before = threads()
+        BooleanFunction.majority(12).entropy()
+        found["after_one"] = threads() - before
+        Vexil.majority(12).entropy()
+        found["after_both"] = threads() - before
+        BooleanFunction.from_int(0x69969669, 5).minimal_gates()
+        rss = rss_mib()
+        found["gates"] = Vexil.from_number(0x69969669, 5).minimal_gates()
+        found["rss_growth"] = rss_mib() - rss
+        """,
+        first,
+    )
+    # The pool of three has two workers beside the calling thread, started once.
+    assert found["after_one"] == 2 and found["after_both"] == 2
+    assert found["gates"] == 4
+    # The second face finds the database the first one loaded (tens of MiB).
+    assert found["rss_growth"] < 10
+
+
+@pytest.mark.parametrize(
+    "first, call",
+    [
+        ("vexil_kit", "Vexil.majority(22).entanglement()"),
+        ("vexil", "BooleanFunction.majority(22).entanglement()"),
+    ],
+)
+def test_ctrl_c_reaches_each_face_whichever_was_imported_last(first, call):
+    other = "vexil_kit" if first == "vexil" else "vexil"
+    script = f"import {first}, {other}\nfrom vexil import Vexil\nfrom vexil_kit import BooleanFunction\n"
+    script += f"print('ready', flush=True)\ntry:\n    {call}\nexcept KeyboardInterrupt:\n    print('stopped')\n"
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    assert child.stdout.readline().strip() == b"ready"
+    _, out, err = interrupt_child(child, 1.0)
+    assert out.strip() == b"stopped", err
+
+
+def test_second_interpreter_is_refused_by_both_faces():
+    interpreters = pytest.importorskip("_xxsubinterpreters")
+    found = run_both_faces(
+        """
+        import _xxsubinterpreters as interpreters
+        for name in ("vexil", "vexil_kit._native"):
+            sub = interpreters.create()
+            try:
+                interpreters.run_string(sub, f"import {name}")
+                found[name] = "imported"
+            except interpreters.RunFailedError as error:
+                found[name] = str(error)
+            finally:
+                interpreters.destroy(sub)
+        """,
+        "vexil",
+    )
+    del interpreters
+    assert "ImportError" in found["vexil"] and "ImportError" in found["vexil_kit._native"]
+
+
+def test_a_core_stop_is_a_vexil_error():
+    import vexil_kit
+
+    assert issubclass(vexil_kit.VexilError, RuntimeError) and vexil_kit.VexilError.__module__ == "vexil_kit"
