@@ -1,4 +1,5 @@
 // Algebraic normal form, algebraic degree, algebraic immunity and annihilators.
+#include "arguments.hpp"
 #include "methods.hpp"
 #include "numpy_out.hpp"
 #include "table_arg.hpp"
@@ -89,17 +90,17 @@ PyObject* algebraic_immunity(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* annihilator(PyObject*, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"", "", "progress", nullptr};
     PyObject* table_object = nullptr;
-    unsigned long long d = 0;
+    vexil::py::U64Argument d{"d"};
     PyObject* progress = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OK|$O", const_cast<char**>(keywords), &table_object, &d,
-                                    &progress) == 0) {
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OO&|$O", const_cast<char**>(keywords), &table_object,
+                                    &vexil::py::read_u64, &d, &progress) == 0) {
         return nullptr;
     }
     Buffer table_buffer;
     const std::optional<TableView> table = read_table(table_object, table_buffer);
     if (!table || !check_progress(progress)) return nullptr;
     std::optional<std::vector<std::uint64_t>> g;
-    const unsigned degree = d > table->n ? table->n : static_cast<unsigned>(d);
+    const unsigned degree = d.value > table->n ? table->n : static_cast<unsigned>(d.value);
     if (!run_unlocked([&] { g = vexil::packed_annihilator(table->entries, degree); }, progress)) return nullptr;
     if (!g) Py_RETURN_NONE;
     return unpacked(*g, table->entries.size());

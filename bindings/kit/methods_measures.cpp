@@ -4,6 +4,7 @@
 // Each takes the table, its own argument if any, and the keyword `progress`
 // (a callable, see unlocked.hpp). The table is copied into the core's form
 // once, without the lock.
+#include "arguments.hpp"
 #include "methods.hpp"
 #include "table_arg.hpp"
 #include "unlocked.hpp"
@@ -106,12 +107,13 @@ PyObject* plain(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* fragmentation_k(PyObject*, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"", "", "progress", nullptr};
     PyObject* table = nullptr;
-    unsigned long long k = 0;
+    vexil::py::U64Argument k{"k"};
     PyObject* progress = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OK|$O", const_cast<char**>(keywords), &table, &k, &progress) == 0) {
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OO&|$O", const_cast<char**>(keywords), &table, &vexil::py::read_u64,
+                                    &k, &progress) == 0) {
         return nullptr;
     }
-    return compute(table, progress, [k](const FValue& f) { return vexil::fragmentation_k(f, k); });
+    return compute(table, progress, [k = k.value](const FValue& f) { return vexil::fragmentation_k(f, k); });
 }
 
 // The variables as a tuple of ints; the caller checks their range.
@@ -127,8 +129,9 @@ PyObject* over_variables(PyObject*, PyObject* args, PyObject* kwargs) {
     }
     std::vector<std::uint64_t> vars(static_cast<std::size_t>(PyTuple_Size(vars_tuple)));
     for (std::size_t i = 0; i < vars.size(); ++i) {
-        vars[i] = PyLong_AsUnsignedLongLong(PyTuple_GetItem(vars_tuple, static_cast<Py_ssize_t>(i)));
-        if (PyErr_Occurred() != nullptr) return nullptr;
+        vexil::py::U64Argument var{"a variable"};
+        if (vexil::py::read_u64(PyTuple_GetItem(vars_tuple, static_cast<Py_ssize_t>(i)), &var) == 0) return nullptr;
+        vars[i] = var.value;
     }
     return compute(table, progress, [&vars](const FValue& f) { return Measure(f, vars); });
 }

@@ -1,4 +1,5 @@
 // The memory guard of the core, for builders that allocate in Python.
+#include "arguments.hpp"
 #include "methods.hpp"
 #include "unlocked.hpp"
 
@@ -11,9 +12,9 @@ namespace {
 // MemoryError, with what is needed and what can be had, unless `bytes` of
 // working memory can be had now.
 PyObject* ensure_working_set(PyObject*, PyObject* argument) {
-    const unsigned long long bytes = PyLong_AsUnsignedLongLong(argument);
-    if (PyErr_Occurred() != nullptr) return nullptr;
-    if (!run_unlocked([bytes] { vexil::ensure_working_set(bytes); })) return nullptr;
+    vexil::py::U64Argument bytes{"bytes"};
+    if (vexil::py::read_u64(argument, &bytes) == 0) return nullptr;
+    if (!run_unlocked([bytes] { vexil::ensure_working_set(bytes.value); })) return nullptr;
     Py_RETURN_NONE;
 }
 

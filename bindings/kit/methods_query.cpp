@@ -1,5 +1,6 @@
 // Query complexity: sensitivities, block sensitivity, certificates and
 // decision-tree depth, computed on the packed table without the interpreter lock.
+#include "arguments.hpp"
 #include "methods.hpp"
 #include "method_row.hpp"
 #include "numpy_out.hpp"
@@ -115,13 +116,15 @@ PyObject* value_certificate_complexity(PyObject*, PyObject* args, PyObject* kwar
 // A smallest certificate of input x, as a mask of variables.
 PyObject* smallest_certificate(PyObject*, PyObject* args) {
     PyObject* table_object = nullptr;
-    unsigned long long x = 0;
-    if (PyArg_ParseTuple(args, "OK", &table_object, &x) == 0) return nullptr;
+    vexil::py::U64Argument input{"x"};
+    if (PyArg_ParseTuple(args, "OO&", &table_object, &vexil::py::read_u64, &input) == 0) return nullptr;
+    const std::uint64_t x = input.value;
     Buffer table_buffer;
     const std::optional<TableView> table = read_table(table_object, table_buffer);
     if (!table) return nullptr;
     if (x >= table->entries.size()) {
-        PyErr_Format(PyExc_IndexError, "entry %llu is outside [0, %zu)", x, table->entries.size());
+        PyErr_Format(PyExc_IndexError, "entry %llu is outside [0, %zu)", static_cast<unsigned long long>(x),
+                     table->entries.size());
         return nullptr;
     }
     std::uint64_t mask = 0;

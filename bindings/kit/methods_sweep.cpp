@@ -1,5 +1,6 @@
 // Sweeps: measures of many small functions at once, and the NPN classes of
 // five-variable functions from the gate database.
+#include "arguments.hpp"
 #include "methods.hpp"
 #include "method_row.hpp"
 #include "numpy_out.hpp"
@@ -26,9 +27,9 @@ std::span<const std::uint8_t> read_rows(PyObject* object, Buffer& buffer) {
     return {static_cast<const std::uint8_t*>(view.buf), static_cast<std::size_t>(view.len)};
 }
 
-bool check_vars(unsigned long n) {
+bool check_vars(std::uint64_t n) {
     if (n >= 64) {
-        PyErr_Format(PyExc_ValueError, "rows of %lu variables are too large", n);
+        PyErr_Format(PyExc_ValueError, "rows of %llu variables are too large", static_cast<unsigned long long>(n));
         return false;
     }
     return true;
@@ -67,13 +68,14 @@ PyObject* sweep_measure_table(PyObject*, PyObject*) {
 PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"", "", "", "progress", nullptr};
     PyObject* rows_object = nullptr;
-    unsigned long n = 0;
+    vexil::py::U64Argument vars_argument{"n"};
     PyObject* names = nullptr;
     PyObject* progress = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OkO!|$O", const_cast<char**>(keywords), &rows_object, &n,
-                                    &PyTuple_Type, &names, &progress) == 0) {
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OO&O!|$O", const_cast<char**>(keywords), &rows_object,
+                                    &vexil::py::read_u64, &vars_argument, &PyTuple_Type, &names, &progress) == 0) {
         return nullptr;
     }
+    const std::uint64_t n = vars_argument.value;
     if (!check_progress(progress) || !check_vars(n)) return nullptr;
     Buffer rows_buffer;
     const std::span<const std::uint8_t> rows = read_rows(rows_object, rows_buffer);
@@ -131,12 +133,13 @@ PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* sweep_spectra(PyObject*, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"", "", "progress", nullptr};
     PyObject* rows_object = nullptr;
-    unsigned long n = 0;
+    vexil::py::U64Argument vars_argument{"n"};
     PyObject* progress = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "Ok|$O", const_cast<char**>(keywords), &rows_object, &n, &progress) ==
-        0) {
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "OO&|$O", const_cast<char**>(keywords), &rows_object,
+                                    &vexil::py::read_u64, &vars_argument, &progress) == 0) {
         return nullptr;
     }
+    const std::uint64_t n = vars_argument.value;
     if (!check_progress(progress) || !check_vars(n)) return nullptr;
     Buffer rows_buffer;
     const std::span<const std::uint8_t> rows = read_rows(rows_object, rows_buffer);
