@@ -1,5 +1,14 @@
+import sys
+from pathlib import Path
+
 import pytest
 import vexil
+
+# The test folders (vexil/, kit/, cli/) import the helpers kept here (conftest, reference,
+# children, kit_strategies) by name, whatever pytest's import mode.
+HERE = str(Path(__file__).resolve().parent)
+if HERE not in sys.path:
+    sys.path.insert(0, HERE)
 
 Vexil = vexil.Vexil
 
