@@ -30,23 +30,3 @@ def PanicException():
 def table_of(bits: str):
     """A Vexil from a string of 0/1 entries, entry 0 first."""
     return Vexil([c == "1" for c in bits])
-
-
-def interrupt_child(child, delay: float) -> tuple[float, bytes, bytes]:
-    """Sends SIGINT to a running child after `delay` seconds and collects its output.
-
-    Returns the monotonic time of the signal with the child's standard output and
-    error; the child is killed if it is still running when this returns or fails."""
-    import signal
-    import time
-
-    try:
-        time.sleep(delay)
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=120)
-        return sent, out, err
-    finally:
-        if child.poll() is None:
-            child.kill()
-            child.wait()

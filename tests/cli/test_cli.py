@@ -2,10 +2,8 @@
 
 import json
 import os
-import signal
 import subprocess
 import sys
-import time
 
 import pytest
 
@@ -111,20 +109,6 @@ def test_errors_are_one_line_and_status_2(args):
     assert result.returncode == 2
     err = result.stderr.decode()
     assert err.startswith("vexil: error: ") and err.count("\n") == 1 and "Traceback" not in err
-
-
-def test_ctrl_c_exits_130_without_traceback():
-    process = subprocess.Popen(
-        [sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--only", "entropy"],
-        env=ENV,
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-    )
-    time.sleep(3)
-    process.send_signal(signal.SIGINT)
-    _, err = process.communicate(timeout=30)
-    assert process.returncode == 130
-    assert b"Traceback" not in err
 
 
 def test_plot_without_matplotlib_says_how_to_install(tmp_path):

@@ -5,12 +5,11 @@ import math
 import os
 import subprocess
 import sys
-import time
 
 import numpy as np
 import pytest
 
-from conftest import Vexil, interrupt_child
+from conftest import Vexil
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 from vexil_kit.sweep import (
@@ -165,16 +164,6 @@ def test_random_functions_repeat_with_their_seed_and_cover_the_table():
     assert tables.any(axis=0).all() and (~tables).any(axis=0).all()
     # Tables of fewer than 8 entries use only their own bits of the byte.
     assert all(f.weight() <= 2 for f in random_functions(1, 100, seed=0))
-
-
-@needs_pandas
-def test_progress_counts_functions_up_to_the_total():
-    reports = []
-    sweep(random_functions(6, 1000, seed=1), ["entropy", ("w", BF.weight)],
-          progress=lambda d, t: reports.append((d, t)), batch_size=300)
-    dones = [d for d, _ in reports]
-    assert dones == sorted(dones) and reports[-1] == (1000, 1000)
-    assert {t for _, t in reports} == {1000}
 
 
 @pytest.mark.parametrize(
@@ -335,34 +324,6 @@ def test_a_dask_cluster_of_two_processes_gives_the_local_table():
             remote = sweep(functions, names, client=client, batch_size=37, progress=lambda d, t: reports.append(d))
     pd.testing.assert_frame_equal(remote, local)
     assert reports[-1] == len(functions)
-
-
-# -- interruption -----------------------------------------------------------------------------------
-
-
-@needs_pandas
-def test_ctrl_c_stops_a_long_batch_promptly():
-    code = (
-        "from vexil_kit.sweep import sweep, random_functions\n"
-        "source = random_functions(12, 100_000, seed=0)\n"
-        "print('started', flush=True)\n"
-        "try:\n"
-        "    sweep(source, ['entanglement', 'decision_tree_depth'])\n"
-        "    print('finished', flush=True)\n"
-        "except KeyboardInterrupt:\n"
-        "    print('interrupted', flush=True)\n"
-    )
-    # Minutes of work on two cores; stopped half a second into the batch.
-    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    try:
-        assert child.stdout.readline() == b"started\n"
-    except BaseException:
-        child.kill()
-        child.wait()
-        raise
-    sent, out, err = interrupt_child(child, 0.5)
-    assert out.decode().strip() == "interrupted", err.decode()
-    assert time.monotonic() - sent < 5
 
 
 # -- the command line --------------------------------------------------------------------------------
