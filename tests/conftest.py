@@ -30,3 +30,23 @@ def PanicException():
 def table_of(bits: str):
     """A Vexil from a string of 0/1 entries, entry 0 first."""
     return Vexil([c == "1" for c in bits])
+
+
+try:
+    import pandas  # noqa: F401
+    import pyarrow  # noqa: F401
+
+    HAS_PANDAS = True
+except ImportError:
+    HAS_PANDAS = False
+# A sweep's table is a pandas DataFrame written with pyarrow; without them the sources, the class
+# list and the kernel's checks are still tested.
+needs_pandas = pytest.mark.skipif(not HAS_PANDAS, reason="sweeps need pandas and pyarrow")
+
+
+@pytest.fixture(scope="session")
+def class_words():
+    """The five-input NPN classes, one word each."""
+    from vexil_kit import _native
+
+    return _native.five_input_class_words()

@@ -1,13 +1,13 @@
 """Ctrl-C stops a long computation promptly, in the module, the toolkit and the command line, and
 the process still answers afterwards. Each case runs in a child process that gets a real SIGINT."""
 
-import importlib.util
 import sys
 from dataclasses import dataclass
 
 import pytest
 
 from children import interrupt, interrupt_call
+from conftest import needs_pandas
 
 
 @dataclass
@@ -19,7 +19,7 @@ class Case:
     delay: float = 0.5  # seconds into work() when the signal is sent
     within: float = 1.0  # seconds from the signal to KeyboardInterrupt
     calibrated: bool = False  # times work() first; the signal and the bound scale with it
-    needs: str | None = None  # a module the case needs
+    sweep: bool = False  # needs pandas
 
 
 FRAGMENTATION = Case(
@@ -114,7 +114,7 @@ CASES = {
         def work(): sweep(source, ["entanglement", "decision_tree_depth"])
         def after(): return len(sweep(random_functions(3, 4, seed=0), ["weight"]))
         """,
-        "4", within=5.0, needs="pandas",
+        "4", within=5.0, sweep=True,
     ),
     # The JSON header comes once the function is built, before the measure starts; the exit
     # includes the interpreter's shutdown.
@@ -125,10 +125,9 @@ CASES = {
 }
 
 
-@pytest.mark.parametrize("case", CASES.values(), ids=CASES.keys())
+@pytest.mark.parametrize("case", [pytest.param(case, id=name, marks=needs_pandas if case.sweep else ())
+                                  for name, case in CASES.items()])
 def test_ctrl_c_raises_keyboard_interrupt_promptly(case):
-    if case.needs and importlib.util.find_spec(case.needs) is None:
-        pytest.skip(f"needs {case.needs}")
 
     def delay(whole):
         if not case.calibrated:

@@ -7,16 +7,11 @@ import sys
 
 import pytest
 
+from command_line import run_cli
 from conftest import Vexil
 from vexil_kit import BooleanFunction as BF
 
 ENV = dict(os.environ)
-
-
-def run_cli(*args, stdin=None):
-    return subprocess.run(
-        [sys.executable, "-m", "vexil_kit.cli", *args], input=stdin, capture_output=True, env=ENV, timeout=120
-    )
 
 
 def json_lines(stdout):
@@ -112,16 +107,7 @@ def test_errors_are_one_line_and_status_2(args):
 
 
 def test_plot_without_matplotlib_says_how_to_install(tmp_path):
-    blocker = tmp_path / "block"
-    blocker.mkdir()
-    (blocker / "matplotlib.py").write_text("raise ImportError('blocked')\n")
-    env = dict(ENV, PYTHONPATH=os.pathsep.join([str(blocker), ENV.get("PYTHONPATH", "")]))
-    result = subprocess.run(
-        [sys.executable, "-m", "vexil_kit.cli", "plot", "spectrum", "parity:3", "-o", str(tmp_path / "s.png")],
-        capture_output=True,
-        env=env,
-        timeout=60,
-    )
+    result = run_cli("plot", "spectrum", "parity:3", "-o", str(tmp_path / "s.png"), without="matplotlib")
     assert result.returncode == 2
     assert b"pip install" in result.stderr
 

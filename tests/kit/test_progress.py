@@ -1,17 +1,16 @@
 """Progress of long computations: the reports grow to one planned total, a failing callable stops the
 computation without harming the object, and progress=True draws a bar that ends full."""
 
-import importlib.util
 import math
 
 import numpy as np
 import pytest
 
 import reference
+from conftest import needs_pandas
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 
-HAS_PANDAS = all(importlib.util.find_spec(name) for name in ("pandas", "pyarrow"))
 
 
 def sweep_of(progress):
@@ -35,7 +34,7 @@ CASES = [
     # The cuts of the range only: 350 - 100.
     pytest.param(lambda p: _native.cut_entropies_range(F12.table, 100, 350, progress=p), 250, 1,
                  id="cut_entropies_range"),
-    pytest.param(sweep_of, 1000, 1, id="sweep", marks=pytest.mark.skipif(not HAS_PANDAS, reason="needs pandas")),
+    pytest.param(sweep_of, 1000, 1, id="sweep", marks=needs_pandas),
 ]
 
 
