@@ -55,15 +55,12 @@ report = functools.partial(common.report, width=58)
 
 def full(repeat, first):
     classes = five_input_classes()  # also builds the gate database, outside the timer
-    if first:
-        swept = list(itertools.islice(classes, first))
-        seconds = best_of(lambda: sweep(swept, MEASURES), repeat)
-        print(f"sweep of the first {first:,} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
-              f"({first / seconds:,.0f} functions/s; no target)")
-        return classes
-    seconds = best_of(lambda: sweep(classes, MEASURES), repeat)
-    print(f"sweep of all {len(classes):,} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
-          f"({len(classes) / seconds:,.0f} functions/s; {common.verdict(seconds <= FULL_TARGET, f'< {FULL_TARGET:g} s')}")
+    swept = list(itertools.islice(classes, first)) if first else classes
+    seconds = best_of(lambda: sweep(swept, MEASURES), repeat)
+    which = f"the first {first:,}" if first else f"all {len(classes):,}"
+    judged = common.verdict(seconds <= FULL_TARGET, f"< {FULL_TARGET:g} s") if not first else "(no target)"
+    print(f"sweep of {which} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
+          f"({len(swept) / seconds:,.0f} functions/s) {judged}")
     return classes
 
 

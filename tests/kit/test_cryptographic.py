@@ -195,7 +195,7 @@ def test_relations(f):
     assert (~f).autocorrelation().tolist() == r.tolist() and (~f).nonlinearity() == f.nonlinearity()
 
 
-# -- arguments, progress, interrupts, memory ------------------------------------------------------
+# -- arguments ------------------------------------------------------------------------------------
 
 
 @pytest.mark.parametrize("rho, error", [(1.5, ValueError), (-1.01, ValueError), (float("nan"), ValueError),

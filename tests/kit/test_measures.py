@@ -1,9 +1,6 @@
-"""The Vexil measures on vexil_kit.BooleanFunction: Vexil's values, checked arguments, progress
-reports, the interpreter lock released and Ctrl-C answered."""
+"""The Vexil measures on vexil_kit.BooleanFunction: Vexil's values and checked arguments."""
 
 import math
-import threading
-import time
 
 import numpy as np
 import pytest
@@ -106,29 +103,3 @@ def test_npn_representant_equals_vexil_and_is_a_class_invariant():
 def test_max_frontier_size_is_exact():
     assert BF.xor(6).max_frontier_size() == 6 * 32 == BF.xor(6).to_vexil().max_frontier_size()
     assert BF.constant(3, True).max_frontier_size() == 0
-
-
-# -- threads ---------------------------------------------------------------------------------------
-
-
-def test_other_threads_run_while_a_measure_computes():
-    f = BF.random(18, seed=4)
-    start = time.perf_counter()
-    expected = f.entanglement()
-    one_call = time.perf_counter() - start
-    done = threading.Event()
-    results = []
-
-    def compute():
-        results.append(f.entanglement(progress=lambda done, total: None))
-        done.set()
-
-    worker = threading.Thread(target=compute)
-    ticks = [time.perf_counter()]
-    worker.start()
-    while not done.is_set():
-        sum(range(200))
-        ticks.append(time.perf_counter())
-    worker.join()
-    assert results == [expected]
-    assert max(b - a for a, b in zip(ticks, ticks[1:])) < max(0.5 * one_call, 0.05)

@@ -1,6 +1,6 @@
 """Query complexity on vexil_kit.BooleanFunction: sensitivities, block sensitivity, certificates and
 decision-tree depth against references written from the definitions, known values, the relations
-between the measures, argument checks, progress and Ctrl-C."""
+between the measures and argument checks."""
 
 
 import numpy as np
@@ -233,7 +233,7 @@ def test_certificate_takes_bits_like_a_call():
         assert f.certificate(tuple(bool(b) for b in bits)) == f.certificate(x)
 
 
-# -- arguments, progress, Ctrl-C, memory -----------------------------------------------------------
+# -- arguments and memory -------------------------------------------------------------------------
 
 
 @pytest.mark.parametrize(

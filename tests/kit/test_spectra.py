@@ -1,8 +1,6 @@
-"""Walsh spectra and influences of vexil_kit.BooleanFunction against definitions, Vexil, threads and Ctrl-C."""
+"""Walsh spectra and influences of vexil_kit.BooleanFunction against their definitions and Vexil."""
 
 import math
-import threading
-import time
 from decimal import Decimal, localcontext
 
 import numpy as np
@@ -170,36 +168,3 @@ def test_native_reads_bool_uint8_and_bytes_alike():
 def test_native_refuses_other_tables(kernel, table, error, words):
     with pytest.raises(error, match=words):
         kernel(table)
-
-
-# -- threads and Ctrl-C ---------------------------------------------------------------------------
-
-
-def test_other_threads_run_while_a_large_spectrum_computes():
-    f = BF.random(24, seed=0)
-    one_call = math.inf
-    for _ in range(3):
-        start = time.perf_counter()
-        f.walsh_spectrum()
-        one_call = min(one_call, time.perf_counter() - start)
-    calls = 6
-    done = threading.Event()
-    results = []
-
-    def compute():
-        for _ in range(calls):
-            results.append(int(f.walsh_spectrum()[0]))
-        done.set()
-
-    worker = threading.Thread(target=compute)
-    ticks = [time.perf_counter()]
-    worker.start()
-    while not done.is_set():
-        sum(range(200))  # Python work that needs the interpreter lock
-        ticks.append(time.perf_counter())
-    worker.join()
-    assert results == [len(f) - 2 * f.weight()] * calls
-    longest_pause = max(b - a for a, b in zip(ticks, ticks[1:]))
-    # Holding the lock through a call would stall this loop for a whole call.
-    assert longest_pause < 0.5 * one_call, (longest_pause, one_call)
-    assert len(ticks) > 100

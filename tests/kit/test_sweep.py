@@ -1,4 +1,4 @@
-"""Sweeps of measures over many functions: values, sources, Parquet, Dask and the command line."""
+"""Sweeps of measures over many functions: values, sources, the five-input classes, Parquet and Dask."""
 
 import itertools
 import math
