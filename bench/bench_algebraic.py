@@ -19,23 +19,25 @@ The peers belong in a benchmark-only environment, never in the project's depende
     .venv-bench/bin/pip install passagemath-modules passagemath-brial boofun numba
 
 Usage: .venv-bench/bin/python bench/bench_algebraic.py [--anf 16,20] [--immunity 10,12,14,16]
-           [--annihilator 10] [--limit 120] [--peer-max 12]
+           [--annihilator 10] [--limit 120] [--peer-max 12] [--quick]
 Sage's immunity at n = 10 takes about 10 s and grows about 64-fold per two variables, so at n = 12 it is
 cut off at the limit; boofun's is about ten times faster than Sage's. Above --peer-max variables only
 our own times are taken.
 """
 
 import argparse
-import importlib.metadata
+import functools
 import math
 import multiprocessing
 import time
 
 import numpy as np
 
+import common
+from common import SageFunction, arguments, best_of, boofun, check, sizes, verdict, versions
 from vexil_kit import BooleanFunction
 
-from peers import SageFunction, best_of, boofun
+report = functools.partial(common.report, width=50)
 
 if boofun is not None:
     from boofun.analysis import cryptographic as boofun_crypto
@@ -63,41 +65,11 @@ def limited(fn, limit):
     return None, None
 
 
-def report(label, ours, peer, peer_time, target, limit=None):
-    if peer_time is None:
-        speedup = limit / ours
-        verdict = "met" if speedup >= target else "unknown"
-        print(f"{label:50} ours {ours * 1e3:10.3f} ms   {peer:6} > {limit * 1e3:9.0f} ms   "
-              f"speed-up >= {speedup:6.1f}x   (target >= {target:g}x: {verdict}; peer cut off)")
-        return
-    speedup = peer_time / ours
-    verdict = "met" if speedup >= target else "MISSED"
-    print(f"{label:50} ours {ours * 1e3:10.3f} ms   {peer:6} {peer_time * 1e3:11.3f} ms   "
-          f"speed-up {speedup:8.1f}x   (target >= {target:g}x: {verdict})")
-
-
 def report_time(label, ours, limit):
     if limit is None:
         print(f"{label:50} ours {ours * 1e3:10.3f} ms   (no target)")
         return
-    verdict = "met" if ours < limit else "MISSED"
-    print(f"{label:50} ours {ours * 1e3:10.3f} ms   (target < {limit * 1e3:g} ms: {verdict})")
-
-
-def check(label, agrees):
-    if not agrees:
-        raise SystemExit(f"{label}: values disagree with the peer")
-
-
-def versions():
-    names = ["numpy", "passagemath-modules", "passagemath-brial", "boofun", "numba"]
-    found = []
-    for name in names:
-        try:
-            found.append(f"{name} {importlib.metadata.version(name)}")
-        except importlib.metadata.PackageNotFoundError:
-            found.append(f"{name} missing")
-    print("peers: " + ", ".join(found))
+    print(f"{label:50} ours {ours * 1e3:10.3f} ms   {verdict(ours < limit, f'< {limit * 1e3:g} ms')}")
 
 
 def sage_of(f):
@@ -158,12 +130,12 @@ def immunity(sizes, limit, peer_max):
             peer, seconds = limited(lambda: sage_of(f).algebraic_immunity(), limit)
             if peer is not None:
                 check("algebraic_immunity", peer == value)
-            report(f"algebraic_immunity n={n} (vs algebraic_immunity)", ours, "sage", seconds, 100, limit)
+            report(f"algebraic_immunity n={n} (vs algebraic_immunity)", ours, "sage", seconds, 100, limit=limit)
         if boofun is not None:
             peer, seconds = limited(lambda: boofun_crypto.algebraic_immunity(boofun.create(f.table)), limit)
             if peer is not None:
                 check("algebraic_immunity", peer == value)
-            report(f"algebraic_immunity n={n} (vs boofun)", ours, "boofun", seconds, 10, limit)
+            report(f"algebraic_immunity n={n} (vs boofun)", ours, "boofun", seconds, 10, limit=limit)
 
 
 def annihilators(sizes, limit):
@@ -189,7 +161,7 @@ def annihilators(sizes, limit):
                     check("annihilator", g.weight() > 0 and (g & h).weight() == 0 and g.algebraic_degree() <= d)
                 found = "found" if g is not None else "none"
                 report(f"annihilator({d}) of {side} n={n}: {found} (vs annihilator)", ours, "sage", seconds, 100,
-                       limit)
+                       limit=limit)
 
 
 def main():
@@ -199,8 +171,7 @@ def main():
     parser.add_argument("--annihilator", default="10")
     parser.add_argument("--peer-max", type=int, default=12)
     parser.add_argument("--limit", type=float, default=120.0)
-    args = parser.parse_args()
-    sizes = lambda text: [int(s) for s in text.split(",") if s]  # noqa: E731
+    args = arguments(parser, {"anf": "8", "immunity": "8", "annihilator": "6", "peer_max": 8, "limit": 10.0})
     versions()
     anf(sizes(args.anf))
     immunity(sizes(args.immunity), args.limit, args.peer_max)

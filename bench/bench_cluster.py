@@ -19,12 +19,11 @@ Environment (the project's own plus Dask):
     SKBUILD_BUILD_DIR=build/bench .venv-bench/bin/pip install --no-build-isolation .
 
 Usage: .venv-bench/bin/python bench/bench_cluster.py [--n 22] [--workers 2] [--repeat 1]
-           [--cost 18,20,22] [--skip-compare]
+           [--cost 18,20,22] [--skip-compare] [--quick]
 The machine should be otherwise idle: on a shared one the ratio moves with the neighbours' load.
 """
 
 import argparse
-import importlib.metadata
 import json
 import math
 import os
@@ -34,25 +33,7 @@ import time
 
 import numpy as np
 
-
-def best_of(fn, repeat):
-    best = float("inf")
-    value = None
-    for _ in range(repeat):
-        start = time.perf_counter()
-        value = fn()
-        best = min(best, time.perf_counter() - start)
-    return best, value
-
-
-def versions():
-    found = []
-    for name in ["numpy", "dask", "distributed"]:
-        try:
-            found.append(f"{name} {importlib.metadata.version(name)}")
-        except importlib.metadata.PackageNotFoundError:
-            found.append(f"{name} missing")
-    print("with: " + ", ".join(found) + f"; {os.cpu_count()} logical processors, load {os.getloadavg()[0]:.1f}")
+from common import arguments, sizes, timed, versions
 
 
 def compare(n, workers, repeat):
@@ -72,9 +53,9 @@ def compare(n, workers, repeat):
         # Alternated, so that a change in the machine's load falls on both alike.
         theirs = ours = float("inf")
         for _ in range(repeat):
-            time_taken, vexil_value = best_of(lambda: vexil.Vexil(f.table).entropy(), 1)
+            time_taken, vexil_value = timed(lambda: vexil.Vexil(f.table).entropy())
             theirs = min(theirs, time_taken)
-            time_taken, value = best_of(lambda: cluster.entropy(f, client=client), 1)
+            time_taken, value = timed(lambda: cluster.entropy(f, client=client))
             ours = min(ours, time_taken)
     if np.float32(value).tobytes() != np.float32(vexil_value).tobytes():
         raise SystemExit(f"entropy: the cluster gives {value!r}, Vexil {vexil_value!r}")
@@ -137,16 +118,15 @@ def main():
     parser.add_argument("--cost", default="18,20,22")
     parser.add_argument("--skip-compare", action="store_true")
     parser.add_argument("--cost-child", help=argparse.SUPPRESS)
-    args = parser.parse_args()
-    sizes = [int(s) for s in (args.cost_child or args.cost).split(",") if s]
+    args = arguments(parser, {"n": 14, "cost": "12"})
     if args.cost_child:
-        cost_child(sizes)
+        cost_child(sizes(args.cost_child))
         return
     # Vexil's pool: as many threads as the cluster has workers (read once, at its first loop).
     os.environ["RAYON_NUM_THREADS"] = str(args.workers)
-    versions()
-    if sizes:
-        cost(sizes)
+    versions(["numpy", "dask", "distributed"], label="with", machine=True)
+    if sizes(args.cost):
+        cost(sizes(args.cost))
     if not args.skip_compare:
         compare(args.n, args.workers, args.repeat)
 

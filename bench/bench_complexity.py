@@ -1,37 +1,28 @@
 """Complexity measures against NumPy references, timed in the same run.
 
 Each line prints the module's time, the reference's time and the ratio reference / module (how
-many times faster the module is). References: the Walsh-Hadamard transform by reshape and
-add/subtract along one axis per variable; the sensitivities by comparing the two halves of each
-reshaped axis; certificate complexity by brute force over every set of fixed variables; and, for
-the transform, the time NumPy takes to read and write a 2^n int64 array twice (in-place add).
+many times faster the module is). References (tests/reference.py, which the tests use too): the
+Walsh-Hadamard transform by reshape and add/subtract along one axis per variable; the sensitivities
+by comparing the table with itself one variable flipped at a time; certificate complexity by brute
+force over every set of fixed variables; and, for the transform, the time NumPy takes to read and
+write a 2^n int64 array twice (in-place add).
 
-Usage: python bench/bench_complexity.py [--n 24] [--cert 16,20] [--brute 10]
+Usage: python bench/bench_complexity.py [--n 24] [--cert 16,20] [--brute 10] [--quick]
 """
 
 import argparse
-import time
 
 import numpy as np
 
 import vexil
+from common import arguments, reference, sizes, timed
 
 Vexil = vexil.Vexil
 
 
-def best_of(fn, repeat=3):
-    best = float("inf")
-    result = None
-    for _ in range(repeat):
-        start = time.perf_counter()
-        result = fn()
-        best = min(best, time.perf_counter() - start)
-    return best, result
-
-
-def report(label, ours, reference, name="numpy"):
-    print(f"{label:52} vexil {ours * 1e3:10.2f} ms   {name} {reference * 1e3:10.2f} ms   "
-          f"{reference / ours:7.1f}x faster")
+def report(label, ours, baseline, name="numpy"):
+    print(f"{label:52} vexil {ours * 1e3:10.2f} ms   {name} {baseline * 1e3:10.2f} ms   "
+          f"{baseline / ours:7.1f}x faster")
 
 
 def report_memory(ours, memory):
@@ -39,85 +30,38 @@ def report_memory(ours, memory):
           f"({memory * 1e3:.2f} ms)")
 
 
-def numpy_walsh(f):
-    w = np.where(f, 1, -1).astype(np.int64)
-    n = len(f).bit_length() - 1
-    for j in range(n):
-        pairs = w.reshape(-1, 2, 2**j)
-        w = np.stack([pairs[:, 0] + pairs[:, 1], pairs[:, 0] - pairs[:, 1]], axis=1).reshape(-1)
-    return w
-
-
-def numpy_sensitivities(f):
-    n = len(f).bit_length() - 1
-    s = np.zeros(len(f), dtype=np.uint8)
-    for j in range(n):
-        pairs = f.reshape(-1, 2, 2**j)
-        differ = pairs[:, 0] != pairs[:, 1]
-        both = s.reshape(-1, 2, 2**j)
-        both += differ[:, None, :]
-    return s
-
-
-def numpy_certificate(f):
-    size = len(f)
-    n = size.bit_length() - 1
-    index = np.arange(size)
-    weight = np.bitwise_count(index.astype(np.uint64)).astype(np.int64)
-    ones = f.astype(np.int64)
-    best = np.full(size, n)
-    for fixed in range(size):
-        key = index & fixed
-        true_count = np.bincount(key, weights=ones, minlength=size)
-        points = np.bincount(key, minlength=size)
-        constant = (true_count == 0) | (true_count == points)
-        best = np.where(constant[key], np.minimum(best, weight[fixed]), best)
-    return int(best.max())
-
-
-def parity_balanced(f):
-    """f with the fewest entries flipped so that W(N-1) = 0: degree() then needs every coefficient."""
-    n = len(f).bit_length() - 1
-    parity_even = np.bitwise_count(np.arange(2**n, dtype=np.uint64)) % 2 == 0
-    agree = f == parity_even
-    top = 2 * int(np.count_nonzero(agree)) - len(f)
-    g = f.copy()
-    g[np.flatnonzero(agree if top > 0 else ~agree)[: abs(top) // 2]] ^= True
-    return g
-
-
 def spectrum(n, rng):
     f = rng.integers(0, 2, 2**n).astype(bool)
     v = Vexil(f)
-    g = parity_balanced(f)
+    g = reference.parity_balanced(f)
     vg = Vexil(g)
     print(f"-- Walsh spectrum, n = {n}")
-    ref_time, w = best_of(lambda: numpy_walsh(f), 2)
+    ref_time, w = timed(lambda: reference.walsh(f), 2)
     array = np.zeros(2**n, dtype=np.int64)
 
     def touch_twice():
         np.add(array, 1, out=array)
         np.add(array, 1, out=array)
 
-    memory_time, _ = best_of(touch_twice, 5)
+    memory_time, _ = timed(touch_twice, 5)
     weights = np.bitwise_count(np.arange(2**n, dtype=np.uint64))
 
-    t, d = best_of(v.degree, 5)
+    t, d = timed(v.degree, 5)
     assert d == int(weights[w != 0].max())
     report("degree() random (top coefficient decides)", t, ref_time, "numpy transform")
     report_memory(t, memory_time)
-    wg = numpy_walsh(g)
-    t, d = best_of(vg.degree, 5)
+    wg = reference.walsh(g)
+    t, d = timed(vg.degree, 5)
     assert d == int(weights[wg != 0].max())
     report("degree() random with W(N-1) = 0 (whole spectrum)", t, ref_time, "numpy transform")
     report_memory(t, memory_time)
-    t, nl = best_of(v.no_linearity, 5)
+    t, nl = timed(v.no_linearity, 5)
     assert nl == 2 ** (n - 1) - int(np.abs(w).max()) // 2
     report("no_linearity() random", t, ref_time, "numpy transform")
     report_memory(t, memory_time)
-    t, _ = best_of(v.total_influence, 3)
+    t, _ = timed(v.total_influence, 3)
     report("total_influence() random (spectrum + float32 sum)", t, ref_time, "numpy transform")
-    t, _ = best_of(v.spectral_entropy, 3)
+    t, _ = timed(v.spectral_entropy, 3)
     report("spectral_entropy() random", t, ref_time, "numpy transform")
 
 
@@ -125,14 +69,14 @@ def sensitivity(n, rng):
     f = rng.integers(0, 2, 2**n).astype(bool)
     v = Vexil(f)
     print(f"-- sensitivity, n = {n}")
-    ref_time, s = best_of(lambda: numpy_sensitivities(f), 2)
-    t, m = best_of(v.max_sensitivity, 5)
+    ref_time, s = timed(lambda: reference.sensitivities(f), 2)
+    t, m = timed(v.max_sensitivity, 5)
     assert m == int(s.max())
     report("max_sensitivity() random", t, ref_time)
-    t, mean = best_of(v.mean_sensitivity, 5)
+    t, mean = timed(v.mean_sensitivity, 5)
     assert mean == np.float32(int(s.sum(dtype=np.int64))) / np.float32(2**n)
     report("mean_sensitivity() random", t, ref_time)
-    t, count = best_of(lambda: Vexil(f).frontier_size(), 3)
+    t, count = timed(lambda: Vexil(f).frontier_size(), 3)
     assert count == int(s.sum(dtype=np.int64)) // 2
     report("frontier_size() random (first call)", t, ref_time)
 
@@ -140,13 +84,13 @@ def sensitivity(n, rng):
 def certificate(sizes, brute, rng):
     print("-- certificate complexity")
     f = rng.integers(0, 2, 2**brute).astype(bool)
-    ref_time, want = best_of(lambda: numpy_certificate(f), 1)
-    t, got = best_of(Vexil(f).certificate_complexity, 3)
+    ref_time, want = timed(lambda: reference.certificate_complexity(f), 1)
+    t, got = timed(Vexil(f).certificate_complexity, 3)
     assert got == want
     report(f"certificate_complexity() random n = {brute}", t, ref_time, "brute force")
     for n in sizes:
         v = Vexil(rng.integers(0, 2, 2**n).astype(bool))
-        t, c = best_of(v.certificate_complexity, 1)
+        t, c = timed(v.certificate_complexity, 1)
         print(f"{'certificate_complexity() random n = ' + str(n):52} vexil {t * 1e3:10.2f} ms   (C = {c})")
     # Structured functions have many large monochromatic subcubes: the hard cases.
     n = max(sizes) if sizes else 16
@@ -158,7 +102,7 @@ def certificate(sizes, brute, rng):
     structured = {"majority": Vexil.majority(n), "tribes of 4": Vexil(tribes),
                   "address": Vexil(((index >> select) & np.uint64(1)).astype(bool))}
     for name, v in structured.items():
-        t, c = best_of(v.certificate_complexity, 1)
+        t, c = timed(v.certificate_complexity, 1)
         print(f"{'certificate_complexity() ' + name + ' n = ' + str(n):52} vexil {t * 1e3:10.2f} ms   (C = {c})")
 
 
@@ -167,11 +111,11 @@ def main():
     parser.add_argument("--n", type=int, default=24)
     parser.add_argument("--cert", default="16,20")
     parser.add_argument("--brute", type=int, default=10)
-    args = parser.parse_args()
+    args = arguments(parser, {"n": 12, "cert": "10", "brute": 6})
     rng = np.random.default_rng(1)
     spectrum(args.n, rng)
     sensitivity(args.n, rng)
-    certificate([int(x) for x in args.cert.split(",") if x], args.brute, rng)
+    certificate(sizes(args.cert), args.brute, rng)
 
 
 if __name__ == "__main__":

@@ -1,26 +1,17 @@
 """Construction, table, families and encoding against the NumPy equivalents.
 
 Each line prints the module's time, NumPy's time for the same result, and their ratio, measured in
-this run on this machine. Usage: python bench/bench_core.py [--sizes 20,24]
+this run on this machine. Usage: python bench/bench_core.py [--sizes 20,24] [--quick]
 """
 
 import argparse
-import time
 
 import numpy as np
 
 import vexil
+from common import arguments, best_of, reference, sizes
 
 Vexil = vexil.Vexil
-
-
-def best_of(fn, repeat=5):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def report(label, ours, numpy_time):
@@ -52,6 +43,8 @@ def run(n):
 
     if not np.array_equal(f.table(half), numpy_table()):
         raise SystemExit("table disagrees with the NumPy layout")
+    if n <= 12 and not np.array_equal(numpy_table(), reference.restriction_table(array, half)):
+        raise SystemExit("the NumPy layout disagrees with the definition")
     report("table(half the variables) (vs transpose+copy)", best_of(lambda: f.table(half)), best_of(numpy_table))
     report("majority(n) (vs popcount in numpy)", best_of(lambda: Vexil.majority(n), 3),
            best_of(lambda: np.bitwise_count(np.arange(2**n, dtype=np.uint64)) > n // 2, 3))
@@ -70,7 +63,7 @@ def run(n):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sizes", default="20,24")
-    for n in map(int, parser.parse_args().sizes.split(",")):
+    for n in sizes(arguments(parser, {"sizes": "12"}).sizes):
         run(n)
 
 

@@ -18,55 +18,26 @@ The peers belong in a benchmark-only environment, never in the project's depende
     SKBUILD_BUILD_DIR=build/bench .venv-bench/bin/pip install --no-build-isolation .
     .venv-bench/bin/pip install passagemath-modules passagemath-brial boofun numba
 
-Usage: .venv-bench/bin/python bench/bench_cryptographic.py [--n 20] [--boofun-crypto 14]
+Usage: .venv-bench/bin/python bench/bench_cryptographic.py [--n 20] [--boofun-crypto 14] [--quick]
 --boofun-crypto N also times boofun's own nonlinearity, correlation immunity, resiliency and
 bentness (boofun.analysis.cryptographic) at N variables, for information (about 20 s a call at 20).
 """
 
 import argparse
-import importlib.metadata
 
 import numpy as np
 
+from common import SageFunction, arguments, best_of, boofun, check, reference, report, versions
 from vexil_kit import BooleanFunction
-
-from peers import SageFunction, best_of, boofun
 
 if boofun is not None:
     from boofun.analysis import cryptographic as boofun_crypto
 
 
-def report(label, ours, peer, peer_time, target=None):
-    speedup = peer_time / ours
-    verdict = f"(target >= {target:g}x: {'met' if speedup >= target else 'MISSED'})" if target else "(no target)"
-    print(f"{label:54} ours {ours * 1e3:9.3f} ms   {peer:6} {peer_time * 1e3:10.3f} ms   "
-          f"speed-up {speedup:8.1f}x   {verdict}")
-
-
-def check(label, agrees):
-    if not agrees:
-        raise SystemExit(f"{label}: values disagree with the peer")
-
-
-def versions():
-    names = ["numpy", "passagemath-modules", "passagemath-brial", "boofun", "numba"]
-    found = []
-    for name in names:
-        try:
-            found.append(f"{name} {importlib.metadata.version(name)}")
-        except importlib.metadata.PackageNotFoundError:
-            found.append(f"{name} missing")
-    print("peers: " + ", ".join(found))
-
-
 def resilient(n, order, seed):
-    """A balanced function of resiliency order exactly `order`: an unbalanced random g XOR the parity of
-    order + 1 further inputs. Its first-order coefficients vanish, so every measure needs the whole spectrum."""
-    table = BooleanFunction.random(n - order - 1, seed=seed).table.copy()
-    if 2 * np.count_nonzero(table) == len(table):
-        table[0] = not table[0]
-    x = np.arange(1 << n)
-    return BooleanFunction(table[x & (len(table) - 1)] ^ (np.bitwise_count(x >> (n - order - 1)) % 2 == 1))
+    """A balanced function of resiliency order exactly `order`: its first-order coefficients vanish, so
+    every measure needs the whole spectrum."""
+    return BooleanFunction(reference.resilient(BooleanFunction.random(n - order - 1, seed=seed).table, n, order))
 
 
 def unbalanced_immune(n):
@@ -163,7 +134,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--n", type=int, default=20)
     parser.add_argument("--boofun-crypto", type=int, default=0)
-    args = parser.parse_args()
+    args = arguments(parser, {"n": 10})
     versions()
     sage_lines(args.n)
     boofun_lines(args.n, args.boofun_crypto)

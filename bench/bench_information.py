@@ -1,11 +1,12 @@
 """Information measures against a plain NumPy reference, on the same random functions.
 
-The reference lays the table out per subset with reshape/transpose and counts the distinct restrictions with
-np.unique(axis=0, return_counts=True). Each line prints both times and the speed-up, measured in this run.
+The reference lays out the restrictions of each subset from the definition (tests/reference.py) and counts the
+distinct ones with np.unique(axis=0, return_counts=True); quick calls are repeated to get past the first call's
+setup. Each line prints both times and the speed-up, measured in this run.
 The NumPy spectrum of 2^n subsets is slow: above --full-spectrum-max it is timed on the first --sample
 subsets of every size and scaled by the number of subsets (marked "est."). The large sizes are timed alone.
 
-Usage: python bench/bench_information.py [--sizes 12,14,16] [--large 20] [--spectrum-large 18]
+Usage: python bench/bench_information.py [--sizes 12,14,16] [--large 20] [--spectrum-large 18] [--quick]
 """
 
 import argparse
@@ -16,34 +17,18 @@ import time
 import numpy as np
 
 import vexil
+from common import arguments, reference, sizes, timed
 
 Vexil = vexil.Vexil
 
 
-def timed(fn, repeat=1):
-    """Value and best time; quick calls are repeated to get past the first call's setup."""
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        value = fn()
-        best = min(best, time.perf_counter() - start)
-        if best > 1.0:
-            break
-    return value, best
-
-
 class Reference:
     def __init__(self, entries):
+        self.entries = entries
         self.n = entries.size.bit_length() - 1
-        # Axis t of the cube is variable n-1-t (entry index = sum of bit v times 2^v).
-        self.cube = entries.reshape((2,) * self.n)
 
     def counts(self, fixed):
-        fixed = list(fixed)
-        free = [v for v in range(self.n) if v not in fixed]
-        order = [self.n - 1 - v for v in fixed] + [self.n - 1 - v for v in free]
-        rows = np.ascontiguousarray(self.cube.transpose(order)).reshape(2 ** len(fixed), 2 ** len(free))
-        return np.unique(rows, axis=0, return_counts=True)[1]
+        return reference.restriction_counts(self.entries, fixed)
 
     def entropy_of(self, fixed):
         counts = np.sort(self.counts(fixed))
@@ -52,13 +37,7 @@ class Reference:
         return -float(np.cumsum(terms, dtype=np.float32)[-1])
 
     def cuts(self):
-        n = self.n
-        if n % 2:
-            firsts = itertools.combinations(range(n), (n - 1) // 2)
-        else:
-            firsts = ((0, *rest) for rest in itertools.combinations(range(1, n), n // 2 - 1))
-        for s1 in firsts:
-            yield s1, [v for v in range(n) if v not in s1]
+        return reference.balanced_cuts(self.n)
 
     def entanglement(self):
         return min(len(self.counts(s1)) + len(self.counts(s2)) for s1, s2 in self.cuts())
@@ -92,19 +71,19 @@ def compare(n, sample, full_max):
     ref = Reference(entries)
     print(f"-- n = {n}")
 
-    ours, t_ours = timed(f.entanglement, 5)
-    expected, t_ref = timed(ref.entanglement)
+    t_ours, ours = timed(f.entanglement, 5, enough=1.0)
+    t_ref, expected = timed(ref.entanglement, enough=1.0)
     if ours != expected:
         raise SystemExit(f"entanglement disagrees: {ours} vs {expected}")
     report("entanglement()", t_ours, t_ref)
 
-    ours, t_ours = timed(f.entropy, 5)
-    expected, t_ref = timed(ref.entropy)
+    t_ours, ours = timed(f.entropy, 5, enough=1.0)
+    t_ref, expected = timed(ref.entropy, enough=1.0)
     if not math.isclose(ours, expected, rel_tol=1e-5):
         raise SystemExit(f"entropy disagrees: {ours} vs {expected}")
     report("entropy()", t_ours, t_ref)
 
-    spectrum, t_ours = timed(f.fragmentation_spectrum, 5)
+    t_ours, spectrum = timed(f.fragmentation_spectrum, 5, enough=1.0)
     if n <= full_max:
         expected, t_ref = ref.spectrum()
         if not np.allclose(spectrum, expected, rtol=1e-5, atol=1e-6):
@@ -124,10 +103,10 @@ def large(n_cuts, n_spectrum):
     print(f"-- alone: n = {n_cuts} (cuts), n = {n_spectrum} (spectrum)")
     f = Vexil(np.random.default_rng(n_cuts).random(2**n_cuts) < 0.5)
     for name in ("entanglement", "entropy", "entanglement_sets", "entropy_sets"):
-        _, spent = timed(getattr(f, name))
+        spent, _ = timed(getattr(f, name), enough=1.0)
         print(f"{name + '()':40} vexil {spent:9.3f} s")
     g = Vexil(np.random.default_rng(n_spectrum).random(2**n_spectrum) < 0.5)
-    _, spent = timed(g.fragmentation_spectrum)
+    spent, _ = timed(g.fragmentation_spectrum, enough=1.0)
     print(f"{'fragmentation_spectrum()':40} vexil {spent:9.3f} s")
 
 
@@ -138,8 +117,8 @@ def main():
     parser.add_argument("--spectrum-large", type=int, default=18)
     parser.add_argument("--sample", type=int, default=48)
     parser.add_argument("--full-spectrum-max", type=int, default=14)
-    args = parser.parse_args()
-    for n in (int(s) for s in args.sizes.split(",") if s):
+    args = arguments(parser, {"sizes": "8", "large": 10, "spectrum_large": 8, "sample": 4, "full_spectrum_max": 8})
+    for n in sizes(args.sizes):
         compare(n, args.sample, args.full_spectrum_max)
     if args.large:
         large(args.large, args.spectrum_large)

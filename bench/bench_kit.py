@@ -15,43 +15,22 @@ The peers belong in a benchmark-only environment, never in the project's depende
     .venv-bench/bin/pip install passagemath-modules passagemath-brial boofun numba
 
 Usage: .venv-bench/bin/python bench/bench_kit.py [--walsh 20] [--influence 12,20] [--measures 16,20]
-           [--callable 24] [--boofun-default]
+           [--callable 24] [--boofun-default] [--quick]
 --boofun-default also times boofun with its default storage at the largest influence size (above 14
 variables it picks a packed table there, which is far slower: about 2 minutes a call at n = 20).
 """
 
 import argparse
-import importlib.metadata
+import functools
 import time
 
 import numpy as np
 
+import common
+from common import SageFunction, arguments, best_of, boofun, check, sizes, versions
 from vexil_kit import BooleanFunction
 
-from peers import SageFunction, best_of, boofun
-
-
-def report(label, ours, peer, peer_time, target):
-    speedup = peer_time / ours
-    verdict = "met" if speedup >= target else "MISSED"
-    print(f"{label:46} ours {ours * 1e3:10.3f} ms   {peer:6} {peer_time * 1e3:11.3f} ms   "
-          f"speed-up {speedup:8.1f}x   (target >= {target:g}x: {verdict})")
-
-
-def check(label, agrees):
-    if not agrees:
-        raise SystemExit(f"{label}: values disagree with the peer")
-
-
-def versions():
-    names = ["numpy", "passagemath-modules", "passagemath-brial", "boofun", "numba"]
-    found = []
-    for name in names:
-        try:
-            found.append(f"{name} {importlib.metadata.version(name)}")
-        except importlib.metadata.PackageNotFoundError:
-            found.append(f"{name} missing")
-    print("peers: " + ", ".join(found))
+report = functools.partial(common.report, width=46)
 
 
 def walsh(n):
@@ -144,8 +123,7 @@ def main():
     parser.add_argument("--measures", default="16,20")
     parser.add_argument("--callable", default="24")
     parser.add_argument("--boofun-default", action="store_true")
-    args = parser.parse_args()
-    sizes = lambda text: [int(s) for s in text.split(",") if s]
+    args = arguments(parser, {"walsh": "10", "influence": "8", "measures": "8", "callable": "12"})
     versions()
     for n in sizes(args.walsh):
         walsh(n)

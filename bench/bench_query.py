@@ -18,28 +18,22 @@ The peers belong in a benchmark-only environment, never in the project's depende
     .venv-bench/bin/pip install boofun numba
 
 Usage: .venv-bench/bin/python bench/bench_query.py [--depth 12,16] [--block 10,14] [--sensitivities 12,20]
-           [--limit 60] [--stretch]
+           [--limit 60] [--stretch] [--quick]
 --stretch also times decision_tree_depth of tribes(3, 6) (n = 18, 387 MB of subcubes) and address(4)
 (n = 20, 3.5 GB), ours only.
 """
 
 import argparse
-import importlib.metadata
 import json
 import os
 import subprocess
 import sys
 import tempfile
-import time
 
 import numpy as np
 
+from common import arguments, best_of, boofun, check, reference, sizes, versions
 from vexil_kit import BooleanFunction
-
-try:
-    import boofun  # noqa: F401 - only its presence is checked here; the children import it
-except ImportError:
-    boofun = None
 
 SPREAD = BooleanFunction.from_hex("0x1bd8", n=4)  # s(x) = 2 at every input, bs = C = 3
 
@@ -61,15 +55,6 @@ print(json.dumps({"value": np.asarray(value).tolist(), "time": elapsed}))
 """
 
 
-def best_of(fn, repeat=3):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def peer(f, name, limit):
     """(value, seconds) of boofun's measure on f in a child process, or (None, None) past the limit."""
     if boofun is None:
@@ -86,36 +71,11 @@ def peer(f, name, limit):
     return result["value"], result["time"]
 
 
-def check(label, agrees):
-    if not agrees:
-        raise SystemExit(f"{label}: values disagree")
-
-
-def versions():
-    found = []
-    for name in ["numpy", "boofun", "numba"]:
-        try:
-            found.append(f"{name} {importlib.metadata.version(name)}")
-        except importlib.metadata.PackageNotFoundError:
-            found.append(f"{name} missing")
-    print("peers: " + ", ".join(found) + f"; {os.cpu_count()} logical processors")
-
-
 # -- the functions -----------------------------------------------------------------------------------
 
 
 def or_of_copies(g, count, n):
-    """OR of `count` copies of g on disjoint blocks, and of x[a] & x[a+1] on the variables left over."""
-
-    def rule(xs):
-        values = np.zeros(xs.shape, dtype=bool)
-        for j in range(count):
-            values |= g.table[(xs >> (g.n * j)) & ((1 << g.n) - 1)]
-        for a in range(g.n * count, n - 1, 2):
-            values |= ((xs >> a) & (xs >> (a + 1)) & 1) == 1
-        return values
-
-    return BooleanFunction.from_callable(n, rule, vectorized=True)
+    return BooleanFunction(reference.or_of_copies(g, count, n))
 
 
 def address_over(n, bits=4):
@@ -178,7 +138,7 @@ def exponential(name, n, limit):
             check(label, s <= value <= c)
         else:
             check(label, c <= value <= n)
-        ours = best_of(lambda: getattr(f, name)())
+        ours = best_of(lambda: getattr(f, name)(), 3)
         verdict = f"(target < 30 s: {'met' if ours < 30 else 'MISSED'})"
         peer_value, peer_time = peer(f, name, limit)
         if peer_time is not None:
@@ -188,14 +148,12 @@ def exponential(name, n, limit):
 
 def sensitivities(n, limit):
     f = BooleanFunction.random(n, seed=n)
-    t = f.table
-    x = np.arange(len(t))
-    reference = sum((t != t[x ^ (1 << v)]).astype(np.int64) for v in range(n))
-    check("sensitivities", np.array_equal(f.sensitivities(), reference))
+    expected = reference.sensitivities(f)
+    check("sensitivities", np.array_equal(f.sensitivities(), expected))
     ours = best_of(f.sensitivities, 5)
     peer_value, peer_time = peer(f, "sensitivities", limit)
     if peer_time is not None:
-        check("sensitivities (boofun)", np.array_equal(np.asarray(peer_value), reference))
+        check("sensitivities (boofun)", np.array_equal(np.asarray(peer_value), expected))
     target = 100 if n >= 20 else 1
     speedup = (peer_time if peer_time is not None else limit) / ours
     verdict = f"(target >= {target}x: {'met' if speedup >= target else 'MISSED'})" if boofun is not None else ""
@@ -209,9 +167,8 @@ def main():
     parser.add_argument("--sensitivities", default="12,20")
     parser.add_argument("--limit", type=float, default=60)
     parser.add_argument("--stretch", action="store_true")
-    args = parser.parse_args()
-    sizes = lambda text: [int(s) for s in text.split(",") if s]
-    versions()
+    args = arguments(parser, {"depth": "8", "block": "8", "sensitivities": "8", "limit": 10.0})
+    versions(["numpy", "boofun", "numba"], machine=True)
     for n in sizes(args.sensitivities):
         sensitivities(n, args.limit)
     for n in sizes(args.depth):

@@ -19,20 +19,19 @@ The peers belong in a benchmark-only environment, never in the project's depende
     SKBUILD_BUILD_DIR=build/bench .venv-bench/bin/pip install --no-build-isolation .
     .venv-bench/bin/pip install passagemath-modules passagemath-brial boofun numba
 
-Usage: .venv-bench/bin/python bench/bench_sweep.py [--sample 2000] [--repeat 2] [--dask 2]
+Usage: .venv-bench/bin/python bench/bench_sweep.py [--sample 2000] [--repeat 2] [--dask 2] [--first N] [--quick]
 """
 
 import argparse
-import importlib.metadata
+import functools
 import itertools
-import time
 
 import numpy as np
 
+import common
+from common import SAGE_AND_BOOFUN, SageFunction, arguments, best_of, boofun, check, timed, versions
 from vexil_kit import BooleanFunction
 from vexil_kit.sweep import five_input_classes, sweep
-
-from peers import SageFunction, best_of, boofun
 
 MEASURES = [
     "minimal_gates",
@@ -51,42 +50,17 @@ MEASURES = [
 #: Seconds the full sweep may take on the 2-core build machine.
 FULL_TARGET = 120.0
 
-
-def once(fn):
-    start = time.perf_counter()
-    value = fn()
-    return time.perf_counter() - start, value
+report = functools.partial(common.report, width=58)
 
 
-def report(label, ours, peer, peer_time, target):
-    speedup = peer_time / ours
-    verdict = "met" if speedup >= target else "MISSED"
-    print(f"{label:58} ours {ours * 1e3:10.1f} ms   {peer:7} {peer_time * 1e3:11.1f} ms   "
-          f"speed-up {speedup:8.1f}x   (target >= {target:g}x: {verdict})")
-
-
-def check(label, agrees):
-    if not agrees:
-        raise SystemExit(f"{label}: values disagree with the peer")
-
-
-def versions():
-    names = ["numpy", "pandas", "pyarrow", "distributed", "passagemath-modules", "passagemath-brial", "boofun", "numba"]
-    found = []
-    for name in names:
-        try:
-            found.append(f"{name} {importlib.metadata.version(name)}")
-        except importlib.metadata.PackageNotFoundError:
-            found.append(f"{name} missing")
-    print("versions: " + ", ".join(found))
-
-
-def full(repeat):
+def full(repeat, first):
     classes = five_input_classes()  # also builds the gate database, outside the timer
-    seconds = best_of(lambda: sweep(classes, MEASURES), repeat)
-    verdict = "met" if seconds <= FULL_TARGET else "MISSED"
-    print(f"sweep of all {len(classes):,} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
-          f"({len(classes) / seconds:,.0f} functions/s; target < {FULL_TARGET:g} s: {verdict})")
+    swept = list(itertools.islice(classes, first)) if first else classes
+    seconds = best_of(lambda: sweep(swept, MEASURES), repeat)
+    which = f"the first {first:,}" if first else f"all {len(classes):,}"
+    judged = common.verdict(seconds <= FULL_TARGET, f"< {FULL_TARGET:g} s") if not first else "(no target)"
+    print(f"sweep of {which} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
+          f"({len(swept) / seconds:,.0f} functions/s) {judged}")
     return classes
 
 
@@ -98,7 +72,7 @@ def distributed(classes, workers):
         with Client(cluster) as client:
             # The workers import the package and build the gate database before the timer.
             sweep(list(itertools.islice(classes, 64)), ["minimal_gates"], client=client, batch_size=8)
-            seconds, remote = once(lambda: sweep(classes, MEASURES, client=client))
+            seconds, remote = timed(lambda: sweep(classes, MEASURES, client=client))
     check("dask sweep", remote.equals(local))
     print(f"the same sweep on a local Dask cluster of {workers} worker processes: {seconds:7.2f} s (equal table)")
 
@@ -112,7 +86,7 @@ def sample_of(classes, size):
 
 def method_loop(sample, repeat):
     ours = best_of(lambda: sweep(sample, MEASURES), repeat)
-    peer_time, _ = once(lambda: [[getattr(f, m)() for m in MEASURES] for f in sample])
+    peer_time, _ = timed(lambda: [[getattr(f, m)() for m in MEASURES] for f in sample])
     report(f"{len(sample)} classes x {len(MEASURES)} measures (vs method calls)", ours, "methods", peer_time, 5)
 
 
@@ -130,7 +104,7 @@ def sage(sample, repeat):
             values.append((g.nonlinearity(), g.algebraic_degree()))
         return values
 
-    peer_time, values = once(peer)
+    peer_time, values = timed(peer)
     check("sage", values == list(zip(frame["nonlinearity"].tolist(), frame["algebraic_degree"].tolist())))
     report(f"{len(sample)} classes: nonlinearity, algebraic_degree", best_of(lambda: sweep(sample, names), repeat),
            "sage", peer_time, 100)
@@ -151,7 +125,7 @@ def boofun_loop(sample, repeat):
             values.append((g.total_influence(), g.degree(), g.sensitivity()))
         return values
 
-    peer_time, values = once(peer)
+    peer_time, values = timed(peer)
     expected = list(zip(*(frame[name].tolist() for name in names)))
     check("boofun", values == expected)
     report(f"{len(sample)} classes: total_influence, fourier_degree, sensitivity",
@@ -163,9 +137,10 @@ def main():
     parser.add_argument("--sample", type=int, default=2000, help="classes in the per-function comparisons")
     parser.add_argument("--repeat", type=int, default=2, help="runs of the full sweep (best is reported)")
     parser.add_argument("--dask", type=int, default=0, metavar="N", help="also sweep on a Dask cluster of N workers")
-    args = parser.parse_args()
-    versions()
-    classes = full(args.repeat)
+    parser.add_argument("--first", type=int, default=0, metavar="N", help="sweep only the first N classes (0: all)")
+    args = arguments(parser, {"sample": 50, "repeat": 1, "first": 2000})
+    versions(["numpy", "pandas", "pyarrow", "distributed", *SAGE_AND_BOOFUN[1:]], label="versions")
+    classes = full(args.repeat, args.first)
     if args.dask:
         distributed(classes, args.dask)
     sample = sample_of(classes, args.sample)

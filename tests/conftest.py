@@ -1,5 +1,14 @@
+import sys
+from pathlib import Path
+
 import pytest
 import vexil
+
+# The test folders (vexil/, kit/, cli/) import the helpers kept here (conftest, reference,
+# children, kit_strategies) by name, whatever pytest's import mode.
+HERE = str(Path(__file__).resolve().parent)
+if HERE not in sys.path:
+    sys.path.insert(0, HERE)
 
 Vexil = vexil.Vexil
 
@@ -23,21 +32,21 @@ def table_of(bits: str):
     return Vexil([c == "1" for c in bits])
 
 
-def interrupt_child(child, delay: float) -> tuple[float, bytes, bytes]:
-    """Sends SIGINT to a running child after `delay` seconds and collects its output.
+try:
+    import pandas  # noqa: F401
+    import pyarrow  # noqa: F401
 
-    Returns the monotonic time of the signal with the child's standard output and
-    error; the child is killed if it is still running when this returns or fails."""
-    import signal
-    import time
+    HAS_PANDAS = True
+except ImportError:
+    HAS_PANDAS = False
+# A sweep's table is a pandas DataFrame written with pyarrow; without them the sources, the class
+# list and the kernel's checks are still tested.
+needs_pandas = pytest.mark.skipif(not HAS_PANDAS, reason="sweeps need pandas and pyarrow")
 
-    try:
-        time.sleep(delay)
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=120)
-        return sent, out, err
-    finally:
-        if child.poll() is None:
-            child.kill()
-            child.wait()
+
+@pytest.fixture(scope="session")
+def class_words():
+    """The five-input NPN classes, one word each."""
+    from vexil_kit import _native
+
+    return _native.five_input_class_words()

@@ -10,7 +10,7 @@ export PYTHONMALLOC=malloc VEXIL_FUZZ_EXAMPLES=${VEXIL_FUZZ_EXAMPLES:-40}
 rm -f valgrind-*.log
 valgrind --tool=memcheck --errors-for-leak-kinds=none --num-callers=30 \
   --suppressions=tests/valgrind-python.supp --log-file=valgrind-%p.log \
-  "$python" -m pytest -q -p no:cacheprovider "${@:-tests/test_fuzz.py}"
+  "$python" -m pytest -q -p no:cacheprovider "${@:-tests/vexil/test_fuzz.py}"
 # The interpreter itself trips memcheck (its small-object tricks); only reports whose stack
 # passes through the module count.
 if grep -l "vexil.abi3" valgrind-*.log; then

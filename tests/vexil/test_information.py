@@ -1,27 +1,17 @@
 """Restriction counts and entropies, balanced cuts and the fragmentation family, against worked values
 and a NumPy reference built from the definitions."""
 
-import ctypes
-import ctypes.util
 import itertools
 import math
-import os
-import signal
 import struct
-import subprocess
-import sys
-import textwrap
-import time
 
 import numpy as np
 import pytest
 
 from conftest import Vexil, table_of
-
-# The single-precision base-2 logarithm of the C library, as the module uses it.
-_libm = ctypes.CDLL(ctypes.util.find_library("m"))
-_libm.log2f.restype = ctypes.c_float
-_libm.log2f.argtypes = [ctypes.c_float]
+from reference import balanced_cuts as reference_cuts
+from reference import restriction_counts as reference_counts
+from reference import restriction_entropy as reference_entropy
 
 F32 = np.float32
 
@@ -29,49 +19,6 @@ F32 = np.float32
 def bits(x):
     """The exact single-precision pattern of a float (tells -0.0 from 0.0)."""
     return struct.pack("<f", x)
-
-
-def reference_counts(entries, variables):
-    """How often each distinct restriction occurs, straight from the definition: assignment i of the sorted
-    list sets variable S[t] to bit t of i; a set index of n or more sends the whole restriction to false."""
-    entries = np.asarray(entries, dtype=bool)
-    n = entries.size.bit_length() - 1
-    fixed = sorted(variables)
-    free = [v for v in range(n) if v not in fixed]
-    j = np.arange(2 ** len(free), dtype=np.int64)
-    offsets = np.zeros_like(j)
-    for t, v in enumerate(free):
-        offsets |= ((j >> t) & 1) << v
-    i = np.arange(2 ** len(fixed), dtype=np.int64)
-    bases = np.zeros_like(i)
-    outside = np.zeros(i.size, dtype=bool)
-    for t, v in enumerate(fixed):
-        bit = ((i >> t) & 1).astype(bool)
-        if v >= n:
-            outside |= bit
-        else:
-            bases |= bit.astype(np.int64) << v
-    rows = entries[bases[:, None] | offsets[None, :]] & ~outside[:, None]
-    return np.unique(rows, axis=0, return_counts=True)[1]
-
-
-def reference_entropy(counts, m):
-    """-(sum of p*log2(p)) in single precision from -0.0, in ascending order of the counts."""
-    total = F32(2.0**m)
-    acc = F32(-0.0)
-    for c in sorted(int(c) for c in counts):
-        p = F32(c) / total
-        acc = F32(acc + p * F32(_libm.log2f(p)))
-    return float(-acc)
-
-
-def reference_cuts(n):
-    pool = list(range(n))
-    if n % 2:
-        firsts = itertools.combinations(pool, (n - 1) // 2)
-    else:
-        firsts = ((0, *rest) for rest in itertools.combinations(pool[1:], n // 2 - 1))
-    return [(list(s1), [v for v in pool if v not in s1]) for s1 in firsts]
 
 
 def random_entries(n, seed, density=0.5):
@@ -320,42 +267,3 @@ def test_keyword_arguments():
     assert f.information(vars=[0]) == 2
     assert f.fragmentation_k(k=1) == 0.5
     assert f.fragmentation_coefficient(vars=(0,)) == 1.0
-
-
-INTERRUPT_SCRIPT = textwrap.dedent(
-    """
-    import sys, time
-    import numpy as np
-    import vexil
-    small = vexil.Vexil((np.random.default_rng(1).random(2**12) < 0.5).tolist())
-    before = small.entropy()
-    big = vexil.Vexil((np.random.default_rng(2).random(2**24) < 0.5).tolist())
-    print("start", flush=True)
-    try:
-        big.entropy()
-        print("finished", flush=True)
-    except KeyboardInterrupt:
-        print("interrupted", flush=True)
-    assert small.entropy() == before and small.entanglement_sets()[0].set1 == [0, 1, 2, 3, 4, 5]
-    assert big.information([0]) == 2
-    print("usable", flush=True)
-    """
-)
-
-
-def test_ctrl_c_interrupts_a_long_entropy():
-    child = subprocess.Popen([sys.executable, "-c", INTERRUPT_SCRIPT], stdout=subprocess.PIPE, text=True,
-                             env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
-    try:
-        assert child.stdout.readline().strip() == "start"
-        time.sleep(0.5)
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        assert child.stdout.readline().strip() == "interrupted"
-        assert time.monotonic() - sent < 1.0
-        assert child.stdout.readline().strip() == "usable"
-        assert child.wait(timeout=60) == 0
-    finally:
-        if child.poll() is None:
-            child.kill()
-            child.wait()

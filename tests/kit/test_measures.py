@@ -1,18 +1,11 @@
-"""The Vexil measures on vexil_kit.BooleanFunction: Vexil's values, checked arguments, progress
-reports, the interpreter lock released and Ctrl-C answered."""
+"""The Vexil measures on vexil_kit.BooleanFunction: Vexil's values and checked arguments."""
 
 import math
-import subprocess
-import sys
-import threading
-import time
 
 import numpy as np
 import pytest
-import vexil
 from hypothesis import given, settings
 
-from conftest import interrupt_child
 from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import EntanglementSet, EntropySets
@@ -110,87 +103,3 @@ def test_npn_representant_equals_vexil_and_is_a_class_invariant():
 def test_max_frontier_size_is_exact():
     assert BF.xor(6).max_frontier_size() == 6 * 32 == BF.xor(6).to_vexil().max_frontier_size()
     assert BF.constant(3, True).max_frontier_size() == 0
-
-
-# -- progress ---------------------------------------------------------------------------------------
-
-
-def test_progress_reports_grow_to_the_planned_total():
-    f = BF.random(17, seed=1)
-    reports = []
-    spectrum = f.fragmentation_spectrum(progress=lambda done, total: reports.append((done, total)))
-    assert same(spectrum, f.to_vexil().fragmentation_spectrum())
-    assert len(reports) > 1, "a computation of a second or more reports while it runs"
-    subsets = sum(math.comb(17, k) for k in range(9))
-    assert all(total == subsets for _, total in reports)
-    dones = [done for done, _ in reports]
-    assert dones == sorted(dones) and reports[-1] == (subsets, subsets)
-
-
-def test_an_error_in_the_progress_callable_stops_the_computation():
-    f = BF.random(17, seed=2)
-    calls = []
-
-    def failing(done, total):
-        calls.append(done)
-        raise LookupError("stop here")
-
-    with pytest.raises(LookupError, match="stop here"):
-        f.fragmentation_spectrum(progress=failing)
-    assert len(calls) == 1
-    assert f.entanglement() == f.to_vexil().entanglement()
-
-
-def test_progress_bar_ends_full(capsys):
-    f = BF.random(16, seed=3)
-    f.entropy(progress=True)
-    bar = capsys.readouterr().err
-    assert "entropy: 100%" in bar and "6.43k/6.43k" in bar, bar  # C(15, 7) = 6435 cuts
-
-
-def test_other_threads_run_while_a_measure_computes():
-    f = BF.random(18, seed=4)
-    start = time.perf_counter()
-    expected = f.entanglement()
-    one_call = time.perf_counter() - start
-    done = threading.Event()
-    results = []
-
-    def compute():
-        results.append(f.entanglement(progress=lambda done, total: None))
-        done.set()
-
-    worker = threading.Thread(target=compute)
-    ticks = [time.perf_counter()]
-    worker.start()
-    while not done.is_set():
-        sum(range(200))
-        ticks.append(time.perf_counter())
-    worker.join()
-    assert results == [expected]
-    assert max(b - a for a, b in zip(ticks, ticks[1:])) < max(0.5 * one_call, 0.05)
-
-
-CTRL_C_CHILD = """
-import time
-from vexil_kit import BooleanFunction
-f = BooleanFunction.random(21, seed=0)
-print("computing", flush=True)
-try:
-    f.fragmentation_spectrum(progress=lambda done, total: None)
-except KeyboardInterrupt:
-    print("interrupted", time.monotonic(), flush=True)
-    print(BooleanFunction.majority(3).entropy(), flush=True)
-else:
-    print("finished", flush=True)
-"""
-
-
-def test_ctrl_c_stops_a_measure_within_a_second():
-    child = subprocess.Popen([sys.executable, "-c", CTRL_C_CHILD], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    assert child.stdout.readline() == b"computing\n"
-    sent, out, err = interrupt_child(child, 1.0)
-    lines = out.decode().splitlines()
-    assert lines and lines[0].split()[0] == "interrupted", (out, err)
-    assert float(lines[0].split()[1]) - sent < 1.0
-    assert lines[1] == "2.5"

@@ -2,23 +2,16 @@
 
 import json
 import os
-import signal
 import subprocess
 import sys
-import time
 
 import pytest
 
+from command_line import run_cli
 from conftest import Vexil
 from vexil_kit import BooleanFunction as BF
 
 ENV = dict(os.environ)
-
-
-def run_cli(*args, stdin=None):
-    return subprocess.run(
-        [sys.executable, "-m", "vexil_kit.cli", *args], input=stdin, capture_output=True, env=ENV, timeout=120
-    )
 
 
 def json_lines(stdout):
@@ -113,31 +106,8 @@ def test_errors_are_one_line_and_status_2(args):
     assert err.startswith("vexil: error: ") and err.count("\n") == 1 and "Traceback" not in err
 
 
-def test_ctrl_c_exits_130_without_traceback():
-    process = subprocess.Popen(
-        [sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--only", "entropy"],
-        env=ENV,
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-    )
-    time.sleep(3)
-    process.send_signal(signal.SIGINT)
-    _, err = process.communicate(timeout=30)
-    assert process.returncode == 130
-    assert b"Traceback" not in err
-
-
 def test_plot_without_matplotlib_says_how_to_install(tmp_path):
-    blocker = tmp_path / "block"
-    blocker.mkdir()
-    (blocker / "matplotlib.py").write_text("raise ImportError('blocked')\n")
-    env = dict(ENV, PYTHONPATH=os.pathsep.join([str(blocker), ENV.get("PYTHONPATH", "")]))
-    result = subprocess.run(
-        [sys.executable, "-m", "vexil_kit.cli", "plot", "spectrum", "parity:3", "-o", str(tmp_path / "s.png")],
-        capture_output=True,
-        env=env,
-        timeout=60,
-    )
+    result = run_cli("plot", "spectrum", "parity:3", "-o", str(tmp_path / "s.png"), without="matplotlib")
     assert result.returncode == 2
     assert b"pip install" in result.stderr
 

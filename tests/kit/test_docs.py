@@ -53,7 +53,7 @@ def test_every_public_name_is_documented():
 def test_the_documentation_examples_run_as_shown(page, needs):
     for package in needs:
         pytest.importorskip(package)
-    path = Path(__file__).resolve().parent.parent / "docs" / page
+    path = Path(__file__).resolve().parents[2] / "docs" / page
     result = doctest.testfile(str(path), module_relative=False, raise_on_error=False, verbose=False)
     assert result.attempted > 5
     assert result.failed == 0

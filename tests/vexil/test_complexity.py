@@ -7,6 +7,8 @@ import numpy as np
 import pytest
 
 from conftest import Vexil, table_of
+from reference import certificate_complexity as certificate
+from reference import frontier_edges, parity_balanced, popcounts, sensitivities, sequential_sum, walsh
 
 F32 = np.float32
 
@@ -21,58 +23,6 @@ def negative_zero(x):
 
 def positive_zero(x):
     return x == 0.0 and math.copysign(1.0, x) > 0
-
-
-# ---- references ----
-
-
-def walsh(f):
-    """W(k) by reshape and add/subtract along one axis per variable (+1 for true)."""
-    w = np.where(f, 1, -1).astype(np.int64)
-    n = len(f).bit_length() - 1
-    for j in range(n):
-        pairs = w.reshape(-1, 2, 2**j)
-        w = np.stack([pairs[:, 0] + pairs[:, 1], pairs[:, 0] - pairs[:, 1]], axis=1).reshape(-1)
-    return w
-
-
-def popcounts(size):
-    return np.bitwise_count(np.arange(size, dtype=np.uint64)).astype(np.int64)
-
-
-def sequential_sum(terms):
-    """Single-precision sum in index order from -0.0 (cumsum adds one term at a time)."""
-    terms = np.asarray(terms, dtype=F32)
-    return F32(-0.0) if terms.size == 0 else np.cumsum(terms, dtype=F32)[-1]
-
-
-def sensitivities(f):
-    n = len(f).bit_length() - 1
-    index = np.arange(len(f))
-    return sum((f != f[index ^ (1 << j)]).astype(np.int64) for j in range(n)) if n else np.zeros(1, np.int64)
-
-
-def frontier_edges(f):
-    n = len(f).bit_length() - 1
-    index = np.arange(len(f))
-    return int(sum(np.count_nonzero(~f & f[index ^ (1 << j)]) for j in range(n)))
-
-
-def certificate(f):
-    """max over x of the fewest variables fixed at x's values on which f is constant."""
-    size = len(f)
-    n = size.bit_length() - 1
-    index = np.arange(size)
-    weight = popcounts(size)
-    ones = f.astype(np.int64)
-    best = np.full(size, n)
-    for fixed in range(size):
-        key = index & fixed
-        true_count = np.bincount(key, weights=ones, minlength=size)
-        points = np.bincount(key, minlength=size)
-        constant = (true_count == 0) | (true_count == points)
-        best = np.where(constant[key], np.minimum(best, weight[fixed]), best)
-    return int(best.max())
 
 
 def random_tables():
@@ -160,12 +110,8 @@ def test_larger_functions_match_numpy(n):
     assert v.frontier_size() == frontier_edges(f)
     coeff = w.astype(F32) / F32(2**n)
     assert v.total_influence() == sequential_sum(popcounts(2**n)[1:].astype(F32) * (coeff * coeff)[1:])
-    # Flip the entries needed to make W(N-1) zero: the degree then needs the whole spectrum.
-    top = int(w[-1])
-    agree = f == (popcounts(2**n) % 2 == 0)
-    flip = np.flatnonzero(agree if top > 0 else ~agree)[: abs(top) // 2]
-    g = f.copy()
-    g[flip] ^= True
+    # With W(N-1) zero the degree needs the whole spectrum.
+    g = parity_balanced(f)
     wg = walsh(g)
     assert wg[-1] == 0
     assert Vexil(g).degree() == int(popcounts(2**n)[wg != 0].max())

@@ -4,6 +4,7 @@ import numpy as np
 import pytest
 
 from conftest import Vexil, table_of
+from reference import restriction_table as reference_table
 
 
 @pytest.mark.parametrize("entries", [[True], [False, True], [True, False, False, True], [False] * 7 + [True]])
@@ -38,20 +39,6 @@ def test_eval_out_of_range():
         v.eval(4)
     with pytest.raises(IndexError, match=r"^Index out of range: 18446744073709551615$"):
         v.eval(2**64 - 1)
-
-
-def reference_table(entries, variables):
-    """Restriction table straight from the definition."""
-    n = len(entries).bit_length() - 1
-    fixed = sorted(variables)
-    free = [v for v in range(n) if v not in fixed]
-    values = []
-    for i in range(2 ** len(fixed)):
-        base = sum(((i >> t) & 1) << p for t, p in enumerate(fixed))
-        for j in range(2 ** len(free)):
-            values.append(entries[base | sum(((j >> t) & 1) << p for t, p in enumerate(free))])
-    cols = 2 ** len(fixed)
-    return np.array(values, dtype=bool).reshape(-1, cols)
 
 
 @pytest.mark.parametrize("n", [0, 1, 2, 3, 5])

@@ -1,39 +1,19 @@
-"""Walsh spectra and influences of vexil_kit.BooleanFunction against definitions, Vexil, threads and Ctrl-C."""
+"""Walsh spectra and influences of vexil_kit.BooleanFunction against their definitions and Vexil."""
 
 import math
-import select
-import subprocess
-import sys
-import threading
-import time
 from decimal import Decimal, localcontext
 
 import numpy as np
 import pytest
 import vexil
 from hypothesis import given, settings
-from hypothesis import strategies as st
 
-from conftest import interrupt_child
+import reference
 from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 
 Vexil = vexil.Vexil
-
-
-def ref_spectrum(f):
-    """W(u) = sum over x of (-1)**(f(x) XOR popcount(u & x)), straight from the definition."""
-    x = np.arange(len(f), dtype=np.uint64)
-    values = f.table.astype(np.int64)
-    return np.array(
-        [np.sum((-1) ** (values ^ (np.bitwise_count(x & np.uint64(u)) & 1).astype(np.int64))) for u in range(len(f))]
-    )
-
-
-def ref_counts(f):
-    x = np.arange(len(f))
-    return np.array([np.count_nonzero(f.table != f.table[x ^ (1 << v)]) for v in range(f.n)], dtype=np.int64)
 
 
 def ref_entropy_bits(f):
@@ -42,7 +22,7 @@ def ref_entropy_bits(f):
         ctx.prec = 50
         total = Decimal(0)
         scale = Decimal(4) ** f.n
-        for w in ref_spectrum(f).tolist():
+        for w in reference.walsh_by_definition(f).tolist():
             if w:
                 p = Decimal(w * w) / scale
                 total -= p * p.ln()
@@ -61,7 +41,7 @@ STRUCTURED = [BF.majority(9), BF.tribes(3, 3), BF.address(2), BF.threshold(8, 3)
 def test_spectrum_matches_the_definition(f):
     w = f.walsh_spectrum()
     assert w.dtype == np.int64 and w.shape == (len(f),)
-    assert w.tolist() == ref_spectrum(f).tolist()
+    assert w.tolist() == reference.walsh_by_definition(f).tolist()
     assert not w.flags.writeable
 
 
@@ -103,7 +83,7 @@ def test_fourier_coefficients_are_the_scaled_spectrum():
     for f in RANDOM + STRUCTURED:
         c = f.fourier_coefficients()
         assert c.dtype == np.float64
-        assert c.tolist() == [w / len(f) for w in ref_spectrum(f).tolist()]
+        assert c.tolist() == [w / len(f) for w in reference.walsh_by_definition(f).tolist()]
 
 
 # -- influences -----------------------------------------------------------------------------------
@@ -113,15 +93,15 @@ def test_fourier_coefficients_are_the_scaled_spectrum():
 @given(functions(max_n=8))
 def test_influences_match_the_definition(f):
     counts = f.influence_counts()
-    assert counts.dtype == np.int64 and counts.tolist() == ref_counts(f).tolist()
-    assert f.influences().tolist() == [c / len(f) for c in ref_counts(f).tolist()]
-    assert f.total_influence() == sum(ref_counts(f).tolist()) / len(f)
+    assert counts.dtype == np.int64 and counts.tolist() == reference.influence_counts(f).tolist()
+    assert f.influences().tolist() == [c / len(f) for c in reference.influence_counts(f).tolist()]
+    assert f.total_influence() == sum(reference.influence_counts(f).tolist()) / len(f)
 
 
 @pytest.mark.parametrize("n", [12, 17, 21])
 def test_influences_of_large_tables(n):
     f = BF.random(n, seed=n) & BF.random(n, seed=n + 100)
-    assert f.influence_counts().tolist() == ref_counts(f).tolist()
+    assert f.influence_counts().tolist() == reference.influence_counts(f).tolist()
 
 
 def test_influences_of_families():
@@ -188,111 +168,3 @@ def test_native_reads_bool_uint8_and_bytes_alike():
 def test_native_refuses_other_tables(kernel, table, error, words):
     with pytest.raises(error, match=words):
         kernel(table)
-
-
-# -- threads and Ctrl-C ---------------------------------------------------------------------------
-
-
-def test_other_threads_run_while_a_large_spectrum_computes():
-    f = BF.random(24, seed=0)
-    one_call = math.inf
-    for _ in range(3):
-        start = time.perf_counter()
-        f.walsh_spectrum()
-        one_call = min(one_call, time.perf_counter() - start)
-    calls = 6
-    done = threading.Event()
-    results = []
-
-    def compute():
-        for _ in range(calls):
-            results.append(int(f.walsh_spectrum()[0]))
-        done.set()
-
-    worker = threading.Thread(target=compute)
-    ticks = [time.perf_counter()]
-    worker.start()
-    while not done.is_set():
-        sum(range(200))  # Python work that needs the interpreter lock
-        ticks.append(time.perf_counter())
-    worker.join()
-    assert results == [len(f) - 2 * f.weight()] * calls
-    longest_pause = max(b - a for a, b in zip(ticks, ticks[1:]))
-    # Holding the lock through a call would stall this loop for a whole call.
-    assert longest_pause < 0.5 * one_call, (longest_pause, one_call)
-    assert len(ticks) > 100
-
-
-CHILD = """
-import sys, time
-import numpy as np
-from vexil_kit import _native
-
-kernel = getattr(_native, sys.argv[1])
-table = np.ones(1 << int(sys.argv[2]), dtype=bool)
-whole = float("inf")
-for _ in range(2):  # the first call also faults the table and the allocator in
-    start = time.monotonic()
-    kernel(table)
-    whole = min(whole, time.monotonic() - start)
-print("whole", whole, flush=True)
-print("computing", flush=True)
-start = time.monotonic()
-try:
-    kernel(table)
-except KeyboardInterrupt:
-    print("interrupted", start, time.monotonic(), flush=True)
-    assert _native.walsh_spectrum(np.array([0, 1, 1, 0], dtype=bool)).tolist() == [0, 0, 0, 4]
-    print("usable", flush=True)
-else:
-    print("finished", flush=True)
-"""
-
-
-def test_ctrl_c_stops_a_large_spectrum_promptly():
-    child = subprocess.Popen(
-        [sys.executable, "-c", CHILD, "walsh_spectrum", "27"], stdout=subprocess.PIPE, stderr=subprocess.PIPE
-    )
-    ready, _, _ = select.select([child.stdout], [], [], 120)
-    whole = float(child.stdout.readline().split()[1]) if ready else 0.0
-    started = child.stdout.readline() == b"computing\n" if ready else False
-    if not ready or whole < 0.3 or not started:
-        child.kill()
-        child.wait()
-        assert ready and started, "the child did not start computing"
-        pytest.skip(f"a whole call takes only {whole:.2f} s here, too short to tell a prompt answer")
-    # Well inside the call, which runs for about `whole` seconds.
-    sent, out, err = interrupt_child(child, 0.3 * whole)
-    lines = out.decode().splitlines()
-    assert lines and lines[0].split()[0] == "interrupted", (out, err)
-    assert lines[1:] == ["usable"], (out, err)
-    started, stopped = map(float, lines[0].split()[1:])
-    # Without the poll the call would run to its end, about 0.7 * whole after the signal.
-    assert stopped - sent < 0.25 * whole, (stopped - sent, whole)
-    assert stopped - started < 0.75 * whole, (stopped - started, whole)
-    assert child.returncode == 0 and b"Traceback" not in err, err
-
-
-MEMORY_CHILD = """
-import resource
-import numpy as np
-from vexil_kit import _native
-
-table = np.zeros(1 << 30, dtype=bool)  # address space only; its packed form takes 128 MiB
-with open("/proc/self/statm") as statm:
-    size = int(statm.read().split()[0]) * resource.getpagesize()
-resource.setrlimit(resource.RLIMIT_AS, (size + (48 << 20), resource.RLIM_INFINITY))
-try:
-    _native.influence_counts(table)
-except MemoryError as error:
-    print("MemoryError", error)
-print(_native.influence_counts(np.array([0, 1, 1, 1], dtype=bool)).tolist())
-"""
-
-
-def test_a_working_set_that_does_not_fit_raises_memory_error():
-    done = subprocess.run([sys.executable, "-c", MEMORY_CHILD], capture_output=True, timeout=120)
-    lines = done.stdout.decode().splitlines()
-    assert len(lines) == 2, (done.stdout, done.stderr)
-    assert lines[0].startswith("MemoryError the computation needs 128.0 MiB"), lines
-    assert lines[1] == "[2, 2]"

@@ -16,6 +16,7 @@ import vexil
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+import reference
 from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import EntanglementSet, EntropySets, _native
@@ -47,34 +48,10 @@ def bits(values):
     return np.asarray(values, dtype=np.float32).view(np.uint32).tolist()
 
 
-# -- the definitions -----------------------------------------------------------------------------
-
-
 def restrictions(f, fixed):
-    """(number of distinct restrictions, entropy in bits of their distribution) when the variables
-    `fixed` are set in every way, straight from the table."""
-    x = np.arange(1 << f.n)
-    free = [v for v in range(f.n) if v not in fixed]
-    row = sum(((x >> v) & 1) << i for i, v in enumerate(fixed)) if fixed else np.zeros_like(x)
-    col = sum(((x >> v) & 1) << i for i, v in enumerate(free)) if free else np.zeros_like(x)
-    grid = np.zeros((1 << len(fixed), 1 << len(free)), dtype=bool)
-    grid[row, col] = f.table
-    _, counts = np.unique(grid, axis=0, return_counts=True)
-    p = counts / grid.shape[0]
-    return len(counts), float(-(p * np.log2(p)).sum())
-
-
-def balanced_cuts(n):
-    """Each split of 0..n-1 into parts of sizes floor(n/2) and ceil(n/2) once, in lexicographic
-    order of the smaller part (variable 0 kept in the first part for even n)."""
-    if n == 0:
-        return [((), ())]
-    cuts = []
-    for set1 in itertools.combinations(range(n), n // 2):
-        if n % 2 == 0 and 0 not in set1:
-            continue
-        cuts.append((set1, tuple(v for v in range(n) if v not in set1)))
-    return cuts
+    """(number of distinct restrictions, entropy in bits of their distribution)."""
+    counts = reference.restriction_counts(f, fixed)
+    return len(counts), reference.shannon_entropy(counts)
 
 
 def some_ranges(total, rng):
@@ -91,7 +68,7 @@ def all_small_functions():
 
 
 def check_cut_ranges(f, rng):
-    cuts = balanced_cuts(f.n)
+    cuts = reference.balanced_cuts(f.n)
     total = _native.balanced_cut_count(f.n)
     assert total == len(cuts)
     counts = _native.cut_counts_range(f.table, 0, total)
@@ -183,13 +160,6 @@ def test_pooled_ranges_equal_the_whole_walks(n):
 def test_range_arguments_are_checked(call, error):
     with pytest.raises(error):
         call(BF.random(5, seed=1).table)
-
-
-def test_range_progress_counts_the_cuts_of_the_range():
-    reports = []
-    f = BF.random(12, seed=3)
-    _native.cut_entropies_range(f.table, 100, 350, progress=lambda done, total: reports.append((done, total)))
-    assert reports[-1] == (250, 250)
 
 
 # -- the cluster ---------------------------------------------------------------------------------

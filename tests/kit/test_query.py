@@ -1,43 +1,17 @@
 """Query complexity on vexil_kit.BooleanFunction: sensitivities, block sensitivity, certificates and
 decision-tree depth against references written from the definitions, known values, the relations
-between the measures, argument checks, progress and Ctrl-C."""
+between the measures and argument checks."""
 
-import functools
-import subprocess
-import sys
 
 import numpy as np
 import pytest
 from hypothesis import given, settings
 
-from conftest import interrupt_child
+import reference
 from kit_strategies import functions
 from vexil_kit import BooleanFunction as BF
 
-# -- references from the definitions ---------------------------------------------------------------
-
-
-def ref_sensitivities(f):
-    t = f.table
-    x = np.arange(len(t))
-    return sum((t != t[x ^ (1 << v)]).astype(np.int64) for v in range(f.n)) if f.n else np.zeros(1, np.int64)
-
-
-def ref_block_sensitivity(f):
-    """max over x of the most disjoint sensitive blocks, P(avail) = max over sensitive B inside avail
-    of 1 + P(avail - B), over the sets avail in increasing order."""
-    full = len(f) - 1
-    masks = np.arange(1, len(f))
-    best = 0
-    for x in range(len(f)):
-        blocks = masks[f.table[x ^ masks] != f[x]]
-        packing = np.zeros(len(f), dtype=np.int64)
-        for avail in range(1, full + 1):
-            inside = blocks[(blocks & ~avail) == 0]
-            if inside.size:
-                packing[avail] = 1 + packing[avail ^ inside].max()
-        best = max(best, int(packing[full]))
-    return best
+# -- checks from the definitions ------------------------------------------------------------------
 
 
 def is_certificate(f, x, variables):
@@ -45,40 +19,6 @@ def is_certificate(f, x, variables):
     y = np.arange(len(f))
     same = (y & variables) == (x & variables)
     return bool(np.all(f.table[same] == f[x]))
-
-
-def ref_certificate_sizes(f):
-    """C(x) for every x: the smallest number of variables whose values at x force f(x)."""
-    sizes = np.full(len(f), f.n, dtype=np.int64)
-    y = np.arange(len(f))
-    for s in range(1 << f.n):
-        keys = y & s
-        # The classes of inputs agreeing on s: those with a single value certify their inputs.
-        lo = np.ones(len(f), dtype=bool)
-        hi = np.zeros(len(f), dtype=bool)
-        np.logical_and.at(lo, keys, f.table)
-        np.logical_or.at(hi, keys, f.table)
-        constant = lo[keys] | ~hi[keys]
-        sizes[constant] = np.minimum(sizes[constant], bin(s).count("1"))
-    return sizes
-
-
-@functools.lru_cache(maxsize=None)
-def ref_depth(table: bytes) -> int:
-    """D of the function with this table (entry x = byte x), over all first queries."""
-    if len(set(table)) <= 1:
-        return 0
-    n = len(table).bit_length() - 1
-    best = n
-    for v in range(n):
-        zero = bytes(table[x] for x in range(len(table)) if not (x >> v) & 1)
-        one = bytes(table[x] for x in range(len(table)) if (x >> v) & 1)
-        best = min(best, 1 + max(ref_depth(zero), ref_depth(one)))
-    return best
-
-
-def depth_of(f):
-    return ref_depth(f.table.astype(np.uint8).tobytes())
 
 
 SPREAD = BF.from_hex("0x1bd8", n=4)  # s(x) = 2 everywhere, bs = C = 3
@@ -116,12 +56,12 @@ SMALL = every_function(3)
 
 
 def check_against_references(f):
-    s = ref_sensitivities(f)
+    s = reference.sensitivities(f)
     assert f.sensitivities().dtype == np.uint8
     assert np.array_equal(f.sensitivities(), s)
     assert (f.sensitivity(), f.min_sensitivity()) == (int(s.max()), int(s.min()))
     assert f.average_sensitivity() == int(s.sum()) / len(f)
-    sizes = ref_certificate_sizes(f)
+    sizes = reference.certificate_sizes(f)
     assert f.certificate_complexity() == int(sizes.max())
     for value in (0, 1):
         chosen = sizes[f.table == bool(value)]
@@ -131,8 +71,8 @@ def check_against_references(f):
         mask = sum(1 << v for v in cert)
         assert len(cert) == sizes[x] and is_certificate(f, x, mask), (f, x, cert)
         assert all(bit == (x >> v) & 1 for v, bit in cert.items())
-    assert f.block_sensitivity() == ref_block_sensitivity(f)
-    assert f.decision_tree_depth() == depth_of(f)
+    assert f.block_sensitivity() == reference.block_sensitivity(f)
+    assert f.decision_tree_depth() == reference.decision_tree_depth(f)
 
 
 @pytest.mark.parametrize("n", [0, 1, 2, 3])
@@ -150,7 +90,7 @@ def test_random_functions_against_references(f):
 @settings(max_examples=25, deadline=None)
 @given(functions(7, 10))
 def test_sensitivities_of_larger_random_functions(f):
-    s = ref_sensitivities(f)
+    s = reference.sensitivities(f)
     assert np.array_equal(f.sensitivities(), s)
     assert (f.sensitivity(), f.min_sensitivity()) == (int(s.max()), int(s.min()))
     assert f.average_sensitivity() == int(s.sum()) / len(f)
@@ -161,9 +101,9 @@ def test_sensitivities_of_larger_random_functions(f):
 def test_lifted_functions_against_references(n, blocks, seed):
     f = lifted(seed, n, blocks)
     bs = f.block_sensitivity()
-    assert bs == ref_block_sensitivity(f)
-    assert f.decision_tree_depth() == depth_of(f)
-    sizes = ref_certificate_sizes(f)
+    assert bs == reference.block_sensitivity(f)
+    assert f.decision_tree_depth() == reference.decision_tree_depth(f)
+    sizes = reference.certificate_sizes(f)
     assert f.certificate_complexity(0) == int(sizes[~f.table].max())
     assert f.certificate_complexity(1) == int(sizes[f.table].max())
     for x in range(0, len(f), 7):
@@ -181,7 +121,7 @@ def test_lifted_functions_leave_work_to_the_search():
 def test_sensitivities_on_the_pool(n):
     # From n = 18 the table is shared out over the pool.
     f = BF.random(n, seed=n)
-    s = ref_sensitivities(f)
+    s = reference.sensitivities(f)
     assert np.array_equal(f.sensitivities(), s)
     assert (f.sensitivity(), f.min_sensitivity()) == (int(s.max()), int(s.min()))
     assert f.average_sensitivity() == int(s.sum()) / len(f)
@@ -293,7 +233,7 @@ def test_certificate_takes_bits_like_a_call():
         assert f.certificate(tuple(bool(b) for b in bits)) == f.certificate(x)
 
 
-# -- arguments, progress, Ctrl-C, memory -----------------------------------------------------------
+# -- arguments and memory -------------------------------------------------------------------------
 
 
 @pytest.mark.parametrize(
@@ -324,15 +264,7 @@ def test_value_may_be_a_bool_or_numpy():
 
 
 def or_of_copies(g, count):
-    """The OR of `count` copies of g on disjoint blocks of variables."""
-
-    def rule(xs):
-        values = np.zeros(xs.shape, dtype=bool)
-        for j in range(count):
-            values |= g.table[(xs >> (g.n * j)) & ((1 << g.n) - 1)]
-        return values
-
-    return BF.from_callable(g.n * count, rule, vectorized=True)
+    return BF(reference.or_of_copies(g, count))
 
 
 def test_or_of_copies_adds_block_sensitivity_but_not_sensitivity():
@@ -342,53 +274,8 @@ def test_or_of_copies_adds_block_sensitivity_but_not_sensitivity():
     assert f.decision_tree_depth() == 9
 
 
-@pytest.mark.parametrize("name, f", [("decision_tree_depth", BF.tribes(3, 4)),
-                                     ("block_sensitivity", or_of_copies(SPREAD, 3))])
-def test_progress_reaches_its_total(name, f):
-    reports = []
-    value = getattr(f, name)(progress=lambda done, total: reports.append((done, total)))
-    assert value == getattr(f, name)()
-    assert reports and reports[-1][0] == reports[-1][1] > 0
-    assert [d for d, _ in reports] == sorted(d for d, _ in reports)
-
-
 def test_decision_tree_depth_refuses_what_memory_cannot_hold():
     # 3**24 bytes of subcubes (282 GB) for a table of 16 MB.
     with pytest.raises(MemoryError):
         BF.tribes(4, 6).decision_tree_depth()
     assert BF.tribes(2, 3).decision_tree_depth() == 6
-
-
-CTRL_C_CHILD = """
-import time
-import numpy as np
-from vexil_kit import BooleanFunction
-spread = BooleanFunction.from_hex("0x1bd8", n=4)
-f = {build}
-print("computing", flush=True)
-try:
-    f.{name}()
-except KeyboardInterrupt:
-    print("interrupted", time.monotonic(), flush=True)
-    print(BooleanFunction.majority(5).{name}(), flush=True)
-else:
-    print("finished", flush=True)
-"""
-
-OR_OF_FIVE = ("BooleanFunction.from_callable(20, lambda xs: np.any([spread.table[(xs >> (4 * j)) & 15] "
-              "for j in range(5)], axis=0), vectorized=True)")
-
-
-@pytest.mark.parametrize("name, build, after", [
-    ("block_sensitivity", OR_OF_FIVE, "3"),           # ten seconds and more
-    ("decision_tree_depth", "BooleanFunction.tribes(3, 6)", "5"),  # 3**18 subcubes, a few seconds
-])
-def test_ctrl_c_stops_within_a_second(name, build, after):
-    child = subprocess.Popen([sys.executable, "-c", CTRL_C_CHILD.format(name=name, build=build)],
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    assert child.stdout.readline() == b"computing\n"
-    sent, out, err = interrupt_child(child, 0.3)
-    lines = out.decode().splitlines()
-    assert lines and lines[0].split()[0] == "interrupted", (out, err)
-    assert float(lines[0].split()[1]) - sent < 1.0
-    assert lines[1] == after

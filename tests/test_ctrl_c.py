@@ -1,0 +1,151 @@
+"""Ctrl-C stops a long computation promptly, in the module, the toolkit and the command line, and
+the process still answers afterwards. Each case runs in a child process that gets a real SIGINT."""
+
+import sys
+from dataclasses import dataclass
+
+import pytest
+
+from children import interrupt, interrupt_call
+from conftest import needs_pandas
+
+
+@dataclass
+class Case:
+    setup: str  # defines work(), the long call, and after(), what the process answers next
+    after: str  # after()'s output
+    command: list[str] | None = None  # a command run instead, ended with `status`
+    status: int = 0
+    delay: float = 0.5  # seconds into work() when the signal is sent
+    within: float = 1.0  # seconds from the signal to KeyboardInterrupt
+    calibrated: bool = False  # times work() first; the signal and the bound scale with it
+    sweep: bool = False  # needs pandas
+
+
+FRAGMENTATION = Case(
+    """
+    from vexil_kit import BooleanFunction
+    f = BooleanFunction.random(21, seed=0)
+    def work(): f.fragmentation_spectrum(progress=lambda done, total: None)
+    def after(): return BooleanFunction.majority(3).entropy()
+    """,
+    "2.5", delay=1.0,
+)
+
+CASES = {
+    # Random tables of 2**24 entries: a second or more of cuts; the objects stay usable.
+    "vexil entropy": Case(
+        """
+        import numpy as np
+        import vexil
+        small = vexil.Vexil((np.random.default_rng(1).random(2**12) < 0.5).tolist())
+        before = small.entropy()
+        big = vexil.Vexil((np.random.default_rng(2).random(2**24) < 0.5).tolist())
+        def work(): big.entropy()
+        def after():
+            assert small.entropy() == before and small.entanglement_sets()[0].set1 == [0, 1, 2, 3, 4, 5]
+            assert big.information([0]) == 2
+            return "usable"
+        """,
+        "usable",
+    ),
+    # Family builds of several seconds (a few hundred MiB each).
+    **{
+        f"vexil {family}({n})": Case(
+            f"""
+            from vexil import Vexil
+            def work(): Vexil.{family}({n})
+            def after(): return Vexil.parity(3).n_vars()
+            """,
+            "3", within=1.5,
+        )
+        for family, n in [("primality", 29), ("coprimes", 14)]
+    },
+    "kit fragmentation_spectrum": FRAGMENTATION,
+    # s < bs: the bounds do not settle it, the packing search runs for ten seconds and more.
+    "kit block_sensitivity": Case(
+        """
+        import numpy as np
+        from vexil_kit import BooleanFunction
+        spread = BooleanFunction.from_hex("0x1bd8", n=4)
+        f = BooleanFunction.from_callable(
+            20, lambda xs: np.any([spread.table[(xs >> (4 * j)) & 15] for j in range(5)], axis=0), vectorized=True)
+        def work(): f.block_sensitivity()
+        def after(): return BooleanFunction.majority(5).block_sensitivity()
+        """,
+        "3", delay=0.3,
+    ),
+    # 3**18 subcubes, a few seconds.
+    "kit decision_tree_depth": Case(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.tribes(3, 6)
+        def work(): f.decision_tree_depth()
+        def after(): return BooleanFunction.majority(5).decision_tree_depth()
+        """,
+        "5", delay=0.3,
+    ),
+    # Single kernels without a progress callable: only their own poll can stop them.
+    "native absolute_indicator": Case(
+        """
+        import numpy as np
+        from vexil_kit import _native
+        table = np.random.default_rng(0).integers(0, 2, 1 << 26, dtype=np.uint8).view(bool)
+        def work(): _native.absolute_indicator(table)
+        def after(): return _native.absolute_indicator(np.array([0, 1, 1, 1], dtype=bool))  # r = [4, 0, 0, 0]
+        """,
+        "0", calibrated=True,
+    ),
+    "native walsh_spectrum": Case(
+        """
+        import numpy as np
+        from vexil_kit import _native
+        table = np.ones(1 << 27, dtype=bool)
+        def work(): _native.walsh_spectrum(table)
+        def after(): return _native.walsh_spectrum(np.array([0, 1, 1, 0], dtype=bool)).tolist()
+        """,
+        "[0, 0, 0, 4]", calibrated=True,
+    ),
+    # Minutes of work on two cores; the batch in flight ends first.
+    "kit sweep": Case(
+        """
+        from vexil_kit.sweep import sweep, random_functions
+        source = random_functions(12, 100_000, seed=0)
+        def work(): sweep(source, ["entanglement", "decision_tree_depth"])
+        def after(): return len(sweep(random_functions(3, 4, seed=0), ["weight"]))
+        """,
+        "4", within=5.0, sweep=True,
+    ),
+    # The JSON header comes once the function is built, before the measure starts; the exit
+    # includes the interpreter's shutdown.
+    "command line report": Case(
+        "", "", command=[sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--json", "--only", "entropy"],
+        status=130, within=2.0,
+    ),
+}
+
+
+@pytest.mark.parametrize("case", [pytest.param(case, id=name, marks=needs_pandas if case.sweep else ())
+                                  for name, case in CASES.items()])
+def test_ctrl_c_raises_keyboard_interrupt_promptly(case):
+
+    def delay(whole):
+        if not case.calibrated:
+            return case.delay
+        if whole < 0.3:
+            pytest.skip(f"a whole call takes only {whole:.2f} s here, too short to tell a prompt answer")
+        return 0.3 * whole  # well inside the call
+
+    if case.command:
+        stopped = interrupt(case.command, delay=case.delay)
+    else:
+        stopped = interrupt_call(case.setup, delay=delay, calibrations=2 if case.calibrated else 0)
+        assert stopped.interrupted, (stopped.lines, stopped.err)
+        assert stopped.lines[1:] == [case.after], (stopped.lines, stopped.err)
+    assert stopped.status == case.status and "Traceback" not in stopped.err, stopped.err
+    if case.calibrated:
+        # Without the poll the call would run to its end, about 0.7 * whole after the signal.
+        assert stopped.latency < 0.25 * stopped.whole + 0.1, (stopped.latency, stopped.whole)
+        assert stopped.ran < 0.75 * stopped.whole + 0.1, (stopped.ran, stopped.whole)
+    else:
+        assert stopped.latency < case.within, stopped.latency
