@@ -62,6 +62,25 @@ CASES = {
         for family, n in [("primality", 29), ("coprimes", 14)]
     },
     "kit fragmentation_spectrum": FRAGMENTATION,
+    # Both faces in one process: each call polls for itself, whichever face was imported last.
+    "vexil with the toolkit imported after it": Case(
+        """
+        import vexil, vexil_kit
+        f = vexil.Vexil.majority(22)
+        def work(): f.entanglement()
+        def after(): return vexil_kit.BooleanFunction.majority(3).entropy()
+        """,
+        "2.5",
+    ),
+    "kit with vexil imported after it": Case(
+        """
+        import vexil_kit, vexil
+        f = vexil_kit.BooleanFunction.majority(22)
+        def work(): f.entanglement()
+        def after(): return vexil.Vexil.majority(3).entropy()
+        """,
+        "2.5",
+    ),
     # s < bs: the bounds do not settle it, the packing search runs for ten seconds and more.
     "kit block_sensitivity": Case(
         """

@@ -1,5 +1,5 @@
 """Both faces in one process share one core: one worker pool, one five-input
-database, and each call's own Ctrl-C poll."""
+database; each refuses a second interpreter. (Ctrl-C with both faces: test_ctrl_c.py.)"""
 
 import json
 import os
@@ -9,7 +9,6 @@ import textwrap
 
 import pytest
 
-from conftest import interrupt_child
 
 
 def run_both_faces(body: str, first: str) -> dict:
@@ -56,23 +55,6 @@ def test_one_pool_and_one_database(first):
     assert found["gates"] == 4
     # The second face finds the database the first one loaded (tens of MiB).
     assert found["rss_growth"] < 10
-
-
-@pytest.mark.parametrize(
-    "first, call",
-    [
-        ("vexil_kit", "Vexil.majority(22).entanglement()"),
-        ("vexil", "BooleanFunction.majority(22).entanglement()"),
-    ],
-)
-def test_ctrl_c_reaches_each_face_whichever_was_imported_last(first, call):
-    other = "vexil_kit" if first == "vexil" else "vexil"
-    script = f"import {first}, {other}\nfrom vexil import Vexil\nfrom vexil_kit import BooleanFunction\n"
-    script += f"print('ready', flush=True)\ntry:\n    {call}\nexcept KeyboardInterrupt:\n    print('stopped')\n"
-    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    assert child.stdout.readline().strip() == b"ready"
-    _, out, err = interrupt_child(child, 1.0)
-    assert out.strip() == b"stopped", err
 
 
 def test_second_interpreter_is_refused_by_both_faces():
