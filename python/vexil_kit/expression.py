@@ -17,7 +17,7 @@ import re
 
 import numpy as np
 
-from . import _tables
+from . import _tabulate
 
 _TOKEN = re.compile(r"x(\d+)|[01~&|^()]")
 _BINARY = (("|", "or"), ("^", "xor"), ("&", "and"))
@@ -111,7 +111,7 @@ def parse(text: str):
 def evaluate(tree, n: int) -> np.ndarray:
     """The bool table of length 2**n of a parsed tree (every variable index below n)."""
     try:
-        return _tables.tabulate(n, lambda xs: _value(tree, xs))
+        return _tabulate.tabulate(n, lambda xs: _value(tree, xs))
     except RecursionError:
         raise ValueError("the expression is nested too deeply") from None
 

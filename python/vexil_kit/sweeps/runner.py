@@ -1,40 +1,28 @@
-"""Sweeps: measures of many functions at once, as one pandas DataFrame (and a Parquet file).
+"""The sweep itself: every measure of every function of a source, batch by batch, locally or as Dask
+tasks, joined into one pandas DataFrame.
 
-``sweep(functions, measures)`` computes every measure of every function and returns one row per
-function: the columns ``hex`` (``f.to_hex()``) and ``n``, then one column per measure, named as
-the measure. A measure is the name of a BooleanFunction method that needs no argument
-(``"entropy"``, ``"minimal_gates"``, ...) or a pair ``(column name, callable)`` applied to each
-BooleanFunction. The values are those of the methods, bit for bit: the common measures of
-functions of up to 12 variables are computed by one native batch kernel per run of functions
-(the core's single-function kernels applied to every row of a batch on the worker pool, without
-the interpreter lock), the others by calling the method on each function.
-
-The functions are any iterable of BooleanFunction or ``vexil.Vexil`` objects, or a source built
-here, which holds its functions as packed tables and hands them to the kernel without making
-Python objects: ``five_input_classes()`` (the 616,126 NPN classes of five-variable functions),
-``random_functions(n, count, seed)`` and ``family(name, ns)``.
-
-With a Dask ``client`` the functions are cut into batches of packed tables, one task each; a
-task computes all the measures of its batch and returns a small DataFrame, and the results are
-put back in the order of the functions, so the table is the same as a local sweep's.
+The common measures of functions of up to 12 variables are computed by one native batch kernel per
+batch (the core's single-function kernels applied to every row on the worker pool, without the
+interpreter lock), the others by calling the BooleanFunction method on each function.
 """
 
 from __future__ import annotations
 
 import inspect
-import json
 import math
 import operator
-from collections.abc import Callable, Iterable, Iterator, Sequence
+from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
 from typing import Any, Union
 
 import numpy as np
-import vexil
+import numpy.typing as npt
 
-from . import _checks, _native
-from .function import BooleanFunction
-from .progress import Progress, reporter
+from .. import _native
+from ..function import BooleanFunction
+from ..progress import Progress, reporter
+from .parquet import write_parquet
+from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
 
 # pandas is imported where a table is made, so that the sources work without it; it has no type
 # information, so the tables are annotated Any.
@@ -44,204 +32,12 @@ Measure = Union[str, tuple[str, Callable[[BooleanFunction], Any]]]
 #: Functions up to this many variables go through the batch kernel; larger ones are measured one
 #: at a time by their methods, which spread each function over the worker pool themselves.
 BATCH_MAX_VARS = 12
-#: Functions per batch (a local call of the kernel, or a Dask task), fewer for large tables.
-BATCH_FUNCTIONS = 65536
-#: Table entries per batch: bounds the memory of a batch of large functions.
-BATCH_ENTRIES = 1 << 22
 #: Columns every sweep has, before the measures.
 FIXED_COLUMNS = ("hex", "n")
 
 _NATIVE = {name: (kind, max_vars) for name, kind, max_vars in _native.sweep_measure_table()}
 # Computed in Python from the kernel's spectra, as the method does.
 _FROM_SPECTRA = ("spectral_entropy",)
-
-
-def _row_bytes(n: int) -> int:
-    return 1 if n <= 3 else 1 << (n - 3)
-
-
-def _pack(f: BooleanFunction) -> np.ndarray:
-    return np.packbits(f.table, bitorder="little")
-
-
-def _unpack(n: int, rows: np.ndarray) -> np.ndarray:
-    """The bool tables of packed rows, one row each, read-only."""
-    tables = np.unpackbits(rows, axis=1, count=1 << n, bitorder="little").view(np.bool_)
-    tables.setflags(write=False)
-    return tables
-
-
-# -- sources ---------------------------------------------------------------------------------------
-
-
-class FunctionSource:
-    """Functions held as packed truth tables, in runs of one n each, in a fixed order.
-
-    Iterating gives BooleanFunction objects; ``len()`` is their number; ``sweep`` reads the packed
-    runs directly. A row of n variables has max(1, 2**n / 8) bytes: entry x at bit x % 8 of byte
-    x // 8 (``numpy.packbits(f.table, bitorder="little")``).
-
-    >>> source = random_functions(3, 4, seed=1)
-    >>> len(source), [f.n for f in source]
-    (4, [3, 3, 3, 3])
-    """
-
-    def __init__(self, runs: Iterable[tuple[int, np.ndarray]], description: str = "functions", copy: bool = True):
-        """``runs``: (n, rows) pairs, rows of shape (count, max(1, 2**n / 8)); copied unless ``copy`` is False
-        (the source then holds the arrays given, and makes them read-only)."""
-        self._runs: list[tuple[int, np.ndarray]] = []
-        for n, rows in runs:
-            n = operator.index(n)
-            rows = np.array(rows, dtype=np.uint8, order="C", copy=True if copy else None)
-            if n < 0 or rows.ndim != 2 or rows.shape[1] != _row_bytes(n):
-                raise ValueError(f"a run of {n} variables needs rows of {_row_bytes(max(n, 0))} bytes")
-            if n < 3:
-                rows = rows & np.uint8((1 << (1 << n)) - 1)  # bits beyond the table are not part of it
-            rows.setflags(write=False)
-            if len(rows):
-                self._runs.append((n, rows))
-        self.description = description
-
-    @property
-    def runs(self) -> list[tuple[int, np.ndarray]]:
-        """The (n, rows) runs: rows a read-only uint8 array of shape (count, row bytes)."""
-        return list(self._runs)
-
-    def __len__(self) -> int:
-        return sum(len(rows) for _, rows in self._runs)
-
-    def __iter__(self) -> Iterator[BooleanFunction]:
-        for n, rows in self._runs:
-            for start in range(0, len(rows), BATCH_FUNCTIONS):
-                for table in _unpack(n, rows[start : start + BATCH_FUNCTIONS]):
-                    yield BooleanFunction._wrap(table.copy())
-
-    def __repr__(self) -> str:
-        return f"<FunctionSource: {len(self):,} {self.description}>"
-
-    def batches(self, functions: int = BATCH_FUNCTIONS) -> Iterator[tuple[int, np.ndarray]]:
-        """The runs cut into (n, rows) batches of at most ``functions`` rows and ``BATCH_ENTRIES`` entries."""
-        for n, rows in self._runs:
-            size = max(1, min(functions, BATCH_ENTRIES >> n))
-            for start in range(0, len(rows), size):
-                yield n, rows[start : start + size]
-
-    @classmethod
-    def of(cls, functions: Iterable[Any], description: str = "functions") -> FunctionSource:
-        """The source of an iterable of BooleanFunction or vexil.Vexil objects (or a source: itself)."""
-        if isinstance(functions, FunctionSource):
-            return functions
-        if isinstance(functions, (BooleanFunction, vexil.Vexil)):
-            raise TypeError("sweep takes an iterable of functions; wrap a single function in a list")
-        runs: list[tuple[int, np.ndarray]] = []
-        current: list[np.ndarray] = []
-        current_n = -1
-        for item in functions:
-            if isinstance(item, vexil.Vexil):
-                item = BooleanFunction.from_vexil(item)
-            elif not isinstance(item, BooleanFunction):
-                raise TypeError(f"functions must be BooleanFunction or vexil.Vexil objects, not {type(item).__name__}")
-            if item.n != current_n and current:
-                runs.append((current_n, np.stack(current)))
-                current = []
-            current_n = item.n
-            current.append(_pack(item))
-        if current:
-            runs.append((current_n, np.stack(current)))
-        return cls(runs, description, copy=False)
-
-
-def five_input_classes() -> FunctionSource:
-    """The 616,126 NPN classes of five-variable functions, one representative each, from the gate database.
-
-    Two functions are NPN-equivalent when one becomes the other by permuting and complementing
-    inputs and complementing the output. Each class is represented by its member with the
-    smallest table as a number (``to_int()``), which is the function ``npn_representant()``
-    returns for every member, and the classes come in increasing order of it. Such a member has
-    f(0) = f(31) = False. The database keys each class by that number (its canonical word), once:
-    a function and its complement share a class and one key, and the two classes the database
-    builds in rather than stores (the constant False, and a single variable) are included, so
-    the count is that of the NPN classes, 616,126. The first call builds the gate database (well
-    under a second).
-
-    >>> classes = five_input_classes()
-    >>> len(classes)
-    616126
-    >>> first = next(iter(classes))
-    >>> first.n, first.to_int(), first.npn_representant() == first
-    (5, 0, True)
-    """
-    words = _native.five_input_class_words()
-    rows = words.astype("<u4").view(np.uint8).reshape(-1, 4)
-    return FunctionSource([(5, rows)], "five-input NPN classes", copy=False)
-
-
-def random_functions(n: int, count: int, seed: int | None = None) -> FunctionSource:
-    """``count`` uniformly random functions of n variables from ``numpy.random.default_rng(seed)``.
-
-    The same seed gives the same functions, in the same order (not those of
-    ``BooleanFunction.random``, which draws one entry at a time); seed None draws fresh ones.
-
-    >>> a, b = random_functions(6, 3, seed=5), random_functions(6, 3, seed=5)
-    >>> list(a) == list(b), len(a)
-    (True, 3)
-    """
-    n = _checks.num_vars(n)
-    count = _checks.count(count, "count")
-    _native.ensure_working_set(min(count * _row_bytes(n), 1 << 63))
-    rng = np.random.default_rng(seed)
-    rows = rng.integers(0, 256, size=(count, _row_bytes(n)), dtype=np.uint8)
-    return FunctionSource([(n, rows)], f"random functions of {n} variables", copy=False)
-
-
-def _vexil_family(build: Callable[[int], vexil.Vexil]) -> Callable[[int], BooleanFunction]:
-    return lambda n: BooleanFunction.from_vexil(build(n))
-
-
-_FAMILIES: dict[str, Callable[..., BooleanFunction]] = {
-    "majority": BooleanFunction.majority,
-    "xor": BooleanFunction.xor,
-    "conjunction": BooleanFunction.conjunction,
-    "disjunction": BooleanFunction.disjunction,
-    "threshold": BooleanFunction.threshold,
-    "tribes": BooleanFunction.tribes,
-    "inner_product": BooleanFunction.inner_product,
-    "address": BooleanFunction.address,
-    "dictator": BooleanFunction.dictator,
-    "constant": BooleanFunction.constant,
-    "parity": _vexil_family(vexil.Vexil.parity),
-    "coprimes": _vexil_family(vexil.Vexil.coprimes),
-    "primality": _vexil_family(vexil.Vexil.primality),
-    "sum_is_prime": _vexil_family(vexil.Vexil.sum_is_prime),
-    "clique": _vexil_family(vexil.Vexil.clique),
-}
-
-#: The family names ``family`` knows ("-" may stand for "_").
-FAMILY_NAMES = tuple(sorted(_FAMILIES))
-
-
-def family(name: str, ns: Iterable[int | Sequence[int]]) -> FunctionSource:
-    """The members of a family of functions, one per item of ``ns``, in that order.
-
-    ``name`` is a family builder of BooleanFunction (majority, xor, conjunction, disjunction,
-    threshold, tribes, inner_product, address, dictator, constant) or one that vexil.Vexil
-    builds (parity (even), coprimes, primality, sum_is_prime, clique); "-" may stand for "_".
-    Each item of ``ns`` is the builder's argument, or a tuple of its arguments for the families
-    that take several (``family("threshold", [(5, 2), (7, 3)])``).
-
-    >>> [f.to_hex() for f in family("majority", range(1, 4))]
-    ['0x2', '0x8', '0xe8']
-    """
-    key = name.replace("-", "_")
-    if key not in _FAMILIES:
-        raise ValueError(f"no family {name!r}; the families are {', '.join(FAMILY_NAMES)}")
-    build = _FAMILIES[key]
-    members = []
-    for item in ns:
-        arguments = tuple(item) if isinstance(item, (tuple, list)) else (item,)
-        members.append(build(*arguments))
-    label = f"members of {key}"
-    return FunctionSource.of(members, label)
 
 
 # -- measures --------------------------------------------------------------------------------------
@@ -304,7 +100,7 @@ def _plan(measures: Iterable[Measure] | str) -> _Plan:
     return _Plan(tuple(columns), tuple(methods), tuple(callables))
 
 
-def _hex_column(n: int, rows: np.ndarray) -> list[str]:
+def _hex_column(n: int, rows: Rows) -> list[str]:
     """``to_hex()`` of each packed row."""
     if n < 3:
         return [f"0x{v:x}" for v in rows[:, 0].tolist()]
@@ -313,7 +109,7 @@ def _hex_column(n: int, rows: np.ndarray) -> list[str]:
     return ["0x" + text[i : i + width] for i in range(0, len(text), width)]
 
 
-def _spectral_entropy(n: int, rows: np.ndarray) -> np.ndarray:
+def _spectral_entropy(n: int, rows: Rows) -> npt.NDArray[np.float64]:
     """``spectral_entropy()`` of each row, by the method's own NumPy expression on each spectrum.
 
     Rows with the same number k of non-zero coefficients are stacked as a (rows, k) array of those
@@ -340,7 +136,7 @@ def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFu
 
 
 def _batch_columns(
-    n: int, rows: np.ndarray, plan: _Plan, progress: Callable[[int], None] | None = None
+    n: int, rows: Rows, plan: _Plan, progress: Callable[[int], None] | None = None
 ) -> dict[str, Any]:
     """Every column of one batch, as arrays (kernel measures) or lists (the others)."""
     columns: dict[str, Any] = {"hex": _hex_column(n, rows), "n": np.full(len(rows), n, dtype=np.int64)}
@@ -358,20 +154,20 @@ def _batch_columns(
             columns[column] = _spectral_entropy(n, rows)
             continue
         if functions is None:
-            functions = [BooleanFunction._wrap(table) for table in _unpack(n, rows)]
+            functions = [BooleanFunction(table) for table in unpack(n, rows)]
         columns[column] = [_value(f, method, function) for f in functions]
     if progress is not None:
         progress(len(rows))
     return {name: columns[name] for name in (*FIXED_COLUMNS, *plan.columns)}
 
 
-def _objects(values: list[Any]) -> np.ndarray:
+def _objects(values: list[Any]) -> npt.NDArray[np.object_]:
     array = np.empty(len(values), dtype=object)
     array[:] = values
     return array
 
 
-def _batch_frame(n: int, rows: np.ndarray, plan: _Plan) -> Any:
+def _batch_frame(n: int, rows: Rows, plan: _Plan) -> Any:
     """The DataFrame of one batch (the task a Dask worker runs): the kernel's arrays as they are,
     the other values as Python objects, for the gathering side to join as a local sweep does."""
     import pandas as pd  # type: ignore[import-untyped, unused-ignore]
@@ -422,41 +218,6 @@ def _columns_of(frame: Any) -> dict[str, Any]:
     return columns
 
 
-def write_parquet(frame: Any, path: Any, metadata: dict[str, Any] | None = None) -> None:
-    """Writes a sweep's DataFrame to a Parquet file (pyarrow), with ``metadata`` under the key ``vexil``.
-
-    >>> import pandas as pd, pyarrow.parquet as pq, tempfile, os
-    >>> frame = sweep([BooleanFunction.majority(3)], ["weight"])
-    >>> path = os.path.join(tempfile.mkdtemp(), "m.parquet")
-    >>> write_parquet(frame, path, {"source": "majority"})
-    >>> pd.read_parquet(path).equals(frame), read_metadata(path)["source"]
-    (True, 'majority')
-    """
-    import pyarrow as pa  # type: ignore[import-untyped, unused-ignore]
-    import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
-
-    table = pa.Table.from_pandas(frame, preserve_index=False)
-    if metadata is not None:
-        table = table.replace_schema_metadata({**(table.schema.metadata or {}), b"vexil": json.dumps(metadata)})
-    pq.write_table(table, path)
-
-
-def read_metadata(path: Any) -> dict[str, Any]:
-    """The ``vexil`` metadata a sweep wrote into its Parquet file ({} when there is none).
-
-    >>> import tempfile, os
-    >>> path = os.path.join(tempfile.mkdtemp(), "m.parquet")
-    >>> frame = sweep(family("xor", [2, 3]), ["degree"], out=path)
-    >>> read_metadata(path)["measures"], read_metadata(path)["functions"]
-    (['degree'], 2)
-    """
-    import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
-
-    metadata = pq.read_schema(path).metadata or {}
-    text = metadata.get(b"vexil")
-    return json.loads(text) if text else {}
-
-
 def sweep(
     functions: Iterable[Any],
     measures: Iterable[Measure] | str,
@@ -485,6 +246,7 @@ def sweep(
     callables travel to the workers pickled), and the result is the same table as without it.
     ``progress``: True for a tqdm bar, or a callable taking (done, total) in functions.
 
+    >>> from vexil_kit.sweeps import family
     >>> frame = sweep(family("majority", [3, 5]), ["weight", "entropy", "minimal_gates"])
     >>> frame.columns.tolist()
     ['hex', 'n', 'weight', 'entropy', 'minimal_gates']
@@ -514,7 +276,7 @@ def sweep(
 _Reporter = Callable[[int, int], object] | None
 
 
-def _local(batches: list[tuple[int, np.ndarray]], plan: _Plan, total: int, report: _Reporter) -> list[dict[str, Any]]:
+def _local(batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Reporter) -> list[dict[str, Any]]:
     parts = []
     done = 0
     for n, rows in batches:
@@ -530,7 +292,7 @@ def _local(batches: list[tuple[int, np.ndarray]], plan: _Plan, total: int, repor
 
 
 def _distributed(
-    client: Any, batches: list[tuple[int, np.ndarray]], plan: _Plan, total: int, report: _Reporter
+    client: Any, batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Reporter
 ) -> list[dict[str, Any]]:
     futures = [client.submit(_batch_frame, n, rows, plan, pure=False) for n, rows in batches]
     if report is not None:
