@@ -292,7 +292,7 @@ def computed_chunks(client, run):
         result = run()
     indices = set()
     for task in stream.data:
-        match = cluster.run.CHUNK_KEY.match(str(task["key"]))
+        match = cluster.tasks.CHUNK_KEY.match(str(task["key"]))
         if match:
             indices.add(int(match.group(1)))
     return result, indices

@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import operator
-
 from typing import Any
 
 import numpy as np

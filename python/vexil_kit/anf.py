@@ -19,7 +19,7 @@ from __future__ import annotations
 
 import operator
 from collections.abc import Iterable
-from typing import TYPE_CHECKING, Any, cast
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -27,9 +27,6 @@ import numpy.typing as npt
 from . import _arguments, _native
 from ._arguments import Table
 from .progress import Progress, reporter
-
-if TYPE_CHECKING:
-    from typing_extensions import Buffer
 
 
 def monomials(table: Table) -> list[int]:
@@ -67,8 +64,7 @@ def from_anf(monomials: Iterable[Any], n: int) -> Table:
     values, counts = np.unique(masks, return_counts=True)
     coefficients = np.zeros(1 << n, dtype=np.bool_)
     coefficients[values[counts % 2 == 1]] = True
-    # NumPy's stubs for Python 3.11 do not declare arrays buffers; at run time they are.
-    return _native.moebius_transform(cast("Buffer", coefficients))
+    return _native.moebius_transform(coefficients)
 
 
 def algebraic_degree(table: Table) -> int:

@@ -16,6 +16,7 @@ from collections.abc import Callable
 from typing import Any
 
 import numpy as np
+
 import vexil
 
 from . import _arguments, _tabulate, expression

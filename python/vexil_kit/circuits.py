@@ -13,10 +13,9 @@ on f's own n variables with the same count.
 from __future__ import annotations
 
 import dataclasses
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
-
-from typing import TYPE_CHECKING, Any
 
 from . import _arguments, _native, variables
 from ._arguments import Table

@@ -1,4 +1,5 @@
-"""Spectral and autocorrelation measures of cryptography: degree, nonlinearity, correlation immunity, autocorrelation, noise stability.
+"""Spectral and autocorrelation measures of cryptography: degree, nonlinearity, correlation immunity,
+autocorrelation, noise stability.
 
 Everything is read off two exact integer objects:
 

@@ -19,6 +19,7 @@ from typing import Any, NamedTuple
 
 import numpy as np
 import numpy.typing as npt
+
 import vexil
 
 from . import _arguments, _tabulate, builders

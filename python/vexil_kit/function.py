@@ -14,6 +14,7 @@ from typing import Any
 
 import numpy as np
 import numpy.typing as npt
+
 import vexil
 
 from . import (
@@ -168,7 +169,7 @@ class BooleanFunction:
     def __deepcopy__(self, memo: Any) -> BooleanFunction:
         return self
 
-    def __array__(self, dtype: npt.DTypeLike = None, copy: bool | None = None) -> npt.NDArray[Any]:
+    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> npt.NDArray[Any]:
         if dtype is None or np.dtype(dtype) == np.bool_:
             return self._table.copy() if copy else self._table
         if copy is False:
@@ -238,7 +239,9 @@ class BooleanFunction:
         >>> BooleanFunction.xor(2).to_vexil().repr()
         [False, True, True, False]
         """
-        return vexil.Vexil(self._table)
+        # The constructor reads any 1-D bool array in one copy; its stub names only sequences.
+        table: Any = self._table
+        return vexil.Vexil(table)
 
     @classmethod
     def from_hex(cls, text: str, n: int | None = None) -> BooleanFunction:
@@ -994,8 +997,10 @@ class BooleanFunction:
         Between 4**n (bent functions) and 8**n (affine functions), so it passes 2**63 from n = 21 on.
         Computed as (sum over u of W(u)**4) / 2**n, from one transform. ValueError above 31 variables.
 
-        >>> BooleanFunction.inner_product(4).sum_of_squares_indicator(), BooleanFunction.xor(4).sum_of_squares_indicator()
-        (256, 4096)
+        >>> BooleanFunction.inner_product(4).sum_of_squares_indicator()
+        256
+        >>> BooleanFunction.xor(4).sum_of_squares_indicator()
+        4096
         >>> BooleanFunction.from_expression("x0 | x1 & x2").sum_of_squares_indicator()   # 8**2 + 7 * 4**2
         176
         """

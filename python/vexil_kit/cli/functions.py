@@ -47,7 +47,7 @@ def _family(spec: str, family: families.Family, rest: str) -> BooleanFunction:
     if len(parts) != len(family.arguments):
         usage = ":".join([name, *family.arguments])
         raise FunctionError(f"write {usage}, for example {name}:{':'.join(['3'] * len(family.arguments))}")
-    values = [integer(part, what) for part, what in zip(parts, family.arguments)]
+    values = [integer(part, what) for part, what in zip(parts, family.arguments, strict=True)]
     try:
         return family_member(family, *values)
     except MemoryError as error:
@@ -67,7 +67,9 @@ def parse_function(spec: str) -> tuple[str, BooleanFunction]:
             raise FunctionError(f"{spec!r} is not a hexadecimal table")
         entries = 4 * len(digits)
         if not _power_of_two(entries):
-            raise FunctionError(f"{spec!r} has {len(digits)} hex digits; the entries (4 per digit) must be a power of two")
+            raise FunctionError(
+                f"{spec!r} has {len(digits)} hex digits; the entries (4 per digit) must be a power of two"
+            )
         return spec, BooleanFunction.from_hex(digits, n=entries.bit_length() - 1)
     if spec and set(spec) <= {"0", "1"}:
         if not _power_of_two(len(spec)):

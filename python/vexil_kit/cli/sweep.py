@@ -30,8 +30,9 @@ def _check_modules() -> None:
         import pandas  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
         import pyarrow  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
     except ImportError:
-        raise SweepUnavailable("sweeps need pandas and pyarrow: pip install 'vexil[cluster]' "
-                               "(or pip install pandas pyarrow)") from None
+        raise SweepUnavailable(
+            "sweeps need pandas and pyarrow: pip install 'vexil[cluster]' (or pip install pandas pyarrow)"
+        ) from None
 
 
 def parse_functions(text: str) -> Any:
@@ -45,8 +46,9 @@ def parse_functions(text: str) -> Any:
     if name == "random":
         parts = rest.split(":")
         if len(parts) not in (2, 3) or not all(parts):
-            raise FunctionError(f"write random:N:COUNT or random:N:COUNT:SEED, for example random:6:1000:1, "
-                                f"not {text!r}")
+            raise FunctionError(
+                f"write random:N:COUNT or random:N:COUNT:SEED, for example random:6:1000:1, not {text!r}"
+            )
         n = integer(parts[0], "N")
         count = integer(parts[1], "COUNT")
         seed = integer(parts[2], "SEED") if len(parts) == 3 else None

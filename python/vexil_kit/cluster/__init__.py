@@ -17,7 +17,7 @@ for ``client=None`` has one single-threaded worker process per processor with th
 reason (the client or the workers killed, the machine rebooted) picks up where it stopped:
 rerun the same call and only the missing chunks are computed. See docs/scale.md.
 
-The parts: ``plan`` (the walks of a measure cut into chunks), ``run`` (the tasks on the cluster),
+The parts: ``plan`` (the walks of a measure cut into chunks), ``tasks`` (the tasks on the cluster),
 ``combine`` (the chunks put together as the core puts the cuts together) and ``checkpoint``.
 
 >>> from dask.distributed import Client
@@ -39,7 +39,7 @@ import vexil
 from ..function import BooleanFunction
 from ..measures import EntanglementSet, EntropySets
 from ..progress import Progress
-from .run import as_function, run
+from .tasks import as_function, run
 
 __all__ = [
     "entanglement",
@@ -53,10 +53,11 @@ __all__ = [
 _COMMON = """
     ``client``: a ``dask.distributed.Client``; None starts a ``LocalCluster`` of worker processes
     on this machine and closes it afterwards. ``chunks``: the number of tasks (default: 32 per
-    worker thread, fewer when they would be shorter than some 2**29 table entries read). ``checkpoint``: a directory that keeps the finished chunks, so that the same
-    call after a crash computes only the rest (ValueError for a directory of another function or
-    measure). ``progress``: True for a tqdm bar over the chunks, or a callable taking
-    ``(chunks done, chunks in all)``."""
+    worker thread, fewer when they would be shorter than some 2**29 table entries read).
+    ``checkpoint``: a directory that keeps the finished chunks, so that the same call after a crash
+    computes only the rest (ValueError for a directory of another function or measure).
+    ``progress``: True for a tqdm bar over the chunks, or a callable taking ``(chunks done, chunks in
+    all)``."""
 
 
 def entanglement(

@@ -112,11 +112,14 @@ class Combiner:
             return float(self.minimum)
         if self.values is not None:
             record = EntanglementSet if self.measure == "entanglement_sets" else EntropySets
-            return [record(set1, set2, value) for (set1, set2), value in zip(cuts(self.n), self.values.tolist())]
+            return [
+                record(set1, set2, value)
+                for (set1, set2), value in zip(cuts(self.n), self.values.tolist(), strict=True)
+            ]
         if self.measure == "fragmentation_k":
             return self.low[0].mean()
         spectrum = [0.0] * (self.n + 1)
-        for stage, low, high in zip(self.stages, self.low, self.high):
+        for stage, low, high in zip(self.stages, self.low, self.high, strict=True):
             spectrum[stage.k] = low.mean()
             if high is not None:
                 spectrum[self.n - stage.k] = high.mean()

@@ -3,6 +3,7 @@ or subsets, and their split into runs of ranks of about equal cost, one Dask tas
 
 from __future__ import annotations
 
+import itertools
 import math
 from collections.abc import Sequence
 from typing import NamedTuple
@@ -74,10 +75,10 @@ def split(walks: Sequence[Stage], chunks: int) -> list[Chunk]:
     work = weights(walks)
     size = max(1, -(-sum(work) // chunks))
     plan: list[Chunk] = []
-    for index, (stage, weight) in enumerate(zip(walks, work)):
+    for index, (stage, weight) in enumerate(zip(walks, work, strict=True)):
         pieces = min(stage.ranks, max(1, -(-weight // size)))
         bounds = [stage.ranks * i // pieces for i in range(pieces + 1)]
-        plan.extend(Chunk(index, a, b) for a, b in zip(bounds, bounds[1:]))
+        plan.extend(Chunk(index, a, b) for a, b in itertools.pairwise(bounds))
     return plan
 
 

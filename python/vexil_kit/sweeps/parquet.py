@@ -5,6 +5,7 @@ from __future__ import annotations
 import json
 from typing import Any
 
+
 def write_parquet(frame: Any, path: Any, metadata: dict[str, Any] | None = None) -> None:
     """Writes a sweep's DataFrame to a Parquet file (pyarrow), with ``metadata`` under the key ``vexil``.
 

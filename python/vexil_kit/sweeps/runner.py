@@ -13,7 +13,7 @@ import math
 import operator
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
-from typing import Any, Union
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -27,7 +27,7 @@ from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
 # pandas is imported where a table is made, so that the sources work without it; it has no type
 # information, so the tables are annotated Any.
 #: A measure: a BooleanFunction method name, or a (column name, callable) pair.
-Measure = Union[str, tuple[str, Callable[[BooleanFunction], Any]]]
+Measure = str | tuple[str, Callable[[BooleanFunction], Any]]
 
 #: Functions up to this many variables go through the batch kernel; larger ones are measured one
 #: at a time by their methods, which spread each function over the worker pool themselves.
@@ -135,19 +135,17 @@ def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFu
         return None
 
 
-def _batch_columns(
-    n: int, rows: Rows, plan: _Plan, progress: Callable[[int], None] | None = None
-) -> dict[str, Any]:
+def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], None] | None = None) -> dict[str, Any]:
     """Every column of one batch, as arrays (kernel measures) or lists (the others)."""
     columns: dict[str, Any] = {"hex": _hex_column(n, rows), "n": np.full(len(rows), n, dtype=np.int64)}
     names = plan.batch_names(n)
     report = None if progress is None else (lambda done, total: progress(done))
     if names:
         arrays = _native.sweep_rows(rows.data, n, tuple(names), progress=report)
-        for name, array in zip(names, arrays):
+        for name, array in zip(names, arrays, strict=True):
             columns[name] = array.astype(np.bool_) if _NATIVE[name][0] == "boolean" else array
     functions: list[BooleanFunction] | None = None
-    for column, method, function in zip(plan.columns, plan.methods, plan.callables):
+    for column, method, function in zip(plan.columns, plan.methods, plan.callables, strict=True):
         if column in columns:
             continue
         if method in _FROM_SPECTRA and n <= BATCH_MAX_VARS:
@@ -298,7 +296,7 @@ def _distributed(
     if report is not None:
         from dask.distributed import as_completed  # type: ignore[import-untyped, unused-ignore]
 
-        sizes = {future.key: len(rows) for future, (_, rows) in zip(futures, batches)}
+        sizes = {future.key: len(rows) for future, (_, rows) in zip(futures, batches, strict=True)}
         done = 0
         report(0, total)
         for future in as_completed(futures):

@@ -13,6 +13,7 @@ from typing import Any
 
 import numpy as np
 import numpy.typing as npt
+
 import vexil
 
 from .. import _arguments, _native, builders, families

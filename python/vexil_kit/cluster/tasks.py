@@ -13,6 +13,7 @@ from collections.abc import Callable, Iterator
 from typing import Any
 
 import numpy.typing as npt
+
 import vexil
 
 from .. import _native
