@@ -30,7 +30,7 @@ import time
 import numpy as np
 
 from vexil_kit import BooleanFunction
-from vexil_kit.sweep import five_input_classes, sweep
+from vexil_kit.sweeps import five_input_classes, sweep
 
 from peers import SageFunction, best_of, boofun
 
