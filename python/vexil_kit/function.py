@@ -3,7 +3,7 @@ every builder and measure, each a thin method over the table-level function of i
 
 This is the one module that makes BooleanFunction objects: the topic modules (builders, families,
 variables, spectra, measures, anf, cryptographic, query_complexity, circuits) compute on NumPy
-tables and ints and never import it.
+tables and ints and do not import it (``Circuit.to_function`` alone does, when called).
 """
 
 from __future__ import annotations
