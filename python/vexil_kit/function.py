@@ -223,7 +223,7 @@ class BooleanFunction:
     __ror__ = __or__
     __rxor__ = __xor__
 
-    # -- building and writing out ---------------------------------------------------------------------
+    # -- building and writing out ---------------------------------------------------------------
     @classmethod
     def from_vexil(cls, v: vexil.Vexil) -> BooleanFunction:
         """The function whose table is that of the ``vexil.Vexil`` object ``v`` (TypeError for other types).
@@ -357,7 +357,7 @@ class BooleanFunction:
         """
         return cls._wrap(anf.from_anf(monomials, n))
 
-    # -- families -------------------------------------------------------------------------------------
+    # -- families -------------------------------------------------------------------------------
     @classmethod
     def constant(cls, n: int, value: Bit) -> BooleanFunction:
         """The constant function of n variables with the given value (a bool or 0/1).
@@ -461,7 +461,7 @@ class BooleanFunction:
         """
         return cls._wrap(families.address(k))
 
-    # -- operations on the variables ------------------------------------------------------------------
+    # -- operations on the variables ------------------------------------------------------------
     def restrict(self, assignment: Mapping[int, Bit]) -> BooleanFunction:
         """Fix some variables: ``{var: value}`` -> the function of the remaining variables.
 
@@ -509,7 +509,7 @@ class BooleanFunction:
         """
         return self._wrap(variables.extend(self._table, m))
 
-    # -- the Walsh spectrum and influences ------------------------------------------------------------
+    # -- the Walsh spectrum and influences ------------------------------------------------------
     def walsh_spectrum(self) -> Int64Array:
         """The Walsh spectrum W(u) = sum over x of (-1)**(f(x) XOR u.x), false counting +1, exactly.
 
@@ -590,7 +590,7 @@ class BooleanFunction:
         """
         return spectra.spectral_entropy(self._table)
 
-    # -- the measures of vexil.Vexil ------------------------------------------------------------------
+    # -- the measures of vexil.Vexil ------------------------------------------------------------
     def entanglement(self, progress: Progress = False) -> int:
         """The smallest ``information(set1) + information(set2)`` over the balanced cuts of the variables.
 
@@ -820,7 +820,7 @@ class BooleanFunction:
         table = measures.npn_representant(self._table)
         return None if table is None else self._wrap(table)
 
-    # -- the algebraic normal form --------------------------------------------------------------------
+    # -- the algebraic normal form --------------------------------------------------------------
     def anf(self) -> list[int]:
         """The algebraic normal form: the monomials of f as a sorted list of int masks.
 
@@ -888,7 +888,7 @@ class BooleanFunction:
         table = anf.annihilator(self._table, d, progress)
         return None if table is None else self._wrap(table)
 
-    # -- cryptographic measures -----------------------------------------------------------------------
+    # -- cryptographic measures -----------------------------------------------------------------
     def fourier_degree(self, progress: Progress = False) -> int:
         """The Fourier degree: the largest popcount(u) with W(u) != 0; 0 for constants and n = 0.
 
@@ -1053,7 +1053,7 @@ class BooleanFunction:
         """
         return cryptographic.noise_stability(self._table, rho, progress)
 
-    # -- query complexity -----------------------------------------------------------------------------
+    # -- query complexity -----------------------------------------------------------------------
     def sensitivity(self) -> int:
         """The largest s(x) over all inputs x, s(x) being the number of variables whose flip changes f(x).
 
@@ -1161,7 +1161,7 @@ class BooleanFunction:
         """
         return query_complexity.decision_tree_depth(self._table, progress)
 
-    # -- minimum circuits -----------------------------------------------------------------------------
+    # -- minimum circuits -----------------------------------------------------------------------
     def minimal_gates(self) -> int:
         """The number of gates of a smallest circuit of two-input gates computing f, for n <= 5.
 
