@@ -31,7 +31,7 @@ import numpy as np
 import common
 from common import SAGE_AND_BOOFUN, SageFunction, arguments, best_of, boofun, check, timed, versions
 from vexil_kit import BooleanFunction
-from vexil_kit.sweep import five_input_classes, sweep
+from vexil_kit.sweeps import five_input_classes, sweep
 
 MEASURES = [
     "minimal_gates",

@@ -5,11 +5,18 @@
 '0xe8'
 """
 
+import sys as _sys
+
+from . import sweeps as _sweeps
 from ._native import VexilError
 from .circuits import Circuit
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
-from .sweep import family, five_input_classes, random_functions, sweep
+from .sweeps import family, five_input_classes, random_functions, sweep
+
+# ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
+# ``from vexil_kit.sweep import read_metadata`` too.
+_sys.modules.setdefault(__name__ + ".sweep", _sweeps)
 
 __all__ = [
     "BooleanFunction",

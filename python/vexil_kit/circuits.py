@@ -13,10 +13,15 @@ on f's own n variables with the same count.
 from __future__ import annotations
 
 import dataclasses
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
-from . import _checks, _native
+from . import _arguments, _native, variables
+from ._arguments import Table
+
+if TYPE_CHECKING:
+    from .function import BooleanFunction
 
 #: The most variables the gate database covers.
 MAX_CIRCUIT_VARS = 5
@@ -62,7 +67,7 @@ _OP_FORMATS = (
 )
 
 
-def _index(value, what: str) -> int:
+def _index(value: Any, what: str) -> int:
     if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)):
         raise TypeError(f"{what} must be an int, not {type(value).__name__}")
     return int(value)
@@ -100,8 +105,8 @@ class Circuit:
     output: int | None
     output_negated: bool = False
 
-    def __post_init__(self):
-        inputs = _checks.num_vars(_index(self.inputs, "inputs"), "inputs")
+    def __post_init__(self) -> None:
+        inputs = _arguments.num_vars(_index(self.inputs, "inputs"), "inputs")
         gates = []
         for i, gate in enumerate(self.gates):
             try:
@@ -130,7 +135,7 @@ class Circuit:
     def __len__(self) -> int:
         return len(self.gates)
 
-    def to_function(self):
+    def to_function(self) -> BooleanFunction:
         """The function the circuit computes, a ``BooleanFunction`` of ``inputs`` variables.
 
         Every node is evaluated over the whole truth table at once with NumPy.
@@ -141,8 +146,13 @@ class Circuit:
         >>> Circuit(2, ((8, 0, 1),), 2, True).to_function().to_hex()   # NAND
         '0x7'
         """
+        # Imported here: the function type imports this module for minimal_circuit.
         from .function import BooleanFunction
 
+        return BooleanFunction(self._table())
+
+    def _table(self) -> Table:
+        """The truth table the circuit computes, every node evaluated over all inputs at once."""
         xs = np.arange(1 << self.inputs, dtype=np.int64)
         values = [(xs >> v & 1).astype(np.uint8) for v in range(self.inputs)]
         for op, a, b in self.gates:
@@ -152,7 +162,7 @@ class Circuit:
             table = np.zeros(xs.shape, dtype=np.bool_)
         else:
             table = values[self.output].astype(np.bool_)
-        return BooleanFunction._wrap(table ^ self.output_negated)
+        return table ^ self.output_negated
 
     def to_expression(self) -> str:
         """The circuit as text that ``BooleanFunction.from_expression`` reads back.
@@ -220,57 +230,27 @@ class Circuit:
         return "\n".join(lines)
 
 
-def _native_circuit(f):
-    """(gates, output, negated) of f from the database, nodes numbered for f's own n variables."""
-    if f.n > MAX_CIRCUIT_VARS:
-        raise ValueError(
-            f"minimum circuits are known for at most {MAX_CIRCUIT_VARS} variables; this function has {f.n}"
-        )
-    gates, output, negated = _native.minimal_circuit(f.extend(MAX_CIRCUIT_VARS).table)
+def _native_circuit(table: Table) -> tuple[tuple[tuple[int, int, int], ...], int | None, bool]:
+    """(gates, output, negated) of a table from the database, nodes numbered for its own n variables."""
+    n = _arguments.log2(len(table))
+    if n > MAX_CIRCUIT_VARS:
+        raise ValueError(f"minimum circuits are known for at most {MAX_CIRCUIT_VARS} variables; this function has {n}")
+    gates, output, negated = _native.minimal_circuit(variables.extend(table, MAX_CIRCUIT_VARS))
 
     # The native circuit numbers its gates after five inputs and reads only variables f depends on.
-    def node(k):
-        return k if k < MAX_CIRCUIT_VARS else k - MAX_CIRCUIT_VARS + f.n
+    def node(k: int) -> int:
+        return k if k < MAX_CIRCUIT_VARS else k - MAX_CIRCUIT_VARS + n
 
     gates = tuple((op, node(a), node(b)) for op, a, b in gates)
     return gates, None if output is None else node(output), negated
 
 
-def minimal_gates(self) -> int:
-    """The number of gates of a smallest circuit of two-input gates computing f, for n <= 5.
-
-    Gates may compute any of the 16 two-input functions, inputs and gates may feed any number
-    of gates, and the output may be complemented for free, so constants, variables and their
-    complements need 0 gates. The count is that of ``vexil.Vexil.minimal_gates`` (for n < 5, of
-    the extension ``f.extend(5)``, which is the same). The first call in a process builds the
-    gate database (a few seconds). ValueError for n > 5.
-
-    >>> BooleanFunction.majority(3).minimal_gates(), BooleanFunction.xor(5).minimal_gates()
-    (4, 4)
-    >>> BooleanFunction.constant(0, True).minimal_gates()
-    0
-    >>> f = BooleanFunction.random(5, seed=7)
-    >>> f.minimal_gates() == f.to_vexil().minimal_gates()
-    True
-    """
-    return len(_native_circuit(self)[0])
+def minimal_gates(table: Table) -> int:
+    """The number of gates of a smallest circuit of two-input gates computing the table (n <= 5)."""
+    return len(_native_circuit(table)[0])
 
 
-def minimal_circuit(self) -> Circuit:
-    """A smallest circuit of two-input gates computing f, as a ``Circuit`` on f's n <= 5 variables.
-
-    ``len()`` of the circuit is ``minimal_gates()``, its ``to_function()`` is f, and it reads
-    only variables f depends on. Which of the smallest circuits comes back is fixed by the
-    database. A constant function gives an empty circuit with output None (see ``Circuit``).
-    ValueError for n > 5.
-
-    >>> c = BooleanFunction.conjunction(3).minimal_circuit()
-    >>> len(c), [op for op, a, b in c.gates], c.to_function() == BooleanFunction.conjunction(3)
-    (2, [8, 8], True)
-    >>> BooleanFunction.dictator(4, 2).minimal_circuit()
-    Circuit(inputs=4, gates=(), output=2, output_negated=False)
-    >>> BooleanFunction.constant(1, True).minimal_circuit()
-    Circuit(inputs=1, gates=(), output=None, output_negated=True)
-    """
-    gates, output, negated = _native_circuit(self)
-    return Circuit(self.n, gates, output, negated)
+def minimal_circuit(table: Table) -> Circuit:
+    """A smallest circuit of two-input gates computing the table, on its own n <= 5 variables."""
+    gates, output, negated = _native_circuit(table)
+    return Circuit(_arguments.log2(len(table)), gates, output, negated)

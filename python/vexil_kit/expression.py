@@ -14,12 +14,17 @@ A tree is ("var", i), ("const", bool), ("not", tree) or (op, [trees]) with op in
 from __future__ import annotations
 
 import re
+from typing import Any, NoReturn
 
 import numpy as np
+import numpy.typing as npt
 
-from . import _tables
+from . import _tabulate
 
 _TOKEN = re.compile(r"x(\d+)|[01~&|^()]")
+#: A parsed expression (see above).
+Tree = tuple[str, Any]
+
 _BINARY = (("|", "or"), ("^", "xor"), ("&", "and"))
 
 
@@ -44,7 +49,7 @@ def _tokens(text: str) -> list[tuple[str, int, int]]:
 
 
 class _Parser:
-    def __init__(self, text: str):
+    def __init__(self, text: str) -> None:
         self.tokens = _tokens(text)
         self.at = 0
         self.largest = -1
@@ -52,12 +57,12 @@ class _Parser:
     def peek(self) -> str:
         return self.tokens[self.at][0]
 
-    def fail(self, expected: str):
+    def fail(self, expected: str) -> NoReturn:
         kind, _, position = self.tokens[self.at]
         found = "the end" if kind == "end" else repr(kind if kind != "var" else f"x{self.tokens[self.at][1]}")
         raise ValueError(f"expected {expected} at position {position}, found {found}")
 
-    def binary(self, level: int):
+    def binary(self, level: int) -> Tree:
         if level == len(_BINARY):
             return self.negation()
         symbol, name = _BINARY[level]
@@ -67,7 +72,7 @@ class _Parser:
             operands.append(self.binary(level + 1))
         return operands[0] if len(operands) == 1 else (name, operands)
 
-    def negation(self):
+    def negation(self) -> Tree:
         count = 0
         while self.peek() == "~":
             self.at += 1
@@ -75,7 +80,7 @@ class _Parser:
         node = self.atom()
         return ("not", node) if count % 2 else node
 
-    def atom(self):
+    def atom(self) -> Tree:
         kind, value, _ = self.tokens[self.at]
         if kind == "var":
             self.at += 1
@@ -94,7 +99,7 @@ class _Parser:
         self.fail("a variable, 0, 1, '~' or '('")
 
 
-def parse(text: str):
+def parse(text: str) -> tuple[Tree, int]:
     """The tree of ``text`` and the largest variable index in it (-1 if none); ValueError if malformed."""
     if not isinstance(text, str):
         raise TypeError(f"expected a str, not {type(text).__name__}")
@@ -108,15 +113,15 @@ def parse(text: str):
     return tree, parser.largest
 
 
-def evaluate(tree, n: int) -> np.ndarray:
+def evaluate(tree: Tree, n: int) -> npt.NDArray[np.bool_]:
     """The bool table of length 2**n of a parsed tree (every variable index below n)."""
     try:
-        return _tables.tabulate(n, lambda xs: _value(tree, xs))
+        return _tabulate.tabulate(n, lambda xs: _value(tree, xs))
     except RecursionError:
         raise ValueError("the expression is nested too deeply") from None
 
 
-def _value(tree, xs: np.ndarray) -> np.ndarray:
+def _value(tree: Tree, xs: npt.NDArray[np.int64]) -> npt.NDArray[np.bool_]:
     kind, arg = tree
     if kind == "var":
         return (xs >> arg & 1).astype(np.bool_)
@@ -126,4 +131,5 @@ def _value(tree, xs: np.ndarray) -> np.ndarray:
         return ~_value(arg, xs)
     values = [_value(node, xs) for node in arg]
     ufunc = {"and": np.logical_and, "xor": np.logical_xor, "or": np.logical_or}[kind]
-    return ufunc.reduce(values)
+    result: npt.NDArray[np.bool_] = ufunc.reduce(values)
+    return result

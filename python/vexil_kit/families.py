@@ -1,157 +1,167 @@
-"""Standard families of Boolean functions, built as whole tables with NumPy, a chunk of inputs at a time."""
+"""The tables of the standard families of Boolean functions, and the one registry of family names.
+
+Each builder returns a new bool table of 2**n entries (entry x = f(x)), evaluated with NumPy a chunk
+of inputs at a time; ``BooleanFunction``'s class methods of the same names wrap them. ``FAMILIES``
+names every family that sweeps and the command line build by name, with the names of its integer
+arguments; ``lookup`` reads a name written with "-" or "_" alike, so both accept the same spellings.
+
+>>> majority(3).astype(int).tolist()
+[0, 0, 0, 1, 0, 1, 1, 1]
+>>> lookup("inner-product").name, lookup("sum_is_prime").arguments
+('inner_product', ('N',))
+"""
 
 from __future__ import annotations
 
 import operator
+from collections.abc import Callable
+from typing import Any, NamedTuple
 
 import numpy as np
+import numpy.typing as npt
 
-from . import _checks, _tables
+import vexil
 
-
-def constant(cls, n, value):
-    """The constant function of n variables with the given value (a bool or 0/1).
-
-    >>> BooleanFunction.constant(2, 1).table
-    array([ True,  True,  True,  True])
-    """
-    n = _checks.num_vars(n)
-    value = _checks.bit(value, "value")
-    _tables.reserve(1 << n)
-    return cls._wrap(np.full(1 << n, value, dtype=np.bool_))
+from . import _arguments, _tabulate, builders
+from ._arguments import Table
 
 
-def dictator(cls, n, i):
-    """The function x -> x_i of n variables; 0 <= i < n (ValueError otherwise).
+def constant(n: int, value: Any) -> Table:
+    """The constant table of n variables with the given value (a bool or 0/1)."""
+    n = _arguments.num_vars(n)
+    value = _arguments.bit(value, "value")
+    _tabulate.reserve(1 << n)
+    return np.full(1 << n, value, dtype=np.bool_)
 
-    >>> BooleanFunction.dictator(2, 1).table
-    array([False, False,  True,  True])
-    """
-    n = _checks.num_vars(n)
+
+def dictator(n: int, i: int) -> Table:
+    """x -> x_i over n variables; 0 <= i < n (ValueError otherwise)."""
+    n = _arguments.num_vars(n)
     i = operator.index(i)
     if not 0 <= i < n:
         raise ValueError(f"variable {i} is outside [0, {n})")
-    return cls._wrap(_tables.tabulate(n, lambda xs: xs >> i & 1))
+    return _tabulate.tabulate(n, lambda xs: xs >> i & 1)
 
 
-def conjunction(cls, n):
-    """The AND of n variables; for n = 0 the empty AND, true.
-
-    >>> BooleanFunction.conjunction(3).weight(), BooleanFunction.conjunction(0)[0]
-    (1, True)
-    """
-    n = _checks.num_vars(n)
-    _tables.reserve(1 << n)
+def conjunction(n: int) -> Table:
+    """The AND of n variables; the empty AND (n = 0) is true."""
+    n = _arguments.num_vars(n)
+    _tabulate.reserve(1 << n)
     table = np.zeros(1 << n, dtype=np.bool_)
     table[-1] = True
-    return cls._wrap(table)
+    return table
 
 
-def disjunction(cls, n):
-    """The OR of n variables; for n = 0 the empty OR, false.
-
-    >>> BooleanFunction.disjunction(3).weight(), BooleanFunction.disjunction(0)[0]
-    (7, False)
-    """
-    n = _checks.num_vars(n)
-    _tables.reserve(1 << n)
+def disjunction(n: int) -> Table:
+    """The OR of n variables; the empty OR (n = 0) is false."""
+    n = _arguments.num_vars(n)
+    _tabulate.reserve(1 << n)
     table = np.ones(1 << n, dtype=np.bool_)
     table[0] = False
-    return cls._wrap(table)
+    return table
 
 
-def xor(cls, n):
-    """The odd parity of n variables (true when an odd number are one); false for n = 0.
-
-    The complement of ``vexil.Vexil.parity(n)``, which is even parity.
-
-    >>> BooleanFunction.xor(2).table
-    array([False,  True,  True, False])
-    """
-    n = _checks.num_vars(n)
-    return cls._wrap(_tables.tabulate(n, lambda xs: _tables.ones(xs, n) & 1))
+def xor(n: int) -> Table:
+    """The odd parity of n variables."""
+    n = _arguments.num_vars(n)
+    return _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) & 1)
 
 
-def threshold(cls, n, k):
-    """True when at least k of the n variables are one; k >= 0 (k = 0: constant true, k > n: false).
-
-    >>> BooleanFunction.threshold(3, 2) == BooleanFunction.majority(3)
-    True
-    >>> BooleanFunction.threshold(2, 3).weight()
-    0
-    """
-    n = _checks.num_vars(n)
-    k = _checks.count(k, "k")
-    return cls._wrap(_tables.tabulate(n, lambda xs: _tables.ones(xs, n) >= k))
+def threshold(n: int, k: int) -> Table:
+    """True when at least k >= 0 of the n variables are one."""
+    n = _arguments.num_vars(n)
+    k = _arguments.count(k, "k")
+    return _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) >= k)
 
 
-def majority(cls, n):
-    """True when more than n/2 of the n variables are one; a tie (even n) is false, n = 0 is false.
-
-    The same table as ``vexil.Vexil.majority(n)``; equal to ``threshold(n, n // 2 + 1)``.
-
-    >>> [x for x in range(8) if BooleanFunction.majority(3)[x]]
-    [3, 5, 6, 7]
-    """
-    n = _checks.num_vars(n)
-    return threshold(cls, n, n // 2 + 1)
+def majority(n: int) -> Table:
+    """True when more than n/2 of the n variables are one: ``threshold(n, n // 2 + 1)``."""
+    n = _arguments.num_vars(n)
+    return threshold(n, n // 2 + 1)
 
 
-def tribes(cls, width, count):
-    """The OR of ``count`` ANDs, each over a block of ``width`` consecutive variables; n = width * count.
-
-    Block j holds variables j*width .. j*width + width - 1. With count = 0 it is the
-    empty OR (false, n = 0); with width = 0 and count >= 1 each empty AND is true.
-
-    >>> BooleanFunction.tribes(2, 2) == BooleanFunction.from_expression("x0 & x1 | x2 & x3")
-    True
-    """
-    width = _checks.count(width, "width")
-    count = _checks.count(count, "count")
-    n = _checks.num_vars(width * count, "width * count")
+def tribes(width: int, count: int) -> Table:
+    """The OR of ``count`` ANDs over consecutive blocks of ``width`` variables; n = width * count."""
+    width = _arguments.count(width, "width")
+    count = _arguments.count(count, "count")
+    n = _arguments.num_vars(width * count, "width * count")
     block = (1 << width) - 1
 
-    def rule(xs):
+    def rule(xs: npt.NDArray[np.int64]) -> Table:
         # Each empty AND (width 0) is true; the empty OR (count 0) is false.
         values = np.full(xs.shape, width == 0 and count > 0, dtype=np.bool_)
         for j in range(count if width else 0):
             values |= (xs >> (j * width) & block) == block
         return values
 
-    return cls._wrap(_tables.tabulate(n, rule))
+    return _tabulate.tabulate(n, rule)
 
 
-def inner_product(cls, n):
-    """x0 x1 XOR x2 x3 XOR ... over n variables; n must be even (ValueError otherwise); false for n = 0.
-
-    >>> BooleanFunction.inner_product(4) == BooleanFunction.from_expression("x0 & x1 ^ x2 & x3")
-    True
-    """
-    n = _checks.num_vars(n)
+def inner_product(n: int) -> Table:
+    """x0 x1 XOR x2 x3 XOR ... over an even number n of variables (ValueError for odd n)."""
+    n = _arguments.num_vars(n)
     if n % 2:
         raise ValueError(f"the inner product needs an even number of variables, got {n}")
 
-    def rule(xs):
+    def rule(xs: npt.NDArray[np.int64]) -> Table:
         values = np.zeros(xs.shape, dtype=np.bool_)
         for j in range(0, n, 2):
             values ^= (xs >> j & 3) == 3
         return values
 
-    return cls._wrap(_tables.tabulate(n, rule))
+    return _tabulate.tabulate(n, rule)
 
 
-def address(cls, k):
-    """The address (multiplexer) function: k address bits select one of 2**k data bits.
-
-    The address a is formed by variables 0..k-1; the result is variable k + a, so
-    n = k + 2**k. For k = 0 it is the dictator of variable 0.
-
-    >>> f = BooleanFunction.address(1)      # x1 if x0 == 0 else x2
-    >>> f.n, f([1, 0, 1]), f([0, 0, 1])
-    (3, True, False)
-    """
-    k = _checks.count(k, "k")
+def address(k: int) -> Table:
+    """The multiplexer of k address bits (variables 0..k-1) over 2**k data bits; n = k + 2**k, k <= 5."""
+    k = _arguments.count(k, "k")
     if k > 5:
         raise ValueError(f"address({k}) would have {k + (1 << k)} variables; k must be at most 5")
     n = k + (1 << k)
-    return cls._wrap(_tables.tabulate(n, lambda xs: xs >> (k + (xs & ((1 << k) - 1))) & 1))
+    return _tabulate.tabulate(n, lambda xs: xs >> (k + (xs & ((1 << k) - 1))) & 1)
+
+
+def _built_by_vexil(build: Callable[[int], vexil.Vexil]) -> Callable[[int], Table]:
+    """A family the core builds natively, as a table."""
+    return lambda n: builders.from_vexil(build(n))
+
+
+# -- the registry ----------------------------------------------------------------------------------
+
+
+class Family(NamedTuple):
+    """A family of functions built by name: its table builder and the names of its integer arguments."""
+
+    name: str
+    build: Callable[..., Table]
+    arguments: tuple[str, ...]
+
+
+FAMILIES: dict[str, Family] = {
+    family.name: family
+    for family in (
+        Family("majority", majority, ("N",)),
+        Family("parity", _built_by_vexil(vexil.Vexil.parity), ("N",)),
+        Family("xor", xor, ("N",)),
+        Family("conjunction", conjunction, ("N",)),
+        Family("disjunction", disjunction, ("N",)),
+        Family("threshold", threshold, ("N", "K")),
+        Family("tribes", tribes, ("WIDTH", "COUNT")),
+        Family("inner_product", inner_product, ("N",)),
+        Family("address", address, ("K",)),
+        Family("dictator", dictator, ("N", "I")),
+        Family("constant", constant, ("N", "VALUE")),
+        Family("coprimes", _built_by_vexil(vexil.Vexil.coprimes), ("N",)),
+        Family("primality", _built_by_vexil(vexil.Vexil.primality), ("N",)),
+        Family("sum_is_prime", _built_by_vexil(vexil.Vexil.sum_is_prime), ("N",)),
+        Family("clique", _built_by_vexil(vexil.Vexil.clique), ("N",)),
+    )
+}
+
+#: The registered family names, sorted.
+FAMILY_NAMES = tuple(sorted(FAMILIES))
+
+
+def lookup(name: str) -> Family | None:
+    """The family of that name, "-" and "_" alike (``inner-product`` is ``inner_product``); None if none."""
+    return FAMILIES.get(name.replace("-", "_")) if isinstance(name, str) else None

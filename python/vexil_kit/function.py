@@ -1,18 +1,48 @@
-"""The BooleanFunction value type: a truth table with the value protocol and the Boolean operators."""
+"""The BooleanFunction value type: a truth table with the value protocol, the Boolean operators and
+every builder and measure, each a thin method over the table-level function of its topic module.
+
+This is the one module that makes BooleanFunction objects: the topic modules (builders, families,
+variables, spectra, measures, anf, cryptographic, query_complexity, circuits) compute on NumPy
+tables and ints and do not import it (``Circuit.to_function`` alone does, when called).
+"""
 
 from __future__ import annotations
 
 import operator
+from collections.abc import Callable, Iterable, Iterator, Mapping
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
 
-from . import _checks, algebra, algebraic, builders, circuits, cryptographic, families, measures, query, spectra
+import vexil
+
+from . import (
+    _arguments,
+    anf,
+    builders,
+    circuits,
+    cryptographic,
+    families,
+    measures,
+    query_complexity,
+    spectra,
+    variables,
+)
+from ._arguments import Table
+from .circuits import Circuit
+from .measures import EntanglementSet, EntropySets
+from .progress import Progress
 
 _HEX_SHOWN = 64
 
+#: A bit argument: a bool, a NumPy bool, or the integer 0 or 1.
+Bit = bool | np.bool_ | int
+Int64Array = npt.NDArray[np.int64]
+Float64Array = npt.NDArray[np.float64]
 
-def _restore(cls, n, packed):
+
+def _restore(cls: type[BooleanFunction], n: int, packed: bytes) -> BooleanFunction:
     """Rebuild a pickled function from its packed table (little bit order)."""
     bits = np.unpackbits(np.frombuffer(packed, dtype=np.uint8), count=1 << n, bitorder="little")
     return cls._wrap(bits.astype(np.bool_))
@@ -45,27 +75,27 @@ class BooleanFunction:
     # treating the function as an array; ``np.asarray(f)`` gives the table for array work.
     __array_ufunc__ = None
 
-    def __init__(self, table):
-        array = _checks.table(table)
+    def __init__(self, table: Any) -> None:
+        array = _arguments.table(table)
         object.__setattr__(self, "_table", array)
-        object.__setattr__(self, "_n", _checks.log2(array.shape[0]))
+        object.__setattr__(self, "_n", _arguments.log2(array.shape[0]))
         object.__setattr__(self, "_hash", None)
 
     @classmethod
-    def _wrap(cls, array: np.ndarray) -> BooleanFunction:
+    def _wrap(cls, array: npt.ArrayLike) -> BooleanFunction:
         """A function owning ``array`` (1-D bool, power-of-two length), made read-only; no checks."""
         self = cls.__new__(cls)
         array = np.ascontiguousarray(array, dtype=np.bool_)
         array.setflags(write=False)
         object.__setattr__(self, "_table", array)
-        object.__setattr__(self, "_n", _checks.log2(array.shape[0]))
+        object.__setattr__(self, "_n", _arguments.log2(array.shape[0]))
         object.__setattr__(self, "_hash", None)
         return self
 
-    def __setattr__(self, name, value):
+    def __setattr__(self, name: str, value: Any) -> None:
         raise AttributeError(f"{type(self).__name__} is immutable")
 
-    def __delattr__(self, name):
+    def __delattr__(self, name: str) -> None:
         raise AttributeError(f"{type(self).__name__} is immutable")
 
     # -- the value ------------------------------------------------------------------------------
@@ -80,7 +110,7 @@ class BooleanFunction:
         return self._n
 
     @property
-    def table(self) -> np.ndarray:
+    def table(self) -> Table:
         """The truth table as a read-only 1-D NumPy bool array (shared, not copied).
 
         >>> BooleanFunction.conjunction(2).table
@@ -93,32 +123,25 @@ class BooleanFunction:
     def __len__(self) -> int:
         return self._table.shape[0]
 
-    def __getitem__(self, x) -> bool:
+    def __getitem__(self, x: int) -> bool:
         x = operator.index(x)
         if not 0 <= x < self._table.shape[0]:
             raise IndexError(f"entry {x} is outside [0, {self._table.shape[0]})")
         return bool(self._table[x])
 
-    def __call__(self, x) -> bool:
+    def __call__(self, x: int | Iterable[Bit]) -> bool:
         """f(x) for an int entry index x, or for a sequence of n bits (item v is variable v).
 
         >>> f = BooleanFunction.dictator(3, 2)
         >>> f(4), f([0, 0, 1]), f((1, 1, 0))
         (True, True, False)
         """
-        try:
-            index = operator.index(x)
-        except TypeError:
-            bits = [_checks.bit(b, "an assignment bit") for b in x]
-            if len(bits) != self._n:
-                raise ValueError(f"an assignment needs {self._n} bits, got {len(bits)}") from None
-            index = sum(1 << v for v, b in enumerate(bits) if b)
-        return self[index]
+        return self[_arguments.entry(x, self._n)]
 
-    def __iter__(self):
+    def __iter__(self) -> Iterator[bool]:
         return iter(self._table.tolist())
 
-    def __eq__(self, other):
+    def __eq__(self, other: object) -> bool:
         if not isinstance(other, BooleanFunction):
             return NotImplemented
         return self._n == other._n and bool(np.array_equal(self._table, other._table))
@@ -136,17 +159,17 @@ class BooleanFunction:
             text = text[: 2 + _HEX_SHOWN] + "…"
         return f"{type(self).__name__}.from_hex({text!r}, n={self._n})"
 
-    def __reduce__(self):
+    def __reduce__(self) -> tuple[Any, ...]:
         packed = np.packbits(self._table, bitorder="little").tobytes()
         return (_restore, (type(self), self._n, packed))
 
-    def __copy__(self):
+    def __copy__(self) -> BooleanFunction:
         return self
 
-    def __deepcopy__(self, memo):
+    def __deepcopy__(self, memo: Any) -> BooleanFunction:
         return self
 
-    def __array__(self, dtype=None, copy=None):
+    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> npt.NDArray[Any]:
         if dtype is None or np.dtype(dtype) == np.bool_:
             return self._table.copy() if copy else self._table
         if copy is False:
@@ -171,28 +194,28 @@ class BooleanFunction:
 
     # -- the Boolean operators ------------------------------------------------------------------
 
-    def _operand(self, other):
+    def _operand(self, other: object) -> Table | bool | None:
         """``other``'s table for a binary operator, or None when the type is not supported."""
         if isinstance(other, BooleanFunction):
             if other._n != self._n:
                 raise ValueError(f"operands have {self._n} and {other._n} variables; they must match")
             return other._table
         if isinstance(other, (bool, np.bool_, int, np.integer)):
-            return _checks.bit(other, "a constant operand")
+            return _arguments.bit(other, "a constant operand")
         return None
 
     def __invert__(self) -> BooleanFunction:
         return self._wrap(~self._table)
 
-    def __and__(self, other):
+    def __and__(self, other: object) -> BooleanFunction:
         table = self._operand(other)
         return NotImplemented if table is None else self._wrap(self._table & table)
 
-    def __or__(self, other):
+    def __or__(self, other: object) -> BooleanFunction:
         table = self._operand(other)
         return NotImplemented if table is None else self._wrap(self._table | table)
 
-    def __xor__(self, other):
+    def __xor__(self, other: object) -> BooleanFunction:
         table = self._operand(other)
         return NotImplemented if table is None else self._wrap(self._table ^ table)
 
@@ -200,89 +223,983 @@ class BooleanFunction:
     __ror__ = __or__
     __rxor__ = __xor__
 
-    # -- the other groups, defined in their own modules -----------------------------------------
+    # -- building and writing out ---------------------------------------------------------------
+    @classmethod
+    def from_vexil(cls, v: vexil.Vexil) -> BooleanFunction:
+        """The function whose table is that of the ``vexil.Vexil`` object ``v`` (TypeError for other types).
 
-    restrict = algebra.restrict
-    permute = algebra.permute
-    derivative = algebra.derivative
-    extend = algebra.extend
+        >>> BooleanFunction.from_vexil(vexil.Vexil.majority(3)) == BooleanFunction.majority(3)
+        True
+        """
+        return cls._wrap(builders.from_vexil(v))
 
-    walsh_spectrum = spectra.walsh_spectrum
-    fourier_coefficients = spectra.fourier_coefficients
-    influence_counts = spectra.influence_counts
-    influences = spectra.influences
-    total_influence = spectra.total_influence
-    spectral_entropy = spectra.spectral_entropy
+    def to_vexil(self) -> vexil.Vexil:
+        """A new ``vexil.Vexil`` with the same truth table.
 
-    entanglement = measures.entanglement
-    entropy = measures.entropy
-    entanglement_sets = measures.entanglement_sets
-    entropy_sets = measures.entropy_sets
-    information = measures.information
-    fragmentation_coefficient = measures.fragmentation_coefficient
-    fragmentation_k = measures.fragmentation_k
-    fragmentation_spectrum = measures.fragmentation_spectrum
-    restriction_signature = measures.restriction_signature
-    fragmentation_profile = measures.fragmentation_profile
-    fragmentation_peak = measures.fragmentation_peak
-    fragmentation_delta = measures.fragmentation_delta
-    fragmentation_delta2 = measures.fragmentation_delta2
-    equanimity_importance = measures.equanimity_importance
-    max_sensitivity = measures.max_sensitivity
-    mean_sensitivity = measures.mean_sensitivity
-    degree = measures.degree
-    no_linearity = measures.no_linearity
-    frontier_size = measures.frontier_size
-    max_frontier_size = measures.max_frontier_size
-    npn_representant = measures.npn_representant
+        >>> BooleanFunction.xor(2).to_vexil().repr()
+        [False, True, True, False]
+        """
+        # The constructor reads any 1-D bool array in one copy; its stub names only sequences.
+        table: Any = self._table
+        return vexil.Vexil(table)
 
-    anf = algebraic.anf
-    from_anf = classmethod(algebraic.from_anf)
-    algebraic_degree = algebraic.algebraic_degree
-    algebraic_immunity = algebraic.algebraic_immunity
-    annihilator = algebraic.annihilator
+    @classmethod
+    def from_hex(cls, text: str, n: int | None = None) -> BooleanFunction:
+        """The function whose table is the hexadecimal integer sum of f(x) * 2**x ("0x" optional).
 
-    fourier_degree = cryptographic.fourier_degree
-    nonlinearity = cryptographic.nonlinearity
-    is_bent = cryptographic.is_bent
-    correlation_immunity = cryptographic.correlation_immunity
-    resiliency_order = cryptographic.resiliency_order
-    autocorrelation = cryptographic.autocorrelation
-    absolute_indicator = cryptographic.absolute_indicator
-    sum_of_squares_indicator = cryptographic.sum_of_squares_indicator
-    linear_structures = cryptographic.linear_structures
-    spectral_weights = cryptographic.spectral_weights
-    noise_stability = cryptographic.noise_stability
+        Without n, the digit count fixes the size as on the command line: 4 entries per digit,
+        which must make a power of two (so 1, 2, 4, 8, ... digits). With n, any digit count
+        is accepted as long as the value fits 2**n entries; tables of fewer than 4 entries
+        (n = 0 or 1) need n. ValueError for bad text or a value too large.
 
-    sensitivity = query.sensitivity
-    min_sensitivity = query.min_sensitivity
-    average_sensitivity = query.average_sensitivity
-    sensitivities = query.sensitivities
-    block_sensitivity = query.block_sensitivity
-    certificate_complexity = query.certificate_complexity
-    certificate = query.certificate
-    decision_tree_depth = query.decision_tree_depth
+        >>> BooleanFunction.from_hex("0xe8") == BooleanFunction.majority(3)
+        True
+        >>> BooleanFunction.from_hex("1", n=0).table
+        array([ True])
+        """
+        return cls._wrap(builders.from_hex(text, n))
 
-    minimal_gates = circuits.minimal_gates
-    minimal_circuit = circuits.minimal_circuit
+    def to_hex(self) -> str:
+        """The table as the hexadecimal integer sum of f(x) * 2**x, with "0x", most significant digit first.
 
-    from_vexil = classmethod(builders.from_vexil)
-    to_vexil = builders.to_vexil
-    from_hex = classmethod(builders.from_hex)
-    to_hex = builders.to_hex
-    from_int = classmethod(builders.from_int)
-    to_int = builders.to_int
-    from_callable = classmethod(builders.from_callable)
-    from_expression = classmethod(builders.from_expression)
-    random = classmethod(builders.random)
+        The text has 2**n / 4 digits (one digit for n < 2), so ``from_hex`` reads it back;
+        for n < 2 pass n to ``from_hex``.
 
-    constant = classmethod(families.constant)
-    dictator = classmethod(families.dictator)
-    conjunction = classmethod(families.conjunction)
-    disjunction = classmethod(families.disjunction)
-    xor = classmethod(families.xor)
-    majority = classmethod(families.majority)
-    threshold = classmethod(families.threshold)
-    tribes = classmethod(families.tribes)
-    inner_product = classmethod(families.inner_product)
-    address = classmethod(families.address)
+        >>> BooleanFunction.majority(3).to_hex()
+        '0xe8'
+        >>> BooleanFunction([0, 1]).to_hex()
+        '0x2'
+        """
+        return builders.to_hex(self._table)
+
+    @classmethod
+    def from_int(cls, value: int, n: int) -> BooleanFunction:
+        """The function of n variables with f(x) = bit x of ``value``; 0 <= value < 2**(2**n), any size.
+
+        ValueError for a negative value or one with a bit set at 2**n or beyond.
+
+        >>> BooleanFunction.from_int(14, 2) == BooleanFunction.disjunction(2)
+        True
+        >>> BooleanFunction.from_int(1, 0).table
+        array([ True])
+        """
+        return cls._wrap(builders.from_int(value, n))
+
+    def to_int(self) -> int:
+        """The integer sum of f(x) * 2**x over all entries x (entry 0 is the least significant bit).
+
+        >>> BooleanFunction([0, 1, 1, 1]).to_int()
+        14
+        """
+        return builders.to_int(self._table)
+
+    @classmethod
+    def from_callable(cls, n: int, fn: Callable[[Any], Any], vectorized: bool = False) -> BooleanFunction:
+        """The function of n variables with f(x) = fn(x).
+
+        Per entry, ``fn`` gets each int x in [0, 2**n) and returns a bool or 0/1. With
+        ``vectorized=True`` it is called once with the int64 array of all x and returns a
+        bool (or 0/1) array of the same length. Other results raise ValueError.
+
+        >>> BooleanFunction.from_callable(3, lambda x: x % 3 == 0).to_hex()
+        '0x49'
+        >>> BooleanFunction.from_callable(3, lambda x: x >= 4, vectorized=True) == BooleanFunction.dictator(3, 2)
+        True
+        """
+        return cls._wrap(builders.from_callable(n, fn, vectorized))
+
+    @classmethod
+    def from_expression(cls, text: str, n: int | None = None) -> BooleanFunction:
+        """The function given by a Boolean expression over variables ``x0``, ``x1``, ...
+
+        The operators are ``~`` (not), ``&``, ``^``, ``|`` with Python's precedence (``~``
+        binds tightest, then ``&``, then ``^``, then ``|``), parentheses and the constants
+        0 and 1. n defaults to the largest variable index + 1 (0 with no variables); a given
+        n must cover every variable. The text is parsed, never evaluated as Python; bad
+        input raises ValueError with the position.
+
+        >>> BooleanFunction.from_expression("x0 & x1 ^ ~x2").to_hex()
+        '0x87'
+        >>> BooleanFunction.from_expression("x0 | 1", n=2).weight()
+        4
+        """
+        return cls._wrap(builders.from_expression(text, n))
+
+    @classmethod
+    def random(cls, n: int, seed: Any = None, balanced: bool = False) -> BooleanFunction:
+        """A uniformly random function of n variables from ``numpy.random.default_rng(seed)``.
+
+        With ``balanced=True`` it is uniform among the functions with exactly 2**(n-1) true
+        entries (ValueError for n = 0). The same seed gives the same function.
+
+        >>> BooleanFunction.random(4, seed=1) == BooleanFunction.random(4, seed=1)
+        True
+        >>> BooleanFunction.random(5, seed=2, balanced=True).weight()
+        16
+        """
+        return cls._wrap(builders.random(n, seed, balanced))
+
+    @classmethod
+    def from_anf(cls, monomials: Iterable[int], n: int) -> BooleanFunction:
+        """The function of n variables whose ANF is the XOR of ``monomials`` (int masks).
+
+        Each mask m stands for the AND of the variables v with bit v of m set; 0 is the constant 1.
+        The monomials are XORed, so a mask given twice cancels (``[1, 1]`` is the zero function) and
+        their order does not matter. A mask outside [0, 2**n) raises ValueError, a non-integer
+        TypeError. The empty list gives the zero function. The inverse of ``anf()``.
+
+        >>> BooleanFunction.from_anf([1, 2], 2) == BooleanFunction.xor(2)
+        True
+        >>> BooleanFunction.from_anf([3, 0], 2).table     # x0 x1 ^ 1: NAND
+        array([ True,  True,  True, False])
+        >>> BooleanFunction.from_anf([5, 5], 3).weight()  # the repeated monomial cancels
+        0
+        """
+        return cls._wrap(anf.from_anf(monomials, n))
+
+    # -- families -------------------------------------------------------------------------------
+    @classmethod
+    def constant(cls, n: int, value: Bit) -> BooleanFunction:
+        """The constant function of n variables with the given value (a bool or 0/1).
+
+        >>> BooleanFunction.constant(2, 1).table
+        array([ True,  True,  True,  True])
+        """
+        return cls._wrap(families.constant(n, value))
+
+    @classmethod
+    def dictator(cls, n: int, i: int) -> BooleanFunction:
+        """The function x -> x_i of n variables; 0 <= i < n (ValueError otherwise).
+
+        >>> BooleanFunction.dictator(2, 1).table
+        array([False, False,  True,  True])
+        """
+        return cls._wrap(families.dictator(n, i))
+
+    @classmethod
+    def conjunction(cls, n: int) -> BooleanFunction:
+        """The AND of n variables; for n = 0 the empty AND, true.
+
+        >>> BooleanFunction.conjunction(3).weight(), BooleanFunction.conjunction(0)[0]
+        (1, True)
+        """
+        return cls._wrap(families.conjunction(n))
+
+    @classmethod
+    def disjunction(cls, n: int) -> BooleanFunction:
+        """The OR of n variables; for n = 0 the empty OR, false.
+
+        >>> BooleanFunction.disjunction(3).weight(), BooleanFunction.disjunction(0)[0]
+        (7, False)
+        """
+        return cls._wrap(families.disjunction(n))
+
+    @classmethod
+    def xor(cls, n: int) -> BooleanFunction:
+        """The odd parity of n variables (true when an odd number are one); false for n = 0.
+
+        The complement of ``vexil.Vexil.parity(n)``, which is even parity.
+
+        >>> BooleanFunction.xor(2).table
+        array([False,  True,  True, False])
+        """
+        return cls._wrap(families.xor(n))
+
+    @classmethod
+    def majority(cls, n: int) -> BooleanFunction:
+        """True when more than n/2 of the n variables are one; a tie (even n) is false, n = 0 is false.
+
+        The same table as ``vexil.Vexil.majority(n)``; equal to ``threshold(n, n // 2 + 1)``.
+
+        >>> [x for x in range(8) if BooleanFunction.majority(3)[x]]
+        [3, 5, 6, 7]
+        """
+        return cls._wrap(families.majority(n))
+
+    @classmethod
+    def threshold(cls, n: int, k: int) -> BooleanFunction:
+        """True when at least k of the n variables are one; k >= 0 (k = 0: constant true, k > n: false).
+
+        >>> BooleanFunction.threshold(3, 2) == BooleanFunction.majority(3)
+        True
+        >>> BooleanFunction.threshold(2, 3).weight()
+        0
+        """
+        return cls._wrap(families.threshold(n, k))
+
+    @classmethod
+    def tribes(cls, width: int, count: int) -> BooleanFunction:
+        """The OR of ``count`` ANDs, each over a block of ``width`` consecutive variables; n = width * count.
+
+        Block j holds variables j*width .. j*width + width - 1. With count = 0 it is the
+        empty OR (false, n = 0); with width = 0 and count >= 1 each empty AND is true.
+
+        >>> BooleanFunction.tribes(2, 2) == BooleanFunction.from_expression("x0 & x1 | x2 & x3")
+        True
+        """
+        return cls._wrap(families.tribes(width, count))
+
+    @classmethod
+    def inner_product(cls, n: int) -> BooleanFunction:
+        """x0 x1 XOR x2 x3 XOR ... over n variables; n must be even (ValueError otherwise); false for n = 0.
+
+        >>> BooleanFunction.inner_product(4) == BooleanFunction.from_expression("x0 & x1 ^ x2 & x3")
+        True
+        """
+        return cls._wrap(families.inner_product(n))
+
+    @classmethod
+    def address(cls, k: int) -> BooleanFunction:
+        """The address (multiplexer) function: k address bits select one of 2**k data bits.
+
+        The address a is formed by variables 0..k-1; the result is variable k + a, so
+        n = k + 2**k. For k = 0 it is the dictator of variable 0.
+
+        >>> f = BooleanFunction.address(1)      # x1 if x0 == 0 else x2
+        >>> f.n, f([1, 0, 1]), f([0, 0, 1])
+        (3, True, False)
+        """
+        return cls._wrap(families.address(k))
+
+    # -- operations on the variables ------------------------------------------------------------
+    def restrict(self, assignment: Mapping[int, Bit]) -> BooleanFunction:
+        """Fix some variables: ``{var: value}`` -> the function of the remaining variables.
+
+        The remaining variables keep their order and are renumbered 0, 1, ... from the lowest.
+        Keys must be distinct variables in [0, n) and values bools or 0/1 (ValueError
+        otherwise); an empty mapping returns an equal function, fixing all n gives n = 0.
+
+        >>> f = BooleanFunction.from_expression("x0 & x2 | x1")
+        >>> f.restrict({1: 0}) == BooleanFunction.from_expression("x0 & x1")
+        True
+        >>> f.restrict({0: 1, 1: 0, 2: 1})[0]
+        True
+        """
+        return self._wrap(variables.restrict(self._table, assignment))
+
+    def permute(self, perm: Iterable[int]) -> BooleanFunction:
+        """Rename the variables: variable v of f becomes variable ``perm[v]`` of the result.
+
+        ``perm`` must hold each of 0..n-1 exactly once (ValueError otherwise). So
+        g = f.permute(p) satisfies g(y) = f(x) where bit p[v] of y equals bit v of x.
+
+        >>> BooleanFunction.dictator(3, 0).permute([2, 0, 1]) == BooleanFunction.dictator(3, 2)
+        True
+        """
+        return self._wrap(variables.permute(self._table, perm))
+
+    def derivative(self, u: int) -> BooleanFunction:
+        """The derivative in direction u: the function x -> f(x) XOR f(x XOR u).
+
+        ``u`` is a mask in [0, 2**n) (ValueError otherwise); u = 0 gives the constant false.
+
+        >>> f = BooleanFunction.conjunction(2)
+        >>> f.derivative(1) == BooleanFunction.dictator(2, 1)
+        True
+        """
+        return self._wrap(variables.derivative(self._table, u))
+
+    def extend(self, m: int) -> BooleanFunction:
+        """The same function seen as one of m >= n variables; variables n..m-1 are ignored.
+
+        ValueError when m < n.
+
+        >>> BooleanFunction.dictator(1, 0).extend(2) == BooleanFunction.dictator(2, 0)
+        True
+        """
+        return self._wrap(variables.extend(self._table, m))
+
+    # -- the Walsh spectrum and influences ------------------------------------------------------
+    def walsh_spectrum(self) -> Int64Array:
+        """The Walsh spectrum W(u) = sum over x of (-1)**(f(x) XOR u.x), false counting +1, exactly.
+
+        A new read-only int64 array of 2**n entries, u = 0 .. 2**n - 1 (bit v of u is variable v).
+        W(0) = 2**n - 2 * weight, and the squares sum to 4**n (Parseval).
+
+        >>> BooleanFunction.majority(3).walsh_spectrum()
+        array([ 0,  4,  4,  0,  4,  0,  0, -4])
+        >>> BooleanFunction.constant(2, True).walsh_spectrum()
+        array([-4,  0,  0,  0])
+        """
+        return spectra.walsh_spectrum(self._table)
+
+    def fourier_coefficients(self) -> Float64Array:
+        """The Fourier coefficients of (-1)**f, W(u) / 2**n, as float64 (exact for n <= 52).
+
+        >>> BooleanFunction.xor(2).fourier_coefficients()
+        array([0., 0., 0., 1.])
+        >>> BooleanFunction.majority(3).fourier_coefficients()[[0, 1, 7]]
+        array([ 0. ,  0.5, -0.5])
+        """
+        return spectra.fourier_coefficients(self._table)
+
+    def influence_counts(self) -> Int64Array:
+        """For each variable v, the number of inputs x with f(x) != f(x XOR 2**v), as int64.
+
+        >>> BooleanFunction.majority(3).influence_counts()
+        array([4, 4, 4])
+        >>> BooleanFunction.dictator(3, 1).influence_counts()
+        array([0, 8, 0])
+        """
+        return spectra.influence_counts(self._table)
+
+    def influences(self) -> Float64Array:
+        """The influence of each variable: the chance that flipping it changes f, as float64.
+
+        Exactly the integer counts of ``influence_counts()`` divided by 2**n.
+
+        >>> BooleanFunction.majority(3).influences()
+        array([0.5, 0.5, 0.5])
+        >>> BooleanFunction.conjunction(2).influences()
+        array([0.5, 0.5])
+        """
+        return spectra.influences(self._table)
+
+    def total_influence(self) -> float:
+        """The sum of the influences (the mean sensitivity), correctly rounded to a float.
+
+        The counts are summed as Python ints and divided once by 2**n. ``Vexil.total_influence()``
+        gives the same within single-precision rounding.
+
+        >>> BooleanFunction.majority(3).total_influence()
+        1.5
+        >>> BooleanFunction.xor(5).total_influence(), BooleanFunction.constant(4, False).total_influence()
+        (5.0, 0.0)
+        >>> f = BooleanFunction.majority(9)
+        >>> abs(f.to_vexil().total_influence() - f.total_influence()) < 1e-3 * f.total_influence()
+        True
+        """
+        return spectra.total_influence(self._table)
+
+    def spectral_entropy(self) -> float:
+        """The entropy in bits of the spectral distribution p(u) = W(u)**2 / 4**n.
+
+        -sum of p log2 p over the u with W(u) != 0, evaluated in float64 from the exact coefficients
+        as -2 * sum of q**2 log2 q with q = |W(u)| / 2**n (exact), relative error below 1e-12. It is 0
+        for a function whose spectrum has one non-zero coefficient (constants, parities) and n for a
+        bent function. ``Vexil.spectral_entropy()`` is the same in nats, in single precision.
+
+        >>> BooleanFunction.xor(3).spectral_entropy(), BooleanFunction.inner_product(4).spectral_entropy()
+        (0.0, 4.0)
+        >>> BooleanFunction.majority(3).spectral_entropy()
+        2.0
+        >>> import math
+        >>> f = BooleanFunction.majority(9)
+        >>> abs(f.to_vexil().spectral_entropy() - f.spectral_entropy() * math.log(2)) < 1e-3 * f.spectral_entropy()
+        True
+        """
+        return spectra.spectral_entropy(self._table)
+
+    # -- the measures of vexil.Vexil ------------------------------------------------------------
+    def entanglement(self, progress: Progress = False) -> int:
+        """The smallest ``information(set1) + information(set2)`` over the balanced cuts of the variables.
+
+        A balanced cut splits 0..n-1 into sides of n // 2 (``set1``) and n - n // 2 variables, each
+        split once; ``information(S)`` counts the distinct restrictions left by fixing S. Constants
+        give 2, and so does n = 0 (the one cut ((), ())). Walks C(n, n // 2) cuts (halved for even
+        n) on the worker pool.
+
+        >>> BooleanFunction.majority(3).entanglement()   # cut ((0,), (1, 2)): 2 + 3
+        5
+        """
+        return measures.entanglement(self._table, progress)
+
+    def entropy(self, progress: Progress = False) -> float:
+        """The smallest restriction-entropy sum, in bits, over the balanced cuts of ``entanglement``.
+
+        The value of a cut is ``fragmentation_coefficient(set1) + fragmentation_coefficient(set2)``;
+        single precision widened to a float. Constants and n = 0 give -0.0.
+
+        >>> BooleanFunction.majority(3).entropy()   # cut ((0,), (1, 2)): 1.0 + 1.5
+        2.5
+        """
+        return measures.entropy(self._table, progress)
+
+    def entanglement_sets(self, progress: Progress = False) -> list[EntanglementSet]:
+        """Every balanced cut with its ``information(set1) + information(set2)``, as EntanglementSet tuples.
+
+        In lexicographic order of ``set1``; for even n, ``set1`` holds variable 0. The minimum of
+        the ``entanglement`` fields is ``entanglement()``. n = 0 gives the one cut ((), (), 2).
+
+        >>> [tuple(r) for r in BooleanFunction.majority(4).entanglement_sets()]
+        [((0, 1), (2, 3), 6), ((0, 2), (1, 3), 6), ((0, 3), (1, 2), 6)]
+        """
+        return measures.entanglement_sets(self._table, progress)
+
+    def entropy_sets(self, progress: Progress = False) -> list[EntropySets]:
+        """Every balanced cut with its restriction-entropy sum in bits, as EntropySets tuples.
+
+        The cuts of ``entanglement_sets`` in the same order; the minimum of the ``entropy`` fields
+        is ``entropy()``. n = 0 gives the one cut ((), (), -0.0).
+
+        >>> BooleanFunction.majority(3).entropy_sets()[0]
+        EntropySets(set1=(0,), set2=(1, 2), entropy=2.5)
+        """
+        return measures.entropy_sets(self._table, progress)
+
+    def information(self, vars: Iterable[int]) -> int:
+        """The number of distinct restrictions (functions of the other variables) left by fixing ``vars``.
+
+        ``vars`` are distinct variables in [0, n) (ValueError otherwise), in any order; fixing them
+        in all 2**len(vars) ways gives that many restrictions, of which this counts the distinct
+        ones. ``[]`` gives 1.
+
+        >>> f = BooleanFunction.dictator(2, 0)
+        >>> f.information([0]), f.information([1]), f.information([])
+        (2, 1, 1)
+        """
+        return measures.information(self._table, vars)
+
+    def fragmentation_coefficient(self, vars: Iterable[int]) -> float:
+        """The Shannon entropy in bits of the restrictions left by fixing ``vars`` in every way.
+
+        Each of the 2**m assignments of the m variables is equally likely; the result is
+        -sum p log2 p over the distinct restrictions, in single precision widened. ``vars`` as for
+        ``information``; ``[]`` gives -0.0.
+
+        >>> f = BooleanFunction.dictator(2, 0)
+        >>> f.fragmentation_coefficient([0]), f.fragmentation_coefficient([1])
+        (1.0, -0.0)
+        """
+        return measures.fragmentation_coefficient(self._table, vars)
+
+    def fragmentation_k(self, k: int, progress: Progress = False) -> float:
+        """The mean of ``fragmentation_coefficient(S)`` over the C(n, k) subsets S of k variables.
+
+        Summed in single precision from -0.0 in lexicographic order of S and widened. ``k = 0``
+        gives -0.0, ``k > n`` gives 0.0, ``k = n`` the entropy of the distribution of the values.
+
+        >>> f = BooleanFunction.dictator(2, 0)
+        >>> f.fragmentation_k(1), f.fragmentation_k(3)   # (1.0 + 0.0) / 2
+        (0.5, 0.0)
+        """
+        return measures.fragmentation_k(self._table, k, progress)
+
+    def fragmentation_spectrum(self, progress: Progress = False) -> list[float]:
+        """``[fragmentation_k(k) for k in range(n + 1)]``, computed in one pass over all 2**n subsets.
+
+        Entry 0 is -0.0; entry n is the entropy in bits of the distribution of the values. Also
+        named ``restriction_signature`` and ``fragmentation_profile``. n = 0 gives [-0.0].
+
+        >>> BooleanFunction.majority(3).fragmentation_spectrum()
+        [-0.0, 1.0, 1.5, 1.0]
+        """
+        return measures.fragmentation_spectrum(self._table, progress)
+
+    def restriction_signature(self, progress: Progress = False) -> list[float]:
+        """The fragmentation spectrum; another name for ``fragmentation_spectrum``.
+
+        >>> BooleanFunction.xor(3).restriction_signature()
+        [-0.0, 1.0, 1.0, 1.0]
+        """
+        return measures.fragmentation_spectrum(self._table, progress)
+
+    def fragmentation_profile(self, progress: Progress = False) -> list[float]:
+        """The fragmentation spectrum; another name for ``fragmentation_spectrum``.
+
+        >>> BooleanFunction.conjunction(2).fragmentation_profile()[1]
+        1.0
+        """
+        return measures.fragmentation_spectrum(self._table, progress)
+
+    def fragmentation_peak(self, progress: Progress = False) -> tuple[int, float]:
+        """``(k, value)`` of the first largest entry of the fragmentation spectrum (ties: smallest k).
+
+        n = 0 and constants give (0, -0.0).
+
+        >>> BooleanFunction.majority(3).fragmentation_peak()
+        (2, 1.5)
+        """
+        return measures.fragmentation_peak(self._table, progress)
+
+    def fragmentation_delta(self, progress: Progress = False) -> list[float]:
+        """The n first differences ``spectrum[k + 1] - spectrum[k]`` of the fragmentation spectrum.
+
+        Single precision widened; n = 0 gives [].
+
+        >>> BooleanFunction.majority(3).fragmentation_delta()
+        [1.0, 0.5, -0.5]
+        """
+        return measures.fragmentation_delta(self._table, progress)
+
+    def fragmentation_delta2(self, progress: Progress = False) -> list[float]:
+        """The max(n - 1, 0) second differences of the fragmentation spectrum.
+
+        Entry k is ``delta[k + 1] - delta[k]`` with ``delta = fragmentation_delta()``.
+
+        >>> BooleanFunction.majority(3).fragmentation_delta2()
+        [-0.5, -1.0]
+        """
+        return measures.fragmentation_delta2(self._table, progress)
+
+    def equanimity_importance(self) -> float:
+        """The share of the n * 2**(n-1) edges of the n-cube along which f changes.
+
+        The mean over the variables of the chance that flipping it changes f, in single precision
+        widened (mathematically ``total_influence() / n``). n = 0 has no edges and gives nan.
+
+        >>> BooleanFunction.conjunction(2).equanimity_importance()
+        0.5
+        """
+        return measures.equanimity_importance(self._table)
+
+    def max_sensitivity(self) -> int:
+        """The largest sensitivity s(x), the number of variables whose flip changes f(x), over all x.
+
+        Constants and n = 0 give 0; ``xor(n)`` gives n.
+
+        >>> BooleanFunction.majority(3).max_sensitivity()
+        2
+        """
+        return measures.max_sensitivity(self._table)
+
+    def mean_sensitivity(self) -> float:
+        """The mean of s(x) over all inputs, in single precision widened.
+
+        ``total_influence()`` is the same value, exact. n = 0 gives 0.0.
+
+        >>> BooleanFunction.majority(3).mean_sensitivity()
+        1.5
+        """
+        return measures.mean_sensitivity(self._table)
+
+    def degree(self) -> int:
+        """The Fourier degree: the largest popcount(u) with W(u) != 0 (see ``walsh_spectrum``).
+
+        Constants and n = 0 give 0, ``xor(n)`` gives n.
+
+        >>> BooleanFunction.conjunction(2).degree(), BooleanFunction.dictator(2, 0).degree()
+        (2, 1)
+        """
+        return measures.degree(self._table)
+
+    def no_linearity(self) -> int:
+        """The non-linearity: the Hamming distance to the nearest affine function, 2**(n-1) - max|W|/2.
+
+        Affine functions (constants, parities, dictators) and n = 0 give 0.
+
+        >>> BooleanFunction.conjunction(2).no_linearity(), BooleanFunction.majority(3).no_linearity()
+        (1, 2)
+        """
+        return measures.no_linearity(self._table)
+
+    def frontier_size(self) -> int:
+        """The number of cube edges (x, x XOR 2**v) joining a false input to a true one.
+
+        Half the sum of the sensitivities; constants and n = 0 give 0.
+
+        >>> BooleanFunction.majority(3).frontier_size()
+        6
+        """
+        return measures.frontier_size(self._table)
+
+    def max_frontier_size(self) -> int:
+        """The bound n * min(#false, #true) on ``frontier_size``, exact.
+
+        ``Vexil.max_frontier_size`` takes the product modulo 2**32; this is the exact integer,
+        equal to it whenever the product fits. Reached by ``xor(n)``: n * 2**(n-1).
+
+        >>> BooleanFunction.majority(3).max_frontier_size(), BooleanFunction.xor(4).max_frontier_size()
+        (12, 32)
+        """
+        return measures.max_frontier_size(self._table)
+
+    def npn_representant(self) -> BooleanFunction | None:
+        """The representative of f's NPN class, for functions of five variables; None for other n.
+
+        Packing the table into the word w = sum of f(k) << (31 - k), the representative is the
+        function whose table is the bits (entry i = bit i) of the smallest word reached by
+        permuting and negating inputs and negating the output; two functions are NPN-equivalent
+        exactly when their representatives are equal. As ``Vexil.npn_representant``.
+
+        >>> a = BooleanFunction.from_expression("x0 & x1", n=5).npn_representant()
+        >>> b = BooleanFunction.from_expression("x3 | x4", n=5).npn_representant()
+        >>> a == b, a.to_int()
+        (True, 255)
+        """
+        table = measures.npn_representant(self._table)
+        return None if table is None else self._wrap(table)
+
+    # -- the algebraic normal form --------------------------------------------------------------
+    def anf(self) -> list[int]:
+        """The algebraic normal form: the monomials of f as a sorted list of int masks.
+
+        f(x) is the XOR over the listed masks m of the AND of the variables in m, that is of
+        ``x & m == m``. Mask 0 is the constant 1; the zero function gives ``[]`` and the constant 1
+        ``[0]``, for any n. ``BooleanFunction.from_anf(f.anf(), f.n) == f``.
+
+        >>> BooleanFunction.from_expression("x0 & x1 | x2").anf()   # x2 ^ x0 x1 ^ x0 x1 x2
+        [3, 4, 7]
+        >>> BooleanFunction.majority(3).anf()                      # x0 x1 ^ x0 x2 ^ x1 x2
+        [3, 5, 6]
+        """
+        return anf.monomials(self._table)
+
+    def algebraic_degree(self) -> int:
+        """The algebraic degree: the most variables in one monomial of the ANF.
+
+        -1 for the zero function, 0 for the constant 1 (also for n = 0), 1 for the non-constant affine
+        functions (XORs of variables, and their complements), n when the AND of all variables is in the
+        ANF (which happens exactly for odd weight). Read from the packed transform without building the
+        list of ``anf()``.
+
+        >>> BooleanFunction.xor(4).algebraic_degree(), BooleanFunction.conjunction(4).algebraic_degree()
+        (1, 4)
+        >>> BooleanFunction.inner_product(6).algebraic_degree(), BooleanFunction.constant(3, False).algebraic_degree()
+        (2, -1)
+        """
+        return anf.algebraic_degree(self._table)
+
+    def algebraic_immunity(self, progress: Progress = False) -> int:
+        """The algebraic immunity: the least d such that f or f ^ 1 has a nonzero annihilator of degree <= d.
+
+        g annihilates h when g & h is the zero function. The value is at most ceil(n/2) (the monomials of
+        degree up to ceil(n/2) outnumber the points of the smaller of the two supports), and 0 exactly
+        for the constants, whatever n (the constant 1 annihilates the zero function); every function of
+        n = 0 variables is a constant. Non-constant affine functions have 1. The search is an
+        elimination over GF(2) on about C(n, <= d) / 2 unknowns per degree d, so its cost grows about
+        as 8**n (n = 16 takes seconds) and its memory about as 2**n * C(n, <= d) / 16 bytes; a working set
+        the machine cannot hold raises MemoryError. Runs without the interpreter lock; Ctrl-C stops it.
+
+        >>> BooleanFunction.majority(5).algebraic_immunity()     # majority reaches ceil(n/2)
+        3
+        >>> BooleanFunction.xor(6).algebraic_immunity(), BooleanFunction.constant(4, True).algebraic_immunity()
+        (1, 0)
+        """
+        return anf.algebraic_immunity(self._table, progress)
+
+    def annihilator(self, d: int, progress: Progress = False) -> BooleanFunction | None:
+        """A nonzero annihilator of f of algebraic degree <= d, or None when there is none.
+
+        An annihilator is a g with ``g & f`` the zero function, that is g(x) = 0 wherever f(x) = 1. Only
+        f's own annihilators count (for those of ~f ask ``(~f).annihilator(d)``), so
+        ``algebraic_immunity()`` is the least d at which f or ~f has one. d is an int; negative d gives
+        None (only the zero function has degree < 0), and d > n is read as n. The zero function is
+        annihilated by the constant 1 at every d >= 0; the constant 1 has no annihilator at all. Which
+        annihilator comes back is fixed for a given f and d, not otherwise specified.
+
+        >>> f = BooleanFunction.majority(3)
+        >>> print(f.annihilator(1))                       # majority(3) has AI 2
+        None
+        >>> g = f.annihilator(2)
+        >>> (g & f).weight(), g.weight() > 0, g.algebraic_degree() <= 2
+        (0, True, True)
+        """
+        table = anf.annihilator(self._table, d, progress)
+        return None if table is None else self._wrap(table)
+
+    # -- cryptographic measures -----------------------------------------------------------------
+    def fourier_degree(self, progress: Progress = False) -> int:
+        """The Fourier degree: the largest popcount(u) with W(u) != 0; 0 for constants and n = 0.
+
+        The degree of f as a real multilinear polynomial in ±1 variables, the same as
+        ``vexil.Vexil.degree()``; at least the algebraic degree over GF(2). One pass over the table
+        decides whether it is n (W(2**n - 1) != 0, as for almost every function); otherwise one
+        transform.
+
+        >>> BooleanFunction.majority(3).fourier_degree(), BooleanFunction.xor(4).fourier_degree()
+        (3, 4)
+        >>> BooleanFunction.dictator(5, 2).fourier_degree(), BooleanFunction.constant(3, True).fourier_degree()
+        (1, 0)
+        """
+        return cryptographic.fourier_degree(self._table, progress)
+
+    def nonlinearity(self, progress: Progress = False) -> int:
+        """The Hamming distance from f to the nearest affine function: 2**(n-1) - max|W| / 2.
+
+        An exact int; 0 for affine functions and for n = 0 (each of the two functions of no variables
+        is a constant). Bent functions reach the largest value, 2**(n-1) - 2**(n/2 - 1). The same
+        value as ``no_linearity()``.
+
+        >>> BooleanFunction.majority(3).nonlinearity(), BooleanFunction.inner_product(6).nonlinearity()
+        (2, 28)
+        >>> BooleanFunction.xor(5).nonlinearity()
+        0
+        """
+        return cryptographic.nonlinearity(self._table, progress)
+
+    def is_bent(self, progress: Progress = False) -> bool:
+        """Whether f is bent: n is even and |W(u)| = 2**(n/2) for every u (max|W| = 2**(n/2)).
+
+        Odd n gives False without a transform, and so does a weight other than
+        2**(n-1) ± 2**(n/2 - 1). For n = 0 the definition gives True: n is even and |W(0)| = 1 =
+        2**0, so both functions of no variables count as (degenerate) bent functions.
+
+        >>> BooleanFunction.inner_product(4).is_bent(), BooleanFunction.majority(4).is_bent()
+        (True, False)
+        >>> BooleanFunction([True]).is_bent(), BooleanFunction.xor(3).is_bent()
+        (True, False)
+        """
+        return cryptographic.is_bent(self._table, progress)
+
+    def correlation_immunity(self, progress: Progress = False) -> int:
+        """The correlation-immunity order: the largest m with W(u) = 0 for every u of popcount 1..m.
+
+        By the Xiao–Massey characterisation, f is then statistically independent of every set of
+        at most m input variables, balanced or not. 0 when some single variable correlates with f (the
+        usual case, decided by one pass over the table); n when every W(u) with u != 0 is zero, that is
+        for constants (and n = 0). A balanced function of n >= 1 variables has order at most n - 1.
+
+        >>> BooleanFunction.xor(4).correlation_immunity(), BooleanFunction.majority(3).correlation_immunity()
+        (3, 0)
+        >>> BooleanFunction.constant(3, False).correlation_immunity()
+        3
+        >>> BooleanFunction.from_expression("x0 & x1 ^ x2 ^ x3").correlation_immunity()   # balanced too
+        1
+        """
+        return cryptographic.correlation_immunity(self._table, progress)
+
+    def resiliency_order(self, progress: Progress = False) -> int:
+        """The resiliency order: ``correlation_immunity()`` when f is balanced (W(0) = 0), else -1.
+
+        -1 for every unbalanced function, constants and n = 0 included (one pass over the table
+        decides); an m-resilient function stays balanced when any m inputs are fixed.
+
+        >>> BooleanFunction.xor(3).resiliency_order(), BooleanFunction.majority(3).resiliency_order()
+        (2, 0)
+        >>> BooleanFunction.conjunction(2).resiliency_order()
+        -1
+        """
+        return cryptographic.resiliency_order(self._table, progress)
+
+    def autocorrelation(self, progress: Progress = False) -> Int64Array:
+        """The autocorrelation r(a) = sum over x of (-1)**(f(x) XOR f(x XOR a)), exactly.
+
+        A new read-only int64 array of 2**n entries, a = 0 .. 2**n - 1. r(0) = 2**n, each r(a) is in
+        [-2**n, 2**n], and r(a) = 2**n - 2 * weight of the derivative of f in direction a; the
+        values sum to W(0)**2. Computed as WHT(W**2) / 2**n. ValueError above 31 variables.
+
+        >>> BooleanFunction.majority(3).autocorrelation()   # flipping every input flips the value
+        array([ 8,  0,  0,  0,  0,  0,  0, -8])
+        >>> BooleanFunction.from_expression("x0 & x1").autocorrelation()
+        array([4, 0, 0, 0])
+        >>> BooleanFunction.from_expression("x0 | x1 & x2").autocorrelation()
+        array([ 8, -4,  4, -4,  4, -4,  4, -4])
+        """
+        return cryptographic.autocorrelation(self._table, progress)
+
+    def absolute_indicator(self, progress: Progress = False) -> int:
+        """The absolute indicator: the largest |r(a)| over a != 0; 0 for n = 0 (there is no such a).
+
+        2**n exactly when f has a linear structure; 0 exactly for bent functions (n >= 1).
+        ValueError above 31 variables.
+
+        >>> BooleanFunction.from_expression("x0 | x1 & x2").absolute_indicator()
+        4
+        >>> BooleanFunction.inner_product(6).absolute_indicator(), BooleanFunction.xor(3).absolute_indicator()
+        (0, 8)
+        """
+        return cryptographic.absolute_indicator(self._table, progress)
+
+    def sum_of_squares_indicator(self, progress: Progress = False) -> int:
+        """The sum-of-squares indicator: the sum over a of r(a)**2, as an exact Python int.
+
+        Between 4**n (bent functions) and 8**n (affine functions), so it passes 2**63 from n = 21 on.
+        Computed as (sum over u of W(u)**4) / 2**n, from one transform. ValueError above 31 variables.
+
+        >>> BooleanFunction.inner_product(4).sum_of_squares_indicator()
+        256
+        >>> BooleanFunction.xor(4).sum_of_squares_indicator()
+        4096
+        >>> BooleanFunction.from_expression("x0 | x1 & x2").sum_of_squares_indicator()   # 8**2 + 7 * 4**2
+        176
+        """
+        return cryptographic.sum_of_squares_indicator(self._table, progress)
+
+    def linear_structures(self, progress: Progress = False) -> list[int]:
+        """The linear structures of f: the a != 0 with |r(a)| = 2**n, ascending, as ints.
+
+        a is a linear structure when f(x) XOR f(x XOR a) is the same for every x; with 0 they form
+        a linear subspace. Affine functions have every a != 0; bent functions and n = 0 none.
+        ValueError above 31 variables.
+
+        >>> BooleanFunction.from_expression("x0 & x1 ^ x2").linear_structures()
+        [4]
+        >>> BooleanFunction.xor(2).linear_structures(), BooleanFunction.inner_product(4).linear_structures()
+        ([1, 2, 3], [])
+        >>> BooleanFunction.majority(3).linear_structures()   # self-dual: f(x ^ 7) = not f(x)
+        [7]
+        """
+        return cryptographic.linear_structures(self._table, progress)
+
+    def spectral_weights(self, progress: Progress = False) -> Float64Array:
+        """The Fourier weight by level: for k = 0 .. n, the sum over popcount(u) = k of (W(u) / 2**n)**2.
+
+        A float64 array of n + 1 entries that sum to 1 (Parseval); entry 0 is (W(0) / 2**n)**2 and
+        entry k > 0 is the share of the variance of (-1)**f at degree k. Each entry is the exact
+        integer sum of W(u)**2 divided once by 4**n, correctly rounded. ValueError above 31
+        variables.
+
+        >>> BooleanFunction.majority(3).spectral_weights()
+        array([0.  , 0.75, 0.  , 0.25])
+        >>> BooleanFunction.constant(2, True).spectral_weights()
+        array([1., 0., 0.])
+        """
+        return cryptographic.spectral_weights(self._table, progress)
+
+    def noise_stability(self, rho: float, progress: Progress = False) -> float:
+        """The noise stability Stab_rho(f): the sum over u of rho**popcount(u) * (W(u) / 2**n)**2.
+
+        The correlation E[(-1)**f(x) * (-1)**f(y)] when each bit of y equals that of x with
+        probability (1 + rho) / 2, independently. ``rho`` is a real number in [-1, 1] (ValueError
+        outside, TypeError when it is no real number). Evaluated exactly from the integer weights by
+        level and rounded once: 1.0 at rho = 1 and (W(0) / 2**n)**2 at rho = 0. ValueError above 31
+        variables.
+
+        >>> BooleanFunction.majority(3).noise_stability(0.5)   # 0.75 * 0.5 + 0.25 * 0.125
+        0.40625
+        >>> BooleanFunction.xor(3).noise_stability(-1.0), BooleanFunction.xor(3).noise_stability(0.0)
+        (-1.0, 0.0)
+        """
+        return cryptographic.noise_stability(self._table, rho, progress)
+
+    # -- query complexity -----------------------------------------------------------------------
+    def sensitivity(self) -> int:
+        """The largest s(x) over all inputs x, s(x) being the number of variables whose flip changes f(x).
+
+        Constants and n = 0 give 0; ``xor(n)`` gives n. The same value as ``max_sensitivity()``.
+
+        >>> BooleanFunction.majority(3).sensitivity(), BooleanFunction.xor(4).sensitivity()
+        (2, 4)
+        """
+        return query_complexity.sensitivity(self._table)
+
+    def min_sensitivity(self) -> int:
+        """The least s(x) over all inputs x.
+
+        Constants and n = 0 give 0; ``xor(n)`` gives n (every input is sensitive to every variable).
+
+        >>> BooleanFunction.majority(3).min_sensitivity(), BooleanFunction.xor(3).min_sensitivity()
+        (0, 3)
+        """
+        return query_complexity.min_sensitivity(self._table)
+
+    def average_sensitivity(self) -> float:
+        """The mean of s(x) over the 2**n inputs: the exact integer sum divided once by 2**n.
+
+        Equal to ``total_influence()``; n = 0 gives 0.0. ``mean_sensitivity()`` is the same in
+        single precision.
+
+        >>> BooleanFunction.majority(3).average_sensitivity(), BooleanFunction.conjunction(2).average_sensitivity()
+        (1.5, 1.0)
+        """
+        return query_complexity.average_sensitivity(self._table)
+
+    def sensitivities(self) -> npt.NDArray[np.uint8]:
+        """s(x) for every input x = 0 .. 2**n - 1, as a new read-only uint8 array of 2**n entries.
+
+        Entry x counts the variables v with f(x) != f(x XOR 2**v). Summed, they give twice the
+        number of edges of the cube along which f changes (the sum of ``influence_counts()``). n = 0
+        gives ``array([0], dtype=uint8)``.
+
+        >>> BooleanFunction.majority(3).sensitivities()
+        array([0, 2, 2, 2, 2, 2, 2, 0], dtype=uint8)
+        """
+        return query_complexity.sensitivities(self._table)
+
+    def block_sensitivity(self, progress: Progress = False) -> int:
+        """The block sensitivity: the largest number of disjoint sensitive blocks at one input.
+
+        A block is a non-empty set B of variables, sensitive at x when flipping all of B changes
+        f(x); bs(x) is the largest number of pairwise disjoint sensitive blocks at x and the result
+        the maximum over x. s <= bs <= C. Constants and n = 0 give 0, ``xor(n)`` gives n.
+
+        Exponential: found from bounds (the largest sensitivity, C(x) of every input) and, for the
+        inputs they leave open, a maximum packing of their minimal sensitive blocks, on the worker
+        pool. Random functions of 14 variables take well under a second.
+
+        >>> f = BooleanFunction.from_hex('0x1bd8', n=4)   # s(x) = 2 at every input
+        >>> f.sensitivity(), f.block_sensitivity()
+        (2, 3)
+        """
+        return query_complexity.block_sensitivity(self._table, progress)
+
+    def certificate_complexity(self, value: Bit | None = None, progress: Progress = False) -> int:
+        """The certificate complexity C(f), or with ``value`` = 0 or 1 the one-sided C0(f) or C1(f).
+
+        A certificate of input x is a set S of variables such that every input agreeing with x on S
+        has the value f(x); C(x) is the size of a smallest one (see ``certificate``). C(f) is the
+        largest C(x) over all inputs, and equals ``vexil.Vexil.certificate_complexity()``. With a
+        value (a bool or 0/1), the largest C(x) over the inputs with f(x) == value only, so that
+        C(f) = max(C0, C1); a value that f never takes gives 0. Constants and n = 0 give 0.
+
+        >>> f = BooleanFunction.conjunction(3)
+        >>> f.certificate_complexity(), f.certificate_complexity(0), f.certificate_complexity(1)
+        (3, 1, 3)
+        """
+        return query_complexity.certificate_complexity(self._table, value, progress)
+
+    def certificate(self, x: int | Iterable[Bit]) -> dict[int, int]:
+        """A smallest certificate of input x, as a dict {variable: bit} of the values x gives them.
+
+        ``x`` is an int entry index or a sequence of n bits (item v is variable v), as for f(x).
+        Every input y that agrees with x on the variables of the dict has f(y) == f(x), and no
+        smaller set of variables does that: the dict has C(x) entries. Among the smallest sets, the
+        one whose variables form the least bit mask (sum of 2**v); keys in increasing order. The
+        empty dict for constants and n = 0.
+
+        >>> BooleanFunction.conjunction(3).certificate(0b101)    # x1 = 0 forces false
+        {1: 0}
+        >>> BooleanFunction.majority(3).certificate([1, 1, 0])   # two ones force true
+        {0: 1, 1: 1}
+        """
+        return query_complexity.certificate(self._table, x)
+
+    def decision_tree_depth(self, progress: Progress = False) -> int:
+        """The depth D(f) of a shallowest deterministic decision tree computing f.
+
+        Each inner node of the tree reads one variable and branches on its value; each leaf is a
+        constant; the depth counts the reads on the longest path. Constants and n = 0 give 0,
+        ``xor(n)`` and ``majority(n)`` give n, ``address(k)`` gives k + 1. C <= D <= the number of
+        variables f depends on.
+
+        Exact, by dynamic programming over the 3**r subcubes of the r variables f depends on (3**r
+        bytes of memory: 43 MB for r = 16, MemoryError when it cannot be had), on the worker pool.
+
+        >>> BooleanFunction.address(1).decision_tree_depth(), BooleanFunction.xor(3).decision_tree_depth()
+        (2, 3)
+        """
+        return query_complexity.decision_tree_depth(self._table, progress)
+
+    # -- minimum circuits -----------------------------------------------------------------------
+    def minimal_gates(self) -> int:
+        """The number of gates of a smallest circuit of two-input gates computing f, for n <= 5.
+
+        Gates may compute any of the 16 two-input functions, inputs and gates may feed any number
+        of gates, and the output may be complemented for free, so constants, variables and their
+        complements need 0 gates. The count is that of ``vexil.Vexil.minimal_gates`` (for n < 5, of
+        the extension ``f.extend(5)``, which is the same). The first call in a process builds the
+        gate database (a few seconds). ValueError for n > 5.
+
+        >>> BooleanFunction.majority(3).minimal_gates(), BooleanFunction.xor(5).minimal_gates()
+        (4, 4)
+        >>> BooleanFunction.constant(0, True).minimal_gates()
+        0
+        >>> f = BooleanFunction.random(5, seed=7)
+        >>> f.minimal_gates() == f.to_vexil().minimal_gates()
+        True
+        """
+        return circuits.minimal_gates(self._table)
+
+    def minimal_circuit(self) -> Circuit:
+        """A smallest circuit of two-input gates computing f, as a ``Circuit`` on f's n <= 5 variables.
+
+        ``len()`` of the circuit is ``minimal_gates()``, its ``to_function()`` is f, and it reads
+        only variables f depends on. Which of the smallest circuits comes back is fixed by the
+        database. A constant function gives an empty circuit with output None (see ``Circuit``).
+        ValueError for n > 5.
+
+        >>> c = BooleanFunction.conjunction(3).minimal_circuit()
+        >>> len(c), [op for op, a, b in c.gates], c.to_function() == BooleanFunction.conjunction(3)
+        (2, [8, 8], True)
+        >>> BooleanFunction.dictator(4, 2).minimal_circuit()
+        Circuit(inputs=4, gates=(), output=2, output_negated=False)
+        >>> BooleanFunction.constant(1, True).minimal_circuit()
+        Circuit(inputs=1, gates=(), output=None, output_negated=True)
+        """
+        return circuits.minimal_circuit(self._table)
+
+
+def family_member(family: families.Family, *arguments: int) -> BooleanFunction:
+    """The member of a registered family (``families.lookup``) with these arguments."""
+    return BooleanFunction._wrap(family.build(*arguments))

@@ -2,8 +2,8 @@
 
 The core counts its work in units of its own (one balanced cut, one subset of variables, one
 block of inputs) and, while a computation runs, hands ``(done, total)`` to the reporter about ten
-times a second, on the thread that started it, and once more at the end. ``total`` may still grow while the first loops of
-a computation start; it is fixed once the work is planned.
+times a second, on the thread that started it, and once more at the end. ``total`` may still grow
+while the first loops of a computation start; it is fixed once the work is planned.
 """
 
 from __future__ import annotations
@@ -31,7 +31,9 @@ def reporter(progress: Progress, description: str) -> Iterator[Callable[[int, in
         return
     if progress is not True:
         if not callable(progress):
-            raise TypeError(f"progress must be a bool or a callable taking (done, total), not {type(progress).__name__}")
+            raise TypeError(
+                f"progress must be a bool or a callable taking (done, total), not {type(progress).__name__}"
+            )
         yield progress
         return
     with bar(description) as update:
@@ -56,8 +58,17 @@ def bar(
     # A terminal that reports no size (a bare pseudo-terminal) is taken as 80 by 24: tqdm would
     # otherwise hide the bar, as if it were below the last row.
     size = shutil.get_terminal_size((80, 24))
-    shown = tqdm(desc=description, total=None, unit="step", unit_scale=True, file=stream or sys.stderr,
-                 leave=False, delay=delay, ncols=size.columns, nrows=size.lines)
+    shown = tqdm(
+        desc=description,
+        total=None,
+        unit="step",
+        unit_scale=True,
+        file=stream or sys.stderr,
+        leave=False,
+        delay=delay,
+        ncols=size.columns,
+        nrows=size.lines,
+    )
 
     def update(done: int, total: int) -> None:
         if total and shown.total != total:

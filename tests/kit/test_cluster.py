@@ -262,7 +262,7 @@ def computed_chunks(client, run):
         result = run()
     indices = set()
     for task in stream.data:
-        match = cluster._CHUNK_KEY.match(str(task["key"]))
+        match = cluster.tasks.CHUNK_KEY.match(str(task["key"]))
         if match:
             indices.add(int(match.group(1)))
     return result, indices

@@ -15,18 +15,20 @@ MODULES = [
     "vexil_kit.function",
     "vexil_kit.builders",
     "vexil_kit.families",
-    "vexil_kit.algebra",
+    "vexil_kit.variables",
     "vexil_kit.spectra",
     "vexil_kit.measures",
     "vexil_kit.circuits",
-    "vexil_kit.algebraic",
+    "vexil_kit.anf",
     "vexil_kit.cryptographic",
-    "vexil_kit.query",
-    "vexil_kit.sweep",
+    "vexil_kit.query_complexity",
+    "vexil_kit.sweeps.sources",
+    "vexil_kit.sweeps.runner",
+    "vexil_kit.sweeps.parquet",
 ]
 
 # Modules whose examples need the optional packages of the cluster extra.
-NEEDS = {"vexil_kit.sweep": ["pandas", "pyarrow"]}
+NEEDS = {name: ["pandas", "pyarrow"] for name in ("vexil_kit.sweeps.runner", "vexil_kit.sweeps.parquet")}
 
 
 @pytest.mark.parametrize("name", MODULES)

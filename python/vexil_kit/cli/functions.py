@@ -3,38 +3,13 @@
 from __future__ import annotations
 
 import sys
-from collections.abc import Callable
 
 import vexil
 
-from ..function import BooleanFunction
+from .. import families
+from ..function import BooleanFunction, family_member
 
 Vexil = vexil.Vexil
-
-
-def _built_by_vexil(family: Callable[[int], vexil.Vexil]) -> Callable[[int], BooleanFunction]:
-    """A family that the core builds natively, as a BooleanFunction."""
-    return lambda n: BooleanFunction.from_vexil(family(n))
-
-
-# Families by name, with the names of their integer arguments.
-FAMILIES: dict[str, tuple[Callable[..., BooleanFunction], tuple[str, ...]]] = {
-    "majority": (BooleanFunction.majority, ("N",)),
-    "parity": (_built_by_vexil(Vexil.parity), ("N",)),
-    "xor": (BooleanFunction.xor, ("N",)),
-    "conjunction": (BooleanFunction.conjunction, ("N",)),
-    "disjunction": (BooleanFunction.disjunction, ("N",)),
-    "threshold": (BooleanFunction.threshold, ("N", "K")),
-    "tribes": (BooleanFunction.tribes, ("WIDTH", "COUNT")),
-    "inner-product": (BooleanFunction.inner_product, ("N",)),
-    "address": (BooleanFunction.address, ("K",)),
-    "dictator": (BooleanFunction.dictator, ("N", "I")),
-    "constant": (BooleanFunction.constant, ("N", "VALUE")),
-    "coprimes": (_built_by_vexil(Vexil.coprimes), ("N",)),
-    "primality": (_built_by_vexil(Vexil.primality), ("N",)),
-    "sum-is-prime": (_built_by_vexil(Vexil.sum_is_prime), ("N",)),
-    "clique": (_built_by_vexil(Vexil.clique), ("N",)),
-}
 
 FORMS = (
     "FUNCTION is one of: a family with its arguments (majority:9, parity:6 (even parity), xor:5 (odd parity), "
@@ -66,15 +41,15 @@ def _power_of_two(count: int) -> bool:
     return count > 0 and count & (count - 1) == 0
 
 
-def _family(spec: str, name: str, rest: str) -> BooleanFunction:
-    build, names = FAMILIES[name]
+def _family(spec: str, family: families.Family, rest: str) -> BooleanFunction:
+    name = spec.partition(":")[0]
     parts = rest.split(":") if rest else []
-    if len(parts) != len(names):
-        usage = ":".join([name, *names])
-        raise FunctionError(f"write {usage}, for example {name}:{':'.join(['3'] * len(names))}")
-    values = [integer(part, what) for part, what in zip(parts, names)]
+    if len(parts) != len(family.arguments):
+        usage = ":".join([name, *family.arguments])
+        raise FunctionError(f"write {usage}, for example {name}:{':'.join(['3'] * len(family.arguments))}")
+    values = [integer(part, what) for part, what in zip(parts, family.arguments, strict=True)]
     try:
-        return build(*values)
+        return family_member(family, *values)
     except MemoryError as error:
         raise MemoryError(f"cannot build {spec}: {error}; choose fewer variables") from None
 
@@ -92,7 +67,9 @@ def parse_function(spec: str) -> tuple[str, BooleanFunction]:
             raise FunctionError(f"{spec!r} is not a hexadecimal table")
         entries = 4 * len(digits)
         if not _power_of_two(entries):
-            raise FunctionError(f"{spec!r} has {len(digits)} hex digits; the entries (4 per digit) must be a power of two")
+            raise FunctionError(
+                f"{spec!r} has {len(digits)} hex digits; the entries (4 per digit) must be a power of two"
+            )
         return spec, BooleanFunction.from_hex(digits, n=entries.bit_length() - 1)
     if spec and set(spec) <= {"0", "1"}:
         if not _power_of_two(len(spec)):
@@ -109,8 +86,9 @@ def parse_function(spec: str) -> tuple[str, BooleanFunction]:
             raise FunctionError("write number:NUMBER:VARS, for example number:105:3")
         table = Vexil.from_number(integer(number, "NUMBER"), integer(variables, "VARS"))
         return spec, BooleanFunction.from_vexil(table)
-    if name in FAMILIES:
-        return spec, _family(spec, name, rest)
+    family = families.lookup(name)
+    if family is not None:
+        return spec, _family(spec, family, rest)
     raise FunctionError(f"cannot read {spec!r}. {FORMS}")
 
 

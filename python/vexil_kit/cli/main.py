@@ -55,11 +55,16 @@ def _parser() -> argparse.ArgumentParser:
     sca.add_argument("y", metavar="Y", help="the column along the vertical axis")
     sca.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
 
-    swe = commands.add_parser("sweep", help="measures of many functions into a Parquet file",
-                              epilog=sweep_command.FORMS)
+    swe = commands.add_parser(
+        "sweep", help="measures of many functions into a Parquet file", epilog=sweep_command.FORMS
+    )
     swe.add_argument("--functions", required=True, metavar="FUNCTIONS", help="the functions to measure (see below)")
-    swe.add_argument("--measures", required=True, metavar="NAMES",
-                     help="comma-separated BooleanFunction methods, e.g. minimal_gates,entropy,fourier_degree")
+    swe.add_argument(
+        "--measures",
+        required=True,
+        metavar="NAMES",
+        help="comma-separated BooleanFunction methods, e.g. minimal_gates,entropy,fourier_degree",
+    )
     swe.add_argument("-o", "--output", required=True, help="Parquet file to write, one row per function")
     swe.add_argument("--scheduler", metavar="ADDRESS", help="run the batches on this Dask scheduler")
     return parser
@@ -149,8 +154,15 @@ def main(argv: list[str] | None = None) -> int:
         # The reader went away (| head): stop quietly, as other filters do.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 0
-    except (ValueError, TypeError, OverflowError, MemoryError, OSError, plot.PlotUnavailable,
-            sweep_command.SweepUnavailable) as error:
+    except (
+        ValueError,
+        TypeError,
+        OverflowError,
+        MemoryError,
+        OSError,
+        plot.PlotUnavailable,
+        sweep_command.SweepUnavailable,
+    ) as error:
         text = str(error) or type(error).__name__
         _complain(f"vexil: error: {text}")
         return 2

@@ -24,7 +24,7 @@ Report = Callable[[int, int], object] | None
 class Computation:
     """One report's function and what its measures share."""
 
-    def __init__(self, f: BooleanFunction):
+    def __init__(self, f: BooleanFunction) -> None:
         self.f = f
         self._spectrum: list[float] | None = None
 

@@ -7,8 +7,11 @@ PNG, PDF or SVG by the suffix of the output name.
 from __future__ import annotations
 
 import os
+from collections.abc import Callable
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 
 from ..function import BooleanFunction
 from .measures import differences, peak
@@ -31,14 +34,16 @@ def check_output(path: str) -> None:
         raise ValueError(f"cannot tell the format of {path!r}: end it with {', '.join(FORMATS)}")
 
 
-def _pyplot():
+def _pyplot() -> Any:
     try:
         import matplotlib  # type: ignore[import-not-found, unused-ignore]
 
         matplotlib.use("Agg")
         import matplotlib.pyplot as plt  # type: ignore[import-not-found, unused-ignore]
     except ImportError:
-        raise PlotUnavailable("plotting needs matplotlib: pip install 'vexil[plot]' (or pip install matplotlib)") from None
+        raise PlotUnavailable(
+            "plotting needs matplotlib: pip install 'vexil[plot]' (or pip install matplotlib)"
+        ) from None
     plt.rcParams.update({"font.size": 8, "axes.titlesize": 8, "legend.fontsize": 7, "savefig.dpi": 300})
     return plt
 
@@ -73,20 +78,40 @@ def spectrum(label: str, f: BooleanFunction, output: str) -> None:
     ks = list(range(len(values)))
     axis.plot(ks, values, marker="o", markersize=3, label="spectrum")
     if delta:
-        axis.plot([k + 0.5 for k in range(len(delta))], delta, marker="s", markersize=2.5, linestyle="--",
-                  label="1st difference")
+        axis.plot(
+            [k + 0.5 for k in range(len(delta))],
+            delta,
+            marker="s",
+            markersize=2.5,
+            linestyle="--",
+            label="1st difference",
+        )
     if delta2:
-        axis.plot([k + 1 for k in range(len(delta2))], delta2, marker="^", markersize=2.5, linestyle=":",
-                  label="2nd difference")
+        axis.plot(
+            [k + 1 for k in range(len(delta2))],
+            delta2,
+            marker="^",
+            markersize=2.5,
+            linestyle=":",
+            label="2nd difference",
+        )
     axis.axhline(0, color="0.75", linewidth=0.6)
     low, high = min([0.0, *values, *delta, *delta2]), max([0.0, *values, *delta, *delta2])
     axis.set_ylim(low - 0.05 * (high - low or 1), high + 0.2 * (high - low or 1))  # room for the peak label
     # The peak as a line with its label along the top, clear of the curves.
     axis.axvline(peak_k, color="0.5", linewidth=0.6, linestyle=":")
     right_half = peak_k > len(values) / 2
-    axis.annotate(f"peak k = {peak_k}", xy=(peak_k, 1.0), xycoords=("data", "axes fraction"),
-                  xytext=(-3 if right_half else 3, -3), textcoords="offset points",
-                  ha="right" if right_half else "left", va="top", fontsize=7, color="0.3")
+    axis.annotate(
+        f"peak k = {peak_k}",
+        xy=(peak_k, 1.0),
+        xycoords=("data", "axes fraction"),
+        xytext=(-3 if right_half else 3, -3),
+        textcoords="offset points",
+        ha="right" if right_half else "left",
+        va="top",
+        fontsize=7,
+        color="0.3",
+    )
     axis.set_xlabel("k, number of fixed variables")
     axis.set_ylabel("entropy (bits)")
     axis.set_title(f"{_short(label)}: fragmentation spectrum")
@@ -107,7 +132,7 @@ def _layout(f: BooleanFunction, fixed: list[int], free: list[int]) -> np.ndarray
     return np.ascontiguousarray(cube.transpose(order)).reshape(1 << len(fixed), 1 << len(free))
 
 
-def _assignment_ticks(axis_set_ticks, count: int, variables: list[int]) -> str:
+def _assignment_ticks(axis_set_ticks: Callable[[Any, list[str]], object], count: int, variables: list[int]) -> str:
     """Labels every row (column) by its assignment where they fit, else a few by number; the axis title."""
     if count <= LABELLED:
         width = len(variables)
@@ -131,8 +156,12 @@ def table(label: str, f: BooleanFunction, variables: list[int], output: str) -> 
     figure, axis = plt.subplots(figsize=(COLUMN_WIDTH, height), layout="constrained")
     axis.imshow(array, cmap="Greys", vmin=0, vmax=1, interpolation="nearest", aspect="auto")
     axis.set_ylabel("fixed " + _assignment_ticks(lambda p, t: axis.set_yticks(p, t, fontsize=6), rows, fixed))
-    axis.set_xlabel("free " + _assignment_ticks(lambda p, t: axis.set_xticks(p, t, fontsize=6, rotation=90 if
-                                                                            len(free) > 2 else 0), columns, free))
+    axis.set_xlabel(
+        "free "
+        + _assignment_ticks(
+            lambda p, t: axis.set_xticks(p, t, fontsize=6, rotation=90 if len(free) > 2 else 0), columns, free
+        )
+    )
     axis.set_title(f"{_short(label)}: restrictions (black: true)")
     figure.savefig(output)
     plt.close(figure)
@@ -158,7 +187,7 @@ def _hexagon_grid(values: np.ndarray, default: int) -> tuple[int, tuple[float, f
     return default, (low, high)
 
 
-def _numeric_column(frame, name: str, path: str) -> np.ndarray:
+def _numeric_column(frame: Any, name: str, path: str) -> npt.NDArray[np.float64]:
     """The column as float64, NaN where a value is missing; ValueError unless it holds numbers."""
     try:
         return frame[name].to_numpy(dtype=np.float64, na_value=np.nan)
@@ -193,8 +222,9 @@ def scatter(path: str, x: str, y: str, output: str) -> None:
     if len(xs) > SCATTER_POINTS:
         nx, (x0, x1) = _hexagon_grid(xs, HEXAGONS)
         ny, (y0, y1) = _hexagon_grid(ys, int(HEXAGONS / np.sqrt(3)))
-        cells = axis.hexbin(xs, ys, gridsize=(nx, ny), extent=(x0, x1, y0, y1), bins="log", mincnt=1,
-                            cmap="viridis", linewidths=0.1)
+        cells = axis.hexbin(
+            xs, ys, gridsize=(nx, ny), extent=(x0, x1, y0, y1), bins="log", mincnt=1, cmap="viridis", linewidths=0.1
+        )
         figure.colorbar(cells, ax=axis, label="functions (log scale)")
     else:
         axis.scatter(xs, ys, s=6, alpha=0.6, linewidths=0)

@@ -32,7 +32,7 @@ def _duration(seconds: float) -> str:
 class ProgressDisplay:
     """Shows the progress of one measure at a time on ``stream`` (None: nowhere)."""
 
-    def __init__(self, stream: TextIO | None):
+    def __init__(self, stream: TextIO | None) -> None:
         self.stream = stream
         try:
             self.terminal = stream is not None and stream.isatty()

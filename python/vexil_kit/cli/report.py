@@ -83,7 +83,9 @@ def earlier_outcomes(path: str, label: str, f: BooleanFunction) -> dict[str, Out
     done = {}
     for record in records[1:]:
         if isinstance(record, dict) and record.get("status") == OK and record.get("measure") in BY_NAME:
-            done[record["measure"]] = Outcome(record["measure"], OK, record.get("value"), float(record.get("seconds", 0.0)))
+            done[record["measure"]] = Outcome(
+                record["measure"], OK, record.get("value"), float(record.get("seconds", 0.0))
+            )
     return done
 
 

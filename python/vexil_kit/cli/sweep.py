@@ -5,6 +5,7 @@ from __future__ import annotations
 import sys
 from typing import Any
 
+from .. import families
 from .functions import FunctionError, integer
 from .progress import ProgressDisplay
 
@@ -17,19 +18,7 @@ FORMS = (
 )
 
 # The families whose members take one argument, the size.
-ONE_ARGUMENT_FAMILIES = (
-    "majority",
-    "xor",
-    "parity",
-    "conjunction",
-    "disjunction",
-    "inner-product",
-    "address",
-    "coprimes",
-    "primality",
-    "sum-is-prime",
-    "clique",
-)
+ONE_ARGUMENT_FAMILIES = tuple(name for name, family in families.FAMILIES.items() if len(family.arguments) == 1)
 
 
 class SweepUnavailable(RuntimeError):
@@ -41,14 +30,15 @@ def _check_modules() -> None:
         import pandas  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
         import pyarrow  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
     except ImportError:
-        raise SweepUnavailable("sweeps need pandas and pyarrow: pip install 'vexil[cluster]' "
-                               "(or pip install pandas pyarrow)") from None
+        raise SweepUnavailable(
+            "sweeps need pandas and pyarrow: pip install 'vexil[cluster]' (or pip install pandas pyarrow)"
+        ) from None
 
 
 def parse_functions(text: str) -> Any:
     """The source a --functions argument names."""
     _check_modules()
-    from ..sweep import family, five_input_classes, random_functions
+    from ..sweeps import family, five_input_classes, random_functions
 
     name, _, rest = text.partition(":")
     if name == "five-input-classes" and not rest:
@@ -56,22 +46,24 @@ def parse_functions(text: str) -> Any:
     if name == "random":
         parts = rest.split(":")
         if len(parts) not in (2, 3) or not all(parts):
-            raise FunctionError(f"write random:N:COUNT or random:N:COUNT:SEED, for example random:6:1000:1, "
-                                f"not {text!r}")
+            raise FunctionError(
+                f"write random:N:COUNT or random:N:COUNT:SEED, for example random:6:1000:1, not {text!r}"
+            )
         n = integer(parts[0], "N")
         count = integer(parts[1], "COUNT")
         seed = integer(parts[2], "SEED") if len(parts) == 3 else None
         return random_functions(n, count, seed)
     if name == "family":
         name_of_family, _, sizes = rest.partition(":")
-        if name_of_family not in ONE_ARGUMENT_FAMILIES or not sizes:
+        chosen = families.lookup(name_of_family)
+        if chosen is None or chosen.name not in ONE_ARGUMENT_FAMILIES or not sizes:
             raise FunctionError(f"write family:NAME:N1-N2, for example family:majority:3-11, not {text!r}. {FORMS}")
         low_text, dash, high_text = sizes.partition("-")
         low = integer(low_text, "N1")
         high = integer(high_text, "N2") if dash else low
         if high < low:
             raise FunctionError(f"the sizes {sizes!r} are empty: N2 must be at least N1")
-        return family(name_of_family, range(low, high + 1))
+        return family(chosen.name, range(low, high + 1))
     raise FunctionError(f"cannot read --functions {text!r}. {FORMS}")
 
 
@@ -85,7 +77,7 @@ def parse_measures(text: str) -> list[str]:
 def run(args: Any) -> int:
     """Runs `vexil sweep` with its parsed arguments; the exit status."""
     _check_modules()
-    from ..sweep import sweep
+    from ..sweeps import sweep
 
     source = parse_functions(args.functions)
     measures = parse_measures(args.measures)

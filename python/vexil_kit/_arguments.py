@@ -1,16 +1,21 @@
-"""Argument checks shared by the package: variable counts, bits and truth tables."""
+"""Checks of the arguments every part of the package takes: variable counts, bits and truth tables."""
 
 from __future__ import annotations
 
 import operator
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 
 #: The most variables a table may have here: 2**MAX_VARS entries must still be indexable by int64.
 MAX_VARS = 62
 
+#: A truth table: a 1-D bool array of 2**n entries, entry x = f(x).
+Table = npt.NDArray[np.bool_]
 
-def count(value, what: str) -> int:
+
+def count(value: Any, what: str) -> int:
     """``value`` as a non-negative Python int; TypeError if not an integer, ValueError if negative."""
     try:
         result = operator.index(value)
@@ -21,7 +26,7 @@ def count(value, what: str) -> int:
     return result
 
 
-def num_vars(value, what: str = "n") -> int:
+def num_vars(value: Any, what: str = "n") -> int:
     """A number of variables: an int in [0, MAX_VARS]."""
     result = count(value, what)
     if result > MAX_VARS:
@@ -29,7 +34,7 @@ def num_vars(value, what: str = "n") -> int:
     return result
 
 
-def bit(value, what: str) -> bool:
+def bit(value: Any, what: str) -> bool:
     """``value`` as a bool when it is a bool, a NumPy bool or the integer 0 or 1; ValueError otherwise."""
     if isinstance(value, (bool, np.bool_)):
         return bool(value)
@@ -38,7 +43,18 @@ def bit(value, what: str) -> bool:
     raise ValueError(f"{what} must be a bool or 0/1, not {value!r}")
 
 
-def table(values) -> np.ndarray:
+def entry(x: Any, n: int) -> int:
+    """The entry index an int ``x`` or a sequence of n bits (item v is variable v) names; not range-checked."""
+    try:
+        return operator.index(x)
+    except TypeError:
+        bits = [bit(b, "an assignment bit") for b in x]
+        if len(bits) != n:
+            raise ValueError(f"an assignment needs {n} bits, got {len(bits)}") from None
+        return sum(1 << v for v, b in enumerate(bits) if b)
+
+
+def table(values: Any) -> Table:
     """A fresh, read-only 1-D bool array from a 1-D sequence of bools or 0/1 of length 2**n."""
     if isinstance(values, (str, bytes)):
         raise ValueError("a truth table must be a sequence of bools or 0/1, not a string")

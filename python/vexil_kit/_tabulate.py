@@ -1,4 +1,4 @@
-"""Building whole tables in Python without running out of memory.
+"""Whole truth tables built in NumPy a chunk of inputs at a time, without running out of memory.
 
 A table of 2**n entries takes 2**n bytes; the int64 inputs and temporaries of a NumPy rule take
 eight times that and more. Rules are therefore evaluated over the inputs in chunks, and the memory

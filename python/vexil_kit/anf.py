@@ -1,0 +1,87 @@
+"""Algebraic normal form, algebraic degree, algebraic immunity and annihilators.
+
+The algebraic normal form (ANF) writes f as a XOR of monomials, each the AND of a set of variables;
+a monomial is an int mask m, the AND of the variables v whose bit v of m is set (0 is the constant 1).
+The ANF is unique, and its coefficient at m is the XOR of f(x) over the x whose bits are a subset of
+those of m (the binary Möbius transform, which is its own inverse). The kernels run in the compiled
+module ``vexil_kit._native`` on the table packed 64 entries to a word, without the interpreter lock.
+
+The functions here take and return truth tables (bool arrays); ``BooleanFunction``'s methods (``anf``,
+``from_anf``, ``algebraic_degree``, ...) call them.
+
+>>> monomials(np.array([0, 0, 0, 1, 0, 1, 1, 1], dtype=bool))   # majority of three: x0 x1 ^ x0 x2 ^ x1 x2
+[3, 5, 6]
+>>> from_anf([1, 2], 2).tolist()                                # x0 ^ x1
+[False, True, True, False]
+"""
+
+from __future__ import annotations
+
+import operator
+from collections.abc import Iterable
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _arguments, _native
+from ._arguments import Table
+from .progress import Progress, reporter
+
+
+def monomials(table: Table) -> list[int]:
+    """The algebraic normal form: the monomials of f as a sorted list of int masks."""
+    return _native.anf_monomials(table).tolist()
+
+
+def _masks(monomials: Iterable[Any], n: int) -> npt.NDArray[np.int64]:
+    """The monomials as an int64 array, each checked to be an int in [0, 2**n)."""
+    if isinstance(monomials, (str, bytes)):
+        raise TypeError("monomials must be an iterable of int masks, not a string")
+    if isinstance(monomials, np.ndarray) and monomials.ndim == 1 and monomials.dtype.kind in "iu":
+        if monomials.size:
+            low, high = int(monomials.min()), int(monomials.max())
+            if low < 0 or high >= 1 << n:
+                raise ValueError(f"monomial {low if low < 0 else high} is outside [0, 2**{n})")
+        return monomials.astype(np.int64)
+    values = []
+    for item in monomials:
+        try:
+            m = operator.index(item)
+        except TypeError:
+            raise TypeError(f"a monomial must be an int mask, not {type(item).__name__}") from None
+        if not 0 <= m < 1 << n:
+            raise ValueError(f"monomial {m} is outside [0, 2**{n})")
+        values.append(m)
+    return np.array(values, dtype=np.int64)
+
+
+def from_anf(monomials: Iterable[Any], n: int) -> Table:
+    """The table of n variables whose ANF is the XOR of ``monomials`` (int masks; a repeated one cancels)."""
+    n = _arguments.num_vars(n)
+    masks = _masks(monomials, n)
+    # XOR semantics: a monomial is in the ANF when it was given an odd number of times.
+    values, counts = np.unique(masks, return_counts=True)
+    coefficients = np.zeros(1 << n, dtype=np.bool_)
+    coefficients[values[counts % 2 == 1]] = True
+    return _native.moebius_transform(coefficients)
+
+
+def algebraic_degree(table: Table) -> int:
+    """The algebraic degree: the most variables in one monomial of the ANF."""
+    return _native.algebraic_degree(table)
+
+
+def algebraic_immunity(table: Table, progress: Progress = False) -> int:
+    """The algebraic immunity: the least d such that f or f ^ 1 has a nonzero annihilator of degree <= d."""
+    with reporter(progress, "algebraic_immunity") as report:
+        return _native.algebraic_immunity(table, progress=report)
+
+
+def annihilator(table: Table, d: int, progress: Progress = False) -> Table | None:
+    """A nonzero annihilator of f of algebraic degree <= d, or None when there is none."""
+    d = operator.index(d)
+    if d < 0:
+        return None
+    with reporter(progress, "annihilator") as report:
+        return _native.annihilator(table, min(d, _arguments.log2(len(table))), progress=report)

@@ -1,0 +1,305 @@
+"""The sweep itself: every measure of every function of a source, batch by batch, locally or as Dask
+tasks, joined into one pandas DataFrame.
+
+The common measures of functions of up to 12 variables are computed by one native batch kernel per
+batch (the core's single-function kernels applied to every row on the worker pool, without the
+interpreter lock), the others by calling the BooleanFunction method on each function.
+"""
+
+from __future__ import annotations
+
+import inspect
+import math
+import operator
+from collections.abc import Callable, Iterable, Sequence
+from dataclasses import dataclass
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+from .. import _native
+from ..function import BooleanFunction
+from ..progress import Progress, reporter
+from .parquet import write_parquet
+from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
+
+# pandas is imported where a table is made, so that the sources work without it; it has no type
+# information, so the tables are annotated Any.
+#: A measure: a BooleanFunction method name, or a (column name, callable) pair.
+Measure = str | tuple[str, Callable[[BooleanFunction], Any]]
+
+#: Functions up to this many variables go through the batch kernel; larger ones are measured one
+#: at a time by their methods, which spread each function over the worker pool themselves.
+BATCH_MAX_VARS = 12
+#: Columns every sweep has, before the measures.
+FIXED_COLUMNS = ("hex", "n")
+
+_NATIVE = {name: (kind, max_vars) for name, kind, max_vars in _native.sweep_measure_table()}
+# Computed in Python from the kernel's spectra, as the method does.
+_FROM_SPECTRA = ("spectral_entropy",)
+
+
+# -- measures --------------------------------------------------------------------------------------
+
+
+@dataclass(frozen=True)
+class _Plan:
+    """What to compute: each measure as (column, method name or None, callable or None)."""
+
+    columns: tuple[str, ...]
+    methods: tuple[str | None, ...]
+    callables: tuple[Callable[[BooleanFunction], Any] | None, ...]
+
+    def batch_names(self, n: int) -> list[str]:
+        """The method names the kernel computes for functions of n variables."""
+        if n > BATCH_MAX_VARS:
+            return []
+        return [m for m in self.methods if m is not None and m in _NATIVE and n <= _NATIVE[m][1]]
+
+
+def _check_no_arguments(name: str, method: Callable[..., Any]) -> None:
+    try:
+        parameters = list(inspect.signature(method).parameters.values())[1:]  # after self
+    except (TypeError, ValueError):
+        return
+    positional = (inspect.Parameter.POSITIONAL_ONLY, inspect.Parameter.POSITIONAL_OR_KEYWORD)
+    needed = [p.name for p in parameters if p.default is p.empty and p.kind in positional]
+    if needed:
+        raise ValueError(f"{name!r} needs {', '.join(needed)}; pass (name, lambda f: f.{name}(...)) instead")
+
+
+def _plan(measures: Iterable[Measure] | str) -> _Plan:
+    if isinstance(measures, str):
+        measures = [measures]
+    columns: list[str] = []
+    methods: list[str | None] = []
+    callables: list[Callable[[BooleanFunction], Any] | None] = []
+    for m in measures:
+        if isinstance(m, str):
+            attribute = getattr(BooleanFunction, m, None) if not m.startswith("_") else None
+            if attribute is None or not callable(attribute) or isinstance(attribute, (classmethod, staticmethod)):
+                raise ValueError(f"{m!r} is not a measure: name a BooleanFunction method, or pass (name, callable)")
+            if isinstance(BooleanFunction.__dict__.get(m), classmethod):
+                raise ValueError(f"{m!r} builds functions; it is not a measure")
+            _check_no_arguments(m, attribute)
+            columns.append(m)
+            methods.append(m)
+            callables.append(None)
+        elif isinstance(m, tuple) and len(m) == 2 and isinstance(m[0], str) and callable(m[1]):
+            columns.append(m[0])
+            methods.append(None)
+            callables.append(m[1])
+        else:
+            raise TypeError(f"a measure is a method name or a (name, callable) pair, not {m!r}")
+    for name in columns:
+        if name in FIXED_COLUMNS:
+            raise ValueError(f"the column {name!r} is always there; name the measure otherwise")
+        if columns.count(name) > 1:
+            raise ValueError(f"the measure {name!r} is named twice")
+    return _Plan(tuple(columns), tuple(methods), tuple(callables))
+
+
+def _hex_column(n: int, rows: Rows) -> list[str]:
+    """``to_hex()`` of each packed row."""
+    if n < 3:
+        return [f"0x{v:x}" for v in rows[:, 0].tolist()]
+    width = 2 * rows.shape[1]
+    text = np.ascontiguousarray(rows[:, ::-1]).tobytes().hex()
+    return ["0x" + text[i : i + width] for i in range(0, len(text), width)]
+
+
+def _spectral_entropy(n: int, rows: Rows) -> npt.NDArray[np.float64]:
+    """``spectral_entropy()`` of each row, by the method's own NumPy expression on each spectrum.
+
+    Rows with the same number k of non-zero coefficients are stacked as a (rows, k) array of those
+    coefficients in order; summing along the contiguous last axis adds each row exactly as the
+    method adds its 1-D array of k terms.
+    """
+    spectra = _native.sweep_spectra(rows.data, n).reshape(len(rows), 1 << n)
+    nonzero = spectra != 0
+    counts = nonzero.sum(axis=1)
+    result = np.empty(len(rows), dtype=np.float64)
+    for k in np.unique(counts).tolist():
+        chosen = counts == k
+        q = np.abs(spectra[chosen][nonzero[chosen]]).astype(np.float64).reshape(-1, k) / float(1 << n)
+        result[chosen] = -2.0 * np.sum(q * q * np.log2(q), axis=1) + 0.0
+    return result
+
+
+def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFunction], Any] | None) -> Any:
+    """One measure of one function; None where the measure does not apply to it (ValueError)."""
+    try:
+        return getattr(f, method)() if method is not None else function(f)  # type: ignore[misc]
+    except ValueError:
+        return None
+
+
+def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], None] | None = None) -> dict[str, Any]:
+    """Every column of one batch, as arrays (kernel measures) or lists (the others)."""
+    columns: dict[str, Any] = {"hex": _hex_column(n, rows), "n": np.full(len(rows), n, dtype=np.int64)}
+    names = plan.batch_names(n)
+    report = None if progress is None else (lambda done, total: progress(done))
+    if names:
+        arrays = _native.sweep_rows(rows.data, n, tuple(names), progress=report)
+        for name, array in zip(names, arrays, strict=True):
+            columns[name] = array.astype(np.bool_) if _NATIVE[name][0] == "boolean" else array
+    functions: list[BooleanFunction] | None = None
+    for column, method, function in zip(plan.columns, plan.methods, plan.callables, strict=True):
+        if column in columns:
+            continue
+        if method in _FROM_SPECTRA and n <= BATCH_MAX_VARS:
+            columns[column] = _spectral_entropy(n, rows)
+            continue
+        if functions is None:
+            functions = [BooleanFunction(table) for table in unpack(n, rows)]
+        columns[column] = [_value(f, method, function) for f in functions]
+    if progress is not None:
+        progress(len(rows))
+    return {name: columns[name] for name in (*FIXED_COLUMNS, *plan.columns)}
+
+
+def _objects(values: list[Any]) -> npt.NDArray[np.object_]:
+    array = np.empty(len(values), dtype=object)
+    array[:] = values
+    return array
+
+
+def _batch_frame(n: int, rows: Rows, plan: _Plan) -> Any:
+    """The DataFrame of one batch (the task a Dask worker runs): the kernel's arrays as they are,
+    the other values as Python objects, for the gathering side to join as a local sweep does."""
+    import pandas as pd  # type: ignore[import-untyped, unused-ignore]
+
+    columns = _batch_columns(n, rows, plan)
+    return pd.DataFrame({k: v if isinstance(v, np.ndarray) else _objects(v) for k, v in columns.items()})
+
+
+def _join(parts: list[Any]) -> Any:
+    """One column from its batches' parts, with one dtype: the kernel's int64, float64 and bool when
+    every part has it; otherwise inferred from the values, with pandas' nullable Int64 and boolean
+    where a measure did not apply to some functions (None) and NaN for missing floats."""
+    import pandas as pd  # type: ignore[import-untyped, unused-ignore]
+
+    arrays = [p for p in parts if isinstance(p, np.ndarray) and p.dtype != object]
+    if len(arrays) == len(parts) and len({a.dtype for a in arrays}) == 1:
+        return np.concatenate(arrays)
+    values: list[Any] = []
+    for p in parts:
+        values.extend(p.tolist() if isinstance(p, np.ndarray) else p)
+    present = [v for v in values if v is not None]
+    if present and all(isinstance(v, (bool, np.bool_)) for v in present):
+        return pd.array(values, dtype="boolean") if len(present) < len(values) else np.array(values, dtype=np.bool_)
+    if present and all(isinstance(v, (int, np.integer)) and not isinstance(v, (bool, np.bool_)) for v in present):
+        if len(present) < len(values):
+            return pd.array(values, dtype="Int64")
+        return np.array(values, dtype=np.int64) if all(-(1 << 63) <= v < 1 << 63 for v in present) else values
+    if present and all(isinstance(v, (int, float, np.integer, np.floating)) for v in present):
+        return np.array([math.nan if v is None else float(v) for v in values], dtype=np.float64)
+    return _objects(values)
+
+
+def _frame(columns: Sequence[str], batches: list[dict[str, Any]]) -> Any:
+    import pandas as pd  # type: ignore[import-untyped, unused-ignore]
+
+    data = {c: _join([b[c] for b in batches]) for c in columns}
+    if not batches:
+        data = {c: np.empty(0, dtype=np.int64 if c == "n" else object) for c in columns}
+    return pd.DataFrame(data)
+
+
+def _columns_of(frame: Any) -> dict[str, Any]:
+    """A gathered batch DataFrame's columns, in the form _batch_columns gives them."""
+    columns: dict[str, Any] = {}
+    for name in frame.columns:
+        values = frame[name].to_numpy()
+        columns[name] = values if values.dtype != object else values.tolist()
+    return columns
+
+
+def sweep(
+    functions: Iterable[Any],
+    measures: Iterable[Measure] | str,
+    client: Any = None,
+    out: Any = None,
+    progress: Progress = False,
+    batch_size: int = BATCH_FUNCTIONS,
+) -> Any:
+    """Every measure of every function, as a pandas DataFrame with one row per function.
+
+    ``functions``: an iterable of BooleanFunction or vexil.Vexil objects, or a source
+    (``five_input_classes()``, ``random_functions``, ``family``). ``measures``: method names of
+    BooleanFunction that take no argument, or (column name, callable) pairs; a single name may be
+    given as a str. The columns are ``hex`` (``to_hex()``), ``n``, then the measures in the order
+    given, named as given; the rows follow the functions, indexed from 0.
+
+    Each value is what the method returns for that function. Integer measures make int64
+    columns, real ones float64, booleans bool; a measure that raises ValueError for some
+    function (``minimal_gates`` beyond five variables) leaves it missing: pandas' NA in a
+    nullable Int64 or boolean column, NaN in a float one, None otherwise. Other exceptions stop
+    the sweep.
+
+    ``out``: a path to also write the table to, as Parquet (pyarrow), with the source, the
+    measures and the function count as metadata (see ``read_metadata``). ``client``: a
+    ``dask.distributed.Client``; the batches of ``batch_size`` functions become tasks (custom
+    callables travel to the workers pickled), and the result is the same table as without it.
+    ``progress``: True for a tqdm bar, or a callable taking (done, total) in functions.
+
+    >>> from vexil_kit.sweeps import family
+    >>> frame = sweep(family("majority", [3, 5]), ["weight", "entropy", "minimal_gates"])
+    >>> frame.columns.tolist()
+    ['hex', 'n', 'weight', 'entropy', 'minimal_gates']
+    >>> frame[["n", "weight", "minimal_gates"]].values.tolist()
+    [[3, 4, 4], [5, 16, 9]]
+    >>> sweep([BooleanFunction.xor(2)], [("ones", lambda f: f.weight())])["ones"].tolist()
+    [2]
+    """
+    batch_size = operator.index(batch_size)
+    if batch_size < 1:
+        raise ValueError(f"batch_size must be positive, got {batch_size}")
+    plan = _plan(measures)
+    source = FunctionSource.of(functions)
+    total = len(source)
+    batches = list(source.batches(batch_size))
+    with reporter(progress, "sweep") as report:
+        if client is None:
+            parts = _local(batches, plan, total, report)
+        else:
+            parts = _distributed(client, batches, plan, total, report)
+    frame = _frame((*FIXED_COLUMNS, *plan.columns), parts)
+    if out is not None:
+        write_parquet(frame, out, {"source": source.description, "measures": list(plan.columns), "functions": total})
+    return frame
+
+
+_Reporter = Callable[[int, int], object] | None
+
+
+def _local(batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Reporter) -> list[dict[str, Any]]:
+    parts = []
+    done = 0
+    for n, rows in batches:
+        base = done
+
+        def step(finished: int, base: int = base) -> None:
+            if report is not None:
+                report(base + finished, total)
+
+        parts.append(_batch_columns(n, rows, plan, step if report is not None else None))
+        done += len(rows)
+    return parts
+
+
+def _distributed(
+    client: Any, batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Reporter
+) -> list[dict[str, Any]]:
+    futures = [client.submit(_batch_frame, n, rows, plan, pure=False) for n, rows in batches]
+    if report is not None:
+        from dask.distributed import as_completed  # type: ignore[import-untyped, unused-ignore]
+
+        sizes = {future.key: len(rows) for future, (_, rows) in zip(futures, batches, strict=True)}
+        done = 0
+        report(0, total)
+        for future in as_completed(futures):
+            done += sizes[future.key]
+            report(done, total)
+    return [_columns_of(frame) for frame in client.gather(futures)]

@@ -1,0 +1,70 @@
+"""Operations on the variables of a truth table: restriction, permutation, derivative, extension.
+
+Each works on the table reshaped to one axis of length 2 per variable; in that C-ordered
+view variable v is axis n - 1 - v. Each returns a new table; ``BooleanFunction``'s methods
+of the same names wrap them.
+
+>>> restrict(np.array([0, 1, 1, 1], dtype=bool), {0: 0}).tolist()   # x0 | x1 with x0 = 0
+[False, True]
+"""
+
+from __future__ import annotations
+
+import operator
+from collections.abc import Iterable, Mapping
+from typing import Any
+
+import numpy as np
+
+from . import _arguments
+from ._arguments import Table
+
+
+def _cube(table: Table) -> Table:
+    return table.reshape((2,) * _arguments.log2(len(table)))
+
+
+def restrict(table: Table, assignment: Mapping[Any, Any]) -> Table:
+    """The table of the variables left when those of ``assignment`` ({var: bit}) are fixed, renumbered from 0."""
+    n = _arguments.log2(len(table))
+    index: list[slice | int] = [slice(None)] * n
+    for var, value in dict(assignment).items():
+        v = operator.index(var)
+        if not 0 <= v < n:
+            raise ValueError(f"variable {v} is outside [0, {n})")
+        index[n - 1 - v] = int(_arguments.bit(value, f"the value of variable {v}"))
+    sub = _cube(table)[tuple(index)]
+    return np.array(sub, dtype=np.bool_).reshape(-1)
+
+
+def permute(table: Table, perm: Iterable[Any]) -> Table:
+    """The table with variable v renamed ``perm[v]`` (a permutation of 0..n-1)."""
+    n = _arguments.log2(len(table))
+    chosen = [operator.index(p) for p in perm]
+    if sorted(chosen) != list(range(n)):
+        raise ValueError(f"{chosen} is not a permutation of range({n})")
+    inverse = [0] * n
+    for v, w in enumerate(chosen):
+        inverse[w] = v
+    axes = [n - 1 - inverse[n - 1 - i] for i in range(n)]
+    return np.transpose(_cube(table), axes).reshape(-1)
+
+
+def derivative(table: Table, u: int) -> Table:
+    """x -> f(x) XOR f(x XOR u) for a mask u in [0, 2**n)."""
+    u = operator.index(u)
+    if not 0 <= u < len(table):
+        raise ValueError(f"direction {u} is outside [0, {len(table)})")
+    n = _arguments.log2(len(table))
+    axes = tuple(n - 1 - v for v in range(n) if u >> v & 1)
+    shifted = np.flip(_cube(table), axes).reshape(-1) if axes else table
+    return table ^ shifted
+
+
+def extend(table: Table, m: int) -> Table:
+    """The table seen as one of m >= n variables, variables n..m-1 ignored."""
+    n = _arguments.log2(len(table))
+    m = _arguments.num_vars(m, "m")
+    if m < n:
+        raise ValueError(f"cannot extend a function of {n} variables to {m}")
+    return np.tile(table, 1 << (m - n))
