@@ -17,5 +17,6 @@ std::span<const PyMethodDef> query_methods();
 std::span<const PyMethodDef> memory_methods();
 std::span<const PyMethodDef> ranges_methods();
 std::span<const PyMethodDef> sweep_methods();
+std::span<const PyMethodDef> registry_methods();
 
 }  // namespace vexil_kit

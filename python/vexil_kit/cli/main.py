@@ -7,8 +7,9 @@ import argparse
 import importlib.metadata
 import os
 import sys
+from typing import Any
 
-from . import functions, plot, report
+from . import functions, measures, plot, report
 from . import sweep as sweep_command
 from .progress import ProgressDisplay
 
@@ -20,13 +21,32 @@ def _version() -> str:
         return "(not installed as a distribution)"
 
 
+class _ListMeasures(argparse.Action):
+    """Prints the measures and exits, as --version does, without a FUNCTION."""
+
+    def __init__(self, option_strings: list[str], dest: str, **kwargs: Any) -> None:
+        super().__init__(option_strings, dest, nargs=0, default=argparse.SUPPRESS, **kwargs)
+
+    def __call__(self, parser: argparse.ArgumentParser, *args: Any, **kwargs: Any) -> None:
+        print(measures.listing())
+        parser.exit()
+
+
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(prog="vexil", description="Measures of Boolean functions.", epilog=functions.FORMS)
     parser.add_argument("--version", action="version", version=f"vexil {_version()}")
     commands = parser.add_subparsers(dest="command", required=True)
 
-    rep = commands.add_parser("report", help="print every measure of a function", epilog=functions.FORMS)
+    rep = commands.add_parser(
+        "report",
+        help="print every measure of a function",
+        epilog=functions.FORMS + "\n\nmeasures (--only NAMES):\n" + measures.listing(),
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
     rep.add_argument("function", metavar="FUNCTION")
+    rep.add_argument(
+        "--list-measures", action=_ListMeasures, help="list the measures by group, with what each is, and exit"
+    )
     rep.add_argument(
         "--json",
         action="store_true",

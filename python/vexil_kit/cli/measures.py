@@ -1,21 +1,22 @@
-"""The measures a report computes, in the order it shows them, on vexil_kit.BooleanFunction.
+"""The measures a report computes: every measure of the registry that needs no argument, in the
+registry's order and under its names, each computed by the BooleanFunction method of that name.
 
-Each is the toolkit method of the same name: the information measures and the fragmentation family
-as ``vexil.Vexil`` computes them; influences, total influence and spectral entropy exact (the
-entropy in bits). The fragmentation spectrum is computed once per report: its peak and differences
-are taken from it in single precision, as the core takes them, so the values are the same.
+The fragmentation spectrum is computed once per report: its peak and differences are taken from it
+in single precision, as the core takes them, so the values are those of the methods.
 """
 
 from __future__ import annotations
 
-import inspect
 from collections.abc import Callable
 from dataclasses import dataclass
 from typing import Any
 
 import numpy as np
 
+from .. import registry
+from ..circuits import Circuit
 from ..function import BooleanFunction
+from ..registry import MeasureInfo
 
 #: A callable told of a running measure's progress as (done, total), or None.
 Report = Callable[[int, int], object] | None
@@ -42,13 +43,8 @@ class Measure:
     excludes: Callable[[BooleanFunction], str | None] = lambda f: None
     #: Whether it reports progress (a long computation).
     reports: bool = False
-
-
-def _method(name: str) -> Measure:
-    method = getattr(BooleanFunction, name)
-    if "progress" in inspect.signature(method).parameters:
-        return Measure(name, lambda c, report: method(c.f, progress=report), reports=True)
-    return Measure(name, lambda c, report: method(c.f))
+    group: str = "basic"
+    summary: str = ""
 
 
 def differences(values: list[float]) -> list[float]:
@@ -63,42 +59,70 @@ def peak(spectrum: list[float]) -> tuple[int, float]:
     return k, spectrum[k]
 
 
-def _representative(c: Computation, report: Report) -> str | None:
-    r = c.f.npn_representant()
-    # The representative holds bit i of the canonical word at entry i.
-    return None if r is None else f"0x{r.to_int():08X}"
+def plain(value: Any) -> Any:
+    """A measure's value as JSON-ready Python data: arrays and tuples as lists, functions as their
+    hex tables, circuits as expressions, records as [set1, set2, value]."""
+    if isinstance(value, np.ndarray):
+        return value.tolist()
+    if isinstance(value, np.generic):
+        return value.item()
+    if isinstance(value, BooleanFunction):
+        return value.to_hex()
+    if isinstance(value, Circuit):
+        return value.to_expression()
+    if isinstance(value, (list, tuple)):
+        return [plain(v) for v in value]
+    return value
 
 
-def _five_inputs_only(f: BooleanFunction) -> str | None:
-    return None if f.n == 5 else f"five-variable functions only; this one has {f.n}"
+# Measures read off the fragmentation spectrum, which a report computes once.
+_FROM_SPECTRUM: dict[str, Callable[[list[float]], Any]] = {
+    "fragmentation_spectrum": lambda s: s,
+    "fragmentation_peak": peak,
+    "fragmentation_delta": differences,
+    "fragmentation_delta2": lambda s: differences(differences(s)),
+}
 
 
-def _at_most_five_inputs(f: BooleanFunction) -> str | None:
-    return None if f.n <= 5 else f"functions of at most five variables; this one has {f.n}"
+def _of(info: MeasureInfo) -> Measure:
+    if info.name in _FROM_SPECTRUM:
+        read = _FROM_SPECTRUM[info.name]
+
+        def compute(c: Computation, report: Report) -> Any:
+            return read(c.spectrum(report))
+
+    else:
+        method = getattr(BooleanFunction, info.name)
+
+        def compute(c: Computation, report: Report) -> Any:
+            return plain(method(c.f, progress=report) if info.progress else method(c.f))
+
+    return Measure(
+        info.name, compute, lambda f: info.excludes(f.n), info.progress, group=info.group, summary=info.summary
+    )
 
 
 MEASURES = [
-    Measure("n_vars", lambda c, report: c.f.n),
-    Measure("size", lambda c, report: len(c.f)),
-    _method("entanglement"),
-    _method("entropy"),
-    _method("equanimity_importance"),
-    Measure("fragmentation_spectrum", lambda c, report: c.spectrum(report), reports=True),
-    Measure("fragmentation_peak", lambda c, report: peak(c.spectrum(report)), reports=True),
-    Measure("fragmentation_delta", lambda c, report: differences(c.spectrum(report)), reports=True),
-    Measure("fragmentation_delta2", lambda c, report: differences(differences(c.spectrum(report))), reports=True),
-    _method("max_sensitivity"),
-    _method("mean_sensitivity"),
-    Measure("influence", lambda c, report: c.f.influences().tolist()),
-    _method("total_influence"),
-    _method("degree"),
-    _method("no_linearity"),
-    _method("spectral_entropy"),
-    _method("certificate_complexity"),
-    _method("frontier_size"),
-    _method("max_frontier_size"),
-    Measure("minimal_gates", lambda c, report: c.f.minimal_gates(), _at_most_five_inputs),
-    Measure("npn_representant", _representative, _five_inputs_only),
+    Measure("n_vars", lambda c, report: c.f.n, summary="the number of variables"),
+    Measure("size", lambda c, report: len(c.f), summary="the number of entries, 2**n"),
+    *(_of(info) for info in registry.MEASURES.values() if not info.parameters),
 ]
 
 BY_NAME = {m.name: m for m in MEASURES}
+
+
+def find(name: str) -> Measure | None:
+    """The report's measure called ``name`` or an alias of it; None when there is none."""
+    return BY_NAME.get(registry.ALIASES.get(name, name))
+
+
+def listing() -> str:
+    """The report's measures by group with their one-line summaries, and the aliases."""
+    lines = []
+    for group in registry.GROUPS:
+        members = [m for m in MEASURES if m.group == group]
+        lines.append(f"{group}:")
+        lines.extend(f"  {m.name:<26} {m.summary}" for m in members)
+    aliases = ", ".join(f"{alias} = {name}" for alias, name in registry.ALIASES.items())
+    lines.append(f"aliases: {aliases}")
+    return "\n".join(lines)

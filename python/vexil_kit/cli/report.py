@@ -14,7 +14,7 @@ from dataclasses import dataclass
 from typing import Any, TextIO
 
 from ..function import BooleanFunction
-from .measures import BY_NAME, MEASURES, Computation, Measure
+from .measures import BY_NAME, MEASURES, Computation, Measure, find
 from .progress import ProgressDisplay
 
 OK = "ok"
@@ -51,10 +51,12 @@ def select(only: str | None) -> list[Measure]:
     if not only:
         return list(MEASURES)
     names = [name.strip() for name in only.split(",") if name.strip()]
-    unknown = [name for name in names if name not in BY_NAME]
+    unknown = [name for name in names if find(name) is None]
     if unknown:
-        raise ValueError(f"unknown measure {unknown[0]!r}; choose from {', '.join(BY_NAME)}")
-    return [BY_NAME[name] for name in names]
+        raise ValueError(f"unknown measure {unknown[0]!r}; `vexil report --list-measures` lists them")
+    chosen = [m for m in (find(name) for name in names) if m is not None]
+    # One computation per measure, however many of its names were given.
+    return list(dict.fromkeys(chosen))
 
 
 def header_line(label: str, f: BooleanFunction) -> dict[str, Any]:
@@ -129,10 +131,22 @@ def _json_value(value: Any) -> Any:
     return value
 
 
+#: Width of the value column; longer values are cut there with their length (JSON lines keep all).
+VALUE_WIDTH = 40
+
+
+def _cell(value: Any) -> str:
+    text = _format(value)
+    if len(text) <= VALUE_WIDTH:
+        return text
+    count = f" ({len(value)} values)" if isinstance(value, (list, tuple)) else ""
+    return text[: VALUE_WIDTH - len(count) - 1] + "…" + count
+
+
 def _row(outcome: Outcome, resumed: bool) -> str:
     if outcome.status == OK:
         when = "earlier run" if resumed else f"{outcome.seconds * 1e3:10.3f} ms"
-        return f"{outcome.name:<24} {_format(outcome.value):<40} {when:>13}\n"
+        return f"{outcome.name:<24} {_cell(outcome.value):<{VALUE_WIDTH}} {when:>13}\n"
     return f"{outcome.name:<24} {outcome.status}: {outcome.message}\n"
 
 

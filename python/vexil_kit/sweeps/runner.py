@@ -18,7 +18,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native
+from .. import _native, registry
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .parquet import write_parquet
@@ -55,7 +55,14 @@ class _Plan:
         """The method names the kernel computes for functions of n variables."""
         if n > BATCH_MAX_VARS:
             return []
-        return [m for m in self.methods if m is not None and m in _NATIVE and n <= _NATIVE[m][1]]
+        kernel = [(m, _kernel_name(m)) for m in self.methods if m is not None]
+        return [m for m, k in kernel if k is not None and n <= _NATIVE[k][1]]
+
+
+def _kernel_name(method: str) -> str | None:
+    """The batch kernel's name for a measure given by any of its names, or None without a kernel."""
+    name = registry.ALIASES.get(method, method)
+    return name if name in _NATIVE else None
 
 
 def _check_no_arguments(name: str, method: Callable[..., Any]) -> None:
@@ -141,9 +148,10 @@ def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], No
     names = plan.batch_names(n)
     report = None if progress is None else (lambda done, total: progress(done))
     if names:
-        arrays = _native.sweep_rows(rows.data, n, tuple(names), progress=report)
-        for name, array in zip(names, arrays, strict=True):
-            columns[name] = array.astype(np.bool_) if _NATIVE[name][0] == "boolean" else array
+        kernels = tuple(_kernel_name(name) or name for name in names)
+        arrays = _native.sweep_rows(rows.data, n, kernels, progress=report)
+        for name, kernel, array in zip(names, kernels, arrays, strict=True):
+            columns[name] = array.astype(np.bool_) if _NATIVE[kernel][0] == "boolean" else array
     functions: list[BooleanFunction] | None = None
     for column, method, function in zip(plan.columns, plan.methods, plan.callables, strict=True):
         if column in columns:
