@@ -185,8 +185,6 @@ const PyMethodDef methods[] = {
                                                "max_sensitivity(table, /, *, progress=None)\n--\n\n"),
     keyword_row<plain<vexil::mean_sensitivity>>("mean_sensitivity",
                                                 "mean_sensitivity(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::degree>>("degree", "degree(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::no_linearity>>("no_linearity", "no_linearity(table, /, *, progress=None)\n--\n\n"),
     keyword_row<plain<vexil::certificate_complexity>>("certificate_complexity",
                                                       "certificate_complexity(table, /, *, progress=None)\n--\n\n"),
     keyword_row<plain<frontier_size>>("frontier_size", "frontier_size(table, /, *, progress=None)\n--\n\n"),

@@ -6,6 +6,7 @@
 """
 
 import sys as _sys
+from importlib import metadata as _metadata
 
 from . import sweeps as _sweeps
 from ._native import VexilError
@@ -17,6 +18,11 @@ from .sweeps import family, five_input_classes, random_functions, sweep
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
 # ``from vexil_kit.sweep import read_metadata`` too.
 _sys.modules.setdefault(__name__ + ".sweep", _sweeps)
+
+try:
+    __version__ = _metadata.version("vexil")
+except _metadata.PackageNotFoundError:  # run from a source tree that was never installed
+    __version__ = "0+unknown"
 
 __all__ = [
     "BooleanFunction",

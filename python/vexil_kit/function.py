@@ -687,20 +687,20 @@ class BooleanFunction:
         return measures.fragmentation_spectrum(self._table, progress)
 
     def restriction_signature(self, progress: Progress = False) -> list[float]:
-        """The fragmentation spectrum; another name for ``fragmentation_spectrum``.
+        """Another name for ``fragmentation_spectrum``, one that ``vexil.Vexil`` uses too.
 
         >>> BooleanFunction.xor(3).restriction_signature()
         [-0.0, 1.0, 1.0, 1.0]
         """
-        return measures.fragmentation_spectrum(self._table, progress)
+        return self.fragmentation_spectrum(progress)
 
     def fragmentation_profile(self, progress: Progress = False) -> list[float]:
-        """The fragmentation spectrum; another name for ``fragmentation_spectrum``.
+        """Another name for ``fragmentation_spectrum``, one that ``vexil.Vexil`` uses too.
 
         >>> BooleanFunction.conjunction(2).fragmentation_profile()[1]
         1.0
         """
-        return measures.fragmentation_spectrum(self._table, progress)
+        return self.fragmentation_spectrum(progress)
 
     def fragmentation_peak(self, progress: Progress = False) -> tuple[int, float]:
         """``(k, value)`` of the first largest entry of the fragmentation spectrum (ties: smallest k).
@@ -763,25 +763,21 @@ class BooleanFunction:
         """
         return measures.mean_sensitivity(self._table)
 
-    def degree(self) -> int:
-        """The Fourier degree: the largest popcount(u) with W(u) != 0 (see ``walsh_spectrum``).
-
-        Constants and n = 0 give 0, ``xor(n)`` gives n.
+    def degree(self, progress: Progress = False) -> int:
+        """Another name for ``fourier_degree``, the one ``vexil.Vexil`` uses.
 
         >>> BooleanFunction.conjunction(2).degree(), BooleanFunction.dictator(2, 0).degree()
         (2, 1)
         """
-        return measures.degree(self._table)
+        return self.fourier_degree(progress)
 
-    def no_linearity(self) -> int:
-        """The non-linearity: the Hamming distance to the nearest affine function, 2**(n-1) - max|W|/2.
-
-        Affine functions (constants, parities, dictators) and n = 0 give 0.
+    def no_linearity(self, progress: Progress = False) -> int:
+        """Another name for ``nonlinearity``, the one ``vexil.Vexil`` uses.
 
         >>> BooleanFunction.conjunction(2).no_linearity(), BooleanFunction.majority(3).no_linearity()
         (1, 2)
         """
-        return measures.no_linearity(self._table)
+        return self.nonlinearity(progress)
 
     def frontier_size(self) -> int:
         """The number of cube edges (x, x XOR 2**v) joining a false input to a true one.
@@ -1055,14 +1051,12 @@ class BooleanFunction:
 
     # -- query complexity -----------------------------------------------------------------------
     def sensitivity(self) -> int:
-        """The largest s(x) over all inputs x, s(x) being the number of variables whose flip changes f(x).
-
-        Constants and n = 0 give 0; ``xor(n)`` gives n. The same value as ``max_sensitivity()``.
+        """Another name for ``max_sensitivity``: the largest number of variables whose flip changes f(x).
 
         >>> BooleanFunction.majority(3).sensitivity(), BooleanFunction.xor(4).sensitivity()
         (2, 4)
         """
-        return query_complexity.sensitivity(self._table)
+        return self.max_sensitivity()
 
     def min_sensitivity(self) -> int:
         """The least s(x) over all inputs x.
@@ -1075,15 +1069,14 @@ class BooleanFunction:
         return query_complexity.min_sensitivity(self._table)
 
     def average_sensitivity(self) -> float:
-        """The mean of s(x) over the 2**n inputs: the exact integer sum divided once by 2**n.
+        """Another name for ``total_influence``: the mean of s(x) over the 2**n inputs, exact.
 
-        Equal to ``total_influence()``; n = 0 gives 0.0. ``mean_sensitivity()`` is the same in
-        single precision.
+        ``mean_sensitivity()`` is the same in single precision.
 
         >>> BooleanFunction.majority(3).average_sensitivity(), BooleanFunction.conjunction(2).average_sensitivity()
         (1.5, 1.0)
         """
-        return query_complexity.average_sensitivity(self._table)
+        return self.total_influence()
 
     def sensitivities(self) -> npt.NDArray[np.uint8]:
         """s(x) for every input x = 0 .. 2**n - 1, as a new read-only uint8 array of 2**n entries.

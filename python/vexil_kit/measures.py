@@ -147,16 +147,6 @@ def mean_sensitivity(table: Table) -> float:
     return _native.mean_sensitivity(table)
 
 
-def degree(table: Table) -> int:
-    """The Fourier degree: the largest popcount(u) with W(u) != 0 (see ``walsh_spectrum``)."""
-    return _native.degree(table)
-
-
-def no_linearity(table: Table) -> int:
-    """The non-linearity: the Hamming distance to the nearest affine function, 2**(n-1) - max|W|/2."""
-    return _native.no_linearity(table)
-
-
 def frontier_size(table: Table) -> int:
     """The number of cube edges (x, x XOR 2**v) joining a false input to a true one."""
     return _native.frontier_size(table)

@@ -11,8 +11,8 @@ The functions here take the truth table (a bool array); ``BooleanFunction``'s me
 names call them.
 
 >>> table = np.array([0, 0, 0, 0, 0, 0, 0, 1], dtype=bool)   # AND of three
->>> sensitivity(table), certificate(table, 0b101), decision_tree_depth(table)
-(3, {1: 0}, 3)
+>>> min_sensitivity(table), certificate(table, 0b101), decision_tree_depth(table)
+(0, {1: 0}, 3)
 """
 
 from __future__ import annotations
@@ -27,20 +27,9 @@ from ._arguments import Table
 from .progress import Progress, reporter
 
 
-def sensitivity(table: Table) -> int:
-    """The largest s(x) over all inputs x, s(x) being the number of variables whose flip changes f(x)."""
-    return _native.sensitivity_summary(table)[1]
-
-
 def min_sensitivity(table: Table) -> int:
     """The least s(x) over all inputs x."""
     return _native.sensitivity_summary(table)[0]
-
-
-def average_sensitivity(table: Table) -> float:
-    """The mean of s(x) over the 2**n inputs: the exact integer sum divided once by 2**n."""
-    total = _native.sensitivity_summary(table)[2]
-    return total / len(table)
 
 
 def sensitivities(table: Table) -> npt.NDArray[np.uint8]:
