@@ -14,10 +14,4 @@ constexpr PyMethodDef keyword_row(const char* name, const char* doc, int flags =
             doc};
 }
 
-// fn(self, argument): exactly one positional argument.
-template <PyCFunction Fn>
-constexpr PyMethodDef one_argument_row(const char* name, const char* doc) {
-    return {name, Fn, METH_O, doc};
-}
-
 }  // namespace vexil::py
