@@ -5,7 +5,7 @@
 #include "unlocked.hpp"
 
 #include "npn5/class_list.hpp"
-#include "sweep.hpp"
+#include "sweep/sweep.hpp"
 
 #include <cstdint>
 #include <cstring>
