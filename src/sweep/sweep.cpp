@@ -107,7 +107,7 @@ std::int64_t frontier_size(Input& in) {
     std::optional<FrontierCache> cache;
     return as_integer(vexil::frontier_size(in.fvalue(), cache));
 }
-std::int64_t max_frontier_size(Input& in) { return as_integer(vexil::max_frontier_size(in.n(), in.weight())); }
+std::int64_t max_frontier_size(Input& in) { return as_integer(detail::max_frontier_size(in.n(), in.weight())); }
 double equanimity_importance(Input& in) { return static_cast<double>(vexil::equanimity_importance(in.fvalue())); }
 std::int64_t certificate_complexity(Input& in) { return vexil::certificate_complexity(in.fvalue()); }
 std::int64_t block_sensitivity(Input& in) { return detail::packed_block_sensitivity(in.words(), in.n()); }
