@@ -6,10 +6,10 @@
 // measure takes one transform with a visitor on its last pass, and those that
 // a pass over the table can often decide try that first. All are exact,
 // interruptible and memory-guarded. The largest |W| and the degree read the
-// core's blocked transform (spectral.hpp), whose cheap visitor beats the
-// pool's two-level transform (crypto_transform.hpp) even on several cores;
-// the sums by weight, which visit every coefficient, run on the pool and
-// report progress.
+// last pass of the core's single-threaded blocked transform (spectral.hpp):
+// on two cores it beats the pool's two-level
+// transform (crypto_transform.hpp), whose row and strip passes each cross
+// memory. The sums by weight, which do more per coefficient, run on the pool.
 #pragma once
 
 #include <cstdint>
