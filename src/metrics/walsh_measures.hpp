@@ -7,9 +7,8 @@
 // a pass over the table can often decide try that first. All are exact,
 // interruptible and memory-guarded. The largest |W| and the degree read the
 // last pass of the core's single-threaded blocked transform (spectral.hpp):
-// on two cores it beats the pool's two-level
-// transform (crypto_transform.hpp), whose row and strip passes each cross
-// memory. The sums by weight, which do more per coefficient, run on the pool.
+// on two cores it beats the pool's two-level transform (crypto_transform.hpp),
+// whose row and strip passes each cross memory. The sums by weight, which do more per coefficient, run on the pool.
 #pragma once
 
 #include <cstdint>
