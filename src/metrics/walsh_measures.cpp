@@ -23,7 +23,13 @@ using detail::table_bits;
 
 VEXIL_INLINE unsigned popcount64(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
 
-// Largest |W(u)| over the finished strips of a transform.
+// The two measures read off the last pass of a transform, the largest |W(u)|
+// and the largest popcount(u) with W(u) != 0, each one row kernel over rows of
+// `width` coefficients, row r holding first_k + r * stride + c. The degree
+// reads the core's single-threaded blocked transform, whose last pass need not
+// write back; so does the largest |W| up to 2^18 entries, and beyond it reads
+// the pool's two-level transform, which wins there once a second core is free
+// (its cheaper visitor hides the extra pass, where the degree's does not).
 struct MaxAbsKernel {
     template <class T>
     VEXIL_INLINE static std::uint64_t run(const T* values, std::size_t count) {
@@ -33,14 +39,7 @@ struct MaxAbsKernel {
     }
 };
 
-template <class T>
-void max_abs_strip(void* state, std::uint64_t, const T* values, std::size_t rows, std::size_t width, std::size_t) {
-    auto& best = *static_cast<std::uint64_t*>(state);
-    best = std::max(best, detail::run_kernel<MaxAbsKernel>(values, rows * width));
-}
-
-// Largest popcount(u) with W(u) != 0 over the finished strips; a row whose
-// coefficients cannot beat the best so far is skipped unread.
+// A row whose coefficients cannot beat the best so far is skipped unread.
 struct DegreeKernel {
     template <class T>
     VEXIL_INLINE static unsigned run(unsigned best, std::uint64_t first_k, const T* values, std::size_t rows,
@@ -58,6 +57,13 @@ struct DegreeKernel {
     }
 };
 
+// The row kernels as LastPassVisit strips of the core's transform.
+template <class T>
+void max_abs_strip(void* state, std::uint64_t, const T* values, std::size_t rows, std::size_t width, std::size_t) {
+    auto& best = *static_cast<std::uint64_t*>(state);
+    best = std::max(best, detail::run_kernel<MaxAbsKernel>(values, rows * width));
+}
+
 template <class T>
 void degree_strip(void* state, std::uint64_t first_k, const T* values, std::size_t rows, std::size_t width,
                   std::size_t stride) {
@@ -65,9 +71,32 @@ void degree_strip(void* state, std::uint64_t first_k, const T* values, std::size
     best = detail::run_kernel<DegreeKernel>(best, first_k, values, rows, width, stride);
 }
 
-// Runs the spectrum of `entries` in T lanes through the single-threaded
-// blocked transform with `strip` reading its last pass. Reports one progress
-// unit for tables the pool-split transform would have split.
+// The largest |W| as a visitor of the pool's transform (crypto_transform.hpp),
+// one best per slot.
+struct MaxAbsVisit {
+    static constexpr bool store = false;
+    struct alignas(64) Slot {
+        std::uint64_t best = 0;
+    };
+    std::vector<Slot> slots = std::vector<Slot>(pool_size());
+
+    template <class T>
+    VEXIL_INLINE void operator()(std::size_t slot, std::size_t, unsigned, T* data, std::size_t row_begin,
+                                 std::size_t row_end) {
+        const std::uint64_t best = MaxAbsKernel::run(data, (row_end - row_begin) * strip_lanes<T>);
+        slots[slot].best = std::max(slots[slot].best, best);
+    }
+
+    std::uint64_t result() const {
+        std::uint64_t best = 0;
+        for (const Slot& s : slots) best = std::max(best, s.best);
+        return best;
+    }
+};
+
+// The spectrum of `entries` in T lanes through the core's transform with
+// `strip` reading its last pass. A table the pool's transform would split
+// reports one progress unit, so that a progress bar still ends complete.
 template <class T, class State>
 void visit_last_pass(std::span<const std::uint8_t> entries,
                      void (*strip)(void*, std::uint64_t, const T*, std::size_t, std::size_t, std::size_t),
@@ -257,13 +286,19 @@ FirstOrderCounts first_order_counts(std::span<const std::uint64_t> words, unsign
 }  // namespace detail
 
 std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries) {
-    std::uint64_t best = 0;
-    if (table_bits(entries) <= 30) {
+    const unsigned n = table_bits(entries);
+    if (n <= 18) {
+        std::uint64_t best = 0;
         visit_last_pass<std::int32_t>(entries, max_abs_strip<std::int32_t>, best);
-    } else {
-        visit_last_pass<std::int64_t>(entries, max_abs_strip<std::int64_t>, best);
+        return best;
     }
-    return best;
+    MaxAbsVisit visit;
+    if (n <= narrow_lane_vars) {
+        visit_spectrum<std::int32_t>(entries, visit);
+    } else {
+        visit_spectrum<std::int64_t>(entries, visit);
+    }
+    return visit.result();
 }
 
 std::uint64_t nonlinearity(std::span<const std::uint8_t> entries) {
