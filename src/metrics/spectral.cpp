@@ -20,23 +20,6 @@ namespace vexil {
 namespace {
 
 template <class T>
-std::optional<TransformError> transform_span(std::span<T> values) {
-    const std::size_t size = values.size();
-    if (size <= 1) return std::nullopt;
-    if (!std::has_single_bit(size)) return TransformError{transform_length_error};
-    detail::transform_in_place(values.data(), static_cast<unsigned>(std::countr_zero(size)), nullptr);
-    return std::nullopt;
-}
-
-template <class T>
-void table_spectrum(std::span<const std::uint8_t> entries, std::span<T> out) {
-    if (entries.size() != out.size() || !std::has_single_bit(entries.size())) {
-        panic("spectrum_into: the table and the coefficients need the same power-of-two length");
-    }
-    detail::transform_in_place(out.data(), static_cast<unsigned>(std::countr_zero(entries.size())), entries.data());
-}
-
-template <class T>
 detail::Coefficients<T> spectrum(const FValue& f) {
     detail::Coefficients<T> w(f.size());
     detail::transform_in_place(w.data(), f.n_vars(), f.data());
@@ -44,21 +27,6 @@ detail::Coefficients<T> spectrum(const FValue& f) {
 }
 
 }  // namespace
-
-std::optional<TransformError> walsh_hadamard_transform(std::span<std::int64_t> values) {
-    return transform_span(values);
-}
-
-std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> values) {
-    return transform_span(values);
-}
-
-void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int64_t> out) { table_spectrum(entries, out); }
-
-void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int32_t> out) {
-    if (entries.size() > (std::size_t{1} << 30)) panic("spectrum_into: more than 30 variables in int32 lanes");
-    table_spectrum(entries, out);
-}
 
 namespace detail {
 

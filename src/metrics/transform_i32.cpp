@@ -7,7 +7,20 @@ namespace vexil::detail {
 
 void transform_in_place(std::int32_t* values, unsigned bits, const std::uint8_t* source,
                         const LastPassVisit<std::int32_t>* visit) {
-    run_kernel<butterflies::TransformKernel>(values, bits, source, visit);
+    butterflies::run_transform(values, bits, source, visit);
 }
 
 }  // namespace vexil::detail
+
+namespace vexil {
+
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> values) {
+    return detail::butterflies::transform_span(values);
+}
+
+void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int32_t> out) {
+    if (entries.size() > (std::size_t{1} << 30)) panic("spectrum_into: more than 30 variables in int32 lanes");
+    detail::butterflies::table_spectrum(entries, out);
+}
+
+}  // namespace vexil

@@ -7,7 +7,19 @@ namespace vexil::detail {
 
 void transform_in_place(std::int64_t* values, unsigned bits, const std::uint8_t* source,
                         const LastPassVisit<std::int64_t>* visit) {
-    run_kernel<butterflies::TransformKernel>(values, bits, source, visit);
+    butterflies::run_transform(values, bits, source, visit);
 }
 
 }  // namespace vexil::detail
+
+namespace vexil {
+
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int64_t> values) {
+    return detail::butterflies::transform_span(values);
+}
+
+void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int64_t> out) {
+    detail::butterflies::table_spectrum(entries, out);
+}
+
+}  // namespace vexil

@@ -6,6 +6,7 @@
 #include "base/kernel_variants.hpp"
 #include "interrupt.hpp"
 #include "metrics/spectral.hpp"
+#include "panic.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <type_traits>
 #include <vector>
 
@@ -165,7 +168,9 @@ struct SignTable {
     }
 };
 
-inline const SignTable sign_table;
+// Internal to each translation unit that compiles the kernel, as a table the
+// compiler can address directly.
+static const SignTable sign_table;
 
 // Eight 0/1 bytes to eight bits, byte t to bit t: the multiplier moves byte t's
 // low bit to bit 56 + t, and every cross term lands outside bits 56..63.
@@ -248,12 +253,20 @@ VEXIL_INLINE void strip_group(T* v, unsigned low, unsigned group, T* scratch, co
 template <class T>
 VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
     alignas(64) std::array<std::int16_t, std::size_t{1} << l1_bits<T>> narrow;
-    // Each of l1_block and strip_group is called from one place only, so that
-    // their stages are compiled once per instruction-set variant.
-    const unsigned l1 = std::min(bits, l1_bits<T>);
+    if (bits <= l1_bits<T>) {
+        // Small tables, often many of them (sweeps, the pool's rows), skip
+        // the level loop below.
+        l1_block(v, bits, source, narrow.data());
+        const std::size_t size = std::size_t{1} << bits;
+        if (visit != nullptr) visit->strip(visit->state, 0, v, 1, size, size);
+        return;
+    }
+    // strip_group is called from one place only, so that its stages are
+    // compiled once per instruction-set variant.
+    const unsigned l1 = l1_bits<T>;
     const unsigned l2 = std::min(bits, l2_bits<T>);
     const std::size_t l1_size = std::size_t{1} << l1;
-    std::vector<T> scratch(bits > l1 ? scratch_size<T> : 0);
+    std::vector<T> scratch(scratch_size<T>);
     bool first = true;
     for (unsigned low = l1; first || low < bits; first = false) {
         const unsigned high = first ? l2 : std::min(bits, low + max_group_bits);
@@ -265,12 +278,7 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
                     l1_block(v + sub, l1, source != nullptr ? source + sub : nullptr, narrow.data());
                 }
             }
-            if (high > low) {
-                strip_group(v + block, low, high - low, scratch.data(), last, block);
-            } else if (last != nullptr) {
-                // The table fits one L1 block: every stage is done.
-                last->strip(last->state, 0, v, 1, size, size);
-            }
+            strip_group(v + block, low, high - low, scratch.data(), last, block);
         }
         low = high;
     }
@@ -282,5 +290,31 @@ struct TransformKernel {
         transform_body(v, bits, source, visit);
     }
 };
+
+// Every entry point goes through here, so that the variants are instantiated
+// once per lane type.
+template <class T>
+void run_transform(T* values, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
+    run_kernel<TransformKernel>(values, bits, source, visit);
+}
+
+// The public entry points of one lane type, defined beside its kernel so that
+// a small transform reaches the kernel with no call between.
+template <class T>
+std::optional<TransformError> transform_span(std::span<T> values) {
+    const std::size_t size = values.size();
+    if (size <= 1) return std::nullopt;
+    if (!std::has_single_bit(size)) return TransformError{transform_length_error};
+    run_transform<T>(values.data(), static_cast<unsigned>(std::countr_zero(size)), nullptr, nullptr);
+    return std::nullopt;
+}
+
+template <class T>
+void table_spectrum(std::span<const std::uint8_t> entries, std::span<T> out) {
+    if (entries.size() != out.size() || !std::has_single_bit(entries.size())) {
+        panic("spectrum_into: the table and the coefficients need the same power-of-two length");
+    }
+    run_transform<T>(out.data(), static_cast<unsigned>(std::countr_zero(entries.size())), entries.data(), nullptr);
+}
 
 }  // namespace vexil::detail::butterflies
