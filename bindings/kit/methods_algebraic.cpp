@@ -8,7 +8,7 @@
 #include "memory_guard.hpp"
 #include "metrics/algebraic_immunity.hpp"
 #include "metrics/anf.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 
 #include <optional>
 #include <vector>

@@ -4,6 +4,7 @@
 #include "table_arg.hpp"
 #include "unlocked.hpp"
 
+#include "base/packed_table.hpp"
 #include "npn5/circuit.hpp"
 #include "npn5/queries.hpp"
 
@@ -58,17 +59,6 @@ unsigned op_of_anf(unsigned anf) {
 npn5::Word apply_op(unsigned op, npn5::Word a, npn5::Word b) {
     const auto row = [op](unsigned bit) { return npn5::Word{0} - ((op >> bit) & 1u); };
     return (row(0) & ~a & ~b) | (row(1) & a & ~b) | (row(2) & ~a & b) | (row(3) & a & b);
-}
-
-// Bit v set when f depends on variable v.
-unsigned essential_variables(std::span<const std::uint8_t> entries) {
-    unsigned mask = 0;
-    for (unsigned v = 0; v < variables; ++v) {
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            if (entries[k] != entries[k ^ (std::size_t{1} << v)]) mask |= 1u << v;
-        }
-    }
-    return mask;
 }
 
 [[noreturn]] void reject(const std::string& why) {
@@ -157,7 +147,7 @@ PyObject* minimal_circuit(PyObject*, PyObject* argument) {
         const npn5::Word word = npn5::pack_truth_table(entries);
         // The first query builds the process-wide database (seconds).
         const npn5::CircuitRecord record = npn5::minimal_gates_query(word);
-        circuit = circuit_of_record(record, word, essential_variables(entries));
+        circuit = circuit_of_record(record, word, static_cast<unsigned>(vexil::essential_variables(entries)));
     });
     return done ? to_python(circuit) : nullptr;
 }

@@ -13,7 +13,7 @@
 #include "metrics/certificates.hpp"
 #include "metrics/decision_tree.hpp"
 #include "metrics/sensitivity.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 
 #include <cstdint>
 #include <optional>

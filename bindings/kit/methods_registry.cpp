@@ -3,7 +3,7 @@
 #include "methods.hpp"
 #include "to_python.hpp"
 
-#include "registry.hpp"
+#include "registry/registry.hpp"
 
 #include <string_view>
 

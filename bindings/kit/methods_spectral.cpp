@@ -7,7 +7,7 @@
 #include "memory_guard.hpp"
 #include "metrics/sensitivity.hpp"
 #include "metrics/spectral.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 
 #include <algorithm>
 #include <vector>

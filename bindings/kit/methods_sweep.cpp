@@ -8,7 +8,7 @@
 
 #include "memory_guard.hpp"
 #include "npn5/class_list.hpp"
-#include "sweep.hpp"
+#include "sweep/sweep.hpp"
 
 #include <cstdint>
 #include <cstring>

@@ -1,11 +1,11 @@
 #include "metrics/algebraic_immunity.hpp"
 #include "metrics/algebraic_elimination.hpp"
 #include "metrics/anf.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "panic.hpp"
 #include "pool.hpp"
 #include "progress.hpp"

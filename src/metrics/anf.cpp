@@ -1,9 +1,9 @@
 #include "metrics/anf.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "panic.hpp"
 #include "pool.hpp"
 
@@ -135,12 +135,6 @@ void packed_moebius_transform(std::span<std::uint64_t> words, unsigned n) {
         }
         stride <<= levels;
     }
-}
-
-std::uint64_t packed_weight(std::span<const std::uint64_t> words) {
-    std::uint64_t total = 0;
-    for (const std::uint64_t x : words) total += static_cast<std::uint64_t>(std::popcount(x));
-    return total;
 }
 
 void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out) {

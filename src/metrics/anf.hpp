@@ -6,6 +6,8 @@
 // inverse, so the same kernel turns coefficients back into a table.
 #pragma once
 
+#include "base/packed_table.hpp"
+
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -37,9 +39,6 @@ inline constexpr std::array<std::uint64_t, 7> lanes_of_weight = [] {
 // pack_entries). Blocked for the caches and run on the worker pool for large
 // tables.
 void packed_moebius_transform(std::span<std::uint64_t> words, unsigned n);
-
-// The number of set bits.
-std::uint64_t packed_weight(std::span<const std::uint64_t> words);
 
 // The indices of the set bits in increasing order, into out (out.size() is
 // the weight).

@@ -1,6 +1,6 @@
 #include "metrics/autocorrelation.hpp"
 #include "metrics/crypto_transform.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "memory_guard.hpp"
 #include "panic.hpp"

@@ -5,7 +5,7 @@
 #include "metrics/certificate.hpp"
 #include "metrics/certificates.hpp"
 #include "metrics/sensitivity.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "pool.hpp"
 #include "progress.hpp"
 
@@ -135,15 +135,10 @@ std::uint32_t packed_block_sensitivity(std::span<const Word> table, unsigned ful
     const std::uint64_t table_bytes = packed_table_bytes(full_n);
     // Variables f ignores are in no minimal block: they are projected out.
     ensure_working_set(table_bytes);
-    const Word mask = relevant_variables(table, full_n);
-    const unsigned n = static_cast<unsigned>(std::popcount(mask));
+    const EssentialTable essential(table, full_n);
+    const unsigned n = essential.n();
     if (n == 0) return 0;
-    std::vector<Word> projected;
-    std::span<const Word> words = table;
-    if (n < full_n) {
-        projected = project_table(table, mask);
-        words = projected;
-    }
+    const std::span<const Word> words = essential.words();
     const std::uint64_t inputs = std::uint64_t{1} << n;
     const std::size_t slots = pool_size();
     // s(x) of every input, and per slot the blocked and minimal sets and the memo.

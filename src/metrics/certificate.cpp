@@ -1,5 +1,5 @@
 #include "metrics/certificate.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
@@ -135,36 +135,6 @@ void run_prefix(const Search& s, Workspace& ws, const Prefix& prefix) {
     detail::run_kernel<RunPrefixKernel>(s, ws, prefix);
 }
 
-// Whether f depends on variable j.
-bool depends_on(std::span<const Word> words, unsigned j) {
-    if (j < 6) {
-        for (Word w : words) {
-            if (detail::in_word_flip_difference(w, j) != 0) return true;
-        }
-        return false;
-    }
-    const std::size_t stride = std::size_t{1} << (j - 6);
-    for (std::size_t base = 0; base < words.size(); base += 2 * stride) {
-        for (std::size_t i = base; i < base + stride; ++i) {
-            if (words[i] != words[i + stride]) return true;
-        }
-    }
-    return false;
-}
-
-// The table of f over the variables in `mask` only, the others held at 0.
-std::vector<Word> project(std::span<const Word> words, Word mask, unsigned kept) {
-    const std::uint64_t size = std::uint64_t{1} << kept;
-    std::vector<Word> out(std::max<std::uint64_t>(1, size / 64), 0);
-    Word x = 0;  // walks the subsets of mask in increasing order
-    for (std::uint64_t y = 0; y < size; ++y) {
-        out[y / 64] |= ((words[x / 64] >> (x % 64)) & 1U) << (y % 64);
-        x = ((x | ~mask) + 1) & mask;
-        if ((y & 0xFFFFF) == 0xFFFFF) check_interrupt();
-    }
-    return out;
-}
-
 // Cuts the top of the search tree into prefixes whose subtrees hold at most
 // 2^max_bits sets, largest first.
 void make_prefixes(Prefix p, unsigned n, unsigned limit, unsigned max_bits, std::vector<Prefix>& out) {
@@ -270,18 +240,11 @@ std::uint32_t certificate_complexity(const FValue& f) {
     if (full_n == 0) return 0;
     // The packed table and its projection; the search's tables are checked below.
     ensure_working_set(bytes_times(detail::packed_table_bytes(full_n), 2));
-    std::vector<Word> words = detail::pack_table(f);
-
-    Word mask = 0;
-    unsigned n = 0;
-    for (unsigned j = 0; j < full_n; ++j) {
-        if (depends_on(words, j)) {
-            mask |= Word{1} << j;
-            ++n;
-        }
-    }
+    const std::vector<Word> table = detail::pack_table(f);
+    const detail::EssentialTable essential(table, full_n);
+    const unsigned n = essential.n();
     if (n == 0) return 0;
-    if (n < full_n) words = project(words, mask, n);
+    const std::span<const Word> words = essential.words();
 
     // C >= s_max, and C = n when some input is sensitive to every variable.
     const unsigned s_max = detail::packed_max_sensitivity(words, n);
@@ -291,33 +254,16 @@ std::uint32_t certificate_complexity(const FValue& f) {
 
 namespace detail {
 
-std::uint64_t relevant_variables(std::span<const std::uint64_t> words, unsigned n) {
-    Word mask = 0;
-    for (unsigned j = 0; j < n; ++j) {
-        if (depends_on(words, j)) mask |= Word{1} << j;
-    }
-    return mask;
-}
-
-std::vector<std::uint64_t> project_table(std::span<const std::uint64_t> words, std::uint64_t mask) {
-    return project(words, mask, static_cast<unsigned>(std::popcount(mask)));
-}
-
 std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> table, unsigned full_n,
                                             std::optional<bool> value) {
     if (full_n == 0) return 0;
     // The table, its projection and the filter; the search's tables are checked below.
     ensure_working_set(bytes_times(packed_table_bytes(full_n), 3));
-    const Word mask = relevant_variables(table, full_n);
-    const unsigned n = static_cast<unsigned>(std::popcount(mask));
+    const EssentialTable essential(table, full_n);
+    const unsigned n = essential.n();
     // A constant: every input of the value has C(x) = 0, and there may be none.
     if (n == 0) return 0;
-    std::vector<Word> projected;
-    std::span<const Word> words = table;
-    if (n < full_n) {
-        projected = project(table, mask, n);
-        words = projected;
-    }
+    const std::span<const Word> words = essential.words();
 
     // The inputs of the value: a monochromatic subcube through one of them
     // holds only such inputs, so the search can start from them alone.

@@ -27,13 +27,6 @@ namespace detail {
 std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> words, unsigned n,
                                             std::optional<bool> value);
 
-// The variables a packed table of n variables depends on, as a mask.
-std::uint64_t relevant_variables(std::span<const std::uint64_t> words, unsigned n);
-
-// The packed table over the variables of `mask` only (variable i of the result
-// is the i-th lowest of the mask), the others held at 0.
-std::vector<std::uint64_t> project_table(std::span<const std::uint64_t> words, std::uint64_t mask);
-
 }  // namespace detail
 
 }  // namespace vexil

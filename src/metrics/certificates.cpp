@@ -2,7 +2,7 @@
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 
 #include <algorithm>
 #include <array>

@@ -2,23 +2,22 @@
 // two levels for the measures of cryptography, with a visitor on the last pass.
 //
 // 2^bits values are seen as 2^row_bits rows of 2^column_bits contiguous values.
-// The stages within a row are the core's transform (spectrum_into for a table
-// in int64 lanes, walsh_hadamard_transform for values and for a table's signs
-// in int32 lanes), one row at a time; the stages across rows run on strips of
-// four cache lines per row copied to a private scratch. Both loops run on the
-// worker pool. A table's spectrum fits int32 lanes up to 31 variables when
-// read modulo 2^32: |W| <= 2^31, so the magnitude as an unsigned 32-bit value
-// and whether it is zero are exact, and half the memory traffic of int64.
-// Each finished strip is handed to a visitor, which reads it (a maximum, sums
-// by weight) and may rewrite it (squares) before it is stored back, or instead
-// of storing it: a measure read off the coefficients costs no pass of its own.
-// Small transforms are not split: one call of the core's transform on the
-// calling thread, then the visitor over the whole array.
+// The stages within a row are the core's transform (spectrum_into for a table,
+// walsh_hadamard_transform for values), one row at a time; the stages across
+// rows run on strips of four cache lines per row copied to a private scratch.
+// Both loops run on the worker pool. A table's spectrum fits int32 lanes up to
+// 31 variables when read modulo 2^32: |W| <= 2^31, so the magnitude as an
+// unsigned 32-bit value and whether it is zero are exact, and half the memory
+// traffic of int64. Each finished strip is handed to a visitor, which reads it
+// (sums by weight) and may rewrite it (squares) before it is stored back, or
+// instead of storing it: a measure read off the coefficients costs no pass of
+// its own. Small transforms are not split: one call of the core's transform on
+// the calling thread, then the visitor over the whole array.
 #pragma once
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 #include "metrics/spectral.hpp"
 #include "pool.hpp"
 
@@ -194,9 +193,10 @@ inline void row_transform(std::span<const std::uint8_t> entries, std::span<std::
 
 inline void row_transform(std::span<const std::uint8_t> entries, std::span<std::int32_t> row) {
     if (!entries.empty()) {
-        for (std::size_t x = 0; x < row.size(); ++x) row[x] = 2 * static_cast<std::int32_t>(entries[x] & 1U) - 1;
+        spectrum_into(entries, row);
+    } else {
+        static_cast<void>(walsh_hadamard_transform(row));
     }
-    static_cast<void>(walsh_hadamard_transform(row));
 }
 
 // Transforms `values` in place (a power-of-two length): the spectrum of

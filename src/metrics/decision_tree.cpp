@@ -1,11 +1,11 @@
 #include "metrics/decision_tree.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
 #include "metrics/certificate.hpp"
 #include "metrics/sensitivity.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "pool.hpp"
 #include "progress.hpp"
 
@@ -161,15 +161,10 @@ std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, u
     if (full_n == 0) return 0;
     // A tree never needs a variable f ignores.
     ensure_working_set(packed_table_bytes(full_n));
-    const std::uint64_t mask = relevant_variables(table, full_n);
-    const unsigned n = static_cast<unsigned>(std::popcount(mask));
+    const EssentialTable essential(table, full_n);
+    const unsigned n = essential.n();
     if (n == 0) return 0;
-    std::vector<std::uint64_t> projected;
-    std::span<const std::uint64_t> words = table;
-    if (n < full_n) {
-        projected = project_table(table, mask);
-        words = projected;
-    }
+    const std::span<const std::uint64_t> words = essential.words();
     {
         // D >= s(x) for every x, and D <= n: an input sensitive to every variable settles it.
         const ProgressScope quiet(nullptr);

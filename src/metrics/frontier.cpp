@@ -26,7 +26,12 @@ std::uint64_t max_frontier_size(const FValue& f) {
         ones += block;
         check_interrupt();
     }
-    return f.n_vars() * std::min(ones, size - ones);
+    return detail::max_frontier_size(f.n_vars(), ones);
+}
+
+std::uint64_t detail::max_frontier_size(unsigned n, std::uint64_t ones) {
+    const std::uint64_t size = std::uint64_t{1} << n;
+    return n * std::min(ones, size - ones);
 }
 
 }  // namespace vexil

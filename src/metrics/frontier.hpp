@@ -18,5 +18,9 @@ std::uint64_t frontier_size(const FValue& f, std::optional<FrontierCache>& cache
 
 // n * min(#false, #true), exact.
 std::uint64_t max_frontier_size(const FValue& f);
+namespace detail {
+// The same from n and the number of true entries.
+std::uint64_t max_frontier_size(unsigned n, std::uint64_t ones);
+}  // namespace detail
 
 }  // namespace vexil

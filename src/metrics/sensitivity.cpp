@@ -1,5 +1,5 @@
 #include "metrics/sensitivity.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "fvalue.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 
 #include <cstdint>
 #include <span>
@@ -56,16 +56,13 @@ SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, 
 // The same measures on a packed table of n variables.
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);
 std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsigned n);
+// The total influence sum / 2^n in double precision from the exact sum of the
+// sensitivities: one correctly rounded division, as Python's int / int.
+inline double exact_total_influence(std::uint64_t sensitivity_sum, unsigned n) {
+    return static_cast<double>(sensitivity_sum) / static_cast<double>(std::uint64_t{1} << n);
+}
 // influence_counts on a packed table; writes n counts to out[0, n).
 void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out);
-
-// Lanes x of `word` where the entry differs from the entry at x XOR 2^j, j < 6.
-inline std::uint64_t in_word_flip_difference(std::uint64_t word, unsigned j) {
-    const unsigned shift = 1U << j;
-    // Found at the lower end of each pair (bit j of the lane clear), copied up.
-    const std::uint64_t low = (word ^ (word >> shift)) & ~index_bit_lanes[j];
-    return low | (low << shift);
-}
 
 }  // namespace detail
 

@@ -35,6 +35,8 @@ std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> v
 // number of entries equal to out.size(); stops with a Panic otherwise. Reads
 // the table where it lies and allocates no coefficients of its own.
 void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int64_t> out);
+// The same in int32 lanes, exact for at most 30 variables (a Panic beyond).
+void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int32_t> out);
 
 // float(W(k)) / float(N) for k = 0..N-1.
 std::vector<float> normalised_spectrum(const FValue& f);
@@ -44,14 +46,37 @@ std::vector<float> normalised_spectrum(const FValue& f);
 // gives -0.0). Nats.
 float spectral_entropy(const FValue& f);
 
-// Largest popcount(k) with W(k) != 0; 0 for constants and for n = 0.
+// Largest popcount(k) with W(k) != 0; 0 for constants and for n = 0: the
+// module's name for fourier_degree (walsh_measures.hpp).
 std::uint64_t degree(const FValue& f);
 
 // Hamming distance from f to the nearest affine function, 2^(n-1) - max|W|/2,
-// exact in integers; 0 for n = 0.
+// exact in integers; 0 for n = 0: the module's name for nonlinearity
+// (walsh_measures.hpp).
 std::uint64_t no_linearity(const FValue& f);
 
 namespace detail {
+
+// Reads the coefficients of a transform's last pass, a strip at a time: rows
+// r < `rows` of `width` values at values + r * width, value c of row r being
+// coefficient first_k + r * stride + c (first_k a multiple of width, width a
+// power of two). A measure read off the coefficients thus costs no pass of its
+// own, and the last pass need not write back.
+template <class T>
+struct LastPassVisit {
+    void (*strip)(void* state, std::uint64_t first_k, const T* values, std::size_t rows, std::size_t width,
+                  std::size_t stride);
+    void* state;
+};
+
+// The transform of values[0, 2^bits) in place, or with `source` the spectrum
+// of the table source[0, 2^bits) (true counts +1) written over values. Blocked
+// for the caches, single-threaded, in the widest instruction-set variant. With
+// a visitor, values is left partly transformed.
+void transform_in_place(std::int32_t* values, unsigned bits, const std::uint8_t* source,
+                        const LastPassVisit<std::int32_t>* visit = nullptr);
+void transform_in_place(std::int64_t* values, unsigned bits, const std::uint8_t* source,
+                        const LastPassVisit<std::int64_t>* visit = nullptr);
 
 // Storage for `count` values of `size` bytes, not zeroed; large blocks are
 // backed by huge pages where the system offers them, since faulting a fresh

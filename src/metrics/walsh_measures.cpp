@@ -1,10 +1,10 @@
 #include "metrics/walsh_measures.hpp"
 #include "metrics/crypto_transform.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "panic.hpp"
 #include "pool.hpp"
 #include "progress.hpp"
@@ -23,7 +23,56 @@ using detail::table_bits;
 
 VEXIL_INLINE unsigned popcount64(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
 
-// Largest |W(u)|, per slot.
+// The two measures read off the last pass of a transform, the largest |W(u)|
+// and the largest popcount(u) with W(u) != 0, each one row kernel over rows of
+// `width` coefficients, row r holding first_k + r * stride + c. The degree
+// reads the core's single-threaded blocked transform, whose last pass need not
+// write back; so does the largest |W| up to 2^18 entries, and beyond it reads
+// the pool's two-level transform, which wins there once a second core is free
+// (its cheaper visitor hides the extra pass, where the degree's does not).
+struct MaxAbsKernel {
+    template <class T>
+    VEXIL_INLINE static std::uint64_t run(const T* values, std::size_t count) {
+        std::make_unsigned_t<T> best = 0;
+        for (std::size_t i = 0; i < count; ++i) best = std::max(best, magnitude(values[i]));
+        return best;
+    }
+};
+
+// A row whose coefficients cannot beat the best so far is skipped unread.
+struct DegreeKernel {
+    template <class T>
+    VEXIL_INLINE static unsigned run(unsigned best, std::uint64_t first_k, const T* values, std::size_t rows,
+                                     std::size_t width, std::size_t stride) {
+        const auto width_bits = static_cast<unsigned>(std::countr_zero(width));
+        for (std::size_t r = 0; r < rows; ++r) {
+            const unsigned high = popcount64(first_k + r * stride);
+            if (high + width_bits <= best) continue;
+            const T* row = values + r * width;
+            for (std::size_t c = 0; c < width; ++c) {
+                if (row[c] != 0) best = std::max(best, high + popcount64(c));
+            }
+        }
+        return best;
+    }
+};
+
+// The row kernels as LastPassVisit strips of the core's transform.
+template <class T>
+void max_abs_strip(void* state, std::uint64_t, const T* values, std::size_t rows, std::size_t width, std::size_t) {
+    auto& best = *static_cast<std::uint64_t*>(state);
+    best = std::max(best, detail::run_kernel<MaxAbsKernel>(values, rows * width));
+}
+
+template <class T>
+void degree_strip(void* state, std::uint64_t first_k, const T* values, std::size_t rows, std::size_t width,
+                  std::size_t stride) {
+    auto& best = *static_cast<unsigned*>(state);
+    best = detail::run_kernel<DegreeKernel>(best, first_k, values, rows, width, stride);
+}
+
+// The largest |W| as a visitor of the pool's transform (crypto_transform.hpp),
+// one best per slot.
 struct MaxAbsVisit {
     static constexpr bool store = false;
     struct alignas(64) Slot {
@@ -34,11 +83,8 @@ struct MaxAbsVisit {
     template <class T>
     VEXIL_INLINE void operator()(std::size_t slot, std::size_t, unsigned, T* data, std::size_t row_begin,
                                  std::size_t row_end) {
-        using U = std::make_unsigned_t<T>;
-        const std::size_t count = (row_end - row_begin) * strip_lanes<T>;
-        U best = 0;
-        for (std::size_t i = 0; i < count; ++i) best = std::max(best, magnitude(data[i]));
-        slots[slot].best = std::max<std::uint64_t>(slots[slot].best, best);
+        const std::uint64_t best = MaxAbsKernel::run(data, (row_end - row_begin) * strip_lanes<T>);
+        slots[slot].best = std::max(slots[slot].best, best);
     }
 
     std::uint64_t result() const {
@@ -47,6 +93,22 @@ struct MaxAbsVisit {
         return best;
     }
 };
+
+// The spectrum of `entries` in T lanes through the core's transform with
+// `strip` reading its last pass. A table the pool's transform would split
+// reports one progress unit, so that a progress bar still ends complete.
+template <class T, class State>
+void visit_last_pass(std::span<const std::uint8_t> entries,
+                     void (*strip)(void*, std::uint64_t, const T*, std::size_t, std::size_t, std::size_t),
+                     State& state) {
+    const unsigned n = table_bits(entries);
+    const bool counted = detail::split_transform(n).row_bits != 0;
+    plan_progress(counted ? 1 : 0);
+    detail::Coefficients<T> w(entries.size());
+    const detail::LastPassVisit<T> visit{strip, &state};
+    detail::transform_in_place(w.data(), n, entries.data(), &visit);
+    if (counted && detail::current_progress != nullptr) detail::current_progress->advance(1);
+}
 
 // Per weight class k = popcount(u): the sum of W(u)^2 (Squares, n <= 31), or
 // the OR of the W(u) (any n), which is non-zero exactly when some W(u) is.
@@ -151,19 +213,6 @@ unsigned immunity_from_spectrum(std::span<const std::uint8_t> entries, unsigned 
     return n;
 }
 
-struct ParityMismatchKernel {
-    VEXIL_INLINE static std::uint64_t run(const std::uint64_t* words, std::size_t count, std::uint64_t valid) {
-        constexpr std::uint64_t lane_parity = 0x6996966996696996ULL;  // bit x: popcount(x) is odd
-        std::uint64_t total = 0;
-        for (std::size_t w = 0; w < count; ++w) {
-            const std::uint64_t flip = (popcount64(w) & 1U) != 0 ? ~std::uint64_t{0} : 0;
-            total += popcount64((words[w] ^ lane_parity ^ flip) & valid);
-            if ((w & 0xFFFF) == 0xFFFF) check_interrupt();
-        }
-        return total;
-    }
-};
-
 struct FirstOrderKernel {
     VEXIL_INLINE static void run(const std::uint64_t* words, std::size_t count, unsigned n, std::uint64_t* with_bit,
                                  std::uint64_t* ones) {
@@ -190,9 +239,41 @@ struct FirstOrderKernel {
 
 namespace detail {
 
-std::uint64_t parity_mismatch_count(std::span<const std::uint64_t> words, unsigned n) {
-    const std::uint64_t valid = n >= 6 ? ~std::uint64_t{0} : (std::uint64_t{1} << (std::uint64_t{1} << n)) - 1;
-    return run_kernel<ParityMismatchKernel>(words.data(), words.size(), valid);
+// Bytes are counted eight at a time in byte lanes: one pass over the table,
+// with nothing to allocate.
+std::uint64_t parity_mismatch_count(std::span<const std::uint8_t> entries) {
+    const std::uint8_t* data = entries.data();
+    const std::uint64_t size = entries.size();
+    if (size < 64) {
+        std::uint64_t count = 0;
+        for (std::uint64_t x = 0; x < size; ++x) count += (data[x] != 0) != (std::popcount(x) % 2 == 1);
+        return count;
+    }
+    // Parity of x for x = 8t..8t+7 as 0/1 bytes, t = 0..7.
+    std::array<std::uint64_t, 8> pattern{};
+    for (unsigned x = 0; x < 64; ++x) {
+        pattern[x / 8] |= static_cast<std::uint64_t>(std::popcount(x) % 2) << (8 * (x % 8));
+    }
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t even = 0x00FF00FF00FF00FFULL;
+    std::uint64_t count = 0;
+    for (std::uint64_t base = 0; base < size;) {
+        // At most 31 groups of eight words: a byte lane gathers at most 248.
+        const std::uint64_t end = std::min(size, base + 31 * 64);
+        std::uint64_t lanes = 0;
+        for (; base < end; base += 64) {
+            const std::uint64_t flip = (std::popcount(base >> 6) % 2 == 1) ? ones : 0;
+            for (unsigned t = 0; t < 8; ++t) {
+                std::uint64_t word;
+                std::memcpy(&word, data + base + 8 * t, sizeof word);
+                lanes += word ^ pattern[t] ^ flip;
+            }
+        }
+        const std::uint64_t pairs = (lanes & even) + ((lanes >> 8) & even);
+        count += (pairs * 0x0001000100010001ULL) >> 48;
+        check_interrupt();
+    }
+    return count;
 }
 
 FirstOrderCounts first_order_counts(std::span<const std::uint64_t> words, unsigned n) {
@@ -205,8 +286,14 @@ FirstOrderCounts first_order_counts(std::span<const std::uint64_t> words, unsign
 }  // namespace detail
 
 std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries) {
+    const unsigned n = table_bits(entries);
+    if (n <= 18) {
+        std::uint64_t best = 0;
+        visit_last_pass<std::int32_t>(entries, max_abs_strip<std::int32_t>, best);
+        return best;
+    }
     MaxAbsVisit visit;
-    if (table_bits(entries) <= narrow_lane_vars) {
+    if (n <= narrow_lane_vars) {
         visit_spectrum<std::int32_t>(entries, visit);
     } else {
         visit_spectrum<std::int64_t>(entries, visit);
@@ -214,17 +301,24 @@ std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries) {
     return visit.result();
 }
 
+std::uint64_t nonlinearity(std::span<const std::uint8_t> entries) {
+    if (table_bits(entries) == 0) return 0;
+    return (entries.size() - max_abs_walsh(entries)) / 2;
+}
+
 unsigned fourier_degree(std::span<const std::uint8_t> entries) {
     const unsigned n = table_bits(entries);
     if (n == 0) return 0;
     // W(2^n - 1) alone decides whether the degree is n, and for almost every
-    // function it is non-zero: one pass over the packed table decides.
-    if (2 * detail::parity_mismatch_count(packed(entries, n), n) != entries.size()) return n;
-    const std::vector<bool> nonzero = nonzero_weights(entries, n);
-    for (unsigned k = n; k > 0; --k) {
-        if (nonzero[k]) return k;
+    // function it is non-zero: one pass over the table decides.
+    if (2 * detail::parity_mismatch_count(entries) != entries.size()) return n;
+    unsigned best = 0;
+    if (n <= 30) {
+        visit_last_pass<std::int32_t>(entries, degree_strip<std::int32_t>, best);
+    } else {
+        visit_last_pass<std::int64_t>(entries, degree_strip<std::int64_t>, best);
     }
-    return 0;
+    return best;
 }
 
 unsigned correlation_immunity(std::span<const std::uint8_t> entries) {

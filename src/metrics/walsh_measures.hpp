@@ -3,10 +3,12 @@
 // W(u) = sum over x of (-1)^(f(x) XOR popcount(u & x)) for the 2^n entries of
 // `entries` (0/1 bytes, a power-of-two number of them, read where they lie).
 // Which value counts +1 flips every sign and changes nothing below. Each
-// measure takes one transform (crypto_transform.hpp) with a visitor on its last
-// pass, and those that a pass over the packed table can often decide try that
-// first. All are exact, interruptible and memory-guarded; the transforms of
-// more than 2^14 values run on the worker pool and report progress.
+// measure takes one transform with a visitor on its last pass, and those that
+// a pass over the table can often decide try that first. All are exact,
+// interruptible and memory-guarded. The largest |W| and the degree read the
+// last pass of the core's single-threaded blocked transform (spectral.hpp):
+// on two cores it beats the pool's two-level transform (crypto_transform.hpp),
+// whose row and strip passes each cross memory. The sums by weight, which do more per coefficient, run on the pool.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,10 @@ namespace vexil {
 
 // Largest |W(u)|: 1 for n = 0, 2^n for affine functions.
 std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries);
+
+// Hamming distance to the nearest affine function, (2^n - max|W(u)|) / 2; 0
+// for n = 0.
+std::uint64_t nonlinearity(std::span<const std::uint8_t> entries);
 
 // Largest popcount(u) with W(u) != 0; 0 for n = 0 and for constants.
 unsigned fourier_degree(std::span<const std::uint8_t> entries);
@@ -39,10 +45,9 @@ std::vector<std::uint64_t> walsh_weight_sums(std::span<const std::uint8_t> entri
 
 namespace detail {
 
-// Over a packed table (entry x at bit x % 64 of word x / 64) of n variables:
-// the number of entries that differ from the parity of their index, so that
+// The number of entries that differ from the parity of their index, so that
 // W(2^n - 1) = ±(2^n - 2 * it).
-std::uint64_t parity_mismatch_count(std::span<const std::uint64_t> words, unsigned n);
+std::uint64_t parity_mismatch_count(std::span<const std::uint8_t> entries);
 
 // The number of true entries and, for each variable i < n, of true entries
 // with bit i of the index set: W(2^i) = ±(4 * with_bit[i] - 2 * ones).

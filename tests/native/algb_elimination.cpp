@@ -4,7 +4,7 @@
 #include "metrics/algebraic_elimination.hpp"
 #include "metrics/algebraic_immunity.hpp"
 #include "metrics/anf.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "support.hpp"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // helpers, against byte-per-entry references, under every kernel variant.
 #include "check.hpp"
 #include "metrics/anf.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "support.hpp"
 
 #include <bit>

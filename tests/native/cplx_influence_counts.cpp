@@ -4,7 +4,7 @@
 #include "cplx_support.hpp"
 #include "metrics/sensitivity.hpp"
 #include "metrics/spectral.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "panic.hpp"
 
 #include <vector>

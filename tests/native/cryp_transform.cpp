@@ -4,7 +4,7 @@
 #include "metrics/autocorrelation.hpp"
 #include "metrics/crypto_transform.hpp"
 #include "metrics/walsh_measures.hpp"
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 #include "support.hpp"
 
 #include <algorithm>
@@ -165,6 +165,50 @@ void check_measures(std::mt19937_64& rng, unsigned bits) {
     }
 }
 
+// Tables whose top coefficient is zero (they agree with parity on exactly half
+// the inputs), so that the degree is read off the whole spectrum rather than
+// decided by the parity pass; `low` of them also have no coefficient above a
+// random weight, and the largest |W| and the degree are visited on the last
+// pass of one, two and three levels of the blocked transform.
+void check_last_pass_measures(std::mt19937_64& rng, unsigned bits) {
+    const std::size_t size = std::size_t{1} << bits;
+    for (const bool low : {false, true}) {
+        // A function of the first `kept` variables only has degree <= kept.
+        const unsigned kept = low ? static_cast<unsigned>(rng() % bits) : bits;
+        Table t(size);
+        for (std::size_t x = 0; x < size; ++x) {
+            t[x] =
+                x < (std::size_t{1} << kept) ? static_cast<std::uint8_t>(rng() & 1U) : t[x % (std::size_t{1} << kept)];
+        }
+        if (!low) {
+            std::int64_t top = 0;
+            for (std::size_t x = 0; x < size; ++x) top += (t[x] != 0) == (ones(x) % 2 == 0) ? 1 : -1;
+            for (std::size_t x = 0; top != 0; ++x) {
+                const bool agrees = (t[x] != 0) == (ones(x) % 2 == 0);
+                if ((top > 0) == agrees) {
+                    t[x] ^= 1U;
+                    top += agrees ? -2 : 2;
+                }
+            }
+        }
+        const std::vector<std::int64_t> w = signed_spectrum(t);
+        std::uint64_t max_abs = 0;
+        unsigned degree = 0;
+        for (std::size_t u = 0; u < size; ++u) {
+            max_abs = std::max(max_abs, static_cast<std::uint64_t>(w[u] < 0 ? -w[u] : w[u]));
+            if (w[u] != 0) degree = std::max(degree, ones(u));
+        }
+        CHECK(low || w[size - 1] == 0, "top coefficient, 2^%u", bits);
+        CHECK_EQ(vexil::fourier_degree(t), degree, "degree, 2^%u, low %d", bits, low);
+        CHECK_EQ(vexil::max_abs_walsh(t), max_abs, "max |W|, 2^%u, low %d", bits, low);
+        CHECK_EQ(vexil::nonlinearity(t), (size - max_abs) / 2, "nonlinearity, 2^%u, low %d", bits, low);
+        // W(2^n - 1) = 2 * mismatches - N: a mismatch is a term of +1.
+        CHECK_EQ(vexil::detail::parity_mismatch_count(t),
+                 static_cast<std::uint64_t>(static_cast<std::int64_t>(size / 2) + w[size - 1] / 2), "parity, 2^%u",
+                 bits);
+    }
+}
+
 void check_packed_counts(std::mt19937_64& rng) {
     for (unsigned bits = 0; bits <= 12; ++bits) {
         const std::size_t size = std::size_t{1} << bits;
@@ -178,7 +222,7 @@ void check_packed_counts(std::mt19937_64& rng) {
             weight += t[x];
             for (unsigned i = 0; i < bits; ++i) with_bit[i] += t[x] != 0 && ((x >> i) & 1U) != 0;
         }
-        CHECK_EQ(vexil::detail::parity_mismatch_count(words, bits), mismatches, "parity mismatches, 2^%u", bits);
+        CHECK_EQ(vexil::detail::parity_mismatch_count(t), mismatches, "parity mismatches, 2^%u", bits);
         const vexil::detail::FirstOrderCounts counts = vexil::detail::first_order_counts(words, bits);
         CHECK_EQ(counts.ones, weight, "weight, 2^%u", bits);
         CHECK(counts.with_bit == with_bit, "true entries by index bit, 2^%u", bits);
@@ -197,6 +241,7 @@ int main() {
             check_transform<std::int32_t>(rng, bits, true);
         }
         for (unsigned bits : {0U, 1U, 2U, 3U, 5U, 6U, 8U, 15U}) check_measures(rng, bits);
+        for (unsigned bits : {1U, 4U, 11U, 12U, 13U, 16U, 17U, 20U}) check_last_pass_measures(rng, bits);
         check_packed_counts(rng);
     });
     return finish("cryp_transform");

@@ -5,7 +5,7 @@
 
 #include "check.hpp"
 #include "fvalue.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include <bit>
 #include <cstdint>

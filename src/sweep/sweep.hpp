@@ -55,8 +55,9 @@ struct SweepColumn {
 // defined at n or a row buffer that is not a whole number of rows.
 void sweep_rows(std::span<const std::uint8_t> rows, unsigned n, std::span<const SweepColumn> columns);
 
-// The Walsh spectrum W(u), false counting +1, of every row into out
-// (count * 2^n values, row by row), as spectrum_into computes it.
+// The Walsh spectrum W(u), true counting +1, of every row into out (count *
+// 2^n values, row by row), as spectrum_into computes it: the negatives of the
+// toolkit's walsh_spectrum, whose squares and magnitudes are the same.
 void sweep_spectra(std::span<const std::uint8_t> rows, unsigned n, std::span<std::int64_t> out);
 
 }  // namespace vexil

@@ -1,4 +1,4 @@
-#include "metrics/kernel_variants.hpp"
+#include "base/kernel_variants.hpp"
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,9 @@
-#include "packed_table.hpp"
+#include "base/packed_table.hpp"
 
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
-#include "metrics/kernel_variants.hpp"
+#include "panic.hpp"
+#include "base/kernel_variants.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -81,4 +82,60 @@ std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries) {
     return words;
 }
 
+namespace {
+
+// Whether the table depends on variable j.
+bool depends_on(std::span<const std::uint64_t> words, unsigned j) {
+    if (j < 6) {
+        for (const std::uint64_t w : words) {
+            if (in_word_flip_difference(w, j) != 0) return true;
+        }
+        return false;
+    }
+    const std::size_t stride = std::size_t{1} << (j - 6);
+    for (std::size_t base = 0; base < words.size(); base += 2 * stride) {
+        for (std::size_t i = base; i < base + stride; ++i) {
+            if (words[i] != words[i + stride]) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> project_table(std::span<const std::uint64_t> words, std::uint64_t mask) {
+    const auto kept = static_cast<unsigned>(std::popcount(mask));
+    const std::uint64_t size = std::uint64_t{1} << kept;
+    std::vector<std::uint64_t> out(std::max<std::uint64_t>(1, size / 64), 0);
+    std::uint64_t x = 0;  // walks the subsets of mask in increasing order
+    for (std::uint64_t y = 0; y < size; ++y) {
+        out[y / 64] |= ((words[x / 64] >> (x % 64)) & 1U) << (y % 64);
+        x = ((x | ~mask) + 1) & mask;
+        if ((y & 0xFFFFF) == 0xFFFFF) check_interrupt();
+    }
+    return out;
+}
+
+EssentialTable::EssentialTable(std::span<const std::uint64_t> words, unsigned n)
+    : table_(words), mask_(essential_variables(words, n)), n_(static_cast<unsigned>(std::popcount(mask_))) {
+    if (n_ < n) projected_ = project_table(words, mask_);
+}
+
 }  // namespace vexil::detail
+
+namespace vexil {
+
+std::uint64_t essential_variables(std::span<const std::uint64_t> words, unsigned n) {
+    std::uint64_t mask = 0;
+    for (unsigned j = 0; j < n; ++j) {
+        if (detail::depends_on(words, j)) mask |= std::uint64_t{1} << j;
+    }
+    return mask;
+}
+
+std::uint64_t essential_variables(std::span<const std::uint8_t> entries) {
+    if (!std::has_single_bit(entries.size())) panic("essential_variables: the table needs a power-of-two length");
+    return essential_variables(detail::pack_entries(entries), static_cast<unsigned>(std::countr_zero(entries.size())));
+}
+
+}  // namespace vexil

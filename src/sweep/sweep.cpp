@@ -1,4 +1,4 @@
-#include "sweep.hpp"
+#include "sweep/sweep.hpp"
 
 #include "fvalue.hpp"
 #include "interrupt.hpp"
@@ -65,11 +65,7 @@ public:
         return *stats_;
     }
 
-    std::uint64_t weight() const {
-        std::uint64_t ones = 0;
-        for (const std::uint64_t w : words_) ones += static_cast<std::uint64_t>(std::popcount(w));
-        return ones;
-    }
+    std::uint64_t weight() const { return detail::packed_weight(words_); }
 
 private:
     unsigned n_;
@@ -101,27 +97,17 @@ std::int64_t weight(Input& in) { return as_integer(in.weight()); }
 std::int64_t is_balanced(Input& in) { return 2 * in.weight() == in.size() ? 1 : 0; }
 std::int64_t entanglement(Input& in) { return as_integer(vexil::entanglement(in.fvalue())); }
 double entropy(Input& in) { return static_cast<double>(vexil::entropy(in.fvalue())); }
-std::int64_t degree(Input& in) { return as_integer(vexil::degree(in.fvalue())); }
-std::int64_t fourier_degree(Input& in) { return vexil::fourier_degree(in.entries()); }
-std::int64_t no_linearity(Input& in) { return as_integer(vexil::no_linearity(in.fvalue())); }
-std::int64_t nonlinearity(Input& in) {
-    if (in.n() == 0) return 0;
-    return as_integer((in.size() - max_abs_walsh(in.entries())) / 2);
-}
+std::int64_t degree(Input& in) { return vexil::fourier_degree(in.entries()); }
+std::int64_t nonlinearity(Input& in) { return as_integer(vexil::nonlinearity(in.entries())); }
 std::int64_t max_sensitivity(Input& in) { return in.sensitivity().max; }
 std::int64_t min_sensitivity(Input& in) { return in.sensitivity().min; }
 double mean_sensitivity(Input& in) { return static_cast<double>(vexil::mean_sensitivity(in.fvalue())); }
-// The exact sum over a power of two: one correctly rounded division, as
-// Python's int / int.
-double total_influence(Input& in) { return static_cast<double>(in.sensitivity().sum) / static_cast<double>(in.size()); }
+double total_influence(Input& in) { return detail::exact_total_influence(in.sensitivity().sum, in.n()); }
 std::int64_t frontier_size(Input& in) {
     std::optional<FrontierCache> cache;
     return as_integer(vexil::frontier_size(in.fvalue(), cache));
 }
-std::int64_t max_frontier_size(Input& in) {
-    const std::uint64_t ones = in.weight();
-    return as_integer(in.n() * std::min(ones, in.size() - ones));
-}
+std::int64_t max_frontier_size(Input& in) { return as_integer(detail::max_frontier_size(in.n(), in.weight())); }
 double equanimity_importance(Input& in) { return static_cast<double>(vexil::equanimity_importance(in.fvalue())); }
 std::int64_t certificate_complexity(Input& in) { return vexil::certificate_complexity(in.fvalue()); }
 std::int64_t block_sensitivity(Input& in) { return detail::packed_block_sensitivity(in.words(), in.n()); }
@@ -147,8 +133,8 @@ constexpr SweepMeasure measure_table[] = {
     integer("entanglement", entanglement),
     real("entropy", entropy),
     integer("degree", degree),
-    integer("fourier_degree", fourier_degree),
-    integer("no_linearity", no_linearity),
+    integer("fourier_degree", degree),
+    integer("no_linearity", nonlinearity),
     integer("nonlinearity", nonlinearity),
     integer("max_sensitivity", max_sensitivity),
     integer("sensitivity", max_sensitivity),

@@ -1,0 +1,26 @@
+// The transform in 32-bit lanes, apart from the other lane type: each is three
+// instruction-set variants of the whole blocked kernel.
+#include "metrics/spectral.hpp"
+#include "metrics/transform_kernel.hpp"
+
+namespace vexil::detail {
+
+void transform_in_place(std::int32_t* values, unsigned bits, const std::uint8_t* source,
+                        const LastPassVisit<std::int32_t>* visit) {
+    butterflies::run_transform(values, bits, source, visit);
+}
+
+}  // namespace vexil::detail
+
+namespace vexil {
+
+std::optional<TransformError> walsh_hadamard_transform(std::span<std::int32_t> values) {
+    return detail::butterflies::transform_span(values);
+}
+
+void spectrum_into(std::span<const std::uint8_t> entries, std::span<std::int32_t> out) {
+    if (entries.size() > (std::size_t{1} << 30)) panic("spectrum_into: more than 30 variables in int32 lanes");
+    detail::butterflies::table_spectrum(entries, out);
+}
+
+}  // namespace vexil

@@ -1,0 +1,320 @@
+// The blocked Walsh–Hadamard butterflies behind transform_in_place, for the
+// translation units that compile them (one per lane type, so that the
+// instruction-set variants of each build in parallel).
+#pragma once
+
+#include "base/kernel_variants.hpp"
+#include "interrupt.hpp"
+#include "metrics/spectral.hpp"
+#include "panic.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <type_traits>
+#include <vector>
+
+namespace vexil::detail::butterflies {
+
+// The transform is blocked for the memory hierarchy: stages 0..11 run on blocks
+// that stay in L1, the next four on blocks that stay in L2, and the stages above
+// in groups of up to eight on strips of four cache lines per row, copied to a
+// contiguous scratch (in place, the power-of-two row stride would put every row
+// in the same cache sets). A 2^24 table thus costs two passes over memory, the
+// last of which need not write back when only a summary of the coefficients is
+// wanted. Beyond memory traffic the butterflies bound the time, so the kernels
+// are compiled for AVX2 and AVX-512 as well as the baseline and the variant is
+// picked at run time; and when the input is a truth table the L1 stages run in
+// 16-bit lanes (|values| <= 2^12 there), twice as many per vector.
+// All butterflies use unsigned arithmetic: wrapping is defined, and for truth
+// tables the sums never wrap anyway.
+
+template <class T>
+constexpr unsigned l1_bits = sizeof(T) == 8 ? 11 : 12;  // 16 or 32 KiB blocks
+template <class T>
+constexpr unsigned l2_bits = sizeof(T) == 8 ? 15 : 16;  // 256 KiB blocks
+constexpr unsigned max_group_bits = 8;
+template <class T>
+constexpr std::size_t strip_width = 256 / sizeof(T);  // four cache lines per row
+template <class T>
+constexpr std::size_t scratch_size = std::size_t{strip_width<T>} << max_group_bits;
+
+// Two stages (h and 2h) on v[0, size); the j loop runs over contiguous values.
+template <class T>
+VEXIL_INLINE void radix4_pass(T* v, std::size_t size, std::size_t h) {
+    using U = std::make_unsigned_t<T>;
+    for (std::size_t base = 0; base < size; base += 4 * h) {
+        T* p = v + base;
+        for (std::size_t j = 0; j < h; ++j) {
+            const U a = static_cast<U>(p[j]);
+            const U b = static_cast<U>(p[j + h]);
+            const U c = static_cast<U>(p[j + 2 * h]);
+            const U d = static_cast<U>(p[j + 3 * h]);
+            const U ab = static_cast<U>(a + b), amb = static_cast<U>(a - b);
+            const U cd = static_cast<U>(c + d), cmd = static_cast<U>(c - d);
+            p[j] = static_cast<T>(static_cast<U>(ab + cd));
+            p[j + h] = static_cast<T>(static_cast<U>(amb + cmd));
+            p[j + 2 * h] = static_cast<T>(static_cast<U>(ab - cd));
+            p[j + 3 * h] = static_cast<T>(static_cast<U>(amb - cmd));
+        }
+    }
+}
+
+template <class T>
+VEXIL_INLINE void radix2_pass(T* v, std::size_t size, std::size_t h) {
+    using U = std::make_unsigned_t<T>;
+    for (std::size_t base = 0; base < size; base += 2 * h) {
+        T* p = v + base;
+        for (std::size_t j = 0; j < h; ++j) {
+            const U a = static_cast<U>(p[j]);
+            const U b = static_cast<U>(p[j + h]);
+            p[j] = static_cast<T>(static_cast<U>(a + b));
+            p[j + h] = static_cast<T>(static_cast<U>(a - b));
+        }
+    }
+}
+
+// Stages [from, to) of the in-place transform of v[0, size), two at a time.
+// Short strides are passed as constants: with a run-time stride shorter than a
+// vector the compiler would fall back to scalar code.
+template <class T>
+VEXIL_INLINE void stages(T* v, std::size_t size, unsigned from, unsigned to) {
+    unsigned s = from;
+    for (; s + 1 < to; s += 2) {
+        switch (s) {
+            case 3:
+                radix4_pass(v, size, 8);
+                break;
+            case 4:
+                radix4_pass(v, size, 16);
+                break;
+            case 5:
+                radix4_pass(v, size, 32);
+                break;
+            default:
+                radix4_pass(v, size, std::size_t{1} << s);
+                break;
+        }
+    }
+    if (s < to) {
+        switch (s) {
+            case 3:
+                radix2_pass(v, size, 8);
+                break;
+            case 4:
+                radix2_pass(v, size, 16);
+                break;
+            case 5:
+                radix2_pass(v, size, 32);
+                break;
+            default:
+                radix2_pass(v, size, std::size_t{1} << s);
+                break;
+        }
+    }
+}
+
+// The whole transform of at most four values, plain scalar code: a full
+// stages() here would be compiled for nothing but tables of n < 3.
+template <class T>
+VEXIL_INLINE void tiny_transform(T* v, std::size_t size) {
+    using U = std::make_unsigned_t<T>;
+    for (std::size_t h = 1; h < size; h *= 2) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if ((i & h) != 0) continue;
+            const U a = static_cast<U>(v[i]);
+            const U b = static_cast<U>(v[i + h]);
+            v[i] = static_cast<T>(static_cast<U>(a + b));
+            v[i + h] = static_cast<T>(static_cast<U>(a - b));
+        }
+    }
+}
+
+// Stages 0..2 on each group of eight values.
+template <class T>
+VEXIL_INLINE void radix8(T* v, std::size_t size) {
+    using U = std::make_unsigned_t<T>;
+    for (std::size_t i = 0; i < size; i += 8) {
+        std::array<U, 8> a;
+        for (unsigned t = 0; t < 8; ++t) a[t] = static_cast<U>(v[i + t]);
+        for (unsigned h = 1; h < 8; h *= 2) {
+            for (unsigned t = 0; t < 8; ++t) {
+                if ((t & h) != 0) continue;
+                const U x = a[t], y = a[t + h];
+                a[t] = static_cast<U>(x + y);
+                a[t + h] = static_cast<U>(x - y);
+            }
+        }
+        for (unsigned t = 0; t < 8; ++t) v[i + t] = static_cast<T>(a[t]);
+    }
+}
+
+// The 8-point transform of the signs of eight truth values, for every byte of
+// packed values (bit t = entry t): stages 0..2 of the first pass become one
+// table look-up per eight entries.
+struct SignTable {
+    std::array<std::array<std::int16_t, 8>, 256> rows{};
+    SignTable() {
+        for (unsigned b = 0; b < 256; ++b) {
+            std::array<std::int16_t, 8>& r = rows[b];
+            for (unsigned t = 0; t < 8; ++t) r[t] = ((b >> t) & 1U) != 0 ? 1 : -1;
+            radix8(r.data(), 8);
+        }
+    }
+};
+
+// Internal to each translation unit that compiles the kernel, as a table the
+// compiler can address directly.
+static const SignTable sign_table;
+
+// Eight 0/1 bytes to eight bits, byte t to bit t: the multiplier moves byte t's
+// low bit to bit 56 + t, and every cross term lands outside bits 56..63.
+VEXIL_INLINE unsigned pack8(const std::uint8_t* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return static_cast<unsigned>((word * 0x0102040810204080ULL) >> 56);
+}
+
+// Full transform of a block of 2^bits values that fits in L1. With `source`, the
+// block is the signs of source[0, 2^bits), transformed in 16-bit lanes and then
+// widened; `narrow` holds 2^bits 16-bit values.
+template <class T>
+VEXIL_INLINE void l1_block(T* v, unsigned bits, const std::uint8_t* source, std::int16_t* narrow) {
+    const std::size_t size = std::size_t{1} << bits;
+    if (bits < 3) {
+        if (source != nullptr) {
+            for (std::size_t i = 0; i < size; ++i) v[i] = source[i] != 0 ? T{1} : T{-1};
+        }
+        tiny_transform(v, size);
+        return;
+    }
+    if (source == nullptr) {
+        radix8(v, size);
+        stages(v, size, 3, bits);
+        return;
+    }
+    for (std::size_t i = 0; i < size; i += 8) {
+        std::memcpy(narrow + i, sign_table.rows[pack8(source + i)].data(), 8 * sizeof(std::int16_t));
+    }
+    stages(narrow, size, 3, bits);
+    for (std::size_t i = 0; i < size; ++i) v[i] = narrow[i];
+}
+
+// Stages [low, low + group) on the block of 2^(low + group) values at v, whose
+// first coefficient is number first_k. When these are the last stages and a
+// visitor is given, it reads each finished strip instead of having it written
+// back.
+template <class T>
+VEXIL_INLINE void strip_group(T* v, unsigned low, unsigned group, T* scratch, const LastPassVisit<T>* visit,
+                              std::uint64_t first_k) {
+    // A constant width (low >= l1_bits, so the stride is never shorter) lets
+    // each row move as whole vectors rather than through a generic copy.
+    constexpr std::size_t width = strip_width<T>;
+    constexpr unsigned width_bits = static_cast<unsigned>(std::countr_zero(width));
+    const std::size_t stride = std::size_t{1} << low;
+    const std::size_t rows = std::size_t{1} << group;
+    for (std::size_t col = 0; col < stride; col += width) {
+        // Rows a power of two apart defeat the hardware prefetchers: ask for the
+        // next strip's lines while this one is transformed.
+        if (col + width < stride) {
+            for (std::size_t r = 0; r < rows; ++r) {
+                const T* next = v + r * stride + col + width;
+                for (std::size_t line = 0; line < width; line += 64 / sizeof(T)) __builtin_prefetch(next + line);
+            }
+        }
+        for (std::size_t r = 0; r < rows; ++r) {
+            const T* from = v + r * stride + col;
+            T* to = scratch + r * width;
+            for (std::size_t c = 0; c < width; ++c) to[c] = from[c];
+        }
+        stages(scratch, rows * width, width_bits, width_bits + group);
+        if (visit != nullptr) {
+            visit->strip(visit->state, first_k + col, scratch, rows, width, stride);
+        } else {
+            for (std::size_t r = 0; r < rows; ++r) {
+                const T* from = scratch + r * width;
+                T* to = v + r * stride + col;
+                for (std::size_t c = 0; c < width; ++c) to[c] = from[c];
+            }
+        }
+        check_interrupt();
+    }
+}
+
+// Transform of v[0, 2^bits) (of the signs of `source` when given). Level 0 is
+// the L1 blocks; level 1 finishes each L2 block while it is still cached; every
+// further level is one pass over memory doing up to eight stages. A visitor
+// gets the last pass's coefficients, which are then not all written back.
+template <class T>
+VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
+    alignas(64) std::array<std::int16_t, std::size_t{1} << l1_bits<T>> narrow;
+    if (bits <= l1_bits<T>) {
+        // Small tables, often many of them (sweeps, the pool's rows), skip
+        // the level loop below.
+        l1_block(v, bits, source, narrow.data());
+        const std::size_t size = std::size_t{1} << bits;
+        if (visit != nullptr) visit->strip(visit->state, 0, v, 1, size, size);
+        return;
+    }
+    // strip_group is called from one place only, so that its stages are
+    // compiled once per instruction-set variant.
+    const unsigned l1 = l1_bits<T>;
+    const unsigned l2 = std::min(bits, l2_bits<T>);
+    const std::size_t l1_size = std::size_t{1} << l1;
+    std::vector<T> scratch(scratch_size<T>);
+    bool first = true;
+    for (unsigned low = l1; first || low < bits; first = false) {
+        const unsigned high = first ? l2 : std::min(bits, low + max_group_bits);
+        const std::size_t size = std::size_t{1} << high;
+        const LastPassVisit<T>* const last = high == bits ? visit : nullptr;
+        for (std::size_t block = 0; block < (std::size_t{1} << bits); block += size) {
+            if (first) {
+                for (std::size_t sub = block; sub < block + size; sub += l1_size) {
+                    l1_block(v + sub, l1, source != nullptr ? source + sub : nullptr, narrow.data());
+                }
+            }
+            strip_group(v + block, low, high - low, scratch.data(), last, block);
+        }
+        low = high;
+    }
+}
+
+struct TransformKernel {
+    template <class T>
+    VEXIL_INLINE static void run(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
+        transform_body(v, bits, source, visit);
+    }
+};
+
+// Every entry point goes through here, so that the variants are instantiated
+// once per lane type.
+template <class T>
+void run_transform(T* values, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
+    run_kernel<TransformKernel>(values, bits, source, visit);
+}
+
+// The public entry points of one lane type, defined beside its kernel so that
+// a small transform reaches the kernel with no call between.
+template <class T>
+std::optional<TransformError> transform_span(std::span<T> values) {
+    const std::size_t size = values.size();
+    if (size <= 1) return std::nullopt;
+    if (!std::has_single_bit(size)) return TransformError{transform_length_error};
+    run_transform<T>(values.data(), static_cast<unsigned>(std::countr_zero(size)), nullptr, nullptr);
+    return std::nullopt;
+}
+
+template <class T>
+void table_spectrum(std::span<const std::uint8_t> entries, std::span<T> out) {
+    if (entries.size() != out.size() || !std::has_single_bit(entries.size())) {
+        panic("spectrum_into: the table and the coefficients need the same power-of-two length");
+    }
+    run_transform<T>(out.data(), static_cast<unsigned>(std::countr_zero(entries.size())), entries.data(), nullptr);
+}
+
+}  // namespace vexil::detail::butterflies
