@@ -5,10 +5,11 @@
 // Which value counts +1 flips every sign and changes nothing below. Each
 // measure takes one transform with a visitor on its last pass, and those that
 // a pass over the table can often decide try that first. All are exact,
-// interruptible and memory-guarded. The largest |W| and the degree read the
-// last pass of the core's single-threaded blocked transform (spectral.hpp):
-// on two cores it beats the pool's two-level transform (crypto_transform.hpp),
-// whose row and strip passes each cross memory. The sums by weight, which do more per coefficient, run on the pool.
+// interruptible and memory-guarded. The degree, and the largest |W| up to
+// 2^18 entries, read the last pass of the core's single-threaded blocked
+// transform (spectral.hpp); the largest |W| beyond, and the sums by weight,
+// read the pool's two-level transform (crypto_transform.hpp) and report
+// progress.
 #pragma once
 
 #include <cstdint>
