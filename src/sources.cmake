@@ -38,5 +38,6 @@ set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/metrics/transform_i64.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/walsh_measures.cpp
   ${VEXIL_NPN5_CORE_SOURCES}
+  ${CMAKE_CURRENT_LIST_DIR}/registry/measure_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry/registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sweep/sweep.cpp)

@@ -14,13 +14,9 @@
 
 #include "fvalue.hpp"
 #include "memory_guard.hpp"
-#include "metrics/certificate.hpp"
 #include "metrics/cut_records.hpp"
 #include "metrics/entanglement.hpp"
 #include "metrics/fragmentation.hpp"
-#include "metrics/frontier.hpp"
-#include "metrics/sensitivity.hpp"
-#include "metrics/spectral.hpp"
 #include "npn5/function_queries.hpp"
 
 #include <optional>
@@ -146,11 +142,6 @@ std::vector<vexil::EntropySets> entropy_sets(const FValue& f) {
     return vexil::entropy_sets(f);
 }
 
-std::uint64_t frontier_size(const FValue& f) {
-    std::optional<vexil::FrontierCache> cache;
-    return vexil::frontier_size(f, cache);
-}
-
 std::uint64_t information(const FValue& f, std::span<const std::uint64_t> vars) { return vexil::information(f, vars); }
 float fragmentation_coefficient(const FValue& f, std::span<const std::uint64_t> vars) {
     return vexil::fragmentation_coefficient(f, vars);
@@ -159,8 +150,6 @@ float fragmentation_coefficient(const FValue& f, std::span<const std::uint64_t> 
 using vexil::py::keyword_row;
 
 const PyMethodDef methods[] = {
-    keyword_row<plain<vexil::entanglement>>("entanglement", "entanglement(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::entropy>>("entropy", "entropy(table, /, *, progress=None)\n--\n\n"),
     keyword_row<plain<entanglement_sets>>("entanglement_sets",
                                           "entanglement_sets(table, /, *, progress=None)\n--\n\n"
                                           "A list of (set1, set2, entanglement) tuples."),
@@ -179,17 +168,6 @@ const PyMethodDef methods[] = {
                                                    "fragmentation_delta(table, /, *, progress=None)\n--\n\n"),
     keyword_row<plain<vexil::fragmentation_delta2>>("fragmentation_delta2",
                                                     "fragmentation_delta2(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::equanimity_importance>>("equanimity_importance",
-                                                     "equanimity_importance(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::max_sensitivity>>("max_sensitivity",
-                                               "max_sensitivity(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::mean_sensitivity>>("mean_sensitivity",
-                                                "mean_sensitivity(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::certificate_complexity>>("certificate_complexity",
-                                                      "certificate_complexity(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<frontier_size>>("frontier_size", "frontier_size(table, /, *, progress=None)\n--\n\n"),
-    keyword_row<plain<vexil::max_frontier_size>>("max_frontier_size",
-                                                 "max_frontier_size(table, /, *, progress=None)\n--\n\n"),
     keyword_row<plain<vexil::npn5::npn_representant>>("npn_representant",
                                                       "npn_representant(table, /, *, progress=None)\n--\n\n"
                                                       "The entries of the NPN class representative as bytes, or None "

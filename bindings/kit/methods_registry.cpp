@@ -3,7 +3,9 @@
 #include "methods.hpp"
 #include "to_python.hpp"
 
+#include "registry/measure_input.hpp"
 #include "registry/registry.hpp"
+#include "table_arg.hpp"
 
 #include <string_view>
 
@@ -37,7 +39,55 @@ PyObject* measure_aliases(PyObject*, PyObject*) {
     });
 }
 
+// measure(name, table, *, progress=None): a scalar measure of the registry,
+// computed by the evaluator the batch kernel of sweeps uses.
+PyObject* measure(PyObject*, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"", "", "progress", nullptr};
+    const char* name = nullptr;
+    Py_ssize_t name_length = 0;
+    PyObject* table_object = nullptr;
+    PyObject* progress = nullptr;
+    if (PyArg_ParseTupleAndKeywords(args, kwargs, "s#O|$O", const_cast<char**>(keywords), &name, &name_length,
+                                    &table_object, &progress) == 0) {
+        return nullptr;
+    }
+    const vexil::MeasureInfo* m =
+        vexil::find_scalar_measure(std::string_view(name, static_cast<std::size_t>(name_length)));
+    if (m == nullptr) {
+        PyErr_Format(PyExc_ValueError, "%s is not a scalar measure of the registry", name);
+        return nullptr;
+    }
+    Buffer buffer;
+    const std::optional<TableView> table = read_table(table_object, buffer);
+    if (!table || !check_progress(progress)) return nullptr;
+    if (table->n > m->max_vars) {
+        PyErr_Format(PyExc_ValueError, "%s is defined up to %u variables, not %u", name, m->max_vars, table->n);
+        return nullptr;
+    }
+    std::int64_t integer = 0;
+    double real = 0.0;
+    const bool done = run_unlocked(
+        [&] {
+            vexil::MeasureInput in = vexil::MeasureInput::from_entries(table->entries, table->n);
+            if (m->real != nullptr) {
+                real = m->real(in);
+            } else {
+                integer = m->integer(in);
+            }
+        },
+        progress);
+    if (!done) return nullptr;
+    if (m->real != nullptr) return PyFloat_FromDouble(real);
+    if (m->kind == vexil::MeasureKind::boolean) return PyBool_FromLong(integer != 0 ? 1 : 0);
+    return PyLong_FromLongLong(integer);
+}
+
 const PyMethodDef methods[] = {
+    vexil::py::keyword_row<measure>("measure",
+                                    "measure(name, table, /, *, progress=None)\n--\n\n"
+                                    "The scalar measure `name` of the registry (an int, float or bool) of the table, "
+                                    "computed\nwithout the interpreter lock; `progress` is None or a callable taking "
+                                    "(done, total)."),
     {"measure_registry", &measure_registry, METH_NOARGS,
      "measure_registry()\n--\n\n"
      "Every measure of a single function, in report order: tuples (name, group, kind, parameters,\n"

@@ -3,6 +3,7 @@
 #include "arguments.hpp"
 #include "methods.hpp"
 #include "method_row.hpp"
+#include "to_python.hpp"
 #include "numpy_out.hpp"
 #include "unlocked.hpp"
 
@@ -47,22 +48,22 @@ PyObject* five_input_class_words(PyObject*, PyObject*) {
     return array.release();
 }
 
-// (name, kind, max_vars) of every measure the batch kernel computes.
+// (name, kind, max_vars) of every measure the batch kernel computes: the
+// registry's scalar measures, under their own names.
 PyObject* sweep_measure_table(PyObject*, PyObject*) {
-    const std::span<const vexil::SweepMeasure> measures = vexil::sweep_measures();
-    Ref list(PyList_New(static_cast<Py_ssize_t>(measures.size())));
-    if (!list) return nullptr;
-    for (std::size_t i = 0; i < measures.size(); ++i) {
-        const vexil::SweepMeasure& m = measures[i];
-        const char* kind = m.kind == vexil::SweepKind::real      ? "real"
-                           : m.kind == vexil::SweepKind::boolean ? "boolean"
-                                                                 : "integer";
-        PyObject* row =
-            Py_BuildValue("(s#sI)", m.name.data(), static_cast<Py_ssize_t>(m.name.size()), kind, m.max_vars);
-        if (row == nullptr) return nullptr;
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), row);  // steals the row
+    std::vector<const vexil::MeasureInfo*> scalar;
+    for (const vexil::MeasureInfo& m : vexil::measure_registry()) {
+        if (m.scalar()) scalar.push_back(&m);
     }
-    return list.release();
+    return guarded([&] {
+        return vexil::py::list_of(scalar, [](const vexil::MeasureInfo* m) {
+            const char* kind = m->real != nullptr                       ? "real"
+                               : m->kind == vexil::MeasureKind::boolean ? "boolean"
+                                                                        : "integer";
+            return vexil::py::check(
+                Py_BuildValue("(s#sI)", m->name.data(), static_cast<Py_ssize_t>(m->name.size()), kind, m->max_vars));
+        });
+    });
 }
 
 PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
@@ -102,8 +103,8 @@ PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
             if (PyErr_Occurred() == nullptr) PyErr_SetString(PyExc_TypeError, "measure names must be str");
             return nullptr;
         }
-        const vexil::SweepMeasure* m =
-            vexil::find_sweep_measure(std::string_view(text, static_cast<std::size_t>(length)));
+        const vexil::MeasureInfo* m =
+            vexil::find_scalar_measure(std::string_view(text, static_cast<std::size_t>(length)));
         if (m == nullptr) {
             PyErr_Format(PyExc_ValueError, "no batch kernel computes %R", name);
             return nullptr;
@@ -113,7 +114,7 @@ PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
             return nullptr;
         }
         void* memory = nullptr;
-        const bool real = m->kind == vexil::SweepKind::real;
+        const bool real = m->real != nullptr;
         PyObject* array =
             new_array({count}, real ? "float64" : "int64", 8, buffers[static_cast<std::size_t>(i)], memory);
         if (array == nullptr) return nullptr;

@@ -49,8 +49,14 @@ class EntropySets(NamedTuple):
     entropy: float
 
 
+# The registry's scalar measures, computed by its evaluators (those of the sweeps' batch kernel).
+_SCALAR = frozenset(name for name, _, _ in _native.sweep_measure_table())
+
+
 def _run(name: str, table: Table, *args: Any, progress: Progress = False) -> Any:
     with reporter(progress, name) as report:
+        if name in _SCALAR and not args:
+            return _native.measure(name, table, progress=report)
         return getattr(_native, name)(table, *args, progress=report)
 
 
@@ -131,7 +137,7 @@ def fragmentation_delta2(table: Table, progress: Progress = False) -> list[float
 
 def equanimity_importance(table: Table) -> float:
     """The share of the n * 2**(n-1) edges of the n-cube along which f changes."""
-    return _native.equanimity_importance(table)
+    return _run("equanimity_importance", table)
 
 
 # -- sensitivity, spectrum, certificates, frontier -------------------------------------------------
@@ -139,23 +145,22 @@ def equanimity_importance(table: Table) -> float:
 
 def max_sensitivity(table: Table) -> int:
     """The largest sensitivity s(x), the number of variables whose flip changes f(x), over all x."""
-    return _native.max_sensitivity(table)
+    return _run("max_sensitivity", table)
 
 
 def mean_sensitivity(table: Table) -> float:
     """The mean of s(x) over all inputs, in single precision widened."""
-    return _native.mean_sensitivity(table)
+    return _run("mean_sensitivity", table)
 
 
 def frontier_size(table: Table) -> int:
     """The number of cube edges (x, x XOR 2**v) joining a false input to a true one."""
-    return _native.frontier_size(table)
+    return _run("frontier_size", table)
 
 
 def max_frontier_size(table: Table) -> int:
     """The bound n * min(#false, #true) on ``frontier_size``, exact."""
-    ones = int(np.count_nonzero(table))
-    return _arguments.log2(len(table)) * min(ones, len(table) - ones)
+    return _run("max_frontier_size", table)
 
 
 def npn_representant(table: Table) -> Table | None:

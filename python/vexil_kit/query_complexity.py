@@ -49,7 +49,7 @@ def certificate_complexity(table: Table, value: Any = None, progress: Progress =
     """The certificate complexity C(f), or with ``value`` = 0 or 1 the one-sided C0(f) or C1(f)."""
     if value is None:
         with reporter(progress, "certificate_complexity") as report:
-            return _native.certificate_complexity(table, progress=report)
+            return int(_native.measure("certificate_complexity", table, progress=report))
     chosen = _arguments.bit(value, "value")
     with reporter(progress, "certificate_complexity") as report:
         return _native.value_certificate_complexity(table, chosen, progress=report)

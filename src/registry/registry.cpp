@@ -1,4 +1,19 @@
-#include "registry.hpp"
+#include "registry/registry.hpp"
+
+#include "metrics/anf.hpp"
+#include "metrics/autocorrelation.hpp"
+#include "metrics/block_sensitivity.hpp"
+#include "metrics/certificate.hpp"
+#include "metrics/decision_tree.hpp"
+#include "metrics/entanglement.hpp"
+#include "metrics/frontier.hpp"
+#include "metrics/sensitivity.hpp"
+#include "metrics/spectral.hpp"
+#include "metrics/walsh_measures.hpp"
+#include "npn5/queries.hpp"
+#include "registry/measure_input.hpp"
+
+#include <optional>
 
 namespace vexil {
 
@@ -24,14 +39,68 @@ constexpr MeasureInfo up_to(MeasureInfo info, unsigned max_vars, bool exact = fa
     return info;
 }
 
-constexpr MeasureInfo registry[] = {
-    measure("weight", G::basic, K::integer, "N", "the number of true entries"),
-    measure("is_balanced", G::basic, K::boolean, "N", "whether half of the entries are true"),
+// The scalar measures of one function, each the core function that answers
+// it, so that a sweep's values and a single call's are the same bit for bit.
+using Input = MeasureInput;
 
-    reporting(measure("entanglement", G::information, K::integer, "N binom(n, n/2)",
-                      "the least sum, over balanced cuts, of the distinct restrictions of both parts")),
-    reporting(measure("entropy", G::information, K::real, "N binom(n, n/2)",
-                      "the least sum, over balanced cuts, of the restriction entropies of both parts (bits)")),
+std::int64_t as_integer(std::uint64_t v) { return static_cast<std::int64_t>(v); }
+
+// The 32-bit word of the gate database for a table of at most five
+// variables, extended to five as BooleanFunction.extend(5) does (the added
+// variables ignored): entry k at bit 31 - k.
+npn5::Word database_word(Input& in) {
+    std::uint64_t w = in.words()[0];
+    for (std::uint64_t bits = in.size(); bits < 32; bits *= 2) w |= w << bits;
+    std::uint32_t word = static_cast<std::uint32_t>(w);
+    std::uint32_t reversed = 0;
+    for (unsigned k = 0; k < 32; ++k) reversed |= ((word >> k) & 1U) << (31 - k);
+    return reversed;
+}
+
+std::int64_t weight(Input& in) { return as_integer(in.weight()); }
+std::int64_t is_balanced(Input& in) { return 2 * in.weight() == in.size() ? 1 : 0; }
+std::int64_t entanglement(Input& in) { return as_integer(vexil::entanglement(in.fvalue())); }
+double entropy(Input& in) { return static_cast<double>(vexil::entropy(in.fvalue())); }
+std::int64_t fourier_degree(Input& in) { return vexil::fourier_degree(in.entries()); }
+std::int64_t nonlinearity(Input& in) { return as_integer(vexil::nonlinearity(in.entries())); }
+std::int64_t max_sensitivity(Input& in) { return in.sensitivity().max; }
+std::int64_t min_sensitivity(Input& in) { return in.sensitivity().min; }
+double mean_sensitivity(Input& in) { return static_cast<double>(vexil::mean_sensitivity(in.fvalue())); }
+double total_influence(Input& in) { return detail::exact_total_influence(in.sensitivity().sum, in.n()); }
+std::int64_t frontier_size(Input& in) {
+    std::optional<FrontierCache> cache;
+    return as_integer(vexil::frontier_size(in.fvalue(), cache));
+}
+std::int64_t max_frontier_size(Input& in) { return as_integer(detail::max_frontier_size(in.n(), in.weight())); }
+double equanimity_importance(Input& in) { return static_cast<double>(vexil::equanimity_importance(in.fvalue())); }
+std::int64_t certificate_complexity(Input& in) { return vexil::certificate_complexity(in.fvalue()); }
+std::int64_t block_sensitivity(Input& in) { return detail::packed_block_sensitivity(in.words(), in.n()); }
+std::int64_t decision_tree_depth(Input& in) { return detail::packed_decision_tree_depth(in.words(), in.n()); }
+std::int64_t algebraic_degree(Input& in) { return vexil::algebraic_degree(in.entries()); }
+std::int64_t correlation_immunity(Input& in) { return vexil::correlation_immunity(in.entries()); }
+std::int64_t resiliency_order(Input& in) { return vexil::resiliency_order(in.entries()); }
+std::int64_t absolute_indicator(Input& in) { return as_integer(vexil::absolute_indicator(in.entries())); }
+std::int64_t minimal_gates(Input& in) { return npn5::minimal_gates_query(database_word(in)).gate_count; }
+
+constexpr MeasureInfo counted(MeasureInfo info, std::int64_t (*f)(Input&)) {
+    info.integer = f;
+    return info;
+}
+constexpr MeasureInfo computed(MeasureInfo info, double (*f)(Input&)) {
+    info.real = f;
+    return info;
+}
+
+constexpr MeasureInfo registry[] = {
+    counted(measure("weight", G::basic, K::integer, "N", "the number of true entries"), weight),
+    counted(measure("is_balanced", G::basic, K::boolean, "N", "whether half of the entries are true"), is_balanced),
+
+    counted(reporting(measure("entanglement", G::information, K::integer, "N binom(n, n/2)",
+                              "the least sum, over balanced cuts, of the distinct restrictions of both parts")),
+            entanglement),
+    computed(reporting(measure("entropy", G::information, K::real, "N binom(n, n/2)",
+                               "the least sum, over balanced cuts, of the restriction entropies of both parts (bits)")),
+             entropy),
     reporting(measure("entanglement_sets", G::information, K::records, "N binom(n, n/2)",
                       "every balanced cut with its entanglement")),
     reporting(
@@ -52,19 +121,26 @@ constexpr MeasureInfo registry[] = {
                       "the first differences of the fragmentation spectrum")),
     reporting(measure("fragmentation_delta2", G::information, K::reals, "N 2^n",
                       "the second differences of the fragmentation spectrum")),
-    measure("equanimity_importance", G::information, K::real, "n N",
-            "the fraction of cube edges along which f changes"),
-    measure("frontier_size", G::information, K::integer, "n N",
-            "the number of cube edges joining a false and a true input"),
-    measure("max_frontier_size", G::information, K::integer, "N", "the bound n min(#false, #true) on the frontier"),
+    computed(measure("equanimity_importance", G::information, K::real, "n N",
+                     "the fraction of cube edges along which f changes"),
+             equanimity_importance),
+    counted(measure("frontier_size", G::information, K::integer, "n N",
+                    "the number of cube edges joining a false and a true input"),
+            frontier_size),
+    counted(
+        measure("max_frontier_size", G::information, K::integer, "N", "the bound n min(#false, #true) on the frontier"),
+        max_frontier_size),
 
     measure("walsh_spectrum", G::spectral, K::integers, "n N", "W(u) = sum over x of (-1)^(f(x) + u.x), for every u"),
     measure("fourier_coefficients", G::spectral, K::reals, "n N", "the Fourier coefficients W(u) / N, exact"),
-    reporting(measure("fourier_degree", G::spectral, K::integer, "n N", "the largest |u| with W(u) != 0")),
+    counted(reporting(measure("fourier_degree", G::spectral, K::integer, "n N", "the largest |u| with W(u) != 0")),
+            fourier_degree),
     measure("influence_counts", G::spectral, K::integers, "n N",
             "for each variable, the number of inputs whose flip of it changes f"),
     measure("influences", G::spectral, K::reals, "n N", "for each variable, the probability that its flip changes f"),
-    measure("total_influence", G::spectral, K::real, "n N", "the sum of the influences: the mean sensitivity, exact"),
+    computed(measure("total_influence", G::spectral, K::real, "n N",
+                     "the sum of the influences: the mean sensitivity, exact"),
+             total_influence),
     measure("spectral_entropy", G::spectral, K::real, "n N", "the entropy (bits) of the squared Fourier coefficients"),
     reporting(measure("spectral_weights", G::spectral, K::reals, "n N",
                       "for each level k, the sum of the squared Fourier coefficients at |u| = k")),
@@ -73,27 +149,32 @@ constexpr MeasureInfo registry[] = {
                     "rho"),
 
     measure("anf", G::algebraic, K::integers, "n N", "the monomials of the algebraic normal form, as variable masks"),
-    measure("algebraic_degree", G::algebraic, K::integer, "n N",
-            "the largest monomial of the algebraic normal form (-1 for zero)"),
+    counted(measure("algebraic_degree", G::algebraic, K::integer, "n N",
+                    "the largest monomial of the algebraic normal form (-1 for zero)"),
+            algebraic_degree),
     reporting(measure("algebraic_immunity", G::algebraic, K::integer, "binom(n, n/2)^3",
                       "the least degree of a nonzero annihilator of f or its complement")),
     with_parameters(reporting(measure("annihilator", G::algebraic, K::function, "binom(n, d)^3",
                                       "a nonzero g of degree at most d with f g = 0, if any")),
                     "d"),
 
-    reporting(measure("nonlinearity", G::cryptographic, K::integer, "n N",
-                      "the Hamming distance to the nearest affine function")),
+    counted(reporting(measure("nonlinearity", G::cryptographic, K::integer, "n N",
+                              "the Hamming distance to the nearest affine function")),
+            nonlinearity),
     reporting(measure("is_bent", G::cryptographic, K::boolean, "n N", "whether every |W(u)| is 2^(n/2)")),
-    reporting(measure("correlation_immunity", G::cryptographic, K::integer, "n N",
-                      "the largest m with W(u) = 0 for 1 <= |u| <= m")),
-    reporting(measure("resiliency_order", G::cryptographic, K::integer, "n N",
-                      "the correlation immunity of a balanced function (-1 when unbalanced)")),
+    counted(reporting(measure("correlation_immunity", G::cryptographic, K::integer, "n N",
+                              "the largest m with W(u) = 0 for 1 <= |u| <= m")),
+            correlation_immunity),
+    counted(reporting(measure("resiliency_order", G::cryptographic, K::integer, "n N",
+                              "the correlation immunity of a balanced function (-1 when unbalanced)")),
+            resiliency_order),
     up_to(reporting(measure("autocorrelation", G::cryptographic, K::integers, "n N",
                             "r(a) = sum over x of (-1)^(f(x) + f(x + a)), for every a")),
           31),
-    up_to(
-        reporting(measure("absolute_indicator", G::cryptographic, K::integer, "n N", "the largest |r(a)| over a != 0")),
-        31),
+    counted(up_to(reporting(measure("absolute_indicator", G::cryptographic, K::integer, "n N",
+                                    "the largest |r(a)| over a != 0")),
+                  31),
+            absolute_indicator),
     up_to(reporting(
               measure("sum_of_squares_indicator", G::cryptographic, K::integer, "n N", "the sum of r(a)^2 over all a")),
           31),
@@ -101,24 +182,33 @@ constexpr MeasureInfo registry[] = {
                             "the a != 0 with |r(a)| = N: f(x + a) + f(x) constant")),
           31),
 
-    measure("max_sensitivity", G::query, K::integer, "n N", "the largest number of sensitive variables at an input"),
-    measure("min_sensitivity", G::query, K::integer, "n N", "the least number of sensitive variables at an input"),
-    measure("mean_sensitivity", G::query, K::real, "n N",
-            "the mean number of sensitive variables over the inputs (single precision)"),
+    counted(measure("max_sensitivity", G::query, K::integer, "n N",
+                    "the largest number of sensitive variables at an input"),
+            max_sensitivity),
+    counted(
+        measure("min_sensitivity", G::query, K::integer, "n N", "the least number of sensitive variables at an input"),
+        min_sensitivity),
+    computed(measure("mean_sensitivity", G::query, K::real, "n N",
+                     "the mean number of sensitive variables over the inputs (single precision)"),
+             mean_sensitivity),
     measure("sensitivities", G::query, K::integers, "n N", "the number of sensitive variables at every input"),
-    reporting(measure("block_sensitivity", G::query, K::integer, "N 2^n",
-                      "the largest number of disjoint sensitive blocks at an input")),
-    reporting(measure("certificate_complexity", G::query, K::integer, "N 2^n",
-                      "the largest, over the inputs x, size of a smallest certificate of x")),
+    counted(reporting(measure("block_sensitivity", G::query, K::integer, "N 2^n",
+                              "the largest number of disjoint sensitive blocks at an input")),
+            block_sensitivity),
+    counted(reporting(measure("certificate_complexity", G::query, K::integer, "N 2^n",
+                              "the largest, over the inputs x, size of a smallest certificate of x")),
+            certificate_complexity),
     with_parameters(measure("certificate", G::query, K::integers, "N 2^n",
                             "a smallest set of variables whose values at x force f(x)"),
                     "x"),
-    reporting(measure("decision_tree_depth", G::query, K::integer, "3^n",
-                      "the depth of a shallowest decision tree computing f")),
+    counted(reporting(measure("decision_tree_depth", G::query, K::integer, "3^n",
+                              "the depth of a shallowest decision tree computing f")),
+            decision_tree_depth),
 
-    up_to(measure("minimal_gates", G::circuits, K::integer, "1",
-                  "the least number of two-input gates of a circuit computing f"),
-          5),
+    counted(up_to(measure("minimal_gates", G::circuits, K::integer, "1",
+                          "the least number of two-input gates of a circuit computing f"),
+                  5),
+            minimal_gates),
     up_to(measure("minimal_circuit", G::circuits, K::circuit, "1", "a circuit of minimal_gates two-input gates"), 5),
     up_to(measure("npn_representant", G::circuits, K::function, "1",
                   "the representative of f's class under input negation, permutation and output negation"),
@@ -139,6 +229,11 @@ constexpr MeasureAlias aliases[] = {
 std::span<const MeasureInfo> measure_registry() { return registry; }
 
 std::span<const MeasureAlias> measure_aliases() { return aliases; }
+
+const MeasureInfo* find_scalar_measure(std::string_view name) {
+    const MeasureInfo* m = find_measure(name);
+    return m != nullptr && m->scalar() ? m : nullptr;
+}
 
 const MeasureInfo* find_measure(std::string_view name) {
     for (const MeasureAlias& a : aliases) {

@@ -10,6 +10,8 @@
 
 namespace vexil {
 
+class MeasureInput;
+
 enum class MeasureGroup : std::uint8_t { basic, information, spectral, algebraic, cryptographic, query, circuits };
 
 // What a measure gives for one function.
@@ -42,6 +44,13 @@ struct MeasureInfo {
     std::string_view cost;
     // One line: what it is.
     std::string_view summary;
+    // The measure of one function for the batch kernel of sweeps and the
+    // toolkit's scalar measures: set for integer and boolean measures (0/1)
+    // or real ones, null for the others.
+    std::int64_t (*integer)(MeasureInput&) = nullptr;
+    double (*real)(MeasureInput&) = nullptr;
+
+    bool scalar() const { return integer != nullptr || real != nullptr; }
 };
 
 struct MeasureAlias {
@@ -57,6 +66,8 @@ std::span<const MeasureInfo> measure_registry();
 std::span<const MeasureAlias> measure_aliases();
 // The measure called `name` or an alias of it; null when there is none.
 const MeasureInfo* find_measure(std::string_view name);
+// The same, among the measures with a scalar evaluator.
+const MeasureInfo* find_scalar_measure(std::string_view name);
 
 std::string_view group_name(MeasureGroup group);
 std::string_view kind_name(MeasureKind kind);

@@ -8,6 +8,8 @@
 // sweep's values are those of the single-function calls, bit for bit.
 #pragma once
 
+#include "registry/registry.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,27 +18,8 @@
 
 namespace vexil {
 
-// One function of a batch as the measures read it; the byte table and the
-// FValue are built on first use and kept for the other measures.
-class SweepInput;
-
-enum class SweepKind : std::uint8_t { integer, real, boolean };
-
-struct SweepMeasure {
-    std::string_view name;
-    SweepKind kind;
-    // Largest n the measure is defined for (minimal_gates: 5).
-    unsigned max_vars;
-    // Exactly one is set, by kind: integer and boolean measures give an
-    // integer (0/1 for booleans), real ones a double.
-    std::int64_t (*integer)(SweepInput&);
-    double (*real)(SweepInput&);
-};
-
-// Every measure the kernel computes, by name.
-std::span<const SweepMeasure> sweep_measures();
-// The measure called `name`, or null.
-const SweepMeasure* find_sweep_measure(std::string_view name);
+// The measures a sweep computes are the registry's scalar ones
+// (MeasureInfo::scalar(), found by find_scalar_measure).
 
 // Bytes of one packed row of n variables: 2^n / 8, at least 1.
 std::uint64_t sweep_row_bytes(unsigned n);
@@ -44,7 +27,7 @@ std::uint64_t sweep_row_bytes(unsigned n);
 // Where one measure's values go: `count` int64 (integer and boolean measures)
 // or double (real ones) values, in row order.
 struct SweepColumn {
-    const SweepMeasure* measure;
+    const MeasureInfo* measure;
     std::int64_t* integers = nullptr;
     double* reals = nullptr;
 };
