@@ -2,6 +2,7 @@
 // that vexil_kit.cluster hands to its tasks. Each takes the table and the
 // bounds [begin, end), allocates its NumPy result and fills it in the core
 // without the interpreter lock.
+#include "arguments.hpp"
 #include "methods.hpp"
 #include "method_row.hpp"
 #include "numpy_out.hpp"
@@ -10,10 +11,14 @@
 
 #include "metrics/cut_ranges.hpp"
 #include "metrics/entanglement.hpp"
+#include "metrics/fragmentation.hpp"
+#include "to_python.hpp"
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
+#include <vector>
 
 namespace vexil_kit {
 
@@ -138,7 +143,64 @@ PyObject* subset_entropies_range(PyObject*, PyObject* args, PyObject* kwargs) {
 
 using vexil::py::keyword_row;
 
+// The core's single-precision sum, carried over ranges that arrive apart.
+PyObject* float32_sum_in_order(PyObject*, PyObject* args) {
+    PyObject* values_object = nullptr;
+    float start = -0.0F;
+    if (PyArg_ParseTuple(args, "Of", &values_object, &start) == 0) return nullptr;
+    Buffer buffer;
+    if (!buffer.acquire(values_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
+    const Py_buffer& view = buffer.view();
+    if (view.ndim != 1 || view.itemsize != 4 || view.format == nullptr ||
+        (std::string_view(view.format) != "f" && std::string_view(view.format) != "<f" &&
+         std::string_view(view.format) != "=f")) {
+        PyErr_SetString(PyExc_ValueError, "the values must be a 1-D float32 array");
+        return nullptr;
+    }
+    const std::span<const float> values(static_cast<const float*>(view.buf), static_cast<std::size_t>(view.shape[0]));
+    return PyFloat_FromDouble(static_cast<double>(vexil::sum_in_order(start, values)));
+}
+
+PyObject* float32_mean(PyObject*, PyObject* args) {
+    float total = 0.0F;
+    vexil::py::U64Argument count{"count"};
+    if (PyArg_ParseTuple(args, "fO&", &total, &vexil::py::read_u64, &count) == 0) return nullptr;
+    return PyFloat_FromDouble(static_cast<double>(vexil::mean_of_sum(total, count.value)));
+}
+
+// The balanced cuts of n variables in rank order, as (set1, set2) tuples.
+PyObject* balanced_cuts(PyObject*, PyObject* argument) {
+    vexil::py::U64Argument n{"n"};
+    if (vexil::py::read_u64(argument, &n) == 0) return nullptr;
+    if (n.value > 63) {
+        PyErr_SetString(PyExc_ValueError, "n must be at most 63");
+        return nullptr;
+    }
+    std::vector<vexil::Bipartition> cuts;
+    if (!run_unlocked([&] { cuts = vexil::balanced_bipartitions(static_cast<unsigned>(n.value)); })) return nullptr;
+    return guarded([&] {
+        const auto members = [](const std::vector<std::uint64_t>& vars) {
+            return vexil::py::tuple_of(vars, [](std::uint64_t v) { return vexil::py::to_python(v); });
+        };
+        return vexil::py::list_of(cuts, [&](const vexil::Bipartition& cut) {
+            Ref set1(members(cut.set1)), set2(members(cut.set2));
+            return vexil::py::check(PyTuple_Pack(2, set1.get(), set2.get()));
+        });
+    });
+}
+
 const PyMethodDef methods[] = {
+    {"float32_sum_in_order", &float32_sum_in_order, METH_VARARGS,
+     "float32_sum_in_order(values, start, /)\n--\n\n"
+     "start + values[0] + values[1] + ..., added left to right in single precision, as the core sums the\n"
+     "values of a measure's mean; `values` a 1-D float32 array."},
+    {"float32_mean", &float32_mean, METH_VARARGS,
+     "float32_mean(total, count, /)\n--\n\n"
+     "total / count in single precision, as the core divides a mean's sum."},
+    {"balanced_cuts", &balanced_cuts, METH_O,
+     "balanced_cuts(n, /)\n--\n\n"
+     "The balanced cuts of n variables in rank order (that of the cut ranges and entanglement_sets), as\n"
+     "(set1, set2) tuples of variables."},
     {"balanced_cut_count", &balanced_cut_count, METH_O,
      "balanced_cut_count(n, /)\n--\n\n"
      "The number of balanced cuts of n variables (1 for n = 0), the ranks of the cut ranges."},

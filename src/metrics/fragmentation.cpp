@@ -12,9 +12,7 @@ namespace {
 
 // Sum in list order from -0.0, divided by the number of entries.
 float mean_in_order(const std::vector<float>& values) {
-    float sum = -0.0F;
-    for (const float v : values) sum += v;
-    return sum / static_cast<float>(values.size());
+    return mean_of_sum(sum_in_order(-0.0F, values), values.size());
 }
 
 std::vector<float> differences(const std::vector<float>& values) {
@@ -48,6 +46,13 @@ void subset_entropies(const FValue& f, unsigned k, std::vector<float>& subsets, 
 }
 
 }  // namespace
+
+float sum_in_order(float sum, std::span<const float> values) {
+    for (const float v : values) sum += v;
+    return sum;
+}
+
+float mean_of_sum(float sum, std::uint64_t count) { return sum / static_cast<float>(count); }
 
 float fragmentation_coefficient(const FValue& f, std::span<const std::uint64_t> vars) {
     return restriction_entropy(f, vars);

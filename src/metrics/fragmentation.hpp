@@ -19,6 +19,13 @@ float fragmentation_coefficient(const FValue& f, std::span<const std::uint64_t> 
 // divided by their number. +0.0 for k > n. Pool from n = 10 on.
 float fragmentation_k(const FValue& f, std::uint64_t k);
 
+// The single-precision order of the means above: values added to `sum` one
+// after the other, left to right, and the sum of `count` values divided by
+// count. A caller that combines ranges of values computed apart (a cluster)
+// gets the same bits by carrying the sum over the ranges in rank order.
+float sum_in_order(float sum, std::span<const float> values);
+float mean_of_sum(float sum, std::uint64_t count);
+
 // fragmentation_k for k = 0..n. Each walk over the k-subsets also measures
 // their complements, so sizes k and n - k share one walk.
 std::vector<float> fragmentation_spectrum(const FValue& f);

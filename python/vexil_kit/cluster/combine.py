@@ -2,20 +2,19 @@
 
 The minima do not depend on the order. The means of ``fragmentation_k`` and the spectrum are the
 core's single-precision sums from -0.0 in rank order, divided in single precision by the count:
-``OrderedSum`` repeats that sum over runs of ranks that arrive in any order, and ``cuts`` lists the
-balanced cuts in the core's rank order. Both copy what the core does; the native range module has
-no counterpart yet.
+``OrderedSum`` carries the core's own sum (``_native.float32_sum_in_order``) over runs of ranks that
+arrive in any order, and ``cuts`` lists the balanced cuts in the core's rank order, from the core.
 """
 
 from __future__ import annotations
 
-import itertools
 from collections.abc import Iterator, Sequence
 from typing import Any
 
 import numpy as np
 import numpy.typing as npt
 
+from .. import _native
 from ..measures import EntanglementSet, EntropySets
 from .plan import MINIMA, Chunk, Stage
 
@@ -44,15 +43,14 @@ class OrderedSum:
         while self.next in self.pending:
             run = self.pending.pop(self.next)
             if run.size:
-                # accumulate adds one value after the other (numpy's sum would pair them).
-                carried = np.concatenate((np.array([self.total], dtype=np.float32), run.astype(np.float32)))
-                self.total = np.add.accumulate(carried, dtype=np.float32)[-1]
+                values = np.ascontiguousarray(run, dtype=np.float32)
+                self.total = np.float32(_native.float32_sum_in_order(values, float(self.total)))
             self.next += run.size
 
     def mean(self) -> float:
         if self.next != self.ranks:
             raise RuntimeError("the cluster returned too few values")
-        return float(np.float32(self.total) / np.float32(self.ranks))
+        return _native.float32_mean(float(self.total), self.ranks)
 
 
 def cuts(n: int) -> Iterator[Cut]:
@@ -61,14 +59,7 @@ def cuts(n: int) -> Iterator[Cut]:
     >>> list(cuts(4))
     [((0, 1), (2, 3)), ((0, 2), (1, 3)), ((0, 3), (1, 2))]
     """
-    if n == 0:
-        yield (), ()
-        return
-    fixed, pool, size = ((), range(n), (n - 1) // 2) if n % 2 else ((0,), range(1, n), n // 2 - 1)
-    for chosen in itertools.combinations(pool, size):
-        set1 = fixed + chosen
-        members = set(set1)
-        yield set1, tuple(v for v in range(n) if v not in members)
+    yield from _native.balanced_cuts(n)
 
 
 class Combiner:
