@@ -271,7 +271,8 @@ def test_a_table_too_large_says_how_much_memory_it_needs():
     result = run_cli("report", "majority:40")
     assert result.returncode == 2
     err = result.stderr.decode()
-    assert err.startswith("vexil: error: cannot build majority:40: the computation needs 1.0 TiB") and "can be had" in err
+    assert err.startswith("vexil: error: cannot build majority:40 (40 variables, a table of 2**40 entries (1 TiB "
+                          "unpacked)): the computation needs 1.0 TiB") and "can be had" in err
 
 
 @pytest.mark.parametrize("suffix", [".png", ".pdf", ".svg"])
