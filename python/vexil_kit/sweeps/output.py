@@ -186,7 +186,7 @@ class SweepFile:
     def _read_csv(self, path: str) -> Any:
         import pandas as pd  # type: ignore[import-untyped, unused-ignore]
 
-        return pd.read_csv(path, keep_default_na=False, na_values=[""], float_precision="round_trip")
+        return pd.read_csv(path, keep_default_na=False, na_values=[""])
 
     # -- writing -----------------------------------------------------------------------------------
 
