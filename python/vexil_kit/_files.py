@@ -22,6 +22,16 @@ def _fsync_folder(folder: str) -> None:
         os.close(fd)
 
 
+def _mode(target: str) -> int:
+    """The permissions the file gets: those of the file it replaces, else what open() would give."""
+    try:
+        return os.stat(target).st_mode & 0o7777
+    except OSError:
+        umask = os.umask(0)
+        os.umask(umask)
+        return 0o666 & ~umask
+
+
 @contextlib.contextmanager
 def atomic_output(path: str | os.PathLike[str], suffix: str = "") -> Iterator[str]:
     """A temporary path in the folder of ``path`` to write to; on leaving without an exception it is
@@ -42,6 +52,7 @@ def atomic_output(path: str | os.PathLike[str], suffix: str = "") -> Iterator[st
     check_folder(target)
     fd, temporary = tempfile.mkstemp(prefix=f".{os.path.basename(target)}.", suffix=suffix + ".tmp", dir=folder)
     os.close(fd)
+    os.chmod(temporary, _mode(target))
     try:
         yield temporary
         with open(temporary, "rb+") as handle:

@@ -417,3 +417,17 @@ def test_atomic_output_keeps_the_earlier_file_when_the_write_fails(tmp_path):
             raise RuntimeError("the writer failed")
     assert path.read_text() == "earlier"
     assert sorted(p.name for p in tmp_path.iterdir()) == ["f.txt"]
+
+
+@needs_pandas
+@pytest.mark.parametrize("suffix", [".parquet", ".csv"])
+def test_a_first_batch_without_values_does_not_fix_the_column_types(tmp_path, suffix):
+    # majority(7) comes first and is beyond every five-variable measure: its batch holds only missing values.
+    names = ["npn_representant", "minimal_circuit", "minimal_gates", "fragmentation_spectrum"]
+    frame = sweep(family("majority", [7, 5]), names, out=tmp_path / f"m{suffix}")
+    assert frame["npn_representant"].isna().tolist() == [True, False]
+    assert frame["npn_representant"].iloc[1] == BF.majority(5).npn_representant().to_hex()
+    assert frame["minimal_gates"].iloc[1] == 9
+    spectrum = frame["fragmentation_spectrum"].iloc[1]
+    spectrum = json.loads(spectrum) if suffix == ".csv" else spectrum.tolist()
+    assert spectrum == BF.majority(5).fragmentation_spectrum()

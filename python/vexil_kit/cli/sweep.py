@@ -7,7 +7,7 @@ from typing import Any
 
 from .. import families
 from .._arguments import MAX_VARS
-from .functions import FunctionError, size_text, family_variables, integer, suggestion
+from .functions import FunctionError, family_variables, integer, size_text, suggestion
 from .progress import ProgressDisplay
 
 FORMS = (
@@ -59,7 +59,8 @@ def parse_functions(text: str) -> Any:
         chosen = families.lookup(name_of_family)
         if chosen is None:
             hint = suggestion(name_of_family.replace("-", "_"), ONE_ARGUMENT_FAMILIES)
-            raise FunctionError(f"unknown family {name_of_family!r}{hint}; sweeps take {', '.join(ONE_ARGUMENT_FAMILIES)}")
+            choices = ", ".join(ONE_ARGUMENT_FAMILIES)
+            raise FunctionError(f"unknown family {name_of_family!r}{hint}; sweeps take {choices}")
         if chosen.name not in ONE_ARGUMENT_FAMILIES:
             arguments = ":".join(chosen.arguments)
             raise FunctionError(
@@ -90,9 +91,7 @@ def _check_members(name: str, low: int, high: int) -> None:
 
     variables = family_variables(name, [high])
     if variables > MAX_VARS:
-        raise FunctionError(
-            f"{name}:{high} would have {variables} variables; at most {MAX_VARS}: choose a smaller N2"
-        )
+        raise FunctionError(f"{name}:{high} would have {variables} variables; at most {MAX_VARS}: choose a smaller N2")
     try:
         _native.ensure_working_set(1 << variables)
     except MemoryError:

@@ -34,15 +34,17 @@ FORMATS = {".parquet": "parquet", ".csv": "csv"}
 #: Measures whose exact integer values may exceed int64, with the smallest n where they may.
 WIDE_INTEGERS = {"sum_of_squares_indicator": 21}
 
-#: Column kinds: the pandas dtype a column gets, or "text" and "list" (object columns of str and of lists).
+#: Column kinds: the pandas dtype a column gets, or TEXT, INTEGERS and REALS (object columns of str and of lists).
 TEXT = "text"
-LIST = "list"
+#: The element type of a list column: integers or reals.
+INTEGERS = "list:int64"
+REALS = "list:float64"
 
 _PLAIN_KINDS = {"function", "circuit", "pair", "records"}
 
 
 def file_format(path: Any) -> str:
-    """"parquet" or "csv", from the extension of ``path``; ValueError for any other."""
+    """ "parquet" or "csv", from the extension of ``path``; ValueError for any other."""
     suffix = os.path.splitext(os.fspath(path))[1].lower()
     if suffix not in FORMATS:
         raise ValueError(f"cannot tell the format of {os.fspath(path)!r}: end it with .parquet or .csv")
@@ -73,8 +75,10 @@ def column_kind(method: str | None, ns: Sequence[int]) -> str | None:
         return "float64"
     if info.kind == "boolean":
         return "boolean" if some_excluded else "bool"
-    if info.kind in ("integers", "reals"):
-        return LIST
+    if info.kind == "integers":
+        return INTEGERS
+    if info.kind == "reals":
+        return REALS
     return TEXT
 
 
@@ -91,8 +95,10 @@ def infer_kind(values: Any) -> str:
         return "float64"
     if present and all(isinstance(v, (list, tuple, np.ndarray)) for v in present):
         flat = [x for v in present for x in v]
+        if all(isinstance(x, (int, np.integer)) and not isinstance(x, (bool, np.bool_)) for x in flat):
+            return INTEGERS
         if all(isinstance(x, (int, float, np.integer, np.floating)) and not isinstance(x, bool) for x in flat):
-            return LIST
+            return REALS
     return TEXT
 
 
@@ -125,7 +131,7 @@ def stored(values: Any, kind: str) -> Any:
 
     if kind == TEXT:
         return pd.array([text(v) for v in _listed(values)], dtype=object)
-    if kind == LIST:
+    if kind in (INTEGERS, REALS):
         return pd.array([None if v is None else plain(v) for v in _listed(values)], dtype=object)
     if isinstance(values, np.ndarray) and str(values.dtype) == kind:
         return values
@@ -238,7 +244,7 @@ class SweepFile:
             kind = self.kinds[name]
             if raw:
                 data[name] = pd.array(_listed(values), dtype=object)
-            elif self.format == "csv" and kind == LIST:
+            elif self.format == "csv" and kind in (INTEGERS, REALS):
                 data[name] = stored(values, TEXT)
             else:
                 data[name] = stored(values, kind)
@@ -251,19 +257,31 @@ class SweepFile:
             import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
 
             if state["writer"] is None:
-                schema = pa.Schema.from_pandas(frame, preserve_index=False)
-                schema = schema.with_metadata({**(schema.metadata or {}), b"vexil": json.dumps(self.metadata)})
+                # pandas' types for the typed columns; the object columns' types come from their kinds, not
+                # from a first batch that may hold no value.
+                inferred = pa.Schema.from_pandas(frame, preserve_index=False)
+                arrow = {TEXT: pa.string(), INTEGERS: pa.list_(pa.int64()), REALS: pa.list_(pa.float64())}
+                fields = [
+                    pa.field(field.name, arrow[self.kinds[field.name]])
+                    if self.kinds.get(field.name) in arrow
+                    else field
+                    for field in inferred
+                ]
+                metadata = {**(inferred.metadata or {}), b"vexil": json.dumps(self.metadata)}
+                schema = pa.schema(fields, metadata=metadata)
                 state["schema"] = schema
                 state["writer"] = pq.ParquetWriter(temporary, schema)
             table = pa.Table.from_pandas(frame, schema=state["schema"], preserve_index=False)
             state["writer"].write_table(table)
         else:
             if state["handle"] is None:
-                state["handle"] = open(temporary, "w", newline="", encoding="utf-8")
-                state["writer"] = csv.writer(state["handle"])
+                handle = open(temporary, "w", newline="", encoding="utf-8")  # noqa: SIM115 - closed by _close
+                state["handle"] = handle
+                state["writer"] = csv.writer(handle)
                 state["writer"].writerow(self.columns)
-            rows = zip(*(["" if v is None or v is pd_na() else v for v in frame[c].tolist()] for c in self.columns))
-            state["writer"].writerows(rows)
+            missing = pd_na()
+            cells = [["" if v is None or v is missing else v for v in frame[c].tolist()] for c in self.columns]
+            state["writer"].writerows(zip(*cells, strict=True))
             state["handle"].flush()
         self.written += len(frame)
 

@@ -284,7 +284,8 @@ def sweep(
                 parts = _distributed(client, batches, plan, total, report)
         return _frame(columns, parts)
     ns = sorted({n for n, _ in source.runs})
-    kinds = {"hex": TEXT, "n": "int64", **{c: column_kind(m, ns) for c, m in zip(plan.columns, plan.methods, strict=True)}}
+    kinds: dict[str, str | None] = {"hex": TEXT, "n": "int64"}
+    kinds.update({c: column_kind(m, ns) for c, m in zip(plan.columns, plan.methods, strict=True)})
     earlier = target.earlier_rows(lambda k: _first_hex(batches, k))
     done = 0 if earlier is None else len(earlier)
     with target.writer(kinds, earlier) as write, reporter(progress, "sweep") as report:
