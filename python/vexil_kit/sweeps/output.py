@@ -261,10 +261,9 @@ class SweepFile:
                 # from a first batch that may hold no value.
                 inferred = pa.Schema.from_pandas(frame, preserve_index=False)
                 arrow = {TEXT: pa.string(), INTEGERS: pa.list_(pa.int64()), REALS: pa.list_(pa.float64())}
+                kinds = self.kinds or {}
                 fields = [
-                    pa.field(field.name, arrow[self.kinds[field.name]])
-                    if self.kinds.get(field.name) in arrow
-                    else field
+                    pa.field(field.name, arrow[kinds[field.name]]) if kinds.get(field.name, "") in arrow else field
                     for field in inferred
                 ]
                 metadata = {**(inferred.metadata or {}), b"vexil": json.dumps(self.metadata)}
