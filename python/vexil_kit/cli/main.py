@@ -28,7 +28,11 @@ class _ListMeasures(argparse.Action):
         super().__init__(option_strings, dest, nargs=0, default=argparse.SUPPRESS, **kwargs)
 
     def __call__(self, parser: argparse.ArgumentParser, *args: Any, **kwargs: Any) -> None:
-        print(measures.listing())
+        try:
+            print(measures.listing(), flush=True)
+        except BrokenPipeError:
+            # Read by `| head`: the rest is not wanted, and the interpreter must not fail flushing it at exit.
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         parser.exit()
 
 
