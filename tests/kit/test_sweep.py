@@ -431,3 +431,20 @@ def test_a_first_batch_without_values_does_not_fix_the_column_types(tmp_path, su
     spectrum = frame["fragmentation_spectrum"].iloc[1]
     spectrum = json.loads(spectrum) if suffix == ".csv" else spectrum.tolist()
     assert spectrum == BF.majority(5).fragmentation_spectrum()
+
+
+@pytest.mark.parametrize("missing", ["pandas", "pyarrow"])
+def test_a_missing_module_is_named_before_any_function_is_measured(tmp_path, missing):
+    import subprocess
+    import sys
+
+    code = (f"import sys; sys.modules[{missing!r}] = None\n"
+            "import importlib.util; real = importlib.util.find_spec\n"
+            f"importlib.util.find_spec = lambda name, *a: None if name == {missing!r} else real(name, *a)\n"
+            "from vexil_kit import BooleanFunction\nfrom vexil_kit.sweeps import sweep\n"
+            "calls = []\n"
+            "try:\n"
+            f"    sweep([BooleanFunction.majority(3)], [('x', calls.append)], out={str(tmp_path / 's.parquet')!r})\n"
+            "except ImportError as error:\n    print(error, len(calls))\n")
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert f"({missing} is missing): pip install 'vexil[sweep]' 0" in result.stdout, result.stdout + result.stderr

@@ -270,6 +270,7 @@ def sweep(
     batch_size = operator.index(batch_size)
     if batch_size < 1:
         raise ValueError(f"batch_size must be positive, got {batch_size}")
+    _require("pandas", "pyarrow" if out is not None else None)
     plan = _plan(measures)
     columns = (*FIXED_COLUMNS, *plan.columns)
     source = FunctionSource.of(functions)
@@ -295,6 +296,15 @@ def sweep(
         else:
             _distributed(client, remaining, plan, total, report, write, done)
     return target.read()
+
+
+def _require(*modules: str | None) -> None:
+    """ImportError naming the extra to install when a module the sweep needs is missing, before any work."""
+    import importlib.util
+
+    for module in modules:
+        if module is not None and importlib.util.find_spec(module) is None:
+            raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install 'vexil[sweep]'")
 
 
 def _first_hex(batches: list[tuple[int, Rows]], count: int) -> list[str]:
