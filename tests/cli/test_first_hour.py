@@ -188,3 +188,11 @@ def test_progress_counts_whole_units_by_name(monkeypatch, terminal):
     text = stream.getvalue()
     assert ("57/64 functions" if terminal else "57 of 64 functions") in text, text
     assert "57.0" not in text
+
+
+@pytest.mark.parametrize("spec", ["majority:5", "0xFEE8E880", "0xfee8e880"])
+def test_hex_is_read_in_either_case_and_written_as_to_hex_writes_it(capsys, spec):
+    assert main(["report", spec, "--json", "--only", "npn_representant"]) == 0
+    value = json.loads(capsys.readouterr().out.splitlines()[1])["value"]
+    expected = BF.majority(5).npn_representant().to_hex()
+    assert value == expected == expected.lower()
