@@ -433,6 +433,7 @@ def test_a_first_batch_without_values_does_not_fix_the_column_types(tmp_path, su
     assert spectrum == BF.majority(5).fragmentation_spectrum()
 
 
+@needs_pandas
 @pytest.mark.parametrize("missing", ["pandas", "pyarrow"])
 def test_a_missing_module_is_named_before_any_function_is_measured(tmp_path, missing):
     import subprocess
