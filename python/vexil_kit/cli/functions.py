@@ -40,7 +40,7 @@ def integer(text: str, what: str) -> int:
 
 
 def suggestion(word: str, choices: Iterable[str]) -> str:
-    """ " (did you mean X?)" for the choice nearest to ``word``, or "" when none is near."""
+    """The hint ' (did you mean X?)' with the choice nearest to ``word``, or '' when none is near."""
     close = difflib.get_close_matches(word, list(choices), n=1, cutoff=0.6)
     return f" (did you mean {close[0]}?)" if close else ""
 

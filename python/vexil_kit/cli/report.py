@@ -19,8 +19,7 @@ import numpy as np
 
 from .. import registry
 from ..function import BooleanFunction
-from .functions import suggestion
-from .measures import BY_NAME, MEASURES, Computation, Measure, find
+from .measures import BY_NAME, MEASURES, Computation, Measure, find, nearest
 from .progress import ProgressDisplay
 
 OK = "ok"
@@ -61,7 +60,7 @@ def select(only: str | None) -> list[Measure]:
         raise ValueError(f"--only takes comma-separated measure names, e.g. entropy,degree, not {only!r}")
     unknown = [name for name in names if find(name) is None]
     if unknown:
-        hint = suggestion(unknown[0], [*BY_NAME, *registry.ALIASES])
+        hint = nearest(unknown[0])
         raise ValueError(f"unknown measure {unknown[0]!r}{hint}; `vexil report --list-measures` lists them")
     chosen = [m for m in (find(name) for name in names) if m is not None]
     # One computation per measure, however many of its names were given.

@@ -44,7 +44,7 @@ _PLAIN_KINDS = {"function", "circuit", "pair", "records"}
 
 
 def file_format(path: Any) -> str:
-    """ "parquet" or "csv", from the extension of ``path``; ValueError for any other."""
+    """The format of ``path`` from its extension, "parquet" or "csv"; ValueError for any other."""
     suffix = os.path.splitext(os.fspath(path))[1].lower()
     if suffix not in FORMATS:
         raise ValueError(f"cannot tell the format of {os.fspath(path)!r}: end it with .parquet or .csv")
