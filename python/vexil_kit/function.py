@@ -1192,6 +1192,55 @@ class BooleanFunction:
         """
         return circuits.minimal_circuit(self._table)
 
+    # -- peer libraries (vexil_kit.peers: each imported only when called) -----------------------------
+
+    @classmethod
+    def from_sage(cls, function: Any) -> BooleanFunction:
+        """The function of a SageMath ``sage.crypto.boolean_function.BooleanFunction`` (or of what that
+        class accepts), entry for entry: Sage orders its truth table as we do (variable v at bit v).
+        ImportError naming ``passagemath-modules passagemath-brial`` without Sage.
+
+        >>> f = BooleanFunction.from_sage(BooleanFunction.majority(3).to_sage())  # doctest: +SKIP
+        >>> f == BooleanFunction.majority(3)  # doctest: +SKIP
+        True
+        """
+        from . import peers
+
+        return cls._wrap(peers.from_sage(function))
+
+    def to_sage(self) -> Any:
+        """A SageMath BooleanFunction with f's truth table (same entry order; see ``from_sage``).
+
+        >>> BooleanFunction.conjunction(2).to_sage().truth_table(format="int")  # doctest: +SKIP
+        (0, 0, 0, 1)
+        """
+        from . import peers
+
+        return peers.to_sage(self._table)
+
+    @classmethod
+    def from_boofun(cls, function: Any) -> BooleanFunction:
+        """The function of a boofun BooleanFunction, entry for entry (boofun orders its truth table as we
+        do). ImportError naming ``boofun`` without it.
+
+        >>> import boofun  # doctest: +SKIP
+        >>> BooleanFunction.from_boofun(boofun.dictator(3, 0)) == BooleanFunction.dictator(3, 0)  # doctest: +SKIP
+        True
+        """
+        from . import peers
+
+        return cls._wrap(peers.from_boofun(function))
+
+    def to_boofun(self) -> Any:
+        """A boofun BooleanFunction with f's truth table (same entry order; see ``from_boofun``).
+
+        >>> BooleanFunction.xor(3).to_boofun().n_vars  # doctest: +SKIP
+        3
+        """
+        from . import peers
+
+        return peers.to_boofun(self._table)
+
 
 def family_member(family: families.Family, *arguments: int) -> BooleanFunction:
     """The member of a registered family (``families.lookup``) with these arguments."""

@@ -55,7 +55,7 @@ def test_only_the_function_module_uses_the_trusted_constructor(path):
 BUILDERS = [
     "from_vexil", "from_hex", "from_int", "from_callable", "from_expression", "random", "from_anf",
     "constant", "dictator", "conjunction", "disjunction", "xor", "majority", "threshold", "tribes",
-    "inner_product", "address",
+    "inner_product", "address", "from_sage", "from_boofun",
 ]  # fmt: skip
 
 

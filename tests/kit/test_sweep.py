@@ -1,6 +1,7 @@
 """Sweeps of measures over many functions: values, sources, the five-input classes, Parquet and Dask."""
 
 import itertools
+import json
 import math
 
 import numpy as np
@@ -302,7 +303,7 @@ def test_parquet_round_trip_keeps_values_dtypes_and_metadata(tmp_path):
 
 
 @needs_pandas
-def test_a_dask_cluster_of_two_processes_gives_the_local_table():
+def test_a_dask_cluster_of_two_processes_gives_the_local_table(tmp_path):
     distributed = pytest.importorskip("dask.distributed")
     functions = list(random_functions(6, 200, seed=8)) + [BF.majority(7), BF.majority(9)]
     names = ["entropy", "minimal_gates", "spectral_entropy", "certificate_complexity",
@@ -312,5 +313,139 @@ def test_a_dask_cluster_of_two_processes_gives_the_local_table():
         with distributed.Client(cluster) as client:
             reports = []
             remote = sweep(functions, names, client=client, batch_size=37, progress=lambda d, t: reports.append(d))
+            # Written to a file, the batches land in the order of the functions.
+            written = sweep(functions, names, client=client, batch_size=37, out=tmp_path / "remote.parquet")
     pd.testing.assert_frame_equal(remote, local)
     assert reports[-1] == len(functions)
+    pd.testing.assert_frame_equal(written, sweep(functions, names, batch_size=37, out=tmp_path / "local.parquet"))
+
+
+# -- the file: types fixed first, rows kept as they are done -----------------------------------------
+
+
+@needs_pandas
+@pytest.mark.parametrize("suffix", [".parquet", ".csv"])
+def test_object_measures_are_stored_as_their_text(tmp_path, suffix):
+    functions = [BF.majority(5), BF.xor(5), BF.conjunction(4)]
+    names = ["npn_representant", "minimal_circuit", "entanglement_sets", "fragmentation_peak", "weight"]
+    frame = sweep(functions, names, out=tmp_path / f"s{suffix}")
+    assert frame["npn_representant"].tolist()[:2] == [f.npn_representant().to_hex() for f in functions[:2]]
+    assert frame["minimal_circuit"].tolist()[:2] == [f.minimal_circuit().to_expression() for f in functions[:2]]
+    peak = functions[2].fragmentation_peak()
+    assert json.loads(frame["fragmentation_peak"].iloc[2]) == [peak[0], peak[1]]
+    sets = json.loads(frame["entanglement_sets"].iloc[0])
+    assert len(sets) == len(functions[0].entanglement_sets())
+    assert frame["weight"].tolist() == [16, 16, 1]
+
+
+@needs_pandas
+@pytest.mark.parametrize("path", ["s.txt", "s", "missing/s.parquet", "."])
+def test_an_unwritable_output_is_refused_before_any_function_is_measured(tmp_path, path):
+    measured = []
+    with pytest.raises((ValueError, OSError)):
+        sweep(random_functions(3, 10, seed=1), [("x", lambda f: measured.append(f) or 1)], out=tmp_path / path)
+    assert measured == []
+
+
+def interrupting(after):
+    """A measure that raises KeyboardInterrupt on its function number ``after`` (0-based), counting calls."""
+    calls = []
+
+    def measure(f):
+        calls.append(f)
+        if len(calls) == after + 1:
+            raise KeyboardInterrupt
+        return f.weight()
+
+    return measure, calls
+
+
+@needs_pandas
+@pytest.mark.parametrize("suffix", [".parquet", ".csv"])
+def test_an_interrupted_sweep_keeps_its_rows_and_the_rerun_computes_the_rest(tmp_path, suffix):
+    source = random_functions(4, 50, seed=3)
+    path = tmp_path / f"s{suffix}"
+    path.write_text("a good earlier file")
+    measure, _ = interrupting(23)
+    with pytest.raises(KeyboardInterrupt) as caught:
+        sweep(source, ["entropy", ("w", measure)], out=path, batch_size=10)
+    assert "20 rows are kept in" in caught.value.__notes__[0]
+    assert path.read_text() == "a good earlier file"
+    partial = tmp_path / f"s{suffix}.partial"
+    assert len(pd.read_parquet(partial) if suffix == ".parquet" else pd.read_csv(partial)) == 20
+    measure, calls = interrupting(-1)
+    frame = sweep(source, ["entropy", ("w", measure)], out=path, batch_size=10)
+    assert len(calls) == 30 and not partial.exists()
+    whole = sweep(source, ["entropy", ("w", lambda f: f.weight())])
+    assert frame["hex"].tolist() == whole["hex"].tolist()
+    assert frame["w"].tolist() == whole["w"].tolist()
+    np.testing.assert_array_equal(frame["entropy"].to_numpy(), whole["entropy"].to_numpy())
+
+
+@needs_pandas
+def test_a_partial_file_of_other_functions_is_not_taken(tmp_path):
+    path = tmp_path / "s.parquet"
+    measure, _ = interrupting(15)
+    with pytest.raises(KeyboardInterrupt):
+        sweep(random_functions(4, 30, seed=1), [("w", measure)], out=path, batch_size=10)
+    measure, calls = interrupting(-1)
+    frame = sweep(random_functions(4, 30, seed=2), [("w", measure)], out=path, batch_size=10)
+    assert len(calls) == 30
+    assert frame["hex"].tolist() == [f.to_hex() for f in random_functions(4, 30, seed=2)]
+
+
+@needs_pandas
+def test_integers_beyond_int64_are_stored_as_their_digits(tmp_path):
+    from vexil_kit.sweeps.output import column_kind
+
+    assert column_kind("sum_of_squares_indicator", [20]) == "int64"
+    assert column_kind("sum_of_squares_indicator", [5, 21]) == "text"
+    f = BF.xor(21)  # its autocorrelation is +-2**21 everywhere: the sum of squares is 2**63
+    frame = sweep([f], ["sum_of_squares_indicator"], out=tmp_path / "w.parquet")
+    assert int(frame["sum_of_squares_indicator"].iloc[0]) == f.sum_of_squares_indicator() == 1 << 63
+
+
+def test_atomic_output_keeps_the_earlier_file_when_the_write_fails(tmp_path):
+    from vexil_kit._files import atomic_output
+
+    path = tmp_path / "f.txt"
+    path.write_text("earlier")
+    with pytest.raises(RuntimeError):
+        with atomic_output(path) as temporary:
+            with open(temporary, "w") as handle:
+                handle.write("half")
+            raise RuntimeError("the writer failed")
+    assert path.read_text() == "earlier"
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["f.txt"]
+
+
+@needs_pandas
+@pytest.mark.parametrize("suffix", [".parquet", ".csv"])
+def test_a_first_batch_without_values_does_not_fix_the_column_types(tmp_path, suffix):
+    # majority(7) comes first and is beyond every five-variable measure: its batch holds only missing values.
+    names = ["npn_representant", "minimal_circuit", "minimal_gates", "fragmentation_spectrum"]
+    frame = sweep(family("majority", [7, 5]), names, out=tmp_path / f"m{suffix}")
+    assert frame["npn_representant"].isna().tolist() == [True, False]
+    assert frame["npn_representant"].iloc[1] == BF.majority(5).npn_representant().to_hex()
+    assert frame["minimal_gates"].iloc[1] == 9
+    spectrum = frame["fragmentation_spectrum"].iloc[1]
+    spectrum = json.loads(spectrum) if suffix == ".csv" else spectrum.tolist()
+    assert spectrum == BF.majority(5).fragmentation_spectrum()
+
+
+@needs_pandas
+@pytest.mark.parametrize("missing", ["pandas", "pyarrow"])
+def test_a_missing_module_is_named_before_any_function_is_measured(tmp_path, missing):
+    import subprocess
+    import sys
+
+    code = (f"import sys; sys.modules[{missing!r}] = None\n"
+            "import importlib.util; real = importlib.util.find_spec\n"
+            f"importlib.util.find_spec = lambda name, *a: None if name == {missing!r} else real(name, *a)\n"
+            "from vexil_kit import BooleanFunction\nfrom vexil_kit.sweeps import sweep\n"
+            "calls = []\n"
+            "try:\n"
+            f"    sweep([BooleanFunction.majority(3)], [('x', calls.append)], out={str(tmp_path / 's.parquet')!r})\n"
+            "except ImportError as error:\n    print(error, len(calls))\n")
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert f"({missing} is missing): pip install 'vexil[sweep]' 0" in result.stdout, result.stdout + result.stderr

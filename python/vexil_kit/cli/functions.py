@@ -2,7 +2,9 @@
 
 from __future__ import annotations
 
+import difflib
 import sys
+from collections.abc import Iterable
 
 import vexil
 
@@ -37,6 +39,32 @@ def integer(text: str, what: str) -> int:
     return value
 
 
+def suggestion(word: str, choices: Iterable[str]) -> str:
+    """The hint ' (did you mean X?)' with the choice nearest to ``word``, or '' when none is near."""
+    close = difflib.get_close_matches(word, list(choices), n=1, cutoff=0.6)
+    return f" (did you mean {close[0]}?)" if close else ""
+
+
+def family_variables(name: str, values: list[int]) -> int:
+    """The number of variables of a family's member with these arguments."""
+    if name == "address":
+        return values[0] + (1 << min(values[0], 64))
+    if name == "clique":
+        return values[0] * (values[0] + 1) // 2
+    if name in ("coprimes", "sum_is_prime"):
+        return 2 * values[0]
+    if name == "tribes":
+        return values[0] * values[1]
+    return values[0]
+
+
+def size_text(nbytes: int) -> str:
+    for unit, scale in (("TiB", 1 << 40), ("GiB", 1 << 30), ("MiB", 1 << 20), ("KiB", 1 << 10)):
+        if nbytes >= scale:
+            return f"{nbytes / scale:.3g} {unit}"
+    return f"{nbytes} bytes"
+
+
 def _power_of_two(count: int) -> bool:
     return count > 0 and count & (count - 1) == 0
 
@@ -46,12 +74,21 @@ def _family(spec: str, family: families.Family, rest: str) -> BooleanFunction:
     parts = rest.split(":") if rest else []
     if len(parts) != len(family.arguments):
         usage = ":".join([name, *family.arguments])
-        raise FunctionError(f"write {usage}, for example {name}:{':'.join(['3'] * len(family.arguments))}")
+        count = len(family.arguments)
+        raise FunctionError(
+            f"{name} takes {count} argument{'s' if count > 1 else ''}, {usage}, not {len(parts)}: "
+            f"for example {name}:{':'.join(['3'] * count)}"
+        )
     values = [integer(part, what) for part, what in zip(parts, family.arguments, strict=True)]
     try:
         return family_member(family, *values)
     except MemoryError as error:
-        raise MemoryError(f"cannot build {spec}: {error}; choose fewer variables") from None
+        variables = family_variables(family.name, values)
+        sizes = f"{variables} variables, a table of 2**{variables} entries"
+        if variables <= 64:
+            sizes += f" ({size_text(1 << variables)} unpacked)"
+        detail = str(error) or "not enough memory free"
+        raise MemoryError(f"cannot build {spec} ({sizes}): {detail}; choose fewer variables") from None
 
 
 def parse_function(spec: str) -> tuple[str, BooleanFunction]:
@@ -84,12 +121,27 @@ def parse_function(spec: str) -> tuple[str, BooleanFunction]:
         number, _, variables = rest.partition(":")
         if not variables:
             raise FunctionError("write number:NUMBER:VARS, for example number:105:3")
-        table = Vexil.from_number(integer(number, "NUMBER"), integer(variables, "VARS"))
+        value, count = integer(number, "NUMBER"), integer(variables, "VARS")
+        if count < 64 and value.bit_length() > 1 << count:
+            raise FunctionError(
+                f"NUMBER {value} needs {value.bit_length()} bits; a table of {count} variables has {1 << count}"
+            )
+        table = Vexil.from_number(value, count)
         return spec, BooleanFunction.from_vexil(table)
     family = families.lookup(name)
     if family is not None:
         return spec, _family(spec, family, rest)
-    raise FunctionError(f"cannot read {spec!r}. {FORMS}")
+    if name and all(c.isalnum() or c in "_-" for c in name):
+        names = [*families.FAMILIES, *(n.replace("_", "-") for n in families.FAMILIES), "expr", "number"]
+        hint = suggestion(name, names)
+        if hint or ":" in spec:
+            raise FunctionError(f"unknown family {name!r}{hint}; `vexil report --help` lists the forms of FUNCTION")
+    if any(c in spec for c in "&|^~() "):
+        raise FunctionError(f"{spec!r} looks like an expression: write expr:{spec!r}")
+    raise FunctionError(
+        f"cannot read {spec!r} as a function: write a family (majority:9), expr:EXPRESSION, a hex table (0x...), "
+        "a bit string, number:NUMBER:VARS or @PATH; `vexil report --help` lists them"
+    )
 
 
 def _read_file(path: str) -> bytes:

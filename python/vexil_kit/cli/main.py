@@ -28,7 +28,11 @@ class _ListMeasures(argparse.Action):
         super().__init__(option_strings, dest, nargs=0, default=argparse.SUPPRESS, **kwargs)
 
     def __call__(self, parser: argparse.ArgumentParser, *args: Any, **kwargs: Any) -> None:
-        print(measures.listing())
+        try:
+            print(measures.listing(), flush=True)
+        except BrokenPipeError:
+            # Read by `| head`: the rest is not wanted, and the interpreter must not fail flushing it at exit.
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         parser.exit()
 
 
@@ -70,22 +74,28 @@ def _parser() -> argparse.ArgumentParser:
     tab.add_argument("--vars", required=True, help="comma-separated variables to fix (the rows), e.g. 0,1,2")
     tab.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
     sca = kinds.add_parser("scatter", help="two columns of a sweep's Parquet file against each other")
-    sca.add_argument("file", metavar="FILE", help="a Parquet file written by vexil sweep")
+    sca.add_argument("file", metavar="FILE", help="a Parquet or CSV file written by vexil sweep")
     sca.add_argument("x", metavar="X", help="the column along the horizontal axis")
     sca.add_argument("y", metavar="Y", help="the column along the vertical axis")
     sca.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
 
     swe = commands.add_parser(
-        "sweep", help="measures of many functions into a Parquet file", epilog=sweep_command.FORMS
+        "sweep", help="measures of many functions into a Parquet or CSV file", epilog=sweep_command.FORMS
     )
     swe.add_argument("--functions", required=True, metavar="FUNCTIONS", help="the functions to measure (see below)")
     swe.add_argument(
         "--measures",
         required=True,
         metavar="NAMES",
-        help="comma-separated BooleanFunction methods, e.g. minimal_gates,entropy,fourier_degree",
+        help="comma-separated measures (vexil report --list-measures), e.g. minimal_gates,entropy,fourier_degree",
     )
-    swe.add_argument("-o", "--output", required=True, help="Parquet file to write, one row per function")
+    swe.add_argument(
+        "-o",
+        "--output",
+        required=True,
+        help="file to write, one row per function: .parquet or .csv; an interrupted sweep keeps its rows in "
+        "OUTPUT.partial and the same command resumes from them",
+    )
     swe.add_argument("--scheduler", metavar="ADDRESS", help="run the batches on this Dask scheduler")
     return parser
 
@@ -105,6 +115,8 @@ def _report(args: argparse.Namespace) -> int:
     if sys.stdout is None:
         raise _OutputClosed
     measures = report.select(args.only)
+    if args.resume:
+        report.check_not_output(args.resume, sys.stdout)
     label, f = functions.parse_function(args.function)
     earlier = report.earlier_outcomes(args.resume, label, f) if args.resume else {}
     display = ProgressDisplay(sys.stderr)
@@ -164,8 +176,8 @@ def main(argv: list[str] | None = None) -> int:
     args = _parser().parse_args(argv)
     try:
         status = _run(args)
-    except KeyboardInterrupt:
-        _complain("interrupted")
+    except KeyboardInterrupt as interrupt:
+        _complain("\n".join(["interrupted", *getattr(interrupt, "__notes__", [])]))
         return 130
     except _OutputClosed:
         # As for a closed pipe, nothing to say; the status tells that nothing was written.
@@ -184,7 +196,7 @@ def main(argv: list[str] | None = None) -> int:
         sweep_command.SweepUnavailable,
     ) as error:
         text = str(error) or type(error).__name__
-        _complain(f"vexil: error: {text}")
+        _complain("\n".join([f"vexil: error: {text}", *getattr(error, "__notes__", [])]))
         return 2
     except BaseException as error:  # the module's PanicException derives from BaseException
         if isinstance(error, (SystemExit, GeneratorExit)):

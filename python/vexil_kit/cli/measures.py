@@ -116,6 +116,13 @@ def find(name: str) -> Measure | None:
     return BY_NAME.get(registry.ALIASES.get(name, name))
 
 
+def nearest(name: str) -> str:
+    """The hint ' (did you mean X?)' with the measure or alias nearest to an unknown ``name``, or ''."""
+    from .functions import suggestion
+
+    return suggestion(name, [*BY_NAME, *registry.ALIASES])
+
+
 def listing() -> str:
     """The report's measures by group with their one-line summaries, and the aliases."""
     lines = []

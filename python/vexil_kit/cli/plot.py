@@ -13,6 +13,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
+from .._files import atomic_output, check_folder
 from ..function import BooleanFunction
 from .measures import differences, peak
 
@@ -32,6 +33,13 @@ def check_output(path: str) -> None:
     suffix = os.path.splitext(path)[1].lower()
     if suffix not in FORMATS:
         raise ValueError(f"cannot tell the format of {path!r}: end it with {', '.join(FORMATS)}")
+    check_folder(path)
+
+
+def _save(figure: Any, output: str) -> None:
+    """Writes the figure aside and renames it into place, so a failed write keeps an earlier figure."""
+    with atomic_output(output) as temporary:
+        figure.savefig(temporary, format=os.path.splitext(output)[1].lower()[1:])
 
 
 def _pyplot() -> Any:
@@ -118,7 +126,7 @@ def spectrum(label: str, f: BooleanFunction, output: str) -> None:
     step = max(1, len(values) // 10)
     axis.set_xticks(ks[::step])
     figure.legend(loc="outside lower center", ncols=3, frameon=False)
-    figure.savefig(output)
+    _save(figure, output)
     plt.close(figure)
 
 
@@ -163,7 +171,7 @@ def table(label: str, f: BooleanFunction, variables: list[int], output: str) -> 
         )
     )
     axis.set_title(f"{_short(label)}: restrictions (black: true)")
-    figure.savefig(output)
+    _save(figure, output)
     plt.close(figure)
 
 
@@ -196,22 +204,25 @@ def _numeric_column(frame: Any, name: str, path: str) -> npt.NDArray[np.float64]
 
 
 def scatter(path: str, x: str, y: str, output: str) -> None:
-    """Column ``y`` of a sweep's Parquet file against column ``x``: points up to SCATTER_POINTS rows,
+    """Column ``y`` of a sweep's Parquet (or CSV) file against column ``x``: points up to SCATTER_POINTS rows,
     a hexagonal-bin density (log colour scale) beyond; rows missing either value are left out."""
     try:
+        import pandas as pd  # type: ignore[import-untyped, unused-ignore]
         import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
     except ImportError:
-        raise PlotUnavailable("scatter plots read Parquet with pyarrow: pip install pyarrow pandas") from None
+        raise PlotUnavailable("scatter plots read sweeps with pandas and pyarrow: pip install 'vexil[sweep]'") from None
     if not os.path.isfile(path):
         raise ValueError(f"no such file: {path}")
+    csv = path.lower().endswith(".csv")
     try:
-        names = pq.read_schema(path).names
-    except (OSError, ValueError) as error:  # pyarrow's errors for a file that is not Parquet derive from these
-        raise ValueError(f"cannot read {path} as Parquet: {error}") from None
+        names = pd.read_csv(path, nrows=0).columns.tolist() if csv else pq.read_schema(path).names
+    except (OSError, ValueError, UnicodeDecodeError) as error:  # pyarrow's and pandas' errors derive from these
+        raise ValueError(f"cannot read {path} as {'CSV' if csv else 'Parquet'}: {error}") from None
     for name in (x, y):
         if name not in names:
             raise ValueError(f"{path} has no column {name!r}; its columns are {', '.join(names)}")
-    frame = pq.read_table(path, columns=list(dict.fromkeys((x, y)))).to_pandas()
+    wanted = list(dict.fromkeys((x, y)))
+    frame = pd.read_csv(path, usecols=wanted) if csv else pq.read_table(path, columns=wanted).to_pandas()
     xs, ys = _numeric_column(frame, x, path), _numeric_column(frame, y, path)
     keep = ~(np.isnan(xs) | np.isnan(ys))
     xs, ys = xs[keep], ys[keep]
@@ -231,5 +242,5 @@ def scatter(path: str, x: str, y: str, output: str) -> None:
     axis.set_xlabel(x)
     axis.set_ylabel(y)
     axis.set_title(f"{_short(os.path.basename(path))}: {len(xs):,} functions")
-    figure.savefig(output)
+    _save(figure, output)
     plt.close(figure)

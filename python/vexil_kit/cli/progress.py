@@ -8,11 +8,10 @@ the first after a second and then one every few seconds, never a carriage return
 from __future__ import annotations
 
 import contextlib
+import shutil
 import time
 from collections.abc import Callable, Iterator
 from typing import TextIO
-
-from ..progress import bar
 
 #: Seconds a measure runs before its progress shows.
 DELAY = 1.0
@@ -50,22 +49,48 @@ class ProgressDisplay:
             self.stream = None
 
     @contextlib.contextmanager
-    def measure(self, name: str) -> Iterator[Callable[[int, int], None]]:
-        """The progress callable for the measure ``name`` while it runs."""
+    def measure(self, name: str, unit: str = "step") -> Iterator[Callable[[int, int], None]]:
+        """The progress callable for the measure ``name`` while it runs, counting in ``unit``s."""
         if self.stream is None:
             yield lambda done, total: None
         elif self.terminal:
-            with self._bar(name) as report:
+            with self._bar(name, unit) as report:
                 yield report
         else:
-            yield self._lines(name)
+            yield self._lines(name, unit)
 
     @contextlib.contextmanager
-    def _bar(self, name: str) -> Iterator[Callable[[int, int], None]]:
-        with bar(f"  {name}", self.stream, delay=DELAY, widget=False) as report:
-            yield report
+    def _bar(self, name: str, unit: str) -> Iterator[Callable[[int, int], None]]:
+        from tqdm import tqdm  # type: ignore[import-untyped]
 
-    def _lines(self, name: str) -> Callable[[int, int], None]:
+        # Whole counts with the unit's name ("57/64 steps"); a terminal that reports no size is taken as 80 by 24.
+        size = shutil.get_terminal_size((80, 24))
+        shown = tqdm(
+            desc=f"  {name}",
+            total=None,
+            unit=f" {unit}s",
+            unit_scale=False,
+            bar_format="{desc}: {percentage:3.0f}%|{bar}| {n_fmt}/{total_fmt}{unit} [{elapsed}<{remaining}]",
+            file=self.stream,
+            leave=False,
+            delay=DELAY,
+            ncols=size.columns,
+            nrows=size.lines,
+        )
+
+        def update(done: int, total: int) -> None:
+            if total and shown.total != total:
+                shown.total = total
+                shown.n = done
+                shown.refresh()  # the total is known: show it at once
+            shown.update(done - shown.n)
+
+        try:
+            yield update
+        finally:
+            shown.close()
+
+    def _lines(self, name: str, unit: str = "step") -> Callable[[int, int], None]:
         started = time.monotonic()
         next_line = started + DELAY
 
@@ -78,10 +103,10 @@ class ProgressDisplay:
             elapsed = now - started
             text = f"  {name}: {_duration(elapsed)} so far"
             if total:
-                text += f", {100 * done / total:.0f}% done ({done:,} of {total:,} steps)"
+                text += f", {100 * done / total:.0f}% done ({done:,} of {total:,} {unit}s)"
                 if done:
                     rate = done / elapsed
-                    text += f", {rate:,.0f} steps/s, about {_duration((total - done) / rate)} left"
+                    text += f", {rate:,.0f} {unit}s/s, about {_duration((total - done) / rate)} left"
             self._write(text + "\n")
 
         return report

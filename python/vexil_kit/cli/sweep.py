@@ -1,4 +1,4 @@
-"""`vexil sweep`: measures of many functions into a Parquet file."""
+"""`vexil sweep`: measures of many functions into a Parquet or CSV file."""
 
 from __future__ import annotations
 
@@ -6,7 +6,8 @@ import sys
 from typing import Any
 
 from .. import families
-from .functions import FunctionError, integer
+from .._arguments import MAX_VARS
+from .functions import FunctionError, family_variables, integer, size_text, suggestion
 from .progress import ProgressDisplay
 
 FORMS = (
@@ -31,7 +32,7 @@ def _check_modules() -> None:
         import pyarrow  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
     except ImportError:
         raise SweepUnavailable(
-            "sweeps need pandas and pyarrow: pip install 'vexil[cluster]' (or pip install pandas pyarrow)"
+            "sweeps need pandas and pyarrow: pip install 'vexil[sweep]' (or pip install pandas pyarrow)"
         ) from None
 
 
@@ -56,31 +57,75 @@ def parse_functions(text: str) -> Any:
     if name == "family":
         name_of_family, _, sizes = rest.partition(":")
         chosen = families.lookup(name_of_family)
-        if chosen is None or chosen.name not in ONE_ARGUMENT_FAMILIES or not sizes:
-            raise FunctionError(f"write family:NAME:N1-N2, for example family:majority:3-11, not {text!r}. {FORMS}")
+        if chosen is None:
+            hint = suggestion(name_of_family.replace("-", "_"), ONE_ARGUMENT_FAMILIES)
+            choices = ", ".join(ONE_ARGUMENT_FAMILIES)
+            raise FunctionError(f"unknown family {name_of_family!r}{hint}; sweeps take {choices}")
+        if chosen.name not in ONE_ARGUMENT_FAMILIES:
+            arguments = ":".join(chosen.arguments)
+            raise FunctionError(
+                f"{chosen.name} takes {len(chosen.arguments)} arguments ({chosen.name}:{arguments}); a sweep's "
+                f"family:NAME:N1-N2 takes a family of one argument: {', '.join(ONE_ARGUMENT_FAMILIES)}"
+            )
+        if not sizes:
+            raise FunctionError(f"write family:{name_of_family}:N1-N2 or family:{name_of_family}:N, not {text!r}")
         low_text, dash, high_text = sizes.partition("-")
         low = integer(low_text, "N1")
         high = integer(high_text, "N2") if dash else low
         if high < low:
             raise FunctionError(f"the sizes {sizes!r} are empty: N2 must be at least N1")
+        _check_members(chosen.name, low, high)
         return family(chosen.name, range(low, high + 1))
-    raise FunctionError(f"cannot read --functions {text!r}. {FORMS}")
+    if name not in ("five-input-classes", "random", "family"):
+        hint = suggestion(name, ("five-input-classes", "random", "family"))
+        raise FunctionError(
+            f"unknown kind of functions {name!r}{hint}: write five-input-classes, random:N:COUNT[:SEED] or "
+            "family:NAME:N1-N2 (vexil sweep --help)"
+        )
+    raise FunctionError(f"cannot read --functions {text!r}: five-input-classes takes no arguments")
+
+
+def _check_members(name: str, low: int, high: int) -> None:
+    """Refuses a range whose largest member cannot be built, before any member is."""
+    from .. import _native
+
+    variables = family_variables(name, [high])
+    if variables > MAX_VARS:
+        raise FunctionError(f"{name}:{high} would have {variables} variables; at most {MAX_VARS}: choose a smaller N2")
+    try:
+        _native.ensure_working_set(1 << variables)
+    except MemoryError:
+        raise MemoryError(
+            f"{name}:{high} has {variables} variables: its table takes {size_text(1 << variables)}, more than "
+            f"the memory free; choose a smaller N2"
+        ) from None
 
 
 def parse_measures(text: str) -> list[str]:
-    names = [part.strip() for part in text.split(",") if part.strip()]
-    if not names:
-        raise FunctionError("--measures takes comma-separated method names, e.g. entropy,minimal_gates")
-    return names
+    """The --measures names: each a measure of the registry (or an alias), or a BooleanFunction method."""
+    from .. import registry
+    from ..function import BooleanFunction
+
+    parts = [part.strip() for part in text.split(",")]
+    if not text.strip() or not all(parts):
+        raise FunctionError(f"--measures takes comma-separated measure names, e.g. entropy,minimal_gates, not {text!r}")
+    known = registry.names()
+    for name in parts:
+        if name not in known and not (not name.startswith("_") and callable(getattr(BooleanFunction, name, None))):
+            hint = suggestion(name, known)
+            raise FunctionError(f"unknown measure {name!r}{hint}; `vexil report --list-measures` lists them")
+    return list(dict.fromkeys(parts))
 
 
 def run(args: Any) -> int:
     """Runs `vexil sweep` with its parsed arguments; the exit status."""
     _check_modules()
     from ..sweeps import sweep
+    from ..sweeps.output import check_path
 
-    source = parse_functions(args.functions)
+    check_path(args.output)
     measures = parse_measures(args.measures)
+    source = parse_functions(args.functions)
     display = ProgressDisplay(sys.stderr)
     client = None
     if args.scheduler:
@@ -90,7 +135,7 @@ def run(args: Any) -> int:
             raise SweepUnavailable("--scheduler needs dask.distributed: pip install 'vexil[cluster]'") from None
         client = Client(args.scheduler)
     try:
-        with display.measure(f"sweep of {len(source):,} functions") as report:
+        with display.measure(f"sweep of {len(source):,} functions", unit="function") as report:
             frame = sweep(source, measures, client=client, out=args.output, progress=report)
     finally:
         if client is not None:

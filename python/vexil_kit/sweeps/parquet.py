@@ -5,9 +5,12 @@ from __future__ import annotations
 import json
 from typing import Any
 
+from .._files import atomic_output
+
 
 def write_parquet(frame: Any, path: Any, metadata: dict[str, Any] | None = None) -> None:
-    """Writes a sweep's DataFrame to a Parquet file (pyarrow), with ``metadata`` under the key ``vexil``.
+    """Writes a sweep's DataFrame to a Parquet file (pyarrow), with ``metadata`` under the key ``vexil``;
+    the file is written aside and renamed into place, so a failed write leaves an earlier file whole.
 
     >>> import pandas as pd, tempfile, os
     >>> from vexil_kit.sweeps import sweep
@@ -23,7 +26,8 @@ def write_parquet(frame: Any, path: Any, metadata: dict[str, Any] | None = None)
     table = pa.Table.from_pandas(frame, preserve_index=False)
     if metadata is not None:
         table = table.replace_schema_metadata({**(table.schema.metadata or {}), b"vexil": json.dumps(metadata)})
-    pq.write_table(table, path)
+    with atomic_output(path) as temporary:
+        pq.write_table(table, temporary)
 
 
 def read_metadata(path: Any) -> dict[str, Any]:

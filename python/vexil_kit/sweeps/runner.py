@@ -21,7 +21,7 @@ import numpy.typing as npt
 from .. import _native, registry
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
-from .parquet import write_parquet
+from .output import TEXT, SweepFile, column_kind
 from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
 
 # pandas is imported where a table is made, so that the sources work without it; it has no type
@@ -246,8 +246,14 @@ def sweep(
     nullable Int64 or boolean column, NaN in a float one, None otherwise. Other exceptions stop
     the sweep.
 
-    ``out``: a path to also write the table to, as Parquet (pyarrow), with the source, the
-    measures and the function count as metadata (see ``read_metadata``). ``client``: a
+    ``out``: a file to write the table to, ``.parquet`` (with the source, the measures and the function
+    count as metadata, see ``read_metadata``) or ``.csv``; any other extension, a missing folder or a
+    measure without a column type is refused before anything is computed. Rows are written batch by
+    batch to ``out + ".partial"``, which is renamed onto ``out`` at the end: a sweep that fails or is
+    interrupted keeps the rows done there, and the same sweep run again computes only the rest.
+    Objects are stored as text (functions as hex, circuits as expressions, pairs and records as JSON),
+    as are exact integers beyond int64. With ``out`` the table returned is the file's, read back.
+    ``client``: a
     ``dask.distributed.Client``; the batches of ``batch_size`` functions become tasks (custom
     callables travel to the workers pickled), and the result is the same table as without it.
     ``progress``: True for a tqdm bar, or a callable taking (done, total) in functions.
@@ -264,27 +270,81 @@ def sweep(
     batch_size = operator.index(batch_size)
     if batch_size < 1:
         raise ValueError(f"batch_size must be positive, got {batch_size}")
+    _require("pandas", "pyarrow" if out is not None else None)
     plan = _plan(measures)
+    columns = (*FIXED_COLUMNS, *plan.columns)
     source = FunctionSource.of(functions)
     total = len(source)
+    target = None if out is None else SweepFile(out, columns, source.description, total)
     batches = list(source.batches(batch_size))
-    with reporter(progress, "sweep") as report:
+    if target is None:
+        with reporter(progress, "sweep") as report:
+            if client is None:
+                parts = _local(batches, plan, total, report)
+            else:
+                parts = _distributed(client, batches, plan, total, report)
+        return _frame(columns, parts)
+    ns = sorted({n for n, _ in source.runs})
+    kinds: dict[str, str | None] = {"hex": TEXT, "n": "int64"}
+    kinds.update({c: column_kind(m, ns) for c, m in zip(plan.columns, plan.methods, strict=True)})
+    earlier = target.earlier_rows(lambda k: _first_hex(batches, k))
+    done = 0 if earlier is None else len(earlier)
+    with target.writer(kinds, earlier) as write, reporter(progress, "sweep") as report:
+        remaining = _skip(batches, done)
         if client is None:
-            parts = _local(batches, plan, total, report)
+            _local(remaining, plan, total, report, write, done)
         else:
-            parts = _distributed(client, batches, plan, total, report)
-    frame = _frame((*FIXED_COLUMNS, *plan.columns), parts)
-    if out is not None:
-        write_parquet(frame, out, {"source": source.description, "measures": list(plan.columns), "functions": total})
-    return frame
+            _distributed(client, remaining, plan, total, report, write, done)
+    return target.read()
+
+
+def _require(*modules: str | None) -> None:
+    """ImportError naming the extra to install when a module the sweep needs is missing, before any work."""
+    import importlib.util
+
+    for module in modules:
+        if module is not None and importlib.util.find_spec(module) is None:
+            raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install 'vexil[sweep]'")
+
+
+def _first_hex(batches: list[tuple[int, Rows]], count: int) -> list[str]:
+    """The hex of the first ``count`` functions of the batches."""
+    found: list[str] = []
+    for n, rows in batches:
+        if len(found) >= count:
+            break
+        found.extend(_hex_column(n, rows[: count - len(found)]))
+    return found
+
+
+def _skip(batches: list[tuple[int, Rows]], count: int) -> list[tuple[int, Rows]]:
+    """The batches after their first ``count`` functions."""
+    rest = []
+    for n, rows in batches:
+        if count >= len(rows):
+            count -= len(rows)
+            continue
+        rest.append((n, rows[count:]))
+        count = 0
+    return rest
 
 
 _Reporter = Callable[[int, int], object] | None
 
 
-def _local(batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Reporter) -> list[dict[str, Any]]:
+_Writer = Callable[[dict[str, Any]], None] | None
+
+
+def _local(
+    batches: list[tuple[int, Rows]],
+    plan: _Plan,
+    total: int,
+    report: _Reporter,
+    write: _Writer = None,
+    done: int = 0,
+) -> list[dict[str, Any]]:
+    """The batches' columns; with ``write``, each batch is written as it is done and not kept."""
     parts = []
-    done = 0
     for n, rows in batches:
         base = done
 
@@ -292,20 +352,40 @@ def _local(batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Re
             if report is not None:
                 report(base + finished, total)
 
-        parts.append(_batch_columns(n, rows, plan, step if report is not None else None))
+        columns = _batch_columns(n, rows, plan, step if report is not None else None)
+        if write is None:
+            parts.append(columns)
+        else:
+            write(columns)
         done += len(rows)
     return parts
 
 
 def _distributed(
-    client: Any, batches: list[tuple[int, Rows]], plan: _Plan, total: int, report: _Reporter
+    client: Any,
+    batches: list[tuple[int, Rows]],
+    plan: _Plan,
+    total: int,
+    report: _Reporter,
+    write: _Writer = None,
+    done: int = 0,
 ) -> list[dict[str, Any]]:
     futures = [client.submit(_batch_frame, n, rows, plan, pure=False) for n, rows in batches]
+    if write is not None:
+        # Written in the order of the functions, each batch as soon as those before it are.
+        if report is not None:
+            report(done, total)
+        for future, (_, rows) in zip(futures, batches, strict=True):
+            write(_columns_of(future.result()))
+            future.release()
+            done += len(rows)
+            if report is not None:
+                report(done, total)
+        return []
     if report is not None:
         from dask.distributed import as_completed  # type: ignore[import-untyped, unused-ignore]
 
         sizes = {future.key: len(rows) for future, (_, rows) in zip(futures, batches, strict=True)}
-        done = 0
         report(0, total)
         for future in as_completed(futures):
             done += sizes[future.key]
