@@ -1,13 +1,13 @@
 // The Walsh–Hadamard transform and the measures read off the spectrum, against
 // references from the definitions.
 #include "check.hpp"
-#include "cplx_support.hpp"
+#include "metrics_support.hpp"
 #include "metrics/spectral.hpp"
 
 #include <algorithm>
 #include <limits>
 
-using namespace cplx_test;
+using namespace metrics_test;
 using namespace native_test;
 
 namespace {
@@ -206,5 +206,5 @@ int main() {
         check_large_functions(rng);
         check_edge_cases();
     });
-    return finish("cplx_spectral");
+    return finish("metrics_spectral");
 }

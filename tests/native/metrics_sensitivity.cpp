@@ -1,13 +1,13 @@
 // Sensitivity, influence and frontier size against references from the
 // definitions.
 #include "check.hpp"
-#include "cplx_support.hpp"
+#include "metrics_support.hpp"
 #include "metrics/frontier.hpp"
 #include "metrics/sensitivity.hpp"
 
 #include <optional>
 
-using namespace cplx_test;
+using namespace metrics_test;
 using namespace native_test;
 
 namespace {
@@ -181,5 +181,5 @@ int main() {
         }
         check_edge_cases();
     });
-    return finish("cplx_sensitivity");
+    return finish("metrics_sensitivity");
 }

@@ -4,7 +4,7 @@
 // complexities, the packing of sensitive blocks (on made-up block families as
 // well as on functions), and decision-tree depth.
 #include "check.hpp"
-#include "cplx_support.hpp"
+#include "metrics_support.hpp"
 #include "metrics/block_sensitivity.hpp"
 #include "metrics/certificate.hpp"
 #include "metrics/certificates.hpp"
@@ -14,7 +14,7 @@
 
 #include <cmath>
 
-using namespace cplx_test;
+using namespace metrics_test;
 using namespace native_test;
 
 namespace {
@@ -225,5 +225,5 @@ int main() {
         }
         check_packing(family, n, rng);
     }
-    return finish("qury_kernels");
+    return finish("metrics_query");
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace cplx_test {
+namespace metrics_test {
 
 using native_test::from_rule;
 using native_test::ones;
@@ -151,4 +151,4 @@ inline unsigned ref_certificate(const Table& t) {
     return best;
 }
 
-}  // namespace cplx_test
+}  // namespace metrics_test

@@ -109,5 +109,5 @@ int main() {
         check_degree(rng);
     });
     check_indices(rng);
-    return finish("algb_transform");
+    return finish("metrics_anf");
 }

@@ -1,5 +1,5 @@
 // Slow, plain versions of the information measures, written straight from
-// their definitions (byte restrictions in a std::map), for the info_* test
+// their definitions (byte restrictions in a std::map), for the metrics_* test
 // programs.
 #pragma once
 
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace info_test {
+namespace reference_test {
 
 inline vexil::FValue random_function(unsigned n, std::mt19937_64& rng, unsigned bias_percent = 50) {
     std::vector<std::uint8_t> entries(std::size_t{1} << n);
@@ -133,4 +133,4 @@ inline std::string text(const std::vector<std::uint64_t>& list) {
     return s;
 }
 
-}  // namespace info_test
+}  // namespace reference_test

@@ -1,7 +1,7 @@
 // Per-variable influence counts and the spectrum written into caller memory,
 // against references from the definitions.
 #include "check.hpp"
-#include "cplx_support.hpp"
+#include "metrics_support.hpp"
 #include "metrics/sensitivity.hpp"
 #include "metrics/spectral.hpp"
 #include "base/packed_table.hpp"
@@ -9,7 +9,7 @@
 
 #include <vector>
 
-using namespace cplx_test;
+using namespace metrics_test;
 using namespace native_test;
 
 namespace {
@@ -88,5 +88,5 @@ int main() {
         }
     });
     check_refusals();
-    return finish("cplx_influence_counts");
+    return finish("metrics_influence_counts");
 }

@@ -103,5 +103,5 @@ int main() {
         for (unsigned n : {0U, 1U, 3U, 5U, 7U}) check_measures(rng, n);
         check_dictator_sign();
     });
-    return finish("core_sweep");
+    return finish("sweep_sweep");
 }

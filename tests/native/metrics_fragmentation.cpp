@@ -1,10 +1,10 @@
 // The fragmentation family against its worked table and the byte-map
 // reference (in-order sums over lexicographic subsets).
 #include "check.hpp"
-#include "info_reference.hpp"
+#include "metrics_reference.hpp"
 #include "metrics/fragmentation.hpp"
 
-using namespace info_test;
+using namespace reference_test;
 using namespace native_test;
 using vexil::FValue;
 
@@ -134,5 +134,5 @@ int main() {
     worked_table();
     edges_of_k();
     random_spectra();
-    return finish("info_fragmentation");
+    return finish("metrics_fragmentation");
 }

@@ -1,13 +1,13 @@
 // Restriction counts and entropies against the byte-map reference, and the
 // enumeration and layout machinery under them.
 #include "check.hpp"
-#include "info_reference.hpp"
+#include "metrics_reference.hpp"
 #include "metrics/restrictions.hpp"
 
 #include <new>
 #include <set>
 
-using namespace info_test;
+using namespace reference_test;
 using namespace native_test;
 using vexil::FValue;
 
@@ -198,5 +198,5 @@ int main() {
     structured_rows();
     subsets_and_ranks();
     slot_swaps();
-    return finish("info_restrictions");
+    return finish("metrics_restrictions");
 }

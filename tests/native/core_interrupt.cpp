@@ -2,7 +2,7 @@
 // the pool and the core keep working afterwards (leaks show under the
 // sanitizer build).
 #include "check.hpp"
-#include "info_reference.hpp"
+#include "metrics_reference.hpp"
 #include "interrupt.hpp"
 #include "metrics/entanglement.hpp"
 #include "metrics/fragmentation.hpp"
@@ -11,7 +11,7 @@
 #include <chrono>
 #include <functional>
 
-using namespace info_test;
+using namespace reference_test;
 using namespace native_test;
 using Clock = std::chrono::steady_clock;
 
@@ -60,5 +60,5 @@ int main() {
         same = sets_after[i].set1 == sets_before[i].set1 && sets_after[i].entanglement == sets_before[i].entanglement;
     }
     CHECK(same, "records after the stops");
-    return finish("info_interrupt");
+    return finish("core_interrupt");
 }

@@ -259,5 +259,5 @@ int main() {
         check_matrices(rng);
         check_search(rng);
     });
-    return finish("algb_elimination");
+    return finish("metrics_algebraic_elimination");
 }

@@ -244,5 +244,5 @@ int main() {
         for (unsigned bits : {1U, 4U, 11U, 12U, 13U, 16U, 17U, 20U}) check_last_pass_measures(rng, bits);
         check_packed_counts(rng);
     });
-    return finish("cryp_transform");
+    return finish("metrics_crypto_transform");
 }

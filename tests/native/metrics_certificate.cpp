@@ -1,9 +1,9 @@
 // Certificate complexity against the definition, input by input.
 #include "check.hpp"
-#include "cplx_support.hpp"
+#include "metrics_support.hpp"
 #include "metrics/certificate.hpp"
 
-using namespace cplx_test;
+using namespace metrics_test;
 using namespace native_test;
 
 namespace {
@@ -51,5 +51,5 @@ int main() {
         }
         check_edge_cases();
     });
-    return finish("cplx_certificate");
+    return finish("metrics_certificate");
 }

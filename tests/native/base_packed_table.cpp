@@ -83,5 +83,5 @@ int main() {
         }
     }
     check_essential(random);
-    return finish("core_packed_table");
+    return finish("base_packed_table");
 }

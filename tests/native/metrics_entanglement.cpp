@@ -1,12 +1,12 @@
 // Balanced cuts, entanglement, entropy, their record lists, information and
 // equanimity importance, against worked values and the byte-map reference.
 #include "check.hpp"
-#include "info_reference.hpp"
+#include "metrics_reference.hpp"
 #include "metrics/entanglement.hpp"
 
 #include <limits>
 
-using namespace info_test;
+using namespace reference_test;
 using namespace native_test;
 using vexil::FValue;
 
@@ -206,5 +206,5 @@ int main() {
     random_functions();
     equanimity_under_every_kernel();
     minimum_matches_records();
-    return finish("info_cuts");
+    return finish("metrics_entanglement");
 }
