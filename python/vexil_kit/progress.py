@@ -42,7 +42,7 @@ class Cancel:
     ...         return BooleanFunction.majority(5).entanglement()
     >>> with concurrent.futures.ThreadPoolExecutor() as pool:
     ...     pool.submit(work).result()
-    8
+    7
     >>> token.cancel()
     >>> with concurrent.futures.ThreadPoolExecutor() as pool:
     ...     pool.submit(work).exception().__class__.__name__
