@@ -17,7 +17,6 @@ The functions here take and return truth tables (bool arrays); ``BooleanFunction
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Iterable
 from typing import Any
 

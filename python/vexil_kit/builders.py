@@ -121,7 +121,11 @@ def random(n: int, seed: Any = None, balanced: bool = False) -> Table:
     ones_left = size // 2
     for start in range(0, size, _tabulate.CHUNK):
         left = size - start
-        ones = int(rng.hypergeometric(ones_left, left - ones_left, _tabulate.CHUNK)) if left > _tabulate.CHUNK else ones_left
+        ones = (
+            int(rng.hypergeometric(ones_left, left - ones_left, _tabulate.CHUNK))
+            if left > _tabulate.CHUNK
+            else ones_left
+        )
         chunk = table[start : start + _tabulate.CHUNK]
         chunk[:ones] = True
         chunk[ones:] = False

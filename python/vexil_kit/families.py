@@ -13,7 +13,6 @@ arguments; ``lookup`` reads a name written with "-" or "_" alike, so both accept
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Callable
 from typing import Any, NamedTuple
 

@@ -22,7 +22,6 @@ names call them.
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Iterable
 from typing import Any, NamedTuple
 

@@ -26,10 +26,10 @@ import numpy as np
 import numpy.typing as npt
 
 from . import _native, _tabulate
+from ._arguments import Table
 
 #: The int64 spectrum and the packed table the kernel reads, per entry.
 _SPECTRUM_BYTES = 9
-from ._arguments import Table
 
 
 def walsh_spectrum(table: Table) -> npt.NDArray[Any]:

@@ -70,7 +70,8 @@ class Checkpoint:
         except BlockingIOError:
             self.close()
             raise RuntimeError(
-                f"another run is using the checkpoint at {self.path}: wait for it to finish, or choose another directory"
+                f"another run is using the checkpoint at {self.path}: "
+                "wait for it to finish, or choose another directory"
             ) from None
         try:
             self._open(walks)

@@ -55,7 +55,7 @@ def chunk_task(function: BooleanFunction, kind: str, k: int, begin: int, end: in
 
 MAIN_GUARD = (
     "client=None starts worker processes that import the main script again: in a script, make the "
-    "call under `if __name__ == \"__main__\":`"
+    'call under `if __name__ == "__main__":`'
 )
 
 
