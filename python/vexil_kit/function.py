@@ -63,8 +63,11 @@ class BooleanFunction:
 
     Entry x is f(x), where variable v is bit v of x (variable 0 is the least significant
     bit), as in ``vexil.Vexil``. The table is accepted as any 1-D sequence or array of
-    bools or 0/1 ints whose length is a power of two; anything else raises ValueError
-    naming the problem. Functions compare equal when they have the same n and table,
+    bools or 0/1 ints whose length is a power of two; anything else (None, a number, a set,
+    an iterator, bytes or bytearray, a masked array) raises ValueError naming the problem.
+    A bool array is read by its bytes, any nonzero byte true. The table lives in immutable
+    memory: ``f.table.setflags(write=True)`` raises, so no thread can change a function.
+    Operations whose memory does not fit raise MemoryError with the sizes needed and available. Functions compare equal when they have the same n and table,
     hash accordingly, pickle, and convert with ``np.asarray`` to a 1-D bool array. The
     value is not an array: NumPy ufuncs refuse it (use ``np.asarray(f)`` or ``f.table``),
     and a NumPy operand of ``&``, ``|``, ``^`` or ``==`` defers to this class.
@@ -504,6 +507,8 @@ class BooleanFunction:
         The remaining variables keep their order and are renumbered 0, 1, ... from the lowest.
         Keys must be distinct variables in [0, n) and values bools or 0/1 (ValueError
         otherwise); an empty mapping returns an equal function, fixing all n gives n = 0.
+        A sequence of ``(var, value)`` pairs is read the same way, and a variable given twice
+        in it raises ValueError.
 
         >>> f = BooleanFunction.from_expression("x0 & x2 | x1")
         >>> f.restrict({1: 0}) == BooleanFunction.from_expression("x0 & x1")
