@@ -57,6 +57,13 @@ def bit(value: Any, what: str) -> bool:
     raise ValueError(f"{what} must be a bool or 0/1, not {value!r}")
 
 
+def integers(values: Any, what: str, item: str) -> list[int]:
+    """``values`` (an iterable, not a string) as a list of ints, each checked by ``integer``."""
+    if isinstance(values, (str, bytes, bytearray)) or not isinstance(values, Iterable):
+        raise TypeError(f"{what} must be an iterable of integers, not {type(values).__name__}")
+    return [integer(value, item) for value in values]
+
+
 def entry(x: Any, n: int, what: str = "x") -> int:
     """The entry index an int ``x`` or a sequence of n bits (item v is variable v) names; not range-checked."""
     if isinstance(x, (bool, np.bool_)):

@@ -42,8 +42,8 @@ def monomials(table: Table) -> list[int]:
 
 def _masks(monomials: Iterable[Any], n: int) -> npt.NDArray[np.int64]:
     """The monomials as an int64 array, each checked to be an int in [0, 2**n)."""
-    if isinstance(monomials, (str, bytes)):
-        raise TypeError("monomials must be an iterable of int masks, not a string")
+    if isinstance(monomials, (str, bytes, bytearray)) or not isinstance(monomials, Iterable):
+        raise TypeError(f"monomials must be an iterable of int masks, not {type(monomials).__name__}")
     if isinstance(monomials, np.ndarray) and monomials.ndim == 1 and monomials.dtype.kind in "iu":
         if monomials.size:
             low, high = int(monomials.min()), int(monomials.max())

@@ -55,7 +55,7 @@ def _run(name: str, table: Table, *args: Any, progress: Progress = False) -> Any
 
 def _variables(table: Table, vars: Iterable[Any]) -> tuple[int, ...]:
     n = _arguments.log2(len(table))
-    chosen = tuple(_arguments.integer(v, "a variable") for v in vars)
+    chosen = tuple(_arguments.integers(vars, "vars", "a variable"))
     for v in chosen:
         if not 0 <= v < n:
             raise ValueError(f"variable {v} is outside [0, {n})")

@@ -46,7 +46,7 @@ def restrict(table: Table, assignment: Mapping[Any, Any]) -> Table:
 def permute(table: Table, perm: Iterable[Any]) -> Table:
     """The table with variable v renamed ``perm[v]`` (a permutation of 0..n-1)."""
     n = _arguments.log2(len(table))
-    chosen = [_arguments.integer(p, "a permutation entry") for p in perm]
+    chosen = _arguments.integers(perm, "perm", "a permutation entry")
     if sorted(chosen) != list(range(n)):
         raise ValueError(f"{chosen} is not a permutation of range({n})")
     inverse = [0] * n

@@ -54,6 +54,11 @@ def test_a_bool_is_refused_where_an_integer_is_expected(call, name):
         (lambda: F(None), "x must be an int entry index or a sequence of 6 bits, not NoneType"),
         (lambda: F.derivative("1"), "u must be an integer, not str"),
         (lambda: BF.from_int(1.0, 1), "value must be an integer, not float"),
+        (lambda: F.information(3), "vars must be an iterable of integers, not int"),
+        (lambda: F.fragmentation_coefficient(None), "vars must be an iterable of integers, not NoneType"),
+        (lambda: F.permute(5), "perm must be an iterable of integers, not int"),
+        (lambda: BF.from_anf(3, 2), "monomials must be an iterable of int masks, not int"),
+        (lambda: F.fragmentation_k(2.0), "k must be an integer, not float"),
     ],
 )
 def test_type_errors_name_the_parameter_and_the_type(call, words):
