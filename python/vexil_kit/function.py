@@ -68,8 +68,9 @@ class BooleanFunction:
     A bool array is read by its bytes, any nonzero byte true. The table lives in immutable
     memory: ``f.table.setflags(write=True)`` raises, so no thread can change a function.
     Operations whose memory does not fit raise MemoryError with the sizes needed and available.
-    Functions compare equal when they have the same n and table, hash accordingly, pickle, and convert with ``np.asarray`` to a 1-D bool array. The
-    value is not an array: NumPy ufuncs refuse it (use ``np.asarray(f)`` or ``f.table``),
+    Functions compare equal when they have the same n and table, hash accordingly, pickle,
+    and convert with ``np.asarray`` to a 1-D bool array. The value is not an array: NumPy
+    ufuncs refuse it (use ``np.asarray(f)`` or ``f.table``),
     and a NumPy operand of ``&``, ``|``, ``^`` or ``==`` defers to this class.
 
     >>> f = BooleanFunction([0, 1, 1, 0])     # x0 XOR x1
