@@ -4,6 +4,7 @@ A child can be signalled, limited and killed without harming the test process; e
 timeout, so that a hang fails its test instead of blocking the suite.
 """
 
+import contextlib
 import json
 import os
 import queue
@@ -48,19 +49,46 @@ class Stopped:
     latency: float  # seconds from the signal to the answer
     ran: float  # seconds of the interrupted call (the child's exit for a command)
     whole: float  # seconds of a whole call, where the case measured it
+    left: list[int]  # processes of the child's session still there after it ended (new_session only)
 
     @property
     def interrupted(self) -> bool:
         return bool(self.lines) and self.lines[0].split()[0] == "interrupted"
 
 
-def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None) -> Stopped:
+def session_members(session: int) -> list[int]:
+    """The processes of a session (a child started in a new session has its pid as the id)."""
+    members = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat", "rb") as stat:
+                    fields = stat.read().rsplit(b")", 1)[1].split()
+            except OSError:
+                continue
+            if int(fields[3]) == session and fields[0] != b"Z":
+                members.append(int(entry))
+    return members
+
+
+def ctrl_c(child, group):
+    """SIGINT to the child, or to its whole process group as a terminal's Ctrl-C does."""
+    if group:
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(child.pid, signal.SIGINT)
+    else:
+        child.send_signal(signal.SIGINT)
+
+
+def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None, again=None, new_session=False) -> Stopped:
     """Starts `argv`, waits for its first line (and for `ready`, a line to wait for after it), sends
-    SIGINT `delay` seconds later (a callable gets the whole-call time a case printed) and collects
-    the rest of its output."""
+    SIGINT `delay` seconds later (a callable gets the whole-call time a case printed), and a second
+    one `again` seconds after the first where given, and collects the rest of its output. With
+    `new_session` the child leads a session of its own, the signals go to its whole process group
+    (as a terminal's Ctrl-C), and the session's leftover processes are reported (then killed)."""
     lines: queue.Queue = queue.Queue()
     with tempfile.TemporaryFile() as err:
-        child = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=err, env=env)
+        child = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=err, env=env, start_new_session=new_session)
 
         def read():
             for line in child.stdout:
@@ -78,7 +106,11 @@ def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None) -> Stopped:
             assert line, f"the child ended before it started computing (status {child.wait()})"
             time.sleep(delay(whole) if callable(delay) else delay)
             sent = time.monotonic()
-            child.send_signal(signal.SIGINT)
+            ctrl_c(child, new_session)
+            if again is not None:
+                time.sleep(again)
+                if child.poll() is None:
+                    ctrl_c(child, new_session)
             child.wait(timeout=timeout)
             ended = time.monotonic()
             reader.join(timeout=timeout)
@@ -86,20 +118,25 @@ def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None) -> Stopped:
             if child.poll() is None:
                 child.kill()
                 child.wait()
+            left = session_members(child.pid) if new_session else []
+            for pid in left:
+                with contextlib.suppress(OSError):
+                    os.kill(pid, signal.SIGKILL)
         err.seek(0)
         errors = err.read().decode(errors="replace")
     rest = [line for line in lines.queue if line]
     stamps = rest[0].split()[1:] if rest and rest[0].startswith("interrupted ") else []
     started, stopped = map(float, stamps) if stamps else (sent, ended)
     return Stopped(child.returncode, [line.rstrip("\n") for line in rest], errors, stopped - sent,
-                   stopped - started, whole)
+                   stopped - started, whole, left)
 
 
-def interrupt_call(setup: str, *, delay, calibrations=0, timeout=120.0) -> Stopped:
+def interrupt_call(setup: str, *, delay, calibrations=0, timeout=120.0, again=None, new_session=False) -> Stopped:
     """Runs `setup`, which defines work() and after(), in a child: work() is timed `calibrations`
-    times, then interrupted; after() shows the process still answers."""
+    times, then interrupted (twice with `again`); after() shows the process still answers."""
     code = INTERRUPTED.format(setup=textwrap.dedent(setup), calibrations=calibrations)
-    return interrupt([sys.executable, "-c", code], delay=delay, ready="computing\n", timeout=timeout)
+    return interrupt([sys.executable, "-c", code], delay=delay, ready="computing\n", timeout=timeout, again=again,
+                     new_session=new_session)
 
 
 LIMITED = """

@@ -7,7 +7,11 @@ from dataclasses import dataclass
 import pytest
 
 from children import interrupt, interrupt_call
+import importlib.util
+
 from conftest import needs_pandas
+
+needs_dask = pytest.mark.skipif(importlib.util.find_spec("distributed") is None, reason="needs dask.distributed")
 
 
 @dataclass
@@ -104,6 +108,24 @@ CASES = {
         """,
         "5", delay=0.3,
     ),
+    # Python-side loops over 2**n entries: a chunk at a time, so that the signal is heard between chunks.
+    "kit anf, the list of monomials": Case(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.random(26, seed=0)
+        def work(): f.anf()
+        def after(): return BooleanFunction.majority(3).anf()
+        """,
+        "[3, 5, 6]", calibrated=True,
+    ),
+    "kit random balanced": Case(
+        """
+        from vexil_kit import BooleanFunction
+        def work(): BooleanFunction.random(27, seed=0, balanced=True)
+        def after(): return BooleanFunction.random(4, seed=0, balanced=True).weight()
+        """,
+        "8", calibrated=True,
+    ),
     # Single kernels without a progress callable: only their own poll can stop them.
     "native absolute_indicator": Case(
         """
@@ -168,3 +190,25 @@ def test_ctrl_c_raises_keyboard_interrupt_promptly(case):
         assert stopped.ran < 0.75 * stopped.whole + 0.1, (stopped.ran, stopped.whole)
     else:
         assert stopped.latency < case.within, stopped.latency
+
+
+CLUSTER = """
+from vexil_kit import BooleanFunction, cluster
+f = BooleanFunction.random(24, seed=0)
+def work(): cluster.entanglement(f, chunks=64)
+def after(): return "answers"
+"""
+
+
+@needs_dask
+@pytest.mark.parametrize(
+    "delay, again",
+    [(0.3, None), (1.5, None), (8.0, None), (8.0, 0.2)],
+    ids=["while the cluster starts", "while the workers start", "while computing", "a second during the shutdown"],
+)
+def test_ctrl_c_in_a_cluster_call_leaves_no_process(delay, again):
+    # The LocalCluster's nannies and workers start within seconds; the cuts run for minutes.
+    stopped = interrupt_call(CLUSTER, delay=delay, again=again, new_session=True, timeout=180.0)
+    assert stopped.interrupted, (stopped.lines, stopped.err[-3000:])
+    assert stopped.lines[1:] == ["answers"], (stopped.lines, stopped.err[-3000:])
+    assert stopped.left == [], stopped.left

@@ -162,7 +162,7 @@ def memory_cgroup_parent() -> tuple[Path, bool] | None:
 
 
 @pytest.fixture
-def limited_cgroup():
+def limited_cgroup(request):
     found = memory_cgroup_parent()
     if found is None or os.geteuid() != 0:
         pytest.skip("no memory cgroup this process may create")
@@ -170,7 +170,7 @@ def limited_cgroup():
     group = parent / f"vexil-test-{uuid.uuid4().hex[:8]}"
     try:
         group.mkdir()
-        limit = 300 * 2**20
+        limit = getattr(request, "param", 300 * 2**20)
         (group / ("memory.max" if v2 else "memory.limit_in_bytes")).write_text(str(limit))
         if not v2 and (group / "memory.memsw.limit_in_bytes").exists():
             (group / "memory.memsw.limit_in_bytes").write_text(str(limit))
@@ -190,3 +190,39 @@ def test_a_cgroup_limit_refuses_calls_that_do_not_fit(limited_cgroup):
         procs.write_text(str(os.getpid()))
 
     check(MODULE, run_limited(MODULE.setup, None, preexec_fn=enter))
+
+
+# The toolkit's NumPy-side work in a 700 MiB cgroup: a table of 2**28 entries (256 MiB) fits, with
+# its frozen copy while it is made; what needs another 512 MiB and more must be refused, not killed.
+KIT_HELD = """
+import numpy as np
+from vexil_kit import BooleanFunction as BF
+f = BF.constant(28, 1)
+def after(): return f.weight()
+"""
+
+KIT_GROUPS = {
+    "builders": ["BF.from_int(1, 28)", "BF.from_hex('1', 28)", "BF.random(28, seed=1)",
+                 "BF.random(28, seed=1, balanced=True)", "BF.constant(28, 0)", "BF.majority(29)"],
+    "operators": ["~f", "f & True", "f ^ f", "f.permute(list(range(27, -1, -1)))", "f.derivative(3)", "f.extend(29)"],
+    "conversions": ["list(f)", "BF(f.table)", "BF(np.asarray(f))", "BF(f.table.view(np.uint8))"],
+    "spectra": ["f.walsh_spectrum()", "f.fourier_coefficients()", "f.autocorrelation()", "f.spectral_entropy()",
+                "f.anf()"],
+}
+
+
+@pytest.mark.skipif(SANITIZED, reason="the sanitizers' shadow memory does not fit the limit")
+@pytest.mark.parametrize("limited_cgroup", [700 * 2**20], indirect=True, ids=["700 MiB"])
+@pytest.mark.parametrize("group", KIT_GROUPS.values(), ids=KIT_GROUPS.keys())
+def test_a_cgroup_limit_refuses_kit_operations_with_sizes(limited_cgroup, group):
+    procs = limited_cgroup / "cgroup.procs"
+
+    def enter():
+        procs.write_text(str(os.getpid()))
+
+    setup = KIT_HELD + "import pickle\ncalls = {" + ", ".join(f"{call!r}: lambda: {call}" for call in group) + "}\n"
+    outcomes = run_limited(setup, None, preexec_fn=enter)
+    for call in group:
+        kind, message = outcomes[call]
+        assert kind == "MemoryError" and "needs" in message and "can be had" in message, (call, outcomes[call])
+    assert outcomes["after"] == ["ok", str(2**28)]

@@ -13,6 +13,7 @@ from ._native import VexilError
 from .circuits import Circuit
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
+from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, random_functions, sweep
 
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
@@ -26,6 +27,8 @@ except _metadata.PackageNotFoundError:  # run from a source tree that was never 
 
 __all__ = [
     "BooleanFunction",
+    "Cancel",
+    "Cancelled",
     "Circuit",
     "EntanglementSet",
     "EntropySets",

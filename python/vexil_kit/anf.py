@@ -17,27 +17,33 @@ The functions here take and return truth tables (bool arrays); ``BooleanFunction
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Iterable
 from typing import Any
 
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native
+from . import _arguments, _native, _tabulate
 from ._arguments import Table
 from .progress import Progress, reporter
 
 
 def monomials(table: Table) -> list[int]:
     """The algebraic normal form: the monomials of f as a sorted list of int masks."""
-    return _native.anf_monomials(table).tolist()
+    _tabulate.reserve(9 * len(table))  # the coefficients and the int64 masks, at worst
+    masks = _native.anf_monomials(table)
+    # A list slot and a Python int a monomial; converted a chunk at a time so Ctrl-C is heard.
+    _tabulate.reserve(40 * len(masks))
+    result: list[int] = []
+    for start in range(0, len(masks), _tabulate.CHUNK):
+        result.extend(masks[start : start + _tabulate.CHUNK].tolist())
+    return result
 
 
 def _masks(monomials: Iterable[Any], n: int) -> npt.NDArray[np.int64]:
     """The monomials as an int64 array, each checked to be an int in [0, 2**n)."""
-    if isinstance(monomials, (str, bytes)):
-        raise TypeError("monomials must be an iterable of int masks, not a string")
+    if isinstance(monomials, (str, bytes, bytearray)) or not isinstance(monomials, Iterable):
+        raise TypeError(f"monomials must be an iterable of int masks, not {type(monomials).__name__}")
     if isinstance(monomials, np.ndarray) and monomials.ndim == 1 and monomials.dtype.kind in "iu":
         if monomials.size:
             low, high = int(monomials.min()), int(monomials.max())
@@ -46,10 +52,7 @@ def _masks(monomials: Iterable[Any], n: int) -> npt.NDArray[np.int64]:
         return monomials.astype(np.int64)
     values = []
     for item in monomials:
-        try:
-            m = operator.index(item)
-        except TypeError:
-            raise TypeError(f"a monomial must be an int mask, not {type(item).__name__}") from None
+        m = _arguments.integer(item, "a monomial")
         if not 0 <= m < 1 << n:
             raise ValueError(f"monomial {m} is outside [0, 2**{n})")
         values.append(m)
@@ -60,6 +63,7 @@ def from_anf(monomials: Iterable[Any], n: int) -> Table:
     """The table of n variables whose ANF is the XOR of ``monomials`` (int masks; a repeated one cancels)."""
     n = _arguments.num_vars(n)
     masks = _masks(monomials, n)
+    _tabulate.reserve(3 << n)  # the coefficients, the transform and its frozen copy
     # XOR semantics: a monomial is in the ANF when it was given an odd number of times.
     values, counts = np.unique(masks, return_counts=True)
     coefficients = np.zeros(1 << n, dtype=np.bool_)
@@ -80,7 +84,7 @@ def algebraic_immunity(table: Table, progress: Progress = False) -> int:
 
 def annihilator(table: Table, d: int, progress: Progress = False) -> Table | None:
     """A nonzero annihilator of f of algebraic degree <= d, or None when there is none."""
-    d = operator.index(d)
+    d = _arguments.integer(d, "d")
     if d < 0:
         return None
     with reporter(progress, "annihilator") as report:

@@ -10,7 +10,6 @@ methods of the same names wrap them.
 
 from __future__ import annotations
 
-import operator
 import string
 from collections.abc import Callable
 from typing import Any
@@ -41,12 +40,14 @@ def to_int(table: Table) -> int:
 def from_int(value: int, n: int) -> Table:
     """The table of n variables whose entry x is bit x of ``value`` (ValueError if it does not fit)."""
     n = _arguments.num_vars(n)
-    value = operator.index(value)
+    value = _arguments.integer(value, "value")
     size = 1 << n
     if value < 0 or value.bit_length() > size:
         raise ValueError(f"{value} is not in [0, 2**{size}): it does not fit a table of {size} entries")
+    # The bytes of the value, the unpacked bits and their frozen copy.
+    _tabulate.reserve(2 * size + size // 8 + 64)
     raw = np.frombuffer(value.to_bytes((size + 7) // 8, "little"), dtype=np.uint8)
-    return np.unpackbits(raw, count=size, bitorder="little").astype(np.bool_)
+    return np.unpackbits(raw, count=size, bitorder="little").view(np.bool_)
 
 
 def to_hex(table: Table) -> str:
@@ -101,13 +102,33 @@ def random(n: int, seed: Any = None, balanced: bool = False) -> Table:
     n = _arguments.num_vars(n)
     rng = np.random.default_rng(seed)
     size = 1 << n
+    balanced = _arguments.bit(balanced, "balanced")
     if not balanced:
-        _tabulate.reserve(size)
+        _tabulate.reserve(2 * size)  # the draw and its frozen copy
         # Bytes 0 and 1 are the bools False and True: a view, not a copy.
         return rng.integers(0, 2, size=size, dtype=np.uint8).view(np.bool_)
     if n == 0:
         raise ValueError("a function of 0 variables cannot be balanced")
-    _tabulate.reserve(9 * size)  # the table and the int64 permutation
-    table = np.zeros(size, dtype=np.bool_)
-    table[rng.permutation(size)[: size // 2]] = True
+    if size <= _tabulate.CHUNK:
+        _tabulate.reserve(10 * size)  # the table, its frozen copy and the int64 permutation
+        table = np.zeros(size, dtype=np.bool_)
+        table[rng.permutation(size)[: size // 2]] = True
+        return table
+    # A chunk at a time, so that Ctrl-C is heard between chunks: the number of true entries of
+    # each chunk is hypergeometric given those left, and a chunk with its count is uniform.
+    _tabulate.reserve(2 * size + 9 * _tabulate.CHUNK)
+    table = np.empty(size, dtype=np.bool_)
+    ones_left = size // 2
+    for start in range(0, size, _tabulate.CHUNK):
+        left = size - start
+        ones = (
+            int(rng.hypergeometric(ones_left, left - ones_left, _tabulate.CHUNK))
+            if left > _tabulate.CHUNK
+            else ones_left
+        )
+        chunk = table[start : start + _tabulate.CHUNK]
+        chunk[:ones] = True
+        chunk[ones:] = False
+        rng.shuffle(chunk)
+        ones_left -= ones
     return table

@@ -26,6 +26,9 @@ if TYPE_CHECKING:
 #: The most variables the gate database covers.
 MAX_CIRCUIT_VARS = 5
 
+#: The longest text ``Circuit.to_expression`` builds (characters).
+MAX_EXPRESSION = 1 << 24
+
 # Gate names by op; "A" and "B" are the first and second operand.
 _OP_NAMES = (
     "FALSE",
@@ -168,7 +171,9 @@ class Circuit:
         """The circuit as text that ``BooleanFunction.from_expression`` reads back.
 
         Each gate is written with ``~``, ``&``, ``|``, ``^`` and parentheses over the variables
-        ``x0``, ``x1``, ...; a node feeding several gates is written out at each use. A constant
+        ``x0``, ``x1``, ...; a node feeding several gates is written out at each use, and a text
+        longer than ``MAX_EXPRESSION`` characters raises ValueError before it is built (shared
+        nodes can double it with every gate: ``to_bindings`` names them instead). A constant
         circuit gives "0" or "1". Pass ``n=circuit.inputs`` to ``from_expression`` to get the
         same number of variables when the last ones do not occur.
 
@@ -182,12 +187,57 @@ class Circuit:
         """
         if self.output is None:
             return "1" if self.output_negated else "0"
+        # A node read by several gates is written out at each use, so a chain of shared nodes
+        # doubles the text per gate: its length is counted before anything is built.
+        lengths = [len(f"x{v}") for v in range(self.inputs)]
+        for op, a, b in self.gates:
+            lengths.append(len(_OP_FORMATS[op].format(a="", b="")) + lengths[a] + lengths[b] + 4)
+        if lengths[self.output] > MAX_EXPRESSION:
+            raise ValueError(
+                f"the expression would take about {lengths[self.output]} characters, as gates read by "
+                f"several others are written out at each use (at most {MAX_EXPRESSION}); "
+                "to_bindings() names them instead"
+            )
         atoms = [f"x{v}" for v in range(self.inputs)]
         texts = list(atoms)
         for op, a, b in self.gates:
             texts.append(_OP_FORMATS[op].format(a=atoms[a], b=atoms[b]))
             atoms.append(f"({texts[-1]})")
         return f"~{atoms[self.output]}" if self.output_negated else texts[self.output]
+
+    def to_bindings(self) -> str:
+        """The circuit as lines ``gI = expression``, one per gate read by several others, then the output.
+
+        Every gate feeding two or more gates (or a gate and the output) is named ``g`` and its
+        index among the gates, and used by that name; the other gates are written out where they
+        are used, as in ``to_expression``. The text grows with the gates, whatever their sharing.
+        Substituting each name's expression, in parentheses, into the lines after it gives
+        ``to_expression()``.
+
+        >>> print(Circuit(2, ((8, 0, 1), (6, 2, 0), (14, 2, 3)), 4).to_bindings())
+        g0 = x0 & x1
+        g0 | (g0 ^ x0)
+        """
+        if self.output is None:
+            return "1" if self.output_negated else "0"
+        readers = [0] * (self.inputs + len(self.gates))
+        for _, a, b in self.gates:
+            readers[a] += 1
+            readers[b] += 1
+        readers[self.output] += 1
+        atoms = [f"x{v}" for v in range(self.inputs)]
+        texts = list(atoms)
+        lines = []
+        for i, (op, a, b) in enumerate(self.gates):
+            node = self.inputs + i
+            texts.append(_OP_FORMATS[op].format(a=atoms[a], b=atoms[b]))
+            if readers[node] > 1 and node != self.output:
+                lines.append(f"g{i} = {texts[-1]}")
+                atoms.append(f"g{i}")
+            else:
+                atoms.append(f"({texts[-1]})")
+        lines.append(f"~{atoms[self.output]}" if self.output_negated else texts[self.output])
+        return "\n".join(lines)
 
     def to_dot(self) -> str:
         """The circuit as a Graphviz DOT digraph.

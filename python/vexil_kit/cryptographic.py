@@ -32,7 +32,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native
+from . import _arguments, _native, _tabulate
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -79,6 +79,7 @@ def resiliency_order(table: Table, progress: Progress = False) -> int:
 
 def autocorrelation(table: Table, progress: Progress = False) -> npt.NDArray[Any]:
     """The autocorrelation r(a) = sum over x of (-1)**(f(x) XOR f(x XOR a)), exactly."""
+    _tabulate.reserve(9 * len(table))  # the int64 result and the packed table
     r = _run("autocorrelation", table, progress)
     r.setflags(write=False)
     return r

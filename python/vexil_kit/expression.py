@@ -21,7 +21,7 @@ import numpy.typing as npt
 
 from . import _tabulate
 
-_TOKEN = re.compile(r"x(\d+)|[01~&|^()]")
+_TOKEN = re.compile(r"x([0-9]+)|[01~&|^()]")
 #: A parsed expression (see above).
 Tree = tuple[str, Any]
 

@@ -13,7 +13,6 @@ arguments; ``lookup`` reads a name written with "-" or "_" alike, so both accept
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Callable
 from typing import Any, NamedTuple
 
@@ -30,14 +29,14 @@ def constant(n: int, value: Any) -> Table:
     """The constant table of n variables with the given value (a bool or 0/1)."""
     n = _arguments.num_vars(n)
     value = _arguments.bit(value, "value")
-    _tabulate.reserve(1 << n)
+    _tabulate.reserve(2 << n)  # the table and its frozen copy
     return np.full(1 << n, value, dtype=np.bool_)
 
 
 def dictator(n: int, i: int) -> Table:
     """x -> x_i over n variables; 0 <= i < n (ValueError otherwise)."""
     n = _arguments.num_vars(n)
-    i = operator.index(i)
+    i = _arguments.integer(i, "i")
     if not 0 <= i < n:
         raise ValueError(f"variable {i} is outside [0, {n})")
     return _tabulate.tabulate(n, lambda xs: xs >> i & 1)

@@ -8,7 +8,6 @@ tables and ints and do not import it (``Circuit.to_function`` alone does, when c
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Callable, Iterable, Iterator, Mapping
 from typing import Any
 
@@ -19,6 +18,7 @@ import vexil
 
 from . import (
     _arguments,
+    _tabulate,
     anf,
     builders,
     circuits,
@@ -43,9 +43,19 @@ Float64Array = npt.NDArray[np.float64]
 
 
 def _restore(cls: type[BooleanFunction], n: int, packed: bytes) -> BooleanFunction:
-    """Rebuild a pickled function from its packed table (little bit order)."""
-    bits = np.unpackbits(np.frombuffer(packed, dtype=np.uint8), count=1 << n, bitorder="little")
-    return cls._wrap(bits.astype(np.bool_))
+    """Rebuild a pickled function from its packed table (little bit order), refusing a pickle whose
+    n and length disagree instead of padding or cutting the table."""
+    n = _arguments.num_vars(n)
+    if not isinstance(packed, (bytes, bytearray)):
+        raise TypeError(f"a pickled BooleanFunction holds bytes, not {type(packed).__name__}")
+    if len(packed) != ((1 << n) + 7) // 8:
+        raise ValueError(f"a pickled table of n = {n} has {((1 << n) + 7) // 8} bytes, not {len(packed)}")
+    size = 1 << n
+    if size % 8 and packed[-1] >> size:
+        raise ValueError(f"a pickled table of n = {n} has bits set beyond its {size} entries")
+    _tabulate.reserve(2 * size)
+    bits = np.unpackbits(np.frombuffer(packed, dtype=np.uint8), count=size, bitorder="little")
+    return cls._wrap(bits.view(np.bool_))
 
 
 class BooleanFunction:
@@ -53,10 +63,14 @@ class BooleanFunction:
 
     Entry x is f(x), where variable v is bit v of x (variable 0 is the least significant
     bit), as in ``vexil.Vexil``. The table is accepted as any 1-D sequence or array of
-    bools or 0/1 ints whose length is a power of two; anything else raises ValueError
-    naming the problem. Functions compare equal when they have the same n and table,
-    hash accordingly, pickle, and convert with ``np.asarray`` to a 1-D bool array. The
-    value is not an array: NumPy ufuncs refuse it (use ``np.asarray(f)`` or ``f.table``),
+    bools or 0/1 ints whose length is a power of two; anything else (None, a number, a set,
+    an iterator, bytes or bytearray, a masked array) raises ValueError naming the problem.
+    A bool array is read by its bytes, any nonzero byte true. The table lives in immutable
+    memory: ``f.table.setflags(write=True)`` raises, so no thread can change a function.
+    Operations whose memory does not fit raise MemoryError with the sizes needed and available.
+    Functions compare equal when they have the same n and table, hash accordingly, pickle,
+    and convert with ``np.asarray`` to a 1-D bool array. The value is not an array: NumPy
+    ufuncs refuse it (use ``np.asarray(f)`` or ``f.table``),
     and a NumPy operand of ``&``, ``|``, ``^`` or ``==`` defers to this class.
 
     >>> f = BooleanFunction([0, 1, 1, 0])     # x0 XOR x1
@@ -83,10 +97,9 @@ class BooleanFunction:
 
     @classmethod
     def _wrap(cls, array: npt.ArrayLike) -> BooleanFunction:
-        """A function owning ``array`` (1-D bool, power-of-two length), made read-only; no checks."""
+        """A function over a frozen copy of ``array`` (1-D bool of 0/1 bytes, power-of-two length); no checks."""
         self = cls.__new__(cls)
-        array = np.ascontiguousarray(array, dtype=np.bool_)
-        array.setflags(write=False)
+        array = _arguments.frozen(array)
         object.__setattr__(self, "_table", array)
         object.__setattr__(self, "_n", _arguments.log2(array.shape[0]))
         object.__setattr__(self, "_hash", None)
@@ -124,7 +137,7 @@ class BooleanFunction:
         return self._table.shape[0]
 
     def __getitem__(self, x: int) -> bool:
-        x = operator.index(x)
+        x = _arguments.integer(x, "an entry index")
         if not 0 <= x < self._table.shape[0]:
             raise IndexError(f"entry {x} is outside [0, {self._table.shape[0]})")
         return bool(self._table[x])
@@ -139,27 +152,49 @@ class BooleanFunction:
         return self[_arguments.entry(x, self._n)]
 
     def __iter__(self) -> Iterator[bool]:
-        return iter(self._table.tolist())
+        # What iterates is usually collected: a list holds a pointer per entry.
+        _tabulate.reserve(8 * len(self) + _tabulate.CHUNK * 8)
+        return self._entries()
+
+    def _entries(self) -> Iterator[bool]:
+        # A chunk at a time: no list of 2**n Python bools held at once.
+        for start in range(0, len(self), _tabulate.CHUNK):
+            yield from self._table[start : start + _tabulate.CHUNK].tolist()
 
     def __eq__(self, other: object) -> bool:
         if not isinstance(other, BooleanFunction):
             return NotImplemented
-        return self._n == other._n and bool(np.array_equal(self._table, other._table))
+        if self._n != other._n:
+            return False
+        # Both tables are immutable bytes: compared in place, without a temporary of 2**n.
+        mine, theirs = self._table.base, other._table.base
+        if isinstance(mine, bytes) and isinstance(theirs, bytes):
+            return mine == theirs
+        step = _tabulate.CHUNK
+        return all(
+            np.array_equal(self._table[i : i + step], other._table[i : i + step]) for i in range(0, len(self), step)
+        )
 
     def __hash__(self) -> int:
         value = self._hash
         if value is None:
+            _tabulate.reserve(len(self) // 4 + 64)
             value = hash((self._n, np.packbits(self._table, bitorder="little").tobytes()))
             object.__setattr__(self, "_hash", value)
         return value
 
     def __repr__(self) -> str:
-        text = self.to_hex()
-        if len(text) - 2 > _HEX_SHOWN:
-            text = text[: 2 + _HEX_SHOWN] + "…"
+        size = len(self)
+        if size // 4 <= _HEX_SHOWN:
+            text = self.to_hex()
+        else:
+            # Only the shown digits are formatted: the top 4 * _HEX_SHOWN entries (the leading digits).
+            top = self._table[size - 4 * _HEX_SHOWN :]
+            text = builders.to_hex(top) + "…"
         return f"{type(self).__name__}.from_hex({text!r}, n={self._n})"
 
     def __reduce__(self) -> tuple[Any, ...]:
+        _tabulate.reserve(len(self) // 4 + 64)
         packed = np.packbits(self._table, bitorder="little").tobytes()
         return (_restore, (type(self), self._n, packed))
 
@@ -204,20 +239,25 @@ class BooleanFunction:
             return _arguments.bit(other, "a constant operand")
         return None
 
+    def _combined(self, operation: Callable[..., Table], *operands: Any) -> BooleanFunction:
+        # The result and its frozen copy.
+        _tabulate.reserve(2 * len(self))
+        return self._wrap(operation(self._table, *operands))
+
     def __invert__(self) -> BooleanFunction:
-        return self._wrap(~self._table)
+        return self._combined(np.logical_not)
 
     def __and__(self, other: object) -> BooleanFunction:
         table = self._operand(other)
-        return NotImplemented if table is None else self._wrap(self._table & table)
+        return NotImplemented if table is None else self._combined(np.logical_and, table)
 
     def __or__(self, other: object) -> BooleanFunction:
         table = self._operand(other)
-        return NotImplemented if table is None else self._wrap(self._table | table)
+        return NotImplemented if table is None else self._combined(np.logical_or, table)
 
     def __xor__(self, other: object) -> BooleanFunction:
         table = self._operand(other)
-        return NotImplemented if table is None else self._wrap(self._table ^ table)
+        return NotImplemented if table is None else self._combined(np.logical_xor, table)
 
     __rand__ = __and__
     __ror__ = __or__
@@ -468,6 +508,8 @@ class BooleanFunction:
         The remaining variables keep their order and are renumbered 0, 1, ... from the lowest.
         Keys must be distinct variables in [0, n) and values bools or 0/1 (ValueError
         otherwise); an empty mapping returns an equal function, fixing all n gives n = 0.
+        A sequence of ``(var, value)`` pairs is read the same way, and a variable given twice
+        in it raises ValueError.
 
         >>> f = BooleanFunction.from_expression("x0 & x2 | x1")
         >>> f.restrict({1: 0}) == BooleanFunction.from_expression("x0 & x1")

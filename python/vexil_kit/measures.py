@@ -22,7 +22,6 @@ names call them.
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Iterable
 from typing import Any, NamedTuple
 
@@ -62,7 +61,7 @@ def _run(name: str, table: Table, *args: Any, progress: Progress = False) -> Any
 
 def _variables(table: Table, vars: Iterable[Any]) -> tuple[int, ...]:
     n = _arguments.log2(len(table))
-    chosen = tuple(operator.index(v) for v in vars)
+    chosen = tuple(_arguments.integers(vars, "vars", "a variable"))
     for v in chosen:
         if not 0 <= v < n:
             raise ValueError(f"variable {v} is outside [0, {n})")
@@ -109,9 +108,9 @@ def fragmentation_coefficient(table: Table, vars: Iterable[Any]) -> float:
 
 def fragmentation_k(table: Table, k: int, progress: Progress = False) -> float:
     """The mean of ``fragmentation_coefficient(S)`` over the C(n, k) subsets S of k variables."""
-    k = operator.index(k)
-    if k < 0:
-        raise ValueError(f"k must be non-negative, got {k}")
+    k = _arguments.count(k, "k")
+    if k > _arguments.log2(len(table)):
+        return 0.0  # no subset of k variables; also keeps k below the native 64-bit limit
     return _run("fragmentation_k", table, k, progress=progress)
 
 

@@ -25,12 +25,16 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _native
+from . import _native, _tabulate
 from ._arguments import Table
+
+#: The int64 spectrum and the packed table the kernel reads, per entry.
+_SPECTRUM_BYTES = 9
 
 
 def walsh_spectrum(table: Table) -> npt.NDArray[Any]:
     """The Walsh spectrum W(u) = sum over x of (-1)**(f(x) XOR u.x), false counting +1, exactly."""
+    _tabulate.reserve(_SPECTRUM_BYTES * len(table))
     spectrum = _native.walsh_spectrum(table)
     spectrum.setflags(write=False)
     return spectrum
@@ -38,6 +42,7 @@ def walsh_spectrum(table: Table) -> npt.NDArray[Any]:
 
 def fourier_coefficients(table: Table) -> npt.NDArray[Any]:
     """The Fourier coefficients of (-1)**f, W(u) / 2**n, as float64 (exact for n <= 52)."""
+    _tabulate.reserve((_SPECTRUM_BYTES + 8) * len(table))  # the spectrum and its float copy
     return _native.walsh_spectrum(table) / float(len(table))
 
 
@@ -61,7 +66,15 @@ def total_influence(table: Table) -> float:
 
 def spectral_entropy(table: Table) -> float:
     """The entropy in bits of the spectral distribution p(u) = W(u)**2 / 4**n."""
+    # The spectrum, the terms and their concatenation (one pairwise sum, as over the whole array).
+    _tabulate.reserve((_SPECTRUM_BYTES + 16) * len(table) + 64 * _tabulate.CHUNK)
     spectrum = _native.walsh_spectrum(table)
-    q = np.abs(spectrum[spectrum != 0]).astype(np.float64) / float(len(table))
-    entropy = -2.0 * float(np.sum(q * q * np.log2(q)))
+    # A chunk at a time: the other float temporaries stay small whatever n.
+    terms = []
+    for start in range(0, len(spectrum), _tabulate.CHUNK):
+        chunk = spectrum[start : start + _tabulate.CHUNK]
+        q = np.abs(chunk[chunk != 0]).astype(np.float64) / float(len(table))
+        terms.append(q * q * np.log2(q))
+        del chunk, q
+    entropy = -2.0 * float(np.sum(np.concatenate(terms)))
     return entropy + 0.0  # -0.0 for one coefficient becomes 0.0

@@ -10,13 +10,12 @@ of the same names wrap them.
 
 from __future__ import annotations
 
-import operator
 from collections.abc import Iterable, Mapping
 from typing import Any
 
 import numpy as np
 
-from . import _arguments
+from . import _arguments, _tabulate
 from ._arguments import Table
 
 
@@ -28,35 +27,44 @@ def restrict(table: Table, assignment: Mapping[Any, Any]) -> Table:
     """The table of the variables left when those of ``assignment`` ({var: bit}) are fixed, renumbered from 0."""
     n = _arguments.log2(len(table))
     index: list[slice | int] = [slice(None)] * n
-    for var, value in dict(assignment).items():
-        v = operator.index(var)
+    # Pairs, not a dict: a variable given twice is refused instead of the last value winning.
+    pairs = assignment.items() if isinstance(assignment, Mapping) else assignment
+    fixed: set[int] = set()
+    for var, value in pairs:
+        v = _arguments.integer(var, "a variable")
         if not 0 <= v < n:
             raise ValueError(f"variable {v} is outside [0, {n})")
+        if v in fixed:
+            raise ValueError(f"variable {v} is assigned twice")
+        fixed.add(v)
         index[n - 1 - v] = int(_arguments.bit(value, f"the value of variable {v}"))
     sub = _cube(table)[tuple(index)]
+    _tabulate.reserve(2 * sub.size)
     return np.array(sub, dtype=np.bool_).reshape(-1)
 
 
 def permute(table: Table, perm: Iterable[Any]) -> Table:
     """The table with variable v renamed ``perm[v]`` (a permutation of 0..n-1)."""
     n = _arguments.log2(len(table))
-    chosen = [operator.index(p) for p in perm]
+    chosen = _arguments.integers(perm, "perm", "a permutation entry")
     if sorted(chosen) != list(range(n)):
         raise ValueError(f"{chosen} is not a permutation of range({n})")
     inverse = [0] * n
     for v, w in enumerate(chosen):
         inverse[w] = v
     axes = [n - 1 - inverse[n - 1 - i] for i in range(n)]
+    _tabulate.reserve(2 * len(table))  # the transposed copy and its frozen copy
     return np.transpose(_cube(table), axes).reshape(-1)
 
 
 def derivative(table: Table, u: int) -> Table:
     """x -> f(x) XOR f(x XOR u) for a mask u in [0, 2**n)."""
-    u = operator.index(u)
+    u = _arguments.integer(u, "u")
     if not 0 <= u < len(table):
         raise ValueError(f"direction {u} is outside [0, {len(table)})")
     n = _arguments.log2(len(table))
     axes = tuple(n - 1 - v for v in range(n) if u >> v & 1)
+    _tabulate.reserve(3 * len(table))  # the flipped copy, the XOR and its frozen copy
     shifted = np.flip(_cube(table), axes).reshape(-1) if axes else table
     return table ^ shifted
 
@@ -67,4 +75,5 @@ def extend(table: Table, m: int) -> Table:
     m = _arguments.num_vars(m, "m")
     if m < n:
         raise ValueError(f"cannot extend a function of {n} variables to {m}")
+    _tabulate.reserve(2 << m)  # the tiled table and its frozen copy
     return np.tile(table, 1 << (m - n))

@@ -36,7 +36,7 @@ def test_accepts_bools_and_zero_one(table):
 
 @pytest.mark.parametrize(
     "table, words",
-    [([], "power of two"), ([1, 0, 1], "power of two"), ([[1, 0], [0, 1]], "1-D"), (5, "1-D"),
+    [([], "power of two"), ([1, 0, 1], "power of two"), ([[1, 0], [0, 1]], "1-D"), (5, "not int"),
      ([0, 2], "0/1"), ([-1, 0], "0/1"), ([0.0, 1.0], "float"), ([True, None], "None"), (["0", "1"], "0/1"),
      ("01", "string"), ([[1], [0, 1]], "1-D")],
 )

@@ -16,7 +16,7 @@ from vexil_kit import BooleanFunction as BF
         lambda: BF.constant(40, True),
         lambda: BF.conjunction(40),
         lambda: BF.random(40, seed=0),
-        lambda: BF.random(38, seed=0, balanced=True),
+        lambda: BF.random(40, seed=0, balanced=True),
         lambda: BF.from_expression("x0 & x39"),
         lambda: BF.from_callable(40, lambda xs: xs & 1, vectorized=True),
         lambda: BF.tribes(5, 8),

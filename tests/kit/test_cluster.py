@@ -393,3 +393,35 @@ def test_docstring_examples():
 
     result = doctest.testmod(cluster, extraglobs={"BooleanFunction": vexil_kit.BooleanFunction}, verbose=False)
     assert result.attempted >= 7 and result.failed == 0
+
+
+@pytest.mark.parametrize("measure", ["entropy", "fragmentation_spectrum"])
+def test_a_second_run_on_a_checkpoint_in_use_is_refused_and_leaves_its_files(client, tmp_path, measure):
+    f = BF.random(9, seed=4)
+    path = tmp_path / "run"
+    walks = cluster.plan.stages(f.n, measure, 0)
+    header = {"format": cluster.checkpoint.FORMAT, "measure": measure, "k": 0, "n": f.n,
+              "sha256": cluster.checkpoint.digest(f.n, f.table)}
+    with cluster.checkpoint.Checkpoint(path, header, walks):
+        in_flight = path / (cluster.checkpoint.TEMP_PREFIX + "first")
+        in_flight.write_bytes(b"being written")
+        with pytest.raises(RuntimeError, match="another run is using the checkpoint"):
+            getattr(cluster, measure)(f, client=client, checkpoint=path)
+        assert in_flight.read_bytes() == b"being written"
+    in_flight.unlink()
+    assert getattr(cluster, measure)(f, client=client, checkpoint=path) == getattr(f, measure)()
+
+
+NO_MAIN_GUARD = """
+from vexil_kit import BooleanFunction, cluster
+print(cluster.entanglement(BooleanFunction.majority(6)))
+"""
+
+
+def test_a_script_without_the_main_guard_is_told_in_a_line(tmp_path):
+    script = tmp_path / "unguarded.py"
+    script.write_text(NO_MAIN_GUARD)
+    done = subprocess.run([sys.executable, str(script)], capture_output=True, text=True, timeout=180, cwd=tmp_path)
+    assert done.returncode != 0
+    assert 'if __name__ == "__main__":' in done.stderr.splitlines()[-1], done.stderr[-2000:]
+    assert len(done.stderr.splitlines()) < 60, done.stderr[-2000:]

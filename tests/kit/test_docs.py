@@ -22,6 +22,7 @@ MODULES = [
     "vexil_kit.anf",
     "vexil_kit.cryptographic",
     "vexil_kit.query_complexity",
+    "vexil_kit.progress",
     "vexil_kit.sweeps.sources",
     "vexil_kit.sweeps.runner",
     "vexil_kit.sweeps.parquet",

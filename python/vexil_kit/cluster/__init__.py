@@ -30,12 +30,12 @@ True
 
 from __future__ import annotations
 
-import operator
 import os
 from typing import Any
 
 import vexil
 
+from .. import _arguments
 from ..function import BooleanFunction
 from ..measures import EntanglementSet, EntropySets
 from ..progress import Progress
@@ -169,9 +169,7 @@ def fragmentation_k(
     ...     fragmentation_k(BooleanFunction.dictator(2, 0), 1, client=client)   # (1.0 + 0.0) / 2
     0.5
     """
-    k = operator.index(k)
-    if k < 0:
-        raise ValueError(f"k must be non-negative, got {k}")
+    k = _arguments.count(k, "k")
     if k > as_function(f).n:
         return 0.0
     return run(f, "fragmentation_k", client, chunks, checkpoint, progress, k=k)

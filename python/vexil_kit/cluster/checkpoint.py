@@ -8,6 +8,7 @@ is either there whole or not at all.
 from __future__ import annotations
 
 import contextlib
+import fcntl
 import hashlib
 import json
 import os
@@ -25,6 +26,9 @@ from .plan import Chunk, Stage, tiles
 FORMAT = "vexil_kit.cluster checkpoint 1"
 MANIFEST = "manifest.json"
 TEMP_PREFIX = ".partial-"
+#: Held (flock) by the run using the directory, so that a second run is refused instead of
+#: deleting the first one's files in flight.
+LOCK = ".lock"
 
 
 def digest(n: int, table: Table) -> str:
@@ -60,9 +64,38 @@ class Checkpoint:
         self.header = header
         self.plan: list[Chunk] | None = None
         self.path.mkdir(parents=True, exist_ok=True)
+        self._lock: int | None = os.open(self.path / LOCK, os.O_RDWR | os.O_CREAT | os.O_CLOEXEC, 0o644)
+        try:
+            fcntl.flock(self._lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            self.close()
+            raise RuntimeError(
+                f"another run is using the checkpoint at {self.path}: "
+                "wait for it to finish, or choose another directory"
+            ) from None
+        try:
+            self._open(walks)
+        except BaseException:
+            self.close()
+            raise
+
+    def close(self) -> None:
+        """Releases the directory's lock (the lock file stays, empty)."""
+        if self._lock is not None:
+            os.close(self._lock)
+            self._lock = None
+
+    def __enter__(self) -> Checkpoint:
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+    def _open(self, walks: Sequence[Stage]) -> None:
+        header = self.header
         manifest = self.path / MANIFEST
         if not manifest.exists():
-            if any(not entry.name.startswith(TEMP_PREFIX) for entry in self.path.iterdir()):
+            if any(not entry.name.startswith(TEMP_PREFIX) and entry.name != LOCK for entry in self.path.iterdir()):
                 raise ValueError(f"{self.path} holds files but no checkpoint manifest: choose an empty directory")
             return
         try:

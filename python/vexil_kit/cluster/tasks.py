@@ -5,9 +5,11 @@ combiner and the checkpoint."""
 from __future__ import annotations
 
 import contextlib
-import operator
 import os
 import re
+import signal
+import threading
+import time
 import warnings
 from collections.abc import Callable, Iterator
 from typing import Any
@@ -16,7 +18,7 @@ import numpy.typing as npt
 
 import vexil
 
-from .. import _native
+from .. import _arguments, _native
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .checkpoint import FORMAT, Checkpoint, digest
@@ -51,29 +53,139 @@ def chunk_task(function: BooleanFunction, kind: str, k: int, begin: int, end: in
     return (values, complements) if kind == "pairs" else (values,)
 
 
+MAIN_GUARD = (
+    "client=None starts worker processes that import the main script again: in a script, make the "
+    'call under `if __name__ == "__main__":`'
+)
+
+
+def _started_since(before: set[int]) -> set[int]:
+    """The descendants not in ``before`` that multiprocessing started (Dask's nannies and workers),
+    with their own descendants: never a process another thread of the caller started."""
+    new = _descendants() - before
+    chosen: set[int] = set()
+    for pid in new:
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                if b"multiprocessing" in cmdline.read():
+                    chosen.add(pid)
+        except OSError:
+            continue
+    return chosen | {pid for root in chosen for pid in _descendants(root)}
+
+
+def _descendants(root: int | None = None) -> set[int]:
+    """The ids of the descendants of ``root`` (this process by default), from /proc."""
+    parents: dict[int, list[int]] = {}
+    for entry in os.listdir("/proc") if os.path.isdir("/proc") else ():
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat", "rb") as stat:
+                fields = stat.read().rsplit(b")", 1)[1].split()
+        except OSError:
+            continue
+        parents.setdefault(int(fields[1]), []).append(int(entry))
+    found: set[int] = set()
+    frontier = [os.getpid() if root is None else root]
+    while frontier:
+        for child in parents.get(frontier.pop(), []):
+            if child not in found:
+                found.add(child)
+                frontier.append(child)
+    return found
+
+
+def _end(pids: set[int]) -> None:
+    """Ends the processes ``pids`` (the cluster's leftovers): SIGTERM, then SIGKILL after a grace."""
+    for signal_number, grace in ((signal.SIGTERM, 3.0), (signal.SIGKILL, 3.0)):
+        for pid in pids:
+            with contextlib.suppress(OSError):
+                os.kill(pid, signal_number)
+        deadline = time.monotonic() + grace
+        while pids and time.monotonic() < deadline:
+            pids = {pid for pid in pids if _alive(pid)}
+            if pids:
+                time.sleep(0.05)
+        if not pids:
+            return
+
+
+def _alive(pid: int) -> bool:
+    with contextlib.suppress(ChildProcessError, OSError):
+        if os.waitpid(pid, os.WNOHANG)[0] == pid:
+            return False
+    try:
+        with open(f"/proc/{pid}/stat", "rb") as stat:
+            return stat.read().rsplit(b")", 1)[1].split()[0] != b"Z"
+    except OSError:
+        return False
+
+
+@contextlib.contextmanager
+def _interrupts_deferred() -> Iterator[None]:
+    """Holds back Ctrl-C (on the main thread) until the block ends, then raises it."""
+    if threading.current_thread() is not threading.main_thread():
+        yield
+        return
+    received: list[int] = []
+    previous = signal.signal(signal.SIGINT, lambda number, frame: received.append(number))
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGINT, previous)
+    if received:
+        raise KeyboardInterrupt
+
+
 @contextlib.contextmanager
 def client_for(client: Any) -> Iterator[Any]:
     """The given client, or one of a LocalCluster of single-threaded worker processes, one per
-    processor, closed afterwards."""
+    processor, closed afterwards: every process it started has ended when the call returns or
+    raises, Ctrl-C (even a second one, during the shutdown) included."""
     if client is not None:
         yield client
         return
+    import multiprocessing
+
+    if getattr(multiprocessing.current_process(), "_inheriting", False):
+        # A worker process importing a script that makes the call at its top level.
+        raise SystemExit(MAIN_GUARD)
     from dask.distributed import Client, LocalCluster
 
     workers = len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
-    with warnings.catch_warnings():
-        # Without a dashboard the scheduler still serves its health page, on a free port when the
-        # usual one is taken (another cluster): nothing to warn the caller about.
-        warnings.filterwarnings("ignore", message="Port .* is already in use", category=UserWarning)
-        local = LocalCluster(
-            n_workers=workers,
-            threads_per_worker=1,
-            processes=True,
-            dashboard_address=None,
-            env={"RAYON_NUM_THREADS": "1"},
-        )
-    with local, Client(local) as made:
-        yield made
+    before = _descendants()
+    local = None
+    try:
+        with warnings.catch_warnings():
+            # Without a dashboard the scheduler still serves its health page, on a free port when the
+            # usual one is taken (another cluster): nothing to warn the caller about.
+            warnings.filterwarnings("ignore", message="Port .* is already in use", category=UserWarning)
+            try:
+                local = LocalCluster(
+                    n_workers=workers,
+                    threads_per_worker=1,
+                    processes=True,
+                    dashboard_address=None,
+                    env={"RAYON_NUM_THREADS": "1"},
+                )
+            except (KeyboardInterrupt, SystemExit):
+                raise
+            except Exception as error:  # noqa: BLE001 - reported in one line with the usual cause
+                raise RuntimeError(f"the local Dask cluster did not start ({error}); {MAIN_GUARD}") from None
+        made = Client(local)
+        try:
+            yield made
+        finally:
+            with _interrupts_deferred():
+                made.close()
+    finally:
+        with _interrupts_deferred():
+            try:
+                if local is not None:
+                    local.close()
+            finally:
+                _end(_started_since(before))
 
 
 def chunk_key(measure: str, sha256: str, index: int, chunk: Chunk) -> str:
@@ -98,15 +210,29 @@ def run(
     """The value of ``measure`` of ``f``, its chunks taken from the checkpoint or computed on the cluster."""
     function = as_function(f)
     if chunks is not None:
-        chunks = operator.index(chunks)
+        chunks = _arguments.count(chunks, "chunks")
         if chunks < 1:
             raise ValueError(f"chunks must be at least 1, got {chunks}")
     walks = stages(function.n, measure, k)
     sha256 = digest(function.n, function.table)
-    store = None
-    if checkpoint is not None:
-        header = {"format": FORMAT, "measure": measure, "k": k, "n": function.n, "sha256": sha256}
-        store = Checkpoint(checkpoint, header, walks)
+    if checkpoint is None:
+        return _run(function, measure, client, chunks, None, progress, walks, sha256, checkpoint)
+    header = {"format": FORMAT, "measure": measure, "k": k, "n": function.n, "sha256": sha256}
+    with Checkpoint(checkpoint, header, walks) as store:
+        return _run(function, measure, client, chunks, store, progress, walks, sha256, checkpoint)
+
+
+def _run(
+    function: BooleanFunction,
+    measure: str,
+    client: Any,
+    chunks: int | None,
+    store: Checkpoint | None,
+    progress: Progress,
+    walks: list[Stage],
+    sha256: str,
+    checkpoint: str | os.PathLike[str] | None,
+) -> Any:
     plan = store.plan if store is not None else None
     if plan is not None and chunks is not None and split(walks, chunks) != plan:
         raise ValueError(f"the checkpoint at {checkpoint} was made with {len(plan)} chunks: pass chunks=None to resume")
