@@ -108,6 +108,16 @@ CASES = {
         """,
         "5", delay=0.3,
     ),
+    # 3**20 cells (3.5 GB) to fill before the first subcube is solved.
+    "kit decision_tree_depth filling its table": Case(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.tribes(4, 5)
+        def work(): f.decision_tree_depth()
+        def after(): return BooleanFunction.majority(5).decision_tree_depth()
+        """,
+        "5", delay=0.2,
+    ),
     # Python-side loops over 2**n entries: a chunk at a time, so that the signal is heard between chunks.
     "kit anf, the list of monomials": Case(
         """

@@ -175,7 +175,15 @@ std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, u
     const std::uint64_t cells = powers_of_three[n];
     ensure_allocatable(cells);
     ensure_working_set(cells);
-    std::vector<Cell> cube(cells, depth_bits);
+    // Filled a block at a time, so that Ctrl-C is answered while 3^r bytes
+    // (gigabytes at r = 20) are written.
+    std::vector<Cell> cube;
+    cube.reserve(cells);
+    constexpr std::uint64_t fill_block = std::uint64_t{1} << 24;
+    for (std::uint64_t done = 0; done < cells; done += fill_block) {
+        check_interrupt();
+        cube.insert(cube.end(), std::min(fill_block, cells - done), depth_bits);
+    }
     place_inputs(words, n, cube.data());
 
     if (n < 12) {
