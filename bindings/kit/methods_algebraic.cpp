@@ -72,18 +72,12 @@ PyObject* moebius_transform(PyObject*, PyObject* argument) {
 }
 
 PyObject* algebraic_immunity(PyObject*, PyObject* args, PyObject* kwargs) {
-    static const char* keywords[] = {"", "progress", nullptr};
-    PyObject* table_object = nullptr;
-    PyObject* progress = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O", const_cast<char**>(keywords), &table_object, &progress) ==
-        0) {
+    TableCall call;
+    if (!call.parse(args, kwargs)) return nullptr;
+    unsigned immunity = 0;
+    if (!run_unlocked([&] { immunity = vexil::algebraic_immunity(call.table->entries); }, call.progress)) {
         return nullptr;
     }
-    Buffer table_buffer;
-    const std::optional<TableView> table = read_table(table_object, table_buffer);
-    if (!table || !check_progress(progress)) return nullptr;
-    unsigned immunity = 0;
-    if (!run_unlocked([&] { immunity = vexil::algebraic_immunity(table->entries); }, progress)) return nullptr;
     return PyLong_FromUnsignedLong(immunity);
 }
 

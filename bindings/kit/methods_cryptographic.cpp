@@ -21,29 +21,20 @@ namespace vexil_kit {
 
 namespace {
 
-// The table and progress arguments of every function here.
-struct Arguments {
-    Buffer buffer;
-    std::optional<TableView> table;
-    PyObject* progress = nullptr;
-
-    // False with the error set when they are not a table and an optional callable.
+// The table and progress arguments of every function here, with the
+// measure's variable limit.
+struct Arguments : TableCall {
+    // False with the error set when they are not a table of at most max_vars
+    // variables and an optional callable.
     bool parse(PyObject* args, PyObject* kwargs, unsigned max_vars = 64) {
-        static const char* keywords[] = {"", "progress", nullptr};
-        PyObject* table_object = nullptr;
-        if (PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O", const_cast<char**>(keywords), &table_object, &progress) ==
-            0) {
-            return false;
-        }
-        table = read_table(table_object, buffer);
-        if (!table) return false;
+        if (!TableCall::parse(args, kwargs)) return false;
         if (table->n > max_vars) {
             const std::string message = "this measure needs exact 64-bit sums of squares: at most " +
                                         std::to_string(max_vars) + " variables, not " + std::to_string(table->n);
             PyErr_SetString(PyExc_ValueError, message.c_str());
             return false;
         }
-        return check_progress(progress);
+        return true;
     }
 };
 

@@ -71,19 +71,12 @@ PyObject* sensitivity_summary(PyObject*, PyObject* argument) {
 // A measure of the table alone, with a progress keyword.
 template <std::uint32_t (*Measure)(Words, unsigned)>
 PyObject* whole_table(PyObject*, PyObject* args, PyObject* kwargs) {
-    static const char* keywords[] = {"", "progress", nullptr};
-    PyObject* table_object = nullptr;
-    PyObject* progress = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O", const_cast<char**>(keywords), &table_object, &progress) ==
-        0) {
+    TableCall call;
+    if (!call.parse(args, kwargs)) return nullptr;
+    std::uint32_t result = 0;
+    if (!on_packed(*call.table, call.progress, [&](Words words, unsigned n) { result = Measure(words, n); })) {
         return nullptr;
     }
-    if (!check_progress(progress)) return nullptr;
-    Buffer table_buffer;
-    const std::optional<TableView> table = read_table(table_object, table_buffer);
-    if (!table) return nullptr;
-    std::uint32_t result = 0;
-    if (!on_packed(*table, progress, [&](Words words, unsigned n) { result = Measure(words, n); })) return nullptr;
     return PyLong_FromUnsignedLong(result);
 }
 
