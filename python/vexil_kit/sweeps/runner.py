@@ -270,10 +270,11 @@ def sweep(
     batch_size = operator.index(batch_size)
     if batch_size < 1:
         raise ValueError(f"batch_size must be positive, got {batch_size}")
-    _require("pandas", "pyarrow" if out is not None else None)
     plan = _plan(measures)
     columns = (*FIXED_COLUMNS, *plan.columns)
     source = FunctionSource.of(functions)
+    # Named before any measure is computed; the arguments are checked first, which needs neither.
+    _require("pandas", "pyarrow" if out is not None else None)
     total = len(source)
     target = None if out is None else SweepFile(out, columns, source.description, total)
     batches = list(source.batches(batch_size))
