@@ -24,17 +24,21 @@ namespace vexil_kit {
 
 namespace {
 
-// A rank or a count: any integer from 0 to 2**64 - 1 (ValueError otherwise).
+// A rank or a count, read as every integer argument is (read_u64); out of
+// range is a ValueError here, as a bad bound of a range.
 std::optional<std::uint64_t> read_rank(PyObject* object, const char* what) {
-    Ref index(PyNumber_Index(object));
-    if (!index) return std::nullopt;
-    const unsigned long long value = PyLong_AsUnsignedLongLong(index.get());
-    if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred() != nullptr) {
-        PyErr_Clear();
-        PyErr_Format(PyExc_ValueError, "%s must be an integer from 0 to 2**64 - 1, not %R", what, index.get());
-        return std::nullopt;
+    vexil::py::U64Argument rank{what};
+    if (vexil::py::read_u64(object, &rank) != 0) return rank.value;
+    if (PyErr_ExceptionMatches(PyExc_OverflowError)) {
+        PyObject* type = nullptr;
+        PyObject* value = nullptr;
+        PyObject* traceback = nullptr;
+        PyErr_Fetch(&type, &value, &traceback);
+        Ref owned_type(type), owned_value(value), owned_traceback(traceback);
+        Ref text(value != nullptr ? PyObject_Str(value) : nullptr);
+        if (text) PyErr_SetObject(PyExc_ValueError, text.get());
     }
-    return static_cast<std::uint64_t>(value);
+    return std::nullopt;
 }
 
 struct Bounds {

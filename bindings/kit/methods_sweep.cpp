@@ -21,20 +21,34 @@ namespace vexil_kit {
 
 namespace {
 
-// The packed rows of a batch: any C-contiguous buffer, read as bytes.
-std::span<const std::uint8_t> read_rows(PyObject* object, Buffer& buffer) {
-    if (!buffer.acquire(object, PyBUF_C_CONTIGUOUS)) return {};
-    const Py_buffer& view = buffer.view();
-    return {static_cast<const std::uint8_t*>(view.buf), static_cast<std::size_t>(view.len)};
-}
+// The packed rows of a batch of n-variable functions: any C-contiguous
+// buffer, read as bytes, holding a whole number of rows.
+struct Rows {
+    Buffer buffer;
+    std::span<const std::uint8_t> rows;
+    unsigned n = 0;
+    std::uint64_t count = 0;
 
-bool check_vars(std::uint64_t n) {
-    if (n >= 64) {
-        PyErr_Format(PyExc_ValueError, "rows of %llu variables are too large", static_cast<unsigned long long>(n));
-        return false;
+    // False with the error set when they are no such rows.
+    bool read(PyObject* object, std::uint64_t vars) {
+        if (vars >= 64) {
+            PyErr_Format(PyExc_ValueError, "rows of %llu variables are too large",
+                         static_cast<unsigned long long>(vars));
+            return false;
+        }
+        if (!buffer.acquire(object, PyBUF_C_CONTIGUOUS)) return false;
+        rows = {static_cast<const std::uint8_t*>(buffer.view().buf), static_cast<std::size_t>(buffer.view().len)};
+        n = static_cast<unsigned>(vars);
+        const std::uint64_t bytes = vexil::sweep_row_bytes(n);
+        if (rows.size() % bytes != 0) {
+            PyErr_Format(PyExc_ValueError, "the rows hold %zu bytes, not a whole number of %llu-byte rows", rows.size(),
+                         static_cast<unsigned long long>(bytes));
+            return false;
+        }
+        count = rows.size() / bytes;
+        return true;
     }
-    return true;
-}
+};
 
 PyObject* five_input_class_words(PyObject*, PyObject*) {
     std::vector<vexil::npn5::Word> words;
@@ -76,19 +90,11 @@ PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
                                     &vexil::py::read_u64, &vars_argument, &PyTuple_Type, &names, &progress) == 0) {
         return nullptr;
     }
-    const std::uint64_t n = vars_argument.value;
-    if (!check_progress(progress) || !check_vars(n)) return nullptr;
-    Buffer rows_buffer;
-    const std::span<const std::uint8_t> rows = read_rows(rows_object, rows_buffer);
-    if (PyErr_Occurred() != nullptr) return nullptr;
-    const unsigned vars = static_cast<unsigned>(n);
-    const std::uint64_t bytes = vexil::sweep_row_bytes(vars);
-    if (rows.size() % bytes != 0) {
-        PyErr_Format(PyExc_ValueError, "the rows hold %zu bytes, not a whole number of %llu-byte rows", rows.size(),
-                     static_cast<unsigned long long>(bytes));
-        return nullptr;
-    }
-    const std::uint64_t count = rows.size() / bytes;
+    Rows batch;
+    if (!check_progress(progress) || !batch.read(rows_object, vars_argument.value)) return nullptr;
+    const std::span<const std::uint8_t> rows = batch.rows;
+    const unsigned vars = batch.n;
+    const std::uint64_t count = batch.count;
 
     const Py_ssize_t measure_count = PyTuple_Size(names);
     Ref results(PyTuple_New(measure_count));
@@ -140,19 +146,11 @@ PyObject* sweep_spectra(PyObject*, PyObject* args, PyObject* kwargs) {
                                     &vexil::py::read_u64, &vars_argument, &progress) == 0) {
         return nullptr;
     }
-    const std::uint64_t n = vars_argument.value;
-    if (!check_progress(progress) || !check_vars(n)) return nullptr;
-    Buffer rows_buffer;
-    const std::span<const std::uint8_t> rows = read_rows(rows_object, rows_buffer);
-    if (PyErr_Occurred() != nullptr) return nullptr;
-    const unsigned vars = static_cast<unsigned>(n);
-    const std::uint64_t bytes = vexil::sweep_row_bytes(vars);
-    if (rows.size() % bytes != 0) {
-        PyErr_Format(PyExc_ValueError, "the rows hold %zu bytes, not a whole number of %llu-byte rows", rows.size(),
-                     static_cast<unsigned long long>(bytes));
-        return nullptr;
-    }
-    const std::uint64_t count = rows.size() / bytes;
+    Rows batch;
+    if (!check_progress(progress) || !batch.read(rows_object, vars_argument.value)) return nullptr;
+    const std::span<const std::uint8_t> rows = batch.rows;
+    const unsigned vars = batch.n;
+    const std::uint64_t count = batch.count;
     const std::uint64_t values = vexil::bytes_times(count, std::uint64_t{1} << vars);
     if (!run_unlocked([&] { vexil::ensure_working_set(vexil::bytes_times(values, sizeof(std::int64_t))); })) {
         return nullptr;

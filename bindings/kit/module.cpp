@@ -61,8 +61,6 @@ PyObject* create_module() {
 
 const vexil::py::FailurePolicy kit_failures{&raise_vexil_error, "out of memory"};
 
-PyObject* vexil_error_type() { return error_type; }
-
 }  // namespace vexil_kit
 
 PyMODINIT_FUNC PyInit__native() {

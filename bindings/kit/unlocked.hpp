@@ -15,9 +15,6 @@ using vexil::py::Ref;
 
 extern const vexil::py::FailurePolicy kit_failures;
 
-// The exception class of a core stop, made at import (module.cpp).
-PyObject* vexil_error_type();
-
 // Runs body() without the interpreter lock, reporting to `progress`; true
 // when it returned, false with a Python exception set (see boundary.hpp).
 template <class Body>

@@ -2,14 +2,17 @@
 
 #include "base/packed_table.hpp"
 #include "memory_guard.hpp"
+#include "metrics/anf.hpp"
 
 #include <cstring>
 
 namespace vexil {
 
+std::uint64_t packed_row_bytes(unsigned n) { return n <= 3 ? 1 : std::uint64_t{1} << (n - 3); }
+
 MeasureInput MeasureInput::from_row(const std::uint8_t* row, unsigned n) {
     MeasureInput in(n);
-    const std::uint64_t bytes = n <= 3 ? 1 : std::uint64_t{1} << (n - 3);
+    const std::uint64_t bytes = packed_row_bytes(n);
     in.words_.assign((bytes + 7) / 8, 0);
     std::memcpy(in.words_.data(), row, bytes);
     if (n < 6) in.words_[0] &= (std::uint64_t{1} << (std::uint64_t{1} << n)) - 1;
@@ -34,9 +37,7 @@ std::span<const std::uint8_t> MeasureInput::entries() {
     if (entries_.empty()) {
         ensure_working_set(size());
         owned_entries_.resize(size());
-        for (std::uint64_t x = 0; x < size(); ++x) {
-            owned_entries_[x] = static_cast<std::uint8_t>((words_[x / 64] >> (x % 64)) & 1U);
-        }
+        detail::unpack_entries(words_, owned_entries_);
         entries_ = owned_entries_;
     }
     return entries_;

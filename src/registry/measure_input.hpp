@@ -14,6 +14,9 @@
 
 namespace vexil {
 
+// Bytes of one packed row of n variables: 2^n / 8, at least 1.
+std::uint64_t packed_row_bytes(unsigned n);
+
 class MeasureInput {
 public:
     // A packed row: entry x at bit x % 8 of byte x / 8, bits from 2^n up ignored.

@@ -28,7 +28,7 @@ std::uint64_t row_count(std::span<const std::uint8_t> rows, unsigned n) {
 
 }  // namespace
 
-std::uint64_t sweep_row_bytes(unsigned n) { return n <= 3 ? 1 : std::uint64_t{1} << (n - 3); }
+std::uint64_t sweep_row_bytes(unsigned n) { return packed_row_bytes(n); }
 
 void sweep_rows(std::span<const std::uint8_t> rows, unsigned n, std::span<const SweepColumn> columns) {
     if (n >= 64) throw std::invalid_argument("a table of " + std::to_string(n) + " variables is too large");
