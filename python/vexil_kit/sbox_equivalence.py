@@ -1,0 +1,392 @@
+"""Affine and linear equivalence of permutations of n bits (n <= 8), and invariants to compare S-boxes.
+
+Two permutations f, g are affine equivalent when g(x) = B.f(A.x ^ a) ^ b for invertible n x n
+matrices A, B over GF(2) and constants a, b. A matrix is given as n row ints: bit j of row i is the
+entry (i, j), so (A.x) has bit i equal to the parity of rows[i] & x (``apply_matrix``); column j is
+the image of the unit vector 1 << j.
+
+The search follows the guess-and-determine idea of Biryukov, De Cannière, Braeken and Preneel
+(EUROCRYPT 2003): g = B.f.A ties A on a point x to B on the point f(A.x), and B on y back to A on
+g^-1(B.y); each new point of one map doubles the span where it is known and so fixes more points
+of the other, and a guess is made only when this runs dry. Instead of their linear representatives,
+the affine case is reduced to 2**n linear ones: g(x) ^ g(0) = B.(f(A.x ^ a) ^ f(a)), so for each
+candidate a the two normalised maps must be linearly equivalent, and then b = g(0) ^ B.f(a).
+Invariants of linear equivalence at a chosen base point (the counts of closed "squares"
+h(x) ^ h(y) ^ h(x ^ y) ^ h(0) = 0 through each point, of h and of its inverse, and the sorted rows
+and columns of the difference table) colour the points: they rule out most a before any search, and
+inside a search a point may only go to a point of its own colour.
+
+>>> f = (0, 1, 3, 6, 7, 4, 5, 2)           # x**3 over GF(8), in vexil's bit order
+>>> g = tuple(f[x ^ 5] ^ 3 for x in range(8))
+>>> A, a, B, b = affine_equivalent(f, g, 3)
+>>> all(g[x] == apply_matrix(B, f[apply_matrix(A, x) ^ a]) ^ b for x in range(8))
+True
+"""
+
+from __future__ import annotations
+
+from collections import Counter
+from collections.abc import Sequence
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _native
+from .progress import Progress, reporter
+
+__all__ = ["affine_equivalent", "apply_matrix", "invariants", "linear_equivalent"]
+
+MAX_EQUIVALENCE_BITS = 8
+
+Matrix = tuple[int, ...]
+_Array = npt.NDArray[np.int64]
+
+
+def apply_matrix(rows: Sequence[int], x: int) -> int:
+    """The product A.x over GF(2) for A given as row ints (bit j of rows[i] is the entry (i, j)).
+
+    >>> apply_matrix((0b01, 0b11), 0b10)    # rows (1 0) and (1 1) on x = (x0, x1) = (0, 1)
+    2
+    """
+    return sum((((row & x).bit_count() & 1) << i) for i, row in enumerate(rows))
+
+
+def _rows(table: Sequence[int], n: int) -> Matrix:
+    """The row ints of the linear map whose table is ``table`` (column j = table[1 << j])."""
+    return tuple(sum(((table[1 << j] >> i) & 1) << j for j in range(n)) for i in range(n))
+
+
+def _permutation(table: Sequence[int], n: int, name: str) -> _Array:
+    if isinstance(n, bool) or not isinstance(n, int) or not 1 <= n <= MAX_EQUIVALENCE_BITS:
+        raise ValueError(f"equivalence is searched for 1 to {MAX_EQUIVALENCE_BITS} bits, not n = {n!r}")
+    values = np.asarray(table)
+    if values.shape != (1 << n,) or values.dtype.kind not in "iu" or sorted(values.tolist()) != list(range(1 << n)):
+        raise ValueError(f"{name} must be a permutation of the {1 << n} values of {n} bits")
+    return values.astype(np.int64)
+
+
+def _inverse(f: _Array) -> _Array:
+    inverse = np.empty_like(f)
+    inverse[f] = np.arange(len(f), dtype=np.int64)
+    return inverse
+
+
+def _square_counts(h: _Array, ddt: _Array) -> _Array:
+    """Entry [c, x]: the count over w of h(c) ^ h(c ^ x) ^ h(c ^ w) ^ h(c ^ x ^ w) = 0.
+
+    With y = c ^ w that asks h(y) ^ h(y ^ x) = h(c) ^ h(c ^ x), so it is the difference table's
+    entry at x and the difference that h itself shows at c.
+    """
+    points = np.arange(len(h), dtype=np.int64)
+    return ddt[points[None, :], h[:, None] ^ h[points[:, None] ^ points[None, :]]]
+
+
+def _ddt(f: _Array, m: int) -> _Array:
+    size = len(f)
+    points = np.arange(size, dtype=np.int64)
+    differences = f[None, :] ^ f[points[:, None] ^ points[None, :]]
+    flat = np.bincount((points[:, None] << m | differences).ravel(), minlength=size << m)
+    return flat.reshape(size, 1 << m)
+
+
+def _line_colours(ddt: _Array, other: _Array, by_columns: bool) -> tuple[list[int], list[int]]:
+    """Ids of the sorted rows (or columns) of two difference tables, one numbering for both."""
+    ids: dict[bytes, int] = {}
+    result = []
+    for table in (ddt, other):
+        lines = np.sort(table.T if by_columns else table, axis=1)
+        result.append([ids.setdefault(line.tobytes(), len(ids)) for line in lines])
+    return result[0], result[1]
+
+
+class _Search:
+    """Linear A, B with g = B.f.A by guess-and-determine, for f, g permutations of the same size.
+
+    Points may only go to points of the same colour: ``colour_in`` for the inputs of A (f's side,
+    g's side), ``colour_out`` for the inputs of B (f's outputs, g's outputs).
+    """
+
+    def __init__(
+        self,
+        f: list[int],
+        g: list[int],
+        colour_in: tuple[list[int], list[int]],
+        colour_out: tuple[list[int], list[int]],
+    ) -> None:
+        self.f, self.g = f, g
+        self.f_inverse = [0] * len(f)
+        self.g_inverse = [0] * len(g)
+        for x, y in enumerate(f):
+            self.f_inverse[y] = x
+        for x, y in enumerate(g):
+            self.g_inverse[y] = x
+        self.colour_in_f, self.colour_in_g = colour_in
+        self.colour_out_f, self.colour_out_g = colour_out
+        classes: dict[int, list[int]] = {}
+        for v, colour in enumerate(self.colour_in_f):
+            classes.setdefault(colour, []).append(v)
+        self.classes = classes
+        # Guess first where the fewest images are possible.
+        self.guess_order = sorted(range(1, len(f)), key=lambda x: len(classes.get(self.colour_in_g[x], ())))
+
+    def run(self) -> tuple[list[int], list[int]] | None:
+        if self.colour_in_f[0] != self.colour_in_g[0] or self.colour_out_f[0] != self.colour_out_g[0]:
+            return None
+        # Both maps are linear: 0 -> 0 starts the two spans, and each is followed like any new point.
+        state = _State(len(self.f))
+        state.a[0] = state.a_inverse[0] = state.b[0] = state.b_inverse[0] = 0
+        state.a_domain.append(0)
+        state.b_domain.append(0)
+        state.queue_a.append(0)
+        state.queue_b.append(0)
+        return self._solve(state)
+
+    def _solve(self, state: _State) -> tuple[list[int], list[int]] | None:
+        if not self._propagate(state):
+            return None
+        if len(state.a_domain) == len(self.f):
+            return state.a, state.b
+        x = next(point for point in self.guess_order if state.a[point] < 0)
+        for v in self.classes.get(self.colour_in_g[x], ()):
+            if state.a_inverse[v] >= 0:
+                continue
+            branch = state.copy()
+            if self._extend_a(branch, x, v):
+                found = self._solve(branch)
+                if found is not None:
+                    return found
+        return None
+
+    def _extend_a(self, state: _State, x: int, v: int) -> bool:
+        """Set A(x) = v for x outside the known span and v outside its image: the span doubles."""
+        if state.a_inverse[v] >= 0:
+            return False
+        a, a_inverse, colour_f, colour_g = state.a, state.a_inverse, self.colour_in_f, self.colour_in_g
+        new = []
+        for s in state.a_domain:
+            point, image = s ^ x, a[s] ^ v
+            if colour_g[point] != colour_f[image]:
+                return False
+            a[point], a_inverse[image] = image, point
+            new.append(point)
+        state.a_domain.extend(new)
+        state.queue_a.extend(new)
+        return True
+
+    def _extend_b(self, state: _State, y: int, z: int) -> bool:
+        if state.b_inverse[z] >= 0:
+            return False
+        b, b_inverse, colour_f, colour_g = state.b, state.b_inverse, self.colour_out_f, self.colour_out_g
+        new = []
+        for s in state.b_domain:
+            point, image = s ^ y, b[s] ^ z
+            if colour_f[point] != colour_g[image]:
+                return False
+            b[point], b_inverse[image] = image, point
+            new.append(point)
+        state.b_domain.extend(new)
+        state.queue_b.extend(new)
+        return True
+
+    def _propagate(self, state: _State) -> bool:
+        f, g, f_inverse, g_inverse = self.f, self.g, self.f_inverse, self.g_inverse
+        a, b = state.a, state.b
+        while state.queue_a or state.queue_b:
+            while state.queue_a:
+                x = state.queue_a.pop()
+                y, z = f[a[x]], g[x]  # B(y) = z
+                if b[y] >= 0:
+                    if b[y] != z:
+                        return False
+                elif not self._extend_b(state, y, z):
+                    return False
+            while state.queue_b:
+                y = state.queue_b.pop()
+                x, w = g_inverse[b[y]], f_inverse[y]  # A(x) = w
+                if a[x] >= 0:
+                    if a[x] != w:
+                        return False
+                elif not self._extend_a(state, x, w):
+                    return False
+        return True
+
+
+class _State:
+    """The partial maps A, B (and their inverses) on the spans known so far, and the points to follow."""
+
+    __slots__ = ("a", "a_domain", "a_inverse", "b", "b_domain", "b_inverse", "queue_a", "queue_b")
+
+    def __init__(self, size: int) -> None:
+        self.a, self.a_inverse = [-1] * size, [-1] * size
+        self.b, self.b_inverse = [-1] * size, [-1] * size
+        self.a_domain: list[int] = []
+        self.b_domain: list[int] = []
+        self.queue_a: list[int] = []
+        self.queue_b: list[int] = []
+
+    def copy(self) -> _State:
+        other = _State.__new__(_State)
+        for name in _State.__slots__:
+            setattr(other, name, list(getattr(self, name)))
+        return other
+
+
+def _colours(
+    counts_f: _Array, counts_g: _Array, lines: tuple[list[int], list[int]]
+) -> tuple[list[int], list[int]] | None:
+    """Joint colour ids of (square count, difference-table line) per point, or None if the two
+    multisets of colours differ (then no map between them keeps colours)."""
+    ids: dict[tuple[int, int], int] = {}
+    pair = [
+        [ids.setdefault((int(c), line), len(ids)) for c, line in zip(counts, side, strict=True)]
+        for counts, side in ((counts_f, lines[0]), (counts_g, lines[1]))
+    ]
+    if Counter(pair[0]) != Counter(pair[1]):
+        return None
+    return pair[0], pair[1]
+
+
+def _walsh_abs_multiset(f: _Array, n: int) -> list[int]:
+    size = len(f)
+    parity = np.array([bin(v).count("1") & 1 for v in range(size)], dtype=np.int64)
+    signs = 1 - 2 * parity[np.arange(size)[:, None] & f[None, :]]
+    return sorted(np.abs(_walsh_rows(signs, n)).ravel().tolist())
+
+
+def _walsh_rows(signs: _Array, n: int) -> _Array:
+    """The Walsh–Hadamard transform of each row (length 2**n) of ``signs``."""
+    rows = signs.shape[0]
+    data = signs.astype(np.int64).copy()
+    for i in range(n):
+        view = data.reshape(rows, -1, 2, 1 << i)
+        low, high = view[:, :, 0, :].copy(), view[:, :, 1, :]
+        view[:, :, 0, :] += high
+        view[:, :, 1, :] = low - high
+    return data
+
+
+def linear_equivalent(f: Sequence[int], g: Sequence[int], n: int) -> tuple[Matrix, Matrix] | None:
+    """Invertible matrices (A, B) with g(x) = B.f(A.x) for permutations f, g of n bits, or None.
+
+    >>> f = (0, 1, 3, 6, 7, 4, 5, 2)
+    >>> A, B = linear_equivalent(f, f, 3)
+    >>> all(f[x] == apply_matrix(B, f[apply_matrix(A, x)]) for x in range(8))
+    True
+    """
+    f_array, g_array = _permutation(f, n, "f"), _permutation(g, n, "g")
+    found = _linear_moved(f_array, g_array, _ddt(f_array, n), _ddt(g_array, n))
+    return None if found is None else (_rows(found[0], n), _rows(found[1], n))
+
+
+def _linear_moved(f: _Array, g: _Array, ddt_f: _Array, ddt_g: _Array) -> tuple[list[int], list[int]] | None:
+    counts_in = _square_counts(f, ddt_f)[0], _square_counts(g, ddt_g)[0]
+    f_inverse, g_inverse = _inverse(f), _inverse(g)
+    counts_out = _square_counts(f_inverse, ddt_f.T)[0], _square_counts(g_inverse, ddt_g.T)[0]
+    colour_in = _colours(*counts_in, _line_colours(ddt_f, ddt_g, by_columns=False))
+    colour_out = _colours(*counts_out, _line_colours(ddt_f, ddt_g, by_columns=True))
+    if colour_in is None or colour_out is None:
+        return None
+    return _Search(f.tolist(), g.tolist(), colour_in, colour_out).run()
+
+
+def affine_equivalent(
+    f: Sequence[int], g: Sequence[int], n: int, progress: Progress = False
+) -> tuple[Matrix, int, Matrix, int] | None:
+    """Affine maps (A, a, B, b) with g(x) = B.f(A.x ^ a) ^ b for permutations f, g of n <= 8 bits.
+
+    A and B are row ints (see ``apply_matrix``); None when f and g are not affine equivalent.
+    ValueError when f or g is not a permutation of n bits or n is outside 1..8. The difference and
+    Walsh spectra are compared first; then each candidate a whose invariants match is searched.
+    Random permutations of 8 bits take a fraction of a second either way; pairs with large groups of
+    self-equivalences and equal invariants (x**d against x**(1/d), for one) can take minutes at
+    n = 7 or 8, as every a then survives the invariants. ``progress`` (True for a tqdm bar, or a
+    callable taking ``(done, total)``) counts the candidates a; Ctrl-C stops the search.
+
+    >>> from vexil_kit.sboxes import inverse_map, named
+    >>> inverse, aes = inverse_map(8), named("AES")[2]
+    >>> A, a, B, b = affine_equivalent(inverse, aes, 8)
+    >>> all(aes[x] == apply_matrix(B, inverse[apply_matrix(A, x) ^ a]) ^ b for x in range(256))
+    True
+    >>> affine_equivalent(named("PRESENT")[2], named("GIFT")[2], 4) is None
+    True
+    """
+    f_array, g_array = _permutation(f, n, "f"), _permutation(g, n, "g")
+    ddt_f, ddt_g = _ddt(f_array, n), _ddt(g_array, n)
+    if sorted(ddt_f.ravel().tolist()) != sorted(ddt_g.ravel().tolist()):
+        return None
+    if _walsh_abs_multiset(f_array, n) != _walsh_abs_multiset(g_array, n):
+        return None
+    f_inverse, g_inverse = _inverse(f_array), _inverse(g_array)
+    size = 1 << n
+    g_zero = g_array[0]
+    target_in = _square_counts(g_array, ddt_g)[0]
+    target_out = _square_counts(g_inverse, ddt_g.T)[int(g_zero)]
+    counts_in = _square_counts(f_array, ddt_f)
+    counts_out = _square_counts(f_inverse, ddt_f.T)
+    rows = _line_colours(ddt_f, ddt_g, by_columns=False)
+    columns = _line_colours(ddt_f, ddt_g, by_columns=True)
+    points = np.arange(size, dtype=np.int64)
+    g_normal = g_array ^ g_zero
+    with reporter(progress, "affine_equivalent") as report:
+        for a in range(size):
+            if report is not None:
+                report(a, size)
+            colour_in = _colours(counts_in[a], target_in, rows)
+            colour_out = _colours(counts_out[int(f_array[a])], target_out, columns)
+            if colour_in is None or colour_out is None:
+                continue
+            f_normal = f_array[points ^ a] ^ f_array[a]
+            found = _Search(f_normal.tolist(), g_normal.tolist(), colour_in, colour_out).run()
+            if found is not None:
+                a_table, b_table = found
+                b = int(g_zero) ^ b_table[int(f_array[a])]
+                return _rows(a_table, n), a, _rows(b_table, n), b
+        if report is not None:
+            report(size, size)
+    return None
+
+
+def invariants(table: Sequence[int], n: int, m: int) -> dict[str, dict[int, int]]:
+    """Affine-equivalence invariants of an (n, m)-function, each as a value -> count dict.
+
+    ``differential_spectrum``: the entries of the difference table over rows a != 0;
+    ``walsh_spectrum``: |W(a, b)| over all a and b != 0 (W(a, b) = sum over x of
+    (-1)**(b.F(x) ^ a.x)); ``degree_spectrum``: the algebraic degrees of the components b.F, b != 0
+    (-1 for the zero component). Equal dicts are necessary for affine equivalence, not sufficient.
+
+    >>> spectra = invariants((0, 1, 3, 6, 7, 4, 5, 2), 3, 3)
+    >>> spectra["differential_spectrum"], spectra["degree_spectrum"]
+    ({0: 28, 2: 28}, {2: 7})
+    """
+    if not (isinstance(n, int) and isinstance(m, int) and 1 <= n <= 24 and 1 <= m <= 24):
+        raise ValueError(f"n and m must be ints from 1 to 24, not {n!r} and {m!r}")
+    values = np.asarray(table)
+    if values.shape != (1 << n,) or values.dtype.kind not in "iu" or (len(values) and not 0 <= values.min()):
+        raise ValueError(f"the table must hold 2**{n} ints")
+    if len(values) and values.max() >= 1 << m:
+        raise ValueError(f"the table's values must fit in m = {m} bits")
+    size, width = 1 << n, 1 << m
+    _native.ensure_working_set(8 * size * width * 4)
+    f = values.astype(np.int64)
+    points = np.arange(size, dtype=np.int64)
+    # Difference table row by row: the (2**n, 2**n) matrix of x ^ a would be needless at large n.
+    ddt = np.stack([np.bincount(f ^ f[points ^ a], minlength=width) for a in range(1, size)])
+    parity = np.array([bin(v).count("1") & 1 for v in range(width)], dtype=np.int64)
+    components = parity[np.arange(1, width, dtype=np.int64)[:, None] & f[None, :]]
+    walsh = _walsh_rows(1 - 2 * components, n)
+    anf = components.astype(np.uint8)
+    for i in range(n):
+        view = anf.reshape(width - 1, -1, 2, 1 << i)
+        view[:, :, 1, :] ^= view[:, :, 0, :]
+    weights = np.array([bin(x).count("1") for x in range(size)], dtype=np.int64)
+    degrees = np.where(anf.any(axis=1), np.where(anf == 1, weights[None, :], -1).max(axis=1), -1)
+    return {
+        "differential_spectrum": _count(ddt.ravel()),
+        "walsh_spectrum": _count(np.abs(walsh).ravel()),
+        "degree_spectrum": _count(degrees),
+    }
+
+
+def _count(values: npt.NDArray[np.int64]) -> dict[int, int]:
+    keys, counts = np.unique(values, return_counts=True)
+    return {int(k): int(c) for k, c in zip(keys, counts, strict=True)}
