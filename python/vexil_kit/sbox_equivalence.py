@@ -246,13 +246,6 @@ def _colours(
     return pair[0], pair[1]
 
 
-def _walsh_abs_multiset(f: _Array, n: int) -> list[int]:
-    size = len(f)
-    parity = np.array([bin(v).count("1") & 1 for v in range(size)], dtype=np.int64)
-    signs = 1 - 2 * parity[np.arange(size)[:, None] & f[None, :]]
-    return sorted(np.abs(_walsh_rows(signs, n)).ravel().tolist())
-
-
 def _walsh_rows(signs: _Array, n: int) -> _Array:
     """The Walsh–Hadamard transform of each row (length 2**n) of ``signs``."""
     rows = signs.shape[0]
@@ -295,8 +288,8 @@ def affine_equivalent(
     """Affine maps (A, a, B, b) with g(x) = B.f(A.x ^ a) ^ b for permutations f, g of n <= 8 bits.
 
     A and B are row ints (see ``apply_matrix``); None when f and g are not affine equivalent.
-    ValueError when f or g is not a permutation of n bits or n is outside 1..8. The difference and
-    Walsh spectra are compared first; then each candidate a whose invariants match is searched.
+    ValueError when f or g is not a permutation of n bits or n is outside 1..8. The spectra of
+    ``invariants`` are compared first; then each candidate a whose invariants match is searched.
     Random permutations of 8 bits take a fraction of a second either way; pairs with large groups of
     self-equivalences and equal invariants (x**d against x**(1/d), for one) can take minutes at
     n = 7 or 8, as every a then survives the invariants. ``progress`` (True for a tqdm bar, or a
@@ -311,11 +304,9 @@ def affine_equivalent(
     True
     """
     f_array, g_array = _permutation(f, n, "f"), _permutation(g, n, "g")
+    if invariants(f_array, n, n) != invariants(g_array, n, n):
+        return None
     ddt_f, ddt_g = _ddt(f_array, n), _ddt(g_array, n)
-    if sorted(ddt_f.ravel().tolist()) != sorted(ddt_g.ravel().tolist()):
-        return None
-    if _walsh_abs_multiset(f_array, n) != _walsh_abs_multiset(g_array, n):
-        return None
     f_inverse, g_inverse = _inverse(f_array), _inverse(g_array)
     size = 1 << n
     g_zero = g_array[0]
