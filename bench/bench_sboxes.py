@@ -5,8 +5,8 @@ a power map is one table look-up per entry, so the lines give our times only: th
 field size (with and without the field's cached logarithm tables), and the equivalence search at n
 bits for a random affine image of a random permutation (found), a random permutation against its
 inverse (equal spectra, almost never equivalent: every candidate is searched), and AES against the
-field inverse. Every answer is checked before it is
-timed: found maps must satisfy g(x) = B.f(A.x ^ a) ^ b.
+field inverse. Every answer is checked before it is timed: found maps must satisfy
+    g(x) = B.f(A.x ^ a) ^ b.
 
 Usage: .venv/bin/python bench/bench_sboxes.py [--fields 8,12,16,20] [--bits 6,7,8] [--quick]
 """

@@ -429,8 +429,9 @@ def gold(n: int, i: int, modulus: int | None = None) -> tuple[int, ...]:
     >>> gold(3, 1) == power_map(3, 3)
     True
     """
-    _check_exponent_index(i)
-    return power_map(n, (1 << i) + 1, modulus)
+    order = _order(n, i)
+    # The exponent only matters modulo 2**n - 1 (and it is positive): a huge i costs nothing.
+    return power_map(n, (pow(2, i, order) + 1) % order or order, modulus)
 
 
 def kasami(n: int, i: int, modulus: int | None = None) -> tuple[int, ...]:
@@ -439,13 +440,15 @@ def kasami(n: int, i: int, modulus: int | None = None) -> tuple[int, ...]:
     >>> kasami(5, 1) == power_map(5, 3)
     True
     """
-    _check_exponent_index(i)
-    return power_map(n, (1 << (2 * i)) - (1 << i) + 1, modulus)
+    order = _order(n, i)
+    return power_map(n, (pow(2, 2 * i, order) - pow(2, i, order) + 1) % order or order, modulus)
 
 
-def _check_exponent_index(i: int) -> None:
+def _order(n: int, i: int) -> int:
+    """2**n - 1, once n and the index i are checked."""
     if isinstance(i, bool) or not isinstance(i, int) or i < 1:
         raise ValueError(f"the index i must be a positive int, not {i!r}")
+    return (1 << _check_degree(n)) - 1
 
 
 def _is_generator(g: int, order: int, modulus: int) -> bool:
