@@ -8,6 +8,7 @@ from collections import Counter
 
 import numpy as np
 import pytest
+from children import interrupt_call
 
 from vexil_kit import sbox_equivalence, sboxes
 from vexil_kit.sboxes import affine_equivalent, apply_matrix, linear_equivalent
@@ -352,3 +353,19 @@ def test_non_permutations_and_sizes_beyond_eight_bits_are_refused(f, g, n):
 def test_docstring_examples(module):
     result = doctest.testmod(module, raise_on_error=False, verbose=False)
     assert result.attempted > 0 and result.failed == 0
+
+
+def test_a_long_equivalence_search_answers_ctrl_c():
+    # Two inequivalent quadratic APN permutations of 7 bits: equal spectra, about a minute of search.
+    stopped = interrupt_call(
+        """
+        from vexil_kit import sboxes
+        f, g = sboxes.gold(7, 1), sboxes.gold(7, 2)
+        def work(): sboxes.affine_equivalent(f, g, 7)
+        def after(): return sboxes.affine_equivalent(f, f, 7) is not None
+        """,
+        delay=1.0,
+    )
+    assert stopped.interrupted, (stopped.lines, stopped.err)
+    assert stopped.lines[1:] == ["True"], (stopped.lines, stopped.err)
+    assert stopped.latency < 1.0, stopped.latency
