@@ -25,12 +25,17 @@ Ascon           5 -> 5  Ascon (NIST SP 800-232), S[x] with x = x0 x1 x2 x3 x4 an
 DES-S1..S8      6 -> 4  FIPS 46-3; see ``des_entry`` for how the 6-bit integer picks row and column
 GIFT            4 -> 4  GIFT (CHES 2017), GS[x]
 Keccak-chi      5 -> 5  Keccak's chi on one row: bit i of x is a[i], b[i] = a[i] ^ (~a[i+1] & a[i+2])
-Midori-Sb0/Sb1  4 -> 4  Midori (ASIACRYPT 2015), Sb0[x] and Sb1[x]
+KLEIN           4 -> 4  KLEIN (RFIDSec 2011), S[x]
+Midori-Sb0/Sb1  4 -> 4  Midori (ASIACRYPT 2015), Sb0[x] and Sb1[x] (CRAFT's S-box is Sb0)
+Noekeon         4 -> 4  Noekeon (NESSIE 2000), Gamma as a table S[x]
+Piccolo         4 -> 4  Piccolo (CHES 2011), S[x]
 PRESENT         4 -> 4  PRESENT (CHES 2007), S[x]
 PRINCE          4 -> 4  PRINCE (ASIACRYPT 2012), S[x]
+Rectangle       4 -> 4  RECTANGLE (2015), S[x]
 Serpent-S0..S7  4 -> 4  Serpent (AES proposal), S_i[x]
 SKINNY-4        4 -> 4  SKINNY (CRYPTO 2016), S4[x]
 SKINNY-8        8 -> 8  SKINNY (CRYPTO 2016), S8 built from its four NOR/XOR rounds on bits x7..x0
+TWINE           4 -> 4  TWINE (SAC 2012), S[x]
 ==============  ======  ============================================================================
 
 The field polynomials of ``default_modulus`` (written as integers, bit k the coefficient of x**k):
@@ -120,6 +125,11 @@ _FOUR_BIT = {
     "Serpent-S5": "f52b4a9c03e8d671",
     "Serpent-S6": "72c5846be91fd3a0",
     "Serpent-S7": "1df0e82b74ca9356",
+    "Noekeon": "7a2c48f0591e3db6",
+    "Rectangle": "65ca1e79b03d8f42",
+    "Piccolo": "e4b238091a7f6c5d",
+    "KLEIN": "74a91fb0c3268ed5",
+    "TWINE": "c0fa2b9583d71e64",
 }
 
 _ASCON = (

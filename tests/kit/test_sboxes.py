@@ -66,6 +66,7 @@ PUBLISHED = {
     "SKINNY-8": (True, 64, 128, 6),  # SKINNY: DP 2**-2, correlation 2**-1 (Sage's SBox agrees, degree too)
     "Midori-Sb0": (True, 4, 8, 3),
     "Midori-Sb1": (True, 4, 8, 3),
+    **{name: (True, 4, 8, 3) for name in ("Noekeon", "Rectangle", "Piccolo", "KLEIN", "TWINE")},  # their designers
     **{f"Serpent-S{i}": (True, 4, 8, 3) for i in range(8)},  # Serpent's design criteria
     **{f"DES-S{i}": (False, 16, None, None) for i in range(1, 9)},  # Biham & Shamir: maximum 16 of 64
 }
@@ -183,7 +184,7 @@ def test_aes_is_the_field_inverse_followed_by_the_fips_affine_map():
     assert tuple(affine(v) for v in sboxes.inverse_map(8)) == aes
     assert all(sboxes.named("AES-inverse")[2][aes[x]] == x for x in range(256))
     assert all(aes[x] not in (x, x ^ 0xFF) for x in range(256))  # no fixed or opposite fixed points
-    for name in ("Midori-Sb0", "Midori-Sb1"):  # Midori's S-boxes are involutions
+    for name in ("Midori-Sb0", "Midori-Sb1", "Noekeon", "KLEIN"):  # designed as involutions
         table = sboxes.named(name)[2]
         assert all(table[table[x]] == x for x in range(16))
 
