@@ -72,7 +72,7 @@ A field element is the integer whose bit k is the coefficient of x**k (so 2 is t
 
 from __future__ import annotations
 
-import functools
+import threading
 
 import numpy as np
 import numpy.typing as npt
@@ -205,8 +205,17 @@ def _inverse_of(table: tuple[int, ...]) -> tuple[int, ...]:
     return tuple(out)
 
 
-@functools.cache
+_BOXES: dict[str, tuple[int, int, tuple[int, ...]]] = {}
+
+
 def _catalogue() -> dict[str, tuple[int, int, tuple[int, ...]]]:
+    """The catalogue, built on first use."""
+    if not _BOXES:
+        _BOXES.update(_build_catalogue())  # the same values whichever thread gets here first
+    return _BOXES
+
+
+def _build_catalogue() -> dict[str, tuple[int, int, tuple[int, ...]]]:
     boxes: dict[str, tuple[int, int, tuple[int, ...]]] = {
         "AES": (8, 8, tuple(_AES)),
         "AES-inverse": (8, 8, _inverse_of(tuple(_AES))),
@@ -362,9 +371,23 @@ def _times_constant(values: npt.NDArray[np.int64], c: int, modulus: int, n: int)
     return product
 
 
-@functools.lru_cache(maxsize=8)
+# The tables of the fields used last, by (n, modulus): a few, as one of 20 bits holds 16 MiB.
+_FIELDS: dict[tuple[int, int], tuple[npt.NDArray[np.int64], npt.NDArray[np.int64]]] = {}
+_FIELDS_LOCK = threading.Lock()
+
+
 def _exp_log(n: int, modulus: int) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.int64]]:
     """Powers of a generator g (exp[k] = g**k, k < 2**n - 1) and their logarithms (log[0] unused)."""
+    key = (n, modulus)
+    with _FIELDS_LOCK:
+        if key not in _FIELDS:
+            if len(_FIELDS) >= 8:
+                del _FIELDS[next(iter(_FIELDS))]
+            _FIELDS[key] = _field_tables(n, modulus)
+        return _FIELDS[key]
+
+
+def _field_tables(n: int, modulus: int) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.int64]]:
     order = (1 << n) - 1
     generator = 1 if n == 1 else next(g for g in range(2, 1 << n) if _is_generator(g, order, modulus))
     exp = np.ones(1, dtype=np.int64)
