@@ -15,7 +15,9 @@ Invariants of linear equivalence at a chosen base point (the counts of closed "s
 h(x) ^ h(y) ^ h(x ^ y) ^ h(0) = 0 through each point, of h and of its inverse, and the sorted rows
 and columns of the difference table) colour the points: they rule out most a before any search, and
 inside a search a point may only go to a point of its own colour, and a guessed image must show the
-same square counts, seen from every point already mapped, as the point it is the image of.
+same square counts, seen from every point already mapped, as the point it is the image of. When many
+a survive (f has symmetries), the linear self-equivalences f = B'.f.A' ^ c found by one search of f
+against itself group them: a and A'.a stand or fall together, so one a of each orbit is searched.
 
 >>> f = (0, 1, 3, 6, 7, 4, 5, 2)           # x**3 over GF(8), in vexil's bit order
 >>> g = tuple(f[x ^ 5] ^ 3 for x in range(8))
@@ -136,6 +138,27 @@ class _Search:
         self.guess_order = sorted(range(1, len(f)), key=lambda x: len(classes.get(self.colour_in_g[x], ())))
 
     def run(self) -> tuple[list[int], list[int]] | None:
+        state = self._start()
+        return None if state is None else self._solve(state)
+
+    def maps_of_the_first_guess(self) -> list[list[int]]:
+        """One solution A for each image of the first guessed point that has one."""
+        state = self._start()
+        if state is None or not self._propagate(state):
+            return []
+        if len(state.a_domain) == len(self.f):
+            return [state.a]
+        x, candidates = self._candidates(state)
+        maps = []
+        for v in candidates:
+            branch = state.copy()
+            if self._extend_a(branch, x, v):
+                found = self._solve(branch)
+                if found is not None:
+                    maps.append(found[0])
+        return maps
+
+    def _start(self) -> _State | None:
         if self.colour_in_f[0] != self.colour_in_g[0] or self.colour_out_f[0] != self.colour_out_g[0]:
             return None
         # Both maps are linear: 0 -> 0 starts the two spans, and each is followed like any new point.
@@ -145,13 +168,10 @@ class _Search:
         state.b_domain.append(0)
         state.queue_a.append(0)
         state.queue_b.append(0)
-        return self._solve(state)
+        return state
 
-    def _solve(self, state: _State) -> tuple[list[int], list[int]] | None:
-        if not self._propagate(state):
-            return None
-        if len(state.a_domain) == len(self.f):
-            return state.a, state.b
+    def _candidates(self, state: _State) -> tuple[int, list[int]]:
+        """The next point to guess and the images it may take."""
         x = next(point for point in self.guess_order if state.a[point] < 0)
         candidates = [v for v in self.classes.get(self.colour_in_g[x], ()) if state.a_inverse[v] < 0]
         if candidates:
@@ -160,6 +180,14 @@ class _Search:
             images = [state.a[p] for p in known]
             agree = (self.squares_f[np.ix_(images, candidates)] == self.squares_g[known, x][:, None]).all(axis=0)
             candidates = [v for v, ok in zip(candidates, agree.tolist(), strict=True) if ok]
+        return x, candidates
+
+    def _solve(self, state: _State) -> tuple[list[int], list[int]] | None:
+        if not self._propagate(state):
+            return None
+        if len(state.a_domain) == len(self.f):
+            return state.a, state.b
+        x, candidates = self._candidates(state)
         for v in candidates:
             branch = state.copy()
             if self._extend_a(branch, x, v):
@@ -300,10 +328,9 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
     A and B are row ints (see ``apply_matrix``); None when f and g are not affine equivalent.
     ValueError when f or g is not a permutation of n bits or n is outside 1..8. The spectra of
     ``invariants`` are compared first; then each candidate a whose invariants match is searched.
-    Random permutations of 8 bits take a fraction of a second either way, power maps of 8 bits with
-    equal spectra about two seconds. The slowest are pairs whose difference table is flat and whose
-    self-equivalences are many, so that every a survives and no point can be told from another:
-    two inequivalent quadratic APN permutations of 7 bits (x**3 against x**5) take about a minute.
+    Random permutations of 8 bits take a fraction of a second either way; so do power maps, whose
+    many candidates a are grouped first into orbits of the self-equivalences of f found by one
+    search, so that one a an orbit is searched.
     ``progress`` (True for a tqdm bar, or a callable taking ``(done, total)``) counts the candidates
     a; Ctrl-C stops the search.
 
@@ -331,13 +358,21 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
     columns = _line_colours(ddt_f, ddt_g, by_columns=True)
     points = np.arange(size, dtype=np.int64)
     g_normal = g_array ^ g_zero
+    candidates = []
+    for a in range(size):
+        colour_in = _colours(counts_in[a], target_in, rows)
+        colour_out = _colours(counts_out[int(f_array[a])], target_out, columns)
+        if colour_in is not None and colour_out is not None:
+            candidates.append((a, colour_in, colour_out))
+    # Many candidates mean f has symmetries: a and A'.a stand or fall together when f = B'.f.A' ^ c,
+    # so a few linear self-equivalences of f, cheap to find, spare the search of most of them.
+    orbit = _orbits(f_array, n, ddt_f, counts_in, counts_out) if len(candidates) >= _MANY else list(range(size))
+    failed: set[int] = set()
     with reporter(progress, "affine_equivalent") as report:
-        for a in range(size):
+        for done, (a, colour_in, colour_out) in enumerate(candidates):
             if report is not None:
-                report(a, size)
-            colour_in = _colours(counts_in[a], target_in, rows)
-            colour_out = _colours(counts_out[int(f_array[a])], target_out, columns)
-            if colour_in is None or colour_out is None:
+                report(done, len(candidates))
+            if _root(orbit, a) in failed:
                 continue
             f_normal = f_array[points ^ a] ^ f_array[a]
             # f's square counts seen from p ^ a are those of the translated f seen from p.
@@ -347,9 +382,39 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
                 a_table, b_table = found
                 b = int(g_zero) ^ b_table[int(f_array[a])]
                 return _rows(a_table, n), a, _rows(b_table, n), b
+            failed.add(_root(orbit, a))
         if report is not None:
-            report(size, size)
+            report(len(candidates), len(candidates))
     return None
+
+
+_MANY = 16
+
+
+def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Array) -> list[int]:
+    """A union-find forest of the inputs: p and A'.p joined for the self-equivalences found."""
+    f_zero = int(f[0])
+    rows = _line_colours(ddt, ddt, by_columns=False)
+    columns = _line_colours(ddt, ddt, by_columns=True)
+    colour_in = _colours(counts_in[0], counts_in[0], rows)
+    colour_out = _colours(counts_out[f_zero], counts_out[f_zero], columns)
+    parent = list(range(1 << n))
+    if colour_in is None or colour_out is None:  # not reached: f against itself
+        return parent
+    normal = (f ^ f_zero).tolist()
+    for table in _Search(normal, normal, colour_in, colour_out, (counts_in, counts_in)).maps_of_the_first_guess():
+        for p, image in enumerate(table):
+            first, second = _root(parent, p), _root(parent, image)
+            if first != second:
+                parent[first] = second
+    return parent
+
+
+def _root(parent: list[int], p: int) -> int:
+    while parent[p] != p:
+        parent[p] = parent[parent[p]]
+        p = parent[p]
+    return p
 
 
 def invariants(table: Table, n: int, m: int) -> dict[str, dict[int, int]]:
