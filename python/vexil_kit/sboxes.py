@@ -72,6 +72,7 @@ A field element is the integer whose bit k is the coefficient of x**k (so 2 is t
 
 from __future__ import annotations
 
+import operator
 import threading
 
 import numpy as np
@@ -280,9 +281,20 @@ _MODULI = (
 )  # fmt: skip
 
 
+def _integer(value: object, what: str) -> int:
+    """``value`` as an int (NumPy integers too), ValueError for anything else, bools included."""
+    if isinstance(value, bool):
+        raise ValueError(f"{what} must be an int, not {value!r}")
+    try:
+        return operator.index(value)  # type: ignore[arg-type]
+    except TypeError:
+        raise ValueError(f"{what} must be an int, not {value!r}") from None
+
+
 def _check_degree(n: int) -> int:
-    if isinstance(n, bool) or not isinstance(n, int) or not 1 <= n <= MAX_FIELD_DEGREE:
-        raise ValueError(f"the field degree n must be an int from 1 to {MAX_FIELD_DEGREE}, not {n!r}")
+    n = _integer(n, "the field degree n")
+    if not 1 <= n <= MAX_FIELD_DEGREE:
+        raise ValueError(f"the field degree n must be from 1 to {MAX_FIELD_DEGREE}, not {n}")
     return n
 
 
@@ -351,13 +363,15 @@ def _is_irreducible(modulus: int, n: int) -> bool:
     return all(_poly_gcd(modulus, _x_to_power_of_two(n // p, modulus) ^ 2) == 1 for p in _prime_factors(n))
 
 
-def _field_modulus(n: int, modulus: int | None) -> int:
-    _check_degree(n)
+def _field_modulus(n: int, modulus: int | None) -> tuple[int, int]:
+    """The checked (n, modulus)."""
+    n = _check_degree(n)
     if modulus is None:
-        return _MODULI[n - 1]
-    if isinstance(modulus, bool) or not isinstance(modulus, int) or not _is_irreducible(modulus, n):
+        return n, _MODULI[n - 1]
+    modulus = _integer(modulus, "the modulus")
+    if not _is_irreducible(modulus, n):
         raise ValueError(f"the modulus {modulus!r} is not an irreducible polynomial of degree {n} over GF(2)")
-    return modulus
+    return n, modulus
 
 
 def _times_constant(values: npt.NDArray[np.int64], c: int, modulus: int, n: int) -> npt.NDArray[np.int64]:
@@ -415,9 +429,8 @@ def _field_power(x: int, d: int, modulus: int) -> int:
 
 def power_table(n: int, d: int, modulus: int | None = None) -> npt.NDArray[np.int64]:
     """``power_map`` as a read-only int64 NumPy array."""
-    modulus = _field_modulus(n, modulus)
-    if isinstance(d, bool) or not isinstance(d, int):
-        raise ValueError(f"the exponent must be an int, not {d!r}")
+    n, modulus = _field_modulus(n, modulus)
+    d = _integer(d, "the exponent")
     order = (1 << n) - 1
     exp, log = _exp_log(n, modulus)
     if d == 0:
@@ -462,7 +475,7 @@ def gold(n: int, i: int, modulus: int | None = None) -> tuple[int, ...]:
     >>> gold(3, 1) == power_map(3, 3)
     True
     """
-    order = _order(n, i)
+    order, i = _order(n, i), int(i)
     # The exponent only matters modulo 2**n - 1 (and it is positive): a huge i costs nothing.
     return power_map(n, (pow(2, i, order) + 1) % order or order, modulus)
 
@@ -473,14 +486,14 @@ def kasami(n: int, i: int, modulus: int | None = None) -> tuple[int, ...]:
     >>> kasami(5, 1) == power_map(5, 3)
     True
     """
-    order = _order(n, i)
+    order, i = _order(n, i), int(i)
     return power_map(n, (pow(2, 2 * i, order) - pow(2, i, order) + 1) % order or order, modulus)
 
 
 def _order(n: int, i: int) -> int:
     """2**n - 1, once n and the index i are checked."""
-    if isinstance(i, bool) or not isinstance(i, int) or i < 1:
-        raise ValueError(f"the index i must be a positive int, not {i!r}")
+    if _integer(i, "the index i") < 1:
+        raise ValueError(f"the index i must be positive, not {i!r}")
     return (1 << _check_degree(n)) - 1
 
 
@@ -494,6 +507,6 @@ def field_is_primitive(n: int, modulus: int | None = None) -> bool:
     >>> field_is_primitive(8), field_is_primitive(8, 0x11D)
     (False, True)
     """
-    modulus = _field_modulus(n, modulus)
+    n, modulus = _field_modulus(n, modulus)
     order = (1 << n) - 1
     return n == 1 or _is_generator(2, order, modulus)
