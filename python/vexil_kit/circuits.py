@@ -484,6 +484,10 @@ class Circuit:
         >>> BooleanFunction.constant(2, True).minimal_circuit().to_expression()
         '1'
         """
+        if len(self.outputs) != 1:
+            raise ValueError(
+                f"a circuit of {len(self.outputs)} outputs has no single expression; to_bindings() writes them all"
+            )
         if self.output is None:
             return "1" if self.output_negated else "0"
         # A node read by several gates is written out at each use, so a chain of shared nodes
