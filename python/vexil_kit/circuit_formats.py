@@ -24,7 +24,6 @@ time linear in the text.
 from __future__ import annotations
 
 import contextlib
-import functools
 import gc
 import re
 from collections.abc import Callable, Iterator, Sequence
@@ -474,7 +473,6 @@ _BENCH_TYPES = {
 }
 
 
-@functools.cache
 def _tree_builder(op: int, complement: int) -> Callable[[_Builder, list[int]], int]:
     def build(builder: _Builder, literals: list[int]) -> int:
         before = len(builder.gates)
@@ -487,6 +485,9 @@ def _tree_builder(op: int, complement: int) -> Callable[[_Builder, list[int]], i
         return result
 
     return build
+
+
+_BENCH_BUILDERS = {kind: _tree_builder(op, complement) for kind, (op, complement) in _BENCH_TYPES.items()}
 
 
 def _lut_builder(table: int) -> Callable[[_Builder, list[int]], int]:
@@ -554,7 +555,7 @@ def read_bench(text: str | bytes) -> Parts:
             if kind in ("NOT", "BUF", "BUFF") and len(names) != 1:
                 raise ValueError(f"line {number}: {gate.group(2)} takes one operand, not {len(names)}")
             _declare(defined, name, number, "signal")
-            definitions[name] = _Definition(number, names, _tree_builder(*_BENCH_TYPES[kind]))
+            definitions[name] = _Definition(number, names, _BENCH_BUILDERS[kind])
             continue
         alias = _BENCH_ALIAS.match(line)
         if alias:
@@ -583,9 +584,21 @@ _BLIF_IGNORED = frozenset(
 )
 
 
-@functools.lru_cache(maxsize=4096)
+# Tables of covers of at most two inputs already seen: the same few recur through a file.
+_COVER_TABLES: dict[tuple[int, tuple[str, ...], int], int] = {}
+
+
 def _small_cover_table(k: int, planes: tuple[str, ...], on: int) -> int:
-    """The table (bit x for input x) of a cover of k <= 2 inputs: the same few covers recur in a file."""
+    """The table (bit x for input x) of a cover of k <= 2 inputs."""
+    key = (k, planes, on)
+    if key not in _COVER_TABLES:
+        if len(_COVER_TABLES) > 4096:
+            _COVER_TABLES.clear()
+        _COVER_TABLES[key] = _cover_table(k, planes, on)
+    return _COVER_TABLES[key]
+
+
+def _cover_table(k: int, planes: tuple[str, ...], on: int) -> int:
     table = 0
     for row in range(1 << k):
         bits = [row >> i & 1 for i in range(k)]
@@ -756,7 +769,7 @@ def _read_aag(text: str) -> Parts:
         if lhs < 2 or lhs & 1:
             raise ValueError(f"line {number}: an AND defines an even literal above 1, not {lhs}")
         _declare(defined, str(lhs >> 1), number, "variable")
-        definitions[str(lhs >> 1)] = _Definition(number, [str(x >> 1), str(y >> 1)], _aiger_and(x & 1, y & 1))
+        definitions[str(lhs >> 1)] = _Definition(number, [str(x >> 1), str(y >> 1)], _AIGER_ANDS[x & 1][y & 1])
     # Outputs name variables; their complements are applied after resolving.
     inputs_count, gates, resolved = _resolve(
         inputs, definitions, [(str(lit >> 1), number) for lit, number in output_literals], "variable"
@@ -770,12 +783,14 @@ def _read_aag(text: str) -> Parts:
     )
 
 
-@functools.cache
 def _aiger_and(x: int, y: int) -> Callable[[_Builder, list[int]], int]:
     def build(builder: _Builder, literals: list[int]) -> int:
         return builder.gate(8, literals[0] ^ x, literals[1] ^ y)
 
     return build
+
+
+_AIGER_ANDS = [[_aiger_and(x, y) for y in (0, 1)] for x in (0, 1)]
 
 
 def _read_aig(data: bytes) -> Parts:

@@ -419,12 +419,12 @@ class Circuit:
         AND, NAND, OR, NOR, XOR, XNOR or NXOR (any number of operands), NOT and BUF or BUFF,
         ``name = LUT 0x<table> (operand, ...)`` as ABC writes it (bit x of the table is the value
         when operand i has value bit i of x), and ``name = other`` (``vdd`` and ``gnd`` are the
-        constants when nothing defines them), in any order; ``#`` starts a comment. Inputs become variables in the order they are declared,
-        outputs likewise. Gates of more than two operands become balanced trees (a LUT, gates
-        on the first two operands joined by multiplexers on the others); inverters,
-        buffers and constants fold into the gates that read them (``circuit_formats``). Latches
-        (``DFF``), cycles, undefined or twice-defined names and malformed lines raise ValueError
-        naming the line.
+        constants when nothing defines them), in any order; ``#`` starts a comment. Inputs
+        become variables in the order they are declared, outputs likewise. Gates of more than
+        two operands become balanced trees (a LUT, gates on its first two operands joined by
+        multiplexers on the others); inverters, buffers and constants fold into the gates that
+        read them (``circuit_formats``). Latches (``DFF``), cycles, undefined or twice-defined
+        names and malformed lines raise ValueError naming the line.
 
         >>> c = Circuit.from_bench("INPUT(a)\nINPUT(b)\nINPUT(c)\nOUTPUT(m)\nm = NAND(a, b, c)\n")
         >>> c.gates, c.outputs
