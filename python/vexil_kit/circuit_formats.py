@@ -15,10 +15,11 @@ Readers build two-input gates and fold what needs no gate: buffers, inverters (i
 that read them and into the outputs' complement flags), constants, and gates whose value
 ignores an operand. A gate of k > 2 inputs (bench) or a BLIF cover of k > 2 inputs becomes a
 balanced tree of two-input gates (a cover: an AND tree per cube, an OR tree over the cubes,
-complemented for a cover of the off-set). Every reader resolves names by an iterative
-depth-first walk (no recursion, so no depth limit), refuses cycles, undefined and doubly
-defined names, latches and malformed lines with a ValueError that names the line, and takes
-time linear in the text.
+complemented for a cover of the off-set); a bench LUT of k inputs (as ABC writes them) becomes
+one gate per slice of its table on the first two inputs, joined by multiplexers. Every
+reader resolves names by an iterative depth-first walk (no recursion, so no depth limit),
+refuses cycles, undefined and doubly defined names, latches and malformed lines with a
+ValueError that names the line, and takes time linear in the text.
 """
 
 from __future__ import annotations

@@ -42,14 +42,15 @@ EVERY_OP = Circuit(
     3, tuple((op, 2 + op, op % 3) for op in range(16)) + ((6, 4, 4), (8, 5, 5)), outputs=((18, True), (20, False))
 )
 LARGE = random_circuit(8, 3000, 5, seed=1)
+# Outputs that share a node, an input, a complemented gate and constants.
+SHARING = Circuit(2, ((8, 0, 1),), outputs=((2, False), (2, False), (2, True), (1, True), (None, True), (0, False)))
 CHAIN = random_circuit(7, 4000, 1, seed=3, ops=AND_OPS, chain=True)
 CIRCUITS = (
     [BF.random(5, seed=s).minimal_circuit() for s in range(12)]
     + [BF.constant(n, v).minimal_circuit() for n in (0, 3) for v in (False, True)]
     + [BF.dictator(4, 2).minimal_circuit(), (~BF.dictator(3, 0)).minimal_circuit(), (~BF.majority(3)).minimal_circuit()]
     + [FULL_ADDER, ADDER2, Circuit(0, (), outputs=((None, True), (None, False)))]
-    # outputs that share a node, an input, a complemented gate and constants
-    + [Circuit(2, ((8, 0, 1),), outputs=((2, False), (2, False), (2, True), (1, True), (None, True), (0, False)))]
+    + [SHARING]
     + [EVERY_OP, LARGE, random_circuit(9, 2500, 3, seed=2, ops=AND_OPS | XOR_OPS), CHAIN]
 )
 
@@ -309,6 +310,27 @@ def test_a_circuit_is_a_value(c):
 )
 def test_basis_and_count_and_depth(c, basis, and_count, depth):
     assert (c.basis, c.and_count, c.depth, c.size) == (basis, and_count, depth, len(c.gates))
+
+
+@pytest.mark.parametrize("c", [FULL_ADDER, SHARING], ids=["adder", "sharing"])
+def test_dot_and_bindings_have_every_output(c):
+    dot = c.to_dot()
+    names = [f"x{v}" for v in range(c.inputs)] + [f"g{i}" for i in range(len(c))]
+    for j, (node, negated) in enumerate(c.outputs):
+        [(source, label)] = re.findall(rf"^  (\w+) -> y{j}(?: \[label=\"(\w+)\".*\])?;$", dot, re.M)
+        assert source == (f"const{j}" if node is None else names[node])
+        assert (label == "NOT") == (negated and node is not None)
+    # The bindings, each name substituted, are expressions of the outputs' functions.
+    env = {}
+    lines = c.to_bindings().splitlines()
+    for line in lines:
+        name, expression = line.split(" = ")
+        for bound, value in env.items():
+            expression = re.sub(rf"\b{bound}\b", f"({value})", expression)
+        env[name] = expression
+    for j in range(len(c.outputs)):
+        f = BF.from_expression(env[f"y{j}"], n=c.inputs)
+        assert np.array_equal(f.table, c.tables()[j])
 
 
 def test_multi_output_to_function_gives_the_components():
