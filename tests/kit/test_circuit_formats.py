@@ -5,9 +5,11 @@ refuse malformed files with a ValueError, never another error."""
 import pickle
 import random
 import re
+from pathlib import Path
 
 import numpy as np
 import pytest
+from children import run_limited
 
 from vexil_kit import BooleanFunction as BF
 from vexil_kit.circuits import AND_OPS, XOR_OPS, Circuit
@@ -231,18 +233,20 @@ def test_malformed_files_are_refused_with_the_line(form, text, message):
         read(text)
 
 
-@pytest.mark.parametrize("form", ["bench", "blif", "aag", "aig"])
-def test_mangled_files_give_a_circuit_or_a_value_error(form):
-    # Random edits of real files must never end in another exception (an index or key error).
+READ = {"bench": Circuit.from_bench, "blif": Circuit.from_blif, "aag": Circuit.from_aiger, "aig": Circuit.from_aiger}
+
+
+def mangled(form, count=400):
+    """Real files of one format with one to three random edits each."""
     sources = [FULL_ADDER, ADDER2, CIRCUITS[0], EVERY_OP]
     rng = random.Random(form)
     alphabet = b"01-=(),.# \n\\abgnxy23AIGNORDT\x80\xff"
-    for k in range(400):
+    for k in range(count):
         c = sources[k % len(sources)]
         data = (
             c.to_aiger(binary=True)
             if form == "aig"
-            else {"bench": c.to_bench, "blif": c.to_blif, "aag": c.to_aiger}[form]()
+            else {"bench": c.to_bench, "blif": c.to_blif}.get(form, c.to_aiger)()
         )
         data = bytearray(data.encode() if isinstance(data, str) else data)
         for _ in range(rng.randrange(1, 4)):
@@ -254,12 +258,32 @@ def test_mangled_files_give_a_circuit_or_a_value_error(form):
                 data[at:at] = bytes(rng.choice(alphabet) for _ in range(rng.randrange(1, 4)))
             else:
                 data[at] = rng.choice(alphabet)
-        read = {"bench": Circuit.from_bench, "blif": Circuit.from_blif}.get(form, Circuit.from_aiger)
-        try:
-            back = read(bytes(data))
-        except ValueError:
-            continue
-        assert np.array_equal(back.tables(), word_tables(back))
+        yield bytes(data)
+
+
+def read_and_check(form, data):
+    """The circuit a reader makes of data, checked against the independent evaluation."""
+    back = READ[form](data)
+    if not np.array_equal(back.tables(), word_tables(back)):
+        raise AssertionError(f"the circuit read from {data!r} computes other tables than its gates")
+
+
+@pytest.mark.parametrize("form", READ)
+def test_mangled_files_give_a_circuit_or_a_value_error(form):
+    # Random edits of real files end in a circuit or a ValueError: never another exception (the
+    # child then fails), a hang (the timeout) or a burst of memory (the limit).
+    setup = f"""
+        import sys
+        sys.path[:0] = [{str(Path(__file__).parent)!r}, {str(Path(__file__).parents[1])!r}]
+        import test_circuit_formats as t
+        files = enumerate(t.mangled({form!r}))
+        calls = {{str(k): lambda data=data: t.read_and_check({form!r}, data) for k, data in files}}
+        def after():
+            return len(calls)
+    """
+    outcomes = run_limited(setup, 1024, timeout=120)
+    kinds = [kind for name, (kind, _) in outcomes.items() if name != "after"]
+    assert set(kinds) == {"ok", "ValueError"} and len(kinds) == 400
 
 
 @pytest.mark.parametrize(
