@@ -16,6 +16,7 @@ field (bench, BLIF, Verilog, AIGER) through ``vexil_kit.circuit_formats``.
 
 from __future__ import annotations
 
+import dataclasses
 import importlib
 from collections.abc import Iterable, Sequence
 from typing import TYPE_CHECKING, Any
@@ -87,6 +88,7 @@ AND_OPS = frozenset({1, 2, 4, 8, 7, 11, 13, 14})
 XOR_OPS = frozenset({6, 9})
 
 
+@dataclasses.dataclass(frozen=True, slots=True, init=False, repr=False)
 class Circuit:
     """A circuit of two-input gates over ``inputs`` variables, with one output or several.
 
@@ -108,11 +110,12 @@ class Circuit:
     gates and ``output`` None, so ``output_negated`` is the function's value; a variable or its
     complement has no gates either, and ``output`` is that input node.
 
-    ``len(circuit)`` (and ``size``) is the number of gates. The fields are checked on
-    construction (TypeError or ValueError) and the value is immutable, hashable and compares
-    by its fields. ``str(circuit)`` is ``to_text()``; the file formats are written by
-    ``to_bench``, ``to_blif``, ``to_verilog`` and ``to_aiger`` and read by ``from_bench``,
-    ``from_blif`` and ``from_aiger`` (see ``vexil_kit.circuit_formats``).
+    ``len(circuit)`` (and ``size``) is the number of gates. The fields (``inputs``, ``gates``,
+    ``outputs``: a frozen dataclass) are checked on construction (TypeError or ValueError) and
+    the value is immutable, hashable and compares by its fields. ``str(circuit)`` is
+    ``to_text()``; the file formats are written by ``to_bench``, ``to_blif``, ``to_verilog``
+    and ``to_aiger`` and read by ``from_bench``, ``from_blif`` and ``from_aiger`` (see
+    ``vexil_kit.circuit_formats``).
 
     >>> c = BooleanFunction.majority(3).minimal_circuit()
     >>> c.inputs, len(c), c.output
@@ -126,8 +129,6 @@ class Circuit:
     >>> half_adder.basis, half_adder.and_count, half_adder.depth
     ('XAG', 1, 1)
     """
-
-    __slots__ = ("gates", "inputs", "outputs")
 
     inputs: int
     gates: tuple[tuple[int, int, int], ...]
@@ -187,22 +188,8 @@ class Circuit:
         object.__setattr__(self, "gates", tuple(checked))
         object.__setattr__(self, "outputs", tuple(checked_outputs))
 
-    def __setattr__(self, name: str, value: Any) -> None:
-        raise AttributeError(f"a Circuit is immutable; cannot set {name!r}")
-
-    def __delattr__(self, name: str) -> None:
-        raise AttributeError(f"a Circuit is immutable; cannot delete {name!r}")
-
     def __reduce__(self) -> tuple[Any, ...]:
         return (_rebuild, (self.inputs, self.gates, self.outputs))
-
-    def __eq__(self, other: object) -> bool:
-        if not isinstance(other, Circuit):
-            return NotImplemented
-        return (self.inputs, self.gates, self.outputs) == (other.inputs, other.gates, other.outputs)
-
-    def __hash__(self) -> int:
-        return hash((self.inputs, self.gates, self.outputs))
 
     def __repr__(self) -> str:
         if len(self.outputs) == 1:
