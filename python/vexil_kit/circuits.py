@@ -278,7 +278,9 @@ class Circuit:
 
     def to_function(self) -> BooleanFunction | Any:
         """The function the circuit computes: a ``BooleanFunction`` of ``inputs`` variables for one
-        output, a ``VectorialFunction`` of its outputs' components for several.
+        output, for several the ``VectorialFunction`` whose coordinate j is output j (built by
+        ``VectorialFunction.from_components``, which bounds the number of outputs; ``tables()``
+        has no such bound).
 
         The tables come from ``tables()`` (bit-parallel, memory checked first).
 

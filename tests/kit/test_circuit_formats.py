@@ -361,7 +361,8 @@ def test_multi_output_to_function_gives_the_components():
     vectorial = pytest.importorskip("vexil_kit.vectorial")
     f = ADDER2.to_function()
     assert isinstance(f, vectorial.VectorialFunction)
-    assert [g.table.tolist() for g in f.components()] == ADDER2.tables().tolist()
+    assert (f.n, f.m) == (4, 3)
+    assert [g.table.tolist() for g in f.coordinates()] == ADDER2.tables().tolist()
 
 
 def test_tables_refuse_what_does_not_fit():
