@@ -26,7 +26,7 @@ using detail::magnitude;
 using detail::strip_lanes;
 
 // Words between interrupt polls and early-exit checks.
-constexpr std::size_t poll_words = std::size_t{1} << 14;
+constexpr std::size_t poll_words = std::size_t{1} << 12;
 
 // The lanes of a word that hold entries: all 64 from n = 6 on.
 std::uint64_t valid_lanes(unsigned n) { return n >= 6 ? ~std::uint64_t{0} : (std::uint64_t{1} << (1U << n)) - 1; }
@@ -42,6 +42,43 @@ std::uint64_t reverse_bits(std::uint64_t x) {
     x = ((x >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((x & 0x0F0F0F0F0F0F0F0FULL) << 4);
     return __builtin_bswap64(x);
 }
+
+// The edges of direction j among words [from, to): ORs into *rise the lanes
+// whose entry is false and the one across the edge (bit j set) true, into
+// *fall those where it is the other way. Beyond the sixth variable the words
+// w in [from, to) with bit j - 6 clear are compared with word w + 2^(j-6).
+// Branch-free, so that it vectorises.
+struct EdgeKernel {
+    VEXIL_INLINE static void run(const std::uint64_t* words, std::size_t from, std::size_t to, unsigned j,
+                                 std::uint64_t* rise, std::uint64_t* fall) {
+        std::uint64_t up = 0;
+        std::uint64_t down = 0;
+        if (j < 6) {
+            const std::uint64_t keep = ~index_bit_lanes[j];
+            const unsigned shift = 1U << j;
+            for (std::size_t w = from; w < to; ++w) {
+                const std::uint64_t low = words[w] & keep;
+                const std::uint64_t high = (words[w] >> shift) & keep;
+                up |= ~low & high;
+                down |= low & ~high;
+            }
+        } else {
+            const std::size_t stride = std::size_t{1} << (j - 6);
+            for (std::size_t base = from & ~(2 * stride - 1); base < to; base += 2 * stride) {
+                const std::size_t first = std::max(base, from);
+                const std::size_t last = std::min(base + stride, to);
+                for (std::size_t w = first; w < last; ++w) {
+                    const std::uint64_t low = words[w];
+                    const std::uint64_t high = words[w + stride];
+                    up |= ~low & high;
+                    down |= low & ~high;
+                }
+            }
+        }
+        *rise |= up;
+        *fall |= down;
+    }
+};
 
 // The largest and the least non-zero |W(u)| over the visited coefficients, one
 // pair per pool slot; the least is kept as |W| - 1 in unsigned lanes, so that
@@ -104,32 +141,26 @@ std::vector<std::uint64_t> packed(std::span<const std::uint8_t> entries) {
 
 UnateDirections unate_directions(std::span<const std::uint64_t> words, unsigned n) {
     packed_bits(words, n);
-    UnateDirections d;
-    const std::uint64_t all = n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-    const unsigned inner = std::min(n, 6U);
-    for (std::size_t begin = 0; begin < words.size(); begin += poll_words) {
-        const std::size_t end = std::min(words.size(), begin + poll_words);
-        for (std::size_t w = begin; w < end; ++w) {
-            const std::uint64_t x = words[w];
-            for (unsigned j = 0; j < inner; ++j) {
-                // Lanes with bit j clear: the entry there (low) and the one across the edge (high).
-                const std::uint64_t keep = ~index_bit_lanes[j];
-                const std::uint64_t low = x & keep;
-                const std::uint64_t high = (x >> (1U << j)) & keep;
-                if ((~low & high) != 0) d.rising |= std::uint64_t{1} << j;
-                if ((low & ~high) != 0) d.falling |= std::uint64_t{1} << j;
-            }
-            for (unsigned j = 6; j < n; ++j) {
-                const std::size_t stride = std::size_t{1} << (j - 6);
-                if ((w & stride) != 0) continue;
-                const std::uint64_t low = x;
-                const std::uint64_t high = words[w + stride];
-                if ((~low & high) != 0) d.rising |= std::uint64_t{1} << j;
-                if ((low & ~high) != 0) d.falling |= std::uint64_t{1} << j;
+    std::vector<std::uint64_t> rising(n, 0), falling(n, 0);
+    const auto variables = [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+        for (auto j = static_cast<unsigned>(begin); j < end; ++j) {
+            for (std::size_t from = 0; from < words.size() && (rising[j] == 0 || falling[j] == 0); from += poll_words) {
+                const std::size_t to = std::min(words.size(), from + poll_words);
+                detail::run_kernel<EdgeKernel>(words.data(), from, to, j, &rising[j], &falling[j]);
+                check_interrupt();
             }
         }
-        if ((d.rising & d.falling) == all) break;
-        check_interrupt();
+    };
+    // One variable a chunk: each is a pass over the table, worth the pool from 2^20 entries on.
+    if (words.size() >= (std::size_t{1} << 14)) {
+        parallel_for(n, 1, variables);
+    } else {
+        variables(0, n, 0);
+    }
+    UnateDirections d;
+    for (unsigned j = 0; j < n; ++j) {
+        if (rising[j] != 0) d.rising |= std::uint64_t{1} << j;
+        if (falling[j] != 0) d.falling |= std::uint64_t{1} << j;
     }
     return d;
 }
@@ -153,8 +184,8 @@ bool is_symmetric(std::span<const std::uint64_t> words, unsigned n) {
             const auto base = static_cast<unsigned>(std::popcount(w));
             for (unsigned p = 0; p <= inner; ++p) {
                 const std::uint64_t lanes = by_weight[p] & valid;
-                if ((x & lanes) != 0) trues |= std::uint64_t{1} << (base + p);
-                if ((~x & lanes) != 0) falses |= std::uint64_t{1} << (base + p);
+                trues |= static_cast<std::uint64_t>((x & lanes) != 0) << (base + p);
+                falses |= static_cast<std::uint64_t>((~x & lanes) != 0) << (base + p);
             }
         }
         if ((trues & falses) != 0) return false;
