@@ -104,7 +104,9 @@ def main() -> None:
             ours = best_of(lambda: getattr(f, name)(), repeat=5)
             theirs = best_of(lambda: baseline(table), repeat=3)
             label = f"{name} of {family}({f.n})"
-            print(f"{label:40} ours {ours * 1e3:10.3f} ms   numpy {theirs * 1e3:10.3f} ms   ratio {theirs / ours:8.1f}x")
+            print(
+                f"{label:40} ours {ours * 1e3:10.3f} ms   numpy {theirs * 1e3:10.3f} ms   ratio {theirs / ours:8.1f}x"
+            )
 
 
 if __name__ == "__main__":

@@ -138,9 +138,28 @@ def test_project_refuses_to_drop_an_essential_variable():
         f.project([0, 1])
 
 
-def test_maiorana_mcfarland_refuses_a_non_permutation():
-    with pytest.raises(ValueError, match="permutation"):
-        BF.maiorana_mcfarland([0, 1, 1, 2], BF.random(2, seed=0))
+F3, G2 = BF.random(3, seed=1), BF.random(2, seed=2)
+
+
+@pytest.mark.parametrize(
+    "call, error, match",
+    [
+        (lambda: F3.shift(8), ValueError, "outside"),
+        (lambda: F3.shift(True), TypeError, "bool"),
+        (lambda: F3.concatenate(G2), ValueError, "same number"),
+        (lambda: F3.compose(G2, 3), ValueError, "outside"),
+        (lambda: F3.project([0, 1, 2, 2]), ValueError, "distinct"),
+        (lambda: F3.project([0, 1, 3]), ValueError, "outside"),
+        (lambda: BF.random(8, seed=0).block_compose(BF.random(8, seed=1)), ValueError, "64 variables"),
+        (lambda: BF.maiorana_mcfarland([0, 1, 1, 2], G2), ValueError, "permutation"),
+        (lambda: BF.maiorana_mcfarland([0, 1], G2), ValueError, "2\\*\\*k"),
+        (lambda: F3.walsh_spectrum_counts(signed=1), TypeError, "bool"),
+        (lambda: F3.anf_text(parseable="yes"), TypeError, "bool"),
+    ],
+)
+def test_constructions_refuse_bad_arguments(call, error, match):
+    with pytest.raises(error, match=match):
+        call()
 
 
 def test_figures_have_a_bar_per_variable_and_per_value():
