@@ -18,8 +18,9 @@ namespace vexil {
 // goes from a false input (bit v of x clear) to a true one (bit v set), and
 // bit v of `falling` when some goes from true to false. f is non-decreasing in
 // v when only `rising` has v, non-increasing when only `falling` has it,
-// ignores v when neither has it and is binate in v when both do. The pass
-// ends early once every variable is binate.
+// ignores v when neither has it and is binate in v when both do. One pass
+// over the table per variable, the variables shared out over the pool from
+// 2^20 entries on; a variable's pass ends once it is found binate.
 struct UnateDirections {
     std::uint64_t rising = 0;
     std::uint64_t falling = 0;
