@@ -113,9 +113,17 @@ def walsh_spectrum_counts(table: Table, signed: bool = False) -> dict[int, int]:
     if not isinstance(signed, (bool, np.bool_)):
         raise TypeError(f"signed must be a bool, not {type(signed).__name__}")
     spectrum = spectra.walsh_spectrum(table)
-    _tabulate.reserve(3 * spectrum.nbytes)  # the magnitudes and np.unique's sorted copy
-    values, counts = np.unique(spectrum if signed else np.abs(spectrum), return_counts=True)
-    return {int(v): int(c) for v, c in zip(values.tolist(), counts.tolist(), strict=True)}
+    size = len(table)
+    _tabulate.reserve(3 * spectrum.nbytes + 64)  # the shifted copy and the histogram
+    # W(u) = 2**n - 2 * (the x where f(x) differs from u.x), so (W + 2**n) / 2 is an index in [0, 2**n]:
+    # a histogram in one pass, where sorting the values would take n passes.
+    histogram = np.bincount((spectrum + size) >> 1, minlength=size + 1)
+    counts: dict[int, int] = {}
+    for index in np.flatnonzero(histogram).tolist():
+        value = 2 * index - size
+        key = value if signed else abs(value)
+        counts[key] = counts.get(key, 0) + int(histogram[index])
+    return dict(sorted(counts.items()))
 
 
 def anf_text(table: Table, parseable: bool = False) -> str:
