@@ -20,7 +20,7 @@ from typing import Any
 
 import numpy as np
 
-from . import _arguments, _native, _tabulate, anf, spectra
+from . import _arguments, _native, _tabulate, spectra
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -133,13 +133,22 @@ def anf_text(table: Table, parseable: bool = False) -> str:
     """
     if not isinstance(parseable, (bool, np.bool_)):
         raise TypeError(f"parseable must be a bool, not {type(parseable).__name__}")
-    monomials = anf.monomials(table)
-    if not monomials:
+    n = _arguments.log2(len(table))
+    _tabulate.reserve(9 * len(table))
+    masks = _native.anf_monomials(table)
+    if not len(masks):
         return "0"
     times, plus = ("&", " ^ ") if parseable else ("*", " + ")
-
-    def variables(m: int) -> list[int]:
-        return [v for v in range(m.bit_length()) if m >> v & 1]
-
-    ordered = sorted(monomials, key=lambda m: (-m.bit_count(), variables(m)))
-    return plus.join(times.join(f"x{v}" for v in variables(m)) if m else "1" for m in ordered)
+    # Within a degree, increasing variable lists are decreasing masks read with variable 0 highest.
+    reversed_masks = np.zeros_like(masks)
+    for v in range(n):
+        reversed_masks |= (masks >> v & 1) << (n - 1 - v)
+    _tabulate.reserve(64 * len(masks) * max(1, n))  # the texts of the monomials, at worst
+    ordered = masks[np.lexsort((-reversed_masks, -_tabulate.ones(masks, n)))]
+    # The variables of each byte of a mask, written once: a monomial is the join of at most eight of them.
+    pieces = [[times.join(f"x{8 * k + i}" for i in range(8) if b >> i & 1) for b in range(256)] for k in range(8)]
+    spans = range((n + 7) // 8)
+    terms = []
+    for m in ordered.tolist():
+        terms.append(times.join(piece for k in spans if (piece := pieces[k][m >> 8 * k & 255])) if m else "1")
+    return plus.join(terms)
