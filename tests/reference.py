@@ -370,3 +370,97 @@ def or_of_copies(g, count: int, n: int | None = None) -> np.ndarray:
     for a in range(k * count, n - 1, 2):
         values |= ((x >> a) & (x >> (a + 1)) & 1) == 1
     return values
+
+
+# -- predicates, criteria and transforms (vexil_kit.predicates, vexil_kit.transforms) --------------
+
+
+def restriction_pair(f, v: int) -> tuple[np.ndarray, np.ndarray]:
+    """f with x_v = 0 and with x_v = 1, each over the x with bit v clear."""
+    t = entries(f)
+    low = np.array([x for x in range(len(t)) if not x >> v & 1], dtype=np.int64)
+    return t[low], t[low | 1 << v]
+
+
+def is_symmetric(f) -> bool:
+    t, weights = entries(f), popcounts(len(entries(f)))
+    return all(len(set(t[weights == k].tolist())) <= 1 for k in range(n_vars(t) + 1))
+
+
+def is_monotone(f) -> bool:
+    """f(x) <= f(y) for every pair x subset of y (3**n pairs)."""
+    t = entries(f)
+    size = len(t)
+    for x in range(size):
+        rest = (size - 1) & ~x
+        s = rest
+        while True:
+            if t[x] and not t[x | s]:
+                return False
+            if s == 0:
+                break
+            s = (s - 1) & rest
+    return True
+
+
+def unate_polarities(f) -> list:
+    polarities = []
+    for v in range(n_vars(entries(f))):
+        low, high = restriction_pair(f, v)
+        up, down = bool(np.any(~low & high)), bool(np.any(low & ~high))
+        polarities.append(None if up and down else 1 if up else -1 if down else 0)
+    return polarities
+
+
+def is_self_dual(f) -> bool:
+    t = entries(f)
+    size = len(t)
+    return all(t[(size - 1) ^ x] != t[x] for x in range(size))
+
+
+def affine_table(n: int, a: int, c: int) -> np.ndarray:
+    """x -> a.x XOR c."""
+    return (np.bitwise_count(np.arange(1 << n, dtype=np.uint64) & np.uint64(a)) % 2 == 1) ^ bool(c)
+
+
+def is_affine(f) -> bool:
+    t = entries(f)
+    n = n_vars(t)
+    return any(np.array_equal(t, affine_table(n, a, c)) for a in range(1 << n) for c in (0, 1))
+
+
+def is_linear(f) -> bool:
+    t = entries(f)
+    n = n_vars(t)
+    return any(np.array_equal(t, affine_table(n, a, 0)) for a in range(1 << n))
+
+
+def plateaued_amplitude(f) -> int:
+    amplitudes = set(np.abs(walsh_by_definition(f)).tolist()) - {0}
+    return amplitudes.pop() if len(amplitudes) == 1 else 0
+
+
+def essential_variables(f) -> list[int]:
+    return [v for v in range(n_vars(entries(f))) if not np.array_equal(*restriction_pair(f, v))]
+
+
+def propagation_criterion(f) -> int:
+    """The largest k <= n with every r(a), 1 <= popcount(a) <= k, zero; r summed by its definition."""
+    t = entries(f).astype(np.int64)
+    n, size = n_vars(t), len(t)
+    xs = np.arange(size)
+    for k in range(1, n + 1):
+        if any(int(np.sum((-1) ** (t ^ t[xs ^ a]))) for a in range(1, size) if bin(a).count("1") == k):
+            return k - 1
+    return n
+
+
+def chow_parameters(f) -> list[int]:
+    w = walsh_by_definition(f)
+    return [int(w[0])] + [int(w[1 << v]) for v in range(n_vars(entries(f)))]
+
+
+def walsh_counts(f, signed: bool) -> dict[int, int]:
+    w = walsh_by_definition(f)
+    values = w.tolist() if signed else np.abs(w).tolist()
+    return {v: values.count(v) for v in sorted(set(values))}

@@ -138,6 +138,16 @@ CASES = {
         """,
         "8", calibrated=True,
     ),
+    # A bent function of 26 variables: the transform of its plateau test runs (256 MiB of int32).
+    "kit plateaued_amplitude": Case(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.maiorana_mcfarland(range(1 << 13), BooleanFunction.random(13, seed=2))
+        def work(): f.plateaued_amplitude()
+        def after(): return BooleanFunction.majority(3).plateaued_amplitude()
+        """,
+        "4", calibrated=True,
+    ),
     # Single kernels without a progress callable: only their own poll can stop them.
     "native absolute_indicator": Case(
         """

@@ -25,8 +25,10 @@ from . import (
     cryptographic,
     families,
     measures,
+    predicates,
     query_complexity,
     spectra,
+    transforms,
     variables,
 )
 from ._arguments import Table
@@ -1282,6 +1284,248 @@ class BooleanFunction:
         from . import peers
 
         return peers.to_boofun(self._table)
+
+    # -- predicates (vexil_kit.predicates) -------------------------------------------------------------
+    def is_symmetric(self) -> bool:
+        """Whether f(x) depends only on the number of ones of x (f is invariant under every
+        permutation of its variables). Functions of at most one variable are symmetric.
+
+        >>> BooleanFunction.majority(5).is_symmetric(), BooleanFunction.dictator(2, 0).is_symmetric()
+        (True, False)
+        """
+        return predicates.is_symmetric(self._table)
+
+    def is_monotone(self) -> bool:
+        """Whether f(x) <= f(y) whenever x <= y bitwise: no variable's rise makes f fall. Constants are
+        monotone; so is every function of n = 0.
+
+        >>> BooleanFunction.majority(3).is_monotone(), BooleanFunction.xor(2).is_monotone()
+        (True, False)
+        >>> (~BooleanFunction.conjunction(2)).is_monotone()
+        False
+        """
+        return predicates.is_monotone(self._table)
+
+    def is_unate(self) -> bool:
+        """Whether f is, in each variable separately, non-decreasing or non-increasing (no variable is
+        binate; see ``unate_polarities``). Monotone functions are unate.
+
+        >>> BooleanFunction.from_expression("x0 & ~x1").is_unate(), BooleanFunction.xor(2).is_unate()
+        (True, False)
+        """
+        return predicates.is_unate(self._table)
+
+    def unate_polarities(self) -> list[int | None]:
+        """For each variable v: 1 when f never falls as x_v rises (positive unate), -1 when it never
+        rises (negative), 0 when f ignores v, None when it does both (binate).
+
+        >>> BooleanFunction.from_expression("x0 & ~x1 | x2 ^ x3", n=5).unate_polarities()
+        [1, -1, None, None, 0]
+        """
+        return predicates.unate_polarities(self._table)
+
+    def is_self_dual(self) -> bool:
+        """Whether f equals its dual, f(x XOR 1...1) = NOT f(x) for every x (``f == f.dual()``). A
+        self-dual function is balanced; no function of n = 0 is self-dual.
+
+        >>> BooleanFunction.majority(3).is_self_dual(), BooleanFunction.conjunction(2).is_self_dual()
+        (True, False)
+        """
+        return predicates.is_self_dual(self._table)
+
+    def is_affine(self) -> bool:
+        """Whether f(x) = c XOR a.x for a bit c and a mask a: algebraic degree at most 1.
+
+        >>> BooleanFunction.from_expression("x0 ^ x2 ^ 1").is_affine(), BooleanFunction.majority(3).is_affine()
+        (True, False)
+        """
+        return predicates.is_affine(self._table)
+
+    def is_linear(self) -> bool:
+        """Whether f(x) = a.x for a mask a: affine with f(0) = 0 (the zero function included).
+
+        >>> BooleanFunction.xor(3).is_linear(), (~BooleanFunction.xor(3)).is_linear()
+        (True, False)
+        """
+        return predicates.is_linear(self._table)
+
+    def plateaued_amplitude(self, progress: Progress = False) -> int:
+        """The amplitude of a plateaued f: the value that every non-zero |W(u)| shares; 0 when f is not
+        plateaued (no amplitude is 0: by Parseval some W(u) is not). A power of two 2**r with r >= n/2:
+        2**(n/2) for bent functions, 2**n for affine ones, 1 for n = 0. One transform unless the
+        weight or affinity settles it; takes ``progress``.
+
+        >>> BooleanFunction.inner_product(4).plateaued_amplitude(), BooleanFunction.xor(3).plateaued_amplitude()
+        (4, 8)
+        >>> BooleanFunction.majority(3).plateaued_amplitude(), BooleanFunction.majority(5).plateaued_amplitude()
+        (4, 0)
+        """
+        return predicates.plateaued_amplitude(self._table, progress)
+
+    def is_plateaued(self, progress: Progress = False) -> bool:
+        """Whether every non-zero |W(u)| is the same (``plateaued_amplitude() != 0``): bent, affine and
+        partially bent functions are plateaued.
+
+        >>> BooleanFunction.majority(3).is_plateaued(), BooleanFunction.majority(5).is_plateaued()
+        (True, False)
+        """
+        return predicates.is_plateaued(self._table, progress)
+
+    def essential_variables(self) -> list[int]:
+        """The variables f depends on (v with f(x) != f(x XOR 2**v) for some x), ascending: the core's
+        kernel that query measures use to project out the ignored variables.
+
+        >>> BooleanFunction.from_expression("x0 & x2 | x2 & ~x2").essential_variables()
+        [0, 2]
+        >>> BooleanFunction.constant(3, True).essential_variables()
+        []
+        """
+        return predicates.essential_variables(self._table)
+
+    # -- criteria of cryptography (vexil_kit.predicates) ----------------------------------------------
+    def propagation_criterion(self, progress: Progress = False) -> int:
+        """The propagation-criterion degree: the largest k <= n such that f satisfies PC(k), that is the
+        autocorrelation r(a) = 0 for every a with 1 <= popcount(a) <= k. n for bent functions, 0 when
+        the strict avalanche criterion fails (decided in one pass) and for n = 0. Otherwise computed
+        from ``autocorrelation()``, so ValueError above 31 variables; takes ``progress``.
+
+        >>> BooleanFunction.inner_product(4).propagation_criterion()
+        4
+        >>> BooleanFunction.majority(3).propagation_criterion(), BooleanFunction.xor(3).propagation_criterion()
+        (2, 0)
+        """
+        return predicates.propagation_criterion(self._table, progress)
+
+    def strict_avalanche(self) -> bool:
+        """Whether f satisfies the strict avalanche criterion (SAC, PC(1)): flipping any one input
+        changes f at exactly half of the inputs. ``propagation_criterion() >= 1``; False for n = 0.
+
+        >>> BooleanFunction.inner_product(2).strict_avalanche(), BooleanFunction.xor(3).strict_avalanche()
+        (True, False)
+        """
+        return predicates.strict_avalanche(self._table)
+
+    def walsh_spectrum_counts(self, signed: bool = False) -> dict[int, int]:
+        """How many u have each value of |W(u)| (or of W(u) with ``signed``), as a dict in increasing
+        value; the counts add up to 2**n.
+
+        >>> BooleanFunction.majority(3).walsh_spectrum_counts()
+        {0: 4, 4: 4}
+        >>> BooleanFunction.majority(3).walsh_spectrum_counts(signed=True)
+        {-4: 1, 0: 4, 4: 3}
+        """
+        return predicates.walsh_spectrum_counts(self._table, signed)
+
+    def anf_text(self, parseable: bool = False) -> str:
+        """The algebraic normal form as text: the monomials joined by " + ", each the product of its
+        variables x0..x(n-1) joined by "*", the constant 1 as "1"; higher degrees first, then in
+        increasing order of their variables; "0" for the zero function. With ``parseable`` the
+        operators are "&" and " ^ ", which ``from_expression`` reads back.
+
+        >>> BooleanFunction.from_expression("x0 & x1 | x2").anf_text()
+        'x0*x1*x2 + x0*x1 + x2'
+        >>> f = BooleanFunction.majority(3) ^ True
+        >>> f.anf_text(), BooleanFunction.from_expression(f.anf_text(parseable=True), n=3) == f
+        ('x0*x1 + x0*x2 + x1*x2 + 1', True)
+        """
+        return predicates.anf_text(self._table, parseable)
+
+    def chow_parameters(self) -> list[int]:
+        """The Chow parameters as exact ints: [W(0), W(1), W(2), W(4), ..., W(2**(n-1))], the Walsh
+        coefficients of order 0 and 1 (``walsh_spectrum()``'s convention, false counting +1). Divided
+        by 2**n they are the Fourier coefficients of (-1)**f of degree 0 and 1; W(0) = 2**n - 2 *
+        weight. A threshold function is the only one with its Chow parameters.
+
+        >>> BooleanFunction.majority(3).chow_parameters()
+        [0, 4, 4, 4]
+        >>> BooleanFunction.conjunction(2).chow_parameters()
+        [2, 2, 2]
+        """
+        return predicates.chow_parameters(self._table)
+
+    # -- transforms and constructions (vexil_kit.transforms) ------------------------------------------
+    def _other(self, g: Any) -> Table:
+        return g._table if isinstance(g, BooleanFunction) else _arguments.table(g)
+
+    def dual(self) -> BooleanFunction:
+        """The dual x -> NOT f(x XOR 1...1); ``f.dual().dual() == f``.
+
+        >>> BooleanFunction.conjunction(3).dual() == BooleanFunction.disjunction(3)
+        True
+        """
+        return self._wrap(transforms.dual(self._table))
+
+    def shift(self, s: int) -> BooleanFunction:
+        """The shift x -> f(x XOR s) by a mask s in [0, 2**n) (ValueError otherwise).
+
+        >>> BooleanFunction.conjunction(2).shift(1) == BooleanFunction.from_expression("~x0 & x1")
+        True
+        """
+        return self._wrap(transforms.shift(self._table, s))
+
+    def concatenate(self, g: Any) -> BooleanFunction:
+        """f || g: the function of n + 1 variables equal to f where the new top variable x_n is 0 and to g
+        where it is 1 (its table is f's followed by g's). g is a BooleanFunction or a table of the same
+        n (ValueError otherwise).
+
+        >>> BooleanFunction.xor(2).concatenate(BooleanFunction.conjunction(2)).to_hex()
+        '0x86'
+        """
+        return self._wrap(transforms.concatenate(self._table, self._other(g)))
+
+    def direct_sum(self, g: Any) -> BooleanFunction:
+        """f(x) XOR g(y) on n + m variables: x is variables 0..n-1, y (g's m variables) n..n+m-1. Its
+        Walsh spectrum is the product W_f(u) W_g(v) at u + 2**n v.
+
+        >>> BooleanFunction.xor(2).direct_sum(BooleanFunction.xor(3)) == BooleanFunction.xor(5)
+        True
+        """
+        return self._wrap(transforms.direct_sum(self._table, self._other(g)))
+
+    def compose(self, g: Any, i: int) -> BooleanFunction:
+        """f with g, a function of its own m variables, in place of variable i: n - 1 + m variables,
+        f's variables below i keeping their numbers, g's variables at i..i+m-1 and f's variables above
+        i moved up to i+m..n+m-2.
+
+        >>> f = BooleanFunction.from_expression("x0 | x1")
+        >>> f.compose(BooleanFunction.conjunction(2), 0) == BooleanFunction.from_expression("x0 & x1 | x2")
+        True
+        """
+        return self._wrap(transforms.compose(self._table, self._other(g), i))
+
+    def block_compose(self, g: Any) -> BooleanFunction:
+        """f(g(y_0), ..., g(y_{n-1})) on n*m variables, y_v being the variables v*m..v*m+m-1 (m the
+        variables of g): the composition f o (g, ..., g) of query complexity.
+
+        >>> xor, and_ = BooleanFunction.xor(2), BooleanFunction.conjunction(2)
+        >>> xor.block_compose(and_) == BooleanFunction.from_expression("x0 & x1 ^ x2 & x3")
+        True
+        """
+        return self._wrap(transforms.block_compose(self._table, self._other(g)))
+
+    def project(self, vars: Iterable[int]) -> BooleanFunction:
+        """The same function seen on the listed variables only: variable k of the result is vars[k].
+        The list must hold every essential variable (ValueError otherwise, and for a repeated or
+        out-of-range variable); ``f.project(f.essential_variables())`` drops the ignored ones.
+
+        >>> f = BooleanFunction.from_expression("x3 & ~x1", n=5)
+        >>> f.project([3, 1]) == BooleanFunction.from_expression("x0 & ~x1")
+        True
+        """
+        return self._wrap(transforms.project(self._table, vars))
+
+    @classmethod
+    def maiorana_mcfarland(cls, pi: Iterable[int], h: Any) -> BooleanFunction:
+        """The Maiorana–McFarland function f(x, y) = x . pi(y) XOR h(y) on 2k variables: x is variables
+        0..k-1, y variables k..2k-1, ``pi`` lists pi(y) for y = 0..2**k-1 (a permutation of
+        range(2**k), as ints) and ``h`` is a BooleanFunction or table of k variables. Always bent.
+
+        >>> f = BooleanFunction.maiorana_mcfarland([0, 1, 3, 2], BooleanFunction.conjunction(2))
+        >>> f.n, f.is_bent()
+        (4, True)
+        """
+        table = h._table if isinstance(h, BooleanFunction) else _arguments.table(h)
+        return cls._wrap(transforms.maiorana_mcfarland(pi, table))
 
 
 def family_member(family: families.Family, *arguments: int) -> BooleanFunction:

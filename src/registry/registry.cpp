@@ -7,6 +7,7 @@
 #include "metrics/decision_tree.hpp"
 #include "metrics/entanglement.hpp"
 #include "metrics/frontier.hpp"
+#include "metrics/predicates.hpp"
 #include "metrics/sensitivity.hpp"
 #include "metrics/spectral.hpp"
 #include "metrics/walsh_measures.hpp"
@@ -90,6 +91,21 @@ constexpr MeasureInfo computed(MeasureInfo info, double (*f)(Input&)) {
     info.real = f;
     return info;
 }
+
+// Predicates and criteria (metrics/predicates.hpp), each 0/1 for the boolean ones.
+std::int64_t is_symmetric(Input& in) { return vexil::is_symmetric(in.words(), in.n()) ? 1 : 0; }
+std::int64_t is_monotone(Input& in) { return unate_directions(in.words(), in.n()).falling == 0 ? 1 : 0; }
+std::int64_t is_unate(Input& in) {
+    const UnateDirections d = unate_directions(in.words(), in.n());
+    return (d.rising & d.falling) == 0 ? 1 : 0;
+}
+std::int64_t is_self_dual(Input& in) { return vexil::is_self_dual(in.words(), in.n()) ? 1 : 0; }
+std::int64_t is_affine(Input& in) { return vexil::is_affine(in.words(), in.n()) ? 1 : 0; }
+std::int64_t is_linear(Input& in) { return (in.words()[0] & 1U) == 0 && vexil::is_affine(in.words(), in.n()) ? 1 : 0; }
+std::int64_t plateaued_amplitude(Input& in) { return as_integer(vexil::plateaued_amplitude(in.entries())); }
+std::int64_t is_plateaued(Input& in) { return vexil::plateaued_amplitude(in.entries()) != 0 ? 1 : 0; }
+std::int64_t propagation_criterion(Input& in) { return vexil::propagation_criterion(in.entries()); }
+std::int64_t strict_avalanche(Input& in) { return vexil::strict_avalanche(in.words(), in.n()) ? 1 : 0; }
 
 constexpr MeasureInfo registry[] = {
     counted(measure("weight", G::basic, K::integer, "N", "the number of true entries"), weight),
@@ -213,6 +229,39 @@ constexpr MeasureInfo registry[] = {
     up_to(measure("npn_representant", G::circuits, K::function, "1",
                   "the representative of f's class under input negation, permutation and output negation"),
           5, true),
+
+    // Predicates and criteria of the peers (metrics/predicates.hpp).
+    counted(measure("is_symmetric", G::basic, K::boolean, "N", "whether f(x) depends on the weight of x only"),
+            is_symmetric),
+    counted(measure("is_monotone", G::basic, K::boolean, "n N", "whether f never falls when an input rises"),
+            is_monotone),
+    counted(measure("is_unate", G::basic, K::boolean, "n N",
+                    "whether f is monotone or antitone in each variable separately"),
+            is_unate),
+    measure("unate_polarities", G::basic, K::integers, "n N",
+            "for each variable, +1 rising, -1 falling, 0 ignored, None both ways (binate)"),
+    counted(measure("is_self_dual", G::basic, K::boolean, "N", "whether f(x + 1...1) = not f(x) for every x"),
+            is_self_dual),
+    measure("essential_variables", G::basic, K::integers, "n N", "the variables f depends on, ascending"),
+    counted(measure("is_affine", G::algebraic, K::boolean, "N", "whether f is c + a.x for some c and a"), is_affine),
+    counted(measure("is_linear", G::algebraic, K::boolean, "N", "whether f is a.x for some a"), is_linear),
+    measure("anf_text", G::algebraic, K::text, "n N", "the algebraic normal form as text, e.g. x0*x1 + x2 + 1"),
+    counted(
+        reporting(measure("is_plateaued", G::spectral, K::boolean, "n N", "whether every non-zero |W(u)| is the same")),
+        is_plateaued),
+    counted(reporting(measure("plateaued_amplitude", G::spectral, K::integer, "n N",
+                              "the common non-zero |W(u)| of a plateaued function, 0 otherwise")),
+            plateaued_amplitude),
+    measure("walsh_spectrum_counts", G::spectral, K::counts, "n N",
+            "how many u have each |W(u)| (or each W(u), signed)"),
+    measure("chow_parameters", G::spectral, K::integers, "n N", "W(0) and W(2^v) for every variable v"),
+    counted(up_to(reporting(measure("propagation_criterion", G::cryptographic, K::integer, "n N",
+                                    "the largest k with r(a) = 0 for 1 <= |a| <= k")),
+                  31),
+            propagation_criterion),
+    counted(measure("strict_avalanche", G::cryptographic, K::boolean, "n N",
+                    "whether every variable flips f at half of the inputs (PC(1))"),
+            strict_avalanche),
 };
 
 constexpr MeasureAlias aliases[] = {
@@ -252,8 +301,8 @@ std::string_view group_name(MeasureGroup group) {
 }
 
 std::string_view kind_name(MeasureKind kind) {
-    constexpr std::string_view names[] = {"integer", "real",    "boolean",  "integers", "reals",
-                                          "pair",    "records", "function", "circuit"};
+    constexpr std::string_view names[] = {"integer", "real",     "boolean", "integers", "reals", "pair",
+                                          "records", "function", "circuit", "text",     "counts"};
     return names[static_cast<std::size_t>(kind)];
 }
 

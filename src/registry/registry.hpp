@@ -25,6 +25,8 @@ enum class MeasureKind : std::uint8_t {
     records,   // one record per balanced cut
     function,  // another function (a truth table)
     circuit,   // a circuit
+    text,      // a str
+    counts,    // a dict of int -> count, sorted by key
 };
 
 struct MeasureInfo {

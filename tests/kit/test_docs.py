@@ -27,6 +27,8 @@ MODULES = [
     "vexil_kit.sweeps.runner",
     "vexil_kit.sweeps.parquet",
     "vexil_kit.registry",
+    "vexil_kit.predicates",
+    "vexil_kit.transforms",
 ]
 
 # Modules whose examples need the optional packages of the cluster extra.

@@ -21,6 +21,7 @@ def sweep_of(progress):
 
 F17, F20, F13, F12 = BF.random(17, seed=1), BF.random(20, seed=5), BF.random(13, seed=1), BF.random(12, seed=3)
 TRIBES = BF.tribes(3, 4)
+BENT20 = BF.maiorana_mcfarland(range(1 << 10), BF.random(10, seed=2))
 OR_OF_SPREAD = BF(reference.or_of_copies(BF.from_hex("0x1bd8", n=4), 3))  # s < bs: the packing search runs
 
 # The call given a progress argument, its planned total where known, the least number of reports.
@@ -35,6 +36,9 @@ CASES = [
     pytest.param(lambda p: _native.cut_entropies_range(F12.table, 100, 350, progress=p), 250, 1,
                  id="cut_entropies_range"),
     pytest.param(sweep_of, 1000, 1, id="sweep", marks=needs_pandas),
+    # A bent function: neither the weight nor a pass settles these, the transforms run.
+    pytest.param(lambda p: BENT20.plateaued_amplitude(progress=p), None, 1, id="plateaued_amplitude"),
+    pytest.param(lambda p: BENT20.propagation_criterion(progress=p), None, 1, id="propagation_criterion"),
 ]
 
 

@@ -123,6 +123,10 @@ def _valid(kind: str, value: Any) -> bool:
         return isinstance(value, str) and value.startswith("0x")
     if kind == "circuit":
         return isinstance(value, str)
+    if kind == "text":
+        return isinstance(value, str)
+    if kind == "counts":  # JSON keys are strings
+        return isinstance(value, dict) and all(integer(v) for v in value.values())
     return False
 
 
