@@ -27,6 +27,8 @@ MODULES = [
     "vexil_kit.sweeps.runner",
     "vexil_kit.sweeps.parquet",
     "vexil_kit.registry",
+    "vexil_kit.two_level",
+    "vexil_kit.decision_trees",
 ]
 
 # Modules whose examples need the optional packages of the cluster extra.
