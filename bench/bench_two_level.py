@@ -15,7 +15,7 @@ SymPy lives in its own environment, never among the project's dependencies:
 
 (VEXIL_SYMPY_PYTHON names another interpreter); without it, SymPy's lines are reported missing.
 
-Usage: .venv/bin/python bench/bench_two_level.py [--sizes 4,5,6,7,8] [--isop 20] [--limit 60] [--quick]
+Usage: .venv/bin/python bench/bench_two_level.py [--sizes 4,5,6,7,8,9,10] [--isop 20] [--limit 60] [--quick]
 """
 
 import argparse
@@ -85,7 +85,7 @@ def computes(f, cubes):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--sizes", default="4,5,6,7,8", help="numbers of variables for minimum_sop against SymPy")
+    parser.add_argument("--sizes", default="4,5,6,7,8,9,10", help="numbers of variables for minimum_sop against SymPy")
     parser.add_argument("--isop", type=int, default=20, help="number of variables for isop")
     parser.add_argument("--limit", type=float, default=60.0, help="seconds SymPy gets per call")
     args = arguments(parser, {"sizes": "4,5", "isop": 14, "limit": 20.0})

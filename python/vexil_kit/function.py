@@ -1318,7 +1318,7 @@ class BooleanFunction:
 
     def to_sop(self, minimum: bool = False) -> str:
         """f as a sum of products, an expression ``from_expression`` reads back to f ("0" or "1" for
-        constants): the terms of ``isop()``, or with ``minimum=True`` of ``minimum_sop()`` (n <= 8).
+        constants): the terms of ``isop()``, or with ``minimum=True`` of ``minimum_sop()`` (n <= 10).
 
         >>> BooleanFunction.majority(3).to_sop()
         'x1 & x2 | x0 & x2 | x0 & x1'
@@ -1332,7 +1332,7 @@ class BooleanFunction:
     def to_pos(self, minimum: bool = False) -> str:
         """f as a product of sums, an expression ``from_expression`` reads back to f ("0" or "1" for
         constants): the complements of the terms of ``(~f).isop()`` (or of ``minimum_sop()`` with
-        ``minimum=True``, n <= 8).
+        ``minimum=True``, n <= 10).
 
         >>> BooleanFunction.majority(3).to_pos()
         '(x1 | x2) & (x0 | x2) & (x0 | x1)'
@@ -1355,7 +1355,7 @@ class BooleanFunction:
         return two_level.prime_implicants(self._table, self._dont_care(dont_care), progress)
 
     def minimum_sop(self, dont_care: BooleanFunction | None = None) -> list[Cube]:
-        """An exact minimum sum of products of f, for n <= 8 (ValueError beyond), as ``Cube`` objects.
+        """An exact minimum sum of products of f, for n <= 10 (ValueError beyond), as ``Cube`` objects.
 
         The fewest terms and, among the sums with that many, the fewest literals. The terms are
         prime implicants (of f | dont_care), chosen by an exact set cover of the inputs of f (of

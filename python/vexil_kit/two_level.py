@@ -10,7 +10,7 @@ lies in the cube when ``x & mask == values``; the empty cube (mask 0) is the con
 * ``prime_implicants``: every prime implicant, in the core, by one pass over the 3**n subcubes
   (n <= 14).
 * ``minimum_sop``: a sum of prime implicants with the fewest terms and, among those, the fewest
-  literals, exact, by a set cover solved as an integer program with HiGHS (``highspy``), n <= 8.
+  literals, exact, by a set cover solved as an integer program with HiGHS (``highspy``), n <= 10.
 
 The functions take truth tables (bool arrays); ``BooleanFunction``'s methods of the same names call
 them, with don't-cares given as a second function.
@@ -39,7 +39,7 @@ from .progress import Progress, reporter
 
 #: The largest n of ``prime_implicants`` (3**n bytes of subcubes) and of ``minimum_sop``.
 PRIME_IMPLICANTS_MAX_VARS = 14
-MINIMUM_SOP_MAX_VARS = 8
+MINIMUM_SOP_MAX_VARS = 10
 
 
 class Cube(NamedTuple):
@@ -112,7 +112,7 @@ def prime_implicants(table: Table, dont_care: Table | None = None, progress: Pro
 
 def minimum_sop(table: Table, dont_care: Table | None = None) -> list[Cube]:
     """A sum of prime implicants of f | dont_care covering f & ~dont_care with the fewest terms, then
-    the fewest literals (n <= 8); the cubes in the order of ``prime_implicants``."""
+    the fewest literals (n <= 10); the cubes in the order of ``prime_implicants``."""
     n = _arguments.log2(len(table))
     if n > MINIMUM_SOP_MAX_VARS:
         raise ValueError(f"minimum_sop takes functions of at most {MINIMUM_SOP_MAX_VARS} variables; this one has {n}")
@@ -127,8 +127,47 @@ def minimum_sop(table: Table, dont_care: Table | None = None) -> list[Cube]:
     # A term outweighs every possible sum of literals (at most n per term, at most 2**n terms),
     # so the fewest terms come first and the literals only decide between equal counts.
     term = float(n * (1 << n) + 1)
-    chosen = _set_cover(covers, term + literals)
+    chosen = _reduced_cover(covers, term + literals)
     return _cubes(primes[chosen])
+
+
+def _reduced_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) -> list[int]:
+    """The rows of a least-cost cover (rows of ``covers`` are the sets, columns the elements), after
+    the classical reductions, each of which keeps some least-cost cover: a set that alone holds an
+    element is taken; an element whose sets include all those of another one is dropped (covering
+    the other covers it); a set whose elements lie inside those of another set no dearer is dropped
+    (ties: the later one). What remains, often nothing, goes to HiGHS."""
+    taken: list[int] = []
+    rows = np.arange(covers.shape[0])
+    while covers.shape[1] > 0:
+        holders = covers.sum(axis=0)
+        essential = np.unique(np.argmax(covers[:, holders == 1], axis=0))
+        if len(essential):
+            taken.extend(rows[essential].tolist())
+            covered = covers[essential].any(axis=0)
+            keep = np.ones(len(rows), dtype=bool)
+            keep[essential] = False
+            covers, rows, costs = covers[keep][:, ~covered], rows[keep], costs[keep]
+            continue
+        counts = covers.astype(np.float32)
+        # Elements: e is dropped when the sets of some other d all hold e (ties: the later one).
+        shared = counts.T @ counts
+        inside = shared == holders[:, None]  # [d, e]: the sets of d all hold e
+        np.fill_diagonal(inside, False)
+        same = inside & inside.T
+        redundant = (inside & ~same).any(axis=0) | np.triu(same, 1).any(axis=0)
+        # Sets: s is dropped when another set t, no dearer, holds every element of s.
+        sizes = covers.sum(axis=1)
+        overlap = counts @ counts.T
+        within = (overlap == sizes[:, None]) & (costs[None, :] <= costs[:, None])  # [s, t]: s inside t, t no dearer
+        np.fill_diagonal(within, False)
+        equal = within & within.T
+        dominated = (within & ~equal).any(axis=1) | np.tril(equal, -1).any(axis=1) | (sizes == 0)
+        if not redundant.any() and not dominated.any():
+            taken.extend(rows[_set_cover(covers, costs)].tolist())
+            break
+        covers, rows, costs = covers[~dominated][:, ~redundant], rows[~dominated], costs[~dominated]
+    return sorted(taken)
 
 
 def _set_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) -> list[int]:
@@ -159,7 +198,13 @@ def _set_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) ->
         member.astype(np.int32),
         np.ones(len(member)),
     )
-    _run_interruptibly(h)
+    # Most covers are solved in microseconds: first on this thread, holding it at most a quarter of a
+    # second (Ctrl-C waits that long at most); a harder one starts again on a solver thread.
+    h.setOptionValue("time_limit", _INLINE_SECONDS)
+    h.run()
+    if h.getModelStatus() == highspy.HighsModelStatus.kTimeLimit:
+        h.setOptionValue("time_limit", highspy.kHighsInf)
+        _run_interruptibly(h)
     status = h.getModelStatus()
     if status != highspy.HighsModelStatus.kOptimal:
         raise RuntimeError(f"HiGHS did not solve the set cover: {h.modelStatusToString(status)}")
@@ -167,6 +212,7 @@ def _set_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) ->
     return [int(k) for k in np.flatnonzero(solution > 0.5)]
 
 
+_INLINE_SECONDS = 0.25
 _first_highs = threading.Lock()
 _highs_made = False
 

@@ -226,7 +226,7 @@ constexpr MeasureInfo registry[] = {
           detail::prime_implicants_max_vars),
     up_to(measure("minimum_sop", G::circuits, K::records, "n 3^n + an exact set cover",
                   "a sum of prime implicants with the fewest terms, then the fewest literals"),
-          8),
+          10),
     reporting(measure("decision_tree", G::query, K::circuit, "3^n", "a shallowest decision tree, as JSON")),
     counted(up_to(measure("decision_tree_size", G::query, K::integer, "n 3^n",
                           "the least number of leaves of a decision tree computing f"),
