@@ -149,17 +149,14 @@ def _reduced_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]
             keep[essential] = False
             covers, rows, costs = covers[keep][:, ~covered], rows[keep], costs[keep]
             continue
-        counts = covers.astype(np.float32)
         # Elements: e is dropped when the sets of some other d all hold e (ties: the later one).
-        shared = counts.T @ counts
-        inside = shared == holders[:, None]  # [d, e]: the sets of d all hold e
+        inside = _inclusions(covers.T)  # [d, e]: the sets of d all hold e
         np.fill_diagonal(inside, False)
         same = inside & inside.T
         redundant = (inside & ~same).any(axis=0) | np.triu(same, 1).any(axis=0)
         # Sets: s is dropped when another set t, no dearer, holds every element of s.
         sizes = covers.sum(axis=1)
-        overlap = counts @ counts.T
-        within = (overlap == sizes[:, None]) & (costs[None, :] <= costs[:, None])  # [s, t]: s inside t, t no dearer
+        within = _inclusions(covers) & (costs[None, :] <= costs[:, None])  # [s, t]: s inside t, t no dearer
         np.fill_diagonal(within, False)
         equal = within & within.T
         dominated = (within & ~equal).any(axis=1) | np.tril(equal, -1).any(axis=1) | (sizes == 0)
@@ -168,6 +165,19 @@ def _reduced_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]
             break
         covers, rows, costs = covers[~dominated][:, ~redundant], rows[~dominated], costs[~dominated]
     return sorted(taken)
+
+
+def _inclusions(rows: npt.NDArray[np.bool_]) -> npt.NDArray[np.bool_]:
+    """[a, b]: row a of the bool matrix lies inside row b, for every pair, on the rows packed 64
+    columns a word (no BLAS, whose threads stall on a busy machine)."""
+    packed = np.packbits(rows, axis=1, bitorder="little")
+    padded = np.zeros((rows.shape[0], -(-packed.shape[1] // 8) * 8), dtype=np.uint8)
+    padded[:, : packed.shape[1]] = packed
+    words = padded.view(np.uint64)
+    outside = np.zeros((rows.shape[0], rows.shape[0]), dtype=bool)
+    for w in range(words.shape[1]):
+        outside |= (words[:, None, w] & ~words[None, :, w]) != 0
+    return ~outside
 
 
 def _set_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) -> list[int]:
