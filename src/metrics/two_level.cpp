@@ -38,6 +38,21 @@ std::uint64_t cofactor1(std::uint64_t f, unsigned i) {
     return high | (high >> (1U << i));
 }
 
+// Each cube becomes a Python object of about this many bytes (a tuple of two
+// ints in a list), besides its 16 bytes here: the memory guard is asked for
+// both whenever the list doubles, so that a function with millions of cubes
+// (parity: 2^(n-1)) is refused with MemoryError instead of exhausting memory.
+constexpr std::uint64_t bytes_per_cube = 176;
+
+void append(std::vector<Cube>& cubes, Cube cube) {
+    if (cubes.size() == cubes.capacity()) {
+        const std::size_t more = std::max<std::size_t>(1024, 2 * cubes.size());
+        ensure_working_set(bytes_times(more, bytes_per_cube));
+        cubes.reserve(more);
+    }
+    cubes.push_back(cube);
+}
+
 Cube with_literal(Cube path, unsigned v, bool positive) {
     const std::uint64_t bit = std::uint64_t{1} << v;
     return {path.mask | bit, positive ? path.values | bit : path.values};
@@ -51,7 +66,7 @@ public:
     std::uint64_t word(std::uint64_t lower, std::uint64_t upper, unsigned k, Cube path) {
         if (lower == 0) return 0;
         if (upper == all_ones) {
-            out_.push_back(path);
+            append(out_, path);
             return all_ones;
         }
         // lower is neither 0 nor (being inside upper) all ones, so it depends on a variable below k.
@@ -84,7 +99,7 @@ public:
             return;
         }
         if (std::all_of(upper, upper + size, [](std::uint64_t w) { return w == all_ones; })) {
-            out_.push_back(path);
+            append(out_, path);
             std::fill(result, result + size, all_ones);
             return;
         }
@@ -207,7 +222,7 @@ std::vector<Cube> packed_prime_implicants(std::span<const std::uint64_t> words, 
                     break;
                 }
             }
-            if (prime) primes.push_back(cube);
+            if (prime) append(primes, cube);
         }
         for (unsigned v = 0; v < n && ++digit[v] == 3; ++v) digit[v] = 0;
         if ((c + 1) % block == 0) {

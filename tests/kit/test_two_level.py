@@ -4,10 +4,11 @@ computes f at the optimal depth, the least tree size is that of the plain recurs
 
 import functools
 import itertools
+import sys
 
 import numpy as np
 import pytest
-from children import interrupt_call
+from children import interrupt_call, run_limited
 from reference import decision_tree_depth
 
 from vexil_kit import BooleanFunction, two_level
@@ -204,3 +205,19 @@ def test_the_reduced_set_cover_is_the_cheapest(seed):
     best = min(costs[list(s)].sum() for k in range(12) for s in itertools.combinations(range(11), k)
                if covers[list(s)].any(axis=0).all())
     assert costs[chosen].sum() == best
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="Linux limits")
+def test_a_list_of_cubes_past_memory_is_refused():
+    # Parity of 24 variables has 2**23 cubes, about 1.5 GB as Python objects: refused in 256 MiB.
+    outcomes = run_limited(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.xor(24)
+        calls = {"isop": f.isop, "to_sop": f.to_sop, "small": lambda: BooleanFunction.xor(12).isop()}
+        def after(): return len(BooleanFunction.xor(4).isop())
+        """,
+        256,
+    )
+    assert outcomes["isop"][0] == outcomes["to_sop"][0] == "MemoryError", outcomes
+    assert outcomes["small"][0] == "ok" and outcomes["after"] == ["ok", "8"]
