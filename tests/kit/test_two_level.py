@@ -174,28 +174,9 @@ def test_from_json_refuses_what_is_no_tree(text):
         DecisionTree.from_json(text)
 
 
-def test_ctrl_c_stops_the_set_cover():
-    # A random set cover that HiGHS takes seconds over: Ctrl-C reaches the solver thread.
-    stopped = interrupt_call(
-        """
-        import numpy as np
-        from vexil_kit import two_level, BooleanFunction
-        rng = np.random.default_rng(0)
-        covers = rng.random((400, 120)) < 0.06
-        covers[np.arange(400) % 400, np.arange(400) % 120] = True
-        def work(): two_level._set_cover(covers, np.ones(400))
-        def after(): return len(BooleanFunction.majority(3).minimum_sop())
-        """,
-        delay=0.5,
-    )
-    assert stopped.interrupted, (stopped.lines, stopped.err)
-    assert stopped.lines[1:] == ["3"]
-    assert stopped.latency < 1.0
-
-
 @pytest.mark.parametrize("seed", range(12))
 def test_the_reduced_set_cover_is_the_cheapest(seed):
-    # Random instances where the reductions leave a cyclic core for HiGHS as often as not.
+    # Random instances; the reductions leave a cyclic core for HiGHS in most of them.
     rng = np.random.default_rng(seed)
     covers = rng.random((11, 9)) < 0.3
     covers[rng.integers(0, 11, 9), np.arange(9)] = True
@@ -205,6 +186,46 @@ def test_the_reduced_set_cover_is_the_cheapest(seed):
     best = min(costs[list(s)].sum() for k in range(12) for s in itertools.combinations(range(11), k)
                if covers[list(s)].any(axis=0).all())
     assert costs[chosen].sum() == best
+
+
+CTRL_C = {
+    # A random set cover that HiGHS takes minutes over: Ctrl-C reaches the solver thread.
+    "set cover": """
+        import numpy as np
+        from vexil_kit import two_level, BooleanFunction
+        rng = np.random.default_rng(0)
+        covers = rng.random((400, 120)) < 0.06
+        covers[np.arange(400) % 400, np.arange(400) % 120] = True
+        def work(): two_level._set_cover(covers, np.ones(400))
+        def after(): return len(BooleanFunction.majority(3).minimum_sop())
+        """,
+    # 3**18 subcubes and then the tree read from them.
+    "decision tree": """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.tribes(3, 6)
+        def work(): f.decision_tree()
+        def after(): return len(BooleanFunction.majority(3).minimum_sop())
+        """,
+}
+
+
+@pytest.mark.parametrize("setup", CTRL_C.values(), ids=CTRL_C.keys())
+def test_ctrl_c_stops_promptly(setup):
+    stopped = interrupt_call(setup, delay=0.5)
+    assert stopped.interrupted, (stopped.lines, stopped.err)
+    assert stopped.lines[1:] == ["3"]
+    assert stopped.latency < 1.0
+
+
+@pytest.mark.parametrize("call, error", [
+    (lambda: BooleanFunction.xor(3).isop(dont_care=BooleanFunction.xor(4)), ValueError),
+    (lambda: BooleanFunction.xor(3).minimum_sop(dont_care=np.zeros(8, dtype=bool)), TypeError),
+    (lambda: DecisionTree(2, (0, 64)), ValueError),
+    (lambda: DecisionTree(2, (64, 65)), ValueError),
+])
+def test_bad_arguments_are_refused(call, error):
+    with pytest.raises(error):
+        call()
 
 
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="Linux limits")
