@@ -88,7 +88,7 @@ def main():
     parser.add_argument("--sizes", default="4,5,6,7,8,9,10", help="numbers of variables for minimum_sop against SymPy")
     parser.add_argument("--isop", type=int, default=20, help="number of variables for isop")
     parser.add_argument("--limit", type=float, default=60.0, help="seconds SymPy gets per call")
-    args = arguments(parser, {"sizes": "4,5", "isop": 14, "limit": 20.0})
+    args = arguments(parser, {"sizes": "6,7", "isop": 14, "limit": 20.0})
     version = sympy_version()
     print(f"peers: sympy {version or 'missing'} ({SYMPY_PYTHON}); load {os.getloadavg()[0]:.1f}")
 
