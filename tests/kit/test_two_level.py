@@ -140,7 +140,7 @@ def test_decision_tree_computes_f_at_the_least_depth(f):
         assert tree.size >= f.decision_tree_size()
 
 
-@functools.lru_cache(maxsize=None)
+@functools.cache
 def least_leaves(table: bytes) -> int:
     """The least number of leaves over every first query, recursively."""
     if len(set(table)) <= 1:
