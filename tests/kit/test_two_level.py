@@ -58,7 +58,7 @@ def ids(f):
 
 
 @pytest.mark.parametrize("dc_seed", [None, 7])
-@pytest.mark.parametrize("f", SMALL[::5] + RANDOM + FAMILIES, ids=ids)
+@pytest.mark.parametrize("f", SMALL[::5] + RANDOM + FAMILIES + [BooleanFunction.random(10, seed=4)], ids=ids)
 def test_isop_is_an_irredundant_cover_by_primes(f, dc_seed):
     g = with_dont_cares(f, dc_seed)
     table = np.asarray(f)
