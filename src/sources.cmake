@@ -38,6 +38,8 @@ set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/metrics/transform_i64.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/walsh_measures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/predicates.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/metrics/two_level.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/metrics/decision_trees.cpp
   ${VEXIL_NPN5_CORE_SOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/registry/measure_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry/registry.cpp

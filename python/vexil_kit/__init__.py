@@ -11,10 +11,12 @@ from importlib import metadata as _metadata
 from . import sweeps as _sweeps
 from ._native import VexilError
 from .circuits import Circuit
+from .decision_trees import DecisionTree
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
 from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, random_functions, sweep
+from .two_level import Cube
 
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
 # ``from vexil_kit.sweep import read_metadata`` too.
@@ -30,6 +32,8 @@ __all__ = [
     "Cancel",
     "Cancelled",
     "Circuit",
+    "Cube",
+    "DecisionTree",
     "EntanglementSet",
     "EntropySets",
     "VexilError",

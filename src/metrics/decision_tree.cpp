@@ -157,20 +157,8 @@ void place_inputs(std::span<const std::uint64_t> words, unsigned n, Cell* cube) 
 
 namespace detail {
 
-std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, unsigned full_n) {
-    if (full_n == 0) return 0;
-    // A tree never needs a variable f ignores.
-    ensure_working_set(packed_table_bytes(full_n));
-    const EssentialTable essential(table, full_n);
-    const unsigned n = essential.n();
-    if (n == 0) return 0;
-    const std::span<const std::uint64_t> words = essential.words();
-    {
-        // D >= s(x) for every x, and D <= n: an input sensitive to every variable settles it.
-        const ProgressScope quiet(nullptr);
-        if (packed_sensitivity_stats(words, n, nullptr, nullptr).max == n) return n;
-    }
-    // s(x) < n for every x needs n >= 2; 3^n past the table of powers is past any memory.
+std::vector<std::uint8_t> packed_subcube_depths(std::span<const std::uint64_t> words, unsigned n) {
+    // 3^n past the table of powers is past any memory.
     if (n >= powers_of_three.size()) throw std::bad_alloc();
     const std::uint64_t cells = powers_of_three[n];
     ensure_allocatable(cells);
@@ -188,7 +176,7 @@ std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, u
 
     if (n < 12) {
         solve(cube.data(), n);
-        return cube.back() & depth_bits;
+        return cube;
     }
     // Blocks of the lower n - top digits, one per assignment of the top digits.
     constexpr unsigned top = 6;
@@ -217,7 +205,23 @@ std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, u
             }
         });
     }
-    return cube.back() & depth_bits;
+    return cube;
+}
+
+std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, unsigned full_n) {
+    if (full_n == 0) return 0;
+    // A tree never needs a variable f ignores.
+    ensure_working_set(packed_table_bytes(full_n));
+    const EssentialTable essential(table, full_n);
+    const unsigned n = essential.n();
+    if (n == 0) return 0;
+    const std::span<const std::uint64_t> words = essential.words();
+    {
+        // D >= s(x) for every x, and D <= n: an input sensitive to every variable settles it.
+        const ProgressScope quiet(nullptr);
+        if (packed_sensitivity_stats(words, n, nullptr, nullptr).max == n) return n;
+    }
+    return packed_subcube_depths(words, n).back() & depth_bits;
 }
 
 }  // namespace detail

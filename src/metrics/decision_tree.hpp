@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace vexil {
 
@@ -15,6 +16,12 @@ namespace detail {
 // Dynamic programming over all 3^r subcubes of the r variables f depends on:
 // 3^r bytes and about r 3^(r-1) steps, on the worker pool from 12 variables.
 std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> words, unsigned n);
+
+// D of every subcube of the n variables of the packed table (all of them, also
+// those f ignores), by base-3 index (digit i for variable i: 0 or 1 fixed to
+// it, 2 free): D in the low six bits, 0x40 set when the subcube holds a false
+// input, 0x80 a true one. 3^n bytes; the last one is the whole cube.
+std::vector<std::uint8_t> packed_subcube_depths(std::span<const std::uint64_t> words, unsigned n);
 
 }  // namespace detail
 

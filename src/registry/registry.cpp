@@ -5,6 +5,8 @@
 #include "metrics/block_sensitivity.hpp"
 #include "metrics/certificate.hpp"
 #include "metrics/decision_tree.hpp"
+#include "metrics/decision_trees.hpp"
+#include "metrics/two_level.hpp"
 #include "metrics/entanglement.hpp"
 #include "metrics/frontier.hpp"
 #include "metrics/predicates.hpp"
@@ -262,6 +264,22 @@ constexpr MeasureInfo registry[] = {
     counted(measure("strict_avalanche", G::cryptographic, K::boolean, "n N",
                     "whether every variable flips f at half of the inputs (PC(1))"),
             strict_avalanche),
+    // Two-level forms and decision trees as objects.
+    measure("isop", G::circuits, K::records, "n N",
+            "an irredundant sum of products (Minato-Morreale), as (mask, values) cubes"),
+    measure("to_sop", G::circuits, K::circuit, "n N", "an irredundant sum of products, as an expression"),
+    measure("to_pos", G::circuits, K::circuit, "n N", "an irredundant product of sums, as an expression"),
+    up_to(reporting(measure("prime_implicants", G::circuits, K::records, "n 3^n",
+                            "every prime implicant, as (mask, values) cubes")),
+          detail::prime_implicants_max_vars),
+    up_to(measure("minimum_sop", G::circuits, K::records, "n 3^n + an exact set cover",
+                  "a sum of prime implicants with the fewest terms, then the fewest literals"),
+          10),
+    reporting(measure("decision_tree", G::query, K::circuit, "3^n", "a shallowest decision tree, as JSON")),
+    counted(up_to(measure("decision_tree_size", G::query, K::integer, "n 3^n",
+                          "the least number of leaves of a decision tree computing f"),
+                  detail::decision_tree_size_max_vars),
+            [](Input& in) -> std::int64_t { return detail::packed_decision_tree_size(in.words(), in.n()); }),
 };
 
 constexpr MeasureAlias aliases[] = {

@@ -29,6 +29,8 @@ MODULES = [
     "vexil_kit.registry",
     "vexil_kit.predicates",
     "vexil_kit.transforms",
+    "vexil_kit.two_level",
+    "vexil_kit.decision_trees",
 ]
 
 # Modules whose examples need the optional packages of the cluster extra.

@@ -15,6 +15,7 @@ import numpy as np
 
 from .. import registry
 from ..circuits import Circuit
+from ..decision_trees import DecisionTree
 from ..function import BooleanFunction
 from ..registry import MeasureInfo
 
@@ -70,6 +71,8 @@ def plain(value: Any) -> Any:
         return value.to_hex()
     if isinstance(value, Circuit):
         return value.to_expression()
+    if isinstance(value, DecisionTree):
+        return value.to_json()
     if isinstance(value, (list, tuple)):
         return [plain(v) for v in value]
     return value

@@ -27,6 +27,7 @@ import numpy as np
 from .. import registry
 from .._files import check_folder
 from ..circuits import Circuit
+from ..decision_trees import DecisionTree
 from ..function import BooleanFunction
 
 FORMATS = {".parquet": "parquet", ".csv": "csv"}
@@ -108,6 +109,8 @@ def plain(value: Any) -> Any:
         return value.to_hex()
     if isinstance(value, Circuit):
         return value.to_expression()
+    if isinstance(value, DecisionTree):
+        return value.to_json()
     if isinstance(value, np.ndarray):
         return value.tolist()
     if isinstance(value, np.generic):
