@@ -37,6 +37,7 @@ set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/metrics/transform_i32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/transform_i64.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/walsh_measures.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/metrics/npn_canonical.cpp
   ${VEXIL_NPN5_CORE_SOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/registry/measure_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry/registry.cpp

@@ -18,5 +18,6 @@ std::span<const PyMethodDef> memory_methods();
 std::span<const PyMethodDef> ranges_methods();
 std::span<const PyMethodDef> sweep_methods();
 std::span<const PyMethodDef> registry_methods();
+std::span<const PyMethodDef> canonical_methods();
 
 }  // namespace vexil_kit

@@ -1,0 +1,646 @@
+"""Exact polynomial degrees of Boolean functions by linear programming (HiGHS through ``highspy``).
+
+Convention (Nisan–Szegedy, Beals et al.): f is read as F(x) = (-1)**f(x) in {+1, -1} (false is +1),
+and polynomials are real polynomials in the inputs, written over the characters
+chi_S(x) = (-1)**popcount(x & S) (degree: the largest |S| with a nonzero coefficient).
+
+- ``approximate_degree(eps)``: the least d such that some p of degree <= d has |p(x) - F(x)| <= eps on
+  every input x, for 0 < eps < 1 (eps = 1/3 by default; a 0/1-valued f within eps/2 is the same).
+- ``threshold_degree``: the least d such that some p of degree <= d has sign(p(x)) = F(x) everywhere
+  (0 for constants).
+
+General functions: one LP over the characters of degree <= d, the least error E_d = min_p max_x
+|p(x) - F(x)| found by bisection on d (approximate degree: least d with E_d <= eps; threshold degree:
+least d with E_d < 1), for n <= 10. Symmetric functions reduce (Minsky–Papert) to univariate
+polynomials on the Hamming weights 0..n, so that they go to n = 64: the LP is over Chebyshev
+polynomials of the weight, and the threshold degree is the number of sign changes of F along the
+weights.
+
+Each result comes with a ``DegreeCertificate``: a polynomial of the degree found, and a dual solution
+showing that degree - 1 is impossible; ``check`` verifies both in exact rational arithmetic, except
+the dual of a general function's threshold degree, whose orthogonality is checked to a relative
+tolerance of 1e-9 (an exact one needs the LP's basis solved over the rationals).
+"""
+
+from __future__ import annotations
+
+import math
+import threading
+import time
+from dataclasses import dataclass
+from fractions import Fraction
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+from ._arguments import Table
+
+#: The most variables of a general (not symmetric) function.
+MAX_GENERAL_VARS = 10
+#: The most variables of a symmetric function given by its weights.
+MAX_SYMMETRIC_VARS = 64
+#: Polynomial coefficients and dual values are rounded to multiples of 2**-GRID_BITS (relative to
+#: their largest) before they are stored, so that the certificate checks are exact on what is kept.
+GRID_BITS = 50
+#: The relative tolerance of the one floating check (the dual of a general threshold degree).
+DUAL_TOLERANCE = 1e-9
+#: E_d below 1 - SIGN_MARGIN counts as sign-representing (threshold degree of general functions).
+SIGN_MARGIN = 1e-7
+#: E_d up to eps + LP_TOLERANCE counts as within eps in the search (the exact checks then decide).
+LP_TOLERANCE = 1e-7
+
+
+class Undecided(ArithmeticError):
+    """The LP's solution is too close to the boundary for its certificate to pass the exact check."""
+
+
+@dataclass(frozen=True)
+class DegreeCertificate:
+    """A degree with the evidence for it.
+
+    ``measure`` is "approximate_degree" (with ``eps``) or "threshold_degree". For a general function
+    (``symmetric`` False) ``polynomial`` maps masks S to the coefficient of chi_S and ``dual`` maps
+    inputs x to psi(x); for a symmetric one, ``polynomial`` maps j to the coefficient of k**j of a
+    polynomial q of the Hamming weight k, and ``dual`` maps weights k to psi_k (a function of the
+    weight). All values are exact fractions.
+
+    The polynomial has degree <= ``degree`` and is within eps of F (approximate degree) or has F's
+    sign (threshold degree) on every input. The dual (empty when ``degree`` is 0) shows that degree
+    ``degree - 1`` is impossible: for the approximate degree, psi is orthogonal to the polynomials of
+    degree < ``degree`` (exactly when symmetric; otherwise its residual correlations are charged
+    against the bound |coefficient of chi_S| <= 1 + eps of any eps-approximation) and
+    sum psi F > eps * sum |psi|; for the threshold degree, psi F >= 0, psi != 0 and psi is
+    orthogonal to them.
+    """
+
+    measure: str
+    degree: int
+    n: int
+    symmetric: bool
+    polynomial: dict[int, Fraction]
+    dual: dict[int, Fraction]
+    eps: Fraction | None = None
+
+    def check(self, table: npt.ArrayLike | None = None, values: npt.ArrayLike | None = None) -> bool:
+        """Whether the certificate proves its degree for the function with this table (general) or
+        these values on the weights 0..n (symmetric; a table of a symmetric function also does)."""
+        if self.symmetric:
+            if values is None:
+                if table is None:
+                    raise TypeError("check needs the table or the values on the weights")
+                values = _weight_values(np.asarray(table, dtype=np.bool_))
+                if values is None:
+                    return False
+            signs = [1 - 2 * int(v) for v in np.asarray(values, dtype=np.bool_)]
+            if len(signs) != self.n + 1:
+                return False
+            return _check_symmetric(self, signs)
+        if table is None:
+            raise TypeError("check needs the table of a general function")
+        arr = np.asarray(table, dtype=np.bool_)
+        if arr.shape != (1 << self.n,):
+            return False
+        return _check_general(self, [1 - 2 * int(v) for v in arr])
+
+
+# -- exact arithmetic -----------------------------------------------------------------------------
+
+
+def _grid(values: npt.ArrayLike) -> list[Fraction]:
+    """Floats as fractions on a grid of 2**-GRID_BITS times their largest magnitude (tiny ones go)."""
+    arr = np.asarray(values, dtype=np.float64)
+    top = float(np.max(np.abs(arr))) if arr.size else 0.0
+    if top == 0.0 or not math.isfinite(top):
+        return [Fraction(0)] * arr.size
+    exponent = math.frexp(top)[1] - GRID_BITS
+    return [Fraction(round(math.ldexp(float(v), -exponent))) * Fraction(2) ** exponent for v in arr]
+
+
+def _snapped(values: npt.ArrayLike) -> list[Fraction]:
+    """Floats as the nearest fractions of small denominator: an optimum on the boundary (error exactly
+    eps) is often a vertex with such coordinates, which floats miss by an ulp."""
+    return [Fraction(float(v)).limit_denominator(1 << 20) for v in np.asarray(values, dtype=np.float64)]
+
+
+def _walsh_exact(values: list[Fraction]) -> list[Fraction]:
+    """sum_x v(x) chi_S(x) for every S, exactly."""
+    out = list(values)
+    h = 1
+    while h < len(out):
+        for start in range(0, len(out), 2 * h):
+            for i in range(start, start + h):
+                a, b = out[i], out[i + h]
+                out[i], out[i + h] = a + b, a - b
+        h *= 2
+    return out
+
+
+def _popcounts(size: int) -> npt.NDArray[np.int64]:
+    x = np.arange(size, dtype=np.int64)
+    counts = np.zeros(size, dtype=np.int64)
+    while np.any(x):
+        counts += x & 1
+        x >>= 1
+    return counts
+
+
+def _check_general(c: DegreeCertificate, signs: list[int]) -> bool:
+    size = 1 << c.n
+    pop = _popcounts(size)
+    coefficients = [Fraction(0)] * size
+    for mask, value in c.polynomial.items():
+        if not 0 <= mask < size or (value != 0 and pop[mask] > c.degree):
+            return False
+        coefficients[mask] = Fraction(value)
+    p = _walsh_exact(coefficients)  # p(x) = sum_S c_S chi_S(x): the same butterfly
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        if any(abs(p[x] - signs[x]) > c.eps for x in range(size)):
+            return False
+    elif any(p[x] * signs[x] <= 0 for x in range(size)):
+        return False
+    if c.degree == 0:
+        return True
+    psi = [Fraction(0)] * size
+    for x, value in c.dual.items():
+        if not 0 <= x < size:
+            return False
+        psi[x] = Fraction(value)
+    norm = sum(abs(v) for v in psi)
+    if norm == 0:
+        return False
+    spectrum = _walsh_exact(psi)
+    residual = sum(abs(spectrum[s]) for s in range(size) if pop[s] < c.degree)
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        correlation = sum(psi[x] * signs[x] for x in range(size))
+        return correlation - c.eps * norm - (1 + c.eps) * residual > 0
+    if any(psi[x] * signs[x] < 0 for x in range(size)):
+        return False
+    return float(residual) <= DUAL_TOLERANCE * float(norm)
+
+
+def _check_symmetric(c: DegreeCertificate, signs: list[int]) -> bool:
+    n = c.n
+    if any(j < 0 or (value != 0 and j > c.degree) for j, value in c.polynomial.items()):
+        return False
+    q = [sum((Fraction(b) * k**j for j, b in c.polynomial.items()), Fraction(0)) for k in range(n + 1)]
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        if any(abs(q[k] - signs[k]) > c.eps for k in range(n + 1)):
+            return False
+    elif any(q[k] * signs[k] <= 0 for k in range(n + 1)):
+        return False
+    if c.degree == 0:
+        return True
+    psi = {k: Fraction(v) for k, v in c.dual.items() if v != 0}
+    if not psi or any(not 0 <= k <= n for k in psi):
+        return False
+    if any(sum((v * k**j for k, v in psi.items()), Fraction(0)) != 0 for j in range(c.degree)):
+        return False
+    correlation = sum(v * signs[k] for k, v in psi.items())
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        return correlation > c.eps * sum(abs(v) for v in psi.values())
+    return all(v * signs[k] >= 0 for k, v in psi.items())
+
+
+# -- the LP ---------------------------------------------------------------------------------------
+
+
+def _highs() -> Any:
+    try:
+        import highspy
+    except ImportError as error:  # pragma: no cover - a declared dependency
+        raise ImportError("polynomial degrees need highspy (pip install highspy)") from error
+    return highspy
+
+
+def solve_lp(
+    cost: npt.NDArray[np.float64],
+    col_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
+    matrix: npt.NDArray[np.float64],
+    row_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
+    time_limit: float | None = None,
+) -> tuple[str, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix), with HiGHS in a
+    thread of its own: Ctrl-C cancels the solve and raises KeyboardInterrupt within a second, and a
+    run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
+    column values, the row duals)."""
+    highspy = _highs()
+    h = highspy.Highs()
+    h.setOptionValue("output_flag", False)
+    h.setOptionValue("threads", 1)
+    rows, cols = matrix.shape
+    nonzero = matrix != 0
+    starts = np.zeros(cols + 1, dtype=np.int32)
+    starts[1:] = np.cumsum(nonzero.sum(axis=0))
+    index = np.nonzero(nonzero.T)
+    lp = highspy.HighsLp()
+    lp.num_col_ = cols
+    lp.num_row_ = rows
+    lp.col_cost_ = np.ascontiguousarray(cost, dtype=np.float64)
+    lp.col_lower_ = np.ascontiguousarray(col_bounds[0], dtype=np.float64)
+    lp.col_upper_ = np.ascontiguousarray(col_bounds[1], dtype=np.float64)
+    lp.row_lower_ = np.ascontiguousarray(row_bounds[0], dtype=np.float64)
+    lp.row_upper_ = np.ascontiguousarray(row_bounds[1], dtype=np.float64)
+    lp.a_matrix_.format_ = highspy.MatrixFormat.kColwise
+    lp.a_matrix_.start_ = starts
+    lp.a_matrix_.index_ = index[1].astype(np.int32)
+    lp.a_matrix_.value_ = np.ascontiguousarray(matrix.T[nonzero.T], dtype=np.float64)
+    h.passModel(lp)
+    if time_limit is not None:
+        h.setOptionValue("time_limit", float(time_limit))
+    _run_cancellable(h, time_limit)
+    status = h.getModelStatus()
+    if status == highspy.HighsModelStatus.kInfeasible:
+        return "infeasible", np.zeros(cols), np.zeros(rows)
+    if status == highspy.HighsModelStatus.kTimeLimit:
+        raise TimeoutError(f"the linear program ran past its time limit of {time_limit} s")
+    if status != highspy.HighsModelStatus.kOptimal:
+        raise ArithmeticError(f"HiGHS ended with {h.modelStatusToString(status)}")
+    solution = h.getSolution()
+    return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
+
+
+def _run_cancellable(h: Any, time_limit: float | None) -> None:
+    """Run the solve in a thread and wait in slices, so that Ctrl-C reaches this thread at once."""
+    h.HandleKeyboardInterrupt = True
+    failure: list[BaseException] = []
+
+    def body() -> None:
+        try:
+            h.run()
+        except BaseException as error:  # pragma: no cover - reported to the caller
+            failure.append(error)
+
+    worker = threading.Thread(target=body, daemon=True)
+    start = time.monotonic()
+    worker.start()
+    try:
+        while worker.is_alive():
+            worker.join(0.05)
+            if time_limit is not None and time.monotonic() - start > time_limit + 1.0:
+                h.cancelSolve()
+    except KeyboardInterrupt:
+        h.cancelSolve()
+        worker.join(0.8)
+        raise
+    if failure:
+        raise failure[0]
+
+
+def _minimax(
+    basis: npt.NDArray[np.float64], signs: npt.NDArray[np.float64], time_limit: float | None
+) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """min over a of max_x |basis[x] @ a - signs[x]|: the error, a, and the dual psi (l1 norm 1,
+    orthogonal to the basis, sum psi * signs = the error)."""
+    points, width = basis.shape
+    ones = np.ones((points, 1))
+    matrix = np.vstack([np.hstack([basis, -ones]), np.hstack([basis, ones])])
+    inf = np.inf
+    cost = np.zeros(width + 1)
+    cost[-1] = 1.0
+    lower = np.full(width + 1, -inf)
+    lower[-1] = 0.0
+    upper = np.full(width + 1, inf)
+    row_lower = np.concatenate([np.full(points, -inf), signs])
+    row_upper = np.concatenate([signs, np.full(points, inf)])
+    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
+    psi = duals[:points] + duals[points:]
+    if psi @ signs < 0:
+        psi = -psi
+    total = np.abs(psi).sum()
+    if total > 0:
+        psi = psi / total
+    return float(values[-1]), values[:-1], psi
+
+
+# -- general functions ----------------------------------------------------------------------------
+
+
+def _signs(table: Table) -> npt.NDArray[np.float64]:
+    return 1.0 - 2.0 * np.asarray(table, dtype=np.float64)
+
+
+def _characters(n: int, degree: int) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.float64]]:
+    """The masks of degree <= degree and the matrix chi_S(x) (rows x, columns S)."""
+    size = 1 << n
+    pop = _popcounts(size)
+    masks = np.nonzero(pop <= degree)[0]
+    x = np.arange(size, dtype=np.int64)
+    parity = pop[np.bitwise_and.outer(x, masks)] & 1
+    return masks, 1.0 - 2.0 * parity
+
+
+def _general_certificate(
+    table: Table, measure: str, eps: Fraction | None, time_limit: float | None
+) -> DegreeCertificate:
+    n = len(table).bit_length() - 1
+    if n > MAX_GENERAL_VARS:
+        raise ValueError(
+            f"{measure}: general functions of at most {MAX_GENERAL_VARS} variables (symmetric ones, given by "
+            f"their values on the weights, to {MAX_SYMMETRIC_VARS}); this one has {n}"
+        )
+    signs = _signs(table)
+    sign_list = [int(v) for v in signs]
+    solved: dict[int, tuple[float, npt.NDArray[np.int64], npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
+
+    def error(d: int) -> float:
+        if d not in solved:
+            masks, basis = _characters(n, d)
+            value, coefficients, psi = _minimax(basis, signs, time_limit)
+            solved[d] = (value, masks, coefficients, psi)
+        return solved[d][0]
+
+    def make(d: int) -> list[DegreeCertificate]:
+        _, masks, coefficients, _ = solved[d]
+        dual: dict[int, Fraction] = {}
+        if d > 0:
+            error(d - 1)
+            dual = {x: v for x, v in enumerate(_grid(solved[d - 1][3])) if v != 0}
+        return [
+            DegreeCertificate(
+                measure, d, n, False, {int(m): v for m, v in zip(masks, c, strict=True) if v != 0}, dual, eps
+            )
+            for c in (_snapped(coefficients), _grid(coefficients))
+        ]
+
+    return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list))
+
+
+def _search(
+    measure: str,
+    n: int,
+    eps: Fraction | None,
+    error: Any,
+    make: Any,
+    check: Any,
+) -> DegreeCertificate:
+    """The least d with E_d <= eps (E_d < 1 for the threshold degree), E_d = error(d) from the LP,
+    bisected with the LP's tolerance; then the exact checks decide, from there upwards: an optimum
+    on the boundary (E_d = eps exactly) passes only with its exact vertex, a bound missed by the
+    tolerance moves on to d + 1."""
+    if eps is None:
+        feasible = lambda d: error(d) < 1.0 - SIGN_MARGIN  # noqa: E731
+    else:
+        feasible = lambda d: error(d) <= float(eps) + LP_TOLERANCE  # noqa: E731
+    lo, hi = 0, n  # E_n = 0: degree n always works
+    while lo < hi:
+        mid = (lo + hi) // 2
+        if feasible(mid):
+            hi = mid
+        else:
+            lo = mid + 1
+    for d in range(lo, n + 1):
+        error(d)
+        for certificate in make(d):
+            if check(certificate):
+                return certificate
+    raise Undecided(f"{measure}: the LP's certificates for degree {lo} do not pass the exact check")
+
+
+# -- symmetric functions --------------------------------------------------------------------------
+
+
+def _weight_values(table: npt.NDArray[np.bool_]) -> list[bool] | None:
+    """F's value at each Hamming weight, or None when f is not symmetric."""
+    n = len(table).bit_length() - 1
+    pop = _popcounts(len(table))
+    values: list[bool] = []
+    for k in range(n + 1):
+        at = table[pop == k]
+        if at.min() != at.max():
+            return None
+        values.append(bool(at[0]))
+    return values
+
+
+def _chebyshev_to_power(a: list[Fraction], n: int) -> dict[int, Fraction]:
+    """sum_j a_j T_j(2k/n - 1) as coefficients of the powers of k, exactly."""
+    u = [Fraction(-1), Fraction(2, n)]  # 2k/n - 1
+    previous, current = [Fraction(1)], u
+    total = [Fraction(0)] * (len(a) + 1)
+
+    def add(poly: list[Fraction], weight: Fraction) -> None:
+        for j, c in enumerate(poly):
+            total[j] += weight * c
+
+    for j, weight in enumerate(a):
+        if j == 0:
+            add(previous, weight)
+            continue
+        if j > 1:
+            product = [Fraction(0)] * (len(current) + 1)
+            for i, c in enumerate(current):
+                product[i] += 2 * u[0] * c
+                product[i + 1] += 2 * u[1] * c
+            for i, c in enumerate(previous):
+                product[i] -= c
+            previous, current = current, product
+        add(current, weight)
+    return {j: c for j, c in enumerate(total) if c != 0}
+
+
+def _divided_difference(points: list[int]) -> list[Fraction]:
+    """w_i = 1 / prod_{j != i} (k_i - k_j): orthogonal to the polynomials of degree < len(points) - 1."""
+    return [
+        1 / Fraction(math.prod(points[i] - points[j] for j in range(len(points)) if j != i))
+        for i in range(len(points))
+    ]
+
+
+def _symmetric_values(values: Any) -> list[bool]:
+    out = [bool(v) for v in values]
+    if not 1 <= len(out) <= MAX_SYMMETRIC_VARS + 1:
+        raise ValueError(f"the values of a symmetric function on the weights 0..n, n <= {MAX_SYMMETRIC_VARS}")
+    return out
+
+
+def symmetric_approximate_degree(
+    values: Any, eps: float | Fraction = Fraction(1, 3), time_limit: float | None = None
+) -> DegreeCertificate:
+    """The approximate degree of the symmetric function whose value at Hamming weight k is values[k]
+    (n = len(values) - 1 <= 64), with its certificate (see the module)."""
+    eps = checked_eps(eps)
+    bits = _symmetric_values(values)
+    n = len(bits) - 1
+    signs = np.array([1.0 - 2.0 * b for b in bits])
+    u = np.linspace(-1.0, 1.0, n + 1) if n > 0 else np.zeros(1)
+    solved: dict[int, tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
+    sign_list = [1 - 2 * b for b in bits]
+
+    def error(d: int) -> float:
+        if d not in solved:
+            solved[d] = _minimax(np.polynomial.chebyshev.chebvander(u, d), signs, time_limit)
+        return solved[d][0]
+
+    def make(d: int) -> list[DegreeCertificate]:
+        a_float = solved[d][1]
+        candidates = [_levelled(bits, d, solved[d][2])]
+        for a in (_snapped(a_float), _grid(a_float)):
+            candidates.append(_chebyshev_to_power(a, n) if n > 0 else {0: a[0]})
+        dual: dict[int, Fraction] = {}
+        if d > 0:
+            error(d - 1)
+            points = sorted(int(k) for k in np.argsort(-np.abs(solved[d - 1][2]), kind="stable")[: d + 1])
+            weights = _divided_difference(points)
+            if sum(w * sign_list[k] for w, k in zip(weights, points, strict=True)) < 0:
+                weights = [-w for w in weights]
+            dual = dict(zip(points, weights, strict=True))
+        return [DegreeCertificate("approximate_degree", d, n, True, q, dual, eps) for q in candidates]
+
+    return _search("approximate_degree", n, eps, error, make, lambda c: _check_symmetric(c, sign_list))
+
+
+def _levelled(bits: list[bool], degree: int, psi: npt.NDArray[np.float64]) -> dict[int, Fraction]:
+    """The exact best approximation of degree <= degree if the degree + 2 weights where the LP's dual
+    psi is largest are an alternation set (de la Vallée Poussin): the error levelled on them is
+    E = |sum w F| / sum |w| with w their divided difference, and q interpolates F - sign * E."""
+    n = len(bits) - 1
+    signs = [Fraction(1 - 2 * b) for b in bits]
+    if degree + 2 > n + 1:
+        return _interpolate(list(range(n + 1)), signs)
+    points = sorted(int(k) for k in np.argsort(-np.abs(psi), kind="stable")[: degree + 2])
+    w = _divided_difference(points)
+    total = sum(wi * signs[k] for wi, k in zip(w, points, strict=True))
+    direction = 1 if total >= 0 else -1
+    error = abs(total) / sum(abs(wi) for wi in w)
+    targets = [signs[k] - direction * (1 if wi > 0 else -1) * error for wi, k in zip(w, points, strict=True)]
+    return _interpolate(points[:-1], targets[:-1])
+
+
+def _interpolate(points: list[int], values: list[Fraction]) -> dict[int, Fraction]:
+    """The polynomial of degree < len(points) through (points, values), in powers of k, exactly."""
+    table = list(values)
+    coefficients = [table[0]]
+    for level in range(1, len(points)):
+        table = [(table[i + 1] - table[i]) / (points[i + level] - points[i]) for i in range(len(table) - 1)]
+        coefficients.append(table[0])
+    poly = [Fraction(0)]
+    for level in range(len(points) - 1, -1, -1):  # Horner on the Newton form
+        shifted = [Fraction(0), *poly]
+        poly = [b - points[level] * a for a, b in zip([*poly, Fraction(0)], shifted, strict=True)]
+        poly[0] += coefficients[level]
+    return {j: c for j, c in enumerate(poly) if c != 0}
+
+
+def symmetric_threshold_degree(values: Any) -> DegreeCertificate:
+    """The threshold degree of the symmetric function with these values on the weights 0..n: the
+    number s of sign changes of F(0), ..., F(n). The polynomial F(0) prod_i (c_i + 1/2 - k) changes
+    sign at each change c_i -> c_i + 1; the dual on one weight of each run is the s-th divided
+    difference, whose signs alternate with F's."""
+    bits = _symmetric_values(values)
+    n = len(bits) - 1
+    changes = [k for k in range(n) if bits[k] != bits[k + 1]]
+    poly = _product_polynomial(bits[0], changes)
+    dual: dict[int, Fraction] = {}
+    if changes:
+        points = [*changes, n]
+        weights = _divided_difference(points)
+        last = 1 - 2 * bits[n]
+        dual = {k: w * last for k, w in zip(points, weights, strict=True)}
+    return DegreeCertificate("threshold_degree", len(changes), n, True, poly, dual)
+
+
+def _product_polynomial(first: bool, changes: list[int]) -> dict[int, Fraction]:
+    """F(0) prod_c (c + 1/2 - k) in powers of k."""
+    poly = [Fraction(1 - 2 * first)]
+    for c in changes:
+        root = Fraction(2 * c + 1, 2)
+        shifted = [Fraction(0)] + [-a for a in poly]  # -k * poly
+        poly = [root * a for a in poly] + [Fraction(0)]
+        poly = [a + b for a, b in zip(poly, shifted, strict=True)]
+    return {j: c for j, c in enumerate(poly) if c != 0}
+
+
+# -- entry points on tables -----------------------------------------------------------------------
+
+
+def checked_eps(eps: Any) -> Fraction:
+    """eps as an exact fraction in (0, 1); floats are taken at their exact value, except 1/3."""
+    if isinstance(eps, bool) or not isinstance(eps, (int, float, Fraction)):
+        raise TypeError(f"eps must be a number in (0, 1), not {type(eps).__name__}")
+    value = Fraction(1, 3) if isinstance(eps, float) and eps == 1 / 3 else Fraction(eps)
+    if not 0 < value < 1:
+        raise ValueError(f"eps must lie strictly between 0 and 1, not {eps}")
+    return value
+
+
+def approximate_degree_certificate(
+    table: Table, eps: Any = Fraction(1, 3), time_limit: float | None = None
+) -> DegreeCertificate:
+    """The approximate degree of the function with this table, with its certificate."""
+    eps = checked_eps(eps)
+    values = _weight_values(np.asarray(table, dtype=np.bool_))
+    if values is not None:
+        return symmetric_approximate_degree(values, eps, time_limit)
+    return _general_certificate(table, "approximate_degree", eps, time_limit)
+
+
+def threshold_degree_certificate(table: Table, time_limit: float | None = None) -> DegreeCertificate:
+    """The threshold degree of the function with this table, with its certificate."""
+    values = _weight_values(np.asarray(table, dtype=np.bool_))
+    if values is not None:
+        return symmetric_threshold_degree(values)
+    return _general_certificate(table, "threshold_degree", None, time_limit)
+
+
+# -- threshold functions --------------------------------------------------------------------------
+
+#: The most variables ``threshold_weights`` takes.
+MAX_THRESHOLD_VARS = 12
+
+
+def threshold_weights(table: Table, time_limit: float | None = None) -> tuple[tuple[int, ...], int] | None:
+    """Integer weights w and threshold t with f(x) = [sum_i w_i x_i >= t] on every input (x_i bit i of
+    x), or None when f is no threshold function; n <= 12.
+
+    The LP finds real w, theta with w.x - theta >= 1 where f is true and <= -1 where it is false,
+    least in sum |w_i|; s * w rounded (s = 1, 2, ..., n + 1; at s > (n + 1) / 2 rounding cannot break
+    the margin) and divided by the gcd of the weights is checked on all 2**n inputs in integers,
+    the threshold being the least w.x where f is true."""
+    arr = np.asarray(table, dtype=np.bool_)
+    n = len(arr).bit_length() - 1
+    if n > MAX_THRESHOLD_VARS:
+        raise ValueError(f"is_threshold: functions of at most {MAX_THRESHOLD_VARS} variables; this one has {n}")
+    x = np.arange(1 << n, dtype=np.int64)
+    bits = ((x[:, None] >> np.arange(n)) & 1).astype(np.float64)
+    # Columns: w (n), theta, u (n) with u_i >= |w_i|.
+    inf = np.inf
+    rows = [np.hstack([bits, -np.ones((1 << n, 1)), np.zeros((1 << n, n))])]
+    row_lower = [np.where(arr, 1.0, -inf)]
+    row_upper = [np.where(arr, inf, -1.0)]
+    eye = np.eye(n)
+    rows += [np.hstack([eye, np.zeros((n, 1)), eye]), np.hstack([-eye, np.zeros((n, 1)), eye])]
+    row_lower += [np.zeros(n), np.zeros(n)]
+    row_upper += [np.full(n, inf), np.full(n, inf)]
+    cost = np.concatenate([np.zeros(n + 1), np.ones(n)])
+    bounds = (np.full(2 * n + 1, -inf), np.full(2 * n + 1, inf))
+    status, values, _ = solve_lp(
+        cost, bounds, np.vstack(rows), (np.concatenate(row_lower), np.concatenate(row_upper)), time_limit
+    )
+    if status == "infeasible":
+        return None
+    weights = values[:n]
+    for scale in range(1, n + 2):
+        w = np.rint(weights * scale).astype(np.int64)
+        g = math.gcd(*(int(v) for v in w)) if n else 0
+        if g > 1:
+            w //= g
+        witness = _integer_witness(arr, bits.astype(np.int64), w)
+        if witness is not None:
+            return witness
+    raise Undecided("threshold_weights: the LP's weights did not round to a witness")
+
+
+def _integer_witness(
+    arr: npt.NDArray[np.bool_], bits: npt.NDArray[np.int64], w: npt.NDArray[np.int64]
+) -> tuple[tuple[int, ...], int] | None:
+    sums = bits @ w
+    true_sums, false_sums = sums[arr], sums[~arr]
+    t = int(true_sums.min()) if true_sums.size else int(false_sums.max()) + 1
+    if false_sums.size and int(false_sums.max()) >= t:
+        return None
+    return tuple(int(v) for v in w), t

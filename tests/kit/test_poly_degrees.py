@@ -1,0 +1,123 @@
+"""Exact polynomial degrees and threshold functions: the symmetric and the general linear programs
+agree, known values and relations hold, every certificate passes its exact check and a damaged one
+fails it, and the threshold test matches brute force (the published counts of threshold functions)."""
+
+import dataclasses
+import itertools
+import math
+from fractions import Fraction
+
+import numpy as np
+import pytest
+
+from vexil_kit import BooleanFunction, poly_degrees
+
+
+def symmetric(values):
+    n = len(values) - 1
+    return BooleanFunction([values[bin(x).count("1")] for x in range(1 << n)])
+
+
+SMALL_SYMMETRIC = [values for n in range(1, 5) for values in itertools.product([False, True], repeat=n + 1)]
+
+
+@pytest.mark.parametrize("values", SMALL_SYMMETRIC, ids=lambda v: "".join(str(int(b)) for b in v))
+@pytest.mark.parametrize("measure", ["approximate_degree", "threshold_degree"])
+def test_the_symmetric_and_the_general_programs_agree(values, measure):
+    f = symmetric(values)
+    eps = Fraction(1, 3) if measure == "approximate_degree" else None
+    general = poly_degrees._general_certificate(f.table, measure, eps, None)
+    by_weights = getattr(f, f"{measure}_certificate")()
+    assert by_weights.symmetric and not general.symmetric
+    assert general.degree == by_weights.degree
+    assert general.check(f.table) and by_weights.check(f.table)
+
+
+def damaged(c):
+    """The certificate claiming one degree less, or with its polynomial pushed off."""
+    if c.degree > 0:
+        yield dataclasses.replace(c, degree=c.degree - 1)
+    shifted = dict(c.polynomial)
+    shifted[0] = shifted.get(0, Fraction(0)) + 3
+    yield dataclasses.replace(c, polynomial=shifted)
+
+
+RANDOM = [BooleanFunction.random(n, seed=seed) for n, seed in [(3, 1), (4, 2), (5, 3), (6, 4)]]
+
+
+@pytest.mark.parametrize("f", RANDOM + [BooleanFunction.tribes(2, 2), BooleanFunction.inner_product(2)], ids=repr)
+@pytest.mark.parametrize("measure", ["approximate_degree", "threshold_degree"])
+def test_certificates_pass_and_damaged_ones_fail(f, measure):
+    c = getattr(f, f"{measure}_certificate")()
+    assert c.check(f.table)
+    assert all(not bad.check(f.table) for bad in damaged(c))
+    # relations: sign-representing is the weaker requirement, both are at most the Fourier degree
+    assert f.threshold_degree() <= f.approximate_degree() <= f.fourier_degree()
+
+
+@pytest.mark.parametrize("n", [1, 2, 5, 8, 16, 33, 64])
+def test_known_values_on_many_variables(n):
+    parity = [k % 2 == 1 for k in range(n + 1)]
+    conjunction = [k == n for k in range(n + 1)]
+    majority = [k > n // 2 for k in range(n + 1)]
+    assert poly_degrees.symmetric_approximate_degree(parity).degree == n
+    assert poly_degrees.symmetric_threshold_degree(parity).degree == n
+    assert poly_degrees.symmetric_threshold_degree(conjunction).degree == 1
+    assert poly_degrees.symmetric_threshold_degree(majority).degree == 1
+    c = poly_degrees.symmetric_approximate_degree(conjunction)
+    assert c.check(values=conjunction)
+    assert math.sqrt(n / 6) <= c.degree <= max(2, math.ceil(2 * math.sqrt(n)))  # Nisan–Szegedy: Θ(√n)
+    assert not dataclasses.replace(c, degree=c.degree - 1).check(values=conjunction)
+
+
+def threshold_by_enumeration(f):
+    """Weights in [-3, 3] suffice for every threshold function of at most three variables."""
+    x = np.arange(1 << f.n)
+    bits = (x[:, None] >> np.arange(f.n)) & 1
+    for w in itertools.product(range(-3, 4), repeat=f.n):
+        sums = bits @ np.array(w, dtype=np.int64)
+        for t in range(-10, 11):
+            if np.array_equal(sums >= t, f.table):
+                return True
+    return False
+
+
+def test_threshold_functions_of_up_to_three_variables():
+    counts = []
+    for n in range(4):
+        functions = [BooleanFunction.from_int(v, n) for v in range(1 << (1 << n))]
+        count = 0
+        for f in functions:
+            witness = f.threshold_weights()
+            assert (witness is not None) == threshold_by_enumeration(f)
+            if witness is not None:
+                count += 1
+                w, t = witness
+                x = np.arange(1 << n)
+                sums = ((x[:, None] >> np.arange(n)) & 1) @ np.array(w, dtype=np.int64).reshape(n)
+                assert np.array_equal(sums >= t, f.table)
+            # threshold degree 1 exactly on the non-constant threshold functions
+            constant = f.weight() in (0, 1 << n)
+            assert (f.threshold_degree() <= 1) == (witness is not None)
+            assert (f.threshold_degree() == 0) == constant
+        counts.append(count)
+    assert counts == [2, 4, 14, 104]  # OEIS A000609
+
+
+def test_threshold_weights_on_larger_functions():
+    assert BooleanFunction.majority(11).threshold_weights() == (tuple([1] * 11), 6)
+    assert BooleanFunction.threshold(12, 4).is_threshold()
+    assert not BooleanFunction.xor(12).is_threshold()
+    with pytest.raises(ValueError):
+        BooleanFunction.majority(13).is_threshold()
+
+
+@pytest.mark.parametrize("eps", [0, 1, -0.5, 1.5])
+def test_eps_outside_the_open_interval_is_refused(eps):
+    with pytest.raises(ValueError):
+        BooleanFunction.xor(2).approximate_degree(eps)
+
+
+def test_general_functions_beyond_ten_variables_are_refused():
+    with pytest.raises(ValueError, match="at most 10"):
+        BooleanFunction.random(11, seed=0).approximate_degree()
