@@ -24,10 +24,11 @@ std::vector<PyMethodDef> module_methods() {
     std::vector<PyMethodDef> rows;
     for (const auto group :
          {spectral_methods(), measure_methods(), circuit_methods(), algebraic_methods(), cryptographic_methods(),
-          query_methods(), memory_methods(), ranges_methods(), sweep_methods(), registry_methods(),
-          canonical_methods()}) {
+          query_methods(), memory_methods(), ranges_methods(), sweep_methods(), registry_methods()}) {
         rows.insert(rows.end(), group.begin(), group.end());
     }
+    const auto canonical = canonical_methods();
+    rows.insert(rows.end(), canonical.begin(), canonical.end());
     rows.push_back({nullptr, nullptr, 0, nullptr});
     return rows;
 }

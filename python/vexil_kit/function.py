@@ -31,10 +31,10 @@ from . import (
     variables,
 )
 from ._arguments import Table
-from .circuits import Circuit
 from .canonical import NpnTransform
-from .poly_degrees import DegreeCertificate
+from .circuits import Circuit
 from .measures import EntanglementSet, EntropySets
+from .poly_degrees import DegreeCertificate
 from .progress import Progress
 
 _HEX_SHOWN = 64
@@ -1307,13 +1307,18 @@ class BooleanFunction:
         return self._wrap(table), transform
 
     def npn_transform(self, transform: NpnTransform) -> BooleanFunction:
-        """f under an ``NpnTransform`` of its n variables (see ``npn_canonical``)."""
+        """f under an ``NpnTransform`` of its n variables (see ``npn_canonical``).
+
+        >>> from vexil_kit.canonical import NpnTransform
+        >>> BooleanFunction.dictator(2, 0).npn_transform(NpnTransform((1, 0), 0b10, False)).to_hex()
+        '0x3'
+        """
         from . import canonical
 
         return self._wrap(canonical.NpnTransform(*transform).apply(self._table))
 
-    @classmethod
-    def npn_classes(cls, n: int) -> list[BooleanFunction]:
+    @staticmethod
+    def npn_classes(n: int) -> list[BooleanFunction]:
         """One representative (``npn_canonical``'s) of every NPN class of n <= 4 variables, in
         increasing order of ``to_int()``: 1, 2, 4, 14, 222 classes for n = 0 ... 4.
 
@@ -1322,7 +1327,7 @@ class BooleanFunction:
         """
         from . import canonical
 
-        return [cls._wrap(t) for t in canonical.class_tables(n)]
+        return [BooleanFunction._wrap(t) for t in canonical.class_tables(n)]
 
     def approximate_degree(self, eps: float | Fraction = Fraction(1, 3), *, time_limit: float | None = None) -> int:
         """The least degree of a real polynomial p with |p(x) - F(x)| <= eps on every input, F = (-1)**f.
@@ -1341,7 +1346,13 @@ class BooleanFunction:
         self, eps: float | Fraction = Fraction(1, 3), *, time_limit: float | None = None
     ) -> DegreeCertificate:
         """``approximate_degree`` with its certificate: a polynomial of that degree within eps, and a
-        dual solution that no polynomial of lower degree is; ``certificate.check(f.table)`` verifies them."""
+        dual solution that no polynomial of lower degree is; ``certificate.check(f.table)`` verifies them.
+
+        >>> f = BooleanFunction.conjunction(3)
+        >>> c = f.approximate_degree_certificate()
+        >>> c.degree, c.symmetric, c.check(f.table)
+        (2, True, True)
+        """
         from . import poly_degrees
 
         return poly_degrees.approximate_degree_certificate(self._table, eps, time_limit)
@@ -1358,7 +1369,13 @@ class BooleanFunction:
         return self.threshold_degree_certificate(time_limit=time_limit).degree
 
     def threshold_degree_certificate(self, *, time_limit: float | None = None) -> DegreeCertificate:
-        """``threshold_degree`` with its certificate (see ``approximate_degree_certificate``)."""
+        """``threshold_degree`` with its certificate (see ``approximate_degree_certificate``).
+
+        >>> f = BooleanFunction.from_expression("x0 & x1 | x2 & x3")
+        >>> c = f.threshold_degree_certificate()
+        >>> c.degree, c.check(f.table)
+        (2, True)
+        """
         from . import poly_degrees
 
         return poly_degrees.threshold_degree_certificate(self._table, time_limit)

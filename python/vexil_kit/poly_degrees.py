@@ -25,6 +25,8 @@ tolerance of 1e-9 (an exact one needs the LP's basis solved over the rationals).
 from __future__ import annotations
 
 import math
+import os
+import sys
 import threading
 import time
 from dataclasses import dataclass
@@ -217,6 +219,31 @@ def _highs() -> Any:
     return highspy
 
 
+_BANNER = threading.Lock()
+_banner_shown = False
+
+
+def _new_highs(highspy: Any) -> Any:
+    """A solver; the first one of the process is made with standard output (the file descriptor, where
+    HiGHS prints its banner) sent to /dev/null, so that a JSON report stays JSON."""
+    global _banner_shown
+    with _BANNER:
+        if _banner_shown:
+            return highspy.Highs()
+        sys.stdout.flush()
+        saved = os.dup(1)
+        try:
+            with open(os.devnull, "wb") as sink:
+                os.dup2(sink.fileno(), 1)
+                try:
+                    return highspy.Highs()
+                finally:
+                    os.dup2(saved, 1)
+                    _banner_shown = True
+        finally:
+            os.close(saved)
+
+
 def solve_lp(
     cost: npt.NDArray[np.float64],
     col_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
@@ -229,7 +256,7 @@ def solve_lp(
     run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
     column values, the row duals)."""
     highspy = _highs()
-    h = highspy.Highs()
+    h = _new_highs(highspy)
     h.setOptionValue("output_flag", False)
     h.setOptionValue("threads", 1)
     rows, cols = matrix.shape
@@ -328,10 +355,10 @@ def _characters(n: int, degree: int) -> tuple[npt.NDArray[np.int64], npt.NDArray
     """The masks of degree <= degree and the matrix chi_S(x) (rows x, columns S)."""
     size = 1 << n
     pop = _popcounts(size)
-    masks = np.nonzero(pop <= degree)[0]
+    masks = np.nonzero(pop <= degree)[0].astype(np.int64)
     x = np.arange(size, dtype=np.int64)
     parity = pop[np.bitwise_and.outer(x, masks)] & 1
-    return masks, 1.0 - 2.0 * parity
+    return masks, (1.0 - 2.0 * parity).astype(np.float64)
 
 
 def _general_certificate(
@@ -446,8 +473,7 @@ def _chebyshev_to_power(a: list[Fraction], n: int) -> dict[int, Fraction]:
 def _divided_difference(points: list[int]) -> list[Fraction]:
     """w_i = 1 / prod_{j != i} (k_i - k_j): orthogonal to the polynomials of degree < len(points) - 1."""
     return [
-        1 / Fraction(math.prod(points[i] - points[j] for j in range(len(points)) if j != i))
-        for i in range(len(points))
+        1 / Fraction(math.prod(points[i] - points[j] for j in range(len(points)) if j != i)) for i in range(len(points))
     ]
 
 
@@ -473,7 +499,8 @@ def symmetric_approximate_degree(
 
     def error(d: int) -> float:
         if d not in solved:
-            solved[d] = _minimax(np.polynomial.chebyshev.chebvander(u, d), signs, time_limit)
+            basis = np.asarray(np.polynomial.chebyshev.chebvander(u, d), dtype=np.float64)
+            solved[d] = _minimax(basis, signs, time_limit)
         return solved[d][0]
 
     def make(d: int) -> list[DegreeCertificate]:
@@ -504,9 +531,9 @@ def _levelled(bits: list[bool], degree: int, psi: npt.NDArray[np.float64]) -> di
         return _interpolate(list(range(n + 1)), signs)
     points = sorted(int(k) for k in np.argsort(-np.abs(psi), kind="stable")[: degree + 2])
     w = _divided_difference(points)
-    total = sum(wi * signs[k] for wi, k in zip(w, points, strict=True))
+    total = sum((wi * signs[k] for wi, k in zip(w, points, strict=True)), Fraction(0))
     direction = 1 if total >= 0 else -1
-    error = abs(total) / sum(abs(wi) for wi in w)
+    error = abs(total) / sum((abs(wi) for wi in w), Fraction(0))
     targets = [signs[k] - direction * (1 if wi > 0 else -1) * error for wi, k in zip(w, points, strict=True)]
     return _interpolate(points[:-1], targets[:-1])
 

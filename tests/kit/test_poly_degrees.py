@@ -121,3 +121,8 @@ def test_eps_outside_the_open_interval_is_refused(eps):
 def test_general_functions_beyond_ten_variables_are_refused():
     with pytest.raises(ValueError, match="at most 10"):
         BooleanFunction.random(11, seed=0).approximate_degree()
+
+
+def test_a_program_past_its_time_limit_raises_timeout():
+    with pytest.raises(TimeoutError):
+        BooleanFunction.random(10, seed=0).approximate_degree(time_limit=0.2)
