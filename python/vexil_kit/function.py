@@ -1335,7 +1335,8 @@ class BooleanFunction:
         0 < eps < 1 (1/3 by default; a float is taken at its exact value, 1/3 as the fraction). By
         linear programming with HiGHS, exact (``approximate_degree_certificate`` gives the evidence):
         general functions to n = 10, symmetric ones through their weights (``vexil_kit.poly_degrees``
-        goes to 64 variables). Ctrl-C stops it; past ``time_limit`` seconds, TimeoutError.
+        goes to 64 variables). Ctrl-C stops it; a program running past ``time_limit`` seconds raises
+        TimeoutError.
 
         >>> BooleanFunction.xor(3).approximate_degree(), BooleanFunction.conjunction(4).approximate_degree()
         (3, 2)

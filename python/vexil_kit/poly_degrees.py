@@ -18,8 +18,9 @@ weights.
 
 Each result comes with a ``DegreeCertificate``: a polynomial of the degree found, and a dual solution
 showing that degree - 1 is impossible; ``check`` verifies both in exact rational arithmetic, except
-the dual of a general function's threshold degree, whose orthogonality is checked to a relative
-tolerance of 1e-9 (an exact one needs the LP's basis solved over the rationals).
+the dual of a general function's threshold degree when its support has more than
+EXACT_DUAL_SUPPORT inputs: that one is not solved over the rationals, and its orthogonality is
+checked to a relative tolerance of 1e-9 (``DegreeCertificate.exact_dual`` tells which).
 """
 
 from __future__ import annotations
@@ -83,6 +84,20 @@ class DegreeCertificate:
     polynomial: dict[int, Fraction]
     dual: dict[int, Fraction]
     eps: Fraction | None = None
+
+    def exact_dual(self, table: npt.ArrayLike | None = None) -> bool:
+        """Whether the dual is exactly orthogonal to the polynomials of degree < ``degree`` (always for
+        symmetric functions; for a general one, given its table, the spectrum of psi is computed)."""
+        if self.symmetric or self.degree == 0:
+            return True
+        if table is None:
+            raise TypeError("exact_dual needs the table of a general function")
+        psi = [Fraction(0)] * (1 << self.n)
+        for x, value in self.dual.items():
+            psi[x] = Fraction(value)
+        spectrum = _walsh_exact(psi)
+        pop = _popcounts(1 << self.n)
+        return all(spectrum[s] == 0 for s in range(1 << self.n) if pop[s] < self.degree)
 
     def check(self, table: npt.ArrayLike | None = None, values: npt.ArrayLike | None = None) -> bool:
         """Whether the certificate proves its degree for the function with this table (general) or
@@ -180,7 +195,7 @@ def _check_general(c: DegreeCertificate, signs: list[int]) -> bool:
         return correlation - c.eps * norm - (1 + c.eps) * residual > 0
     if any(psi[x] * signs[x] < 0 for x in range(size)):
         return False
-    return float(residual) <= DUAL_TOLERANCE * float(norm)
+    return residual == 0 or float(residual) <= DUAL_TOLERANCE * float(norm)
 
 
 def _check_symmetric(c: DegreeCertificate, signs: list[int]) -> bool:
@@ -387,6 +402,8 @@ def _general_certificate(
         if d > 0:
             error(d - 1)
             dual = {x: v for x, v in enumerate(_grid(solved[d - 1][3])) if v != 0}
+            if eps is None:
+                dual = _exact_sign_dual(sign_list, n, d - 1, dual) or dual
         return [
             DegreeCertificate(
                 measure, d, n, False, {int(m): v for m, v in zip(masks, c, strict=True) if v != 0}, dual, eps
@@ -395,6 +412,47 @@ def _general_certificate(
         ]
 
     return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list))
+
+
+#: The largest support whose sign dual is solved exactly: a system of that many unknowns over the
+#: characters of degree < d, in fractions.
+EXACT_DUAL_SUPPORT = 48
+
+
+def _exact_sign_dual(signs: list[int], n: int, below: int, dual: dict[int, Fraction]) -> dict[int, Fraction] | None:
+    """The LP's dual mu >= 0 (psi = mu F) for "no sign-representation of degree <= below" made exact: on
+    its support T, the solution of sum_T mu_x F(x) chi_S(x) = 0 (|S| <= below), sum_T mu_x = 1, by
+    elimination in fractions with the unknowns beyond a basis at 0; None when T is larger than
+    EXACT_DUAL_SUPPORT or the solution is not >= 0 (the floating dual then stands)."""
+    support = sorted(dual)
+    if not support or len(support) > EXACT_DUAL_SUPPORT:
+        return None
+    masks = [m for m in range(1 << n) if bin(m).count("1") <= below]
+    rows = [[Fraction(signs[x] * (-1 if bin(x & m).count("1") & 1 else 1)) for x in support] for m in masks]
+    rows = [[*r, Fraction(0)] for r in rows] + [[Fraction(1)] * len(support) + [Fraction(1)]]
+    pivots: list[int] = []
+    r = 0
+    for c in range(len(support)):
+        pivot = next((i for i in range(r, len(rows)) if rows[i][c] != 0), None)
+        if pivot is None:
+            continue
+        rows[r], rows[pivot] = rows[pivot], rows[r]
+        lead = rows[r][c]
+        rows[r] = [v / lead for v in rows[r]]
+        for i in range(len(rows)):
+            if i != r and rows[i][c] != 0:
+                factor = rows[i][c]
+                rows[i] = [a - factor * b for a, b in zip(rows[i], rows[r], strict=True)]
+        pivots.append(c)
+        r += 1
+    if any(all(v == 0 for v in row[:-1]) and row[-1] != 0 for row in rows):
+        return None  # inconsistent
+    mu = [Fraction(0)] * len(support)
+    for i, c in enumerate(pivots):
+        mu[c] = rows[i][-1]
+    if any(v < 0 for v in mu):
+        return None
+    return {x: m * signs[x] for x, m in zip(support, mu, strict=True) if m != 0}
 
 
 def _search(
@@ -420,7 +478,9 @@ def _search(
             hi = mid
         else:
             lo = mid + 1
-    for d in range(lo, n + 1):
+    # A certificate passes only at the true degree, which the search misses by at most the boundary
+    # case and a bound within the tolerance: one degree on, or two, rather than a scan to n.
+    for d in range(lo, min(n, lo + 2) + 1):
         error(d)
         for certificate in make(d):
             if check(certificate):
