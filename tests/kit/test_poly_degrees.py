@@ -10,6 +10,7 @@ from fractions import Fraction
 import numpy as np
 import pytest
 
+from conftest import needs_pandas
 from vexil_kit import BooleanFunction, poly_degrees
 
 
@@ -128,3 +129,15 @@ def test_general_functions_beyond_ten_variables_are_refused():
 def test_a_program_past_its_time_limit_raises_timeout():
     with pytest.raises(TimeoutError):
         BooleanFunction.random(10, seed=0).approximate_degree(time_limit=0.2)
+
+
+
+@needs_pandas
+def test_a_sweep_of_the_classes_computes_the_new_measures():
+    from vexil_kit.sweep import sweep
+    from vexil_kit.sweeps import sources
+
+    frame = sweep(sources.npn_classes(3), ["is_threshold", "threshold_degree", "approximate_degree"])
+    assert len(frame) == 14
+    assert list(frame["is_threshold"]) == [d <= 1 for d in frame["threshold_degree"]]
+    assert all(t <= a for t, a in zip(frame["threshold_degree"], frame["approximate_degree"]))
