@@ -40,6 +40,8 @@ class NpnTransform(NamedTuple):
         """The table of T(f) for the table of f (its length 2**len(permutation))."""
         table = np.asarray(table, dtype=np.bool_)
         n = len(self.permutation)
+        if sorted(self.permutation) != list(range(n)) or not 0 <= self.input_negation < 1 << n:
+            raise ValueError(f"not a transform of {n} variables: {self!r}")
         if table.shape != (1 << n,):
             raise ValueError(f"a transform of {n} variables applies to tables of {1 << n} entries")
         x = np.arange(1 << n, dtype=np.int64)
@@ -52,7 +54,7 @@ class NpnTransform(NamedTuple):
 
 
 def _table_of_word(word: int, n: int) -> Table:
-    table = ((word >> np.arange(1 << n, dtype=np.uint64).astype(object)) & 1).astype(np.bool_)
+    table = np.array([(word >> x) & 1 for x in range(1 << n)], dtype=np.bool_)
     table.setflags(write=False)
     return table
 

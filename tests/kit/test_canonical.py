@@ -89,5 +89,6 @@ def test_sizes_beyond_the_limits_are_refused():
         BooleanFunction.random(7, seed=1).npn_canonical()
     with pytest.raises(ValueError):
         BooleanFunction.npn_classes(5)
-    with pytest.raises(ValueError):
-        NpnTransform((0, 1), 0, False).apply(np.zeros(8, dtype=bool))
+    for bad in [NpnTransform((0, 1), 0, False), NpnTransform((0, 0, 1), 0, False), NpnTransform((0, 1, 2), 8, False)]:
+        with pytest.raises(ValueError):
+            bad.apply(np.zeros(8, dtype=bool))
