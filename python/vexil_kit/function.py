@@ -1329,22 +1329,25 @@ class BooleanFunction:
 
         return [BooleanFunction._wrap(t) for t in canonical.class_tables(n)]
 
-    def approximate_degree(self, eps: float | Fraction = Fraction(1, 3), *, time_limit: float | None = None) -> int:
+    def approximate_degree(
+        self, eps: float | Fraction = Fraction(1, 3), progress: Progress = False, *, time_limit: float | None = None
+    ) -> int:
         """The least degree of a real polynomial p with |p(x) - F(x)| <= eps on every input, F = (-1)**f.
 
         0 < eps < 1 (1/3 by default; a float is taken at its exact value, 1/3 as the fraction). By
         linear programming with HiGHS, exact (``approximate_degree_certificate`` gives the evidence):
         general functions to n = 10, symmetric ones through their weights (``vexil_kit.poly_degrees``
-        goes to 64 variables). Ctrl-C stops it; a program running past ``time_limit`` seconds raises
+        goes to 64 variables). ``progress`` (True for a bar, or a callable) hears (programs solved,
+        programs planned); Ctrl-C stops it; a program running past ``time_limit`` seconds raises
         TimeoutError.
 
         >>> BooleanFunction.xor(3).approximate_degree(), BooleanFunction.conjunction(4).approximate_degree()
         (3, 2)
         """
-        return self.approximate_degree_certificate(eps, time_limit=time_limit).degree
+        return self.approximate_degree_certificate(eps, progress, time_limit=time_limit).degree
 
     def approximate_degree_certificate(
-        self, eps: float | Fraction = Fraction(1, 3), *, time_limit: float | None = None
+        self, eps: float | Fraction = Fraction(1, 3), progress: Progress = False, *, time_limit: float | None = None
     ) -> DegreeCertificate:
         """``approximate_degree`` with its certificate: a polynomial of that degree within eps, and a
         dual solution that no polynomial of lower degree is; ``certificate.check(f.table)`` verifies them.
@@ -1356,9 +1359,9 @@ class BooleanFunction:
         """
         from . import poly_degrees
 
-        return poly_degrees.approximate_degree_certificate(self._table, eps, time_limit)
+        return poly_degrees.approximate_degree_certificate(self._table, eps, time_limit, progress)
 
-    def threshold_degree(self, *, time_limit: float | None = None) -> int:
+    def threshold_degree(self, progress: Progress = False, *, time_limit: float | None = None) -> int:
         """The least degree of a real polynomial with the sign of F = (-1)**f on every input (0 for constants).
 
         Exact: the number of sign changes along the weights for symmetric functions, by linear
@@ -1367,9 +1370,11 @@ class BooleanFunction:
         >>> BooleanFunction.majority(5).threshold_degree(), BooleanFunction.xor(4).threshold_degree()
         (1, 4)
         """
-        return self.threshold_degree_certificate(time_limit=time_limit).degree
+        return self.threshold_degree_certificate(progress, time_limit=time_limit).degree
 
-    def threshold_degree_certificate(self, *, time_limit: float | None = None) -> DegreeCertificate:
+    def threshold_degree_certificate(
+        self, progress: Progress = False, *, time_limit: float | None = None
+    ) -> DegreeCertificate:
         """``threshold_degree`` with its certificate (see ``approximate_degree_certificate``).
 
         >>> f = BooleanFunction.from_expression("x0 & x1 | x2 & x3")
@@ -1379,7 +1384,7 @@ class BooleanFunction:
         """
         from . import poly_degrees
 
-        return poly_degrees.threshold_degree_certificate(self._table, time_limit)
+        return poly_degrees.threshold_degree_certificate(self._table, time_limit, progress)
 
     def is_threshold(self) -> bool:
         """Whether f(x) = [w . x >= t] for some real weights w and threshold t (n <= 12), by an exact LP

@@ -30,6 +30,7 @@ import os
 import sys
 import threading
 import time
+from collections.abc import Callable
 from dataclasses import dataclass
 from fractions import Fraction
 from typing import Any
@@ -39,6 +40,7 @@ import numpy.typing as npt
 
 from . import _native
 from ._arguments import Table
+from .progress import Progress, reporter
 
 #: The most variables of a general (not symmetric) function.
 MAX_GENERAL_VARS = 10
@@ -362,6 +364,26 @@ def _minimax(
     return float(values[-1]), values[:-1], psi
 
 
+class _Ticker:
+    """(done, total) reports, one a linear program: the bisection's ceil(log2(n + 1)) and two more
+    planned, the total raised if the checks need another."""
+
+    def __init__(self, report: Callable[[int, int], object] | None, n: int) -> None:
+        self.report = report
+        self.done = 0
+        self.total = max(1, math.ceil(math.log2(n + 1))) + 2
+
+    def tick(self) -> None:
+        self.done += 1
+        self.total = max(self.total, self.done)
+        if self.report is not None:
+            self.report(self.done, self.total)
+
+    def finish(self) -> None:
+        if self.report is not None:
+            self.report(self.done, self.done)
+
+
 # -- general functions ----------------------------------------------------------------------------
 
 
@@ -380,7 +402,11 @@ def _characters(n: int, degree: int) -> tuple[npt.NDArray[np.int64], npt.NDArray
 
 
 def _general_certificate(
-    table: Table, measure: str, eps: Fraction | None, time_limit: float | None
+    table: Table,
+    measure: str,
+    eps: Fraction | None,
+    time_limit: float | None,
+    report: Callable[[int, int], object] | None = None,
 ) -> DegreeCertificate:
     n = len(table).bit_length() - 1
     if n > MAX_GENERAL_VARS:
@@ -391,12 +417,14 @@ def _general_certificate(
     signs = _signs(table)
     sign_list = [int(v) for v in signs]
     solved: dict[int, tuple[float, npt.NDArray[np.int64], npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
+    ticker = _Ticker(report, n)
 
     def error(d: int) -> float:
         if d not in solved:
             masks, basis = _characters(n, d)
             value, coefficients, psi = _minimax(basis, signs, time_limit)
             solved[d] = (value, masks, coefficients, psi)
+            ticker.tick()
         return solved[d][0]
 
     def make(d: int) -> list[DegreeCertificate]:
@@ -414,7 +442,7 @@ def _general_certificate(
             for c in (_snapped(coefficients), _grid(coefficients))
         ]
 
-    return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list))
+    return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list), ticker)
 
 
 #: The largest support whose sign dual is solved exactly: a system of that many unknowns over the
@@ -465,6 +493,7 @@ def _search(
     error: Any,
     make: Any,
     check: Any,
+    ticker: _Ticker,
 ) -> DegreeCertificate:
     """The least d with E_d <= eps (E_d < 1 for the threshold degree), E_d = error(d) from the LP,
     bisected with the LP's tolerance; then the exact checks decide, from there upwards: an optimum
@@ -487,6 +516,7 @@ def _search(
         error(d)
         for certificate in make(d):
             if check(certificate):
+                ticker.finish()
                 return certificate
     raise Undecided(f"{measure}: the LP's certificates for degree {lo} do not pass the exact check")
 
@@ -548,7 +578,10 @@ def _symmetric_values(values: Any) -> list[bool]:
 
 
 def symmetric_approximate_degree(
-    values: Any, eps: float | Fraction = Fraction(1, 3), time_limit: float | None = None
+    values: Any,
+    eps: float | Fraction = Fraction(1, 3),
+    time_limit: float | None = None,
+    report: Callable[[int, int], object] | None = None,
 ) -> DegreeCertificate:
     """The approximate degree of the symmetric function whose value at Hamming weight k is values[k]
     (n = len(values) - 1 <= 64), with its certificate (see the module)."""
@@ -559,11 +592,13 @@ def symmetric_approximate_degree(
     u = np.linspace(-1.0, 1.0, n + 1) if n > 0 else np.zeros(1)
     solved: dict[int, tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
     sign_list = [1 - 2 * b for b in bits]
+    ticker = _Ticker(report, n)
 
     def error(d: int) -> float:
         if d not in solved:
             basis = np.asarray(np.polynomial.chebyshev.chebvander(u, d), dtype=np.float64)
             solved[d] = _minimax(basis, signs, time_limit)
+            ticker.tick()
         return solved[d][0]
 
     def make(d: int) -> list[DegreeCertificate]:
@@ -581,7 +616,7 @@ def symmetric_approximate_degree(
             dual = dict(zip(points, weights, strict=True))
         return [DegreeCertificate("approximate_degree", d, n, True, q, dual, eps) for q in candidates]
 
-    return _search("approximate_degree", n, eps, error, make, lambda c: _check_symmetric(c, sign_list))
+    return _search("approximate_degree", n, eps, error, make, lambda c: _check_symmetric(c, sign_list), ticker)
 
 
 def _levelled(bits: list[bool], degree: int, psi: npt.NDArray[np.float64]) -> dict[int, Fraction]:
@@ -659,22 +694,30 @@ def checked_eps(eps: Any) -> Fraction:
 
 
 def approximate_degree_certificate(
-    table: Table, eps: Any = Fraction(1, 3), time_limit: float | None = None
+    table: Table, eps: Any = Fraction(1, 3), time_limit: float | None = None, progress: Progress = False
 ) -> DegreeCertificate:
-    """The approximate degree of the function with this table, with its certificate."""
+    """The approximate degree of the function with this table, with its certificate; ``progress``
+    hears (programs solved, programs planned)."""
     eps = checked_eps(eps)
     values = _weight_values(np.asarray(table, dtype=np.bool_))
-    if values is not None:
-        return symmetric_approximate_degree(values, eps, time_limit)
-    return _general_certificate(table, "approximate_degree", eps, time_limit)
+    with reporter(progress, "approximate_degree") as report:
+        if values is not None:
+            return symmetric_approximate_degree(values, eps, time_limit, report)
+        return _general_certificate(table, "approximate_degree", eps, time_limit, report)
 
 
-def threshold_degree_certificate(table: Table, time_limit: float | None = None) -> DegreeCertificate:
-    """The threshold degree of the function with this table, with its certificate."""
+def threshold_degree_certificate(
+    table: Table, time_limit: float | None = None, progress: Progress = False
+) -> DegreeCertificate:
+    """The threshold degree of the function with this table, with its certificate (see
+    ``approximate_degree_certificate`` for ``progress``)."""
     values = _weight_values(np.asarray(table, dtype=np.bool_))
-    if values is not None:
-        return symmetric_threshold_degree(values)
-    return _general_certificate(table, "threshold_degree", None, time_limit)
+    with reporter(progress, "threshold_degree") as report:
+        if values is not None:
+            if report is not None:
+                report(1, 1)
+            return symmetric_threshold_degree(values)
+        return _general_certificate(table, "threshold_degree", None, time_limit, report)
 
 
 # -- threshold functions --------------------------------------------------------------------------

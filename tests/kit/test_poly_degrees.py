@@ -141,3 +141,13 @@ def test_a_sweep_of_the_classes_computes_the_new_measures():
     assert len(frame) == 14
     assert list(frame["is_threshold"]) == [d <= 1 for d in frame["threshold_degree"]]
     assert all(t <= a for t, a in zip(frame["threshold_degree"], frame["approximate_degree"]))
+
+
+@pytest.mark.parametrize("measure", ["approximate_degree", "threshold_degree"])
+@pytest.mark.parametrize("f", [BooleanFunction.random(5, seed=1), BooleanFunction.majority(9)], ids=repr)
+def test_progress_counts_the_programs_to_a_full_total(measure, f):
+    seen = []
+    getattr(f, measure)(progress=lambda done, total: seen.append((done, total)))
+    assert seen and seen[-1][0] == seen[-1][1]
+    assert all(0 < done <= total for done, total in seen)
+    assert [done for done, _ in seen] == sorted(done for done, _ in seen)
