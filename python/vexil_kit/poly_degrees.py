@@ -25,6 +25,7 @@ checked to a relative tolerance of 1e-9 (``DegreeCertificate.exact_dual`` tells 
 
 from __future__ import annotations
 
+import dataclasses
 import math
 import os
 import sys
@@ -87,14 +88,15 @@ class DegreeCertificate:
     polynomial: dict[int, Fraction]
     dual: dict[int, Fraction]
     eps: Fraction | None = None
+    #: The variables of the function that the certificate is about, when f ignores the others (the
+    #: degrees do not change when variables f ignores are dropped); None: all of them.
+    variables: tuple[int, ...] | None = None
 
-    def exact_dual(self, table: npt.ArrayLike | None = None) -> bool:
+    def exact_dual(self) -> bool:
         """Whether the dual is exactly orthogonal to the polynomials of degree < ``degree`` (always for
-        symmetric functions; for a general one, given its table, the spectrum of psi is computed)."""
+        symmetric functions; for a general one the spectrum of psi is computed)."""
         if self.symmetric or self.degree == 0:
             return True
-        if table is None:
-            raise TypeError("exact_dual needs the table of a general function")
         psi = [Fraction(0)] * (1 << self.n)
         for x, value in self.dual.items():
             psi[x] = Fraction(value)
@@ -104,7 +106,18 @@ class DegreeCertificate:
 
     def check(self, table: npt.ArrayLike | None = None, values: npt.ArrayLike | None = None) -> bool:
         """Whether the certificate proves its degree for the function with this table (general) or
-        these values on the weights 0..n (symmetric; a table of a symmetric function also does)."""
+        these values on the weights 0..n (symmetric; a table of a symmetric function also does).
+        With ``variables``, the table's other variables must be ones f ignores."""
+        if table is not None and self.variables is not None:
+            arr = np.asarray(table, dtype=np.bool_)
+            if arr.ndim != 1 or len(arr) & (len(arr) - 1) or len(self.variables) != self.n:
+                return False
+            n = arr.size.bit_length() - 1
+            if not set(essential_projection(arr)[0]) <= set(self.variables) or not all(
+                0 <= v < n for v in self.variables
+            ):
+                return False
+            table = _project_onto(arr, self.variables)
         if self.symmetric:
             if values is None:
                 if table is None:
@@ -122,6 +135,29 @@ class DegreeCertificate:
         if arr.shape != (1 << self.n,):
             return False
         return _check_general(self, [1 - 2 * int(v) for v in arr])
+
+
+def essential_projection(table: npt.NDArray[np.bool_]) -> tuple[tuple[int, ...], npt.NDArray[np.bool_]]:
+    """The variables f depends on, and f's table over them alone (the others at 0)."""
+    n = len(table).bit_length() - 1
+    kept = []
+    for i in range(n):
+        halves = table.reshape(-1, 2, 1 << i)
+        if not np.array_equal(halves[:, 0, :], halves[:, 1, :]):
+            kept.append(i)
+    return tuple(kept), _project_onto(table, kept)
+
+
+def _project_onto(table: npt.NDArray[np.bool_], variables: Any) -> npt.NDArray[np.bool_]:
+    """The subtable over these variables (in this order), the others at 0."""
+    variables = list(variables)
+    if len(variables) == len(table).bit_length() - 1 and variables == sorted(variables):
+        return table
+    y = np.arange(1 << len(variables), dtype=np.int64)
+    index = np.zeros_like(y)
+    for j, v in enumerate(variables):
+        index |= ((y >> j) & 1) << v
+    return table[index]
 
 
 # -- exact arithmetic -----------------------------------------------------------------------------
@@ -412,7 +448,7 @@ def _general_certificate(
     if n > MAX_GENERAL_VARS:
         raise ValueError(
             f"{measure}: general functions of at most {MAX_GENERAL_VARS} variables (symmetric ones, given by "
-            f"their values on the weights, to {MAX_SYMMETRIC_VARS}); this one has {n}"
+            f"their values on the weights, to {MAX_SYMMETRIC_VARS}); this one depends on {n}"
         )
     signs = _signs(table)
     sign_list = [int(v) for v in signs]
@@ -699,11 +735,14 @@ def approximate_degree_certificate(
     """The approximate degree of the function with this table, with its certificate; ``progress``
     hears (programs solved, programs planned)."""
     eps = checked_eps(eps)
-    values = _weight_values(np.asarray(table, dtype=np.bool_))
+    kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
+    values = _weight_values(projected)
     with reporter(progress, "approximate_degree") as report:
         if values is not None:
-            return symmetric_approximate_degree(values, eps, time_limit, report)
-        return _general_certificate(table, "approximate_degree", eps, time_limit, report)
+            certificate = symmetric_approximate_degree(values, eps, time_limit, report)
+        else:
+            certificate = _general_certificate(projected, "approximate_degree", eps, time_limit, report)
+    return _naming(certificate, kept, len(table))
 
 
 def threshold_degree_certificate(
@@ -711,13 +750,23 @@ def threshold_degree_certificate(
 ) -> DegreeCertificate:
     """The threshold degree of the function with this table, with its certificate (see
     ``approximate_degree_certificate`` for ``progress``)."""
-    values = _weight_values(np.asarray(table, dtype=np.bool_))
+    kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
+    values = _weight_values(projected)
     with reporter(progress, "threshold_degree") as report:
         if values is not None:
             if report is not None:
                 report(1, 1)
-            return symmetric_threshold_degree(values)
-        return _general_certificate(table, "threshold_degree", None, time_limit, report)
+            certificate = symmetric_threshold_degree(values)
+        else:
+            certificate = _general_certificate(projected, "threshold_degree", None, time_limit, report)
+    return _naming(certificate, kept, len(table))
+
+
+def _naming(certificate: DegreeCertificate, kept: tuple[int, ...], size: int) -> DegreeCertificate:
+    """The certificate of f's projection onto its essential variables, naming them when f has others."""
+    if len(kept) == size.bit_length() - 1:
+        return certificate
+    return dataclasses.replace(certificate, variables=kept)
 
 
 # -- threshold functions --------------------------------------------------------------------------

@@ -52,7 +52,7 @@ def test_certificates_pass_and_damaged_ones_fail(f, measure):
     c = getattr(f, f"{measure}_certificate")()
     assert c.check(f.table)
     if measure == "threshold_degree":  # sign duals of up to six variables are solved exactly
-        assert c.exact_dual(f.table)
+        assert c.exact_dual()
     assert all(not bad.check(f.table) for bad in damaged(c))
     # relations: sign-representing is the weaker requirement, both are at most the Fourier degree
     assert f.threshold_degree() <= f.approximate_degree() <= f.fourier_degree()
@@ -151,3 +151,16 @@ def test_progress_counts_the_programs_to_a_full_total(measure, f):
     assert seen and seen[-1][0] == seen[-1][1]
     assert all(0 < done <= total for done, total in seen)
     assert [done for done, _ in seen] == sorted(done for done, _ in seen)
+
+
+@pytest.mark.parametrize("measure", ["approximate_degree", "threshold_degree"])
+def test_variables_f_ignores_are_dropped_and_named(measure):
+    # the AND of variables 1, 3, 6 among 12, and a random function of five among eleven
+    conjunction = BooleanFunction.from_expression("x1 & x3 & x6", n=12)
+    small = BooleanFunction.random(5, seed=9)
+    padded = BooleanFunction([small.table[((x >> 2) & 1) | ((x >> 3) & 2) | ((x >> 5) & 28)] for x in range(1 << 11)])
+    for f, kept, reference in [(conjunction, (1, 3, 6), BooleanFunction.conjunction(3)), (padded, (2, 4, 7, 8, 9), small)]:
+        c = getattr(f, f"{measure}_certificate")()
+        assert c.variables == kept and c.degree == getattr(reference, measure)()
+        assert c.check(f.table)
+        assert not c.check(f.table ^ (np.arange(1 << f.n) == 1))  # variable 0 now matters
