@@ -6,7 +6,7 @@ import itertools
 import numpy as np
 import pytest
 
-from vexil_kit import BooleanFunction
+from vexil_kit import BooleanFunction, _native
 from vexil_kit.canonical import NpnTransform
 from vexil_kit.sweeps import sources
 
@@ -92,3 +92,29 @@ def test_sizes_beyond_the_limits_are_refused():
     for bad in [NpnTransform((0, 1), 0, False), NpnTransform((0, 0, 1), 0, False), NpnTransform((0, 1, 2), 8, False)]:
         with pytest.raises(ValueError):
             bad.apply(np.zeros(8, dtype=bool))
+
+
+def test_the_database_classes_are_their_own_representatives():
+    classes = sources.five_input_classes()
+    rows = classes.runs[0][1]
+    rng = np.random.default_rng(5)
+    for i in rng.choice(len(rows), 200, replace=False):
+        f = BooleanFunction(sources.unpack(5, rows[i : i + 1])[0])
+        r, t = f.npn_canonical()
+        assert r == f and f.npn_transform(t) == f
+
+
+@pytest.mark.parametrize(
+    "call, error",
+    [
+        (lambda: _native.npn_canonical(np.zeros(3, dtype=np.uint8)), ValueError),
+        (lambda: _native.npn_canonical(np.zeros(128, dtype=np.uint8)), ValueError),
+        (lambda: _native.npn_canonical("table"), TypeError),
+        (lambda: _native.npn_class_words(5), ValueError),
+        (lambda: _native.npn_class_words(-1), (ValueError, OverflowError)),
+    ],
+    ids=["length 3", "seven variables", "a string", "five variables", "negative"],
+)
+def test_the_native_functions_refuse_bad_arguments(call, error):
+    with pytest.raises(error):
+        call()
