@@ -91,6 +91,9 @@ class DegreeCertificate:
     #: The variables of the function that the certificate is about, when f ignores the others (the
     #: degrees do not change when variables f ignores are dropped); None: all of them.
     variables: tuple[int, ...] | None = None
+    #: For a symmetric certificate, the inputs (over ``variables``) negated to make f symmetric: it is
+    #: about f(x XOR input_negation), which has the same degrees.
+    input_negation: int = 0
 
     def exact_dual(self) -> bool:
         """Whether the dual is exactly orthogonal to the polynomials of degree < ``degree`` (always for
@@ -118,6 +121,11 @@ class DegreeCertificate:
             ):
                 return False
             table = _project_onto(arr, self.variables)
+        if table is not None and self.input_negation:
+            arr = np.asarray(table, dtype=np.bool_)
+            if not 0 <= self.input_negation < len(arr):
+                return False
+            table = arr[np.arange(len(arr)) ^ self.input_negation]
         if self.symmetric:
             if values is None:
                 if table is None:
@@ -736,13 +744,13 @@ def approximate_degree_certificate(
     hears (programs solved, programs planned)."""
     eps = checked_eps(eps)
     kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
-    values = _weight_values(projected)
+    values, negation = _symmetric_form(projected)
     with reporter(progress, "approximate_degree") as report:
         if values is not None:
             certificate = symmetric_approximate_degree(values, eps, time_limit, report)
         else:
             certificate = _general_certificate(projected, "approximate_degree", eps, time_limit, report)
-    return _naming(certificate, kept, len(table))
+    return _naming(certificate, kept, len(table), negation)
 
 
 def threshold_degree_certificate(
@@ -751,7 +759,7 @@ def threshold_degree_certificate(
     """The threshold degree of the function with this table, with its certificate (see
     ``approximate_degree_certificate`` for ``progress``)."""
     kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
-    values = _weight_values(projected)
+    values, negation = _symmetric_form(projected)
     with reporter(progress, "threshold_degree") as report:
         if values is not None:
             if report is not None:
@@ -759,14 +767,35 @@ def threshold_degree_certificate(
             certificate = symmetric_threshold_degree(values)
         else:
             certificate = _general_certificate(projected, "threshold_degree", None, time_limit, report)
-    return _naming(certificate, kept, len(table))
+    return _naming(certificate, kept, len(table), negation)
 
 
-def _naming(certificate: DegreeCertificate, kept: tuple[int, ...], size: int) -> DegreeCertificate:
-    """The certificate of f's projection onto its essential variables, naming them when f has others."""
-    if len(kept) == size.bit_length() - 1:
-        return certificate
-    return dataclasses.replace(certificate, variables=kept)
+def _symmetric_form(table: npt.NDArray[np.bool_]) -> tuple[list[bool] | None, int]:
+    """(values on the weights, m) with f(x XOR m) symmetric, or (None, 0). For a symmetric g all Chow
+    parameters sum_x G(x) (-1)**x_i are equal, and negating input i flips the sign of the i-th: a
+    nonzero one gives m = the inputs whose parameter is negative (zero ones: only m = 0 is tried)."""
+    values = _weight_values(table)
+    if values is not None:
+        return values, 0
+    n = len(table).bit_length() - 1
+    signs = 1 - 2 * table.astype(np.int64)
+    x = np.arange(len(table), dtype=np.int64)
+    chow = [int(signs @ (1 - 2 * ((x >> i) & 1))) for i in range(n)]
+    if not chow or any(abs(c) != abs(chow[0]) for c in chow) or chow[0] == 0:
+        return None, 0
+    m = sum(1 << i for i, c in enumerate(chow) if c < 0)
+    values = _weight_values(table[x ^ m])
+    return (values, m) if values is not None else (None, 0)
+
+
+def _naming(certificate: DegreeCertificate, kept: tuple[int, ...], size: int, negation: int) -> DegreeCertificate:
+    """The certificate of f's projection onto its essential variables (with these inputs negated),
+    naming them when f has others."""
+    if len(kept) != size.bit_length() - 1:
+        certificate = dataclasses.replace(certificate, variables=kept)
+    if negation:
+        certificate = dataclasses.replace(certificate, input_negation=negation)
+    return certificate
 
 
 # -- threshold functions --------------------------------------------------------------------------

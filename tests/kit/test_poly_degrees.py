@@ -164,3 +164,13 @@ def test_variables_f_ignores_are_dropped_and_named(measure):
         assert c.variables == kept and c.degree == getattr(reference, measure)()
         assert c.check(f.table)
         assert not c.check(f.table ^ (np.arange(1 << f.n) == 1))  # variable 0 now matters
+
+
+def test_functions_symmetric_up_to_negated_inputs_take_the_symmetric_program():
+    f = BooleanFunction.from_expression("x0 & ~x2 & x3 & ~x5 & x7 & ~x8 & x9 & ~x10 & x11", n=12)
+    c = f.approximate_degree_certificate()
+    reference = BooleanFunction.conjunction(9).approximate_degree_certificate()
+    assert c.symmetric and c.degree == reference.degree and c.check(f.table)
+    assert c.input_negation and not dataclasses.replace(c, input_negation=0).check(f.table)
+    t = f.threshold_degree_certificate()
+    assert t.symmetric and t.degree == 1 and t.check(f.table)
