@@ -14,7 +14,8 @@ General functions: one LP over the characters of degree <= d, the least error E_
 least d with E_d < 1), for n <= 10. Symmetric functions reduce (Minsky–Papert) to univariate
 polynomials on the Hamming weights 0..n, so that they go to n = 64: the LP is over Chebyshev
 polynomials of the weight, and the threshold degree is the number of sign changes of F along the
-weights.
+weights. Both degrees are taken on f's essential variables, and a function that is symmetric once
+some inputs are negated is treated as symmetric: neither changes a degree.
 
 Each result comes with a ``DegreeCertificate``: a polynomial of the degree found, and a dual solution
 showing that degree - 1 is impossible; ``check`` verifies both in exact rational arithmetic, except
