@@ -346,7 +346,8 @@ def solve_lp(
         h.setOptionValue("time_limit", float(time_limit))
     _run_cancellable(h, time_limit)
     status = h.getModelStatus()
-    if status == highspy.HighsModelStatus.kInfeasible:
+    # Both programs here are bounded below (by 0), so "unbounded or infeasible" is infeasible.
+    if status in (highspy.HighsModelStatus.kInfeasible, highspy.HighsModelStatus.kUnboundedOrInfeasible):
         return "infeasible", np.zeros(cols), np.zeros(rows)
     if status == highspy.HighsModelStatus.kTimeLimit:
         raise TimeoutError(f"the linear program ran past its time limit of {time_limit} s")

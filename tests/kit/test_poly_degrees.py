@@ -110,6 +110,10 @@ def test_threshold_functions_of_up_to_three_variables():
 def test_threshold_weights_on_larger_functions():
     assert BooleanFunction.majority(11).threshold_weights() == (tuple([1] * 11), 6)
     assert BooleanFunction.threshold(12, 4).is_threshold()
+    x = np.arange(1 << 12)
+    weighted = BooleanFunction(((x[:, None] >> np.arange(12)) & 1) @ np.array([5, -1, 2, 3, 3, 1, -4, 2, 1, 7, 1, -2]) >= 9)
+    w, t = weighted.threshold_weights()
+    assert np.array_equal(((x[:, None] >> np.arange(12)) & 1) @ np.array(w) >= t, weighted.table)
     assert not BooleanFunction.xor(12).is_threshold()
     with pytest.raises(ValueError):
         BooleanFunction.majority(13).is_threshold()
