@@ -29,9 +29,9 @@ from __future__ import annotations
 import dataclasses
 import math
 import os
+import signal
 import sys
 import threading
-import time
 from collections.abc import Callable
 from dataclasses import dataclass
 from fractions import Fraction
@@ -316,9 +316,9 @@ def solve_lp(
     row_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
     time_limit: float | None = None,
 ) -> tuple[str, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
-    """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix), with HiGHS in a
-    thread of its own: Ctrl-C cancels the solve and raises KeyboardInterrupt within a second, and a
-    run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
+    """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix) with HiGHS:
+    Ctrl-C stops the solve and raises KeyboardInterrupt within a second (see ``_run_cancellable``),
+    and a run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
     column values, the row duals)."""
     highspy = _highs()
     h = _new_highs(highspy)
@@ -344,7 +344,7 @@ def solve_lp(
     h.passModel(lp)
     if time_limit is not None:
         h.setOptionValue("time_limit", float(time_limit))
-    _run_cancellable(h, time_limit)
+    _run_cancellable(h)
     status = h.getModelStatus()
     # Both programs here are bounded below (by 0), so "unbounded or infeasible" is infeasible.
     if status in (highspy.HighsModelStatus.kInfeasible, highspy.HighsModelStatus.kUnboundedOrInfeasible):
@@ -357,31 +357,35 @@ def solve_lp(
     return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
 
 
-def _run_cancellable(h: Any, time_limit: float | None) -> None:
-    """Run the solve in a thread and wait in slices, so that Ctrl-C reaches this thread at once."""
-    h.HandleKeyboardInterrupt = True
-    failure: list[BaseException] = []
+def _run_cancellable(h: Any) -> None:
+    """Run the solve on this thread with an interrupt callback: on the main thread, Ctrl-C meanwhile
+    only sets a flag (the handler runs when HiGHS calls back into Python, every few iterations), the
+    callback then stops the solve and KeyboardInterrupt is raised once HiGHS has returned. Not a
+    thread of our own: a solver thread cut off by the process's exit aborts it."""
+    stop = threading.Event()
 
-    def body() -> None:
-        try:
-            h.run()
-        except BaseException as error:  # pragma: no cover - reported to the caller
-            failure.append(error)
+    def poll(event: Any) -> None:
+        if stop.is_set():
+            event.interrupt()
 
-    worker = threading.Thread(target=body, daemon=True)
-    start = time.monotonic()
-    worker.start()
+    previous = None
+    # Only in place of Python's own handler: another one keeps its say (it runs in the callback).
+    if (
+        threading.current_thread() is threading.main_thread()
+        and signal.getsignal(signal.SIGINT) is signal.default_int_handler
+    ):
+        previous = signal.signal(signal.SIGINT, lambda number, frame: stop.set())
+    h.cbSimplexInterrupt += poll
+    h.cbIpmInterrupt += poll
     try:
-        while worker.is_alive():
-            worker.join(0.05)
-            if time_limit is not None and time.monotonic() - start > time_limit + 1.0:
-                h.cancelSolve()
-    except KeyboardInterrupt:
-        h.cancelSolve()
-        worker.join(0.8)
-        raise
-    if failure:
-        raise failure[0]
+        h.run()
+    finally:
+        h.cbSimplexInterrupt -= poll
+        h.cbIpmInterrupt -= poll
+        if previous is not None:
+            signal.signal(signal.SIGINT, previous)
+    if stop.is_set():
+        raise KeyboardInterrupt
 
 
 def _minimax(
