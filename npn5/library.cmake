@@ -14,6 +14,7 @@ set(VEXIL_NPN5_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/four_input.cpp)
 # The database and its queries, built into vexil_core (src/sources.cmake).
 set(VEXIL_NPN5_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/canonical_forms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/class_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database.cpp
   ${CMAKE_CURRENT_LIST_DIR}/function_queries.cpp

@@ -40,6 +40,7 @@ set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/metrics/predicates.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/two_level.cpp
   ${CMAKE_CURRENT_LIST_DIR}/metrics/decision_trees.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/metrics/npn_canonical.cpp
   ${VEXIL_NPN5_CORE_SOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/registry/measure_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry/registry.cpp

@@ -179,6 +179,17 @@ CASES = {
         """,
         "4", within=5.0, sweep=True,
     ),
+    # A linear program of HiGHS (a general function of ten variables: tens of seconds), stopped through
+    # its callback; the process then ends with no other solve (a solver left running would abort it).
+    "kit approximate_degree": Case(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.random(10, seed=0)
+        def work(): f.approximate_degree()
+        def after(): return BooleanFunction.xor(3).npn_canonical()[0].to_hex()
+        """,
+        "0x69", delay=1.5,
+    ),
     # The JSON header comes once the function is built, before the measure starts; the exit
     # includes the interpreter's shutdown.
     "command line report": Case(

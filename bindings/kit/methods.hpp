@@ -20,5 +20,6 @@ std::span<const PyMethodDef> sweep_methods();
 std::span<const PyMethodDef> registry_methods();
 std::span<const PyMethodDef> predicate_methods();
 std::span<const PyMethodDef> two_level_methods();
+std::span<const PyMethodDef> canonical_methods();
 
 }  // namespace vexil_kit

@@ -9,6 +9,7 @@ tables and ints and do not import it (``Circuit.to_function`` alone does, when c
 from __future__ import annotations
 
 from collections.abc import Callable, Iterable, Iterator, Mapping
+from fractions import Fraction
 from typing import Any
 
 import numpy as np
@@ -34,9 +35,11 @@ from . import (
     variables,
 )
 from ._arguments import Table
+from .canonical import NpnTransform
 from .circuits import Circuit
 from .decision_trees import DecisionTree
 from .measures import EntanglementSet, EntropySets
+from .poly_degrees import DegreeCertificate
 from .progress import Progress
 from .two_level import Cube
 
@@ -1637,6 +1640,126 @@ class BooleanFunction:
         (5, 16)
         """
         return decision_trees.decision_tree_size(self._table)
+
+    # -- canonical forms, polynomial degrees, threshold functions (canonical.py, poly_degrees.py) ---------
+    def npn_canonical(self) -> tuple[BooleanFunction, NpnTransform]:
+        """The representative of f's NPN class and a transform taking f to it, for n <= 6.
+
+        The representative is the member of the class with the smallest ``to_int()``; at five
+        variables it is ``npn_representant()``, the gate database's. The transform T (an
+        ``NpnTransform``) gives r(x) = f(y) XOR T.output_negation with
+        y[T.permutation[i]] = x[i] XOR bit i of T.input_negation (``npn_transform(T)`` applies it).
+        ValueError above six variables.
+
+        >>> f = BooleanFunction.from_expression("x0 & ~x2", n=3)
+        >>> r, t = f.npn_canonical()
+        >>> r.to_int(), f.npn_transform(t) == r
+        (3, True)
+        """
+        from . import canonical
+
+        table, transform = canonical.npn_canonical(self._table)
+        return self._wrap(table), transform
+
+    def npn_transform(self, transform: NpnTransform) -> BooleanFunction:
+        """f under an ``NpnTransform`` of its n variables (see ``npn_canonical``).
+
+        >>> from vexil_kit.canonical import NpnTransform
+        >>> BooleanFunction.dictator(2, 0).npn_transform(NpnTransform((1, 0), 0b10, False)).to_hex()
+        '0x3'
+        """
+        from . import canonical
+
+        return self._wrap(canonical.NpnTransform(*transform).apply(self._table))
+
+    @staticmethod
+    def npn_classes(n: int) -> list[BooleanFunction]:
+        """One representative (``npn_canonical``'s) of every NPN class of n <= 4 variables, in
+        increasing order of ``to_int()``: 1, 2, 4, 14, 222 classes for n = 0 ... 4.
+
+        >>> [len(BooleanFunction.npn_classes(n)) for n in range(5)]
+        [1, 2, 4, 14, 222]
+        """
+        from . import canonical
+
+        return [BooleanFunction._wrap(t) for t in canonical.class_tables(n)]
+
+    def approximate_degree(
+        self, eps: float | Fraction = Fraction(1, 3), progress: Progress = False, *, time_limit: float | None = None
+    ) -> int:
+        """The least degree of a real polynomial p with |p(x) - F(x)| <= eps on every input, F = (-1)**f.
+
+        0 < eps < 1 (1/3 by default; a float is taken at its exact value, 1/3 as the fraction). By
+        linear programming with HiGHS, exact (``approximate_degree_certificate`` gives the evidence):
+        general functions to n = 10, symmetric ones through their weights (``vexil_kit.poly_degrees``
+        goes to 64 variables). ``progress`` (True for a bar, or a callable) hears (programs solved,
+        programs planned); Ctrl-C stops it; a program running past ``time_limit`` seconds raises
+        TimeoutError.
+
+        >>> BooleanFunction.xor(3).approximate_degree(), BooleanFunction.conjunction(4).approximate_degree()
+        (3, 2)
+        """
+        return self.approximate_degree_certificate(eps, progress, time_limit=time_limit).degree
+
+    def approximate_degree_certificate(
+        self, eps: float | Fraction = Fraction(1, 3), progress: Progress = False, *, time_limit: float | None = None
+    ) -> DegreeCertificate:
+        """``approximate_degree`` with its certificate: a polynomial of that degree within eps, and a
+        dual solution that no polynomial of lower degree is; ``certificate.check(f.table)`` verifies them.
+
+        >>> f = BooleanFunction.conjunction(3)
+        >>> c = f.approximate_degree_certificate()
+        >>> c.degree, c.symmetric, c.check(f.table)
+        (2, True, True)
+        """
+        from . import poly_degrees
+
+        return poly_degrees.approximate_degree_certificate(self._table, eps, time_limit, progress)
+
+    def threshold_degree(self, progress: Progress = False, *, time_limit: float | None = None) -> int:
+        """The least degree of a real polynomial with the sign of F = (-1)**f on every input (0 for constants).
+
+        Exact: the number of sign changes along the weights for symmetric functions, by linear
+        programming with HiGHS for the others (n <= 10).
+
+        >>> BooleanFunction.majority(5).threshold_degree(), BooleanFunction.xor(4).threshold_degree()
+        (1, 4)
+        """
+        return self.threshold_degree_certificate(progress, time_limit=time_limit).degree
+
+    def threshold_degree_certificate(
+        self, progress: Progress = False, *, time_limit: float | None = None
+    ) -> DegreeCertificate:
+        """``threshold_degree`` with its certificate (see ``approximate_degree_certificate``).
+
+        >>> f = BooleanFunction.from_expression("x0 & x1 | x2 & x3")
+        >>> c = f.threshold_degree_certificate()
+        >>> c.degree, c.check(f.table)
+        (2, True)
+        """
+        from . import poly_degrees
+
+        return poly_degrees.threshold_degree_certificate(self._table, time_limit, progress)
+
+    def is_threshold(self) -> bool:
+        """Whether f(x) = [w . x >= t] for some real weights w and threshold t (n <= 12), by an exact LP
+        test whose witness is checked on every input (``threshold_weights`` gives it).
+
+        >>> BooleanFunction.majority(5).is_threshold(), BooleanFunction.xor(2).is_threshold()
+        (True, False)
+        """
+        return self.threshold_weights() is not None
+
+    def threshold_weights(self) -> tuple[tuple[int, ...], int] | None:
+        """Integer weights w and threshold t with f(x) = [sum of w[i] * x_i >= t] (x_i bit i of x), checked
+        on all 2**n inputs; None when f is no threshold function. n <= 12.
+
+        >>> BooleanFunction.majority(3).threshold_weights()
+        ((1, 1, 1), 2)
+        """
+        from . import poly_degrees
+
+        return poly_degrees.threshold_weights(self._table)
 
 
 def family_member(family: families.Family, *arguments: int) -> BooleanFunction:

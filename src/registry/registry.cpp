@@ -280,6 +280,24 @@ constexpr MeasureInfo registry[] = {
                           "the least number of leaves of a decision tree computing f"),
                   detail::decision_tree_size_max_vars),
             [](Input& in) -> std::int64_t { return detail::packed_decision_tree_size(in.words(), in.n()); }),
+    // Canonical forms, polynomial degrees and threshold functions: computed in
+    // the toolkit (npn5/canonical_forms.cpp; linear programs with HiGHS), no
+    // scalar evaluator.
+    up_to(measure("npn_canonical", G::circuits, K::pair, "2^n n!",
+                  "the least table of f's NPN class and a transform taking f to it"),
+          6),
+    up_to(reporting(measure("approximate_degree", G::query, K::integer, "LPs of N rows",
+                            "the least degree of a real polynomial within eps (1/3) of f as +-1 on every input")),
+          10),
+    up_to(reporting(measure("threshold_degree", G::query, K::integer, "LPs of N rows",
+                            "the least degree of a real polynomial with the sign of f as +-1 on every input")),
+          10),
+    up_to(measure("is_threshold", G::basic, K::boolean, "LP of N rows",
+                  "whether f is a linear threshold function [w.x >= t]"),
+          12),
+    up_to(measure("threshold_weights", G::basic, K::pair, "LP of N rows",
+                  "integer weights and threshold of f as a threshold function, or None"),
+          12),
 };
 
 constexpr MeasureAlias aliases[] = {

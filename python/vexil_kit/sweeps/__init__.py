@@ -12,7 +12,7 @@ the interpreter lock), the others by calling the method on each function.
 The functions are any iterable of BooleanFunction or ``vexil.Vexil`` objects, or a source built
 here, which holds its functions as packed tables and hands them to the kernel without making
 Python objects: ``five_input_classes()`` (the 616,126 NPN classes of five-variable functions),
-``random_functions(n, count, seed)`` and ``family(name, ns)``.
+``npn_classes(n)`` (those of n <= 4 variables), ``random_functions(n, count, seed)`` and ``family(name, ns)``.
 
 With a Dask ``client`` the functions are cut into batches of packed tables, one task each; a
 task computes all the measures of its batch and returns a small DataFrame, and the results are
@@ -32,6 +32,7 @@ from .sources import (
     FunctionSource,
     family,
     five_input_classes,
+    npn_classes,
     random_functions,
 )
 
@@ -45,6 +46,7 @@ __all__ = [
     "Measure",
     "family",
     "five_input_classes",
+    "npn_classes",
     "random_functions",
     "read_metadata",
     "sweep",

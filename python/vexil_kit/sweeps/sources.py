@@ -195,3 +195,17 @@ def family(name: str, ns: Iterable[int | Sequence[int]]) -> FunctionSource:
         arguments = tuple(item) if isinstance(item, (tuple, list)) else (item,)
         tables.append(chosen.build(*arguments))
     return FunctionSource(_runs(tables), f"members of {chosen.name}", copy=False)
+
+
+def npn_classes(n: int) -> FunctionSource:
+    """The NPN classes of n <= 4 variables, one representative each (``BooleanFunction.npn_canonical``'s:
+    the member with the smallest ``to_int()``), in increasing order of it: 1, 2, 4, 14, 222 classes.
+
+    >>> len(npn_classes(4)), [f.to_int() for f in npn_classes(2)]
+    (222, [0, 1, 3, 6])
+    """
+    from .. import canonical
+
+    tables = canonical.class_tables(n)
+    rows = np.stack([np.packbits(t, bitorder="little") for t in tables])
+    return FunctionSource([(n, rows)], f"NPN classes of {n} variables", copy=False)

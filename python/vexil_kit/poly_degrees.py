@@ -1,0 +1,863 @@
+"""Exact polynomial degrees of Boolean functions by linear programming (HiGHS through ``highspy``).
+
+Convention (Nisan–Szegedy, Beals et al.): f is read as F(x) = (-1)**f(x) in {+1, -1} (false is +1),
+and polynomials are real polynomials in the inputs, written over the characters
+chi_S(x) = (-1)**popcount(x & S) (degree: the largest |S| with a nonzero coefficient).
+
+- ``approximate_degree(eps)``: the least d such that some p of degree <= d has |p(x) - F(x)| <= eps on
+  every input x, for 0 < eps < 1 (eps = 1/3 by default; a 0/1-valued f within eps/2 is the same).
+- ``threshold_degree``: the least d such that some p of degree <= d has sign(p(x)) = F(x) everywhere
+  (0 for constants).
+
+General functions: one LP over the characters of degree <= d, the least error E_d = min_p max_x
+|p(x) - F(x)| found by bisection on d (approximate degree: least d with E_d <= eps; threshold degree:
+least d with E_d < 1), for n <= 10. Symmetric functions reduce (Minsky–Papert) to univariate
+polynomials on the Hamming weights 0..n, so that they go to n = 64: the LP is over Chebyshev
+polynomials of the weight, and the threshold degree is the number of sign changes of F along the
+weights. Both degrees are taken on f's essential variables, and a function that is symmetric once
+some inputs are negated is treated as symmetric: neither changes a degree.
+
+Each result comes with a ``DegreeCertificate``: a polynomial of the degree found, and a dual solution
+showing that degree - 1 is impossible; ``check`` verifies both in exact rational arithmetic, except
+the dual of a general function's threshold degree when its support has more than
+EXACT_DUAL_SUPPORT inputs: that one is not solved over the rationals, and its orthogonality is
+checked to a relative tolerance of 1e-9 (``DegreeCertificate.exact_dual`` tells which).
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import math
+import os
+import signal
+import sys
+import threading
+from collections.abc import Callable
+from dataclasses import dataclass
+from fractions import Fraction
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _native
+from ._arguments import Table
+from .progress import Progress, reporter
+
+#: The most variables of a general (not symmetric) function.
+MAX_GENERAL_VARS = 10
+#: The most variables of a symmetric function given by its weights.
+MAX_SYMMETRIC_VARS = 64
+#: Polynomial coefficients and dual values are rounded to multiples of 2**-GRID_BITS (relative to
+#: their largest) before they are stored, so that the certificate checks are exact on what is kept.
+GRID_BITS = 50
+#: The relative tolerance of the one floating check (the dual of a general threshold degree).
+DUAL_TOLERANCE = 1e-9
+#: E_d below 1 - SIGN_MARGIN counts as sign-representing (threshold degree of general functions).
+SIGN_MARGIN = 1e-7
+#: E_d up to eps + LP_TOLERANCE counts as within eps in the search (the exact checks then decide).
+LP_TOLERANCE = 1e-7
+
+
+class Undecided(ArithmeticError):
+    """The LP's solution is too close to the boundary for its certificate to pass the exact check."""
+
+
+@dataclass(frozen=True)
+class DegreeCertificate:
+    """A degree with the evidence for it.
+
+    ``measure`` is "approximate_degree" (with ``eps``) or "threshold_degree". For a general function
+    (``symmetric`` False) ``polynomial`` maps masks S to the coefficient of chi_S and ``dual`` maps
+    inputs x to psi(x); for a symmetric one, ``polynomial`` maps j to the coefficient of k**j of a
+    polynomial q of the Hamming weight k, and ``dual`` maps weights k to psi_k (a function of the
+    weight). All values are exact fractions.
+
+    The polynomial has degree <= ``degree`` and is within eps of F (approximate degree) or has F's
+    sign (threshold degree) on every input. The dual (empty when ``degree`` is 0) shows that degree
+    ``degree - 1`` is impossible: for the approximate degree, psi is orthogonal to the polynomials of
+    degree < ``degree`` (exactly when symmetric; otherwise its residual correlations are charged
+    against the bound |coefficient of chi_S| <= 1 + eps of any eps-approximation) and
+    sum psi F > eps * sum |psi|; for the threshold degree, psi F >= 0, psi != 0 and psi is
+    orthogonal to them.
+    """
+
+    measure: str
+    degree: int
+    n: int
+    symmetric: bool
+    polynomial: dict[int, Fraction]
+    dual: dict[int, Fraction]
+    eps: Fraction | None = None
+    #: The variables of the function that the certificate is about, when f ignores the others (the
+    #: degrees do not change when variables f ignores are dropped); None: all of them.
+    variables: tuple[int, ...] | None = None
+    #: For a symmetric certificate, the inputs (over ``variables``) negated to make f symmetric: it is
+    #: about f(x XOR input_negation), which has the same degrees.
+    input_negation: int = 0
+
+    def exact_dual(self) -> bool:
+        """Whether the dual is exactly orthogonal to the polynomials of degree < ``degree`` (always for
+        symmetric functions; for a general one the spectrum of psi is computed)."""
+        if self.symmetric or self.degree == 0:
+            return True
+        psi = [Fraction(0)] * (1 << self.n)
+        for x, value in self.dual.items():
+            psi[x] = Fraction(value)
+        spectrum = _walsh_exact(psi)
+        pop = _popcounts(1 << self.n)
+        return all(spectrum[s] == 0 for s in range(1 << self.n) if pop[s] < self.degree)
+
+    def check(self, table: npt.ArrayLike | None = None, values: npt.ArrayLike | None = None) -> bool:
+        """Whether the certificate proves its degree for the function with this table (general) or
+        these values on the weights 0..n (symmetric; a table of a symmetric function also does).
+        With ``variables``, the table's other variables must be ones f ignores."""
+        if table is not None and self.variables is not None:
+            arr = np.asarray(table, dtype=np.bool_)
+            if arr.ndim != 1 or len(arr) & (len(arr) - 1) or len(self.variables) != self.n:
+                return False
+            n = arr.size.bit_length() - 1
+            if not set(essential_projection(arr)[0]) <= set(self.variables) or not all(
+                0 <= v < n for v in self.variables
+            ):
+                return False
+            table = _project_onto(arr, self.variables)
+        if table is not None and self.input_negation:
+            arr = np.asarray(table, dtype=np.bool_)
+            if not 0 <= self.input_negation < len(arr):
+                return False
+            table = arr[np.arange(len(arr)) ^ self.input_negation]
+        if self.symmetric:
+            if values is None:
+                if table is None:
+                    raise TypeError("check needs the table or the values on the weights")
+                values = _weight_values(np.asarray(table, dtype=np.bool_))
+                if values is None:
+                    return False
+            signs = [1 - 2 * int(v) for v in np.asarray(values, dtype=np.bool_)]
+            if len(signs) != self.n + 1:
+                return False
+            return _check_symmetric(self, signs)
+        if table is None:
+            raise TypeError("check needs the table of a general function")
+        arr = np.asarray(table, dtype=np.bool_)
+        if arr.shape != (1 << self.n,):
+            return False
+        return _check_general(self, [1 - 2 * int(v) for v in arr])
+
+
+def essential_projection(table: npt.NDArray[np.bool_]) -> tuple[tuple[int, ...], npt.NDArray[np.bool_]]:
+    """The variables f depends on, and f's table over them alone (the others at 0)."""
+    n = len(table).bit_length() - 1
+    kept = []
+    for i in range(n):
+        halves = table.reshape(-1, 2, 1 << i)
+        if not np.array_equal(halves[:, 0, :], halves[:, 1, :]):
+            kept.append(i)
+    return tuple(kept), _project_onto(table, kept)
+
+
+def _project_onto(table: npt.NDArray[np.bool_], variables: Any) -> npt.NDArray[np.bool_]:
+    """The subtable over these variables (in this order), the others at 0."""
+    variables = list(variables)
+    if len(variables) == len(table).bit_length() - 1 and variables == sorted(variables):
+        return table
+    y = np.arange(1 << len(variables), dtype=np.int64)
+    index = np.zeros_like(y)
+    for j, v in enumerate(variables):
+        index |= ((y >> j) & 1) << v
+    return table[index]
+
+
+# -- exact arithmetic -----------------------------------------------------------------------------
+
+
+def _grid(values: npt.ArrayLike) -> list[Fraction]:
+    """Floats as fractions on a grid of 2**-GRID_BITS times their largest magnitude (tiny ones go)."""
+    arr = np.asarray(values, dtype=np.float64)
+    top = float(np.max(np.abs(arr))) if arr.size else 0.0
+    if top == 0.0 or not math.isfinite(top):
+        return [Fraction(0)] * arr.size
+    exponent = math.frexp(top)[1] - GRID_BITS
+    return [Fraction(round(math.ldexp(float(v), -exponent))) * Fraction(2) ** exponent for v in arr]
+
+
+def _snapped(values: npt.ArrayLike) -> list[Fraction]:
+    """Floats as the nearest fractions of small denominator: an optimum on the boundary (error exactly
+    eps) is often a vertex with such coordinates, which floats miss by an ulp."""
+    return [Fraction(float(v)).limit_denominator(1 << 20) for v in np.asarray(values, dtype=np.float64)]
+
+
+def _walsh_exact(values: list[Fraction]) -> list[Fraction]:
+    """sum_x v(x) chi_S(x) for every S, exactly."""
+    out = list(values)
+    h = 1
+    while h < len(out):
+        for start in range(0, len(out), 2 * h):
+            for i in range(start, start + h):
+                a, b = out[i], out[i + h]
+                out[i], out[i + h] = a + b, a - b
+        h *= 2
+    return out
+
+
+_BYTE_POPCOUNTS = np.array([bin(b).count("1") for b in range(256)], dtype=np.uint8)
+
+
+def _popcounts(size: int) -> npt.NDArray[np.uint8]:
+    """popcount(x) for x < size (a power of two), from the bytes of x: 17 bytes an entry at the peak."""
+    _native.ensure_working_set(17 * size)
+    x = np.arange(size, dtype=np.int64)
+    counts = _BYTE_POPCOUNTS[x.view(np.uint8).reshape(size, 8)].sum(axis=1, dtype=np.uint8)
+    return counts
+
+
+def _check_general(c: DegreeCertificate, signs: list[int]) -> bool:
+    size = 1 << c.n
+    pop = _popcounts(size)
+    coefficients = [Fraction(0)] * size
+    for mask, value in c.polynomial.items():
+        if not 0 <= mask < size or (value != 0 and pop[mask] > c.degree):
+            return False
+        coefficients[mask] = Fraction(value)
+    p = _walsh_exact(coefficients)  # p(x) = sum_S c_S chi_S(x): the same butterfly
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        if any(abs(p[x] - signs[x]) > c.eps for x in range(size)):
+            return False
+    elif any(p[x] * signs[x] <= 0 for x in range(size)):
+        return False
+    if c.degree == 0:
+        return True
+    psi = [Fraction(0)] * size
+    for x, value in c.dual.items():
+        if not 0 <= x < size:
+            return False
+        psi[x] = Fraction(value)
+    norm = sum(abs(v) for v in psi)
+    if norm == 0:
+        return False
+    spectrum = _walsh_exact(psi)
+    residual = sum(abs(spectrum[s]) for s in range(size) if pop[s] < c.degree)
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        correlation = sum(psi[x] * signs[x] for x in range(size))
+        return correlation - c.eps * norm - (1 + c.eps) * residual > 0
+    if any(psi[x] * signs[x] < 0 for x in range(size)):
+        return False
+    return residual == 0 or float(residual) <= DUAL_TOLERANCE * float(norm)
+
+
+def _check_symmetric(c: DegreeCertificate, signs: list[int]) -> bool:
+    n = c.n
+    if any(j < 0 or (value != 0 and j > c.degree) for j, value in c.polynomial.items()):
+        return False
+    q = [sum((Fraction(b) * k**j for j, b in c.polynomial.items()), Fraction(0)) for k in range(n + 1)]
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        if any(abs(q[k] - signs[k]) > c.eps for k in range(n + 1)):
+            return False
+    elif any(q[k] * signs[k] <= 0 for k in range(n + 1)):
+        return False
+    if c.degree == 0:
+        return True
+    psi = {k: Fraction(v) for k, v in c.dual.items() if v != 0}
+    if not psi or any(not 0 <= k <= n for k in psi):
+        return False
+    if any(sum((v * k**j for k, v in psi.items()), Fraction(0)) != 0 for j in range(c.degree)):
+        return False
+    correlation = sum(v * signs[k] for k, v in psi.items())
+    if c.measure == "approximate_degree":
+        assert c.eps is not None
+        return correlation > c.eps * sum(abs(v) for v in psi.values())
+    return all(v * signs[k] >= 0 for k, v in psi.items())
+
+
+# -- the LP ---------------------------------------------------------------------------------------
+
+
+def _highs() -> Any:
+    try:
+        import highspy
+    except ImportError as error:  # pragma: no cover - a declared dependency
+        raise ImportError("polynomial degrees need highspy (pip install highspy)") from error
+    return highspy
+
+
+_BANNER = threading.Lock()
+_banner_shown = False
+
+
+def _new_highs(highspy: Any) -> Any:
+    """A solver; the first one of the process is made with standard output (the file descriptor, where
+    HiGHS prints its banner) sent to /dev/null, so that a JSON report stays JSON."""
+    global _banner_shown
+    with _BANNER:
+        if _banner_shown:
+            return highspy.Highs()
+        sys.stdout.flush()
+        saved = os.dup(1)
+        try:
+            with open(os.devnull, "wb") as sink:
+                os.dup2(sink.fileno(), 1)
+                try:
+                    return highspy.Highs()
+                finally:
+                    os.dup2(saved, 1)
+                    _banner_shown = True
+        finally:
+            os.close(saved)
+
+
+def solve_lp(
+    cost: npt.NDArray[np.float64],
+    col_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
+    matrix: npt.NDArray[np.float64],
+    row_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
+    time_limit: float | None = None,
+) -> tuple[str, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix) with HiGHS:
+    Ctrl-C stops the solve and raises KeyboardInterrupt within a second (see ``_run_cancellable``),
+    and a run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
+    column values, the row duals)."""
+    highspy = _highs()
+    h = _new_highs(highspy)
+    h.setOptionValue("output_flag", False)
+    h.setOptionValue("threads", 1)
+    rows, cols = matrix.shape
+    nonzero = matrix != 0
+    starts = np.zeros(cols + 1, dtype=np.int32)
+    starts[1:] = np.cumsum(nonzero.sum(axis=0))
+    index = np.nonzero(nonzero.T)
+    lp = highspy.HighsLp()
+    lp.num_col_ = cols
+    lp.num_row_ = rows
+    lp.col_cost_ = np.ascontiguousarray(cost, dtype=np.float64)
+    lp.col_lower_ = np.ascontiguousarray(col_bounds[0], dtype=np.float64)
+    lp.col_upper_ = np.ascontiguousarray(col_bounds[1], dtype=np.float64)
+    lp.row_lower_ = np.ascontiguousarray(row_bounds[0], dtype=np.float64)
+    lp.row_upper_ = np.ascontiguousarray(row_bounds[1], dtype=np.float64)
+    lp.a_matrix_.format_ = highspy.MatrixFormat.kColwise
+    lp.a_matrix_.start_ = starts
+    lp.a_matrix_.index_ = index[1].astype(np.int32)
+    lp.a_matrix_.value_ = np.ascontiguousarray(matrix.T[nonzero.T], dtype=np.float64)
+    h.passModel(lp)
+    if time_limit is not None:
+        h.setOptionValue("time_limit", float(time_limit))
+    _run_cancellable(h)
+    status = h.getModelStatus()
+    # Both programs here are bounded below (by 0), so "unbounded or infeasible" is infeasible.
+    if status in (highspy.HighsModelStatus.kInfeasible, highspy.HighsModelStatus.kUnboundedOrInfeasible):
+        return "infeasible", np.zeros(cols), np.zeros(rows)
+    if status == highspy.HighsModelStatus.kTimeLimit:
+        raise TimeoutError(f"the linear program ran past its time limit of {time_limit} s")
+    if status != highspy.HighsModelStatus.kOptimal:
+        raise ArithmeticError(f"HiGHS ended with {h.modelStatusToString(status)}")
+    solution = h.getSolution()
+    return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
+
+
+def _run_cancellable(h: Any) -> None:
+    """Run the solve on this thread with an interrupt callback: on the main thread, Ctrl-C meanwhile
+    only sets a flag (the handler runs when HiGHS calls back into Python, every few iterations), the
+    callback then stops the solve and KeyboardInterrupt is raised once HiGHS has returned. Not a
+    thread of our own: a solver thread cut off by the process's exit aborts it."""
+    stop = threading.Event()
+
+    def poll(event: Any) -> None:
+        if stop.is_set():
+            event.interrupt()
+
+    previous = None
+    # Only in place of Python's own handler: another one keeps its say (it runs in the callback).
+    if (
+        threading.current_thread() is threading.main_thread()
+        and signal.getsignal(signal.SIGINT) is signal.default_int_handler
+    ):
+        previous = signal.signal(signal.SIGINT, lambda number, frame: stop.set())
+    h.cbSimplexInterrupt += poll
+    h.cbIpmInterrupt += poll
+    try:
+        h.run()
+    finally:
+        h.cbSimplexInterrupt -= poll
+        h.cbIpmInterrupt -= poll
+        if previous is not None:
+            signal.signal(signal.SIGINT, previous)
+    if stop.is_set():
+        raise KeyboardInterrupt
+
+
+def _minimax(
+    basis: npt.NDArray[np.float64], signs: npt.NDArray[np.float64], time_limit: float | None
+) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """min over a of max_x |basis[x] @ a - signs[x]|: the error, a, and the dual psi (l1 norm 1,
+    orthogonal to the basis, sum psi * signs = the error)."""
+    points, width = basis.shape
+    ones = np.ones((points, 1))
+    matrix = np.vstack([np.hstack([basis, -ones]), np.hstack([basis, ones])])
+    inf = np.inf
+    cost = np.zeros(width + 1)
+    cost[-1] = 1.0
+    lower = np.full(width + 1, -inf)
+    lower[-1] = 0.0
+    upper = np.full(width + 1, inf)
+    row_lower = np.concatenate([np.full(points, -inf), signs])
+    row_upper = np.concatenate([signs, np.full(points, inf)])
+    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
+    psi = duals[:points] + duals[points:]
+    if psi @ signs < 0:
+        psi = -psi
+    total = np.abs(psi).sum()
+    if total > 0:
+        psi = psi / total
+    return float(values[-1]), values[:-1], psi
+
+
+class _Ticker:
+    """(done, total) reports, one a linear program: the bisection's ceil(log2(n + 1)) and two more
+    planned, the total raised if the checks need another."""
+
+    def __init__(self, report: Callable[[int, int], object] | None, n: int) -> None:
+        self.report = report
+        self.done = 0
+        self.total = max(1, math.ceil(math.log2(n + 1))) + 2
+
+    def tick(self) -> None:
+        self.done += 1
+        self.total = max(self.total, self.done)
+        if self.report is not None:
+            self.report(self.done, self.total)
+
+    def finish(self) -> None:
+        if self.report is not None:
+            self.report(self.done, self.done)
+
+
+# -- general functions ----------------------------------------------------------------------------
+
+
+def _signs(table: Table) -> npt.NDArray[np.float64]:
+    return 1.0 - 2.0 * np.asarray(table, dtype=np.float64)
+
+
+def _characters(n: int, degree: int) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.float64]]:
+    """The masks of degree <= degree and the matrix chi_S(x) (rows x, columns S)."""
+    size = 1 << n
+    pop = _popcounts(size)
+    masks = np.nonzero(pop <= degree)[0].astype(np.int64)
+    x = np.arange(size, dtype=np.int64)
+    parity = pop[np.bitwise_and.outer(x, masks)] & 1
+    return masks, (1.0 - 2.0 * parity).astype(np.float64)
+
+
+def _general_certificate(
+    table: Table,
+    measure: str,
+    eps: Fraction | None,
+    time_limit: float | None,
+    report: Callable[[int, int], object] | None = None,
+) -> DegreeCertificate:
+    n = len(table).bit_length() - 1
+    if n > MAX_GENERAL_VARS:
+        raise ValueError(
+            f"{measure}: general functions of at most {MAX_GENERAL_VARS} variables (symmetric ones, given by "
+            f"their values on the weights, to {MAX_SYMMETRIC_VARS}); this one depends on {n}"
+        )
+    signs = _signs(table)
+    sign_list = [int(v) for v in signs]
+    solved: dict[int, tuple[float, npt.NDArray[np.int64], npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
+    ticker = _Ticker(report, n)
+
+    def error(d: int) -> float:
+        if d not in solved:
+            masks, basis = _characters(n, d)
+            value, coefficients, psi = _minimax(basis, signs, time_limit)
+            solved[d] = (value, masks, coefficients, psi)
+            ticker.tick()
+        return solved[d][0]
+
+    def make(d: int) -> list[DegreeCertificate]:
+        _, masks, coefficients, _ = solved[d]
+        dual: dict[int, Fraction] = {}
+        if d > 0:
+            error(d - 1)
+            dual = {x: v for x, v in enumerate(_grid(solved[d - 1][3])) if v != 0}
+            if eps is None:
+                dual = _exact_sign_dual(sign_list, n, d - 1, dual) or dual
+        return [
+            DegreeCertificate(
+                measure, d, n, False, {int(m): v for m, v in zip(masks, c, strict=True) if v != 0}, dual, eps
+            )
+            for c in (_snapped(coefficients), _grid(coefficients))
+        ]
+
+    return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list), ticker)
+
+
+#: The largest support whose sign dual is solved exactly: a system of that many unknowns over the
+#: characters of degree < d, in fractions.
+EXACT_DUAL_SUPPORT = 48
+
+
+def _exact_sign_dual(signs: list[int], n: int, below: int, dual: dict[int, Fraction]) -> dict[int, Fraction] | None:
+    """The LP's dual mu >= 0 (psi = mu F) for "no sign-representation of degree <= below" made exact: on
+    its support T, the solution of sum_T mu_x F(x) chi_S(x) = 0 (|S| <= below), sum_T mu_x = 1, by
+    elimination in fractions with the unknowns beyond a basis at 0; None when T is larger than
+    EXACT_DUAL_SUPPORT or the solution is not >= 0 (the floating dual then stands)."""
+    support = sorted(dual)
+    if not support or len(support) > EXACT_DUAL_SUPPORT:
+        return None
+    masks = [m for m in range(1 << n) if bin(m).count("1") <= below]
+    rows = [[Fraction(signs[x] * (-1 if bin(x & m).count("1") & 1 else 1)) for x in support] for m in masks]
+    rows = [[*r, Fraction(0)] for r in rows] + [[Fraction(1)] * len(support) + [Fraction(1)]]
+    pivots: list[int] = []
+    r = 0
+    for c in range(len(support)):
+        pivot = next((i for i in range(r, len(rows)) if rows[i][c] != 0), None)
+        if pivot is None:
+            continue
+        rows[r], rows[pivot] = rows[pivot], rows[r]
+        lead = rows[r][c]
+        rows[r] = [v / lead for v in rows[r]]
+        for i in range(len(rows)):
+            if i != r and rows[i][c] != 0:
+                factor = rows[i][c]
+                rows[i] = [a - factor * b for a, b in zip(rows[i], rows[r], strict=True)]
+        pivots.append(c)
+        r += 1
+    if any(all(v == 0 for v in row[:-1]) and row[-1] != 0 for row in rows):
+        return None  # inconsistent
+    mu = [Fraction(0)] * len(support)
+    for i, c in enumerate(pivots):
+        mu[c] = rows[i][-1]
+    if any(v < 0 for v in mu):
+        return None
+    return {x: m * signs[x] for x, m in zip(support, mu, strict=True) if m != 0}
+
+
+def _search(
+    measure: str,
+    n: int,
+    eps: Fraction | None,
+    error: Any,
+    make: Any,
+    check: Any,
+    ticker: _Ticker,
+) -> DegreeCertificate:
+    """The least d with E_d <= eps (E_d < 1 for the threshold degree), E_d = error(d) from the LP,
+    bisected with the LP's tolerance; then the exact checks decide, from there upwards: an optimum
+    on the boundary (E_d = eps exactly) passes only with its exact vertex, a bound missed by the
+    tolerance moves on to d + 1."""
+    if eps is None:
+        feasible = lambda d: error(d) < 1.0 - SIGN_MARGIN  # noqa: E731
+    else:
+        feasible = lambda d: error(d) <= float(eps) + LP_TOLERANCE  # noqa: E731
+    lo, hi = 0, n  # E_n = 0: degree n always works
+    while lo < hi:
+        mid = (lo + hi) // 2
+        if feasible(mid):
+            hi = mid
+        else:
+            lo = mid + 1
+    # A certificate passes only at the true degree, which the search misses by at most the boundary
+    # case and a bound within the tolerance: one degree on, or two, rather than a scan to n.
+    for d in range(lo, min(n, lo + 2) + 1):
+        error(d)
+        for certificate in make(d):
+            if check(certificate):
+                ticker.finish()
+                return certificate
+    raise Undecided(f"{measure}: the LP's certificates for degree {lo} do not pass the exact check")
+
+
+# -- symmetric functions --------------------------------------------------------------------------
+
+
+def _weight_values(table: npt.NDArray[np.bool_]) -> list[bool] | None:
+    """F's value at each Hamming weight, or None when f is not symmetric."""
+    n = len(table).bit_length() - 1
+    pop = _popcounts(len(table))
+    values: list[bool] = []
+    for k in range(n + 1):
+        at = table[pop == k]
+        if at.min() != at.max():
+            return None
+        values.append(bool(at[0]))
+    return values
+
+
+def _chebyshev_to_power(a: list[Fraction], n: int) -> dict[int, Fraction]:
+    """sum_j a_j T_j(2k/n - 1) as coefficients of the powers of k, exactly."""
+    u = [Fraction(-1), Fraction(2, n)]  # 2k/n - 1
+    previous, current = [Fraction(1)], u
+    total = [Fraction(0)] * (len(a) + 1)
+
+    def add(poly: list[Fraction], weight: Fraction) -> None:
+        for j, c in enumerate(poly):
+            total[j] += weight * c
+
+    for j, weight in enumerate(a):
+        if j == 0:
+            add(previous, weight)
+            continue
+        if j > 1:
+            product = [Fraction(0)] * (len(current) + 1)
+            for i, c in enumerate(current):
+                product[i] += 2 * u[0] * c
+                product[i + 1] += 2 * u[1] * c
+            for i, c in enumerate(previous):
+                product[i] -= c
+            previous, current = current, product
+        add(current, weight)
+    return {j: c for j, c in enumerate(total) if c != 0}
+
+
+def _divided_difference(points: list[int]) -> list[Fraction]:
+    """w_i = 1 / prod_{j != i} (k_i - k_j): orthogonal to the polynomials of degree < len(points) - 1."""
+    return [
+        1 / Fraction(math.prod(points[i] - points[j] for j in range(len(points)) if j != i)) for i in range(len(points))
+    ]
+
+
+def _symmetric_values(values: Any) -> list[bool]:
+    out = [bool(v) for v in values]
+    if not 1 <= len(out) <= MAX_SYMMETRIC_VARS + 1:
+        raise ValueError(f"the values of a symmetric function on the weights 0..n, n <= {MAX_SYMMETRIC_VARS}")
+    return out
+
+
+def symmetric_approximate_degree(
+    values: Any,
+    eps: float | Fraction = Fraction(1, 3),
+    time_limit: float | None = None,
+    report: Callable[[int, int], object] | None = None,
+) -> DegreeCertificate:
+    """The approximate degree of the symmetric function whose value at Hamming weight k is values[k]
+    (n = len(values) - 1 <= 64), with its certificate (see the module)."""
+    eps = checked_eps(eps)
+    bits = _symmetric_values(values)
+    n = len(bits) - 1
+    signs = np.array([1.0 - 2.0 * b for b in bits])
+    u = np.linspace(-1.0, 1.0, n + 1) if n > 0 else np.zeros(1)
+    solved: dict[int, tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
+    sign_list = [1 - 2 * b for b in bits]
+    ticker = _Ticker(report, n)
+
+    def error(d: int) -> float:
+        if d not in solved:
+            basis = np.asarray(np.polynomial.chebyshev.chebvander(u, d), dtype=np.float64)
+            solved[d] = _minimax(basis, signs, time_limit)
+            ticker.tick()
+        return solved[d][0]
+
+    def make(d: int) -> list[DegreeCertificate]:
+        a_float = solved[d][1]
+        candidates = [_levelled(bits, d, solved[d][2])]
+        for a in (_snapped(a_float), _grid(a_float)):
+            candidates.append(_chebyshev_to_power(a, n) if n > 0 else {0: a[0]})
+        dual: dict[int, Fraction] = {}
+        if d > 0:
+            error(d - 1)
+            points = sorted(int(k) for k in np.argsort(-np.abs(solved[d - 1][2]), kind="stable")[: d + 1])
+            weights = _divided_difference(points)
+            if sum(w * sign_list[k] for w, k in zip(weights, points, strict=True)) < 0:
+                weights = [-w for w in weights]
+            dual = dict(zip(points, weights, strict=True))
+        return [DegreeCertificate("approximate_degree", d, n, True, q, dual, eps) for q in candidates]
+
+    return _search("approximate_degree", n, eps, error, make, lambda c: _check_symmetric(c, sign_list), ticker)
+
+
+def _levelled(bits: list[bool], degree: int, psi: npt.NDArray[np.float64]) -> dict[int, Fraction]:
+    """The exact best approximation of degree <= degree if the degree + 2 weights where the LP's dual
+    psi is largest are an alternation set (de la Vallée Poussin): the error levelled on them is
+    E = |sum w F| / sum |w| with w their divided difference, and q interpolates F - sign * E."""
+    n = len(bits) - 1
+    signs = [Fraction(1 - 2 * b) for b in bits]
+    if degree + 2 > n + 1:
+        return _interpolate(list(range(n + 1)), signs)
+    points = sorted(int(k) for k in np.argsort(-np.abs(psi), kind="stable")[: degree + 2])
+    w = _divided_difference(points)
+    total = sum((wi * signs[k] for wi, k in zip(w, points, strict=True)), Fraction(0))
+    direction = 1 if total >= 0 else -1
+    error = abs(total) / sum((abs(wi) for wi in w), Fraction(0))
+    targets = [signs[k] - direction * (1 if wi > 0 else -1) * error for wi, k in zip(w, points, strict=True)]
+    return _interpolate(points[:-1], targets[:-1])
+
+
+def _interpolate(points: list[int], values: list[Fraction]) -> dict[int, Fraction]:
+    """The polynomial of degree < len(points) through (points, values), in powers of k, exactly."""
+    table = list(values)
+    coefficients = [table[0]]
+    for level in range(1, len(points)):
+        table = [(table[i + 1] - table[i]) / (points[i + level] - points[i]) for i in range(len(table) - 1)]
+        coefficients.append(table[0])
+    poly = [Fraction(0)]
+    for level in range(len(points) - 1, -1, -1):  # Horner on the Newton form
+        shifted = [Fraction(0), *poly]
+        poly = [b - points[level] * a for a, b in zip([*poly, Fraction(0)], shifted, strict=True)]
+        poly[0] += coefficients[level]
+    return {j: c for j, c in enumerate(poly) if c != 0}
+
+
+def symmetric_threshold_degree(values: Any) -> DegreeCertificate:
+    """The threshold degree of the symmetric function with these values on the weights 0..n: the
+    number s of sign changes of F(0), ..., F(n). The polynomial F(0) prod_i (c_i + 1/2 - k) changes
+    sign at each change c_i -> c_i + 1; the dual on one weight of each run is the s-th divided
+    difference, whose signs alternate with F's."""
+    bits = _symmetric_values(values)
+    n = len(bits) - 1
+    changes = [k for k in range(n) if bits[k] != bits[k + 1]]
+    poly = _product_polynomial(bits[0], changes)
+    dual: dict[int, Fraction] = {}
+    if changes:
+        points = [*changes, n]
+        weights = _divided_difference(points)
+        last = 1 - 2 * bits[n]
+        dual = {k: w * last for k, w in zip(points, weights, strict=True)}
+    return DegreeCertificate("threshold_degree", len(changes), n, True, poly, dual)
+
+
+def _product_polynomial(first: bool, changes: list[int]) -> dict[int, Fraction]:
+    """F(0) prod_c (c + 1/2 - k) in powers of k."""
+    poly = [Fraction(1 - 2 * first)]
+    for c in changes:
+        root = Fraction(2 * c + 1, 2)
+        shifted = [Fraction(0)] + [-a for a in poly]  # -k * poly
+        poly = [root * a for a in poly] + [Fraction(0)]
+        poly = [a + b for a, b in zip(poly, shifted, strict=True)]
+    return {j: c for j, c in enumerate(poly) if c != 0}
+
+
+# -- entry points on tables -----------------------------------------------------------------------
+
+
+def checked_eps(eps: Any) -> Fraction:
+    """eps as an exact fraction in (0, 1); floats are taken at their exact value, except 1/3."""
+    if isinstance(eps, bool) or not isinstance(eps, (int, float, Fraction)):
+        raise TypeError(f"eps must be a number in (0, 1), not {type(eps).__name__}")
+    value = Fraction(1, 3) if isinstance(eps, float) and eps == 1 / 3 else Fraction(eps)
+    if not 0 < value < 1:
+        raise ValueError(f"eps must lie strictly between 0 and 1, not {eps}")
+    return value
+
+
+def approximate_degree_certificate(
+    table: Table, eps: Any = Fraction(1, 3), time_limit: float | None = None, progress: Progress = False
+) -> DegreeCertificate:
+    """The approximate degree of the function with this table, with its certificate; ``progress``
+    hears (programs solved, programs planned)."""
+    eps = checked_eps(eps)
+    kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
+    values, negation = _symmetric_form(projected)
+    with reporter(progress, "approximate_degree") as report:
+        if values is not None:
+            certificate = symmetric_approximate_degree(values, eps, time_limit, report)
+        else:
+            certificate = _general_certificate(projected, "approximate_degree", eps, time_limit, report)
+    return _naming(certificate, kept, len(table), negation)
+
+
+def threshold_degree_certificate(
+    table: Table, time_limit: float | None = None, progress: Progress = False
+) -> DegreeCertificate:
+    """The threshold degree of the function with this table, with its certificate (see
+    ``approximate_degree_certificate`` for ``progress``)."""
+    kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
+    values, negation = _symmetric_form(projected)
+    with reporter(progress, "threshold_degree") as report:
+        if values is not None:
+            if report is not None:
+                report(1, 1)
+            certificate = symmetric_threshold_degree(values)
+        else:
+            certificate = _general_certificate(projected, "threshold_degree", None, time_limit, report)
+    return _naming(certificate, kept, len(table), negation)
+
+
+def _symmetric_form(table: npt.NDArray[np.bool_]) -> tuple[list[bool] | None, int]:
+    """(values on the weights, m) with f(x XOR m) symmetric, or (None, 0). For a symmetric g all Chow
+    parameters sum_x G(x) (-1)**x_i are equal, and negating input i flips the sign of the i-th: a
+    nonzero one gives m = the inputs whose parameter is negative (zero ones: only m = 0 is tried)."""
+    values = _weight_values(table)
+    if values is not None:
+        return values, 0
+    n = len(table).bit_length() - 1
+    signs = 1 - 2 * table.astype(np.int64)
+    x = np.arange(len(table), dtype=np.int64)
+    chow = [int(signs @ (1 - 2 * ((x >> i) & 1))) for i in range(n)]
+    if not chow or any(abs(c) != abs(chow[0]) for c in chow) or chow[0] == 0:
+        return None, 0
+    m = sum(1 << i for i, c in enumerate(chow) if c < 0)
+    values = _weight_values(table[x ^ m])
+    return (values, m) if values is not None else (None, 0)
+
+
+def _naming(certificate: DegreeCertificate, kept: tuple[int, ...], size: int, negation: int) -> DegreeCertificate:
+    """The certificate of f's projection onto its essential variables (with these inputs negated),
+    naming them when f has others."""
+    if len(kept) != size.bit_length() - 1:
+        certificate = dataclasses.replace(certificate, variables=kept)
+    if negation:
+        certificate = dataclasses.replace(certificate, input_negation=negation)
+    return certificate
+
+
+# -- threshold functions --------------------------------------------------------------------------
+
+#: The most variables ``threshold_weights`` takes.
+MAX_THRESHOLD_VARS = 12
+
+
+def threshold_weights(table: Table, time_limit: float | None = None) -> tuple[tuple[int, ...], int] | None:
+    """Integer weights w and threshold t with f(x) = [sum_i w_i x_i >= t] on every input (x_i bit i of
+    x), or None when f is no threshold function; n <= 12.
+
+    The LP finds real w, theta with w.x - theta >= 1 where f is true and <= -1 where it is false,
+    least in sum |w_i|; s * w rounded (s = 1, 2, ..., n + 1; at s > (n + 1) / 2 rounding cannot break
+    the margin) and divided by the gcd of the weights is checked on all 2**n inputs in integers,
+    the threshold being the least w.x where f is true."""
+    arr = np.asarray(table, dtype=np.bool_)
+    n = len(arr).bit_length() - 1
+    if n > MAX_THRESHOLD_VARS:
+        raise ValueError(f"is_threshold: functions of at most {MAX_THRESHOLD_VARS} variables; this one has {n}")
+    x = np.arange(1 << n, dtype=np.int64)
+    bits = ((x[:, None] >> np.arange(n)) & 1).astype(np.float64)
+    # Columns: w (n), theta, u (n) with u_i >= |w_i|.
+    inf = np.inf
+    rows = [np.hstack([bits, -np.ones((1 << n, 1)), np.zeros((1 << n, n))])]
+    row_lower = [np.where(arr, 1.0, -inf)]
+    row_upper = [np.where(arr, inf, -1.0)]
+    eye = np.eye(n)
+    rows += [np.hstack([eye, np.zeros((n, 1)), eye]), np.hstack([-eye, np.zeros((n, 1)), eye])]
+    row_lower += [np.zeros(n), np.zeros(n)]
+    row_upper += [np.full(n, inf), np.full(n, inf)]
+    cost = np.concatenate([np.zeros(n + 1), np.ones(n)])
+    bounds = (np.full(2 * n + 1, -inf), np.full(2 * n + 1, inf))
+    status, values, _ = solve_lp(
+        cost, bounds, np.vstack(rows), (np.concatenate(row_lower), np.concatenate(row_upper)), time_limit
+    )
+    if status == "infeasible":
+        return None
+    weights = values[:n]
+    for scale in range(1, n + 2):
+        w = np.rint(weights * scale).astype(np.int64)
+        g = math.gcd(*(int(v) for v in w)) if n else 0
+        if g > 1:
+            w //= g
+        witness = _integer_witness(arr, bits.astype(np.int64), w)
+        if witness is not None:
+            return witness
+    raise Undecided("threshold_weights: the LP's weights did not round to a witness")
+
+
+def _integer_witness(
+    arr: npt.NDArray[np.bool_], bits: npt.NDArray[np.int64], w: npt.NDArray[np.int64]
+) -> tuple[tuple[int, ...], int] | None:
+    sums = bits @ w
+    true_sums, false_sums = sums[arr], sums[~arr]
+    t = int(true_sums.min()) if true_sums.size else int(false_sums.max()) + 1
+    if false_sums.size and int(false_sums.max()) >= t:
+        return None
+    return tuple(int(v) for v in w), t
