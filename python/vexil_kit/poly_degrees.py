@@ -28,10 +28,6 @@ from __future__ import annotations
 
 import dataclasses
 import math
-import os
-import signal
-import sys
-import threading
 from collections.abc import Callable
 from dataclasses import dataclass
 from fractions import Fraction
@@ -40,7 +36,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _native
+from . import _highs, _native
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -276,39 +272,6 @@ def _check_symmetric(c: DegreeCertificate, signs: list[int]) -> bool:
 # -- the LP ---------------------------------------------------------------------------------------
 
 
-def _highs() -> Any:
-    try:
-        import highspy
-    except ImportError as error:  # pragma: no cover - a declared dependency
-        raise ImportError("polynomial degrees need highspy (pip install highspy)") from error
-    return highspy
-
-
-_BANNER = threading.Lock()
-_banner_shown = False
-
-
-def _new_highs(highspy: Any) -> Any:
-    """A solver; the first one of the process is made with standard output (the file descriptor, where
-    HiGHS prints its banner) sent to /dev/null, so that a JSON report stays JSON."""
-    global _banner_shown
-    with _BANNER:
-        if _banner_shown:
-            return highspy.Highs()
-        sys.stdout.flush()
-        saved = os.dup(1)
-        try:
-            with open(os.devnull, "wb") as sink:
-                os.dup2(sink.fileno(), 1)
-                try:
-                    return highspy.Highs()
-                finally:
-                    os.dup2(saved, 1)
-                    _banner_shown = True
-        finally:
-            os.close(saved)
-
-
 def solve_lp(
     cost: npt.NDArray[np.float64],
     col_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
@@ -317,13 +280,11 @@ def solve_lp(
     time_limit: float | None = None,
 ) -> tuple[str, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
     """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix) with HiGHS:
-    Ctrl-C stops the solve and raises KeyboardInterrupt within a second (see ``_run_cancellable``),
+    Ctrl-C stops the solve and raises KeyboardInterrupt within a second (``_highs.run_interruptibly``),
     and a run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
     column values, the row duals)."""
-    highspy = _highs()
-    h = _new_highs(highspy)
-    h.setOptionValue("output_flag", False)
-    h.setOptionValue("threads", 1)
+    highspy = _highs.module()
+    h = _highs.new_solver()
     rows, cols = matrix.shape
     nonzero = matrix != 0
     starts = np.zeros(cols + 1, dtype=np.int32)
@@ -344,7 +305,7 @@ def solve_lp(
     h.passModel(lp)
     if time_limit is not None:
         h.setOptionValue("time_limit", float(time_limit))
-    _run_cancellable(h)
+    _highs.run_interruptibly(h)
     status = h.getModelStatus()
     # Both programs here are bounded below (by 0), so "unbounded or infeasible" is infeasible.
     if status in (highspy.HighsModelStatus.kInfeasible, highspy.HighsModelStatus.kUnboundedOrInfeasible):
@@ -355,37 +316,6 @@ def solve_lp(
         raise ArithmeticError(f"HiGHS ended with {h.modelStatusToString(status)}")
     solution = h.getSolution()
     return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
-
-
-def _run_cancellable(h: Any) -> None:
-    """Run the solve on this thread with an interrupt callback: on the main thread, Ctrl-C meanwhile
-    only sets a flag (the handler runs when HiGHS calls back into Python, every few iterations), the
-    callback then stops the solve and KeyboardInterrupt is raised once HiGHS has returned. Not a
-    thread of our own: a solver thread cut off by the process's exit aborts it."""
-    stop = threading.Event()
-
-    def poll(event: Any) -> None:
-        if stop.is_set():
-            event.interrupt()
-
-    previous = None
-    # Only in place of Python's own handler: another one keeps its say (it runs in the callback).
-    if (
-        threading.current_thread() is threading.main_thread()
-        and signal.getsignal(signal.SIGINT) is signal.default_int_handler
-    ):
-        previous = signal.signal(signal.SIGINT, lambda number, frame: stop.set())
-    h.cbSimplexInterrupt += poll
-    h.cbIpmInterrupt += poll
-    try:
-        h.run()
-    finally:
-        h.cbSimplexInterrupt -= poll
-        h.cbIpmInterrupt -= poll
-        if previous is not None:
-            signal.signal(signal.SIGINT, previous)
-    if stop.is_set():
-        raise KeyboardInterrupt
 
 
 def _minimax(

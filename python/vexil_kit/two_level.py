@@ -24,16 +24,12 @@ them, with don't-cares given as a second function.
 
 from __future__ import annotations
 
-import ctypes
-import os
-import sys
-import threading
-from typing import Any, NamedTuple
+from typing import NamedTuple
 
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native
+from . import _arguments, _highs, _native
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -184,14 +180,11 @@ def _set_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) ->
     """The rows of a least-cost cover: rows of ``covers`` are the sets, columns the elements; exact,
     by HiGHS's branch and bound with no gap allowed (the costs are integers). Among covers of the
     same cost, the one HiGHS finds (the same for one HiGHS version)."""
-    import highspy
-
+    highspy = _highs.module()
     sets, elements = covers.shape
-    h = _highs()
-    h.setOptionValue("output_flag", False)
+    h = _highs.new_solver()
     h.setOptionValue("mip_rel_gap", 0.0)
     h.setOptionValue("mip_abs_gap", 0.5)
-    h.setOptionValue("threads", 1)
     columns = np.arange(sets, dtype=np.int32)
     h.addVars(sets, np.zeros(sets), np.ones(sets))
     h.changeColsCost(sets, columns, costs)
@@ -208,69 +201,12 @@ def _set_cover(covers: npt.NDArray[np.bool_], costs: npt.NDArray[np.float64]) ->
         member.astype(np.int32),
         np.ones(len(member)),
     )
-    # Most covers are solved in microseconds: first on this thread, holding it at most a quarter of a
-    # second (Ctrl-C waits that long at most); a harder one starts again on a solver thread.
-    h.setOptionValue("time_limit", _INLINE_SECONDS)
-    h.run()
-    if h.getModelStatus() == highspy.HighsModelStatus.kTimeLimit:
-        h.setOptionValue("time_limit", highspy.kHighsInf)
-        _run_interruptibly(h)
+    _highs.run_interruptibly(h)
     status = h.getModelStatus()
     if status != highspy.HighsModelStatus.kOptimal:
         raise RuntimeError(f"HiGHS did not solve the set cover: {h.modelStatusToString(status)}")
     solution = np.asarray(h.getSolution().col_value)
     return [int(k) for k in np.flatnonzero(solution > 0.5)]
-
-
-_INLINE_SECONDS = 0.25
-_first_highs = threading.Lock()
-_highs_made = False
-
-
-def _highs() -> Any:
-    """A new highspy.Highs. HiGHS prints its banner on standard output when the first one of a
-    process is made; that one is made with the descriptor pointed away, so that a report's output
-    (JSON lines on standard output) stays clean."""
-    import highspy
-
-    global _highs_made
-    with _first_highs:
-        if _highs_made:
-            return highspy.Highs()
-        _highs_made = True
-        libc = ctypes.CDLL(None)
-        if sys.stdout is not None:
-            sys.stdout.flush()
-        libc.fflush(None)
-        try:
-            saved = os.dup(1)
-        except OSError:  # no standard output to keep clean
-            return highspy.Highs()
-        null = os.open(os.devnull, os.O_WRONLY)
-        try:
-            os.dup2(null, 1)
-            return highspy.Highs()
-        finally:
-            libc.fflush(None)
-            os.dup2(saved, 1)
-            os.close(saved)
-            os.close(null)
-
-
-def _run_interruptibly(h: Any) -> None:
-    """h's solve on highspy's solver thread, so that Ctrl-C on this one stops it within a second:
-    HiGHS is asked to stop at its next interrupt check, and the thread is joined before the
-    KeyboardInterrupt goes on."""
-    h.HandleUserInterrupt = True
-    h.startSolve()
-    try:
-        while not h.wait(0.05)[0]:
-            pass
-    except BaseException:
-        h.cancelSolve()
-        while not h.wait(0.05)[0]:
-            pass
-        raise
 
 
 def sop_text(cubes: list[Cube]) -> str:
