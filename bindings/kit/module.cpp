@@ -22,10 +22,10 @@ void raise_vexil_error(const char* message) { PyErr_SetString(error_type, messag
 // as the module definition that points into it.
 std::vector<PyMethodDef> module_methods() {
     std::vector<PyMethodDef> rows;
-    for (const auto group : {spectral_methods(), measure_methods(), circuit_methods(), algebraic_methods(),
-                             cryptographic_methods(), query_methods(), memory_methods(), ranges_methods(),
-                             sweep_methods(), registry_methods(), predicate_methods(), two_level_methods(),
-                             canonical_methods()}) {
+    for (const auto group :
+         {spectral_methods(), measure_methods(), circuit_methods(), algebraic_methods(), cryptographic_methods(),
+          query_methods(), memory_methods(), ranges_methods(), sweep_methods(), registry_methods(), predicate_methods(),
+          two_level_methods(), canonical_methods()}) {
         rows.insert(rows.end(), group.begin(), group.end());
     }
     rows.push_back({nullptr, nullptr, 0, nullptr});
