@@ -10,12 +10,14 @@ from importlib import metadata as _metadata
 
 from . import sweeps as _sweeps
 from ._native import VexilError
+from .canonical import NpnTransform
 from .circuits import Circuit
 from .decision_trees import DecisionTree
 from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
+from .poly_degrees import DegreeCertificate
 from .progress import Cancel, Cancelled
-from .sweeps import family, five_input_classes, random_functions, sweep
+from .sweeps import family, five_input_classes, npn_classes, random_functions, sweep
 from .two_level import Cube
 
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
@@ -34,11 +36,14 @@ __all__ = [
     "Circuit",
     "Cube",
     "DecisionTree",
+    "DegreeCertificate",
     "EntanglementSet",
     "EntropySets",
+    "NpnTransform",
     "VexilError",
     "family",
     "five_input_classes",
+    "npn_classes",
     "random_functions",
     "sweep",
 ]
