@@ -164,9 +164,10 @@ def write_blif(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output], mo
 
 # -- Verilog ----------------------------------------------------------------------------------
 
-# Verilog expressions by op, over operand names.
-_VERILOG = (
-    "1'b0",
+# The non-constant gates by op, as expressions over two operand atoms; the expression writer and the
+# Verilog writer put their own constants at 0 and 15.
+OPERATOR_FORMATS = (
+    "",
     "~({a} | {b})",
     "{a} & ~{b}",
     "~{b}",
@@ -181,8 +182,11 @@ _VERILOG = (
     "{b}",
     "~{a} | {b}",
     "{a} | {b}",
-    "1'b1",
+    "",
 )
+
+# Verilog expressions by op, over operand names.
+_VERILOG = ("1'b0", *OPERATOR_FORMATS[1:15], "1'b1")
 
 _IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_$]*\Z")
 _KEYWORDS = frozenset(

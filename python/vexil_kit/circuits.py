@@ -57,24 +57,7 @@ _OP_NAMES = (
 )
 
 # Expressions by op over two operand atoms (a variable or a parenthesised expression).
-_OP_FORMATS = (
-    "0",
-    "~({a} | {b})",
-    "{a} & ~{b}",
-    "~{b}",
-    "~{a} & {b}",
-    "~{a}",
-    "{a} ^ {b}",
-    "~({a} & {b})",
-    "{a} & {b}",
-    "~({a} ^ {b})",
-    "{a}",
-    "{a} | ~{b}",
-    "{b}",
-    "~{a} | {b}",
-    "{a} | {b}",
-    "1",
-)
+_OP_FORMATS = ("0", *circuit_formats.OPERATOR_FORMATS[1:15], "1")
 
 
 def _index(value: Any, what: str) -> int:

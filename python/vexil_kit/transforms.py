@@ -22,10 +22,7 @@ import numpy as np
 
 from . import _arguments, _native, _tabulate
 from ._arguments import Table
-
-
-def _cube(table: Table) -> Table:
-    return table.reshape((2,) * _arguments.log2(len(table)))
+from .variables import as_cube, flipped
 
 
 def _result_vars(n: int) -> int:
@@ -47,10 +44,8 @@ def shift(table: Table, s: int) -> Table:
     s = _arguments.integer(s, "s")
     if not 0 <= s < len(table):
         raise ValueError(f"shift {s} is outside [0, {len(table)})")
-    n = _arguments.log2(len(table))
-    axes = tuple(n - 1 - v for v in range(n) if s >> v & 1)
     _tabulate.reserve(2 * len(table))
-    return np.flip(_cube(table), axes).reshape(-1) if axes else table.copy()
+    return flipped(table, s) if s else table.copy()
 
 
 def concatenate(table: Table, other: Table) -> Table:
@@ -119,7 +114,7 @@ def project(table: Table, vars: Iterable[Any]) -> Table:
     for v in chosen:
         index[n - 1 - v] = slice(None)
     # The kept axes in decreasing variable order; variable k of the result is chosen[k].
-    kept = _cube(table)[tuple(index)] if n else table.reshape(())
+    kept = as_cube(table)[tuple(index)] if n else table.reshape(())
     ranks = sorted(chosen, reverse=True)
     axes = [ranks.index(chosen[len(chosen) - 1 - a]) for a in range(len(chosen))]
     _tabulate.reserve(2 << len(chosen))

@@ -19,7 +19,8 @@ from . import _arguments, _tabulate
 from ._arguments import Table
 
 
-def _cube(table: Table) -> Table:
+def as_cube(table: Table) -> Table:
+    """The table as an n-dimensional 2 x ... x 2 array, axis n - 1 - v for variable v (a view)."""
     return table.reshape((2,) * _arguments.log2(len(table)))
 
 
@@ -38,7 +39,7 @@ def restrict(table: Table, assignment: Mapping[Any, Any]) -> Table:
             raise ValueError(f"variable {v} is assigned twice")
         fixed.add(v)
         index[n - 1 - v] = int(_arguments.bit(value, f"the value of variable {v}"))
-    sub = _cube(table)[tuple(index)]
+    sub = as_cube(table)[tuple(index)]
     _tabulate.reserve(2 * sub.size)
     return np.array(sub, dtype=np.bool_).reshape(-1)
 
@@ -54,7 +55,14 @@ def permute(table: Table, perm: Iterable[Any]) -> Table:
         inverse[w] = v
     axes = [n - 1 - inverse[n - 1 - i] for i in range(n)]
     _tabulate.reserve(2 * len(table))  # the transposed copy and its frozen copy
-    return np.transpose(_cube(table), axes).reshape(-1)
+    return np.transpose(as_cube(table), axes).reshape(-1)
+
+
+def flipped(table: Table, mask: int) -> Table:
+    """x -> f(x XOR mask), a view of ``table`` for mask 0 and a new array otherwise."""
+    n = _arguments.log2(len(table))
+    axes = tuple(n - 1 - v for v in range(n) if mask >> v & 1)
+    return np.flip(as_cube(table), axes).reshape(-1) if axes else table
 
 
 def derivative(table: Table, u: int) -> Table:
@@ -62,11 +70,8 @@ def derivative(table: Table, u: int) -> Table:
     u = _arguments.integer(u, "u")
     if not 0 <= u < len(table):
         raise ValueError(f"direction {u} is outside [0, {len(table)})")
-    n = _arguments.log2(len(table))
-    axes = tuple(n - 1 - v for v in range(n) if u >> v & 1)
     _tabulate.reserve(3 * len(table))  # the flipped copy, the XOR and its frozen copy
-    shifted = np.flip(_cube(table), axes).reshape(-1) if axes else table
-    return table ^ shifted
+    return table ^ flipped(table, u)
 
 
 def extend(table: Table, m: int) -> Table:
