@@ -19,4 +19,7 @@ std::span<const PyMethodDef> ranges_methods();
 std::span<const PyMethodDef> sweep_methods();
 std::span<const PyMethodDef> registry_methods();
 
+// Vectorial functions (S-boxes).
+std::span<const PyMethodDef> vectorial_methods();
+
 }  // namespace vexil_kit

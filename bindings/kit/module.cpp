@@ -27,6 +27,8 @@ std::vector<PyMethodDef> module_methods() {
           query_methods(), memory_methods(), ranges_methods(), sweep_methods(), registry_methods()}) {
         rows.insert(rows.end(), group.begin(), group.end());
     }
+    // Vectorial functions (S-boxes).
+    for (const auto group : {vectorial_methods()}) rows.insert(rows.end(), group.begin(), group.end());
     rows.push_back({nullptr, nullptr, 0, nullptr});
     return rows;
 }

@@ -16,6 +16,9 @@ from .measures import EntanglementSet, EntropySets
 from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, random_functions, sweep
 
+# Vectorial functions (S-boxes).
+from .vectorial import VectorialFunction
+
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
 # ``from vexil_kit.sweep import read_metadata`` too.
 _sys.modules.setdefault(__name__ + ".sweep", _sweeps)
@@ -37,4 +40,6 @@ __all__ = [
     "five_input_classes",
     "random_functions",
     "sweep",
+    # Vectorial functions (S-boxes).
+    "VectorialFunction",
 ]

@@ -25,6 +25,7 @@ package is also importable as ``vexil_kit.sweep`` for ``from vexil_kit.sweep imp
 
 from .parquet import read_metadata, write_parquet
 from .runner import BATCH_MAX_VARS, FIXED_COLUMNS, Measure, sweep
+from .vectorial import SboxSource, catalogue_sboxes, random_permutations
 from .sources import (
     BATCH_ENTRIES,
     BATCH_FUNCTIONS,
@@ -49,4 +50,8 @@ __all__ = [
     "read_metadata",
     "sweep",
     "write_parquet",
+    # S-boxes
+    "SboxSource",
+    "catalogue_sboxes",
+    "random_permutations",
 ]

@@ -195,3 +195,8 @@ def family(name: str, ns: Iterable[int | Sequence[int]]) -> FunctionSource:
         arguments = tuple(item) if isinstance(item, (tuple, list)) else (item,)
         tables.append(chosen.build(*arguments))
     return FunctionSource(_runs(tables), f"members of {chosen.name}", copy=False)
+
+
+# -- Vectorial functions (S-boxes) ------------------------------------------------------------------
+# Sources of S-boxes, swept by measures of the vectorial registry (see sweeps/vectorial.py).
+from .vectorial import SboxSource, catalogue_sboxes, random_permutations  # noqa: E402, F401
