@@ -19,12 +19,6 @@ namespace vexil::vectorial {
 
 namespace {
 
-// The i-th input whose bit h is clear: i with a zero inserted at bit h.
-inline std::uint64_t spread(std::uint64_t i, unsigned h) {
-    const std::uint64_t low = (std::uint64_t{1} << h) - 1;
-    return ((i & ~low) << 1) | (i & low);
-}
-
 void require_permutation(const Sbox& f, const char* what) {
     if (!is_permutation(f)) panic(std::string(what) + " is defined for permutations only");
 }
@@ -56,40 +50,35 @@ std::vector<ValueCount> merged(const std::vector<std::vector<std::uint64_t>>& hi
 // Rows of the DDT, one at a time.
 
 // Counts the output differences of one row over the pairs {x, x ^ a} (half the
-// inputs, each pair once): dense counters while 2^m is at most 4 * 2^n, else a sort,
-// so that m = 32 needs no 2^32 counters.
+// inputs, each pair once): dense counters while 2^m is at most 4 * 2^n, else a
+// sort of the differences, so that m = 32 needs no 2^32 counters. The pairs are
+// walked as runs of inputs whose top bit of a is clear, without index arithmetic.
 class DifferenceCounter {
 public:
     explicit DifferenceCounter(const Sbox& f)
-        : f_(f), dense_(f.m <= f.n + 2), diffs_(f.inputs() / 2), counts_(dense_ ? f.outputs() : 0, 0) {}
+        : f_(f), dense_(f.m <= f.n + 2), counts_(dense_ ? f.outputs() : 0, 0), diffs_(dense_ ? 0 : f.inputs() / 2) {}
 
     static std::uint64_t bytes(const Sbox& f) {
-        const std::uint64_t counters = f.m <= f.n + 2 ? f.outputs() : 0;
-        return bytes_times(f.inputs() / 2 + counters, sizeof(std::uint32_t));
+        const std::uint64_t words = f.m <= f.n + 2 ? f.outputs() : f.inputs() / 2;
+        return bytes_times(words, sizeof(std::uint32_t));
     }
 
     // on_value(b, DDT[a, b]) once for every b with DDT[a, b] != 0; returns their number. a != 0.
     template <class OnValue>
     std::uint64_t row(std::uint64_t a, OnValue&& on_value) {
-        const unsigned h = static_cast<unsigned>(std::bit_width(a)) - 1;
-        const std::uint32_t* t = f_.table.data();
-        for (std::size_t i = 0; i < diffs_.size(); ++i) {
-            const std::uint64_t x = spread(i, h);
-            diffs_[i] = t[x] ^ t[x ^ a];
-        }
-        std::uint64_t distinct = 0;
         if (dense_) {
-            for (const std::uint32_t d : diffs_) ++counts_[d];
-            for (const std::uint32_t d : diffs_) {
-                if (counts_[d] != 0) {
-                    on_value(d, 2 * std::uint64_t{counts_[d]});
-                    counts_[d] = 0;
+            count(a);
+            std::uint64_t distinct = 0;
+            for (std::size_t b = 0; b < counts_.size(); ++b) {
+                if (counts_[b] != 0) {
+                    on_value(static_cast<std::uint32_t>(b), 2 * std::uint64_t{counts_[b]});
                     ++distinct;
                 }
             }
             return distinct;
         }
-        std::sort(diffs_.begin(), diffs_.end());
+        collect(a);
+        std::uint64_t distinct = 0;
         for (std::size_t i = 0; i < diffs_.size();) {
             std::size_t j = i;
             while (j < diffs_.size() && diffs_[j] == diffs_[i]) ++j;
@@ -100,11 +89,46 @@ public:
         return distinct;
     }
 
+    // The largest DDT[a, b] of the row. a != 0.
+    std::uint64_t row_max(std::uint64_t a) {
+        if (!dense_) {
+            std::uint64_t most = 0;
+            row(a, [&](std::uint32_t, std::uint64_t c) { most = std::max(most, c); });
+            return most;
+        }
+        count(a);
+        std::uint32_t most = 0;
+        for (const std::uint32_t c : counts_) most = std::max(most, c);
+        return 2 * std::uint64_t{most};
+    }
+
 private:
+    // f(x) ^ f(x ^ a) for the x whose bit `top` (the highest of a) is clear, to each(d).
+    template <class Each>
+    void differences(std::uint64_t a, Each&& each) const {
+        const std::uint64_t top = std::uint64_t{1} << (std::bit_width(a) - 1);
+        const std::uint32_t* t = f_.table.data();
+        for (std::uint64_t base = 0; base < f_.inputs(); base += 2 * top) {
+            for (std::uint64_t x = base; x < base + top; ++x) each(t[x] ^ t[x ^ a]);
+        }
+    }
+
+    void count(std::uint64_t a) {
+        std::fill(counts_.begin(), counts_.end(), 0U);
+        std::uint32_t* counts = counts_.data();
+        differences(a, [counts](std::uint32_t d) { ++counts[d]; });
+    }
+
+    void collect(std::uint64_t a) {
+        std::uint32_t* out = diffs_.data();
+        differences(a, [&out](std::uint32_t d) { *out++ = d; });
+        std::sort(diffs_.begin(), diffs_.end());
+    }
+
     Sbox f_;
     bool dense_;
-    std::vector<std::uint32_t> diffs_;
     std::vector<std::uint32_t> counts_;
+    std::vector<std::uint32_t> diffs_;
 };
 
 // per_row(a, counter, accumulator) for every a != 0 on the pool, one
@@ -134,6 +158,7 @@ std::vector<Acc> over_ddt_rows(const Sbox& f, Acc init, PerRow per_row) {
 // on blocks that stay in L1. Unsigned arithmetic: |W| <= 2^30 never wraps.
 template <unsigned L>
 struct LaneTransform {
+    static_assert(L == 1 || L == 16, "a strip is 16 lanes, or 16 rows of one");
     static constexpr unsigned block_bits = L >= 16 ? 9 : 13;
 
     VEXIL_INLINE static void stage(std::uint32_t* u, std::size_t rows, std::size_t h) {
@@ -151,15 +176,37 @@ struct LaneTransform {
         }
     }
 
+    // The stages above the L1 blocks run in groups of up to group_bits on strips
+    // of one cache line a row, copied to a contiguous scratch that stays in L1
+    // (in place, the power-of-two stride would put every row in the same cache
+    // sets): the whole transform costs about two passes over memory.
+    static constexpr unsigned group_bits = 8;
+    static constexpr std::size_t strip = 16;  // words per row of a strip
+
     VEXIL_INLINE static void run(std::uint32_t* u, unsigned n) {
         const std::size_t rows = std::size_t{1} << n;
         const unsigned low = std::min(n, block_bits);
         for (std::size_t base = 0; base < rows; base += std::size_t{1} << low) {
             for (unsigned s = 0; s < low; ++s) stage(u + base * L, std::size_t{1} << low, std::size_t{1} << s);
         }
-        for (unsigned s = low; s < n; ++s) {
+        alignas(64) std::uint32_t scratch[(std::size_t{1} << group_bits) * strip];
+        for (unsigned s0 = low; s0 < n; s0 += group_bits) {
             check_interrupt();
-            stage(u, rows, std::size_t{1} << s);
+            const unsigned g = std::min(group_bits, n - s0);
+            const std::size_t stride = (std::size_t{1} << s0) * L;  // words between rows of a group
+            const std::size_t count = std::size_t{1} << g;
+            for (std::size_t hi = 0; hi < rows * L; hi += stride * count) {
+                for (std::size_t lo = 0; lo < stride; lo += strip) {
+                    std::uint32_t* first = u + hi + lo;
+                    for (std::size_t k = 0; k < count; ++k) {
+                        std::memcpy(scratch + k * strip, first + k * stride, strip * sizeof(std::uint32_t));
+                    }
+                    for (unsigned s = 0; s < g; ++s) LaneTransform<strip>::stage(scratch, count, std::size_t{1} << s);
+                    for (std::size_t k = 0; k < count; ++k) {
+                        std::memcpy(first + k * stride, scratch + k * strip, strip * sizeof(std::uint32_t));
+                    }
+                }
+            }
         }
     }
 };
@@ -173,24 +220,45 @@ constexpr std::array<std::array<std::uint32_t, 16>, 16> low_signs = [] {
     return s;
 }();
 
-// u[x * L + j] = (-1)^(b.F(x)) for b = b0 + j (b0 a multiple of L).
+// The Walsh values of the components b0 .. b0 + L - 1 (b0 a multiple of L):
+// u[x * L + j] = (-1)^(b.F(x)) for b = b0 + j, then the butterflies over x.
 template <unsigned L>
-void fill_signs(const Sbox& f, std::uint64_t b0, std::uint32_t* u) {
-    const std::uint32_t* t = f.table.data();
-    for (std::uint64_t x = 0; x < f.inputs(); ++x) {
-        const std::uint32_t y = t[x];
-        if constexpr (L == 16) {
-            const bool odd = (std::popcount(y & static_cast<std::uint32_t>(b0)) & 1) != 0;
-            const auto& row = low_signs[y & 15U];
-            for (unsigned j = 0; j < 16; ++j) u[x * 16 + j] = odd ? 0U - row[j] : row[j];
-        } else {
-            for (unsigned j = 0; j < L; ++j) {
-                const bool odd = (std::popcount(y & static_cast<std::uint32_t>(b0 + j)) & 1) != 0;
-                u[x * L + j] = odd ? 0xFFFFFFFFU : 1U;
+struct ComponentBlock {
+    VEXIL_INLINE static void run(const std::uint32_t* t, unsigned n, std::uint64_t b0, std::uint32_t* u) {
+        const std::uint64_t size = std::uint64_t{1} << n;
+        for (std::uint64_t x = 0; x < size; ++x) {
+            const std::uint32_t y = t[x];
+            if constexpr (L == 16) {
+                const std::uint32_t flip = (std::popcount(y & static_cast<std::uint32_t>(b0)) & 1) != 0 ? ~0U : 0U;
+                const auto& row = low_signs[y & 15U];
+                // -v is (v ^ ~0) + 1; v ^ 0 + 0 is v.
+                for (unsigned j = 0; j < 16; ++j) u[x * 16 + j] = (row[j] ^ flip) + (flip & 1U);
+            } else {
+                for (unsigned j = 0; j < L; ++j) {
+                    const bool odd = (std::popcount(y & static_cast<std::uint32_t>(b0 + j)) & 1) != 0;
+                    u[x * L + j] = odd ? 0xFFFFFFFFU : 1U;
+                }
             }
         }
+        LaneTransform<L>::run(u, n);
     }
-}
+};
+
+// The largest |W| of each lane of a block, lane by lane, so that the loop runs on whole vectors.
+template <unsigned L>
+struct LaneMaxima {
+    VEXIL_INLINE static std::array<std::uint32_t, L> run(const std::uint32_t* u, std::uint64_t rows) {
+        std::array<std::uint32_t, L> most{};
+        for (std::uint64_t a = 0; a < rows; ++a) {
+            for (unsigned j = 0; j < L; ++j) {
+                const std::uint32_t w = u[a * L + j];
+                const std::uint32_t sign = 0U - (w >> 31);
+                most[j] = std::max(most[j], (w ^ sign) - sign);
+            }
+        }
+        return most;
+    }
+};
 
 // visit(b0, lanes, v, stride, slot) for each block of components b0 .. b0 + lanes - 1:
 // W(a, b0 + j) = v[a * stride + j].
@@ -208,8 +276,7 @@ void walsh_blocks_with(const Sbox& f, Visit& visit) {
         for (std::uint64_t k = begin; k < end; ++k) {
             check_interrupt();
             const std::uint64_t b0 = k * lanes;
-            fill_signs<L>(f, b0, u.data());
-            detail::run_kernel<LaneTransform<L>>(u.data(), f.n);
+            detail::run_kernel<ComponentBlock<L>>(f.table.data(), f.n, b0, u.data());
             // The int32 view of the unsigned sums (two's complement).
             visit(b0, lanes, reinterpret_cast<const std::int32_t*>(u.data()), std::uint64_t{L}, slot);
         }
@@ -356,7 +423,7 @@ void bct_into(const Sbox& f, std::span<std::uint32_t> out) {
 
 std::uint64_t differential_uniformity(const Sbox& f) {
     const auto acc = over_ddt_rows(f, std::uint64_t{0}, [](std::uint64_t a, DifferenceCounter& c, std::uint64_t& best) {
-        c.row(a, [&](std::uint32_t, std::uint64_t count) { best = std::max(best, count); });
+        best = std::max(best, c.row_max(a));
     });
     return *std::max_element(acc.begin(), acc.end());
 }
@@ -385,15 +452,16 @@ std::uint64_t linearity(const Sbox& f) {
     std::vector<std::uint64_t> best(pool_size(), 0);
     over_walsh_blocks(f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride,
                              std::size_t slot) {
-        // Lane 0 of block 0 is b = 0, which does not count.
-        const std::uint64_t first = b0 == 0 ? 1 : 0;
+        const auto* u = reinterpret_cast<const std::uint32_t*>(v);
         std::uint32_t most = 0;
-        for (std::uint64_t a = 0; a < f.inputs(); ++a) {
-            const std::int32_t* row = v + a * stride;
-            for (std::uint64_t j = first; j < lanes; ++j) {
-                const std::int32_t w = row[j];
-                most = std::max(most, static_cast<std::uint32_t>(w < 0 ? -w : w));
-            }
+        const auto take = [&](const auto& maxima) {
+            // Lane 0 of block 0 is b = 0, which does not count.
+            for (std::uint64_t j = b0 == 0 ? 1 : 0; j < lanes; ++j) most = std::max(most, maxima[j]);
+        };
+        if (stride == 16) {
+            take(detail::run_kernel<LaneMaxima<16>>(u, f.inputs()));
+        } else {
+            take(detail::run_kernel<LaneMaxima<1>>(u, f.inputs()));
         }
         best[slot] = std::max<std::uint64_t>(best[slot], most);
     });
