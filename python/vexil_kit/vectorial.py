@@ -47,9 +47,7 @@ class VectorialMeasureInfo:
 
 
 #: Every measure of a vectorial function by name, in report order.
-MEASURES: dict[str, VectorialMeasureInfo] = {
-    row[0]: VectorialMeasureInfo(*row) for row in _native.vectorial_registry()
-}
+MEASURES: dict[str, VectorialMeasureInfo] = {row[0]: VectorialMeasureInfo(*row) for row in _native.vectorial_registry()}
 
 
 def _words(table: Any) -> Words:
@@ -213,7 +211,7 @@ class VectorialFunction:
         return self._table.astype(dtype)
 
     @classmethod
-    def _wrap(cls, words: npt.ArrayLike, m: int) -> VectorialFunction:
+    def _of_words(cls, words: npt.ArrayLike, m: int) -> VectorialFunction:
         return cls(np.asarray(words, dtype=np.uint32), m)
 
     # -- builders -------------------------------------------------------------------------------
@@ -237,7 +235,7 @@ class VectorialFunction:
         words = np.zeros(len(fs[0]), dtype=np.uint32)
         for j, f in enumerate(fs):
             words |= f.table.astype(np.uint32) << np.uint32(j)
-        return cls._wrap(words, len(fs))
+        return cls._of_words(words, len(fs))
 
     @classmethod
     def from_callable(cls, fn: Callable[[int], int], n: int, m: int) -> VectorialFunction:
@@ -262,7 +260,7 @@ class VectorialFunction:
             raise ValueError(f"random takes n <= {_MAX_VARS} and 1 <= m <= {_MAX_OUTPUTS}, not ({n}, {m})")
         _native.ensure_working_set(8 << n)
         words = np.random.default_rng(seed).integers(0, 1 << m, size=1 << n, dtype=np.uint64)
-        return cls._wrap(words, m)
+        return cls._of_words(words, m)
 
     @classmethod
     def random_permutation(cls, n: int, seed: Any = None) -> VectorialFunction:
@@ -275,7 +273,7 @@ class VectorialFunction:
         if not 1 <= n <= _MAX_VARS:
             raise ValueError(f"random_permutation takes 1 <= n <= {_MAX_VARS}, not {n}")
         _native.ensure_working_set(16 << n)
-        return cls._wrap(np.random.default_rng(seed).permutation(1 << n).astype(np.uint32), n)
+        return cls._of_words(np.random.default_rng(seed).permutation(1 << n).astype(np.uint32), n)
 
     @classmethod
     def named(cls, name: str) -> VectorialFunction:
@@ -373,7 +371,7 @@ class VectorialFunction:
         _native.ensure_working_set(12 * len(self))
         inverse = np.empty(len(self), dtype=np.uint32)
         inverse[self._table] = np.arange(len(self), dtype=np.uint32)
-        return type(self)._wrap(inverse, self._m)
+        return type(self)._of_words(inverse, self._m)
 
     def __matmul__(self, other: VectorialFunction) -> VectorialFunction:
         """F @ G is F after G: x -> F(G(x)); needs G.m <= F.n."""
@@ -382,7 +380,7 @@ class VectorialFunction:
         if other._m > self._n:
             raise ValueError(f"F @ G needs G's {other._m} output bits to fit F's {self._n} input bits")
         _native.ensure_working_set(4 * len(other))
-        return type(self)._wrap(self._table[other._table], self._m)
+        return type(self)._of_words(self._table[other._table], self._m)
 
     def __xor__(self, other: VectorialFunction) -> VectorialFunction:
         """The pointwise XOR of two S-boxes of one n; m is the larger of the two."""
@@ -390,7 +388,7 @@ class VectorialFunction:
             return NotImplemented
         if other._n != self._n:
             raise ValueError(f"F ^ G needs one n, not {self._n} and {other._n}")
-        return type(self)._wrap(self._table ^ other._table, max(self._m, other._m))
+        return type(self)._of_words(self._table ^ other._table, max(self._m, other._m))
 
     # -- tables ---------------------------------------------------------------------------------
 
@@ -448,7 +446,7 @@ class VectorialFunction:
         """DDT value -> number of entries holding it, over a != 0 and every b (zeros included).
 
         >>> VectorialFunction.named("PRESENT").differential_spectrum()
-        {0: 168, 2: 48, 4: 24}
+        {0: 144, 2: 72, 4: 24}
         """
         return dict(self._measure("differential_spectrum", progress))
 
@@ -477,7 +475,7 @@ class VectorialFunction:
         """The extended Walsh spectrum: |W(a, b)| -> number of entries, over b != 0 and every a.
 
         >>> VectorialFunction.named("PRESENT").walsh_spectrum_counts()
-        {0: 120, 4: 48, 8: 72}
+        {0: 108, 4: 96, 8: 36}
         """
         return dict(self._measure("walsh_spectrum_counts", progress))
 

@@ -1,15 +1,19 @@
 """VectorialFunction: every measure against its brute-force definition, the relations between the
 tables, the published values of AES and PRESENT, the value protocol, and Ctrl-C."""
 
+import doctest
 import itertools
+import os
 import pickle
+from pathlib import Path
 
 import numpy as np
 import pytest
 from children import interrupt_call
 from reference import sbox_measures
 
-from vexil_kit import BooleanFunction, VectorialFunction
+from vexil_kit import BooleanFunction, VectorialFunction, vectorial
+from vexil_kit.sweeps import vectorial as sweeps_vectorial
 from vexil_kit.vectorial import MEASURES
 
 # (n, m, permutation): m > n + 2 takes the sorting path of the DDT rows, m = 1 the single lane.
@@ -168,3 +172,33 @@ def test_memory_is_checked_before_a_table():
     F = VectorialFunction.random(20, 20, seed=0)  # a DDT of 2**40 words
     with pytest.raises(MemoryError, match="\\d"):
         F.ddt()
+
+
+DOCS = Path(__file__).resolve().parents[2] / "docs" / "vectorial.md"
+BEGIN, END = "<!-- catalogue table: begin -->\n", "<!-- catalogue table: end -->\n"
+
+
+def catalogue_table():
+    """The catalogue table of docs/vectorial.md, as the code computes it."""
+    lines = ["| S-box | n | m | δ | L | β | degree |", "|---|---|---|---|---|---|---|"]
+    for name in VectorialFunction.catalogue():
+        F = VectorialFunction.named(name)
+        beta = F.boomerang_uniformity() if F.is_permutation() else "–"
+        lines.append(f"| {name} | {F.n} | {F.m} | {F.differential_uniformity()} | {F.linearity()} | {beta} | "
+                     f"{F.algebraic_degree()} |")
+    return "\n".join(lines) + "\n"
+
+
+def test_the_documentation_runs_and_its_catalogue_table_is_true():
+    for module in (vectorial, sweeps_vectorial):
+        result = doctest.testmod(module, extraglobs={"BooleanFunction": BooleanFunction}, raise_on_error=False)
+        assert result.attempted > 0 and result.failed == 0, module.__name__
+    pytest.importorskip("pandas")
+    result = doctest.testfile(str(DOCS), module_relative=False, raise_on_error=False)
+    assert result.attempted > 0 and result.failed == 0
+    text = DOCS.read_text()
+    head, rest = text.split(BEGIN)
+    _, tail = rest.split(END)
+    if os.environ.get("VEXIL_WRITE_CATALOGUE"):
+        DOCS.write_text(head + BEGIN + catalogue_table() + END + tail)
+    assert rest.split(END)[0] == catalogue_table()

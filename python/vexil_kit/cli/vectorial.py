@@ -60,8 +60,9 @@ def _value(value: Any) -> Any:
     return {str(k): v for k, v in value.items()} if isinstance(value, dict) else value
 
 
-def report(label: str, box: VectorialFunction, names: list[str], as_json: bool, out: TextIO,
-           display: ProgressDisplay) -> list[Outcome]:
+def report(
+    label: str, box: VectorialFunction, names: list[str], as_json: bool, out: TextIO, display: ProgressDisplay
+) -> list[Outcome]:
     """Writes the report line by line; returns the outcomes."""
     if as_json:
         out.write(json.dumps({"sbox": label, "n": box.n, "m": box.m}) + "\n")

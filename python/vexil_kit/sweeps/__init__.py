@@ -25,7 +25,6 @@ package is also importable as ``vexil_kit.sweep`` for ``from vexil_kit.sweep imp
 
 from .parquet import read_metadata, write_parquet
 from .runner import BATCH_MAX_VARS, FIXED_COLUMNS, Measure, sweep
-from .vectorial import SboxSource, catalogue_sboxes, random_permutations
 from .sources import (
     BATCH_ENTRIES,
     BATCH_FUNCTIONS,
@@ -35,6 +34,7 @@ from .sources import (
     five_input_classes,
     random_functions,
 )
+from .vectorial import SboxSource, catalogue_sboxes, random_permutations
 
 __all__ = [
     "BATCH_ENTRIES",

@@ -70,7 +70,7 @@ def catalogue_sboxes() -> SboxSource:
     return SboxSource(((name, VectorialFunction.named(name)) for name in names), "catalogued S-boxes")
 
 
-def sweep_sboxes(source: SboxSource, measures: Iterable[str] | str, progress: Progress = False) -> Any:
+def sweep_sboxes(source: SboxSource, measures: Iterable[Any] | str, progress: Progress = False) -> Any:
     """Every vectorial measure of every S-box, as a pandas DataFrame: ``name``, ``n``, ``m``, then the
     measures, one row per S-box. Measures that do not apply (permutations only) are missing (NA).
 
@@ -80,7 +80,7 @@ def sweep_sboxes(source: SboxSource, measures: Iterable[str] | str, progress: Pr
 
     names = [measures] if isinstance(measures, str) else list(measures)
     for name in names:
-        if name not in MEASURES:
+        if not isinstance(name, str) or name not in MEASURES:
             raise ValueError(f"unknown vectorial measure {name!r}; vexil_kit.vectorial.MEASURES lists them")
         if MEASURES[name].kind == "table":
             raise ValueError(f"{name} is a table; a sweep takes scalar measures and spectra")
