@@ -3,6 +3,7 @@ tables, the published values of AES and PRESENT, the value protocol, and Ctrl-C.
 
 import doctest
 import itertools
+import json
 import os
 import pickle
 from pathlib import Path
@@ -202,3 +203,46 @@ def test_the_documentation_runs_and_its_catalogue_table_is_true():
     if os.environ.get("VEXIL_WRITE_CATALOGUE"):
         DOCS.write_text(head + BEGIN + catalogue_table() + END + tail)
     assert rest.split(END)[0] == catalogue_table()
+
+
+@pytest.mark.parametrize(("argument", "box"), [
+    ("sbox:PRESENT", VectorialFunction.named("PRESENT")),
+    ("sbox:[0x0,1,3,6,7,4,5,2]", VectorialFunction([0, 1, 3, 6, 7, 4, 5, 2])),
+    ("sbox:[3,0,1,1]/4", VectorialFunction([3, 0, 1, 1], m=4)),
+])
+def test_the_command_line_reports_the_methods_values(argument, box, capsys):
+    from vexil_kit.cli.main import main
+
+    status = main(["report", argument, "--json"])
+    lines = [json.loads(line) for line in capsys.readouterr().out.splitlines()]
+    assert status == 0 and lines[0] == {"sbox": argument, "n": box.n, "m": box.m}
+    for line in lines[1:]:
+        info = MEASURES[line["measure"]]
+        if info.permutations_only and not box.is_permutation():
+            assert line["status"] == "not applicable"
+        else:
+            expected = box.measure(line["measure"])
+            assert line["value"] == (json.loads(json.dumps(expected)) if isinstance(expected, dict) else expected)
+    assert len(lines) - 1 == sum(info.kind != "table" for info in MEASURES.values())
+
+
+@pytest.mark.parametrize("argument", ["sbox:NOPE", "sbox:[0,1,2]", "sbox:[0,x]", "sbox:[0,5]/2", "sbox:[0,1]2"])
+def test_the_command_line_refuses_what_is_no_sbox(argument, capsys):
+    from vexil_kit.cli.main import main
+
+    assert main(["report", argument]) == 2 and "vexil: error:" in capsys.readouterr().err
+
+
+def test_a_sweep_of_sboxes_gives_the_methods_values():
+    pytest.importorskip("pandas")
+    from vexil_kit.sweeps import catalogue_sboxes, random_permutations, sweep
+
+    names = ["differential_uniformity", "linearity", "boomerang_uniformity", "differential_spectrum"]
+    for source in (catalogue_sboxes(), random_permutations(5, 3, seed=2)):
+        frame = sweep(source, names)
+        assert len(frame) == len(source)
+        for (label, box), row in zip(source, frame.itertuples(index=False), strict=True):
+            assert (row.name, row.n, row.m) == (label, box.n, box.m)
+            assert [getattr(row, name) for name in names] == [box.measure(name) for name in names]
+    with pytest.raises(ValueError, match="table"):
+        sweep(catalogue_sboxes(), ["ddt"])

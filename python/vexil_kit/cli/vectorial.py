@@ -10,7 +10,7 @@ from __future__ import annotations
 
 import json
 import time
-from typing import Any, TextIO
+from typing import TextIO
 
 from ..vectorial import MEASURES, VectorialFunction
 from .functions import FunctionError
@@ -56,10 +56,6 @@ def select(only: str | None) -> list[str]:
     return list(dict.fromkeys(names))
 
 
-def _value(value: Any) -> Any:
-    return {str(k): v for k, v in value.items()} if isinstance(value, dict) else value
-
-
 def report(
     label: str, box: VectorialFunction, names: list[str], as_json: bool, out: TextIO, display: ProgressDisplay
 ) -> list[Outcome]:
@@ -80,7 +76,7 @@ def report(
             try:
                 with display.measure(name) as progress:
                     value = box.measure(name, progress) if info.progress else box.measure(name)
-                outcome = Outcome(name, OK, _value(value), time.perf_counter() - started)
+                outcome = Outcome(name, OK, value, time.perf_counter() - started)
             except (KeyboardInterrupt, SystemExit):
                 raise
             except Exception as error:  # noqa: BLE001 - a failed measure is reported and the others go on
