@@ -167,9 +167,8 @@ PyObject* sbox_table(PyObject*, PyObject* args, PyObject* kwargs) {
         return nullptr;
     }
     std::optional<vexil::py::NewArray> array;
-    const bool made = run_unlocked([&] {
-        vexil::ensure_working_set(vexil::bytes_times(vexil::bytes_times(f.inputs(), f.outputs()), 4));
-    });
+    const bool made = run_unlocked(
+        [&] { vexil::ensure_working_set(vexil::bytes_times(vexil::bytes_times(f.inputs(), f.outputs()), 4)); });
     if (!made) return nullptr;
     PyObject* result = guarded([&]() -> PyObject* {
         array.emplace(std::initializer_list<std::uint64_t>{f.inputs(), f.outputs()}, signed_values ? "int32" : "uint32",

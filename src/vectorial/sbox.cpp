@@ -329,8 +329,9 @@ public:
         for (std::uint64_t x = 0; x < size; ++x) members_[ends_[t[x] ^ t[x ^ a]]++] = t[x];
         std::uint32_t begin = 0;
         for (const std::uint32_t end : ends_) {
-            if (end - begin > 4096) check_interrupt();
             for (std::uint32_t i = begin; i < end; ++i) {
+                // A large set (an affine F puts every output in one) is 2^(2n) pairs.
+                if ((i - begin) % 1024 == 1023) check_interrupt();
                 const std::uint32_t y = members_[i];
                 for (std::uint32_t j = i + 1; j < end; ++j) row[y ^ members_[j]] += 2;
             }
@@ -397,14 +398,14 @@ void ddt_into(const Sbox& f, std::span<std::uint32_t> out) {
 
 void walsh_into(const Sbox& f, std::span<std::int32_t> out, bool halve) {
     const std::uint64_t width = f.outputs();
-    over_walsh_blocks(f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride,
-                             std::size_t) {
-        for (std::uint64_t a = 0; a < f.inputs(); ++a) {
-            std::int32_t* row = out.data() + a * width + b0;
-            const std::int32_t* src = v + a * stride;
-            for (std::uint64_t j = 0; j < lanes; ++j) row[j] = halve ? src[j] / 2 : src[j];
-        }
-    });
+    over_walsh_blocks(
+        f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride, std::size_t) {
+            for (std::uint64_t a = 0; a < f.inputs(); ++a) {
+                std::int32_t* row = out.data() + a * width + b0;
+                const std::int32_t* src = v + a * stride;
+                for (std::uint64_t j = 0; j < lanes; ++j) row[j] = halve ? src[j] / 2 : src[j];
+            }
+        });
 }
 
 void bct_into(const Sbox& f, std::span<std::uint32_t> out) {
@@ -450,60 +451,60 @@ std::int64_t differential_branch_number(const Sbox& f) {
 
 std::uint64_t linearity(const Sbox& f) {
     std::vector<std::uint64_t> best(pool_size(), 0);
-    over_walsh_blocks(f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride,
-                             std::size_t slot) {
-        const auto* u = reinterpret_cast<const std::uint32_t*>(v);
-        std::uint32_t most = 0;
-        const auto take = [&](const auto& maxima) {
-            // Lane 0 of block 0 is b = 0, which does not count.
-            for (std::uint64_t j = b0 == 0 ? 1 : 0; j < lanes; ++j) most = std::max(most, maxima[j]);
-        };
-        if (stride == 16) {
-            take(detail::run_kernel<LaneMaxima<16>>(u, f.inputs()));
-        } else {
-            take(detail::run_kernel<LaneMaxima<1>>(u, f.inputs()));
-        }
-        best[slot] = std::max<std::uint64_t>(best[slot], most);
-    });
+    over_walsh_blocks(
+        f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride, std::size_t slot) {
+            const auto* u = reinterpret_cast<const std::uint32_t*>(v);
+            std::uint32_t most = 0;
+            const auto take = [&](const auto& maxima) {
+                // Lane 0 of block 0 is b = 0, which does not count.
+                for (std::uint64_t j = b0 == 0 ? 1 : 0; j < lanes; ++j) most = std::max(most, maxima[j]);
+            };
+            if (stride == 16) {
+                take(detail::run_kernel<LaneMaxima<16>>(u, f.inputs()));
+            } else {
+                take(detail::run_kernel<LaneMaxima<1>>(u, f.inputs()));
+            }
+            best[slot] = std::max<std::uint64_t>(best[slot], most);
+        });
     return *std::max_element(best.begin(), best.end());
 }
 
 std::vector<ValueCount> walsh_spectrum_counts(const Sbox& f) {
     std::vector<std::vector<std::uint64_t>> histograms(pool_size());
-    over_walsh_blocks(f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride,
-                             std::size_t slot) {
-        const std::uint64_t first = b0 == 0 ? 1 : 0;
-        auto& h = histograms[slot];
-        for (std::uint64_t a = 0; a < f.inputs(); ++a) {
-            const std::int32_t* row = v + a * stride;
-            for (std::uint64_t j = first; j < lanes; ++j) {
-                const std::int32_t w = row[j];
-                const std::uint64_t value = static_cast<std::uint32_t>(w < 0 ? -w : w);
-                if (value < h.size()) {
-                    ++h[value];
-                } else {
-                    count_value(h, value, 1);
+    over_walsh_blocks(
+        f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride, std::size_t slot) {
+            const std::uint64_t first = b0 == 0 ? 1 : 0;
+            auto& h = histograms[slot];
+            for (std::uint64_t a = 0; a < f.inputs(); ++a) {
+                const std::int32_t* row = v + a * stride;
+                for (std::uint64_t j = first; j < lanes; ++j) {
+                    const std::int32_t w = row[j];
+                    const std::uint64_t value = static_cast<std::uint32_t>(w < 0 ? -w : w);
+                    if (value < h.size()) {
+                        ++h[value];
+                    } else {
+                        count_value(h, value, 1);
+                    }
                 }
             }
-        }
-    });
+        });
     return merged(histograms);
 }
 
 std::int64_t linear_branch_number(const Sbox& f) {
     const std::int64_t none = 2 * max_outputs + max_vars + 1;
     std::vector<std::int64_t> best(pool_size(), none);
-    over_walsh_blocks(f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride,
-                             std::size_t slot) {
-        const std::uint64_t first = b0 == 0 ? 1 : 0;
-        for (std::uint64_t j = first; j < lanes; ++j) {
-            const std::int64_t wb = std::popcount(b0 + j);
-            if (wb >= best[slot]) continue;
-            for (std::uint64_t a = 0; a < f.inputs(); ++a) {
-                if (v[a * stride + j] != 0) best[slot] = std::min<std::int64_t>(best[slot], wb + std::popcount(a));
+    over_walsh_blocks(
+        f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride, std::size_t slot) {
+            const std::uint64_t first = b0 == 0 ? 1 : 0;
+            for (std::uint64_t j = first; j < lanes; ++j) {
+                const std::int64_t wb = std::popcount(b0 + j);
+                if (wb >= best[slot]) continue;
+                for (std::uint64_t a = 0; a < f.inputs(); ++a) {
+                    if (v[a * stride + j] != 0) best[slot] = std::min<std::int64_t>(best[slot], wb + std::popcount(a));
+                }
             }
-        }
-    });
+        });
     return *std::min_element(best.begin(), best.end());
 }
 
@@ -559,7 +560,9 @@ bool is_permutation(const Sbox& f) {
     if (f.n != f.m) return false;
     ensure_working_set(bytes_times(f.inputs() / 64 + 1, sizeof(std::uint64_t)));
     std::vector<std::uint64_t> seen(f.inputs() / 64 + 1, 0);
-    for (const std::uint32_t y : f.table) {
+    for (std::uint64_t x = 0; x < f.inputs(); ++x) {
+        if (x % (1U << 22) == 0) check_interrupt();
+        const std::uint32_t y = f.table[x];
         const std::uint64_t bit = std::uint64_t{1} << (y % 64);
         if ((seen[y / 64] & bit) != 0) return false;
         seen[y / 64] |= bit;
@@ -571,7 +574,10 @@ bool is_balanced(const Sbox& f) {
     if (f.m > f.n) return false;
     ensure_working_set(bytes_times(f.outputs(), sizeof(std::uint32_t)));
     std::vector<std::uint32_t> counts(f.outputs(), 0);
-    for (const std::uint32_t y : f.table) ++counts[y];
+    for (std::uint64_t x = 0; x < f.inputs(); ++x) {
+        if (x % (1U << 22) == 0) check_interrupt();
+        ++counts[f.table[x]];
+    }
     const std::uint64_t each = std::uint64_t{1} << (f.n - f.m);
     return std::all_of(counts.begin(), counts.end(), [&](std::uint32_t c) { return c == each; });
 }

@@ -66,5 +66,4 @@ bool is_balanced(const Sbox& f);
 // Cycle length -> number of cycles, ascending; F a permutation.
 std::vector<ValueCount> cycle_type(const Sbox& f);
 
-
 }  // namespace vexil::vectorial

@@ -1,7 +1,9 @@
 """VectorialFunction: every measure against its brute-force definition, the relations between the
 tables, the published values of AES and PRESENT, the value protocol, and Ctrl-C."""
 
+import collections
 import doctest
+import inspect
 import itertools
 import json
 import os
@@ -16,6 +18,8 @@ from reference import sbox_measures
 from vexil_kit import BooleanFunction, VectorialFunction, vectorial
 from vexil_kit.sweeps import vectorial as sweeps_vectorial
 from vexil_kit.vectorial import MEASURES
+
+DOCS = Path(__file__).resolve().parents[2] / "docs" / "vectorial.md"
 
 # (n, m, permutation): m > n + 2 takes the sorting path of the DDT rows, m = 1 the single lane.
 SHAPES = [(1, 1, True), (2, 3, False), (3, 3, True), (4, 2, False), (4, 4, True), (5, 5, True), (2, 12, False),
@@ -51,6 +55,13 @@ def test_every_measure_matches_its_definition(F):
             np.testing.assert_array_equal(value, expected[name], err_msg=name)
         else:
             assert value == expected[name] and type(value) is type(expected[name]), (name, value, expected[name])
+
+
+@pytest.mark.parametrize("name", MEASURES)
+def test_every_registered_measure_is_a_method_of_its_shape(name):
+    parameters = inspect.signature(getattr(VectorialFunction, name)).parameters
+    assert list(parameters) == ["self", "progress"] if MEASURES[name].progress else ["self"], name
+    assert f"`{name}()`" in DOCS.read_text(), f"docs/vectorial.md does not name {name}"
 
 
 def test_every_permutation_of_3_bits():
@@ -94,6 +105,25 @@ def test_relations_between_the_tables(F):
         G = F.inverse()
         assert (F @ G).fixed_point_count() == len(F) and G.differential_uniformity() == F.differential_uniformity()
         np.testing.assert_array_equal(G.bct(), F.bct().T)  # the BCT of the inverse is the transpose
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_outputs_of_32_bits_are_counted_without_a_table_of_them(seed):
+    F = VectorialFunction.random(7, 32, seed=seed) if seed else VectorialFunction([v << 20 for v in range(64)], m=32)
+    t = F.table.tolist()
+    rows = [collections.Counter(t[x] ^ t[x ^ a] for x in range(len(t))) for a in range(1, len(t))]
+    spectrum = collections.Counter(c for row in rows for c in row.values())
+    spectrum[0] = (len(t) - 1) * 2**32 - sum(len(row) for row in rows)
+    assert F.differential_uniformity() == max(max(row.values()) for row in rows)
+    assert F.differential_spectrum() == dict(sorted(spectrum.items()))
+    assert F.differential_branch_number() == min(
+        bin(a).count("1") + bin(b).count("1") for a, row in enumerate(rows, 1) for b in row)
+
+
+def test_progress_reaches_its_total():
+    reports = []
+    VectorialFunction.random_permutation(10, seed=1).boomerang_uniformity(progress=lambda *r: reports.append(r))
+    assert reports and reports[-1][0] == reports[-1][1] > 0
 
 
 def _hadamard(values, axis):
@@ -175,7 +205,6 @@ def test_memory_is_checked_before_a_table():
         F.ddt()
 
 
-DOCS = Path(__file__).resolve().parents[2] / "docs" / "vectorial.md"
 BEGIN, END = "<!-- catalogue table: begin -->\n", "<!-- catalogue table: end -->\n"
 
 
