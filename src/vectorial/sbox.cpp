@@ -53,6 +53,9 @@ std::vector<ValueCount> merged(const std::vector<std::vector<std::uint64_t>>& hi
 // inputs, each pair once): dense counters while 2^m is at most 4 * 2^n, else a
 // sort of the differences, so that m = 32 needs no 2^32 counters. The pairs are
 // walked as runs of inputs whose top bit of a is clear, without index arithmetic.
+// Count holds a count of pairs, at most 2^(n-1): 16 bits up to n = 16, so that
+// the counters of n = 14 stay in L1.
+template <class Count>
 class DifferenceCounter {
 public:
     explicit DifferenceCounter(const Sbox& f)
@@ -60,7 +63,7 @@ public:
 
     static std::uint64_t bytes(const Sbox& f) {
         const std::uint64_t words = f.m <= f.n + 2 ? f.outputs() : f.inputs() / 2;
-        return bytes_times(words, sizeof(std::uint32_t));
+        return bytes_times(words, f.m <= f.n + 2 ? sizeof(Count) : sizeof(std::uint32_t));
     }
 
     // on_value(b, DDT[a, b]) once for every b with DDT[a, b] != 0; returns their number. a != 0.
@@ -97,8 +100,8 @@ public:
             return most;
         }
         count(a);
-        std::uint32_t most = 0;
-        for (const std::uint32_t c : counts_) most = std::max(most, c);
+        Count most = 0;
+        for (const Count c : counts_) most = std::max(most, c);
         return 2 * std::uint64_t{most};
     }
 
@@ -114,8 +117,8 @@ private:
     }
 
     void count(std::uint64_t a) {
-        std::fill(counts_.begin(), counts_.end(), 0U);
-        std::uint32_t* counts = counts_.data();
+        std::fill(counts_.begin(), counts_.end(), Count{0});
+        Count* counts = counts_.data();
         differences(a, [counts](std::uint32_t d) { ++counts[d]; });
     }
 
@@ -127,19 +130,19 @@ private:
 
     Sbox f_;
     bool dense_;
-    std::vector<std::uint32_t> counts_;
+    std::vector<Count> counts_;
     std::vector<std::uint32_t> diffs_;
 };
 
 // per_row(a, counter, accumulator) for every a != 0 on the pool, one
 // accumulator per slot (returned).
-template <class Acc, class PerRow>
-std::vector<Acc> over_ddt_rows(const Sbox& f, Acc init, PerRow per_row) {
+template <class Count, class Acc, class PerRow>
+std::vector<Acc> over_ddt_rows_with(const Sbox& f, Acc init, PerRow& per_row) {
     const std::size_t slots = pool_size();
     std::vector<Acc> acc(slots, init);
     if (f.n == 0) return acc;
-    ensure_working_set(bytes_times(slots, DifferenceCounter::bytes(f)));
-    std::vector<std::optional<DifferenceCounter>> counters(slots);
+    ensure_working_set(bytes_times(slots, DifferenceCounter<Count>::bytes(f)));
+    std::vector<std::optional<DifferenceCounter<Count>>> counters(slots);
     parallel_for(f.inputs() - 1, row_grain(f.n), [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         if (!counters[slot]) counters[slot].emplace(f);
         for (std::uint64_t i = begin; i < end; ++i) {
@@ -148,6 +151,12 @@ std::vector<Acc> over_ddt_rows(const Sbox& f, Acc init, PerRow per_row) {
         }
     });
     return acc;
+}
+
+template <class Acc, class PerRow>
+std::vector<Acc> over_ddt_rows(const Sbox& f, Acc init, PerRow per_row) {
+    if (f.n <= 16) return over_ddt_rows_with<std::uint16_t>(f, init, per_row);
+    return over_ddt_rows_with<std::uint32_t>(f, init, per_row);
 }
 
 // ---------------------------------------------------------------------------
@@ -161,19 +170,43 @@ struct LaneTransform {
     static_assert(L == 1 || L == 16, "a strip is 16 lanes, or 16 rows of one");
     static constexpr unsigned block_bits = L >= 16 ? 9 : 13;
 
-    VEXIL_INLINE static void stage(std::uint32_t* u, std::size_t rows, std::size_t h) {
-        for (std::size_t base = 0; base < rows; base += 2 * h) {
-            for (std::size_t r = base; r < base + h; ++r) {
-                std::uint32_t* p = u + r * L;
-                std::uint32_t* q = p + h * L;
-                for (unsigned j = 0; j < L; ++j) {
-                    const std::uint32_t a = p[j];
-                    const std::uint32_t b = q[j];
-                    p[j] = a + b;
-                    q[j] = a - b;
-                }
+    // Stage h on words [0, size): pairs of runs of w = h * L words.
+    VEXIL_INLINE static void radix2(std::uint32_t* u, std::size_t size, std::size_t w) {
+        for (std::size_t base = 0; base < size; base += 2 * w) {
+            std::uint32_t* __restrict p = u + base;
+            std::uint32_t* __restrict q = p + w;
+            for (std::size_t k = 0; k < w; ++k) {
+                const std::uint32_t a = p[k];
+                const std::uint32_t b = q[k];
+                p[k] = a + b;
+                q[k] = a - b;
             }
         }
+    }
+
+    // Stages h and 2h in one pass: half the loads and stores of two radix-2 passes.
+    VEXIL_INLINE static void radix4(std::uint32_t* u, std::size_t size, std::size_t w) {
+        for (std::size_t base = 0; base < size; base += 4 * w) {
+            std::uint32_t* __restrict p0 = u + base;
+            std::uint32_t* __restrict p1 = p0 + w;
+            std::uint32_t* __restrict p2 = p1 + w;
+            std::uint32_t* __restrict p3 = p2 + w;
+            for (std::size_t k = 0; k < w; ++k) {
+                const std::uint32_t a = p0[k], b = p1[k], c = p2[k], d = p3[k];
+                const std::uint32_t ab = a + b, amb = a - b, cd = c + d, cmd = c - d;
+                p0[k] = ab + cd;
+                p1[k] = amb + cmd;
+                p2[k] = ab - cd;
+                p3[k] = amb - cmd;
+            }
+        }
+    }
+
+    // Stages 0 .. count - 1 over `rows` rows of L words.
+    VEXIL_INLINE static void stages(std::uint32_t* u, std::size_t rows, unsigned count) {
+        unsigned s = 0;
+        for (; s + 1 < count; s += 2) radix4(u, rows * L, (std::size_t{1} << s) * L);
+        if (s < count) radix2(u, rows * L, (std::size_t{1} << s) * L);
     }
 
     // The stages above the L1 blocks run in groups of up to group_bits on strips
@@ -187,7 +220,7 @@ struct LaneTransform {
         const std::size_t rows = std::size_t{1} << n;
         const unsigned low = std::min(n, block_bits);
         for (std::size_t base = 0; base < rows; base += std::size_t{1} << low) {
-            for (unsigned s = 0; s < low; ++s) stage(u + base * L, std::size_t{1} << low, std::size_t{1} << s);
+            stages(u + base * L, std::size_t{1} << low, low);
         }
         alignas(64) std::uint32_t scratch[(std::size_t{1} << group_bits) * strip];
         for (unsigned s0 = low; s0 < n; s0 += group_bits) {
@@ -201,7 +234,7 @@ struct LaneTransform {
                     for (std::size_t k = 0; k < count; ++k) {
                         std::memcpy(scratch + k * strip, first + k * stride, strip * sizeof(std::uint32_t));
                     }
-                    for (unsigned s = 0; s < g; ++s) LaneTransform<strip>::stage(scratch, count, std::size_t{1} << s);
+                    LaneTransform<strip>::stages(scratch, count, g);
                     for (std::size_t k = 0; k < count; ++k) {
                         std::memcpy(first + k * stride, scratch + k * strip, strip * sizeof(std::uint32_t));
                     }
@@ -423,7 +456,7 @@ void bct_into(const Sbox& f, std::span<std::uint32_t> out) {
 }
 
 std::uint64_t differential_uniformity(const Sbox& f) {
-    const auto acc = over_ddt_rows(f, std::uint64_t{0}, [](std::uint64_t a, DifferenceCounter& c, std::uint64_t& best) {
+    const auto acc = over_ddt_rows(f, std::uint64_t{0}, [](std::uint64_t a, auto& c, std::uint64_t& best) {
         best = std::max(best, c.row_max(a));
     });
     return *std::max_element(acc.begin(), acc.end());
@@ -432,7 +465,7 @@ std::uint64_t differential_uniformity(const Sbox& f) {
 std::vector<ValueCount> differential_spectrum(const Sbox& f) {
     using Histogram = std::vector<std::uint64_t>;
     const std::uint64_t width = f.outputs();
-    const auto acc = over_ddt_rows(f, Histogram{}, [&](std::uint64_t a, DifferenceCounter& c, Histogram& h) {
+    const auto acc = over_ddt_rows(f, Histogram{}, [&](std::uint64_t a, auto& c, Histogram& h) {
         const std::uint64_t distinct = c.row(a, [&](std::uint32_t, std::uint64_t count) { count_value(h, count, 1); });
         count_value(h, 0, width - distinct);
     });
@@ -442,7 +475,7 @@ std::vector<ValueCount> differential_spectrum(const Sbox& f) {
 std::int64_t differential_branch_number(const Sbox& f) {
     if (f.n == 0) return 0;
     const std::int64_t none = 2 * max_outputs + 1;
-    const auto acc = over_ddt_rows(f, none, [](std::uint64_t a, DifferenceCounter& c, std::int64_t& best) {
+    const auto acc = over_ddt_rows(f, none, [](std::uint64_t a, auto& c, std::int64_t& best) {
         const std::int64_t wa = std::popcount(a);
         c.row(a, [&](std::uint32_t b, std::uint64_t) { best = std::min<std::int64_t>(best, wa + std::popcount(b)); });
     });

@@ -120,6 +120,14 @@ def test_outputs_of_32_bits_are_counted_without_a_table_of_them(seed):
         bin(a).count("1") + bin(b).count("1") for a, row in enumerate(rows, 1) for b in row)
 
 
+def test_single_component_blocks_beyond_18_inputs():
+    F = VectorialFunction.random(19, 2, seed=5)
+    walsh = F.walsh_table()
+    spectra = [F.component(b).walsh_spectrum() for b in range(4)]
+    np.testing.assert_array_equal(walsh, np.stack(spectra, axis=1))
+    assert F.linearity() == max(int(np.abs(w).max()) for w in spectra[1:])
+
+
 def test_progress_reaches_its_total():
     reports = []
     VectorialFunction.random_permutation(10, seed=1).boomerang_uniformity(progress=lambda *r: reports.append(r))
