@@ -45,3 +45,9 @@ set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/registry/measure_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry/registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sweep/sweep.cpp)
+
+# Vectorial functions (S-boxes): src/vectorial/ sits above src/metrics/, and
+# its registry beside the one of single functions.
+list(APPEND VEXIL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/registry/vectorial_registry.cpp)

@@ -464,3 +464,99 @@ def walsh_counts(f, signed: bool) -> dict[int, int]:
     w = walsh_by_definition(f)
     values = w.tolist() if signed else np.abs(w).tolist()
     return {v: values.count(v) for v in sorted(set(values))}
+# -- Vectorial functions (S-boxes) ------------------------------------------------------------------
+# A table of ints: entry x is F(x); bit v of x is variable v, bit j of F(x) coordinate j. Each
+# measure is read off its table as the textbooks define it; 2**(3n) for the BCT.
+
+
+def _dot(a: int, b: int) -> int:
+    return bin(a & b).count("1") & 1
+
+
+def sbox_ddt(table, m: int) -> np.ndarray:
+    size = len(table)
+    ddt = np.zeros((size, 1 << m), dtype=np.int64)
+    for a in range(size):
+        for x in range(size):
+            ddt[a, table[x] ^ table[x ^ a]] += 1
+    return ddt
+
+
+def sbox_walsh(table, m: int) -> np.ndarray:
+    size = len(table)
+    return np.array(
+        [[sum((-1) ** (_dot(b, table[x]) ^ _dot(a, x)) for x in range(size)) for b in range(1 << m)] for a in range(size)],
+        dtype=np.int64,
+    )
+
+
+def sbox_bct(table) -> np.ndarray:
+    size = len(table)
+    inverse = [0] * size
+    for x, y in enumerate(table):
+        inverse[y] = x
+    bct = np.zeros((size, size), dtype=np.int64)
+    for a in range(size):
+        for b in range(size):
+            bct[a, b] = sum(inverse[table[x] ^ b] ^ inverse[table[x ^ a] ^ b] == a for x in range(size))
+    return bct
+
+
+def sbox_degree(table, m: int, component: int) -> int:
+    """The algebraic degree of x -> b.F(x) from its ANF by the Moebius sum over subsets."""
+    size = len(table)
+    values = [_dot(component, y) for y in table]
+    degree = -1
+    for u in range(size):
+        coefficient = 0
+        for x in range(size):
+            if x & u == x:
+                coefficient ^= values[x]
+        if coefficient:
+            degree = max(degree, bin(u).count("1"))
+    return degree
+
+
+def sbox_measures(table, m: int, permutation: bool) -> dict:
+    """Every measure of the vectorial registry, from the tables above."""
+    n = len(table).bit_length() - 1
+    ddt = sbox_ddt(table, m)
+    walsh = sbox_walsh(table, m)
+    size = len(table)
+    weight = [bin(v).count("1") for v in range(max(size, 1 << m))]
+    rows, columns = ddt[1:], np.abs(walsh[:, 1:])
+    values = {
+        "ddt": ddt,
+        "walsh_table": walsh,
+        "lat": walsh // 2,
+        "differential_uniformity": int(rows.max()) if n else 0,
+        "differential_spectrum": dict(zip(*(v.tolist() for v in np.unique(rows, return_counts=True)))),
+        "differential_branch_number": min(
+            (weight[a] + weight[b] for a in range(1, size) for b in range(1 << m) if ddt[a, b]), default=0
+        ),
+        "linearity": int(columns.max()),
+        "nonlinearity": (size - int(columns.max())) // 2,
+        "walsh_spectrum_counts": dict(zip(*(v.tolist() for v in np.unique(columns, return_counts=True)))),
+        "linear_branch_number": min(weight[a] + weight[b] for a in range(size) for b in range(1, 1 << m) if walsh[a, b]),
+        "algebraic_degree": max(sbox_degree(table, m, 1 << j) for j in range(m)),
+        "min_degree": min(sbox_degree(table, m, b) for b in range(1, 1 << m)),
+        "is_permutation": sorted(table) == list(range(size)) and n == m,
+        "is_balanced": m <= n and all(list(table).count(y) == size >> m for y in range(1 << m)),
+        "fixed_points": [x for x in range(size) if table[x] == x],
+        "fixed_point_count": sum(table[x] == x for x in range(size)),
+    }
+    values["is_apn"] = values["differential_uniformity"] == 2
+    if permutation:
+        bct = sbox_bct(table)
+        values["bct"] = bct
+        values["boomerang_uniformity"] = int(bct[1:, 1:].max()) if n else 0
+        seen, cycles = set(), {}
+        for start in range(size):
+            length, x = 0, start
+            while x not in seen:
+                seen.add(x)
+                x, length = table[x], length + 1
+            if length:
+                cycles[length] = cycles.get(length, 0) + 1
+        values["cycle_type"] = cycles
+    return values

@@ -22,4 +22,7 @@ std::span<const PyMethodDef> predicate_methods();
 std::span<const PyMethodDef> two_level_methods();
 std::span<const PyMethodDef> canonical_methods();
 
+// Vectorial functions (S-boxes).
+std::span<const PyMethodDef> vectorial_methods();
+
 }  // namespace vexil_kit

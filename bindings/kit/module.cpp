@@ -25,7 +25,7 @@ std::vector<PyMethodDef> module_methods() {
     for (const auto group :
          {spectral_methods(), measure_methods(), circuit_methods(), algebraic_methods(), cryptographic_methods(),
           query_methods(), memory_methods(), ranges_methods(), sweep_methods(), registry_methods(), predicate_methods(),
-          two_level_methods(), canonical_methods()}) {
+          two_level_methods(), canonical_methods(), vectorial_methods()}) {
         rows.insert(rows.end(), group.begin(), group.end());
     }
     rows.push_back({nullptr, nullptr, 0, nullptr});

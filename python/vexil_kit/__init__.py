@@ -19,6 +19,7 @@ from .poly_degrees import DegreeCertificate
 from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, npn_classes, random_functions, sweep
 from .two_level import Cube
+from .vectorial import VectorialFunction
 
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
 # ``from vexil_kit.sweep import read_metadata`` too.
@@ -40,6 +41,7 @@ __all__ = [
     "EntanglementSet",
     "EntropySets",
     "NpnTransform",
+    "VectorialFunction",
     "VexilError",
     "family",
     "five_input_classes",

@@ -16,7 +16,7 @@ from vexil_kit.cli.functions import parse_function
 
 PACKAGE = Path(vexil_kit.__file__).resolve().parent
 # The layers above the value type: they use BooleanFunction, never the other way round.
-ABOVE = {"function.py", "__init__.py"}
+ABOVE = {"function.py", "__init__.py", "vectorial.py"}  # vectorial.py: the S-box value type, over BooleanFunction
 ABOVE_DIRS = {"cli", "cluster", "sweeps"}
 TOPIC_MODULES = sorted(path.name for path in PACKAGE.glob("*.py") if path.name not in ABOVE)
 

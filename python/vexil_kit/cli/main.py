@@ -9,7 +9,7 @@ import os
 import sys
 from typing import Any
 
-from . import functions, measures, plot, report
+from . import functions, measures, plot, report, vectorial
 from . import sweep as sweep_command
 from .progress import ProgressDisplay
 
@@ -44,7 +44,11 @@ def _parser() -> argparse.ArgumentParser:
     rep = commands.add_parser(
         "report",
         help="print every measure of a function",
-        epilog=functions.FORMS + "\n\nmeasures (--only NAMES):\n" + measures.listing(),
+        epilog=functions.FORMS
+        + "\n\nmeasures (--only NAMES):\n"
+        + measures.listing()
+        + "\n\nS-boxes: "
+        + vectorial.FORM,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
     rep.add_argument("function", metavar="FUNCTION")
@@ -114,6 +118,8 @@ class _OutputClosed(Exception):
 def _report(args: argparse.Namespace) -> int:
     if sys.stdout is None:
         raise _OutputClosed
+    if args.function.startswith(vectorial.PREFIX):  # an S-box: the measures of the vectorial registry
+        return _report_sbox(args)
     measures = report.select(args.only)
     if args.resume:
         report.check_not_output(args.resume, sys.stdout)
@@ -127,6 +133,15 @@ def _report(args: argparse.Namespace) -> int:
         _complain(f"vexil: {len(failed)} of {len(outcomes)} measures failed ({names}); the others are reported")
         return 1
     return 0
+
+
+def _report_sbox(args: argparse.Namespace) -> int:
+    if args.resume:
+        raise ValueError("--resume is for reports of Boolean functions, not of S-boxes")
+    names = vectorial.select(args.only)
+    box = vectorial.parse(args.function)
+    outcomes = vectorial.report(args.function, box, names, args.json, sys.stdout, ProgressDisplay(sys.stderr))
+    return 1 if any(o.status == report.FAILED for o in outcomes) else 0
 
 
 def _run(args: argparse.Namespace) -> int:

@@ -35,6 +35,7 @@ from .sources import (
     npn_classes,
     random_functions,
 )
+from .vectorial import SboxSource, catalogue_sboxes, random_permutations
 
 __all__ = [
     "BATCH_ENTRIES",
@@ -44,10 +45,13 @@ __all__ = [
     "FIXED_COLUMNS",
     "FunctionSource",
     "Measure",
+    "SboxSource",
+    "catalogue_sboxes",
     "family",
     "five_input_classes",
     "npn_classes",
     "random_functions",
+    "random_permutations",
     "read_metadata",
     "sweep",
     "write_parquet",

@@ -23,6 +23,7 @@ from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
 from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
+from .vectorial import SboxSource, sweep_sboxes
 
 # pandas is imported where a table is made, so that the sources work without it; it has no type
 # information, so the tables are annotated Any.
@@ -267,6 +268,8 @@ def sweep(
     >>> sweep([BooleanFunction.xor(2)], [("ones", lambda f: f.weight())])["ones"].tolist()
     [2]
     """
+    if isinstance(functions, SboxSource):  # S-boxes: the measures of the vectorial registry
+        return sweep_sboxes(functions, measures, progress)
     batch_size = operator.index(batch_size)
     if batch_size < 1:
         raise ValueError(f"batch_size must be positive, got {batch_size}")

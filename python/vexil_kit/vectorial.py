@@ -1,0 +1,553 @@
+"""The VectorialFunction value type: an (n, m)-function, or S-box, held as its table of 2**n output words.
+
+Entry x of the table is F(x); bit v of x is variable v and bit j of F(x) is coordinate j, as for
+``BooleanFunction`` (variable 0 and coordinate 0 are the least significant bits). The cryptographic
+tables (DDT, Walsh table, LAT, BCT) and their summaries are computed by the native core without the
+interpreter lock; the scalar summaries stream the rows of their table on the worker pool and never
+hold it whole, so they reach n = 16 in a few MiB. The measures are named in the core's vectorial
+registry (``MEASURES`` here), which sweeps and ``vexil report sbox:NAME`` read.
+"""
+
+from __future__ import annotations
+
+import operator
+from collections.abc import Callable, Iterable, Iterator, Sequence
+from dataclasses import dataclass
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _arguments, _native, anf, sboxes
+from .function import BooleanFunction
+from .progress import Progress, reporter
+
+Words = npt.NDArray[np.uint32]
+
+#: Tables of at most this many entries print as a literal that round-trips.
+_SHOWN = 256
+_MAX_VARS = 30
+_MAX_OUTPUTS = 32
+
+
+@dataclass(frozen=True)
+class VectorialMeasureInfo:
+    """One measure of the vectorial registry."""
+
+    name: str
+    #: "integer", "boolean", "counts" (a dict value -> count), "integers" (a list) or "table" (a 2-D array).
+    kind: str
+    #: Whether it is defined for permutations only (ValueError otherwise).
+    permutations_only: bool
+    #: Whether the method takes ``progress=``.
+    progress: bool
+    #: Time as a function of n, m, N = 2**n and M = 2**m.
+    cost: str
+    summary: str
+
+
+#: Every measure of a vectorial function by name, in report order.
+MEASURES: dict[str, VectorialMeasureInfo] = {row[0]: VectorialMeasureInfo(*row) for row in _native.vectorial_registry()}
+
+
+def _words(table: Any) -> Words:
+    """A read-only uint32 copy of a 1-D table of 2**n non-negative ints below 2**32 (n <= 30)."""
+    if isinstance(table, VectorialFunction):
+        return table.table
+    if isinstance(table, (str, bytes, bytearray)) or table is None or np.isscalar(table):
+        raise ValueError(f"a table is a 1-D sequence or array of 2**n ints, not {type(table).__name__}")
+    array = np.asarray(table)
+    if array.ndim != 1:
+        raise ValueError(f"the table must be 1-D, got {array.ndim} dimensions")
+    if array.dtype.kind not in "iu" and not (array.dtype == object or len(array) == 0):
+        raise ValueError(f"the table entries must be ints, got {array.dtype}")
+    size = array.shape[0]
+    if size == 0 or size & (size - 1):
+        raise ValueError(f"the table length must be a power of two, got {size}")
+    if size > 1 << _MAX_VARS:
+        raise ValueError(f"at most 2**{_MAX_VARS} entries, got {size}")
+    _native.ensure_working_set(8 * size)
+    if array.dtype == object:
+        values = [_arguments.integer(v, "a table entry") for v in array]
+        array = np.array(values if values else [0], dtype=object)
+        low, high = min(values), max(values)
+    else:
+        low, high = int(array.min()), int(array.max())
+    if low < 0 or high >> _MAX_OUTPUTS:
+        raise ValueError(f"the table entries must lie in [0, 2**32), got {low if low < 0 else high}")
+    words = np.ascontiguousarray(array, dtype=np.uint32)
+    result: Words = np.frombuffer(words.tobytes(), dtype=np.uint32)
+    return result
+
+
+def _restore(cls: type[VectorialFunction], n: int, m: int, data: bytes) -> VectorialFunction:
+    """Rebuild a pickled S-box from its little-endian words, refusing a length that disagrees with n."""
+    n = _arguments.num_vars(n)
+    if not isinstance(data, (bytes, bytearray)) or len(data) != 4 << n:
+        raise ValueError(f"a pickled S-box of n = {n} holds {4 << n} bytes")
+    return cls(np.frombuffer(data, dtype="<u4").astype(np.uint32), m)
+
+
+class VectorialFunction:
+    """An immutable (n, m)-function, or S-box: F from n bits to m bits, held as its 2**n output words.
+
+    Entry x of ``table`` is F(x), a read-only uint32 array; bit v of x is variable v and bit j of F(x) is
+    coordinate j (the least significant bits first, as for ``BooleanFunction``). ``m`` is given or
+    inferred as the bit length of the largest output (at least 1); 1 <= m <= 32 and n <= 30. S-boxes
+    compare equal when n, m and the tables agree, hash accordingly, pickle, and convert with
+    ``np.asarray``. Measures run natively without the interpreter lock, answer Ctrl-C within a second,
+    take ``progress=`` where long, and refuse memory they cannot get with MemoryError.
+
+    >>> F = VectorialFunction([0, 1, 3, 6, 7, 4, 5, 2])
+    >>> F.n, F.m, F(3), F([1, 1, 0]), len(F)
+    (3, 3, 6, 6, 8)
+    >>> F.differential_uniformity(), F.linearity(), F.is_apn()
+    (2, 4, True)
+    >>> F
+    VectorialFunction([0, 1, 3, 6, 7, 4, 5, 2], m=3)
+    """
+
+    __slots__ = ("_table", "_n", "_m", "_hash")
+    _table: Words
+    _n: int
+    _m: int
+    _hash: int | None
+
+    # NumPy defers to the operators below instead of treating the S-box as an array.
+    __array_ufunc__ = None
+
+    def __init__(self, table: Any, m: int | None = None) -> None:
+        words = _words(table)
+        top = int(words.max())
+        if m is None:
+            m = max(1, top.bit_length())
+        else:
+            m = _arguments.integer(m, "m")
+            if not 1 <= m <= _MAX_OUTPUTS:
+                raise ValueError(f"m must be 1 to {_MAX_OUTPUTS} output bits, not {m}")
+            if top >> m:
+                raise ValueError(f"output {top} does not fit in m = {m} bits")
+        object.__setattr__(self, "_table", words)
+        object.__setattr__(self, "_n", _arguments.log2(len(words)))
+        object.__setattr__(self, "_m", m)
+        object.__setattr__(self, "_hash", None)
+
+    def __setattr__(self, name: str, value: Any) -> None:
+        raise AttributeError(f"{type(self).__name__} is immutable")
+
+    def __delattr__(self, name: str) -> None:
+        raise AttributeError(f"{type(self).__name__} is immutable")
+
+    # -- the value ------------------------------------------------------------------------------
+
+    @property
+    def n(self) -> int:
+        """The number of input bits; the table has 2**n entries."""
+        return self._n
+
+    @property
+    def m(self) -> int:
+        """The number of output bits (coordinates)."""
+        return self._m
+
+    @property
+    def table(self) -> Words:
+        """The output words as a read-only 1-D uint32 array (shared, not copied).
+
+        >>> VectorialFunction([3, 0, 1, 2]).table
+        array([3, 0, 1, 2], dtype=uint32)
+        """
+        return self._table
+
+    def __len__(self) -> int:
+        return self._table.shape[0]
+
+    def __getitem__(self, x: int) -> int:
+        x = _arguments.integer(x, "an entry index")
+        if not 0 <= x < len(self):
+            raise IndexError(f"entry {x} is outside [0, {len(self)})")
+        return int(self._table[x])
+
+    def __call__(self, x: int | Iterable[Any]) -> int:
+        """F(x) for an int x, or for a sequence of n bits (item v is variable v)."""
+        return self[_arguments.entry(x, self._n)]
+
+    def __iter__(self) -> Iterator[int]:
+        return iter(self._table.tolist())
+
+    def __eq__(self, other: object) -> bool:
+        if not isinstance(other, VectorialFunction):
+            return NotImplemented
+        return self._n == other._n and self._m == other._m and bool(np.array_equal(self._table, other._table))
+
+    def __hash__(self) -> int:
+        value = self._hash
+        if value is None:
+            value = hash((self._n, self._m, self._table.tobytes()))
+            object.__setattr__(self, "_hash", value)
+        return value
+
+    def __repr__(self) -> str:
+        name = type(self).__name__
+        if len(self) <= _SHOWN:
+            return f"{name}({self._table.tolist()}, m={self._m})"
+        head = ", ".join(str(v) for v in self._table[:8].tolist())
+        return f"<{name} n={self._n} m={self._m} [{head}, ...]>"
+
+    def __reduce__(self) -> tuple[Any, ...]:
+        return (_restore, (type(self), self._n, self._m, self._table.astype("<u4").tobytes()))
+
+    def __copy__(self) -> VectorialFunction:
+        return self
+
+    def __deepcopy__(self, memo: Any) -> VectorialFunction:
+        return self
+
+    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> npt.NDArray[Any]:
+        if dtype is None or np.dtype(dtype) == np.uint32:
+            return self._table.copy() if copy else self._table
+        if copy is False:
+            raise ValueError("converting a VectorialFunction to another dtype needs a copy")
+        return self._table.astype(dtype)
+
+    @classmethod
+    def _of_words(cls, words: npt.ArrayLike, m: int) -> VectorialFunction:
+        return cls(np.asarray(words, dtype=np.uint32), m)
+
+    # -- builders -------------------------------------------------------------------------------
+
+    @classmethod
+    def from_components(cls, fs: Sequence[BooleanFunction]) -> VectorialFunction:
+        """The S-box whose coordinate j is ``fs[j]`` (coordinate 0 first); all of one n.
+
+        >>> F = VectorialFunction.from_components([BooleanFunction.xor(2), BooleanFunction.conjunction(2)])
+        >>> F.table.tolist()   # a half adder: sum in bit 0, carry in bit 1
+        [0, 1, 1, 2]
+        """
+        fs = list(fs)
+        if not 1 <= len(fs) <= _MAX_OUTPUTS:
+            raise ValueError(f"from_components takes 1 to {_MAX_OUTPUTS} functions, got {len(fs)}")
+        if not all(isinstance(f, BooleanFunction) for f in fs):
+            raise TypeError("from_components takes BooleanFunction objects")
+        if len({f.n for f in fs}) != 1:
+            raise ValueError("the components must all have the same number of variables")
+        _native.ensure_working_set(8 * len(fs[0]))
+        words = np.zeros(len(fs[0]), dtype=np.uint32)
+        for j, f in enumerate(fs):
+            words |= f.table.astype(np.uint32) << np.uint32(j)
+        return cls._of_words(words, len(fs))
+
+    @classmethod
+    def from_callable(cls, fn: Callable[[int], int], n: int, m: int) -> VectorialFunction:
+        """The S-box with F(x) = fn(x) for x = 0 .. 2**n - 1 (ints below 2**m).
+
+        >>> VectorialFunction.from_callable(lambda x: (3 * x) % 8, 3, 3).table.tolist()
+        [0, 3, 6, 1, 4, 7, 2, 5]
+        """
+        n = _arguments.num_vars(n)
+        return cls([operator.index(fn(x)) for x in range(1 << n)], m)
+
+    @classmethod
+    def random(cls, n: int, m: int, seed: Any = None) -> VectorialFunction:
+        """A uniformly random (n, m)-function from ``numpy.random.default_rng(seed)``.
+
+        >>> VectorialFunction.random(4, 2, seed=1) == VectorialFunction.random(4, 2, seed=1)
+        True
+        """
+        n = _arguments.num_vars(n)
+        m = _arguments.integer(m, "m")
+        if not 1 <= m <= _MAX_OUTPUTS or n > _MAX_VARS:
+            raise ValueError(f"random takes n <= {_MAX_VARS} and 1 <= m <= {_MAX_OUTPUTS}, not ({n}, {m})")
+        _native.ensure_working_set(8 << n)
+        words = np.random.default_rng(seed).integers(0, 1 << m, size=1 << n, dtype=np.uint64)
+        return cls._of_words(words, m)
+
+    @classmethod
+    def random_permutation(cls, n: int, seed: Any = None) -> VectorialFunction:
+        """A uniformly random permutation of n bits from ``numpy.random.default_rng(seed)`` (n >= 1).
+
+        >>> VectorialFunction.random_permutation(8, seed=3).is_permutation()
+        True
+        """
+        n = _arguments.num_vars(n)
+        if not 1 <= n <= _MAX_VARS:
+            raise ValueError(f"random_permutation takes 1 <= n <= {_MAX_VARS}, not {n}")
+        _native.ensure_working_set(16 << n)
+        return cls._of_words(np.random.default_rng(seed).permutation(1 << n).astype(np.uint32), n)
+
+    @classmethod
+    def named(cls, name: str) -> VectorialFunction:
+        """A published S-box of the catalogue by name (``catalogue()`` lists them); KeyError otherwise.
+
+        Tables are transcribed from the standards as S[x] with x read as an integer.
+
+        >>> aes = VectorialFunction.named("AES")
+        >>> aes.n, aes.m, hex(aes(0)), hex(aes(0x53))
+        (8, 8, '0x63', '0xed')
+        """
+        n, m, table = sboxes.named(name)
+        return cls(np.asarray(table, dtype=np.uint32), m)
+
+    @staticmethod
+    def catalogue() -> list[str]:
+        """The names ``named`` accepts."""
+        return list(sboxes.catalogue())
+
+    @classmethod
+    def power(cls, n: int, d: int, modulus: int | None = None) -> VectorialFunction:
+        """x**d over GF(2**n), whose element with bit k set has the coefficient of X**k.
+
+        The field is GF(2)[X] / (modulus), bit k of ``modulus`` the coefficient of X**k; by default
+        the polynomial of ``sboxes.default_modulus(n)`` (0x11B, the one of AES, for n = 8).
+
+        >>> VectorialFunction.power(5, 3).is_apn()    # the cube map is APN
+        True
+        """
+        return cls(np.asarray(sboxes.power_map(n, d, modulus), dtype=np.uint32), n)
+
+    @classmethod
+    def inverse_map(cls, n: int) -> VectorialFunction:
+        """The patched inverse x**(2**n - 2) over GF(2**n) (0 goes to 0)."""
+        return cls(np.asarray(sboxes.inverse_map(n), dtype=np.uint32), n)
+
+    @classmethod
+    def gold(cls, n: int, i: int) -> VectorialFunction:
+        """The Gold map x**(2**i + 1) over GF(2**n) (APN when gcd(i, n) = 1)."""
+        return cls(np.asarray(sboxes.gold(n, i), dtype=np.uint32), n)
+
+    @classmethod
+    def kasami(cls, n: int, i: int) -> VectorialFunction:
+        """The Kasami map x**(2**(2i) - 2**i + 1) over GF(2**n) (APN when gcd(i, n) = 1)."""
+        return cls(np.asarray(sboxes.kasami(n, i), dtype=np.uint32), n)
+
+    # -- algebra --------------------------------------------------------------------------------
+
+    def coordinate(self, j: int) -> BooleanFunction:
+        """Coordinate j: the Boolean function x -> bit j of F(x).
+
+        >>> VectorialFunction([0, 1, 1, 2]).coordinate(1) == BooleanFunction.conjunction(2)
+        True
+        """
+        j = _arguments.integer(j, "a coordinate")
+        if not 0 <= j < self._m:
+            raise ValueError(f"coordinate {j} is outside [0, {self._m})")
+        return BooleanFunction(((self._table >> np.uint32(j)) & np.uint32(1)).astype(np.bool_))
+
+    def coordinates(self) -> list[BooleanFunction]:
+        """Every coordinate, coordinate 0 first."""
+        return [self.coordinate(j) for j in range(self._m)]
+
+    def component(self, b: int) -> BooleanFunction:
+        """The component b.F: x -> parity(b & F(x)), for 0 <= b < 2**m.
+
+        Its Walsh spectrum is column b of ``walsh_table()``.
+
+        >>> VectorialFunction([0, 1, 1, 2]).component(3) == BooleanFunction.disjunction(2)
+        True
+        """
+        b = _arguments.integer(b, "a component mask")
+        if not 0 <= b < 1 << self._m:
+            raise ValueError(f"component {b} is outside [0, 2**{self._m})")
+        _native.ensure_working_set(5 * len(self))
+        masked = self._table & np.uint32(b)
+        parity = np.zeros(len(self), dtype=np.uint32)
+        for j in range(self._m):
+            parity ^= masked >> np.uint32(j)
+        return BooleanFunction((parity & np.uint32(1)).astype(np.bool_))
+
+    def anf(self) -> list[list[int]]:
+        """The algebraic normal form of each coordinate (coordinate 0 first), as in ``BooleanFunction.anf``."""
+        return [anf.monomials(((self._table >> np.uint32(j)) & np.uint32(1)).astype(np.bool_)) for j in range(self._m)]
+
+    def inverse(self) -> VectorialFunction:
+        """The inverse permutation; ValueError when F is not a permutation.
+
+        >>> F = VectorialFunction([2, 0, 3, 1])
+        >>> F.inverse().table.tolist(), (F @ F.inverse()).table.tolist()
+        ([1, 3, 0, 2], [0, 1, 2, 3])
+        """
+        if not self.is_permutation():
+            raise ValueError("only a permutation has an inverse")
+        _native.ensure_working_set(12 * len(self))
+        inverse = np.empty(len(self), dtype=np.uint32)
+        inverse[self._table] = np.arange(len(self), dtype=np.uint32)
+        return type(self)._of_words(inverse, self._m)
+
+    def __matmul__(self, other: VectorialFunction) -> VectorialFunction:
+        """F @ G is F after G: x -> F(G(x)); needs G.m <= F.n."""
+        if not isinstance(other, VectorialFunction):
+            return NotImplemented
+        if other._m > self._n:
+            raise ValueError(f"F @ G needs G's {other._m} output bits to fit F's {self._n} input bits")
+        _native.ensure_working_set(4 * len(other))
+        return type(self)._of_words(self._table[other._table], self._m)
+
+    def __xor__(self, other: VectorialFunction) -> VectorialFunction:
+        """The pointwise XOR of two S-boxes of one n; m is the larger of the two."""
+        if not isinstance(other, VectorialFunction):
+            return NotImplemented
+        if other._n != self._n:
+            raise ValueError(f"F ^ G needs one n, not {self._n} and {other._n}")
+        return type(self)._of_words(self._table ^ other._table, max(self._m, other._m))
+
+    # -- tables ---------------------------------------------------------------------------------
+
+    def _table_of(self, name: str, progress: Progress) -> npt.NDArray[Any]:
+        with reporter(progress, name) as report:
+            result: npt.NDArray[Any] = _native.sbox_table(name, self._table, self._m, progress=report)
+        return result
+
+    def _measure(self, name: str, progress: Progress = False) -> Any:
+        with reporter(progress, name) as report:
+            return _native.sbox_measure(name, self._table, self._m, progress=report)
+
+    def ddt(self, progress: Progress = False) -> npt.NDArray[np.uint32]:
+        """The difference distribution table: entry [a, b] = #{x : F(x) ^ F(x ^ a) = b}, 2**n x 2**m uint32.
+
+        >>> VectorialFunction.named("PRESENT").ddt()[1].tolist()
+        [0, 0, 0, 4, 0, 0, 0, 4, 0, 4, 0, 0, 0, 4, 0, 0]
+        """
+        return self._table_of("ddt", progress)
+
+    def walsh_table(self, progress: Progress = False) -> npt.NDArray[np.int32]:
+        """Entry [a, b] = sum over x of (-1)**(b.F(x) ^ a.x), 2**n x 2**m int32; column b is the Walsh
+        spectrum of the component b.F."""
+        return self._table_of("walsh_table", progress)
+
+    def lat(self, progress: Progress = False) -> npt.NDArray[np.int32]:
+        """The linear approximation table, SageMath's convention: W / 2, that is
+        #{x : a.x = b.F(x)} - 2**(n-1); needs n >= 1.
+
+        >>> int(VectorialFunction.named("AES").lat()[1:, 1:].max())
+        16
+        """
+        return self._table_of("lat", progress)
+
+    def bct(self, progress: Progress = False) -> npt.NDArray[np.uint32]:
+        """The boomerang connectivity table of a permutation (ValueError otherwise): entry [a, b] =
+        #{x : F^-1(F(x) ^ b) ^ F^-1(F(x ^ a) ^ b) = a}, 2**n x 2**n uint32."""
+        return self._table_of("bct", progress)
+
+    # -- measures -------------------------------------------------------------------------------
+
+    def differential_uniformity(self, progress: Progress = False) -> int:
+        """The largest DDT entry over a != 0, streamed row by row (0 for n = 0).
+
+        >>> VectorialFunction.named("AES").differential_uniformity()
+        4
+        """
+        return int(self._measure("differential_uniformity", progress))
+
+    def is_apn(self, progress: Progress = False) -> bool:
+        """Whether F is almost perfect nonlinear: differential uniformity 2."""
+        return bool(self._measure("is_apn", progress))
+
+    def differential_spectrum(self, progress: Progress = False) -> dict[int, int]:
+        """DDT value -> number of entries holding it, over a != 0 and every b (zeros included).
+
+        >>> VectorialFunction.named("PRESENT").differential_spectrum()
+        {0: 144, 2: 72, 4: 24}
+        """
+        return dict(self._measure("differential_spectrum", progress))
+
+    def differential_branch_number(self, progress: Progress = False) -> int:
+        """min of wt(a) + wt(b) over a != 0 with DDT[a, b] != 0 (for a permutation: over x != y of
+        wt(x ^ y) + wt(F(x) ^ F(y)))."""
+        return int(self._measure("differential_branch_number", progress))
+
+    def linearity(self, progress: Progress = False) -> int:
+        """The largest |W(a, b)| over b != 0 and every a, streamed over blocks of components.
+
+        >>> VectorialFunction.named("AES").linearity()
+        32
+        """
+        return int(self._measure("linearity", progress))
+
+    def nonlinearity(self, progress: Progress = False) -> int:
+        """2**(n-1) - linearity / 2: the least Hamming distance of a nonzero component to an affine function.
+
+        >>> VectorialFunction.named("AES").nonlinearity()
+        112
+        """
+        return int(self._measure("nonlinearity", progress))
+
+    def walsh_spectrum_counts(self, progress: Progress = False) -> dict[int, int]:
+        """The extended Walsh spectrum: |W(a, b)| -> number of entries, over b != 0 and every a.
+
+        >>> VectorialFunction.named("PRESENT").walsh_spectrum_counts()
+        {0: 108, 4: 96, 8: 36}
+        """
+        return dict(self._measure("walsh_spectrum_counts", progress))
+
+    def linear_branch_number(self, progress: Progress = False) -> int:
+        """min of wt(a) + wt(b) over b != 0 with W(a, b) != 0."""
+        return int(self._measure("linear_branch_number", progress))
+
+    def boomerang_uniformity(self, progress: Progress = False) -> int:
+        """The largest BCT entry over a != 0 and b != 0, streamed row by row; ValueError unless F is a
+        permutation.
+
+        >>> VectorialFunction.named("AES").boomerang_uniformity()
+        6
+        """
+        return int(self._measure("boomerang_uniformity", progress))
+
+    def algebraic_degree(self) -> int:
+        """The largest algebraic degree of a coordinate (-1 when F is zero).
+
+        >>> VectorialFunction.named("AES").algebraic_degree()
+        7
+        """
+        return int(self._measure("algebraic_degree"))
+
+    def min_degree(self) -> int:
+        """The smallest algebraic degree of a nonzero component b.F (-1 when one of them is zero).
+
+        >>> VectorialFunction.named("PRESENT").min_degree()
+        2
+        """
+        return int(self._measure("min_degree"))
+
+    def is_permutation(self) -> bool:
+        """Whether F is a bijection (n = m and no output repeats)."""
+        return bool(self._measure("is_permutation"))
+
+    def is_balanced(self) -> bool:
+        """Whether every m-bit output is taken 2**(n-m) times (False when m > n)."""
+        return bool(self._measure("is_balanced"))
+
+    def fixed_point_count(self) -> int:
+        """The number of x with F(x) = x."""
+        return int(self._measure("fixed_point_count"))
+
+    def fixed_points(self) -> list[int]:
+        """The x with F(x) = x, ascending.
+
+        >>> VectorialFunction([0, 2, 1, 3]).fixed_points()
+        [0, 3]
+        """
+        found: list[int] = np.flatnonzero(self._table == np.arange(len(self), dtype=np.uint32)).tolist()
+        return found
+
+    def cycle_type(self) -> dict[int, int]:
+        """Cycle length -> number of cycles of a permutation (ValueError otherwise).
+
+        >>> VectorialFunction([1, 2, 0, 3]).cycle_type()
+        {1: 1, 3: 1}
+        """
+        return dict(self._measure("cycle_type"))
+
+    def affine_equivalent(self, other: VectorialFunction) -> tuple[tuple[int, ...], int, tuple[int, ...], int] | None:
+        """Affine maps (A, a, B, b) with other(x) = B.F(A.x ^ a) ^ b (matrices as tuples of row ints), or None."""
+        if not isinstance(other, VectorialFunction):
+            raise TypeError("affine_equivalent compares two VectorialFunction objects")
+        if not (self.is_permutation() and other.is_permutation() and self._n == other._n):
+            raise ValueError("affine_equivalent compares two permutations of one n")
+        return sboxes.affine_equivalent(tuple(self._table.tolist()), tuple(other._table.tolist()), self._n)
+
+    def measure(self, name: str, progress: Progress = False) -> Any:
+        """The measure ``name`` of the vectorial registry (``MEASURES``), as its method gives it."""
+        if name not in MEASURES:
+            raise ValueError(f"unknown vectorial measure {name!r}; vexil_kit.vectorial.MEASURES lists them")
+        method = getattr(self, name)
+        return method(progress=progress) if MEASURES[name].progress else method()
