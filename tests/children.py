@@ -119,6 +119,11 @@ def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None, again=None, n
                 child.kill()
                 child.wait()
             left = session_members(child.pid) if new_session else []
+            # A worker that saw its parent go may still be on its way out on a loaded machine.
+            deadline = time.monotonic() + 10.0
+            while left and time.monotonic() < deadline:
+                time.sleep(0.1)
+                left = session_members(child.pid)
             for pid in left:
                 with contextlib.suppress(OSError):
                     os.kill(pid, signal.SIGKILL)

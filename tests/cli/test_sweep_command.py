@@ -24,6 +24,7 @@ NPN_CLASSES_5 = 616_126
         ("random:4:50:1", list(random_functions(4, 50, seed=1))),
         ("family:majority:3-7", [BF.majority(n) for n in range(3, 8)]),
         ("family:inner-product:4", [BF.inner_product(4)]),
+        ("npn-classes:3", BF.npn_classes(3)),
     ],
 )
 def test_cli_sweep_writes_the_measures_of_the_functions(tmp_path, spec, expected):
@@ -73,6 +74,8 @@ def test_cli_sweep_progress_is_plain_lines_off_a_terminal(tmp_path, capsys, monk
         ("--functions", "family:nope:3-5", "--measures", "weight"),
         ("--functions", "family:majority:5-3", "--measures", "weight"),
         ("--functions", "five-input-classes:3", "--measures", "weight"),
+        ("--functions", "npn-classes:5", "--measures", "weight"),
+        ("--functions", "npn-classes", "--measures", "weight"),
         ("--functions", "bogus", "--measures", "weight"),
         ("--functions", "random:3:5", "--measures", "not_a_measure"),
         ("--functions", "random:3:5", "--measures", ","),

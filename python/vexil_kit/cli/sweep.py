@@ -12,7 +12,8 @@ from .progress import ProgressDisplay
 
 FORMS = (
     "FUNCTIONS is one of: five-input-classes (the 616,126 NPN classes of five-variable functions, "
-    "one representative each); random:N:COUNT[:SEED] (COUNT uniformly random functions of N variables); "
+    "one representative each); npn-classes:N (the NPN classes of N <= 4 variables, 222 at N = 4); "
+    "random:N:COUNT[:SEED] (COUNT uniformly random functions of N variables); "
     "family:NAME:N1-N2 or family:NAME:N (the members of a one-argument family, e.g. family:majority:3-11; "
     "NAME is majority, xor, parity, conjunction, disjunction, inner-product, address, coprimes, primality, "
     "sum-is-prime or clique)."
@@ -39,11 +40,16 @@ def _check_modules() -> None:
 def parse_functions(text: str) -> Any:
     """The source a --functions argument names."""
     _check_modules()
-    from ..sweeps import family, five_input_classes, random_functions
+    from ..sweeps import family, five_input_classes, npn_classes, random_functions
 
     name, _, rest = text.partition(":")
     if name == "five-input-classes" and not rest:
         return five_input_classes()
+    if name == "npn-classes" and rest:
+        n = integer(rest, "N")
+        if n > 4:
+            raise FunctionError(f"npn-classes:N lists the classes of at most 4 variables, not {n}")
+        return npn_classes(n)
     if name == "random":
         parts = rest.split(":")
         if len(parts) not in (2, 3) or not all(parts):
@@ -76,12 +82,15 @@ def parse_functions(text: str) -> Any:
             raise FunctionError(f"the sizes {sizes!r} are empty: N2 must be at least N1")
         _check_members(chosen.name, low, high)
         return family(chosen.name, range(low, high + 1))
-    if name not in ("five-input-classes", "random", "family"):
-        hint = suggestion(name, ("five-input-classes", "random", "family"))
+    kinds = ("five-input-classes", "npn-classes", "random", "family")
+    if name not in kinds:
+        hint = suggestion(name, kinds)
         raise FunctionError(
-            f"unknown kind of functions {name!r}{hint}: write five-input-classes, random:N:COUNT[:SEED] or "
-            "family:NAME:N1-N2 (vexil sweep --help)"
+            f"unknown kind of functions {name!r}{hint}: write five-input-classes, npn-classes:N, "
+            "random:N:COUNT[:SEED] or family:NAME:N1-N2 (vexil sweep --help)"
         )
+    if name == "npn-classes":
+        raise FunctionError(f"write npn-classes:N with N at most 4, not {text!r}")
     raise FunctionError(f"cannot read --functions {text!r}: five-input-classes takes no arguments")
 
 
