@@ -15,6 +15,7 @@ from .function import BooleanFunction
 from .measures import EntanglementSet, EntropySets
 from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, random_functions, sweep
+from .synthesis import Synthesis
 
 # ``vexil_kit.sweep`` is the function; the package of its parts answers the older module spelling
 # ``from vexil_kit.sweep import read_metadata`` too.
@@ -37,4 +38,5 @@ __all__ = [
     "five_input_classes",
     "random_functions",
     "sweep",
+    "Synthesis",
 ]
