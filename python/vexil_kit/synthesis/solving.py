@@ -33,7 +33,13 @@ def solve(
         while True:
             solver.conf_budget(budget)
             began = time.monotonic()
-            result = solver.solve_limited()
+            try:
+                result = solver.solve_limited()
+            except Exception as error:
+                # python-sat turns a Ctrl-C in the main thread into its own error.
+                if "keyboard interrupt" in str(error).lower():
+                    raise KeyboardInterrupt from None
+                raise
             now = time.monotonic()
             if result is not None:
                 return result, list(solver.get_model() or []) if result else []
