@@ -18,7 +18,6 @@ import json
 import os
 import statistics
 import subprocess
-import sys
 import time
 
 import numpy as np
@@ -135,6 +134,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="a few functions, for CI")
     parser.add_argument("--classes", action="store_true", help="also every NPN class of four-input functions")
     parser.add_argument("--limit", type=float, default=120.0, help="seconds per function and side")
+    parser.add_argument("--class-limit", type=float, default=5.0, help="seconds per NPN class and basis")
     parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", "/work/venv-cirbo/bin/python"))
     args = parser.parse_args()
     has_cirbo = os.path.exists(args.cirbo_python)
@@ -149,7 +149,9 @@ def main():
         if check is not None and ours.optimal:
             assert ours.upper_bound == check, (name, ours.upper_bound, check)
         size = ours.upper_bound if ours.optimal else None
-        theirs = cirbo(args.cirbo_python, n, tables, max(lower, 1), (ours.upper_bound or 30), args.limit) if has_cirbo else None
+        theirs = None
+        if has_cirbo:
+            theirs = cirbo(args.cirbo_python, n, tables, max(lower, 1), ours.upper_bound or 30, args.limit)
         text = f"{ours.upper_bound}" if ours.optimal else f"[{ours.lower_bound},{ours.upper_bound}]"
         line = f"{name:26} {n:>2} {text:>8} {ours.seconds:9.2f} "
         if theirs is None:
@@ -180,7 +182,7 @@ def main():
         for basis in ("B2", "XAG", "AIG", "MC"):
             start, sizes, unproven = time.monotonic(), {}, 0
             for t in classes:
-                found = synthesize_tables(4, [table(4, lambda x, t=t: t >> x & 1)], basis, time_limit=args.limit)
+                found = synthesize_tables(4, [table(4, lambda x, t=t: t >> x & 1)], basis, time_limit=args.class_limit)
                 unproven += not found.optimal
                 sizes[found.upper_bound] = sizes.get(found.upper_bound, 0) + 1
             spread = ", ".join(f"{k}: {v}" for k, v in sorted(sizes.items()))

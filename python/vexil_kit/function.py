@@ -1198,11 +1198,11 @@ class BooleanFunction:
         return query_complexity.decision_tree_depth(self._table, progress)
 
     # -- minimum circuits -----------------------------------------------------------------------
-    def minimal_gates(self, basis: str = "B2") -> int:
+    def minimal_gates(self, basis: str | None = None) -> int:
         """The number of gates of a smallest circuit of two-input gates computing f, for n <= 5.
 
-        With ``basis`` "AIG" or "XAG", or for n > 5, the count comes from ``synthesize`` in that
-        basis, without a time limit (Ctrl-C stops it).
+        With ``basis`` given ("B2", "AIG" or "XAG") the count comes from ``synthesize`` in that basis,
+        for any n, without a time limit (Ctrl-C stops it); "B2" for n <= 5 is the database's answer.
 
         Gates may compute any of the 16 two-input functions, inputs and gates may feed any number
         of gates, and the output may be complemented for free, so constants, variables and their
@@ -1218,15 +1218,15 @@ class BooleanFunction:
         >>> f.minimal_gates() == f.to_vexil().minimal_gates()
         True
         """
-        if basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS:
+        if basis is None or (basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS):
             return circuits.minimal_gates(self._table)
         return self._minimal(basis).upper_bound  # type: ignore[return-value]
 
-    def minimal_circuit(self, basis: str = "B2") -> Circuit:
+    def minimal_circuit(self, basis: str | None = None) -> Circuit:
         """A smallest circuit of two-input gates computing f, as a ``Circuit`` on f's n <= 5 variables.
 
-        With ``basis`` "AIG" or "XAG", or for n > 5, the circuit comes from ``synthesize`` in that
-        basis, without a time limit (Ctrl-C stops it).
+        With ``basis`` given ("B2", "AIG" or "XAG") the circuit comes from ``synthesize`` in that
+        basis, for any n, without a time limit (Ctrl-C stops it).
 
         ``len()`` of the circuit is ``minimal_gates()``, its ``to_function()`` is f, and it reads
         only variables f depends on. Which of the smallest circuits comes back is fixed by the
@@ -1241,9 +1241,10 @@ class BooleanFunction:
         >>> BooleanFunction.constant(1, True).minimal_circuit()
         Circuit(inputs=1, gates=(), output=None, output_negated=True)
         """
-        if basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS:
+        if basis is None or (basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS):
             return circuits.minimal_circuit(self._table)
-        return self._minimal(basis).circuit  # type: ignore[no-any-return]
+        circuit: Circuit = self._minimal(basis).circuit
+        return circuit
 
     # -- peer libraries (vexil_kit.peers: each imported only when called) -----------------------------
 
@@ -1331,8 +1332,10 @@ class BooleanFunction:
         by adding an affine function. Found by SAT search (see ``synthesize``); TimeoutError when
         ``time_limit`` seconds pass before it is proven.
 
-        >>> BooleanFunction.conjunction(4).multiplicative_complexity(), BooleanFunction.majority(3).multiplicative_complexity()
-        (3, 1)
+        >>> BooleanFunction.conjunction(4).multiplicative_complexity()
+        3
+        >>> BooleanFunction.majority(3).multiplicative_complexity()
+        1
         """
         from . import synthesis
 

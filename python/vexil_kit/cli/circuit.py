@@ -55,7 +55,8 @@ def render(circuit: Any, form: str) -> str | bytes:
     method = getattr(circuit, f"to_{form}", None)
     if method is None:
         raise ValueError(f"this Circuit cannot write {form} yet (no to_{form} method)")
-    return method() if form != "aiger" else method(binary=False)  # type: ignore[no-any-return]
+    written: str | bytes = method() if form != "aiger" else method(binary=False)
+    return written
 
 
 def summary(found: Synthesis, basis: str) -> str:

@@ -9,10 +9,10 @@ import os
 import sys
 from typing import Any
 
+from . import circuit as circuit_command
 from . import functions, measures, plot, report
 from . import sweep as sweep_command
 from .progress import ProgressDisplay
-from . import circuit as circuit_command
 
 
 def _version() -> str:

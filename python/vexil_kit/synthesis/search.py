@@ -165,9 +165,11 @@ def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
         if g.all():
             forms = [(cost(f0) + 1, "flip")]
         else:
-            forms = [(cost(f0) + cost(g) + 1 + (not _constant(f0)), "low"),
-                     (cost(f1) + cost(g) + 1 + (not _constant(f1)), "high"),
-                     (cost(f0) + cost(f1) + 3, "mux")]
+            forms = [
+                (cost(f0) + cost(g) + 1 + (not _constant(f0)), "low"),
+                (cost(f1) + cost(g) + 1 + (not _constant(f1)), "high"),
+                (cost(f0) + cost(f1) + 3, "mux"),
+            ]
         for c, form in forms:
             if best is None or c < best[0]:
                 best = (c, v, form)
@@ -242,9 +244,9 @@ def _restrict(table: Bool, keep: Sequence[int]) -> Bool:
     return np.ascontiguousarray(table[index])
 
 
-def _mc_circuit(n: int, found: tuple[list[list[list[int]]], list[list[int]]], zeros: Sequence[bool]) -> tuple[
-    list[Gate], list[Output]
-]:
+def _mc_circuit(
+    n: int, found: tuple[list[list[list[int]]], list[list[int]]], zeros: Sequence[bool]
+) -> tuple[list[Gate], list[Output]]:
     """An XAG gate list from the affine operands and outputs the multiplicative encoding found."""
     build = _Builder(n)
     operands, combinations = found
@@ -341,8 +343,9 @@ def synthesize_tables(
         best = (build.gates, lits)
         if basis == "AIG":
             best = to_aig(m, *best)
-        if basis in ("B2", "XAG") and m <= MAX_CIRCUIT_VARS and d == 1:
-            lower = len(best[0])  # the database holds the optimum
+        if m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
+            # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
+            lower = max(lower, len(_database(reduced[0])[0]))
     upper = None if best is None else size(best[0], basis)
 
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
@@ -353,11 +356,11 @@ def synthesize_tables(
             if deadline is not None and time.monotonic() >= deadline:
                 break
             total = upper if upper is not None else (max_gates if max_gates is not None else 0)
-            poll = None if report is None else (lambda: report(k, total))
+            poll = None if report is None else (lambda k=k, total=total: report(k, total))
             found = _attempt(m, reduced, basis, k, deadline, poll)
             if found is None:
                 break
-            if found is False:
+            if found is False or found is True:
                 lower = k + 1
                 k += 1
                 continue
@@ -371,6 +374,7 @@ def synthesize_tables(
     if best is None:
         return Synthesis(None, None, lower, False, seconds)
     gates, lits = best
+
     # Back to the n variables: input j is variable keep[j], gates come after the n inputs.
     def node(k: int | None) -> int | None:
         return None if k is None else keep[k] if k < m else k - m + n
@@ -395,7 +399,7 @@ def synthesize_tables(
 def _attempt(
     m: int, reduced: list[Bool], basis: str, k: int, deadline: float | None, poll: Callable[[], object] | None
 ) -> tuple[list[Gate], list[Output]] | bool | None:
-    """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline)."""
+    """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     from . import solving  # python-sat is loaded on the first search
 
     if poll is not None:

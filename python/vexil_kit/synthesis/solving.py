@@ -11,7 +11,7 @@ from __future__ import annotations
 import time
 from collections.abc import Callable
 
-from pysat.solvers import Solver
+from pysat.solvers import Solver  # type: ignore[import-untyped]
 
 #: The CaDiCaL of python-sat with conflict budgets.
 SOLVER = "cadical195"
