@@ -196,6 +196,16 @@ CASES = {
         "", "", command=[sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--json", "--only", "entropy"],
         status=130, within=2.0,
     ),
+    # Exact synthesis: CaDiCaL runs in slices of a conflict budget, Ctrl-C is answered between them.
+    "kit synthesis": Case(
+        """
+        from vexil_kit import BooleanFunction
+        f = BooleanFunction.random(5, seed=2)
+        def work(): f.minimal_gates("AIG")
+        def after(): return BooleanFunction.majority(3).minimal_gates("AIG")
+        """,
+        "4", delay=2.0,
+    ),
 }
 
 

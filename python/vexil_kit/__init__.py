@@ -18,6 +18,7 @@ from .measures import EntanglementSet, EntropySets
 from .poly_degrees import DegreeCertificate
 from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, npn_classes, random_functions, sweep
+from .synthesis import Synthesis
 from .two_level import Cube
 from .vectorial import VectorialFunction
 
@@ -41,6 +42,7 @@ __all__ = [
     "EntanglementSet",
     "EntropySets",
     "NpnTransform",
+    "Synthesis",
     "VectorialFunction",
     "VexilError",
     "family",

@@ -41,6 +41,7 @@ from .decision_trees import DecisionTree
 from .measures import EntanglementSet, EntropySets
 from .poly_degrees import DegreeCertificate
 from .progress import Progress
+from .synthesis.search import Synthesis
 from .two_level import Cube
 
 _HEX_SHOWN = 64
@@ -1206,8 +1207,11 @@ class BooleanFunction:
         return query_complexity.decision_tree_depth(self._table, progress)
 
     # -- minimum circuits -----------------------------------------------------------------------
-    def minimal_gates(self) -> int:
+    def minimal_gates(self, basis: str | None = None) -> int:
         """The number of gates of a smallest circuit of two-input gates computing f, for n <= 5.
+
+        With ``basis`` given ("B2", "AIG" or "XAG") the count comes from ``synthesize`` in that basis,
+        for any n, without a time limit (Ctrl-C stops it); "B2" for n <= 5 is the database's answer.
 
         Gates may compute any of the 16 two-input functions, inputs and gates may feed any number
         of gates, and the output may be complemented for free, so constants, variables and their
@@ -1223,10 +1227,15 @@ class BooleanFunction:
         >>> f.minimal_gates() == f.to_vexil().minimal_gates()
         True
         """
-        return circuits.minimal_gates(self._table)
+        if basis is None or (basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS):
+            return circuits.minimal_gates(self._table)
+        return self._minimal(basis)[1]
 
-    def minimal_circuit(self) -> Circuit:
+    def minimal_circuit(self, basis: str | None = None) -> Circuit:
         """A smallest circuit of two-input gates computing f, as a ``Circuit`` on f's n <= 5 variables.
+
+        With ``basis`` given ("B2", "AIG" or "XAG") the circuit comes from ``synthesize`` in that
+        basis, for any n, without a time limit (Ctrl-C stops it).
 
         ``len()`` of the circuit is ``minimal_gates()``, its ``to_function()`` is f, and it reads
         only variables f depends on. Which of the smallest circuits comes back is fixed by the
@@ -1241,7 +1250,9 @@ class BooleanFunction:
         >>> BooleanFunction.constant(1, True).minimal_circuit()
         Circuit(inputs=1, gates=(), output=None, output_negated=True)
         """
-        return circuits.minimal_circuit(self._table)
+        if basis is None or (basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS):
+            return circuits.minimal_circuit(self._table)
+        return self._minimal(basis)[0]
 
     # -- peer libraries (vexil_kit.peers: each imported only when called) -----------------------------
 
@@ -1760,6 +1771,66 @@ class BooleanFunction:
         from . import poly_degrees
 
         return poly_degrees.threshold_weights(self._table)
+
+    # -- exact synthesis (vexil_kit.synthesis: SAT search on CaDiCaL through python-sat) ------------
+
+    def synthesize(
+        self,
+        basis: str = "B2",
+        *,
+        max_gates: int | None = None,
+        time_limit: float | None = None,
+        progress: Progress = False,
+    ) -> Synthesis:
+        """The smallest circuit computing f over ``basis``, by SAT search, with the bounds proven.
+
+        ``basis`` is "B2" (every two-input gate), "AIG" (AND gates with free inverters) or "XAG"
+        (AND and XOR gates with free inverters; sizes equal B2's, as every gate reading both
+        operands is an AND or an XOR up to inverters). The search goes up from a lower bound
+        (essential variables less one) until a circuit is found or the bound meets an upper
+        bound from the five-input database; ``time_limit`` (seconds) stops it with the bounds so
+        far, ``max_gates`` bounds the sizes tried, Ctrl-C stops it within a second, and
+        ``progress`` reports the size being tried. See docs/circuits.md.
+
+        >>> s = BooleanFunction.majority(3).synthesize("AIG")
+        >>> s.upper_bound, s.optimal, s.circuit.to_function() == BooleanFunction.majority(3)
+        (4, True, True)
+        """
+        from . import synthesis
+
+        return synthesis.synthesize_tables(
+            self._n, [self._table], basis, max_gates=max_gates, time_limit=time_limit, progress=progress
+        )
+
+    def multiplicative_complexity(self, time_limit: float | None = None, progress: Progress = False) -> int:
+        """The least number of AND gates of a circuit of AND, XOR and NOT gates computing f, exact.
+
+        At least the algebraic degree less one, and unchanged by affine changes of the inputs and
+        by adding an affine function. Found by SAT search (see ``synthesize``); TimeoutError when
+        ``time_limit`` seconds pass before it is proven.
+
+        >>> BooleanFunction.conjunction(4).multiplicative_complexity()
+        3
+        >>> BooleanFunction.majority(3).multiplicative_complexity()
+        1
+        """
+        from . import synthesis
+
+        found = synthesis.synthesize_tables(self._n, [self._table], "MC", time_limit=time_limit, progress=progress)
+        if not found.optimal or found.upper_bound is None:
+            raise TimeoutError(
+                f"multiplicative complexity not proven in {time_limit} s: between {found.lower_bound} "
+                f"and {found.upper_bound if found.upper_bound is not None else 'unknown'}"
+            )
+        return found.upper_bound
+
+    def _minimal(self, basis: str) -> tuple[Circuit, int]:
+        """The circuit and size of a search without a time limit, which ends with a circuit found."""
+        from . import synthesis
+
+        found = synthesis.synthesize_tables(self._n, [self._table], basis)
+        assert found.circuit is not None and found.upper_bound is not None
+        return found.circuit, found.upper_bound
 
 
 def family_member(family: families.Family, *arguments: int) -> BooleanFunction:

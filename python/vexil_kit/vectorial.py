@@ -21,6 +21,7 @@ import numpy.typing as npt
 from . import _arguments, _native, anf, sboxes
 from .function import BooleanFunction
 from .progress import Progress, reporter
+from .synthesis import Synthesis, synthesize_tables
 
 Words = npt.NDArray[np.uint32]
 
@@ -536,6 +537,28 @@ class VectorialFunction:
         {1: 1, 3: 1}
         """
         return dict(self._measure("cycle_type"))
+
+    def synthesize(
+        self,
+        basis: str = "B2",
+        *,
+        max_gates: int | None = None,
+        time_limit: float | None = None,
+        progress: Progress = False,
+    ) -> Synthesis:
+        """The smallest circuit computing every coordinate of F over ``basis``, with the bounds proven.
+
+        As ``BooleanFunction.synthesize``, for m outputs at once: the outputs may share gates, and
+        an output may be an input, a constant or a complemented node. Output j of the circuit is
+        coordinate j, so ``circuit.to_function()`` gives F back. See docs/circuits.md.
+
+        >>> half_adder = VectorialFunction.from_callable(lambda x: (x & 1) + (x >> 1), 2, 2)
+        >>> s = half_adder.synthesize()
+        >>> s.upper_bound, s.optimal, s.circuit.to_function() == half_adder
+        (2, True, True)
+        """
+        tables = [(self._table >> np.uint32(j)) & np.uint32(1) for j in range(self._m)]
+        return synthesize_tables(self._n, tables, basis, max_gates=max_gates, time_limit=time_limit, progress=progress)
 
     def affine_equivalent(self, other: VectorialFunction) -> tuple[tuple[int, ...], int, tuple[int, ...], int] | None:
         """Affine maps (A, a, B, b) with other(x) = B.F(A.x ^ a) ^ b (matrices as tuples of row ints), or None."""

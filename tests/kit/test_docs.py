@@ -58,7 +58,8 @@ def test_every_public_name_is_documented():
 
 
 @pytest.mark.parametrize(
-    "page, needs", [("toolkit.md", []), ("scale.md", ["pandas", "pyarrow"]), ("five-inputs.md", [])]
+    "page, needs",
+    [("toolkit.md", []), ("scale.md", ["pandas", "pyarrow"]), ("five-inputs.md", []), ("circuit-formats.md", [])],
 )
 def test_the_documentation_examples_run_as_shown(page, needs):
     for package in needs:

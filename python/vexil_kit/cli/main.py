@@ -9,6 +9,7 @@ import os
 import sys
 from typing import Any
 
+from . import circuit as circuit_command
 from . import functions, measures, plot, report, vectorial
 from . import sweep as sweep_command
 from .progress import ProgressDisplay
@@ -101,6 +102,7 @@ def _parser() -> argparse.ArgumentParser:
         "OUTPUT.partial and the same command resumes from them",
     )
     swe.add_argument("--scheduler", metavar="ADDRESS", help="run the batches on this Dask scheduler")
+    circuit_command.add_parser(commands)
     return parser
 
 
@@ -149,6 +151,8 @@ def _run(args: argparse.Namespace) -> int:
         return _report(args)
     if args.command == "sweep":
         return sweep_command.run(args)
+    if args.command == "circuit":
+        return circuit_command.run(args)
     plot.check_output(args.output)
     if args.kind == "scatter":
         plot.scatter(args.file, args.x, args.y, args.output)

@@ -1,0 +1,193 @@
+"""Exact synthesis against cirbo (a SAT circuit finder on CaDiCaL), same functions and basis, one run.
+
+For each function: the proven optimum (B2 gates; cirbo's XAIG basis, all gates reading both operands,
+gives the same sizes), our time and cirbo's, each searching up from the same lower bound (the
+essential variables less one) until a circuit is found; then the multiplicative complexity of every
+five-input function of the set; then, with --classes, every NPN class of four-input functions in
+every basis. The five-input functions are searched without the gate database (database=False) and
+their optimum is checked against it; the other functions use the database's upper bounds as the
+library does. cirbo runs in its own environment (--cirbo-python, default /work/venv-cirbo/bin/python,
+or $CIRBO_PYTHON); without it only our side is run, and the script says so.
+
+Usage: python bench/bench_synthesis.py [--quick] [--classes] [--limit S] [--cirbo-python PATH]
+"""
+
+import argparse
+import itertools
+import json
+import os
+import statistics
+import subprocess
+import time
+
+import numpy as np
+
+from vexil_kit import BooleanFunction
+from vexil_kit.synthesis import synthesize_tables
+from vexil_kit.synthesis.search import essential
+
+# cirbo's side, run in its environment: tables in cirbo's order come in on standard input.
+CIRBO = r"""
+import json, sys, time
+from cirbo.core.truth_table import TruthTableModel
+from cirbo.synthesis.circuit_search import CircuitFinderSat, Basis
+job = json.loads(sys.stdin.read())
+start = time.monotonic()
+size, proven = None, False
+for k in range(job["lower"], job["upper"] + 1):
+    left = job["limit"] - (time.monotonic() - start)
+    if left < 1:
+        break
+    try:
+        c = CircuitFinderSat(TruthTableModel(job["tables"]), k, basis=Basis.XAIG).find_circuit(time_limit=int(left))
+    except Exception as error:
+        if type(error).__name__ == "NoSolutionError":
+            continue
+        break
+    got = [[bool(v) for v in row] for row in c.get_truth_table()]
+    assert got == job["tables"], "cirbo's circuit computes another function"
+    size, proven = k, True
+    break
+print(json.dumps({"size": size, "proven": proven, "seconds": time.monotonic() - start}))
+"""
+
+
+def table(n, f):
+    xs = np.arange(1 << n)
+    return np.array([bool(f(int(x))) for x in xs])
+
+
+def random_circuit_function(rng, gates):
+    """A five-input function of a random circuit, with all five variables essential."""
+    while True:
+        values = [(np.arange(32) >> v) & 1 for v in range(5)]
+        for _ in range(gates):
+            a, b = rng.choice(len(values), 2, replace=False)
+            op = int(rng.integers(1, 15))
+            values.append((op >> (values[a] | values[b] << 1)) & 1)
+        t = values[-1].astype(bool)
+        if len(essential(t)) == 5:
+            return t
+
+
+def function_set(quick):
+    rng = np.random.default_rng(2026)
+    cases = []
+    by_size = {}
+    wanted = {5: 2, 6: 2, 7: 2} if not quick else {5: 1}
+    while any(by_size.get(k, 0) < c for k, c in wanted.items()):
+        t = random_circuit_function(rng, int(rng.integers(5, 12)))
+        size = BooleanFunction(t).minimal_gates()
+        if by_size.get(size, 0) < wanted.get(size, 0):
+            by_size[size] = by_size.get(size, 0) + 1
+            cases.append((f"random5 {BooleanFunction(t).to_hex()}", 5, [t], {"database": False, "check": size}))
+    for g_hex in (["0xe8", "0x6996"] if quick else ["0xe8", "0x8000", "0xcafe", "0x1ee1", "0x6996"]):
+        g = BooleanFunction.from_hex(g_hex).extend(5)
+        cases.append((f"{g_hex} ^ x5", 6, [np.concatenate([g.table, ~g.table])], {"check": g.minimal_gates() + 1}))
+    weight = np.array([bin(x).count("1") for x in range(64)])
+    symmetric = {"xor6": weight % 2 == 1, "and6": weight == 6, "weight>=5 of 6": weight >= 5,
+                 "weight in {2,3} of 6": (weight == 2) | (weight == 3)}
+    for name, t in list(symmetric.items())[: 2 if quick else None]:
+        cases.append((name, 6, [t], {}))
+    xs = np.arange(8)
+    w3 = (xs & 1) + (xs >> 1 & 1) + (xs >> 2)
+    cases.append(("full adder", 3, [(w3 & 1).astype(bool), w3 >= 2], {}))
+    x4 = np.arange(16)
+    a, b = x4 & 3, x4 >> 2
+    cases.append(("2-bit adder", 4, [((a + b) >> i & 1).astype(bool) for i in range(3)], {}))
+    cases.append(("2-bit multiplier", 4, [((a * b) >> i & 1).astype(bool) for i in range(4)], {}))
+    return cases
+
+
+def cirbo(python, n, tables, lower, upper, limit):
+    # cirbo orders a table with input 0 as the most significant bit.
+    order = [int(f"{i:0{n}b}"[::-1], 2) for i in range(1 << n)] if n else [0]
+    job = {"tables": [[bool(t[j]) for j in order] for t in tables], "lower": lower, "upper": upper, "limit": limit}
+    try:
+        done = subprocess.run([python, "-c", CIRBO], input=json.dumps(job), capture_output=True, text=True,
+                              timeout=limit + 30)
+    except subprocess.TimeoutExpired:
+        return {"size": None, "proven": False, "seconds": float(limit)}
+    if done.returncode:
+        return {"size": None, "proven": False, "seconds": float("nan"), "error": done.stderr[-300:]}
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+def npn_classes4():
+    """The representatives (smallest tables) of the 222 NPN classes of four-input functions."""
+    tables = ((np.arange(1 << 16)[:, None] >> np.arange(16)) & 1).astype(np.uint8)
+    weights = (1 << np.arange(16)).astype(np.int64)
+    best = np.full(1 << 16, 1 << 16, dtype=np.int64)
+    xs = np.arange(16)
+    for perm in itertools.permutations(range(4)):
+        for flips in range(16):
+            y = np.zeros(16, dtype=np.int64)
+            for i, p in enumerate(perm):
+                y |= (((xs >> i) & 1) ^ (flips >> i & 1)) << p
+            image = tables[:, y] @ weights
+            best = np.minimum(best, np.minimum(image, 0xFFFF ^ image))
+    return sorted(set(best.tolist()))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--quick", action="store_true", help="a few functions, for CI")
+    parser.add_argument("--classes", action="store_true", help="also every NPN class of four-input functions")
+    parser.add_argument("--limit", type=float, default=120.0, help="seconds per function and side")
+    parser.add_argument("--class-limit", type=float, default=5.0, help="seconds per NPN class and basis")
+    parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", "/work/venv-cirbo/bin/python"))
+    args = parser.parse_args()
+    has_cirbo = os.path.exists(args.cirbo_python)
+    if not has_cirbo:
+        print(f"cirbo's environment ({args.cirbo_python}) is missing: only vexil's side runs")
+    print(f"{'function':26} {'n':>2} {'optimum':>8} {'vexil s':>9} {'cirbo s':>9} {'ratio':>7}")
+    ratios, missed, rows = [], [], []
+    for name, n, tables, options in function_set(args.quick):
+        check = options.pop("check", None)
+        lower = max(len(essential(t)) for t in tables) - 1
+        ours = synthesize_tables(n, tables, "B2", time_limit=args.limit, **options)
+        if check is not None and ours.optimal:
+            assert ours.upper_bound == check, (name, ours.upper_bound, check)
+        size = ours.upper_bound if ours.optimal else None
+        theirs = None
+        if has_cirbo:
+            theirs = cirbo(args.cirbo_python, n, tables, max(lower, 1), ours.upper_bound or 30, args.limit)
+        text = f"{ours.upper_bound}" if ours.optimal else f"[{ours.lower_bound},{ours.upper_bound}]"
+        line = f"{name:26} {n:>2} {text:>8} {ours.seconds:9.2f} "
+        if theirs is None:
+            line += f"{'-':>9}"
+        else:
+            line += f"{theirs['seconds']:9.2f}" if theirs["proven"] else f"{'>' + format(theirs['seconds'], '.0f'):>9}"
+            if theirs["proven"]:
+                if size is None:
+                    missed.append(name)
+                else:
+                    assert theirs["size"] == size, (name, theirs, size)
+                    ratios.append(theirs["seconds"] / ours.seconds)
+                    line += f" {ratios[-1]:6.1f}x"
+        rows.append((name, n, tables))
+        print(line, flush=True)
+    if ratios:
+        print(f"median ratio cirbo / vexil on {len(ratios)} instances both prove: {statistics.median(ratios):.1f}x")
+    print(f"instances cirbo proves and vexil does not: {missed or 'none'}")
+    print("multiplicative complexity of the five-input functions:")
+    for name, n, tables in rows:
+        if n == 5:
+            found = synthesize_tables(n, tables, "MC", time_limit=args.limit)
+            state = "proven" if found.optimal else f"[{found.lower_bound},{found.upper_bound}]"
+            print(f"  {name:26} MC {found.upper_bound} {state} in {found.seconds:.2f} s")
+    if args.classes:
+        classes = npn_classes4()
+        print(f"{len(classes)} NPN classes of four-input functions, every basis:")
+        for basis in ("B2", "XAG", "AIG", "MC"):
+            start, sizes, unproven = time.monotonic(), {}, 0
+            for t in classes:
+                found = synthesize_tables(4, [table(4, lambda x, t=t: t >> x & 1)], basis, time_limit=args.class_limit)
+                unproven += not found.optimal
+                sizes[found.upper_bound] = sizes.get(found.upper_bound, 0) + 1
+            spread = ", ".join(f"{k}: {v}" for k, v in sorted(sizes.items()))
+            print(f"  {basis:4} {time.monotonic() - start:7.2f} s, unproven {unproven}, classes by size {{{spread}}}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,89 @@
+"""`vexil circuit FUNCTION`: a smallest circuit of a function over a gate basis, by exact synthesis."""
+
+from __future__ import annotations
+
+import argparse
+import sys
+import time
+from typing import Any
+
+from ..synthesis.search import Synthesis
+from . import functions
+
+FORMATS = ("text", "bench", "blif", "verilog", "aiger", "dot")
+
+
+def add_parser(commands: Any) -> None:
+    """Adds the `circuit` subcommand to the subparsers of the main parser."""
+    cir = commands.add_parser(
+        "circuit",
+        help="a smallest circuit of a function (exact synthesis; docs/circuits.md)",
+        epilog=functions.FORMS,
+    )
+    cir.add_argument("function", metavar="FUNCTION")
+    cir.add_argument(
+        "--basis",
+        default="B2",
+        choices=("B2", "AIG", "XAG"),
+        help="every two-input gate (B2), AND with inverters (AIG), AND and XOR with inverters (XAG)",
+    )
+    cir.add_argument(
+        "--time-limit", type=float, metavar="S", help="stop after S seconds with the best circuit and the bounds"
+    )
+    cir.add_argument("--format", default="text", choices=FORMATS, help="how to write the circuit (default text)")
+    cir.add_argument("-o", "--output", metavar="FILE", help="write the circuit to FILE instead of standard output")
+
+
+def render(circuit: Any, form: str) -> str | bytes:
+    """The circuit written in ``form``; the file formats are methods of Circuit."""
+    if form == "text":
+        return str(circuit.to_text())
+    if form == "dot":
+        return str(circuit.to_dot())
+    written: str | bytes = getattr(circuit, f"to_{form}")()
+    return written
+
+
+def summary(found: Synthesis, basis: str) -> str:
+    if found.optimal:
+        return f"{basis}: {found.upper_bound} gates, optimal ({found.seconds:.2f} s)"
+    upper = "none found" if found.upper_bound is None else f"at most {found.upper_bound}"
+    return f"{basis}: at least {found.lower_bound} gates, {upper} (stopped after {found.seconds:.2f} s)"
+
+
+def _say(text: str) -> None:
+    try:
+        if sys.stderr is not None:
+            sys.stderr.write(text + "\n")
+            sys.stderr.flush()
+    except (OSError, ValueError):
+        pass
+
+
+def run(args: argparse.Namespace) -> int:
+    """Searches, writes the circuit, reports the bounds on standard error; 1 when none was found."""
+    _, f = functions.parse_function(args.function)
+    if args.time_limit is not None and not args.time_limit >= 0:
+        raise ValueError(f"--time-limit takes a nonnegative number of seconds, not {args.time_limit}")
+    started = time.monotonic()
+    shown: list[int] = []
+
+    def progress(size: int, bound: int) -> None:
+        # A line per size tried, once the search has run a second: quick answers stay quiet.
+        if (not shown or shown[-1] != size) and time.monotonic() - started >= 1.0:
+            shown.append(size)
+            _say(f"  trying {size} gates" + (f" (a circuit of {bound} is known)" if bound else ""))
+
+    found = f.synthesize(args.basis, time_limit=args.time_limit, progress=progress)
+    _say(summary(found, args.basis))
+    if found.circuit is None:
+        return 1
+    text = render(found.circuit, args.format)
+    data = text if isinstance(text, bytes) else (text.rstrip("\n") + "\n").encode()
+    if args.output:
+        with open(args.output, "wb") as out:
+            out.write(data)
+    else:
+        sys.stdout.buffer.write(data)
+        sys.stdout.flush()
+    return 0

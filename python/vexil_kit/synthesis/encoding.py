@@ -1,0 +1,165 @@
+"""CNF of "a circuit of k two-input gates computes these output tables", for B2, XAG and AIG.
+
+The encoding follows Kojevnikov, Kulikov and Yaroslavtsev and Knuth (TAOCP 7.1.2): a variable per
+gate and input row holds the gate's value, selection variables pick the gate's pair of operands,
+and three variables hold its table. Gates are normal (value 0 when both operands are 0): any circuit
+can be made so by pushing complements into the gates reading a node and onto the outputs, which
+are complemented for free. Every gate then has the value 0 on the all-zero row, which is left out,
+and the outputs are normalised to value 0 there. A normal gate that reads both operands is an
+AND-type gate (one of a & b, a & ~b, ~a & b, a | b) or XOR, so B2 and XAG share one encoding;
+AIG leaves out XOR.
+
+Symmetries cut: operands come before the gate (topological order), every gate is read by a later
+gate or is an output, and two adjacent gates where the second does not read the first take their
+operand pairs in increasing order (they could be swapped otherwise).
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import itertools
+
+import numpy as np
+import numpy.typing as npt
+
+# A gate's table bits, indexed as Circuit ops are: 2 * B + A for operand values A (first), B (second).
+_ROWS = ((1, 1, 0), (2, 0, 1), (3, 1, 1))  # (bit, A, B) for the three rows with a nonzero operand
+
+
+@dataclasses.dataclass
+class Encoding:
+    """The clauses for ``k`` normal gates over ``n`` inputs computing ``outputs`` (normalised tables)."""
+
+    n: int
+    k: int
+    outputs: list[npt.NDArray[np.bool_]]
+    and_only: bool
+    clauses: list[list[int]] = dataclasses.field(default_factory=list)
+    count: int = 0
+
+    def __post_init__(self) -> None:
+        n, k = self.n, self.k
+        rows = range(1, 1 << n)
+        self.value = [[0] * (1 << n) for _ in range(k)]  # value[i][t]: gate i on row t
+        for i in range(k):
+            for t in rows:
+                self.value[i][t] = self._new()
+        self.table = [[0, self._new(), self._new(), self._new()] for _ in range(k)]
+        self.pairs = [list(itertools.combinations(range(n + i), 2)) for i in range(k)]
+        self.select = [[self._new() for _ in self.pairs[i]] for i in range(k)]
+        self.chosen = [[self._new() for _ in range(k)] for _ in self.outputs]
+        add = self.clauses.append
+        for i in range(k):
+            self._gate(i)
+            f = self.table[i]
+            add([f[1], f[2], f[3]])  # not constant
+            add([-f[1], f[2], -f[3]])  # not the first operand
+            add([f[1], -f[2], -f[3]])  # not the second operand
+            if self.and_only:
+                add([-f[1], -f[2], f[3]])  # not XOR
+            add(list(self.select[i]))
+        for h, table in enumerate(self.outputs):
+            add(list(self.chosen[h]))
+            for i in range(k):
+                c = self.chosen[h][i]
+                for t in rows:
+                    v = self.value[i][t]
+                    add([-c, v if table[t] else -v])
+        if len(self.outputs) == 1 and k:
+            add([self.chosen[0][k - 1]])  # one output: the last gate, read by no other
+        self._used()
+        self._ordered()
+        self._distinct()
+
+    def _new(self) -> int:
+        self.count += 1
+        return self.count
+
+    def _node(self, node: int, t: int) -> int | bool:
+        """The literal of a node's value on row t, or the value itself for an input."""
+        if node < self.n:
+            return bool(t >> node & 1)
+        return self.value[node - self.n][t]
+
+    def _gate(self, i: int) -> None:
+        add = self.clauses.append
+        f = self.table[i]
+        for s, (a, b) in zip(self.select[i], self.pairs[i], strict=True):
+            for t in range(1, 1 << self.n):
+                x = self.value[i][t]
+                va, vb = self._node(a, t), self._node(b, t)
+                # Row (0, 0): a normal gate is 0 there.
+                base = [-s]
+                if not _skip(va, 0, base) and not _skip(vb, 0, base):
+                    add([*base, -x])
+                for bit, av, bv in _ROWS:
+                    base = [-s]
+                    if _skip(va, av, base) or _skip(vb, bv, base):
+                        continue
+                    add([*base, -x, f[bit]])
+                    add([*base, x, -f[bit]])
+
+    def _used(self) -> None:
+        """Every gate is read by a later gate or is an output."""
+        n, k = self.n, self.k
+        for i in range(k):
+            node = n + i
+            readers = [self.chosen[h][i] for h in range(len(self.outputs))]
+            for later in range(i + 1, k):
+                readers += [s for s, pair in zip(self.select[later], self.pairs[later], strict=True) if node in pair]
+            self.clauses.append(readers)
+
+    def _ordered(self) -> None:
+        """Adjacent independent gates take their operand pairs in increasing (colexicographic) order."""
+        n = self.n
+        for i in range(self.k - 1):
+            node = n + i
+            order = {pair: (pair[1], pair[0]) for pair in self.pairs[i + 1]}
+            for s, pair in zip(self.select[i], self.pairs[i], strict=True):
+                key = order[pair]
+                for s2, pair2 in zip(self.select[i + 1], self.pairs[i + 1], strict=True):
+                    if node not in pair2 and order[pair2] < key:
+                        self.clauses.append([-s, -s2])
+
+    def _distinct(self) -> None:
+        """In a smallest circuit no gate computes a constant, a variable or what another gate computes.
+
+        The search goes up from a proven lower bound, so a circuit of k gates sought is a smallest one.
+        Normal gates are 0 on the all-zero row and so never the complement of one another.
+        """
+        n, k = self.n, self.k
+        rows = range(1, 1 << n)
+        add = self.clauses.append
+        for i in range(k):
+            value = self.value[i]
+            add([value[t] for t in rows])
+            for v in range(n):
+                add([value[t] if not t >> v & 1 else -value[t] for t in rows])
+            for j in range(i):
+                other = self.value[j]
+                differs = []
+                for t in rows:
+                    d = self._new()
+                    add([-d, value[t], other[t]])
+                    add([-d, -value[t], -other[t]])
+                    differs.append(d)
+                add(differs)
+
+    def decode(self, model: list[int]) -> tuple[list[tuple[int, int, int]], list[int]]:
+        """(gates as (op, a, b), the node of each output) read from a satisfying assignment."""
+        true = {v for v in model if v > 0}
+        gates = []
+        for i in range(self.k):
+            pair = next(p for s, p in zip(self.select[i], self.pairs[i], strict=True) if s in true)
+            op = sum(1 << bit for bit in (1, 2, 3) if self.table[i][bit] in true)
+            gates.append((op, pair[0], pair[1]))
+        nodes = [self.n + next(i for i in range(self.k) if self.chosen[h][i] in true) for h in range(len(self.outputs))]
+        return gates, nodes
+
+
+def _skip(value: int | bool, wanted: int, clause: list[int]) -> bool:
+    """Adds to ``clause`` the literal saying ``value`` differs from ``wanted``; True when it surely does."""
+    if isinstance(value, bool):
+        return value != bool(wanted)
+    clause.append(value if wanted == 0 else -value)
+    return False

@@ -1,0 +1,381 @@
+"""Exact synthesis: the smallest circuit over a basis computing one or several truth tables.
+
+The search reduces the tables first (constant and literal outputs need no gate, outputs equal up
+to complement share a node, variables no output depends on are dropped), takes a lower bound
+from the essential variables or the algebraic degree and an upper bound from the five-input gate
+database (directly for five or fewer variables, through a split on one variable for six), then
+asks the SAT solver for circuits of lower_bound, lower_bound + 1, ... gates until one exists or
+the bounds meet. A circuit is checked on every input row before it is returned.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import time
+from collections.abc import Callable, Sequence
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+from .. import _native, variables
+from .. import progress as progress_module
+from ..circuits import MAX_CIRCUIT_VARS, Circuit
+from . import encoding, multiplicative
+
+#: The bases: every two-input gate, AND with free inverters, AND and XOR with free inverters, and
+#: "MC", XAGs counted by their AND gates alone (multiplicative complexity).
+BASES = ("B2", "AIG", "XAG", "MC")
+
+AND_OPS = frozenset((1, 2, 4, 7, 8, 11, 13, 14))
+XOR_OPS = frozenset((6, 9))
+
+Gate = tuple[int, int, int]
+Output = tuple[int | None, bool]
+Bool = npt.NDArray[np.bool_]
+
+
+@dataclasses.dataclass(frozen=True, slots=True)
+class Synthesis:
+    """The result of a search: the smallest circuit found and the bounds proven on the optimum.
+
+    ``upper_bound`` is the size of ``circuit`` (gates; AND gates for multiplicative complexity),
+    ``lower_bound`` a proven bound on the least size, ``optimal`` whether the two meet, and
+    ``seconds`` the time taken. When no circuit was found (a time limit, or ``max_gates`` below
+    the optimum) ``circuit`` and ``upper_bound`` are None.
+    """
+
+    circuit: Circuit | None
+    upper_bound: int | None
+    lower_bound: int
+    optimal: bool
+    seconds: float
+
+
+def size(gates: Sequence[Gate], basis: str) -> int:
+    """The size of a gate list in a basis: its AND-type gates for "MC", all gates otherwise."""
+    return sum(op in AND_OPS for op, _, _ in gates) if basis == "MC" else len(gates)
+
+
+class _Builder:
+    """A gate list under construction over ``n`` inputs; literals are (node or None, complemented)."""
+
+    def __init__(self, n: int) -> None:
+        self.n = n
+        self.gates: list[Gate] = []
+
+    def add(self, op: int, a: int, b: int) -> int:
+        self.gates.append((op, a, b))
+        return self.n + len(self.gates) - 1
+
+    def embed(self, gates: Sequence[Gate], output: Output, inputs: Sequence[int]) -> Output:
+        """Copies a circuit whose input j is node ``inputs[j]``; the literal of its output here."""
+        nodes = list(inputs)
+        for op, a, b in gates:
+            nodes.append(self.add(op, nodes[a], nodes[b]))
+        node, negated = output
+        return (None if node is None else nodes[node]), negated
+
+    def and_(self, x: Output, y: Output) -> Output:
+        if x[0] is None or y[0] is None:
+            constant, other = (x, y) if x[0] is None else (y, x)
+            return other if constant[1] else (None, False)
+        op = sum(1 << (2 * b + a) for a in (0, 1) for b in (0, 1) if (a ^ x[1]) & (b ^ y[1]))
+        return self.add(op, x[0], y[0]), False
+
+    def xor(self, x: Output, y: Output) -> Output:
+        if x[0] is None:
+            return y[0], y[1] ^ x[1]
+        if y[0] is None:
+            return x[0], x[1] ^ y[1]
+        return self.add(6, x[0], y[0]), x[1] ^ y[1]
+
+
+def _database(table: Bool) -> tuple[list[Gate], Output]:
+    """A smallest B2 circuit of a table of at most five variables, on its own variables."""
+    m = int(len(table)).bit_length() - 1
+    gates, output, negated = _native.minimal_circuit(variables.extend(table, MAX_CIRCUIT_VARS))
+
+    def node(k: int) -> int:
+        return k if k < MAX_CIRCUIT_VARS else k - MAX_CIRCUIT_VARS + m
+
+    return [(op, node(a), node(b)) for op, a, b in gates], (None if output is None else node(output), negated)
+
+
+def _cofactor(table: Bool, v: int, value: int) -> Bool:
+    n = int(len(table)).bit_length() - 1
+    return np.ascontiguousarray(table.reshape(1 << (n - 1 - v), 2, 1 << v)[:, value, :].reshape(-1))
+
+
+def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
+    """A B2 circuit of a six-variable table from database circuits of its cofactors on one variable.
+
+    With f0, f1 the cofactors on x and g = f0 ^ f1: f = f0 ^ x (g = 1), f0 ^ (x & g), f1 ^ (~x & g),
+    or (x & f1) | (~x & f0); the cheapest over every variable and form is built.
+    """
+    n = int(len(table)).bit_length() - 1
+    best: tuple[int, int, str] | None = None
+    cache: dict[bytes, int] = {}
+
+    def cost(t: Bool) -> int:
+        key = t.tobytes()
+        if key not in cache:
+            cache[key] = len(_database(t)[0])
+        return cache[key]
+
+    for v in range(n):
+        f0, f1 = _cofactor(table, v, 0), _cofactor(table, v, 1)
+        g = f0 ^ f1
+        if g.all():
+            forms = [(cost(f0) + 1, "flip")]
+        else:
+            forms = [
+                (cost(f0) + cost(g) + 1 + (not _constant(f0)), "low"),
+                (cost(f1) + cost(g) + 1 + (not _constant(f1)), "high"),
+                (cost(f0) + cost(f1) + 3, "mux"),
+            ]
+        for c, form in forms:
+            if best is None or c < best[0]:
+                best = (c, v, form)
+    assert best is not None
+    _, v, form = best
+    f0, f1 = _cofactor(table, v, 0), _cofactor(table, v, 1)
+    rest = [u for u in range(n) if u != v]
+    build = _Builder(n)
+
+    def sub(t: Bool) -> Output:
+        gates, output = _database(t)
+        return build.embed(gates, output, rest)
+
+    x: Output = (v, False)
+    if form == "flip":
+        out = build.xor(sub(f0), x)
+    elif form == "low":
+        out = build.xor(sub(f0), build.and_(x, sub(f0 ^ f1)))
+    elif form == "high":
+        out = build.xor(sub(f1), build.and_((v, True), sub(f0 ^ f1)))
+    else:
+        low, high = build.and_((v, True), sub(f0)), build.and_(x, sub(f1))
+        out = build.xor(low, high)  # the two terms are never both 1
+    return build.gates, out
+
+
+def _constant(t: Bool) -> bool:
+    return bool(t.all() or not t.any())
+
+
+def to_aig(n: int, gates: Sequence[Gate], outputs: Sequence[Output]) -> tuple[list[Gate], list[Output]]:
+    """The gate list with each XOR or XNOR replaced by three AND-type gates."""
+    build = _Builder(n)
+    nodes = list(range(n))
+    for op, a, b in gates:
+        x, y = nodes[a], nodes[b]
+        if op in XOR_OPS:
+            both, either = build.add(8, x, y), build.add(14, x, y)
+            nodes.append(build.add(2, either, both) if op == 6 else build.add(11, both, either))
+        elif op in AND_OPS:
+            nodes.append(build.add(op, x, y))
+        else:
+            raise ValueError(f"gate op {op} ignores an operand")
+    return build.gates, [(None if node is None else nodes[node], negated) for node, negated in outputs]
+
+
+def essential(table: Bool) -> list[int]:
+    """The variables the table depends on."""
+    n = int(len(table)).bit_length() - 1
+    return [v for v in range(n) if not np.array_equal(_cofactor(table, v, 0), _cofactor(table, v, 1))]
+
+
+def algebraic_degree(table: Bool) -> int:
+    """The degree of the algebraic normal form (Moebius transform over GF(2))."""
+    n = int(len(table)).bit_length() - 1
+    coefficients = table.astype(np.uint8).copy()
+    for v in range(n):
+        view = coefficients.reshape(-1, 2, 1 << v)
+        view[:, 1, :] ^= view[:, 0, :]
+    masks = np.flatnonzero(coefficients)
+    if masks.size == 0:
+        return 0
+    return int(max(bin(int(m)).count("1") for m in masks))
+
+
+def _restrict(table: Bool, keep: Sequence[int]) -> Bool:
+    """The table on the variables ``keep`` (in order), the others fixed at 0."""
+    rows = np.arange(1 << len(keep), dtype=np.int64)
+    index = np.zeros_like(rows)
+    for j, v in enumerate(keep):
+        index |= (rows >> j & 1) << v
+    return np.ascontiguousarray(table[index])
+
+
+def _mc_circuit(
+    n: int, found: tuple[list[list[list[int]]], list[list[int]]], zeros: Sequence[bool]
+) -> tuple[list[Gate], list[Output]]:
+    """An XAG gate list from the affine operands and outputs the multiplicative encoding found."""
+    build = _Builder(n)
+    operands, combinations = found
+    nodes = list(range(n))
+
+    def parity(selected: list[int]) -> Output:
+        lit: Output = (None, False)
+        for j in selected:
+            lit = build.xor(lit, (nodes[j], False))
+        return lit
+
+    for sides in operands:
+        left, right = parity(sides[0]), parity(sides[1])
+        node, negated = build.and_(left, right)
+        if node is None or negated:
+            raise AssertionError("an operand of an AND gate came out constant")
+        nodes.append(node)
+    outputs = []
+    for selected, zero in zip(combinations, zeros, strict=True):
+        node, negated = parity(selected)
+        outputs.append((node, negated ^ zero))
+    return build.gates, outputs
+
+
+def synthesize_tables(
+    n: int,
+    tables: Sequence[Any],
+    basis: str = "B2",
+    max_gates: int | None = None,
+    time_limit: float | None = None,
+    progress: progress_module.Progress = False,
+    *,
+    database: bool = True,
+) -> Synthesis:
+    """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
+
+    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the
+    bounds proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the
+    search goes up. ``database=False`` leaves the five-input database out of the bounds (the SAT
+    route alone, to check one against the other). The circuit has several outputs when more than
+    one table is given. Ctrl-C stops the search within a second.
+    """
+    start = time.monotonic()
+    deadline = None if time_limit is None else start + float(time_limit)
+    if basis not in BASES:
+        raise ValueError(f"basis must be one of {', '.join(BASES)}, not {basis!r}")
+    if max_gates is not None and (not isinstance(max_gates, int) or isinstance(max_gates, bool) or max_gates < 0):
+        raise ValueError(f"max_gates must be a nonnegative int or None, not {max_gates!r}")
+    if time_limit is not None and not time_limit >= 0:
+        raise ValueError(f"time_limit must be a nonnegative number of seconds or None, not {time_limit!r}")
+    outputs = [np.asarray(t, dtype=np.bool_).reshape(-1) for t in tables]
+    if not outputs or any(len(t) != 1 << n for t in outputs):
+        raise ValueError(f"give one or more tables of 2**{n} entries each")
+    # Trivial outputs, and the distinct others up to complement.
+    xs = np.arange(1 << n, dtype=np.int64)
+    literals = {(xs >> v & 1).astype(np.bool_).tobytes(): v for v in range(n)}
+    plan: list[tuple[str, Any, bool]] = []  # ("const", None, value), ("input", v, neg), ("node", index, neg)
+    distinct: list[Bool] = []
+    for t in outputs:
+        zero = bool(t[0])
+        normal = t ^ zero
+        if not normal.any():
+            plan.append(("const", None, zero))
+        elif normal.tobytes() in literals:
+            plan.append(("input", literals[normal.tobytes()], zero))
+        else:
+            index = next((i for i, d in enumerate(distinct) if np.array_equal(d, normal)), len(distinct))
+            if index == len(distinct):
+                distinct.append(normal)
+            plan.append(("node", index, zero))
+    keep = sorted({v for d in distinct for v in essential(d)})
+    m = len(keep)
+    reduced = [_restrict(d, keep) for d in distinct]
+    d = len(reduced)
+
+    # Lower bounds.
+    if basis == "MC":
+        lower = max((algebraic_degree(r) - 1 for r in reduced), default=0)
+    elif d:
+        lower = max(d, m - d, max(len(essential(r)) - 1 for r in reduced))
+    else:
+        lower = 0
+
+    # The best circuit known (on the m kept variables; outputs are the distinct nodes).
+    best: tuple[list[Gate], list[Output]] | None = None
+    if d == 0:
+        best = ([], [])
+    elif database and m <= MAX_CIRCUIT_VARS + 1:
+        build = _Builder(m)
+        lits = []
+        for r in reduced:
+            gates, out = _database(r) if m <= MAX_CIRCUIT_VARS else _split_circuit(r)
+            lits.append(build.embed(gates, out, list(range(m))))
+        best = (build.gates, lits)
+        if basis == "AIG":
+            best = to_aig(m, *best)
+        if m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
+            # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
+            lower = max(lower, len(_database(reduced[0])[0]))
+    upper = None if best is None else size(best[0], basis)
+
+    with progress_module.reporter(progress, f"synthesis ({basis})") as report:
+        k = lower
+        while upper is None or k < upper:
+            if max_gates is not None and k > max_gates:
+                break
+            if deadline is not None and time.monotonic() >= deadline:
+                break
+            total = upper if upper is not None else (max_gates if max_gates is not None else 0)
+            poll = None if report is None else (lambda k=k, total=total: report(k, total))
+            found = _attempt(m, reduced, basis, k, deadline, poll)
+            if found is None:
+                break
+            if found is False or found is True:
+                lower = k + 1
+                k += 1
+                continue
+            best = found
+            upper = size(best[0], basis)
+            break
+        if report is not None and upper is not None:
+            report(max(lower, min(upper, k)), upper)
+
+    seconds = time.monotonic() - start
+    if best is None:
+        return Synthesis(None, None, lower, False, seconds)
+    gates, lits = best
+
+    # Back to the n variables: input j is variable keep[j], gates come after the n inputs.
+    def node(k: int) -> int:
+        return keep[k] if k < m else k - m + n
+
+    full_gates = [(op, node(a), node(b)) for op, a, b in gates]
+    final: list[Output] = []
+    for kind, what, zero in plan:
+        if kind == "const":
+            final.append((None, zero))
+        elif kind == "input":
+            final.append((what, zero))
+        else:
+            lit_node, lit_neg = lits[what]
+            final.append((None if lit_node is None else node(lit_node), lit_neg ^ zero))
+    circuit = Circuit(n, tuple(full_gates), outputs=tuple(final))
+    if not all(np.array_equal(c, t) for c, t in zip(circuit.tables(), outputs, strict=True)):
+        raise RuntimeError("internal error: the circuit found does not compute the function")
+    return Synthesis(circuit, upper, lower, upper == lower, seconds)
+
+
+def _attempt(
+    m: int, reduced: list[Bool], basis: str, k: int, deadline: float | None, poll: Callable[[], object] | None
+) -> tuple[list[Gate], list[Output]] | bool | None:
+    """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
+    from . import solving  # python-sat is loaded on the first search
+
+    if poll is not None:
+        poll()
+    if basis == "MC":
+        mc = multiplicative.Encoding(m, k, reduced)
+        answer, model = solving.solve(mc.clauses, deadline, poll)
+        if not answer:
+            return answer
+        return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
+    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG")
+    answer, model = solving.solve(gate.clauses, deadline, poll)
+    if not answer:
+        return answer
+    gates, nodes = gate.decode(model)
+    return gates, [(node, False) for node in nodes]

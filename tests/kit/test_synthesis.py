@@ -1,0 +1,156 @@
+"""Exact synthesis: the SAT route against the five-input database and published minima, the known
+relations of multiplicative complexity, the time limit's bounds, and circuits that compute their tables."""
+
+import itertools
+
+import numpy as np
+import pytest
+
+from vexil_kit import BooleanFunction, Synthesis, VectorialFunction
+from vexil_kit.synthesis import synthesize_tables
+from vexil_kit.synthesis.search import AND_OPS, XOR_OPS
+
+
+def _computes(found: Synthesis, tables, basis):
+    """The circuit evaluates to the tables, has the claimed size and only gates of its basis."""
+    circuit = found.circuit
+    computed = circuit.tables()
+    assert all(np.array_equal(c, np.asarray(t, dtype=bool)) for c, t in zip(computed, tables, strict=True))
+    ops = [op for op, _, _ in circuit.gates]
+    if basis == "AIG":
+        assert set(ops) <= AND_OPS
+    if basis == "MC":
+        assert found.upper_bound == sum(op in AND_OPS for op in ops)
+    else:
+        assert set(ops) <= AND_OPS | XOR_OPS and found.upper_bound == len(ops)
+    assert found.lower_bound <= found.upper_bound
+
+
+# Five-input functions whose database minima are 4 and 5 gates, and smaller ones.
+SMALL = ["0xfbbfffff", "0x220022ff", "0xaa555dae", "0x3fff0033", "0xe8", "0x96", "0xbab3", "0x8000"]
+
+
+@pytest.mark.parametrize("hex_table", SMALL)
+@pytest.mark.parametrize("basis", ["B2", "XAG"])
+def test_the_sat_route_agrees_with_the_database(hex_table, basis):
+    f = BooleanFunction.from_hex(hex_table)
+    found = synthesize_tables(f.n, [f.table], basis, database=False)
+    assert found.optimal and found.upper_bound == f.minimal_gates()
+    _computes(found, [f.table], basis)
+
+
+@pytest.mark.parametrize("hex_table", ["0xfbbfffff", "0x220022ff", "0xe8", "0x8000"])
+def test_g_xor_a_new_variable_needs_one_gate_more(hex_table):
+    g = BooleanFunction.from_hex(hex_table).extend(5)
+    f = BooleanFunction(np.concatenate([g.table, ~g.table]))  # g ^ x5
+    found = f.synthesize()
+    assert found.optimal and found.upper_bound == g.minimal_gates() + 1
+    _computes(found, [f.table], "B2")
+
+
+# Published AIG minima: XOR of two and three inputs (3 and 6), majority (4), multiplexer (3), AND_4 (3).
+AIG = [("0x6", 3), ("0x96", 6), ("0xe8", 4), ("0xca", 3), ("0x8000", 3)]
+
+
+@pytest.mark.parametrize("hex_table, size", AIG)
+def test_aig_minima(hex_table, size):
+    f = BooleanFunction.from_hex(hex_table)
+    found = f.synthesize("AIG")
+    assert found.optimal and found.upper_bound == size == f.minimal_gates("AIG")
+    _computes(found, [f.table], "AIG")
+
+
+def _affine_image(f, seed):
+    """f(Ax + b) ^ <c, x> ^ d for a random invertible A over GF(2)."""
+    rng = np.random.default_rng(seed)
+    n = f.n
+    while True:
+        a = rng.integers(0, 2, (n, n))
+        if round(abs(np.linalg.det(a))) % 2:  # odd determinant: invertible mod 2
+            break
+    b, c, d = rng.integers(0, 2, n), rng.integers(0, 2, n), rng.integers(0, 2)
+    xs = (np.arange(1 << n)[:, None] >> np.arange(n)) & 1
+    ys = (xs @ a.T + b) % 2
+    image = f.table[ys @ (1 << np.arange(n))] ^ ((xs @ c + d) % 2).astype(bool)
+    return BooleanFunction(image)
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_multiplicative_complexity_is_affine_invariant(seed):
+    f = BooleanFunction.random(4, seed=seed)
+    mc = f.multiplicative_complexity()
+    assert mc >= f.algebraic_degree() - 1
+    assert _affine_image(f, seed).multiplicative_complexity() == mc
+    found = synthesize_tables(4, [f.table], "MC")
+    _computes(found, [f.table], "MC")
+
+
+@pytest.mark.parametrize("n", range(1, 6))
+def test_and_of_n_inputs_needs_n_minus_one_ands(n):
+    assert BooleanFunction.conjunction(n).multiplicative_complexity() == n - 1
+
+
+def _adder(bits):
+    """The outputs of a bits-wide adder of two numbers, least significant first."""
+    n = 2 * bits
+    xs = np.arange(1 << n)
+    total = (xs & ((1 << bits) - 1)) + (xs >> bits)
+    return n, [(total >> i & 1).astype(bool) for i in range(bits + 1)]
+
+
+@pytest.mark.parametrize("basis, size", [("B2", 5), ("XAG", 5), ("AIG", 7), ("MC", 1)])
+def test_full_adder(basis, size):
+    # Sum and carry of three bits: 5 gates in B2 (two XORs shared with the carry), 7 ANDs, one AND.
+    xs = np.arange(8)
+    weight = (xs & 1) + (xs >> 1 & 1) + (xs >> 2)
+    tables = [(weight & 1).astype(bool), (weight >= 2)]
+    adder = VectorialFunction((weight & 1) | (weight >= 2) << 1, m=2)
+    found = adder.synthesize(basis)
+    assert found.optimal and found.upper_bound == size
+    _computes(found, tables, basis)
+    assert found.circuit.to_function() == adder
+
+
+def test_shared_outputs_constants_and_literals():
+    n, tables = _adder(1)  # half adder: XOR and AND
+    xs = np.arange(4)
+    tables += [~tables[0], np.zeros(4, bool), np.ones(4, bool), (xs & 1).astype(bool), ~(xs >> 1 & 1).astype(bool)]
+    found = synthesize_tables(n, tables, "B2")
+    assert found.optimal and found.upper_bound == 2
+    _computes(found, tables, "B2")
+
+
+@pytest.mark.parametrize("basis", ["AIG", "B2"])
+def test_a_time_limit_returns_true_bounds(basis):
+    # Ten gates in B2 (the database); the SAT route alone cannot prove it within the limit.
+    f = BooleanFunction.random(5, seed=2)
+    best = f.minimal_gates()
+    found = synthesize_tables(5, [f.table], basis, time_limit=0.5, database=basis == "AIG")
+    assert not found.optimal and found.lower_bound <= best
+    if basis == "AIG":
+        _computes(found, [f.table], "AIG")
+    else:
+        assert found.circuit is None and found.upper_bound is None
+
+
+def test_max_gates_bounds_the_sizes_tried():
+    f = BooleanFunction.xor(3)
+    found = f.synthesize("AIG", max_gates=4)
+    assert found.lower_bound == 5 and not found.optimal
+
+
+@pytest.mark.parametrize("tables", [[], [np.zeros(3, bool)]], ids=["none", "not a power of two"])
+def test_bad_tables_are_refused(tables):
+    with pytest.raises(ValueError):
+        synthesize_tables(2, tables)
+
+
+def test_every_four_input_function_of_a_sample_agrees_across_bases():
+    # Over the same functions: XAG = B2, AIG >= B2, MC <= B2's AND gates and >= degree - 1.
+    for table in itertools.islice(itertools.count(0x1234, 0x2F1B), 6):
+        f = BooleanFunction.from_int(table & 0xFFFF, 4)
+        b2, aig = f.synthesize("B2"), f.synthesize("AIG")
+        assert f.synthesize("XAG").upper_bound == b2.upper_bound <= aig.upper_bound
+        mc = f.multiplicative_complexity()
+        ands = sum(op in AND_OPS for op, _, _ in b2.circuit.gates)
+        assert f.algebraic_degree() - 1 <= mc <= ands
