@@ -6,7 +6,7 @@ essential variables less one) until a circuit is found; then the multiplicative 
 five-input function of the set; then, with --classes, every NPN class of four-input functions in
 every basis. The five-input functions are searched without the gate database (database=False) and
 their optimum is checked against it; the other functions use the database's upper bounds as the
-library does. cirbo runs in its own environment (--cirbo-python, default /work/venv-cirbo/bin/python,
+library does. cirbo runs in its own environment (--cirbo-python, default .venv-bench/bin/python,
 or $CIRBO_PYTHON); without it only our side is run, and the script says so.
 
 Usage: python bench/bench_synthesis.py [--quick] [--classes] [--limit S] [--cirbo-python PATH]
@@ -135,7 +135,7 @@ def main():
     parser.add_argument("--classes", action="store_true", help="also every NPN class of four-input functions")
     parser.add_argument("--limit", type=float, default=120.0, help="seconds per function and side")
     parser.add_argument("--class-limit", type=float, default=5.0, help="seconds per NPN class and basis")
-    parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", "/work/venv-cirbo/bin/python"))
+    parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", ".venv-bench/bin/python"))
     args = parser.parse_args()
     has_cirbo = os.path.exists(args.cirbo_python)
     if not has_cirbo:

@@ -11,7 +11,7 @@ The machine may be shared: ratios are from one run.
 
 SymPy lives in its own environment, never among the project's dependencies:
 
-    python3 -m venv /work/venv-sympy && /work/venv-sympy/bin/pip install sympy
+    python3 -m venv .venv-bench && .venv-bench/bin/pip install sympy
 
 (VEXIL_SYMPY_PYTHON names another interpreter); without it, SymPy's lines are reported missing.
 
@@ -29,7 +29,7 @@ from common import arguments, best_of, check, sizes, verdict
 
 from vexil_kit import BooleanFunction
 
-SYMPY_PYTHON = os.environ.get("VEXIL_SYMPY_PYTHON", "/work/venv-sympy/bin/python")
+SYMPY_PYTHON = os.environ.get("VEXIL_SYMPY_PYTHON", ".venv-bench/bin/python")
 
 PEER_CHILD = """
 import json, sys, time

@@ -7,7 +7,7 @@ Readers, each used when present and reported missing otherwise:
   Yosys (``yosys`` on PATH): reads Verilog, BLIF and aag and prints ``eval -table``.
   cirbo (in the benchmark environment, --peers-python): reads bench, prints its truth table.
 
-Usage: python bench/check_circuit_formats.py [--peers-python /work/venv-circuitpeers/bin/python] [--quick]
+Usage: python bench/check_circuit_formats.py [--peers-python .venv-bench/bin/python] [--quick]
 Exit status 1 when any reader disagrees.
 """
 
@@ -186,7 +186,7 @@ def tools_write(abc, yosys, c, tmp, k):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--peers-python", default="/work/venv-circuitpeers/bin/python")
+    parser.add_argument("--peers-python", default=".venv-bench/bin/python")
     parser.add_argument("--quick", action="store_true", help="fewer and smaller circuits")
     args = parser.parse_args()
     abc = shutil.which("berkeley-abc") or shutil.which("abc") or shutil.which("yosys-abc")
