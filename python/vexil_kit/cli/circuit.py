@@ -9,6 +9,7 @@ from typing import Any
 
 from ..synthesis.search import Synthesis
 from . import functions
+from .progress import say
 
 FORMATS = ("text", "bench", "blif", "verilog", "aiger", "dot")
 
@@ -51,15 +52,6 @@ def summary(found: Synthesis, basis: str) -> str:
     return f"{basis}: at least {found.lower_bound} gates, {upper} (stopped after {found.seconds:.2f} s)"
 
 
-def _say(text: str) -> None:
-    try:
-        if sys.stderr is not None:
-            sys.stderr.write(text + "\n")
-            sys.stderr.flush()
-    except (OSError, ValueError):
-        pass
-
-
 def run(args: argparse.Namespace) -> int:
     """Searches, writes the circuit, reports the bounds on standard error; 1 when none was found."""
     _, f = functions.parse_function(args.function)
@@ -72,10 +64,10 @@ def run(args: argparse.Namespace) -> int:
         # A line per size tried, once the search has run a second: quick answers stay quiet.
         if (not shown or shown[-1] != size) and time.monotonic() - started >= 1.0:
             shown.append(size)
-            _say(f"  trying {size} gates" + (f" (a circuit of {bound} is known)" if bound else ""))
+            say(f"  trying {size} gates" + (f" (a circuit of {bound} is known)" if bound else ""))
 
     found = f.synthesize(args.basis, time_limit=args.time_limit, progress=progress)
-    _say(summary(found, args.basis))
+    say(summary(found, args.basis))
     if found.circuit is None:
         return 1
     text = render(found.circuit, args.format)

@@ -12,7 +12,7 @@ from typing import Any
 from . import circuit as circuit_command
 from . import functions, measures, plot, report, vectorial
 from . import sweep as sweep_command
-from .progress import ProgressDisplay
+from .progress import ProgressDisplay, say
 
 
 def _version() -> str:
@@ -132,7 +132,7 @@ def _report(args: argparse.Namespace) -> int:
     failed = [o for o in outcomes if o.status == report.FAILED]
     if failed:
         names = ", ".join(o.name for o in failed)
-        _complain(f"vexil: {len(failed)} of {len(outcomes)} measures failed ({names}); the others are reported")
+        say(f"vexil: {len(failed)} of {len(outcomes)} measures failed ({names}); the others are reported")
         return 1
     return 0
 
@@ -180,23 +180,13 @@ def _take_closed_descriptors() -> None:
             os.open(os.devnull, os.O_RDWR)  # the lowest free number: fd
 
 
-def _complain(text: str) -> None:
-    """Writes a line to standard error, unless it is closed."""
-    try:
-        if sys.stderr is not None:
-            sys.stderr.write(text + "\n")
-            sys.stderr.flush()
-    except (OSError, ValueError):
-        pass
-
-
 def main(argv: list[str] | None = None) -> int:
     _take_closed_descriptors()
     args = _parser().parse_args(argv)
     try:
         status = _run(args)
     except KeyboardInterrupt as interrupt:
-        _complain("\n".join(["interrupted", *getattr(interrupt, "__notes__", [])]))
+        say("\n".join(["interrupted", *getattr(interrupt, "__notes__", [])]))
         return 130
     except _OutputClosed:
         # As for a closed pipe, nothing to say; the status tells that nothing was written.
@@ -215,11 +205,11 @@ def main(argv: list[str] | None = None) -> int:
         sweep_command.SweepUnavailable,
     ) as error:
         text = str(error) or type(error).__name__
-        _complain("\n".join([f"vexil: error: {text}", *getattr(error, "__notes__", [])]))
+        say("\n".join([f"vexil: error: {text}", *getattr(error, "__notes__", [])]))
         return 2
     except BaseException as error:  # the module's PanicException derives from BaseException
         if isinstance(error, (SystemExit, GeneratorExit)):
             raise
-        _complain(f"vexil: error: {error.args[0] if error.args else type(error).__name__}")
+        say(f"vexil: error: {error.args[0] if error.args else type(error).__name__}")
         return 2
     return status

@@ -9,6 +9,7 @@ from __future__ import annotations
 
 import contextlib
 import shutil
+import sys
 import time
 from collections.abc import Callable, Iterator
 from typing import TextIO
@@ -17,6 +18,16 @@ from typing import TextIO
 DELAY = 1.0
 #: Seconds between plain lines.
 LINE_INTERVAL = 5.0
+
+
+def say(text: str) -> None:
+    """Writes a line to standard error, unless it is closed."""
+    try:
+        if sys.stderr is not None:
+            sys.stderr.write(text + "\n")
+            sys.stderr.flush()
+    except (OSError, ValueError):
+        pass
 
 
 def _duration(seconds: float) -> str:
