@@ -110,7 +110,7 @@ CASES = {
         "5", delay=0.3,
     ),
     # 3**20 cells (3.5 GB) to fill before the first subcube is solved; under the sanitizers, releasing
-    # them (their shadow poisoned) adds a second or more to the answer, three on a busy machine.
+    # them (their shadow poisoned) has taken from one to five seconds; the normal build answers within one.
     "kit decision_tree_depth filling its table": Case(
         """
         from vexil_kit import BooleanFunction
@@ -118,7 +118,7 @@ CASES = {
         def work(): f.decision_tree_depth()
         def after(): return BooleanFunction.majority(5).decision_tree_depth()
         """,
-        "5", delay=0.2, within=4.0 if os.environ.get("VEXIL_SANITIZED") == "1" else 1.0,
+        "5", delay=0.2, within=10.0 if os.environ.get("VEXIL_SANITIZED") == "1" else 1.0,
     ),
     # Python-side loops over 2**n entries: a chunk at a time, so that the signal is heard between chunks.
     "kit anf, the list of monomials": Case(

@@ -216,7 +216,8 @@ def test_ctrl_c_stops_promptly(setup):
     stopped = interrupt_call(setup, delay=0.5)
     assert stopped.interrupted, (stopped.lines, stopped.err)
     assert stopped.lines[1:] == ["3"]
-    assert stopped.latency < 1.0
+    # Under the sanitizers, releasing the gigabytes of subcubes takes seconds of its own.
+    assert stopped.latency < (10.0 if os.environ.get("VEXIL_SANITIZED") == "1" else 1.0)
 
 
 @pytest.mark.parametrize("call, error", [
