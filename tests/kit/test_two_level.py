@@ -4,6 +4,7 @@ computes f at the optimal depth, the least tree size is that of the plain recurs
 
 import functools
 import itertools
+import os
 import sys
 
 import numpy as np
