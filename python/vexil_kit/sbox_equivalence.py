@@ -198,34 +198,15 @@ class _Search:
 
     def _extend_a(self, state: _State, x: int, v: int) -> bool:
         """Set A(x) = v for x outside the known span and v outside its image: the span doubles."""
-        if state.a_inverse[v] >= 0:
-            return False
-        a, a_inverse, colour_f, colour_g = state.a, state.a_inverse, self.colour_in_f, self.colour_in_g
-        new = []
-        for s in state.a_domain:
-            point, image = s ^ x, a[s] ^ v
-            if colour_g[point] != colour_f[image]:
-                return False
-            a[point], a_inverse[image] = image, point
-            new.append(point)
-        state.a_domain.extend(new)
-        state.queue_a.extend(new)
-        return True
+        return _extend(
+            state.a, state.a_inverse, state.a_domain, state.queue_a, self.colour_in_g, self.colour_in_f, x, v
+        )
 
     def _extend_b(self, state: _State, y: int, z: int) -> bool:
-        if state.b_inverse[z] >= 0:
-            return False
-        b, b_inverse, colour_f, colour_g = state.b, state.b_inverse, self.colour_out_f, self.colour_out_g
-        new = []
-        for s in state.b_domain:
-            point, image = s ^ y, b[s] ^ z
-            if colour_f[point] != colour_g[image]:
-                return False
-            b[point], b_inverse[image] = image, point
-            new.append(point)
-        state.b_domain.extend(new)
-        state.queue_b.extend(new)
-        return True
+        """Set B(y) = z likewise, on the outputs."""
+        return _extend(
+            state.b, state.b_inverse, state.b_domain, state.queue_b, self.colour_out_f, self.colour_out_g, y, z
+        )
 
     def _propagate(self, state: _State) -> bool:
         f, g, f_inverse, g_inverse = self.f, self.g, self.f_inverse, self.g_inverse
@@ -461,3 +442,29 @@ def invariants(table: Table, n: int, m: int) -> dict[str, dict[int, int]]:
 def _count(values: npt.NDArray[np.int64]) -> dict[int, int]:
     keys, counts = np.unique(values, return_counts=True)
     return {int(k): int(c) for k, c in zip(keys, counts, strict=True)}
+
+
+def _extend(
+    mapping: list[int],
+    inverse: list[int],
+    domain: list[int],
+    queue: list[int],
+    colour_of_point: Sequence[int],
+    colour_of_image: Sequence[int],
+    x: int,
+    v: int,
+) -> bool:
+    """Extends a linear map known on the span ``domain`` by x -> v (x outside the span, v outside its
+    image): every s of the span gives s ^ x -> mapping[s] ^ v, refused where the colours differ."""
+    if inverse[v] >= 0:
+        return False
+    new = []
+    for s in domain:
+        point, image = s ^ x, mapping[s] ^ v
+        if colour_of_point[point] != colour_of_image[image]:
+            return False
+        mapping[point], inverse[image] = image, point
+        new.append(point)
+    domain.extend(new)
+    queue.extend(new)
+    return True
