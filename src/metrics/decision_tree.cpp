@@ -164,10 +164,11 @@ std::vector<std::uint8_t> packed_subcube_depths(std::span<const std::uint64_t> w
     ensure_allocatable(cells);
     ensure_working_set(cells);
     // Filled a block at a time, so that Ctrl-C is answered while 3^r bytes
-    // (gigabytes at r = 20) are written.
+    // (gigabytes at r = 20) are written. The blocks are small: check_interrupt
+    // asks the host only every few dozen calls, and each block faults in fresh pages.
     std::vector<Cell> cube;
     cube.reserve(cells);
-    constexpr std::uint64_t fill_block = std::uint64_t{1} << 24;
+    constexpr std::uint64_t fill_block = std::uint64_t{1} << 18;
     for (std::uint64_t done = 0; done < cells; done += fill_block) {
         check_interrupt();
         cube.insert(cube.end(), std::min(fill_block, cells - done), depth_bits);
