@@ -11,7 +11,14 @@ AIG leaves out XOR.
 
 Symmetries cut: operands come before the gate (topological order), every gate is read by a later
 gate or is an output, and two adjacent gates where the second does not read the first take their
-operand pairs in increasing order (they could be swapped otherwise).
+operand pairs in increasing order (they could be swapped otherwise). Among the smallest circuits,
+the one whose sequence of operand pairs is least (pairs compared colexicographically) passes every
+cut below at once, so together they keep at least one smallest circuit:
+- no gate reads a node and a gate that reads that same node: the pair of the inner gate's operands
+  then suffices, and is less;
+- for each permutation of the inputs that leaves every output unchanged, the circuit with its
+  inputs so renamed also computes the outputs, so the first gate whose pair the renaming changes
+  must take the lesser pair.
 """
 
 from __future__ import annotations
@@ -34,6 +41,7 @@ class Encoding:
     k: int
     outputs: list[npt.NDArray[np.bool_]]
     and_only: bool
+    symmetries: list[tuple[int, ...]] = dataclasses.field(default_factory=list)  # input permutations
     clauses: list[list[int]] = dataclasses.field(default_factory=list)
     count: int = 0
 
@@ -70,6 +78,9 @@ class Encoding:
         self._used()
         self._ordered()
         self._distinct()
+        self._no_reapplication()
+        for sigma in self.symmetries:
+            self._least_under(sigma)
 
     def _new(self) -> int:
         self.count += 1
@@ -120,6 +131,40 @@ class Encoding:
                 for s2, pair2 in zip(self.select[i + 1], self.pairs[i + 1], strict=True):
                     if node not in pair2 and order[pair2] < key:
                         self.clauses.append([-s, -s2])
+
+    def _no_reapplication(self) -> None:
+        """No gate reads both an operand of gate j and gate j itself."""
+        n = self.n
+        for i in range(self.k):
+            for s, (a, b) in zip(self.select[i], self.pairs[i], strict=True):
+                if b < n:
+                    continue
+                j = b - n
+                for s2, pair in zip(self.select[j], self.pairs[j], strict=True):
+                    if a in pair:
+                        self.clauses.append([-s, -s2])
+
+    def _least_under(self, sigma: tuple[int, ...]) -> None:
+        """The first gate whose operand pair the input renaming ``sigma`` moves takes the lesser pair."""
+        n = self.n
+
+        def key(pair: tuple[int, int]) -> tuple[int, int]:
+            return max(pair), min(pair)
+
+        def renamed(pair: tuple[int, int]) -> tuple[int, int]:
+            a, b = (sigma[x] if x < n else x for x in pair)
+            return (a, b) if a < b else (b, a)
+
+        lesser: list[int] = []  # select variables of earlier gates taking a pair the renaming makes greater
+        for i in range(self.k):
+            here = []
+            for s, pair in zip(self.select[i], self.pairs[i], strict=True):
+                other = renamed(pair)
+                if key(other) < key(pair):
+                    self.clauses.append([-s, *lesser])
+                elif key(other) > key(pair):
+                    here.append(s)
+            lesser += here
 
     def _distinct(self) -> None:
         """In a smallest circuit no gate computes a constant, a variable or what another gate computes.

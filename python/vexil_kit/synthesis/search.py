@@ -11,6 +11,7 @@ the bounds meet. A circuit is checked on every input row before it is returned.
 from __future__ import annotations
 
 import dataclasses
+import itertools
 import time
 from collections.abc import Callable, Sequence
 from typing import Any
@@ -21,7 +22,7 @@ import numpy.typing as npt
 from .. import _native, variables
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
-from . import encoding, multiplicative
+from . import aig4, encoding, multiplicative
 
 #: The bases: every two-input gate, AND with free inverters, AND and XOR with free inverters, and
 #: "MC", XAGs counted by their AND gates alone (multiplicative complexity).
@@ -199,6 +200,28 @@ def algebraic_degree(table: Bool) -> int:
     return int(max(bin(int(m)).count("1") for m in masks))
 
 
+def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
+    """The permutations of the variables (other than the identity) that leave every table unchanged.
+
+    Searched for seven or fewer variables; none are reported beyond.
+    """
+    n = int(len(tables[0])).bit_length() - 1
+    if n > 7:
+        return []
+    rows = np.arange(1 << n, dtype=np.int64)
+    bits = [rows >> v & 1 for v in range(n)]
+    found = []
+    for sigma in itertools.permutations(range(n)):
+        if sigma == tuple(range(n)):
+            continue
+        image = np.zeros_like(rows)
+        for v, w in enumerate(sigma):
+            image |= bits[v] << w
+        if all(np.array_equal(t[image], t) for t in tables):
+            found.append(sigma)
+    return found
+
+
 def _restrict(table: Bool, keep: Sequence[int]) -> Bool:
     """The table on the variables ``keep`` (in order), the others fixed at 0."""
     rows = np.arange(1 << len(keep), dtype=np.int64)
@@ -244,13 +267,15 @@ def synthesize_tables(
     progress: progress_module.Progress = False,
     *,
     database: bool = True,
+    known_optima: bool = True,
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
     ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the
     bounds proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the
     search goes up. ``database=False`` leaves the five-input database out of the bounds (the SAT
-    route alone, to check one against the other). The circuit has several outputs when more than
+    route alone, to check one against the other); ``known_optima=False`` leaves out the table of
+proven AIG optima of four-input functions (which its generator fills). The circuit has several outputs when more than
     one table is given. Ctrl-C stops the search within a second.
     """
     start = time.monotonic()
@@ -310,8 +335,14 @@ def synthesize_tables(
         if m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
             # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
             lower = max(lower, len(_database(reduced[0])[0]))
+        if basis == "AIG" and known_optima and m == 4 and d == 1:
+            proven = aig4.lookup(reduced[0])
+            if proven is not None:
+                best = (proven[0], [proven[1]])
+                lower = len(proven[0])
     upper = None if best is None else size(best[0], basis)
 
+    group = symmetries(reduced) if d and basis != "MC" else []
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
         k = lower
         while upper is None or k < upper:
@@ -321,7 +352,7 @@ def synthesize_tables(
                 break
             total = upper if upper is not None else (max_gates if max_gates is not None else 0)
             poll = None if report is None else (lambda k=k, total=total: report(k, total))
-            found = _attempt(m, reduced, basis, k, deadline, poll)
+            found = _attempt(m, reduced, basis, k, deadline, poll, group)
             if found is None:
                 break
             if found is False or found is True:
@@ -360,7 +391,13 @@ def synthesize_tables(
 
 
 def _attempt(
-    m: int, reduced: list[Bool], basis: str, k: int, deadline: float | None, poll: Callable[[], object] | None
+    m: int,
+    reduced: list[Bool],
+    basis: str,
+    k: int,
+    deadline: float | None,
+    poll: Callable[[], object] | None,
+    group: list[tuple[int, ...]],
 ) -> tuple[list[Gate], list[Output]] | bool | None:
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     from . import solving  # python-sat is loaded on the first search
@@ -373,7 +410,7 @@ def _attempt(
         if not answer:
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
-    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG")
+    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group)
     answer, model = solving.solve(gate.clauses, deadline, poll)
     if not answer:
         return answer
