@@ -2,11 +2,13 @@
 relations of multiplicative complexity, the time limit's bounds, and circuits that compute their tables."""
 
 import itertools
+import os
+import pathlib
 
 import numpy as np
 import pytest
 
-from vexil_kit import BooleanFunction, Synthesis, VectorialFunction
+from vexil_kit import BooleanFunction, Circuit, Synthesis, VectorialFunction
 from vexil_kit.synthesis import synthesize_tables
 from vexil_kit.synthesis.search import AND_OPS, XOR_OPS
 
@@ -154,3 +156,63 @@ def test_every_four_input_function_of_a_sample_agrees_across_bases():
         mc = f.multiplicative_complexity()
         ands = sum(op in AND_OPS for op, _, _ in b2.circuit.gates)
         assert f.algebraic_degree() - 1 <= mc <= ands
+
+
+def _symmetric(n, values):
+    """The symmetric function of n inputs whose value on inputs of weight w is bit w of ``values``."""
+    weights = np.array([bin(x).count("1") for x in range(1 << n)])
+    return np.array([values >> w & 1 for w in weights], dtype=bool)
+
+
+@pytest.mark.parametrize("values", range(1, 31))
+def test_the_symmetry_cuts_keep_an_optimum_of_symmetric_functions(values, monkeypatch):
+    # Symmetric functions have every permutation of their inputs as a symmetry: the cuts are widest.
+    table = _symmetric(4, values)
+    found = synthesize_tables(4, [table], "B2", database=False)
+    assert found.optimal and found.upper_bound == BooleanFunction(table).minimal_gates()
+    table3 = _symmetric(3, values & 0xF)
+    cut = synthesize_tables(3, [table3], "AIG", database=False)
+    monkeypatch.setattr("vexil_kit.synthesis.search.symmetries", lambda tables: [])
+    whole = synthesize_tables(3, [table3], "AIG", database=False)
+    assert cut.optimal and whole.optimal and cut.upper_bound == whole.upper_bound
+
+
+CLASSES_DOC = pathlib.Path(__file__).resolve().parents[2] / "docs" / "npn4-circuits.md"
+BEGIN, END = "<!-- classes -->\n", "<!-- /classes -->\n"
+
+
+def test_every_four_input_class_is_proven_in_every_basis_as_documented():
+    from vexil_kit.synthesis import aig4
+
+    known = aig4.read(aig4.TABLE)
+    assert sorted(known) == aig4.class_tables()
+    rows = ["| class | B2 | XAG | AIG | MC |\n", "|-------|----|-----|-----|----|\n"]
+    for table, (size, gates, output) in sorted(known.items()):
+        f = BooleanFunction.from_int(table, 4)
+        circuit = Circuit(4, tuple(gates), outputs=(output,))
+        assert np.array_equal(circuit.tables()[0], f.table) and len(gates) == size
+        assert {op for op, _, _ in gates} <= AND_OPS
+        found = {basis: f.synthesize(basis) for basis in ("B2", "XAG", "AIG", "MC")}
+        assert all(result.optimal for result in found.values())
+        b2 = found["B2"].circuit
+        # An AIG is a B2 circuit, and each XOR of an optimal B2 circuit costs three ANDs.
+        assert len(b2.gates) <= size <= len(b2.gates) + 2 * sum(op in XOR_OPS for op, _, _ in b2.gates)
+        assert found["AIG"].upper_bound == size
+        rows.append(f"| 0x{table:04x} | " + " | ".join(str(found[b].upper_bound) for b in found) + " |\n")
+    text = CLASSES_DOC.read_text()
+    head, rest = text.split(BEGIN)
+    if os.environ.get("VEXIL_WRITE_CLASSES"):
+        CLASSES_DOC.write_text(head + BEGIN + "".join(rows) + END + rest.split(END)[1])
+    assert rest.split(END)[0] == "".join(rows)
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_the_table_answers_every_member_of_a_class(seed, monkeypatch):
+    f = BooleanFunction.random(4, seed=seed)
+    found = f.synthesize("AIG")
+    assert found.optimal
+    _computes(found, [f.table], "AIG")
+    # The SAT route without the input-symmetry cut, from the table's optimum less one gate.
+    monkeypatch.setattr("vexil_kit.synthesis.search.symmetries", lambda tables: [])
+    below = synthesize_tables(4, [f.table], "AIG", max_gates=found.upper_bound - 1, known_optima=False)
+    assert below.lower_bound == found.upper_bound

@@ -62,10 +62,13 @@ def read(path: pathlib.Path) -> dict[int, Entry]:
         fields = line.split()
         if not fields or fields[0].startswith("#"):
             continue
-        gates = [tuple(map(int, g.split(","))) for g in fields[3:-1]]
+        gates: list[Gate] = []
+        for field in fields[3:-1]:
+            op, a, b = map(int, field.split(","))
+            gates.append((op, a, b))
         node, negated = map(int, fields[-1].split(","))
         output = (None if node < 0 else node, bool(negated))
-        entries[int(fields[0], 16)] = (int(fields[1]), gates, output)  # type: ignore[misc]
+        entries[int(fields[0], 16)] = (int(fields[1]), gates, output)
     return entries
 
 
@@ -98,7 +101,8 @@ def _rename(entry: Entry, perm: tuple[int, ...], flips: int, negated: bool) -> t
         table = [op >> (2 * (vb ^ pb) + (va ^ pa)) & 1 for vb in (0, 1) for va in (0, 1)]
         flip = table[0]
         new_op = sum((bit ^ flip) << row for row, bit in enumerate(table))
-        built.append((new_op, na, nb))  # type: ignore[arg-type]
+        assert na is not None and nb is not None
+        built.append((new_op, na, nb))
         literals.append((3 + len(built), bool(flip)))
     if node is None:
         return built, (None, out_negated ^ negated)

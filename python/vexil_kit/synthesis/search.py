@@ -203,7 +203,8 @@ def algebraic_degree(table: Bool) -> int:
 def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
     """The permutations of the variables (other than the identity) that leave every table unchanged.
 
-    Searched for seven or fewer variables; none are reported beyond.
+    Searched for seven or fewer variables; none are reported beyond. Of a group of more than 48
+    (each member adds clauses for every gate) only the transpositions are kept.
     """
     n = int(len(tables[0])).bit_length() - 1
     if n > 7:
@@ -219,6 +220,8 @@ def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
             image |= bits[v] << w
         if all(np.array_equal(t[image], t) for t in tables):
             found.append(sigma)
+    if len(found) > 48:
+        found = [s for s in found if sum(v != w for v, w in enumerate(s)) == 2]
     return found
 
 
@@ -271,12 +274,12 @@ def synthesize_tables(
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
-    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the
-    bounds proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the
-    search goes up. ``database=False`` leaves the five-input database out of the bounds (the SAT
-    route alone, to check one against the other); ``known_optima=False`` leaves out the table of
-proven AIG optima of four-input functions (which its generator fills). The circuit has several outputs when more than
-    one table is given. Ctrl-C stops the search within a second.
+        ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the
+        bounds proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the
+        search goes up. ``database=False`` leaves the five-input database out of the bounds (the SAT
+        route alone, to check one against the other); ``known_optima=False`` leaves out the table of
+    proven AIG optima of four-input functions (which its generator fills). The circuit has several outputs when more than
+        one table is given. Ctrl-C stops the search within a second.
     """
     start = time.monotonic()
     deadline = None if time_limit is None else start + float(time_limit)
