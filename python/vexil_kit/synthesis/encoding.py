@@ -18,7 +18,10 @@ cut below at once, so together they keep at least one smallest circuit:
   then suffices, and is less;
 - for each permutation of the inputs that leaves every output unchanged, the circuit with its
   inputs so renamed also computes the outputs, so the first gate whose pair the renaming changes
-  must take the lesser pair.
+  must take the lesser pair;
+- in an AIG, for each set of inputs whose complement leaves every output unchanged or complemented,
+  complementing them (and pushing the inverters through) changes no pair but the table of every
+  gate that reads them; the first such gate must keep the lesser table.
 """
 
 from __future__ import annotations
@@ -42,6 +45,7 @@ class Encoding:
     outputs: list[npt.NDArray[np.bool_]]
     and_only: bool
     symmetries: list[tuple[int, ...]] = dataclasses.field(default_factory=list)  # input permutations
+    negations: list[int] = dataclasses.field(default_factory=list)  # masks of inputs complemented (AIG)
     clauses: list[list[int]] = dataclasses.field(default_factory=list)
     count: int = 0
 
@@ -81,6 +85,9 @@ class Encoding:
         self._no_reapplication()
         for sigma in self.symmetries:
             self._least_under(sigma)
+        if self.and_only:
+            for mask in self.negations:
+                self._least_table_under(mask)
 
     def _new(self) -> int:
         self.count += 1
@@ -165,6 +172,25 @@ class Encoding:
                 elif key(other) > key(pair):
                     here.append(s)
             lesser += here
+
+    def _least_table_under(self, mask: int) -> None:
+        """The first gate reading an input of ``mask`` keeps the lesser of its table and the complemented one.
+
+        With one operand complemented, AND-type tables pair up as {8, 4}, {2, 14} (the first) or
+        {8, 2}, {4, 14} (the second): the lesser have bit 3 clear. With both, {8, 14} and {2, 4}:
+        the lesser have bit 2 clear.
+        """
+        n = self.n
+        earlier: list[int] = []  # select variables of earlier gates reading an input of mask
+        for i in range(self.k):
+            here = []
+            for s, (a, b) in zip(self.select[i], self.pairs[i], strict=True):
+                flips = sum(1 for x in (a, b) if x < n and mask >> x & 1)
+                if flips:
+                    bit = 3 if flips == 1 else 2
+                    self.clauses.append([-s, *earlier, -self.table[i][bit]])
+                    here.append(s)
+            earlier += here
 
     def _distinct(self) -> None:
         """In a smallest circuit no gate computes a constant, a variable or what another gate computes.

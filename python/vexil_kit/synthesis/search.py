@@ -225,6 +225,16 @@ def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
     return found
 
 
+def negations(tables: Sequence[Bool]) -> list[int]:
+    """The nonzero masks e with every table satisfying t(x ^ e) = t(x) or t(x ^ e) = ~t(x)."""
+    rows = np.arange(len(tables[0]), dtype=np.int64)
+    found = []
+    for e in range(1, len(rows)):
+        if all(np.array_equal(t[rows ^ e], t) or np.array_equal(t[rows ^ e], ~t) for t in tables):
+            found.append(e)
+    return found
+
+
 def _restrict(table: Bool, keep: Sequence[int]) -> Bool:
     """The table on the variables ``keep`` (in order), the others fixed at 0."""
     rows = np.arange(1 << len(keep), dtype=np.int64)
@@ -269,17 +279,20 @@ def synthesize_tables(
     time_limit: float | None = None,
     progress: progress_module.Progress = False,
     *,
+    at_least: int = 0,
     database: bool = True,
     known_optima: bool = True,
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
-        ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the
-        bounds proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the
-        search goes up. ``database=False`` leaves the five-input database out of the bounds (the SAT
-        route alone, to check one against the other); ``known_optima=False`` leaves out the table of
-    proven AIG optima of four-input functions (which its generator fills). The circuit has several outputs when more than
-        one table is given. Ctrl-C stops the search within a second.
+    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the bounds
+    proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the search
+    goes up. ``at_least`` resumes a search: a lower bound proven before (the ``lower_bound`` of an
+    earlier result for the same tables and basis), so that smaller sizes are not tried again.
+    ``database=False`` leaves the five-input database out of the bounds (the SAT route alone, to
+    check one against the other); ``known_optima=False`` leaves out the table of proven AIG optima
+    of four-input functions (which its generator fills). The circuit has several outputs when more
+    than one table is given. Ctrl-C stops the search within a second.
     """
     start = time.monotonic()
     deadline = None if time_limit is None else start + float(time_limit)
@@ -287,6 +300,8 @@ def synthesize_tables(
         raise ValueError(f"basis must be one of {', '.join(BASES)}, not {basis!r}")
     if max_gates is not None and (not isinstance(max_gates, int) or isinstance(max_gates, bool) or max_gates < 0):
         raise ValueError(f"max_gates must be a nonnegative int or None, not {max_gates!r}")
+    if not isinstance(at_least, int) or isinstance(at_least, bool) or at_least < 0:
+        raise ValueError(f"at_least must be a nonnegative int, not {at_least!r}")
     if time_limit is not None and not time_limit >= 0:
         raise ValueError(f"time_limit must be a nonnegative number of seconds or None, not {time_limit!r}")
     outputs = [np.asarray(t, dtype=np.bool_).reshape(-1) for t in tables]
@@ -344,8 +359,10 @@ def synthesize_tables(
                 best = (proven[0], [proven[1]])
                 lower = len(proven[0])
     upper = None if best is None else size(best[0], basis)
+    lower = max(lower, at_least if upper is None else min(at_least, upper))
 
     group = symmetries(reduced) if d and basis != "MC" else []
+    flips = negations(reduced) if d and basis == "AIG" else []
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
         k = lower
         while upper is None or k < upper:
@@ -355,7 +372,7 @@ def synthesize_tables(
                 break
             total = upper if upper is not None else (max_gates if max_gates is not None else 0)
             poll = None if report is None else (lambda k=k, total=total: report(k, total))
-            found = _attempt(m, reduced, basis, k, deadline, poll, group)
+            found = _attempt(m, reduced, basis, k, deadline, poll, group, flips)
             if found is None:
                 break
             if found is False or found is True:
@@ -401,6 +418,7 @@ def _attempt(
     deadline: float | None,
     poll: Callable[[], object] | None,
     group: list[tuple[int, ...]],
+    flips: list[int],
 ) -> tuple[list[Gate], list[Output]] | bool | None:
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     from . import solving  # python-sat is loaded on the first search
@@ -413,7 +431,7 @@ def _attempt(
         if not answer:
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
-    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group)
+    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
     answer, model = solving.solve(gate.clauses, deadline, poll)
     if not answer:
         return answer
