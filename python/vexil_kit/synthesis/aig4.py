@@ -8,7 +8,6 @@ its inputs are renamed and complemented.
 
 from __future__ import annotations
 
-import functools
 import itertools
 import pathlib
 from collections.abc import Sequence
@@ -72,9 +71,14 @@ def read(path: pathlib.Path) -> dict[int, Entry]:
     return entries
 
 
-@functools.cache
+_loaded: dict[int, Entry] | None = None
+
+
 def _known() -> dict[int, Entry]:
-    return read(TABLE) if TABLE.exists() else {}
+    global _loaded
+    if _loaded is None:
+        _loaded = read(TABLE) if TABLE.exists() else {}
+    return _loaded
 
 
 def lookup(bits: Sequence[bool] | np.ndarray) -> tuple[list[Gate], Literal] | None:
