@@ -13,7 +13,6 @@ Usage: python bench/bench_synthesis.py [--quick] [--classes] [--limit S] [--cirb
 """
 
 import argparse
-import itertools
 import json
 import os
 import statistics
@@ -113,22 +112,6 @@ def cirbo(python, n, tables, lower, upper, limit):
     return json.loads(done.stdout.strip().splitlines()[-1])
 
 
-def npn_classes4():
-    """The representatives (smallest tables) of the 222 NPN classes of four-input functions."""
-    tables = ((np.arange(1 << 16)[:, None] >> np.arange(16)) & 1).astype(np.uint8)
-    weights = (1 << np.arange(16)).astype(np.int64)
-    best = np.full(1 << 16, 1 << 16, dtype=np.int64)
-    xs = np.arange(16)
-    for perm in itertools.permutations(range(4)):
-        for flips in range(16):
-            y = np.zeros(16, dtype=np.int64)
-            for i, p in enumerate(perm):
-                y |= (((xs >> i) & 1) ^ (flips >> i & 1)) << p
-            image = tables[:, y] @ weights
-            best = np.minimum(best, np.minimum(image, 0xFFFF ^ image))
-    return sorted(set(best.tolist()))
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--quick", action="store_true", help="a few functions, for CI")
@@ -177,7 +160,7 @@ def main():
             state = "proven" if found.optimal else f"[{found.lower_bound},{found.upper_bound}]"
             print(f"  {name:26} MC {found.upper_bound} {state} in {found.seconds:.2f} s")
     if args.classes:
-        classes = npn_classes4()
+        classes = [f.to_int() for f in BooleanFunction.npn_classes(4)]
         print(f"{len(classes)} NPN classes of four-input functions, every basis:")
         for basis in ("B2", "XAG", "AIG", "MC"):
             start, sizes, unproven = time.monotonic(), {}, 0

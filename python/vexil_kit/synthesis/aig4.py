@@ -8,11 +8,12 @@ its inputs are renamed and complemented.
 
 from __future__ import annotations
 
-import itertools
 import pathlib
 from collections.abc import Sequence
 
 import numpy as np
+
+from .. import canonical
 
 Gate = tuple[int, int, int]
 Literal = tuple[int | None, bool]
@@ -20,38 +21,16 @@ Entry = tuple[int, list[Gate], Literal]  # (size, gates, output)
 
 TABLE = pathlib.Path(__file__).with_name("aig4.txt")
 
-_ROWS = np.arange(16, dtype=np.int64)
-_WEIGHTS = np.int64(1) << _ROWS
-
-
-def _transforms() -> list[tuple[tuple[int, ...], int, np.ndarray]]:
-    """(perm, flips, rows): input i of the class's function reads variable perm[i] complemented
-    when bit i of flips is set; rows[y] is the input row x that row y of the class's function reads."""
-    found = []
-    for perm in itertools.permutations(range(4)):
-        for flips in range(16):
-            x = np.zeros(16, dtype=np.int64)
-            for i, p in enumerate(perm):
-                x |= ((_ROWS >> i & 1) ^ (flips >> i & 1)) << p
-            found.append((perm, flips, x))
-    return found
-
-
-_TRANSFORMS = _transforms()
+_WEIGHTS = np.int64(1) << np.arange(16, dtype=np.int64)
 
 
 def _word(bits: np.ndarray) -> int:
-    return int(bits.astype(np.int64) @ _WEIGHTS)
+    return int(np.asarray(bits, dtype=np.int64) @ _WEIGHTS)
 
 
 def class_tables() -> list[int]:
     """The least table of each of the 222 NPN classes of four-input functions, in increasing order."""
-    bits = (np.arange(1 << 16)[:, None] >> _ROWS & 1).astype(np.int64)
-    least = np.full(1 << 16, 1 << 16, dtype=np.int64)
-    for _, _, rows in _TRANSFORMS:
-        image = bits[:, rows] @ _WEIGHTS
-        least = np.minimum(least, np.minimum(image, 0xFFFF ^ image))
-    return sorted(set(least.tolist()))
+    return [_word(t) for t in canonical.class_tables(4)]
 
 
 def read(path: pathlib.Path) -> dict[int, Entry]:
@@ -83,15 +62,11 @@ def _known() -> dict[int, Entry]:
 
 def lookup(bits: Sequence[bool] | np.ndarray) -> tuple[list[Gate], Literal] | None:
     """A smallest AIG (AND-type gates over inputs 0..3) of a 16-entry table, or None if unknown."""
-    f = np.asarray(bits, dtype=np.bool_).astype(np.int64)
-    known = _known()
-    for perm, flips, rows in _TRANSFORMS:
-        word = _word(f[rows])
-        for negated in (False, True):
-            entry = known.get(word ^ (0xFFFF if negated else 0))
-            if entry is not None:
-                return _rename(entry, perm, flips, negated)
-    return None
+    least, transform = canonical.npn_canonical(np.asarray(bits, dtype=np.bool_))
+    entry = _known().get(_word(least))
+    if entry is None:
+        return None
+    return _rename(entry, transform.permutation, transform.input_negation, transform.output_negation)
 
 
 def _rename(entry: Entry, perm: tuple[int, ...], flips: int, negated: bool) -> tuple[list[Gate], Literal]:

@@ -361,8 +361,10 @@ def synthesize_tables(
     upper = None if best is None else size(best[0], basis)
     lower = max(lower, at_least if upper is None else min(at_least, upper))
 
-    group = symmetries(reduced) if d and basis != "MC" else []
-    flips = negations(reduced) if d and basis == "AIG" else []
+    # The input symmetries cut the SAT search; none is needed when the bounds already meet.
+    searching = d > 0 and (upper is None or lower < upper)
+    group = symmetries(reduced) if searching and basis != "MC" else []
+    flips = negations(reduced) if searching and basis == "AIG" else []
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
         k = lower
         while upper is None or k < upper:
