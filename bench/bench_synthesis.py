@@ -4,12 +4,14 @@ For each function: the proven optimum (B2 gates; cirbo's XAIG basis, all gates r
 gives the same sizes), our time and cirbo's, each searching up from the same lower bound (the
 essential variables less one) until a circuit is found; then the multiplicative complexity of every
 five-input function of the set; then, with --classes, every NPN class of four-input functions in
-every basis. The five-input functions are searched without the gate database (database=False) and
+every basis; then, with --levels, hard four-input classes in AIG without the table of proven optima,
+the whole question of each size against the same split by levels (the library's search). The
+five-input functions are searched without the gate database (database=False) and
 their optimum is checked against it; the other functions use the database's upper bounds as the
 library does. cirbo runs in its own environment (--cirbo-python, default .venv-bench/bin/python,
 or $CIRBO_PYTHON); without it only our side is run, and the script says so.
 
-Usage: python bench/bench_synthesis.py [--quick] [--classes] [--limit S] [--cirbo-python PATH]
+Usage: python bench/bench_synthesis.py [--quick] [--classes] [--levels] [--limit S] [--cirbo-python PATH]
 """
 
 import argparse
@@ -23,7 +25,11 @@ import numpy as np
 
 from vexil_kit import BooleanFunction
 from vexil_kit.synthesis import synthesize_tables
+from vexil_kit.synthesis import search
 from vexil_kit.synthesis.search import essential
+
+# Four-input NPN classes whose AIG optimum takes minutes to prove (least table, optimum).
+HARD_AIG = [(0x0168, 9), (0x1669, 10), (0x1698, 9), (0x166B, 10), (0x1683, 10)]
 
 # cirbo's side, run in its environment: tables in cirbo's order come in on standard input.
 CIRBO = r"""
@@ -117,6 +123,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="a few functions, for CI")
     parser.add_argument("--classes", action="store_true", help="also every NPN class of four-input functions")
     parser.add_argument("--limit", type=float, default=120.0, help="seconds per function and side")
+    parser.add_argument("--levels", action="store_true", help="also hard AIG classes, whole against split")
     parser.add_argument("--class-limit", type=float, default=5.0, help="seconds per NPN class and basis")
     parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", ".venv-bench/bin/python"))
     args = parser.parse_args()
@@ -176,6 +183,27 @@ def main():
         seconds = sorted(float(fields[2]) for fields in lines)
         print(f"  AIG table: {len(lines)} classes proven by SAT offline in {sum(seconds):.0f} s of solver time"
               f" (median {statistics.median(seconds):.2f} s, longest {seconds[-1]:.0f} s)")
+    if args.levels:
+        levels(args.limit)
+
+
+def levels(limit):
+    """Hard AIG classes searched from the B2 optimum up, unsplit (the baseline) and split by levels."""
+    print(f"AIG, four-input classes without the table, {limit:.0f} s a side: unsplit against split by levels")
+    split_first = search._WHOLE_FIRST
+    for t, optimum in HARD_AIG:
+        tables = [table(4, lambda x, t=t: t >> x & 1)]
+        times = []
+        for whole_first in (float("inf"), split_first):
+            search._WHOLE_FIRST = whole_first
+            found = synthesize_tables(4, tables, "AIG", time_limit=limit, known_optima=False)
+            if found.optimal:
+                assert found.upper_bound == optimum, (hex(t), found.upper_bound, optimum)
+            times.append(found.seconds if found.optimal else None)
+        search._WHOLE_FIRST = split_first
+        shown = [f"{s:9.1f}" if s is not None else f"{'>' + format(limit, '.0f'):>9}" for s in times]
+        ratio = f" {times[0] / times[1]:6.1f}x" if None not in times else ""
+        print(f"  0x{t:04x} optimum {optimum:2}  unsplit {shown[0]} s  split {shown[1]} s{ratio}", flush=True)
 
 
 if __name__ == "__main__":

@@ -122,9 +122,12 @@ def test_shared_outputs_constants_and_literals():
     _computes(found, tables, "B2")
 
 
+@pytest.mark.parametrize("split", [False, True], ids=["whole", "split by levels"])
 @pytest.mark.parametrize("basis", ["AIG", "B2"])
-def test_a_time_limit_returns_true_bounds(basis):
+def test_a_time_limit_returns_true_bounds(basis, split, monkeypatch):
     # Ten gates in B2 (the database); the SAT route alone cannot prove it within the limit.
+    if split:
+        monkeypatch.setattr("vexil_kit.synthesis.search._WHOLE_FIRST", 0.0)
     f = BooleanFunction.random(5, seed=2)
     best = f.minimal_gates()
     found = synthesize_tables(5, [f.table], basis, time_limit=0.5, database=basis == "AIG")
@@ -247,3 +250,51 @@ def test_the_tables_optima_hold_without_the_input_cuts(table, monkeypatch):
     monkeypatch.setattr("vexil_kit.synthesis.search.negations", lambda tables: [])
     below = synthesize_tables(4, [f.table], "AIG", max_gates=size - 1, known_optima=False)
     assert below.lower_bound == size
+
+
+def _level_profile(n, gates):
+    level = [0] * n
+    for _, a, b in gates:
+        level.append(1 + max(level[a], level[b]))
+    return tuple(level[n:].count(v) for v in range(1, max(level) + 1))
+
+
+@pytest.mark.parametrize("outputs", [1, 2, 3])
+def test_the_level_splits_hold_the_levels_of_every_circuit(outputs):
+    # Random circuits with every gate read by a later gate or an output.
+    from vexil_kit.synthesis.encoding import level_splits
+
+    rng = np.random.default_rng(outputs)
+    for _ in range(300):
+        n, k = int(rng.integers(2, 5)), int(rng.integers(outputs, 9))
+        gates = [(8, *sorted(rng.choice(n + i, 2, replace=False).tolist())) for i in range(k)]
+        read = {x for _, a, b in gates for x in (a, b)}
+        unread = [i for i in range(n, n + k) if i not in read]
+        if len(unread) > outputs or (outputs == 1 and unread != [n + k - 1]):
+            continue
+        profile = _level_profile(n, gates)
+        splits = level_splits(k, outputs)
+        assert profile in splits and len(set(splits)) == len(splits)
+        assert all(sum(split) == k for split in splits)
+
+
+# (inputs, output tables, basis, optimum): four-input classes from the AIG table, and the full adder.
+LEVEL_CASES = [(4, [t], "AIG", s) for t, s in [(0x0358, 7), (0x011E, 7), (0x013D, 6), (0x0069, 7)]]
+LEVEL_CASES += [(4, [0x0358], "B2", 5), (4, [0x011E], "B2", 5), (3, [0x96, 0xE8], "B2", 5), (3, [0x96, 0xE8], "AIG", 7)]
+
+
+@pytest.mark.parametrize("n, ints, basis, optimum", LEVEL_CASES)
+def test_splitting_by_levels_refutes_one_gate_less_and_keeps_an_optimum(n, ints, basis, optimum):
+    from vexil_kit.synthesis import encoding, search, solving
+
+    tables = [BooleanFunction.from_int(t, n).table for t in ints]
+    assert len(ints) > 1 or BooleanFunction(tables[0]).minimal_gates(basis) == optimum
+    normal = [t ^ t[0] for t in tables]
+    aig = basis == "AIG"
+
+    def answers(k):
+        flips = search.negations(normal) if aig else []
+        gate = encoding.Encoding(n, k, normal, and_only=aig, symmetries=search.symmetries(normal), negations=flips)
+        return [solving.solve(gate.clauses + gate.levelled(s), None)[0] for s in encoding.level_splits(k, len(ints))]
+
+    assert not any(answers(optimum - 1)) and any(answers(optimum))

@@ -22,12 +22,21 @@ cut below at once, so together they keep at least one smallest circuit:
 - in an AIG, for each set of inputs whose complement leaves every output unchanged or complemented,
   complementing them (and pushing the inverters through) changes no pair but the table of every
   gate that reads them; the first such gate must keep the lesser table.
+A search can also be split by levels (``level_splits``): the gates are sorted by level (an input
+is on level 0, a gate one above its higher operand), and each split fixes how many gates each level
+holds, so every gate's level. The adjacent-gate order then holds only within a level. Among the
+smallest circuits take those with the least sum of gate levels, sorted by level, and among them the
+one with the least sequence of pairs: it passes the cuts above (removing a reapplication lowers the
+sum; renaming or complementing inputs keeps every level), so when a circuit of k gates exists, the
+split of that circuit's levels keeps one. Most splits are refuted in a small part of the time the
+whole question takes, and the hardest in seconds where the whole can take an hour.
 """
 
 from __future__ import annotations
 
 import dataclasses
 import itertools
+from collections.abc import Sequence
 
 import numpy as np
 import numpy.typing as npt
@@ -80,7 +89,6 @@ class Encoding:
         if len(self.outputs) == 1 and k:
             add([self.chosen[0][k - 1]])  # one output: the last gate, read by no other
         self._used()
-        self._ordered()
         self._distinct()
         self._no_reapplication()
         for sigma in self.symmetries:
@@ -127,17 +135,41 @@ class Encoding:
                 readers += [s for s, pair in zip(self.select[later], self.pairs[later], strict=True) if node in pair]
             self.clauses.append(readers)
 
-    def _ordered(self) -> None:
-        """Adjacent independent gates take their operand pairs in increasing (colexicographic) order."""
+    def ordered(self) -> list[list[int]]:
+        """The cut for the whole search: adjacent independent gates take increasing (colex) pairs."""
+        return [clause for i in range(self.k - 1) for clause in self._pairs_increase(i)]
+
+    def levelled(self, levels: Sequence[int]) -> list[list[int]]:
+        """The cut for one split: ``levels[L]`` gates on level L + 1, in order, pairs increasing within a level."""
+        if sum(levels) != self.k:
+            raise ValueError(f"the levels hold {sum(levels)} gates, not {self.k}")
         n = self.n
-        for i in range(self.k - 1):
-            node = n + i
-            order = {pair: (pair[1], pair[0]) for pair in self.pairs[i + 1]}
-            for s, pair in zip(self.select[i], self.pairs[i], strict=True):
-                key = order[pair]
-                for s2, pair2 in zip(self.select[i + 1], self.pairs[i + 1], strict=True):
-                    if node not in pair2 and order[pair2] < key:
-                        self.clauses.append([-s, -s2])
+        level = [0] * n + [L for L, count in enumerate(levels, start=1) for _ in range(count)]
+        clauses = []
+        for i in range(self.k):
+            here = level[n + i]
+            below = []
+            for s, (_, b) in zip(self.select[i], self.pairs[i], strict=True):
+                if level[b] >= here:  # b is the later operand, so the higher
+                    clauses.append([-s])
+                elif level[b] == here - 1:
+                    below.append(s)
+            clauses.append(below)  # one operand on the level just below
+            if i + 1 < self.k and level[n + i + 1] == here:
+                clauses += self._pairs_increase(i)
+        return clauses
+
+    def _pairs_increase(self, i: int) -> list[list[int]]:
+        """Gate i + 1, when it does not read gate i, takes a pair no less (colexicographically)."""
+        node = self.n + i
+        order = {pair: (pair[1], pair[0]) for pair in self.pairs[i + 1]}
+        clauses = []
+        for s, pair in zip(self.select[i], self.pairs[i], strict=True):
+            key = order[pair]
+            for s2, pair2 in zip(self.select[i + 1], self.pairs[i + 1], strict=True):
+                if node not in pair2 and order[pair2] < key:
+                    clauses.append([-s, -s2])
+        return clauses
 
     def _no_reapplication(self) -> None:
         """No gate reads both an operand of gate j and gate j itself."""
@@ -226,6 +258,29 @@ class Encoding:
             gates.append((op, pair[0], pair[1]))
         nodes = [self.n + next(i for i in range(self.k) if self.chosen[h][i] in true) for h in range(len(self.outputs))]
         return gates, nodes
+
+
+def level_splits(k: int, outputs: int) -> list[tuple[int, ...]]:
+    """The gate counts per level, bottom up, that k gates, every one used, with ``outputs`` outputs can have.
+
+    Only outputs are read by no gate, so the top level holds at most ``outputs`` gates (just the
+    last gate when there is one output), and a lower level no more than the gates above it read
+    (two each) plus, with several outputs, the outputs.
+    """
+    spare = outputs if outputs > 1 else 0
+    found: list[tuple[int, ...]] = []
+
+    def down(above: tuple[int, ...], left: int, gates_above: int) -> None:
+        if left == 0:
+            found.append(above)
+            return
+        for count in range(1, min(left, 2 * gates_above + spare) + 1):
+            down((count, *above), left - count, gates_above + count)
+
+    if k:
+        for top in range(1, min(k, outputs) + 1) if outputs > 1 else (1,):
+            down((top,), k - top, top)
+    return sorted(found)
 
 
 def _skip(value: int | bool, wanted: int, clause: list[int]) -> bool:

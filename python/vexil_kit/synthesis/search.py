@@ -412,6 +412,52 @@ def synthesize_tables(
     return Synthesis(circuit, upper, lower, upper == lower, seconds)
 
 
+#: Seconds the whole question of a size gets before the search splits it by levels.
+_WHOLE_FIRST = 2.0
+#: Seconds each split gets in the first pass over the splits; each later pass gets four times more.
+_SPLIT_FIRST = 0.5
+#: Beyond this many splits (large circuits) the whole question goes on unsplit.
+_MAX_SPLITS = 4096
+
+
+def _sooner(deadline: float | None, seconds: float) -> float:
+    return time.monotonic() + seconds if deadline is None else min(deadline, time.monotonic() + seconds)
+
+
+def _past(deadline: float | None) -> bool:
+    return deadline is not None and time.monotonic() >= deadline
+
+
+def _by_levels(
+    gate: encoding.Encoding,
+    splits: list[tuple[int, ...]],
+    deadline: float | None,
+    poll: Callable[[], object] | None,
+) -> tuple[bool | None, list[int]]:
+    """The question of ``gate`` asked of each split by levels, in passes of growing budgets.
+
+    Each pass gives every split not yet settled a budget four times the last one's, so the easy
+    splits (and a satisfiable one, if any) are settled early and a hard one costs at most a third
+    more than asked alone.
+    """
+    from . import solving
+
+    budget = _SPLIT_FIRST
+    while splits:
+        unsettled = []
+        for levels in splits:
+            answer, model = solving.solve(gate.clauses + gate.levelled(levels), _sooner(deadline, budget), poll)
+            if answer:
+                return True, model
+            if answer is None:
+                if _past(deadline):
+                    return None, []
+                unsettled.append(levels)
+        splits = unsettled
+        budget *= 4
+    return False, []
+
+
 def _attempt(
     m: int,
     reduced: list[Bool],
@@ -434,7 +480,13 @@ def _attempt(
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
     gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
-    answer, model = solving.solve(gate.clauses, deadline, poll)
+    answer, model = solving.solve(gate.clauses + gate.ordered(), _sooner(deadline, _WHOLE_FIRST), poll)
+    if answer is None and not _past(deadline):
+        splits = encoding.level_splits(k, len(reduced))
+        if len(splits) > _MAX_SPLITS:
+            answer, model = solving.solve(gate.clauses + gate.ordered(), deadline, poll)
+        else:
+            answer, model = _by_levels(gate, splits, deadline, poll)
     if not answer:
         return answer
     gates, nodes = gate.decode(model)
