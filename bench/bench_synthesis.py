@@ -5,7 +5,7 @@ gives the same sizes), our time and cirbo's, each searching up from the same low
 essential variables less one) until a circuit is found; then the multiplicative complexity of every
 five-input function of the set; then, with --classes, every NPN class of four-input functions in
 every basis; then, with --levels, hard four-input classes in AIG without the table of proven optima,
-the whole question of each size against the same split by levels (the library's search). The
+the whole question of each size (the default) against the same split by levels. The
 five-input functions are searched without the gate database (database=False) and
 their optimum is checked against it; the other functions use the database's upper bounds as the
 library does. cirbo runs in its own environment (--cirbo-python, default .venv-bench/bin/python,
@@ -25,7 +25,6 @@ import numpy as np
 
 from vexil_kit import BooleanFunction
 from vexil_kit.synthesis import synthesize_tables
-from vexil_kit.synthesis import search
 from vexil_kit.synthesis.search import essential
 
 # Four-input NPN classes whose AIG optimum takes minutes to prove (least table, optimum).
@@ -190,17 +189,14 @@ def main():
 def levels(limit):
     """Hard AIG classes searched from the B2 optimum up, unsplit (the baseline) and split by levels."""
     print(f"AIG, four-input classes without the table, {limit:.0f} s a side: unsplit against split by levels")
-    split_first = search._WHOLE_FIRST
     for t, optimum in HARD_AIG:
         tables = [table(4, lambda x, t=t: t >> x & 1)]
         times = []
-        for whole_first in (float("inf"), split_first):
-            search._WHOLE_FIRST = whole_first
-            found = synthesize_tables(4, tables, "AIG", time_limit=limit, known_optima=False)
+        for split in (False, True):
+            found = synthesize_tables(4, tables, "AIG", time_limit=limit, known_optima=False, split_levels=split)
             if found.optimal:
                 assert found.upper_bound == optimum, (hex(t), found.upper_bound, optimum)
             times.append(found.seconds if found.optimal else None)
-        search._WHOLE_FIRST = split_first
         shown = [f"{s:9.1f}" if s is not None else f"{'>' + format(limit, '.0f'):>9}" for s in times]
         ratio = f" {times[0] / times[1]:6.1f}x" if None not in times else ""
         print(f"  0x{t:04x} optimum {optimum:2}  unsplit {shown[0]} s  split {shown[1]} s{ratio}", flush=True)

@@ -130,7 +130,7 @@ def test_a_time_limit_returns_true_bounds(basis, split, monkeypatch):
         monkeypatch.setattr("vexil_kit.synthesis.search._WHOLE_FIRST", 0.0)
     f = BooleanFunction.random(5, seed=2)
     best = f.minimal_gates()
-    found = synthesize_tables(5, [f.table], basis, time_limit=0.5, database=basis == "AIG")
+    found = synthesize_tables(5, [f.table], basis, time_limit=0.5, database=basis == "AIG", split_levels=split)
     assert not found.optimal and found.lower_bound <= best
     if basis == "AIG":
         _computes(found, [f.table], "AIG")

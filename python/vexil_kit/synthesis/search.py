@@ -282,6 +282,7 @@ def synthesize_tables(
     at_least: int = 0,
     database: bool = True,
     known_optima: bool = True,
+    split_levels: bool = False,
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
@@ -291,7 +292,9 @@ def synthesize_tables(
     earlier result for the same tables and basis), so that smaller sizes are not tried again.
     ``database=False`` leaves the five-input database out of the bounds (the SAT route alone, to
     check one against the other); ``known_optima=False`` leaves out the table of proven AIG optima
-    of four-input functions (which its generator fills). The circuit has several outputs when more
+    of four-input functions (which its generator fills). ``split_levels=True`` asks a size not
+    settled in two seconds split by levels (``encoding.level_splits``): decisive on some of the
+    hardest refutations, slower on most searches. The circuit has several outputs when more
     than one table is given. Ctrl-C stops the search within a second.
     """
     start = time.monotonic()
@@ -374,7 +377,7 @@ def synthesize_tables(
                 break
             total = upper if upper is not None else (max_gates if max_gates is not None else 0)
             poll = None if report is None else (lambda k=k, total=total: report(k, total))
-            found = _attempt(m, reduced, basis, k, deadline, poll, group, flips)
+            found = _attempt(m, reduced, basis, k, deadline, poll, group, flips, split_levels)
             if found is None:
                 break
             if found is False or found is True:
@@ -412,7 +415,7 @@ def synthesize_tables(
     return Synthesis(circuit, upper, lower, upper == lower, seconds)
 
 
-#: Seconds the whole question of a size gets before the search splits it by levels.
+#: Seconds the whole question of a size gets before a search asked to split by levels does.
 _WHOLE_FIRST = 2.0
 #: Seconds each split gets in the first pass over the splits; each later pass gets four times more.
 _SPLIT_FIRST = 0.5
@@ -467,6 +470,7 @@ def _attempt(
     poll: Callable[[], object] | None,
     group: list[tuple[int, ...]],
     flips: list[int],
+    split_levels: bool,
 ) -> tuple[list[Gate], list[Output]] | bool | None:
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     from . import solving  # python-sat is loaded on the first search
@@ -480,12 +484,12 @@ def _attempt(
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
     gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
-    answer, model = solving.solve(gate.clauses + gate.ordered(), _sooner(deadline, _WHOLE_FIRST), poll)
-    if answer is None and not _past(deadline):
-        splits = encoding.level_splits(k, len(reduced))
-        if len(splits) > _MAX_SPLITS:
-            answer, model = solving.solve(gate.clauses + gate.ordered(), deadline, poll)
-        else:
+    splits = encoding.level_splits(k, len(reduced)) if split_levels else []
+    if not splits or len(splits) > _MAX_SPLITS:
+        answer, model = solving.solve(gate.clauses + gate.ordered(), deadline, poll)
+    else:
+        answer, model = solving.solve(gate.clauses + gate.ordered(), _sooner(deadline, _WHOLE_FIRST), poll)
+        if answer is None and not _past(deadline):
             answer, model = _by_levels(gate, splits, deadline, poll)
     if not answer:
         return answer
