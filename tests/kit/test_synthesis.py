@@ -273,6 +273,7 @@ def test_the_level_splits_hold_the_levels_of_every_circuit(outputs):
         splits = level_splits(k, outputs)
         assert profile in splits and len(set(splits)) == len(splits)
         assert all(sum(split) == k for split in splits)
+    assert len(level_splits(60, outputs, most=100)) == 101  # stops early: the full list would not fit
 
 
 # (inputs, output tables, basis, optimum): four-input classes from the AIG table, and the full adder.

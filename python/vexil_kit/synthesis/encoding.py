@@ -260,17 +260,20 @@ class Encoding:
         return gates, nodes
 
 
-def level_splits(k: int, outputs: int) -> list[tuple[int, ...]]:
+def level_splits(k: int, outputs: int, most: int | None = None) -> list[tuple[int, ...]]:
     """The gate counts per level, bottom up, that k gates, every one used, with ``outputs`` outputs can have.
 
     Only outputs are read by no gate, so the top level holds at most ``outputs`` gates (just the
     last gate when there is one output), and a lower level no more than the gates above it read
-    (two each) plus, with several outputs, the outputs.
+    (two each) plus, with several outputs, the outputs. Their number about doubles with each gate:
+    with ``most`` the listing stops once it has more than ``most`` splits.
     """
     spare = outputs if outputs > 1 else 0
     found: list[tuple[int, ...]] = []
 
     def down(above: tuple[int, ...], left: int, gates_above: int) -> None:
+        if most is not None and len(found) > most:
+            return
         if left == 0:
             found.append(above)
             return

@@ -484,7 +484,7 @@ def _attempt(
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
     gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
-    splits = encoding.level_splits(k, len(reduced)) if split_levels else []
+    splits = encoding.level_splits(k, len(reduced), most=_MAX_SPLITS) if split_levels else []
     if not splits or len(splits) > _MAX_SPLITS:
         answer, model = solving.solve(gate.clauses + gate.ordered(), deadline, poll)
     else:
