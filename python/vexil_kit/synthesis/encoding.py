@@ -22,6 +22,7 @@ cut below at once, so together they keep at least one smallest circuit:
 - in an AIG, for each set of inputs whose complement leaves every output unchanged or complemented,
   complementing them (and pushing the inverters through) changes no pair but the table of every
   gate that reads them; the first such gate must keep the lesser table.
+
 A search can also be split by levels (``level_splits``): the gates are sorted by level (an input
 is on level 0, a gate one above its higher operand), and each split fixes how many gates each level
 holds, so every gate's level. The adjacent-gate order then holds only within a level. Among the
@@ -89,6 +90,8 @@ class Encoding:
         if len(self.outputs) == 1 and k:
             add([self.chosen[0][k - 1]])  # one output: the last gate, read by no other
         self._used()
+        # Per adjacent pair of gates: the same clauses serve the whole search and every split.
+        self.increasing = [self._pairs_increase(i) for i in range(k - 1)]
         self._distinct()
         self._no_reapplication()
         for sigma in self.symmetries:
@@ -137,7 +140,7 @@ class Encoding:
 
     def ordered(self) -> list[list[int]]:
         """The cut for the whole search: adjacent independent gates take increasing (colex) pairs."""
-        return [clause for i in range(self.k - 1) for clause in self._pairs_increase(i)]
+        return [clause for pair in self.increasing for clause in pair]
 
     def levelled(self, levels: Sequence[int]) -> list[list[int]]:
         """The cut for one split: ``levels[L]`` gates on level L + 1, in order, pairs increasing within a level."""
@@ -156,7 +159,7 @@ class Encoding:
                     below.append(s)
             clauses.append(below)  # one operand on the level just below
             if i + 1 < self.k and level[n + i + 1] == here:
-                clauses += self._pairs_increase(i)
+                clauses += self.increasing[i]
         return clauses
 
     def _pairs_increase(self, i: int) -> list[list[int]]:
