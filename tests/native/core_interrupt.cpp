@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 using namespace reference_test;
 using namespace native_test;
@@ -52,6 +53,13 @@ int main() {
     check_stops("entropy_sets", [&] { (void)vexil::entropy_sets(big); });
     check_stops("fragmentation_k", [&] { (void)vexil::fragmentation_k(big, 11); });
     check_stops("fragmentation_spectrum", [&] { (void)vexil::fragmentation_spectrum(big); });
+    // A loop that checks once per block of 25 ms (a slow build's block of a large transform).
+    check_stops("a coarse loop", [] {
+        for (int block = 0; block < 100; ++block) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            vexil::check_interrupt();
+        }
+    });
 
     CHECK_EQ(vexil::entropy(small), entropy_before, "entropy after the stops");
     const auto sets_after = vexil::entanglement_sets(small);
