@@ -4,10 +4,17 @@ python-sat runs CaDiCaL holding the interpreter lock and offers no interrupt for
 made in slices of a conflict budget (CaDiCaL keeps what it learnt from one slice to the next):
 between slices the deadline is checked, ``poll`` runs, and a Ctrl-C raises KeyboardInterrupt.
 The budget is sized so that a slice takes about a tenth of a second.
+
+On the main thread python-sat answers SIGINT by a longjmp out of CaDiCaL, wherever it is: inside
+malloc (whose lock then stays held, and the next allocation hangs) or halfway through a change to
+the solver (whose deletion then frees memory wrongly). So a slice asked from the main thread runs on
+a helper thread, where python-sat installs no handler: Python's own handler notes the signal, and
+the main thread raises KeyboardInterrupt once the slice has returned.
 """
 
 from __future__ import annotations
 
+import threading
 import time
 from collections.abc import Callable
 
@@ -33,13 +40,7 @@ def solve(
         while True:
             solver.conf_budget(budget)
             began = time.monotonic()
-            try:
-                result = solver.solve_limited()
-            except Exception as error:
-                # python-sat turns a Ctrl-C in the main thread into its own error.
-                if "keyboard interrupt" in str(error).lower():
-                    raise KeyboardInterrupt from None
-                raise
+            result = _slice(solver)
             now = time.monotonic()
             if result is not None:
                 return result, list(solver.get_model() or []) if result else []
@@ -50,3 +51,46 @@ def solve(
                 return None, []
             if poll is not None:
                 poll()
+
+
+def _slice(solver: Solver) -> bool | None:
+    """One solve within the budget set, off the main thread (see the module's docstring)."""
+    if threading.current_thread() is not threading.main_thread():
+        return solver.solve_limited()
+    outcome: list = []
+
+    def run() -> None:
+        try:
+            outcome.append(solver.solve_limited())
+        except BaseException as error:  # handed to the caller below
+            outcome.append(error)
+
+    helper = threading.Thread(target=run, name="vexil-sat-slice", daemon=True)
+    try:
+        helper.start()
+    except RuntimeError:
+        # No thread to be had: solve here, where a Ctrl-C comes back as python-sat's own error.
+        return _on_this_thread(solver)
+    try:
+        helper.join()
+    except BaseException:
+        # A Ctrl-C while the slice runs: the solver is deleted only once the slice is over, and
+        # the slice ends within its budget.
+        while helper.is_alive():
+            try:
+                helper.join()
+            except KeyboardInterrupt:
+                pass
+        raise
+    if isinstance(outcome[0], BaseException):
+        raise outcome[0]
+    return outcome[0]
+
+
+def _on_this_thread(solver: Solver) -> bool | None:
+    try:
+        return solver.solve_limited()
+    except Exception as error:
+        if "keyboard interrupt" in str(error).lower():
+            raise KeyboardInterrupt from None
+        raise
