@@ -1,15 +1,16 @@
 """One SAT call on CaDiCaL (python-sat) that stops at a deadline, on Ctrl-C and on a Cancel token.
 
 python-sat runs CaDiCaL holding the interpreter lock and offers no interrupt for it, so the call is
-made in slices of a conflict budget (CaDiCaL keeps what it learnt from one slice to the next):
-between slices the deadline is checked, ``poll`` runs, and a Ctrl-C raises KeyboardInterrupt.
-The budget is sized so that a slice takes about a tenth of a second.
+made in slices of a conflict budget (CaDiCaL keeps what it learnt from one slice to the next),
+sized so that a slice takes about a tenth of a second; between slices the deadline is checked.
 
 On the main thread python-sat answers SIGINT by a longjmp out of CaDiCaL, wherever it is: inside
 malloc (whose lock then stays held, and the next allocation hangs) or halfway through a change to
-the solver (whose deletion then frees memory wrongly). So a slice asked from the main thread runs on
-a helper thread, where python-sat installs no handler: Python's own handler notes the signal, and
-the main thread raises KeyboardInterrupt once the slice has returned.
+the solver (whose deletion then frees memory wrongly). So a call from the main thread hands the
+whole solver, from its making to its deletion, to a thread of its own, where python-sat installs no
+handler. The caller waits, running ``poll``, and a Ctrl-C raises KeyboardInterrupt there at once;
+the solving thread is told to stop and ends after the slice under way. The solver is only ever
+touched by its own thread, so no Ctrl-C can delete it under a running slice.
 """
 
 from __future__ import annotations
@@ -25,72 +26,86 @@ SOLVER = "cadical195"
 
 _SLICE = 0.1
 
+Answer = tuple[bool | None, list[int]]
 
-def solve(
-    clauses: list[list[int]], deadline: float | None, poll: Callable[[], object] | None = None
-) -> tuple[bool | None, list[int]]:
+
+def solve(clauses: list[list[int]], deadline: float | None, poll: Callable[[], object] | None = None) -> Answer:
     """(True and a model, False, or None when stopped at ``deadline``, a ``time.monotonic`` value).
 
-    ``poll`` is called between slices; an exception it raises (Cancelled) ends the call.
+    ``poll`` is called about every tenth of a second; an exception it raises (Cancelled) ends the call.
     """
     if deadline is not None and time.monotonic() >= deadline:
         return None, []
+    if threading.current_thread() is not threading.main_thread():
+        return _in_slices(clauses, deadline, _polling(poll))
+    solving = _SolvingThread(clauses, deadline)
+    try:
+        try:
+            solving.start()
+        except RuntimeError:
+            refused = True  # no thread to be had
+        else:
+            refused = False
+            while not solving.finished.wait(_SLICE):
+                if poll is not None:
+                    poll()
+    finally:
+        solving.stopped = True
+    if refused:
+        # Here a Ctrl-C comes back as python-sat's own error.
+        return _in_slices(clauses, deadline, _polling(poll))
+    if isinstance(solving.outcome, BaseException):
+        raise solving.outcome
+    assert solving.outcome is not None
+    return solving.outcome
+
+
+class _SolvingThread(threading.Thread):
+    def __init__(self, clauses: list[list[int]], deadline: float | None) -> None:
+        super().__init__(name="vexil-sat", daemon=True)
+        self.clauses = clauses
+        self.deadline = deadline
+        self.stopped = False  # set by the caller: end after the slice under way
+        self.outcome: Answer | BaseException | None = None
+        self.finished = threading.Event()
+
+    def run(self) -> None:
+        try:
+            self.outcome = _in_slices(self.clauses, self.deadline, lambda: self.stopped)
+        except BaseException as error:  # raised again on the caller's thread
+            self.outcome = error
+        finally:
+            self.finished.set()
+
+
+def _polling(poll: Callable[[], object] | None) -> Callable[[], bool]:
+    def between() -> bool:
+        if poll is not None:
+            poll()
+        return False
+
+    return between
+
+
+def _in_slices(clauses: list[list[int]], deadline: float | None, stop: Callable[[], bool]) -> Answer:
+    """The solve itself; ``stop`` is asked between slices (True: give up, answering None)."""
     with Solver(name=SOLVER, bootstrap_with=clauses) as solver:
         budget = 2000
         while True:
             solver.conf_budget(budget)
             began = time.monotonic()
-            result = _slice(solver)
+            try:
+                result = solver.solve_limited()
+            except Exception as error:
+                # python-sat turns a Ctrl-C in the main thread into its own error.
+                if "keyboard interrupt" in str(error).lower():
+                    raise KeyboardInterrupt from None
+                raise
             now = time.monotonic()
             if result is not None:
                 return result, list(solver.get_model() or []) if result else []
             spent = now - began
             # Aim the next slice at _SLICE seconds, changing the budget by at most 4x at once.
             budget = max(100, min(4 * budget, int(budget * _SLICE / max(spent, 1e-3))))
-            if deadline is not None and now >= deadline:
+            if (deadline is not None and now >= deadline) or stop():
                 return None, []
-            if poll is not None:
-                poll()
-
-
-def _slice(solver: Solver) -> bool | None:
-    """One solve within the budget set, off the main thread (see the module's docstring)."""
-    if threading.current_thread() is not threading.main_thread():
-        return solver.solve_limited()
-    outcome: list = []
-
-    def run() -> None:
-        try:
-            outcome.append(solver.solve_limited())
-        except BaseException as error:  # handed to the caller below
-            outcome.append(error)
-
-    helper = threading.Thread(target=run, name="vexil-sat-slice", daemon=True)
-    try:
-        helper.start()
-    except RuntimeError:
-        # No thread to be had: solve here, where a Ctrl-C comes back as python-sat's own error.
-        return _on_this_thread(solver)
-    try:
-        helper.join()
-    except BaseException:
-        # A Ctrl-C while the slice runs: the solver is deleted only once the slice is over, and
-        # the slice ends within its budget.
-        while helper.is_alive():
-            try:
-                helper.join()
-            except KeyboardInterrupt:
-                pass
-        raise
-    if isinstance(outcome[0], BaseException):
-        raise outcome[0]
-    return outcome[0]
-
-
-def _on_this_thread(solver: Solver) -> bool | None:
-    try:
-        return solver.solve_limited()
-    except Exception as error:
-        if "keyboard interrupt" in str(error).lower():
-            raise KeyboardInterrupt from None
-        raise
