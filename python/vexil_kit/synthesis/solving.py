@@ -36,28 +36,19 @@ def solve(clauses: list[list[int]], deadline: float | None, poll: Callable[[], o
     """
     if deadline is not None and time.monotonic() >= deadline:
         return None, []
-    if threading.current_thread() is not threading.main_thread():
-        return _in_slices(clauses, deadline, _polling(poll))
-    solving = _SolvingThread(clauses, deadline)
-    try:
+    if threading.current_thread() is threading.main_thread():
+        solving = _SolvingThread(clauses, deadline)
         try:
-            solving.start()
-        except RuntimeError:
-            refused = True  # no thread to be had
-        else:
-            refused = False
-            while not solving.finished.wait(_SLICE):
-                if poll is not None:
-                    poll()
-    finally:
-        solving.stopped = True
-    if refused:
-        # Here a Ctrl-C comes back as python-sat's own error.
-        return _in_slices(clauses, deadline, _polling(poll))
-    if isinstance(solving.outcome, BaseException):
-        raise solving.outcome
-    assert solving.outcome is not None
-    return solving.outcome
+            if solving.started():
+                while not solving.finished.wait(_SLICE):
+                    if poll is not None:
+                        poll()
+                return solving.answer()
+        finally:
+            solving.stopped = True
+    # Off the main thread, or with no thread to be had: solved here, where on the main thread a
+    # Ctrl-C comes back as python-sat's own error.
+    return _in_slices(clauses, deadline, _polling(poll))
 
 
 class _SolvingThread(threading.Thread):
@@ -68,6 +59,19 @@ class _SolvingThread(threading.Thread):
         self.stopped = False  # set by the caller: end after the slice under way
         self.outcome: Answer | BaseException | None = None
         self.finished = threading.Event()
+
+    def started(self) -> bool:
+        try:
+            self.start()
+        except RuntimeError:  # the system refused a thread
+            return False
+        return True
+
+    def answer(self) -> Answer:
+        if isinstance(self.outcome, BaseException):
+            raise self.outcome
+        assert self.outcome is not None
+        return self.outcome
 
     def run(self) -> None:
         try:
