@@ -31,10 +31,10 @@ import math
 import multiprocessing
 import time
 
-import numpy as np
-
 import common
+import numpy as np
 from common import SageFunction, arguments, best_of, boofun, check, sizes, verdict, versions
+
 from vexil_kit import BooleanFunction
 
 report = functools.partial(common.report, width=50)
@@ -93,16 +93,33 @@ def anf(sizes):
         degree_and_anf = lambda: (f.anf(), f.algebraic_degree())  # noqa: E731
         if SageFunction is not None:
             for v in range(min(n, 3)):
-                check("variable order", sage_masks(sage_of(BooleanFunction.dictator(n, v)).algebraic_normal_form())
-                      == [1 << v])
+                check(
+                    "variable order",
+                    sage_masks(sage_of(BooleanFunction.dictator(n, v)).algebraic_normal_form()) == [1 << v],
+                )
             check("anf", sage_masks(sage_of(f).algebraic_normal_form()) == f.anf())
             check("algebraic_degree", sage_of(f).algebraic_degree() == f.algebraic_degree())
-            report(f"anf n={n} (vs algebraic_normal_form)", best_of(f.anf), "sage",
-                   best_of(lambda s: s.algebraic_normal_form(), 3, lambda: sage_of(f)), 100)
-            report(f"algebraic_degree n={n} (vs algebraic_degree)", best_of(f.algebraic_degree), "sage",
-                   best_of(lambda s: s.algebraic_degree(), 3, lambda: sage_of(f)), 100)
-            report(f"anf + algebraic_degree n={n} (vs both)", best_of(degree_and_anf), "sage",
-                   best_of(lambda s: (s.algebraic_normal_form(), s.algebraic_degree()), 3, lambda: sage_of(f)), 100)
+            report(
+                f"anf n={n} (vs algebraic_normal_form)",
+                best_of(f.anf),
+                "sage",
+                best_of(lambda s: s.algebraic_normal_form(), 3, lambda: sage_of(f)),
+                100,
+            )
+            report(
+                f"algebraic_degree n={n} (vs algebraic_degree)",
+                best_of(f.algebraic_degree),
+                "sage",
+                best_of(lambda s: s.algebraic_degree(), 3, lambda: sage_of(f)),
+                100,
+            )
+            report(
+                f"anf + algebraic_degree n={n} (vs both)",
+                best_of(degree_and_anf),
+                "sage",
+                best_of(lambda s: (s.algebraic_normal_form(), s.algebraic_degree()), 3, lambda: sage_of(f)),
+                100,
+            )
         else:
             print(f"anf n={n}: sage.crypto.boolean_function missing, skipped")
         if boofun is not None:
@@ -110,9 +127,13 @@ def anf(sizes):
             coefficients = boofun_crypto.algebraic_normal_form(g())
             check("anf", np.flatnonzero(coefficients).tolist() == f.anf())
             check("algebraic_degree", boofun_crypto.algebraic_degree(g()) == f.algebraic_degree())
-            report(f"anf + algebraic_degree n={n} (vs boofun)", best_of(degree_and_anf), "boofun",
-                   best_of(lambda h: (boofun_crypto.algebraic_normal_form(h), boofun_crypto.algebraic_degree(h)), 3, g),
-                   1)
+            report(
+                f"anf + algebraic_degree n={n} (vs boofun)",
+                best_of(degree_and_anf),
+                "boofun",
+                best_of(lambda h: (boofun_crypto.algebraic_normal_form(h), boofun_crypto.algebraic_degree(h)), 3, g),
+                1,
+            )
 
 
 def immunity(sizes, limit, peer_max):
@@ -160,8 +181,14 @@ def annihilators(sizes, limit):
                 if g is not None:
                     check("annihilator", g.weight() > 0 and (g & h).weight() == 0 and g.algebraic_degree() <= d)
                 found = "found" if g is not None else "none"
-                report(f"annihilator({d}) of {side} n={n}: {found} (vs annihilator)", ours, "sage", seconds, 100,
-                       limit=limit)
+                report(
+                    f"annihilator({d}) of {side} n={n}: {found} (vs annihilator)",
+                    ours,
+                    "sage",
+                    seconds,
+                    100,
+                    limit=limit,
+                )
 
 
 def main():

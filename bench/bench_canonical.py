@@ -18,8 +18,8 @@ import argparse
 import warnings
 
 import numpy as np
-
 from common import arguments, best_of, boofun, check, report, sizes, timed, verdict, versions
+
 from vexil_kit import BooleanFunction, poly_degrees
 from vexil_kit.canonical import NpnTransform
 

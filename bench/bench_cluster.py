@@ -32,7 +32,6 @@ import sys
 import time
 
 import numpy as np
-
 from common import arguments, sizes, timed, versions
 
 
@@ -44,12 +43,12 @@ def compare(n, workers, repeat):
 
     f = BooleanFunction.random(n, seed=n)
     start = time.perf_counter()
-    local = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
-                         env={"RAYON_NUM_THREADS": "1"})
+    local = LocalCluster(
+        n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None, env={"RAYON_NUM_THREADS": "1"}
+    )
     with local, Client(local) as client:
         cluster.entropy(BooleanFunction.random(12, seed=0), client=client)  # the workers import vexil_kit
-        print(f"cluster of {workers} single-threaded workers started and warmed in "
-              f"{time.perf_counter() - start:.1f} s")
+        print(f"cluster of {workers} single-threaded workers started and warmed in {time.perf_counter() - start:.1f} s")
         # Alternated, so that a change in the machine's load falls on both alike.
         theirs = ours = float("inf")
         for _ in range(repeat):
@@ -61,8 +60,10 @@ def compare(n, workers, repeat):
         raise SystemExit(f"entropy: the cluster gives {value!r}, Vexil {vexil_value!r}")
     efficiency = theirs / ours
     verdict = "met" if efficiency >= 0.85 else "MISSED"
-    print(f"entropy n={n}: cluster {ours:8.2f} s   Vexil on {workers} threads {theirs:8.2f} s   "
-          f"efficiency {efficiency:5.2f}   (target >= 0.85: {verdict}; value {value!r}, bit-identical)")
+    print(
+        f"entropy n={n}: cluster {ours:8.2f} s   Vexil on {workers} threads {theirs:8.2f} s   "
+        f"efficiency {efficiency:5.2f}   (target >= 0.85: {verdict}; value {value!r}, bit-identical)"
+    )
 
 
 def cpu_time(fn):
@@ -89,25 +90,41 @@ def cost_child(sizes):
         subsets = math.comb(n, k)
         begin = (subsets - sample) // 2
         single = cpu_time(lambda: _native.subset_entropies_range(f.table, k, begin, begin + sample))
-        paired = cpu_time(
-            lambda: _native.subset_entropies_range(f.table, k, begin, begin + sample, complements=True))
-        rows.append({"n": n, "cuts": cuts, "sample": sample, "cut": per_cut / sample,
-                     "subset": single / sample, "pair": paired / sample})
+        paired = cpu_time(lambda: _native.subset_entropies_range(f.table, k, begin, begin + sample, complements=True))
+        rows.append(
+            {
+                "n": n,
+                "cuts": cuts,
+                "sample": sample,
+                "cut": per_cut / sample,
+                "subset": single / sample,
+                "pair": paired / sample,
+            }
+        )
     print(json.dumps(rows))
 
 
 def cost(sizes):
     env = dict(os.environ, RAYON_NUM_THREADS="1")
-    child = subprocess.run([sys.executable, __file__, "--cost-child", ",".join(map(str, sizes))],
-                           env=env, capture_output=True, text=True, check=True)
+    child = subprocess.run(
+        [sys.executable, __file__, "--cost-child", ",".join(map(str, sizes))],
+        env=env,
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     rows = json.loads(child.stdout)
     print("one thread (processor time):")
-    print("   n          cuts   time per cut   per cut / 2^n   whole entropy walk   per subset (alone, with complement)")
+    print(
+        "   n          cuts   time per cut   per cut / 2^n   whole entropy walk   per subset (alone, with complement)"
+    )
     for row in rows:
         n = row["n"]
-        print(f"  {n:2d}  {row['cuts']:12d}   {row['cut'] * 1e6:10.1f} us   "
-              f"{row['cut'] / (1 << n) * 1e9:8.3f} ns   {row['cut'] * row['cuts']:12.1f} s   "
-              f"{row['subset'] * 1e6:10.1f} us, {row['pair'] * 1e6:10.1f} us")
+        print(
+            f"  {n:2d}  {row['cuts']:12d}   {row['cut'] * 1e6:10.1f} us   "
+            f"{row['cut'] / (1 << n) * 1e9:8.3f} ns   {row['cut'] * row['cuts']:12.1f} s   "
+            f"{row['subset'] * 1e6:10.1f} us, {row['pair'] * 1e6:10.1f} us"
+        )
 
 
 def main():

@@ -13,21 +13,19 @@ Usage: python bench/bench_complexity.py [--n 24] [--cert 16,20] [--brute 10] [--
 import argparse
 
 import numpy as np
+from common import arguments, reference, sizes, timed
 
 import vexil
-from common import arguments, reference, sizes, timed
 
 Vexil = vexil.Vexil
 
 
 def report(label, ours, baseline, name="numpy"):
-    print(f"{label:52} vexil {ours * 1e3:10.2f} ms   {name} {baseline * 1e3:10.2f} ms   "
-          f"{baseline / ours:7.1f}x faster")
+    print(f"{label:52} vexil {ours * 1e3:10.2f} ms   {name} {baseline * 1e3:10.2f} ms   {baseline / ours:7.1f}x faster")
 
 
 def report_memory(ours, memory):
-    print(f"{'':52} takes {ours / memory:5.2f}x the time to read and write 2^n int64 twice "
-          f"({memory * 1e3:.2f} ms)")
+    print(f"{'':52} takes {ours / memory:5.2f}x the time to read and write 2^n int64 twice ({memory * 1e3:.2f} ms)")
 
 
 def spectrum(n, rng):
@@ -99,8 +97,11 @@ def certificate(sizes, brute, rng):
     for i in range(0, n - 3, 4):
         tribes |= (index >> np.uint64(i)) & np.uint64(15) == np.uint64(15)
     select = (index >> np.uint64(n - 4)) % np.uint64(n - 4)
-    structured = {"majority": Vexil.majority(n), "tribes of 4": Vexil(tribes),
-                  "address": Vexil(((index >> select) & np.uint64(1)).astype(bool))}
+    structured = {
+        "majority": Vexil.majority(n),
+        "tribes of 4": Vexil(tribes),
+        "address": Vexil(((index >> select) & np.uint64(1)).astype(bool)),
+    }
     for name, v in structured.items():
         t, c = timed(v.certificate_complexity, 1)
         print(f"{'certificate_complexity() ' + name + ' n = ' + str(n):52} vexil {t * 1e3:10.2f} ms   (C = {c})")

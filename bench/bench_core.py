@@ -7,9 +7,9 @@ this run on this machine. Usage: python bench/bench_core.py [--sizes 20,24] [--q
 import argparse
 
 import numpy as np
+from common import arguments, best_of, reference, sizes
 
 import vexil
-from common import arguments, best_of, reference, sizes
 
 Vexil = vexil.Vexil
 
@@ -29,10 +29,16 @@ def run(n):
     prefix = raw[: len(raw) - 2**n]
 
     print(f"-- 2^{n} entries")
-    report("constructor from list (vs np.array(list))", best_of(lambda: Vexil(as_list), 3),
-           best_of(lambda: np.array(as_list, dtype=bool), 3))
-    report("constructor from bool array (vs np.array)", best_of(lambda: Vexil(array)),
-           best_of(lambda: np.array(array, dtype=bool)))
+    report(
+        "constructor from list (vs np.array(list))",
+        best_of(lambda: Vexil(as_list), 3),
+        best_of(lambda: np.array(as_list, dtype=bool), 3),
+    )
+    report(
+        "constructor from bool array (vs np.array)",
+        best_of(lambda: Vexil(array)),
+        best_of(lambda: np.array(array, dtype=bool)),
+    )
 
     def numpy_table():
         # Axis t of the reshaped table is variable n-1-t: the restrictions (one per assignment of
@@ -46,10 +52,16 @@ def run(n):
     if n <= 12 and not np.array_equal(numpy_table(), reference.restriction_table(array, half)):
         raise SystemExit("the NumPy layout disagrees with the definition")
     report("table(half the variables) (vs transpose+copy)", best_of(lambda: f.table(half)), best_of(numpy_table))
-    report("majority(n) (vs popcount in numpy)", best_of(lambda: Vexil.majority(n), 3),
-           best_of(lambda: np.bitwise_count(np.arange(2**n, dtype=np.uint64)) > n // 2, 3))
-    report("encode (vs prefix + bytes of the entries)", best_of(f.encode),
-           best_of(lambda: prefix + array.view(np.uint8).tobytes()))
+    report(
+        "majority(n) (vs popcount in numpy)",
+        best_of(lambda: Vexil.majority(n), 3),
+        best_of(lambda: np.bitwise_count(np.arange(2**n, dtype=np.uint64)) > n // 2, 3),
+    )
+    report(
+        "encode (vs prefix + bytes of the entries)",
+        best_of(f.encode),
+        best_of(lambda: prefix + array.view(np.uint8).tobytes()),
+    )
 
     def numpy_decode():
         entries = np.frombuffer(raw, dtype=np.uint8, offset=len(prefix))

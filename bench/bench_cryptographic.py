@@ -26,8 +26,8 @@ bentness (boofun.analysis.cryptographic) at N variables, for information (about 
 import argparse
 
 import numpy as np
-
 from common import SageFunction, arguments, best_of, boofun, check, reference, report, versions
+
 from vexil_kit import BooleanFunction
 
 if boofun is not None:
@@ -55,42 +55,74 @@ def sage_lines(n):
     fresh = lambda: SageFunction(entries)  # noqa: E731
     # Sage's truth table has entry i = f(i), and its autocorrelation is our r(a) index for index.
     check("autocorrelation", np.array_equal(np.array(fresh().autocorrelation()), f.autocorrelation()))
-    report(f"autocorrelation n={n}", best_of(f.autocorrelation), "sage",
-           best_of(lambda s: s.autocorrelation(), 3, fresh), 10)
+    report(
+        f"autocorrelation n={n}",
+        best_of(f.autocorrelation),
+        "sage",
+        best_of(lambda s: s.autocorrelation(), 3, fresh),
+        10,
+    )
     check("absolute_indicator", fresh().absolute_indicator() == f.absolute_indicator())
-    report(f"absolute_indicator n={n}", best_of(f.absolute_indicator), "sage",
-           best_of(lambda s: s.absolute_indicator(), 3, fresh), 10)
+    report(
+        f"absolute_indicator n={n}",
+        best_of(f.absolute_indicator),
+        "sage",
+        best_of(lambda s: s.absolute_indicator(), 3, fresh),
+        10,
+    )
     check("sum_of_squares_indicator", fresh().sum_of_square_indicator() == f.sum_of_squares_indicator())
-    report(f"sum_of_squares_indicator n={n}", best_of(f.sum_of_squares_indicator), "sage",
-           best_of(lambda s: s.sum_of_square_indicator(), 3, fresh))
+    report(
+        f"sum_of_squares_indicator n={n}",
+        best_of(f.sum_of_squares_indicator),
+        "sage",
+        best_of(lambda s: s.sum_of_square_indicator(), 3, fresh),
+    )
     check("nonlinearity", fresh().nonlinearity() == f.nonlinearity())
     report(f"nonlinearity n={n}", best_of(f.nonlinearity), "sage", best_of(lambda s: s.nonlinearity(), 3, fresh), 20)
     bent = BooleanFunction.inner_product(n) if n % 2 == 0 else None
     if bent is not None:
         bent_entries = bent.table.tolist()
         check("is_bent", SageFunction(bent_entries).is_bent() is True and bent.is_bent())
-        report(f"is_bent n={n} (inner product)", best_of(bent.is_bent), "sage",
-               best_of(lambda s: s.is_bent(), 3, lambda: SageFunction(bent_entries)))
+        report(
+            f"is_bent n={n} (inner product)",
+            best_of(bent.is_bent),
+            "sage",
+            best_of(lambda s: s.is_bent(), 3, lambda: SageFunction(bent_entries)),
+        )
 
     # Correlation immunity and resiliency: Sage agrees with the literature on balanced functions.
-    for label, g in [("random balanced", BooleanFunction.random(n, seed=n, balanced=True)),
-                     ("3-resilient", resilient(n, 3, n))]:
+    for label, g in [
+        ("random balanced", BooleanFunction.random(n, seed=n, balanced=True)),
+        ("3-resilient", resilient(n, 3, n)),
+    ]:
         g_entries = g.table.tolist()
         g_fresh = lambda: SageFunction(g_entries)  # noqa: E731
         check("correlation_immunity", g_fresh().correlation_immunity() == g.correlation_immunity())
         check("resiliency_order", g_fresh().resiliency_order() == g.resiliency_order())
-        report(f"correlation_immunity n={n} ({label}, {g.correlation_immunity()})", best_of(g.correlation_immunity),
-               "sage", best_of(lambda s: s.correlation_immunity(), 3, g_fresh), 10)
-        report(f"resiliency_order n={n} ({label}, {g.resiliency_order()})", best_of(g.resiliency_order),
-               "sage", best_of(lambda s: s.resiliency_order(), 3, g_fresh), 10)
+        report(
+            f"correlation_immunity n={n} ({label}, {g.correlation_immunity()})",
+            best_of(g.correlation_immunity),
+            "sage",
+            best_of(lambda s: s.correlation_immunity(), 3, g_fresh),
+            10,
+        )
+        report(
+            f"resiliency_order n={n} ({label}, {g.resiliency_order()})",
+            best_of(g.resiliency_order),
+            "sage",
+            best_of(lambda s: s.resiliency_order(), 3, g_fresh),
+            10,
+        )
     # Unbalanced functions: Sage's correlation_immunity is not the Xiao–Massey order.
     unbalanced = [("x0 = x1 = x2", unbalanced_immune(n)), ("random", f), ("constant", BooleanFunction.constant(n, 0))]
     for label, g in unbalanced:
         w = g.walsh_spectrum()
         first_order = bool(np.all(w[1 << np.arange(n)] == 0))
-        print(f"correlation_immunity n={n} unbalanced {label:14} ours {g.correlation_immunity():3}   "
-              f"sage {SageFunction(g.table.tolist()).correlation_immunity():3}   "
-              f"(W(u) = 0 for every u of weight 1: {first_order})")
+        print(
+            f"correlation_immunity n={n} unbalanced {label:14} ours {g.correlation_immunity():3}   "
+            f"sage {SageFunction(g.table.tolist()).correlation_immunity():3}   "
+            f"(W(u) = 0 for every u of weight 1: {first_order})"
+        )
 
 
 def boofun_of(f):
@@ -107,27 +139,45 @@ def boofun_lines(n, crypto_n):
     rho = 0.3
     peer = boofun_of(f).noise_stability(rho)
     check("noise_stability", abs(peer - f.noise_stability(rho)) <= 1e-12)
-    report(f"noise_stability({rho}) n={n}", best_of(lambda: f.noise_stability(rho)), "boofun",
-           best_of(lambda g: g.noise_stability(rho), 1, lambda: boofun_of(f)), 100)
+    report(
+        f"noise_stability({rho}) n={n}",
+        best_of(lambda: f.noise_stability(rho)),
+        "boofun",
+        best_of(lambda g: g.noise_stability(rho), 1, lambda: boofun_of(f)),
+        100,
+    )
     # spectral_weight_by_degree gives a dict of the degrees with non-zero weight.
     ours = f.spectral_weights()
     peer = boofun_of(f).spectral_weight_by_degree()
-    check("spectral_weights", all(abs(ours[k] - v) <= 1e-12 for k, v in peer.items())
-          and all(ours[k] == 0 for k in range(n + 1) if k not in peer))
-    report(f"spectral_weights n={n} (vs spectral_weight_by_degree)", best_of(f.spectral_weights), "boofun",
-           best_of(lambda g: g.spectral_weight_by_degree(), 1, lambda: boofun_of(f)), 100)
+    check(
+        "spectral_weights",
+        all(abs(ours[k] - v) <= 1e-12 for k, v in peer.items())
+        and all(ours[k] == 0 for k in range(n + 1) if k not in peer),
+    )
+    report(
+        f"spectral_weights n={n} (vs spectral_weight_by_degree)",
+        best_of(f.spectral_weights),
+        "boofun",
+        best_of(lambda g: g.spectral_weight_by_degree(), 1, lambda: boofun_of(f)),
+        100,
+    )
     if crypto_n:
         # Functions that need the whole spectrum (no shortcut of ours applies).
         g = resilient(crypto_n, 3, crypto_n)
         bent = BooleanFunction.inner_product(crypto_n - crypto_n % 2)
-        for name, ours_fn, peer_fn, h in [("nonlinearity", g.nonlinearity, boofun_crypto.nonlinearity, g),
-                                          ("correlation_immunity", g.correlation_immunity,
-                                           boofun_crypto.correlation_immunity, g),
-                                          ("resiliency_order", g.resiliency_order, boofun_crypto.resiliency, g),
-                                          ("is_bent", bent.is_bent, boofun_crypto.is_bent, bent)]:
+        for name, ours_fn, peer_fn, h in [
+            ("nonlinearity", g.nonlinearity, boofun_crypto.nonlinearity, g),
+            ("correlation_immunity", g.correlation_immunity, boofun_crypto.correlation_immunity, g),
+            ("resiliency_order", g.resiliency_order, boofun_crypto.resiliency, g),
+            ("is_bent", bent.is_bent, boofun_crypto.is_bent, bent),
+        ]:
             check(name, peer_fn(boofun_of(h)) == ours_fn())
-            report(f"{name} n={h.n} (vs analysis.cryptographic)", best_of(ours_fn), "boofun",
-                   best_of(peer_fn, 1, lambda: boofun_of(h)))
+            report(
+                f"{name} n={h.n} (vs analysis.cryptographic)",
+                best_of(ours_fn),
+                "boofun",
+                best_of(peer_fn, 1, lambda: boofun_of(h)),
+            )
 
 
 def main():

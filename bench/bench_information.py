@@ -15,9 +15,9 @@ import math
 import time
 
 import numpy as np
+from common import arguments, reference, sizes, timed
 
 import vexil
-from common import arguments, reference, sizes, timed
 
 Vexil = vexil.Vexil
 

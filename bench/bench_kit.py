@@ -24,10 +24,10 @@ import argparse
 import functools
 import time
 
-import numpy as np
-
 import common
+import numpy as np
 from common import SageFunction, arguments, best_of, boofun, check, sizes, versions
+
 from vexil_kit import BooleanFunction
 
 report = functools.partial(common.report, width=46)
@@ -42,10 +42,16 @@ def walsh(n):
     # Sage's list truth table has entry i = f(i) and W(j) = sum over i of (-1)^(f(i) XOR i.j), i.j the
     # parity of the common bits, False counting +1: exactly ours, index for index, no sign change and
     # no bit reversal of u (a random table would show either).
-    check("walsh_spectrum", np.array_equal(np.array(SageFunction(entries).walsh_hadamard_transform()),
-                                           f.walsh_spectrum()))
-    report(f"walsh_spectrum n={n} (vs walsh_hadamard_transform)", best_of(f.walsh_spectrum),
-           "sage", best_of(lambda s: s.walsh_hadamard_transform(), 3, lambda: SageFunction(entries)), 10)
+    check(
+        "walsh_spectrum", np.array_equal(np.array(SageFunction(entries).walsh_hadamard_transform()), f.walsh_spectrum())
+    )
+    report(
+        f"walsh_spectrum n={n} (vs walsh_hadamard_transform)",
+        best_of(f.walsh_spectrum),
+        "sage",
+        best_of(lambda s: s.walsh_hadamard_transform(), 3, lambda: SageFunction(entries)),
+        10,
+    )
 
 
 def boofun_of(f, storage="dense"):
@@ -64,8 +70,13 @@ def influences(sizes, with_default):
         f = BooleanFunction.random(n, seed=n)
         check("influences", np.array_equal(boofun_of(f).influences(), f.influences()))
         target = 1 if n <= 12 else 100
-        report(f"influences n={n} (vs dense influences)", best_of(f.influences), "boofun",
-               best_of(lambda g: g.influences(), 3, lambda: boofun_of(f)), target)
+        report(
+            f"influences n={n} (vs dense influences)",
+            best_of(f.influences),
+            "boofun",
+            best_of(lambda g: g.influences(), 3, lambda: boofun_of(f)),
+            target,
+        )
     if with_default:
         n = max(sizes)
         f = BooleanFunction.random(n, seed=n)
@@ -74,8 +85,13 @@ def influences(sizes, with_default):
         values = g.influences()
         peer_time = time.perf_counter() - start
         check("influences", np.array_equal(values, f.influences()))
-        report(f"influences n={n} (vs default storage, one run)", best_of(f.influences), "boofun", peer_time,
-               1 if n <= 12 else 100)
+        report(
+            f"influences n={n} (vs default storage, one run)",
+            best_of(f.influences),
+            "boofun",
+            peer_time,
+            1 if n <= 12 else 100,
+        )
 
 
 def peer_entropy(g):
@@ -92,13 +108,23 @@ def measures(sizes):
         f = BooleanFunction.random(n, seed=n + 1)
         # Each influence is a multiple of 2^-n and the sum needs far fewer than 53 bits: both totals are exact.
         check("total_influence", boofun_of(f).total_influence() == f.total_influence())
-        report(f"total_influence n={n} (vs total_influence)", best_of(f.total_influence), "boofun",
-               best_of(lambda g: g.total_influence(), 3, lambda: boofun_of(f)), 1)
+        report(
+            f"total_influence n={n} (vs total_influence)",
+            best_of(f.total_influence),
+            "boofun",
+            best_of(lambda g: g.total_influence(), 3, lambda: boofun_of(f)),
+            1,
+        )
         repeat = 3 if n <= 16 else 1
         peer = peer_entropy(boofun_of(f))
         check("spectral_entropy", abs(peer - f.spectral_entropy()) <= 1e-12 * peer)
-        report(f"spectral_entropy n={n} (vs fourier + numpy)", best_of(f.spectral_entropy), "boofun",
-               best_of(peer_entropy, repeat, lambda: boofun_of(f)), 1)
+        report(
+            f"spectral_entropy n={n} (vs fourier + numpy)",
+            best_of(f.spectral_entropy),
+            "boofun",
+            best_of(peer_entropy, repeat, lambda: boofun_of(f)),
+            1,
+        )
 
 
 def expression(x):
@@ -111,9 +137,13 @@ def from_callable(n):
 
     f = BooleanFunction.from_callable(n, expression, vectorized=True)
     check("from_callable", np.array_equal(f.table, numpy_table()))
-    report(f"from_callable n={n} vectorized (vs numpy)",
-           best_of(lambda: BooleanFunction.from_callable(n, expression, vectorized=True), 3),
-           "numpy", best_of(numpy_table, 3), 0.5)
+    report(
+        f"from_callable n={n} vectorized (vs numpy)",
+        best_of(lambda: BooleanFunction.from_callable(n, expression, vectorized=True), 3),
+        "numpy",
+        best_of(numpy_table, 3),
+        0.5,
+    )
 
 
 def main():

@@ -14,8 +14,8 @@ Usage: .venv/bin/python bench/bench_predicates.py [--sizes 16,20,24] [--quick]
 import argparse
 
 import numpy as np
-
 from common import arguments, best_of, check, sizes, versions
+
 from vexil_kit import BooleanFunction
 
 

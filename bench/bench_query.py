@@ -31,8 +31,8 @@ import sys
 import tempfile
 
 import numpy as np
-
 from common import arguments, best_of, boofun, check, reference, sizes, versions
+
 from vexil_kit import BooleanFunction
 
 SPREAD = BooleanFunction.from_hex("0x1bd8", n=4)  # s(x) = 2 at every input, bs = C = 3
@@ -63,8 +63,13 @@ def peer(f, name, limit):
         path = os.path.join(folder, "table.npy")
         np.save(path, f.table)
         try:
-            done = subprocess.run([sys.executable, "-c", PEER_CHILD, path, name], capture_output=True, text=True,
-                                  timeout=limit, check=True)
+            done = subprocess.run(
+                [sys.executable, "-c", PEER_CHILD, path, name],
+                capture_output=True,
+                text=True,
+                timeout=limit,
+                check=True,
+            )
         except subprocess.TimeoutExpired:
             return None, None
     result = json.loads(done.stdout)
@@ -176,8 +181,10 @@ def main():
     for n in sizes(args.block):
         exponential("block_sensitivity", n, args.limit)
     if args.stretch:
-        for label, f, want in [("tribes(3, 6)", BooleanFunction.tribes(3, 6), 18),
-                               ("address(4)", BooleanFunction.address(4), 5)]:
+        for label, f, want in [
+            ("tribes(3, 6)", BooleanFunction.tribes(3, 6), 18),
+            ("address(4)", BooleanFunction.address(4), 5),
+        ]:
             check(label, f.decision_tree_depth() == want)
             ours = best_of(f.decision_tree_depth, 1)
             report(f"decision_tree_depth n={f.n} {label}", ours, f"= {want}", None, None, "(ours only, one run)")

@@ -26,10 +26,10 @@ import argparse
 import functools
 import itertools
 
-import numpy as np
-
 import common
+import numpy as np
 from common import SAGE_AND_BOOFUN, SageFunction, arguments, best_of, boofun, check, timed, versions
+
 from vexil_kit import BooleanFunction
 from vexil_kit.sweeps import five_input_classes, sweep
 
@@ -59,8 +59,10 @@ def full(repeat, first):
     seconds = best_of(lambda: sweep(swept, MEASURES), repeat)
     which = f"the first {first:,}" if first else f"all {len(classes):,}"
     judged = common.verdict(seconds <= FULL_TARGET, f"< {FULL_TARGET:g} s") if not first else "(no target)"
-    print(f"sweep of {which} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
-          f"({len(swept) / seconds:,.0f} functions/s) {judged}")
+    print(
+        f"sweep of {which} five-input classes x {len(MEASURES)} measures: {seconds:7.2f} s "
+        f"({len(swept) / seconds:,.0f} functions/s) {judged}"
+    )
     return classes
 
 
@@ -106,8 +108,13 @@ def sage(sample, repeat):
 
     peer_time, values = timed(peer)
     check("sage", values == list(zip(frame["nonlinearity"].tolist(), frame["algebraic_degree"].tolist())))
-    report(f"{len(sample)} classes: nonlinearity, algebraic_degree", best_of(lambda: sweep(sample, names), repeat),
-           "sage", peer_time, 100)
+    report(
+        f"{len(sample)} classes: nonlinearity, algebraic_degree",
+        best_of(lambda: sweep(sample, names), repeat),
+        "sage",
+        peer_time,
+        100,
+    )
 
 
 def boofun_loop(sample, repeat):
@@ -128,8 +135,13 @@ def boofun_loop(sample, repeat):
     peer_time, values = timed(peer)
     expected = list(zip(*(frame[name].tolist() for name in names)))
     check("boofun", values == expected)
-    report(f"{len(sample)} classes: total_influence, fourier_degree, sensitivity",
-           best_of(lambda: sweep(sample, names), repeat), "boofun", peer_time, 100)
+    report(
+        f"{len(sample)} classes: total_influence, fourier_degree, sensitivity",
+        best_of(lambda: sweep(sample, names), repeat),
+        "boofun",
+        peer_time,
+        100,
+    )
 
 
 def main():

@@ -85,12 +85,16 @@ def function_set(quick):
         if by_size.get(size, 0) < wanted.get(size, 0):
             by_size[size] = by_size.get(size, 0) + 1
             cases.append((f"random5 {BooleanFunction(t).to_hex()}", 5, [t], {"database": False, "check": size}))
-    for g_hex in (["0xe8", "0x6996"] if quick else ["0xe8", "0x8000", "0xcafe", "0x1ee1", "0x6996"]):
+    for g_hex in ["0xe8", "0x6996"] if quick else ["0xe8", "0x8000", "0xcafe", "0x1ee1", "0x6996"]:
         g = BooleanFunction.from_hex(g_hex).extend(5)
         cases.append((f"{g_hex} ^ x5", 6, [np.concatenate([g.table, ~g.table])], {"check": g.minimal_gates() + 1}))
     weight = np.array([bin(x).count("1") for x in range(64)])
-    symmetric = {"xor6": weight % 2 == 1, "and6": weight == 6, "weight>=5 of 6": weight >= 5,
-                 "weight in {2,3} of 6": (weight == 2) | (weight == 3)}
+    symmetric = {
+        "xor6": weight % 2 == 1,
+        "and6": weight == 6,
+        "weight>=5 of 6": weight >= 5,
+        "weight in {2,3} of 6": (weight == 2) | (weight == 3),
+    }
     for name, t in list(symmetric.items())[: 2 if quick else None]:
         cases.append((name, 6, [t], {}))
     xs = np.arange(8)
@@ -108,8 +112,9 @@ def cirbo(python, n, tables, lower, upper, limit):
     order = [int(f"{i:0{n}b}"[::-1], 2) for i in range(1 << n)] if n else [0]
     job = {"tables": [[bool(t[j]) for j in order] for t in tables], "lower": lower, "upper": upper, "limit": limit}
     try:
-        done = subprocess.run([python, "-c", CIRBO], input=json.dumps(job), capture_output=True, text=True,
-                              timeout=limit + 30)
+        done = subprocess.run(
+            [python, "-c", CIRBO], input=json.dumps(job), capture_output=True, text=True, timeout=limit + 30
+        )
     except subprocess.TimeoutExpired:
         return {"size": None, "proven": False, "seconds": float(limit)}
     if done.returncode:
@@ -180,8 +185,10 @@ def main():
 
         lines = [line.split() for line in aig4.TABLE.read_text().splitlines() if line.strip()]
         seconds = sorted(float(fields[2]) for fields in lines)
-        print(f"  AIG table: {len(lines)} classes proven by SAT offline in {sum(seconds):.0f} s of solver time"
-              f" (median {statistics.median(seconds):.2f} s, longest {seconds[-1]:.0f} s)")
+        print(
+            f"  AIG table: {len(lines)} classes proven by SAT offline in {sum(seconds):.0f} s of solver time"
+            f" (median {statistics.median(seconds):.2f} s, longest {seconds[-1]:.0f} s)"
+        )
     if args.levels:
         levels(args.limit)
 

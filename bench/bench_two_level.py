@@ -47,8 +47,9 @@ print(json.dumps({"terms": len(expr.args) if isinstance(expr, Or) else 1, "time"
 
 def sympy_version():
     try:
-        done = subprocess.run([SYMPY_PYTHON, "-c", "import sympy; print(sympy.__version__)"],
-                              capture_output=True, text=True, timeout=60)
+        done = subprocess.run(
+            [SYMPY_PYTHON, "-c", "import sympy; print(sympy.__version__)"], capture_output=True, text=True, timeout=60
+        )
     except (OSError, subprocess.TimeoutExpired):
         return None
     return done.stdout.strip() if done.returncode == 0 else None
@@ -58,8 +59,13 @@ def sympy_sop(f, limit):
     """(terms, seconds) of SymPy's SOPform of f in a child process, or (None, None) past the limit."""
     minterms = np.flatnonzero(np.asarray(f)).tolist()
     try:
-        done = subprocess.run([SYMPY_PYTHON, "-c", PEER_CHILD], input=json.dumps([f.n, minterms]),
-                              capture_output=True, text=True, timeout=limit)
+        done = subprocess.run(
+            [SYMPY_PYTHON, "-c", PEER_CHILD],
+            input=json.dumps([f.n, minterms]),
+            capture_output=True,
+            text=True,
+            timeout=limit,
+        )
     except subprocess.TimeoutExpired:
         return None, None
     if done.returncode != 0:
@@ -109,8 +115,11 @@ def main():
             break
         check(f"{label}: more terms than SymPy ({len(ours)} > {terms})", len(ours) <= terms)
         largest = (n, peer_time / ours_time)
-        print(f"{label:32} ours {ours_time * 1e3:9.2f} ms  ({len(ours)} terms)   sympy {peer_time * 1e3:10.1f} ms "
-              f"({terms} terms)   speed-up {peer_time / ours_time:9.1f}x", flush=True)
+        print(
+            f"{label:32} ours {ours_time * 1e3:9.2f} ms  ({len(ours)} terms)   sympy {peer_time * 1e3:10.1f} ms "
+            f"({terms} terms)   speed-up {peer_time / ours_time:9.1f}x",
+            flush=True,
+        )
     if largest is not None:
         n, speedup = largest
         if cut_off:

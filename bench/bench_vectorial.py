@@ -43,6 +43,7 @@ def load_sage():
         return
     SBox = sage_sbox
 
+
 #: Our measure, Sage's method, and how Sage's value reads as ours.
 PAIRS = {
     "ddt": ("difference_distribution_table", lambda v: np.array(v, dtype=np.int64)),
@@ -69,8 +70,13 @@ def compare(label, F, names, target, sage_repeat):
         # A fresh SBox per run: Sage caches its tables on the object.
         theirs = convert(getattr(sage_box(F), method)())
         check(f"{label} {name}", np.array_equal(np.asarray(ours, dtype=np.int64), theirs))
-        report(f"{label} {name}", best_of(ours_fn), "sage",
-               best_of(lambda s, m=method: getattr(s, m)(), sage_repeat, lambda: sage_box(F)), target)
+        report(
+            f"{label} {name}",
+            best_of(ours_fn),
+            "sage",
+            best_of(lambda s, m=method: getattr(s, m)(), sage_repeat, lambda: sage_box(F)),
+            target,
+        )
 
 
 # Our times at n in a fresh interpreter that imports nothing else (bench/common.py imports Sage): its peak

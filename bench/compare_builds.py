@@ -21,8 +21,10 @@ CASES = {
     "Vexil.max_sensitivity n=20": ("f = Vexil.majority(20)", "f.max_sensitivity()"),
     "Vexil.spectral_entropy n=20": ("f = Vexil.primality(20)", "f.spectral_entropy()"),
     "Vexil.certificate_complexity n=12": ("f = Vexil.majority(12)", "f.certificate_complexity()"),
-    "Vexil.minimal_gates x1000": ("fs = [Vexil.from_number(w * 2654435761 % 2**32, 5) for w in range(1000)]",
-                                  "[f.minimal_gates() for f in fs]"),
+    "Vexil.minimal_gates x1000": (
+        "fs = [Vexil.from_number(w * 2654435761 % 2**32, 5) for w in range(1000)]",
+        "[f.minimal_gates() for f in fs]",
+    ),
     "kit.walsh_spectrum n=20": ("f = BooleanFunction.random(20, seed=1)", "f.walsh_spectrum()"),
     "kit.entropy n=16": ("f = BooleanFunction.majority(16)", "f.entropy()"),
     "kit.nonlinearity n=20": ("f = BooleanFunction.random(20, seed=2)", "f.nonlinearity()"),
@@ -54,8 +56,9 @@ WORKER = textwrap.dedent(
 
 
 def run(python: str, cases: dict, repeat: int) -> dict:
-    done = subprocess.run([python, "-c", WORKER, json.dumps(cases), str(repeat)], capture_output=True, text=True,
-                          check=True)
+    done = subprocess.run(
+        [python, "-c", WORKER, json.dumps(cases), str(repeat)], capture_output=True, text=True, check=True
+    )
     return json.loads(done.stdout)
 
 

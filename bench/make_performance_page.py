@@ -45,12 +45,18 @@ def main():
     args = parser.parse_args()
     py = sys.executable
     sections = [
-        run("Construction, table and encoding", [py, "bench/bench_core.py", "--sizes", "20" if args.quick else "20,24"]),
+        run(
+            "Construction, table and encoding", [py, "bench/bench_core.py", "--sizes", "20" if args.quick else "20,24"]
+        ),
         run(
             "Information measures",
-            [py, "bench/bench_information.py"] + (["--sizes", "12", "--large", "16", "--spectrum-large", "14"] if args.quick else []),
+            [py, "bench/bench_information.py"]
+            + (["--sizes", "12", "--large", "16", "--spectrum-large", "14"] if args.quick else []),
         ),
-        run("Complexity measures", [py, "bench/bench_complexity.py"] + (["--n", "20", "--cert", "16"] if args.quick else [])),
+        run(
+            "Complexity measures",
+            [py, "bench/bench_complexity.py"] + (["--n", "20", "--cert", "16"] if args.quick else []),
+        ),
     ]
     if args.peers_python:
         for script, title in PEER_BENCHMARKS:

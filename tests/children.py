@@ -132,16 +132,23 @@ def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None, again=None, n
     rest = [line for line in lines.queue if line]
     stamps = rest[0].split()[1:] if rest and rest[0].startswith("interrupted ") else []
     started, stopped = map(float, stamps) if stamps else (sent, ended)
-    return Stopped(child.returncode, [line.rstrip("\n") for line in rest], errors, stopped - sent,
-                   stopped - started, whole, left)
+    return Stopped(
+        child.returncode, [line.rstrip("\n") for line in rest], errors, stopped - sent, stopped - started, whole, left
+    )
 
 
 def interrupt_call(setup: str, *, delay, calibrations=0, timeout=120.0, again=None, new_session=False) -> Stopped:
     """Runs `setup`, which defines work() and after(), in a child: work() is timed `calibrations`
     times, then interrupted (twice with `again`); after() shows the process still answers."""
     code = INTERRUPTED.format(setup=textwrap.dedent(setup), calibrations=calibrations)
-    return interrupt([sys.executable, "-c", code], delay=delay, ready="computing\n", timeout=timeout, again=again,
-                     new_session=new_session)
+    return interrupt(
+        [sys.executable, "-c", code],
+        delay=delay,
+        ready="computing\n",
+        timeout=timeout,
+        again=again,
+        new_session=new_session,
+    )
 
 
 LIMITED = """
@@ -169,7 +176,13 @@ def run_limited(setup: str, room_mib: int | None, *, preexec_fn=None, timeout=12
     limit); returns each call's outcome as [kind, message], kind "ok", "MemoryError" or
     "ValueError", and after()'s value under "after"."""
     code = LIMITED.format(setup=textwrap.dedent(setup), room=room_mib)
-    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=timeout,
-                          preexec_fn=preexec_fn, env=dict(os.environ))
+    done = subprocess.run(
+        [sys.executable, "-c", code],
+        capture_output=True,
+        text=True,
+        timeout=timeout,
+        preexec_fn=preexec_fn,
+        env=dict(os.environ),
+    )
     assert done.returncode == 0, f"child ended with {done.returncode} (killed?):\n{done.stderr[-2000:]}"
     return json.loads(done.stdout.strip().splitlines()[-1])

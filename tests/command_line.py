@@ -14,5 +14,6 @@ def run_cli(*args, stdin=None, timeout=180, without=None):
         if without:
             (Path(blocker) / f"{without}.py").write_text("raise ImportError('blocked')\n")
             env["PYTHONPATH"] = os.pathsep.join([blocker, env.get("PYTHONPATH", "")])
-        return subprocess.run([sys.executable, "-m", "vexil_kit.cli", *args], input=stdin, capture_output=True,
-                              env=env, timeout=timeout)
+        return subprocess.run(
+            [sys.executable, "-m", "vexil_kit.cli", *args], input=stdin, capture_output=True, env=env, timeout=timeout
+        )

@@ -2,6 +2,7 @@ import sys
 from pathlib import Path
 
 import pytest
+
 import vexil
 
 # The test folders (vexil/, kit/, cli/) import the helpers kept here (conftest, reference,

@@ -200,7 +200,7 @@ def decision_tree_depth(f) -> int:
     return _depth(entries(f).astype(np.uint8).tobytes())
 
 
-@functools.lru_cache(maxsize=None)
+@functools.cache
 def _depth(table: bytes) -> int:
     if len(set(table)) <= 1:
         return 0
@@ -464,6 +464,8 @@ def walsh_counts(f, signed: bool) -> dict[int, int]:
     w = walsh_by_definition(f)
     values = w.tolist() if signed else np.abs(w).tolist()
     return {v: values.count(v) for v in sorted(set(values))}
+
+
 # -- Vectorial functions (S-boxes) ------------------------------------------------------------------
 # A table of ints: entry x is F(x); bit v of x is variable v, bit j of F(x) coordinate j. Each
 # measure is read off its table as the textbooks define it; 2**(3n) for the BCT.
@@ -485,7 +487,10 @@ def sbox_ddt(table, m: int) -> np.ndarray:
 def sbox_walsh(table, m: int) -> np.ndarray:
     size = len(table)
     return np.array(
-        [[sum((-1) ** (_dot(b, table[x]) ^ _dot(a, x)) for x in range(size)) for b in range(1 << m)] for a in range(size)],
+        [
+            [sum((-1) ** (_dot(b, table[x]) ^ _dot(a, x)) for x in range(size)) for b in range(1 << m)]
+            for a in range(size)
+        ],
         dtype=np.int64,
     )
 
@@ -537,7 +542,9 @@ def sbox_measures(table, m: int, permutation: bool) -> dict:
         "linearity": int(columns.max()),
         "nonlinearity": (size - int(columns.max())) // 2,
         "walsh_spectrum_counts": dict(zip(*(v.tolist() for v in np.unique(columns, return_counts=True)))),
-        "linear_branch_number": min(weight[a] + weight[b] for a in range(size) for b in range(1, 1 << m) if walsh[a, b]),
+        "linear_branch_number": min(
+            weight[a] + weight[b] for a in range(size) for b in range(1, 1 << m) if walsh[a, b]
+        ),
         "algebraic_degree": max(sbox_degree(table, m, 1 << j) for j in range(m)),
         "min_degree": min(sbox_degree(table, m, b) for b in range(1, 1 << m)),
         "is_permutation": sorted(table) == list(range(size)) and n == m,

@@ -37,7 +37,8 @@ FRAGMENTATION = Case(
     def work(): f.fragmentation_spectrum(progress=lambda done, total: None)
     def after(): return BooleanFunction.majority(3).entropy()
     """,
-    "2.5", delay=1.0,
+    "2.5",
+    delay=1.0,
 )
 
 CASES = {
@@ -65,7 +66,8 @@ CASES = {
             def work(): Vexil.{family}({n})
             def after(): return Vexil.parity(3).n_vars()
             """,
-            "3", within=1.5,
+            "3",
+            within=1.5,
         )
         for family, n in [("primality", 29), ("coprimes", 14)]
     },
@@ -100,7 +102,8 @@ CASES = {
         def work(): f.block_sensitivity()
         def after(): return BooleanFunction.majority(5).block_sensitivity()
         """,
-        "3", delay=0.3,
+        "3",
+        delay=0.3,
     ),
     # 3**18 subcubes, a few seconds.
     "kit decision_tree_depth": Case(
@@ -110,7 +113,8 @@ CASES = {
         def work(): f.decision_tree_depth()
         def after(): return BooleanFunction.majority(5).decision_tree_depth()
         """,
-        "5", delay=0.3,
+        "5",
+        delay=0.3,
     ),
     # 3**20 cells (3.5 GB) to fill before the first subcube is solved; under the sanitizers, releasing
     # them (their shadow poisoned) has taken from one to five seconds; the normal build answers within one.
@@ -121,7 +125,9 @@ CASES = {
         def work(): f.decision_tree_depth()
         def after(): return BooleanFunction.majority(5).decision_tree_depth()
         """,
-        "5", delay=0.2, within=10.0 if os.environ.get("VEXIL_SANITIZED") == "1" else 1.0,
+        "5",
+        delay=0.2,
+        within=10.0 if os.environ.get("VEXIL_SANITIZED") == "1" else 1.0,
     ),
     # Python-side loops over 2**n entries: a chunk at a time, so that the signal is heard between chunks.
     "kit anf, the list of monomials": Case(
@@ -131,7 +137,8 @@ CASES = {
         def work(): f.anf()
         def after(): return BooleanFunction.majority(3).anf()
         """,
-        "[3, 5, 6]", calibrated=True,
+        "[3, 5, 6]",
+        calibrated=True,
     ),
     "kit random balanced": Case(
         """
@@ -139,7 +146,8 @@ CASES = {
         def work(): BooleanFunction.random(27, seed=0, balanced=True)
         def after(): return BooleanFunction.random(4, seed=0, balanced=True).weight()
         """,
-        "8", calibrated=True,
+        "8",
+        calibrated=True,
     ),
     # A bent function of 26 variables: the transform of its plateau test runs (256 MiB of int32).
     "kit plateaued_amplitude": Case(
@@ -149,7 +157,8 @@ CASES = {
         def work(): f.plateaued_amplitude()
         def after(): return BooleanFunction.majority(3).plateaued_amplitude()
         """,
-        "4", calibrated=True,
+        "4",
+        calibrated=True,
     ),
     # Single kernels without a progress callable: only their own poll can stop them.
     "native absolute_indicator": Case(
@@ -160,7 +169,8 @@ CASES = {
         def work(): _native.absolute_indicator(table)
         def after(): return _native.absolute_indicator(np.array([0, 1, 1, 1], dtype=bool))  # r = [4, 0, 0, 0]
         """,
-        "0", calibrated=True,
+        "0",
+        calibrated=True,
     ),
     "native walsh_spectrum": Case(
         """
@@ -170,7 +180,8 @@ CASES = {
         def work(): _native.walsh_spectrum(table)
         def after(): return _native.walsh_spectrum(np.array([0, 1, 1, 0], dtype=bool)).tolist()
         """,
-        "[0, 0, 0, 4]", calibrated=True,
+        "[0, 0, 0, 4]",
+        calibrated=True,
     ),
     # Minutes of work on two cores; the batch in flight ends first.
     "kit sweep": Case(
@@ -180,7 +191,9 @@ CASES = {
         def work(): sweep(source, ["entanglement", "decision_tree_depth"])
         def after(): return len(sweep(random_functions(3, 4, seed=0), ["weight"]))
         """,
-        "4", within=5.0, sweep=True,
+        "4",
+        within=5.0,
+        sweep=True,
     ),
     # A linear program of HiGHS (a general function of ten variables: tens of seconds), stopped through
     # its callback; the process then ends with no other solve (a solver left running would abort it).
@@ -191,13 +204,17 @@ CASES = {
         def work(): f.approximate_degree()
         def after(): return BooleanFunction.xor(3).npn_canonical()[0].to_hex()
         """,
-        "0x69", delay=1.5,
+        "0x69",
+        delay=1.5,
     ),
     # The JSON header comes once the function is built, before the measure starts; the exit
     # includes the interpreter's shutdown.
     "command line report": Case(
-        "", "", command=[sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--json", "--only", "entropy"],
-        status=130, within=2.0,
+        "",
+        "",
+        command=[sys.executable, "-m", "vexil_kit.cli", "report", "majority:26", "--json", "--only", "entropy"],
+        status=130,
+        within=2.0,
     ),
     # Exact synthesis: CaDiCaL runs in slices of a conflict budget, Ctrl-C is answered between them.
     "kit synthesis": Case(
@@ -207,13 +224,15 @@ CASES = {
         def work(): f.minimal_gates("AIG")
         def after(): return BooleanFunction.majority(3).minimal_gates("AIG")
         """,
-        "4", delay=2.0,
+        "4",
+        delay=2.0,
     ),
 }
 
 
-@pytest.mark.parametrize("case", [pytest.param(case, id=name, marks=needs_pandas if case.sweep else ())
-                                  for name, case in CASES.items()])
+@pytest.mark.parametrize(
+    "case", [pytest.param(case, id=name, marks=needs_pandas if case.sweep else ()) for name, case in CASES.items()]
+)
 def test_ctrl_c_raises_keyboard_interrupt_promptly(case):
 
     def delay(whole):

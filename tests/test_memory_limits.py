@@ -14,7 +14,6 @@ from dataclasses import dataclass
 from pathlib import Path
 
 import pytest
-
 from children import run_limited
 
 pytestmark = pytest.mark.skipif(not sys.platform.startswith("linux"), reason="Linux limits")
@@ -54,8 +53,10 @@ MODULE = Case(
     def after(): return f.max_sensitivity()
     """,
     200,
-    {**dict.fromkeys(["no_linearity", "spectral_entropy", "repr", "table", "entropy_sets"], REFUSED),
-     **dict.fromkeys(["max_sensitivity", "small_walsh", "encode"], ("ok", ""))},
+    {
+        **dict.fromkeys(["no_linearity", "spectral_entropy", "repr", "table", "entropy_sets"], REFUSED),
+        **dict.fromkeys(["max_sensitivity", "small_walsh", "encode"], ("ok", "")),
+    },
     "26",
     # The sanitizers reserve terabytes of address space.
     sanitized=False,
@@ -202,12 +203,23 @@ def after(): return f.weight()
 """
 
 KIT_GROUPS = {
-    "builders": ["BF.from_int(1, 28)", "BF.from_hex('1', 28)", "BF.random(28, seed=1)",
-                 "BF.random(28, seed=1, balanced=True)", "BF.constant(28, 0)", "BF.majority(29)"],
+    "builders": [
+        "BF.from_int(1, 28)",
+        "BF.from_hex('1', 28)",
+        "BF.random(28, seed=1)",
+        "BF.random(28, seed=1, balanced=True)",
+        "BF.constant(28, 0)",
+        "BF.majority(29)",
+    ],
     "operators": ["~f", "f & True", "f ^ f", "f.permute(list(range(27, -1, -1)))", "f.derivative(3)", "f.extend(29)"],
     "conversions": ["list(f)", "BF(f.table)", "BF(np.asarray(f))", "BF(f.table.view(np.uint8))"],
-    "spectra": ["f.walsh_spectrum()", "f.fourier_coefficients()", "f.autocorrelation()", "f.spectral_entropy()",
-                "f.anf()"],
+    "spectra": [
+        "f.walsh_spectrum()",
+        "f.fourier_coefficients()",
+        "f.autocorrelation()",
+        "f.spectral_entropy()",
+        "f.anf()",
+    ],
 }
 
 

@@ -10,13 +10,13 @@ import textwrap
 import pytest
 
 
-
 def run_both_faces(body: str, first: str) -> dict:
     """Runs `body` in a fresh interpreter that imports both faces, `first` first;
     the body leaves its findings in a dict `found`, returned here."""
     other = "vexil_kit" if first == "vexil" else "vexil"
-    script = textwrap.dedent(
-        f"""
+    script = (
+        textwrap.dedent(
+            f"""
         import json, os, time
         import {first}, {other}
         from vexil import Vexil
@@ -27,7 +27,10 @@ def run_both_faces(body: str, first: str) -> dict:
                 if line.startswith("VmRSS"): return int(line.split()[1]) / 1024
         found = {{}}
         """
-    ) + textwrap.dedent(body) + "\nprint(json.dumps(found))\n"
+        )
+        + textwrap.dedent(body)
+        + "\nprint(json.dumps(found))\n"
+    )
     env = dict(os.environ, RAYON_NUM_THREADS="3", OPENBLAS_NUM_THREADS="1", OMP_NUM_THREADS="1")
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, env=env, timeout=300)
     assert done.returncode == 0, done.stderr

@@ -6,9 +6,9 @@ import subprocess
 import sys
 
 import pytest
-
 from command_line import run_cli
 from conftest import Vexil
+
 from vexil_kit import BooleanFunction as BF
 from vexil_kit.cli import report
 
@@ -178,7 +178,9 @@ def test_a_long_measure_shows_a_bar_on_a_terminal():
     try:
         process = subprocess.Popen(
             [sys.executable, "-m", "vexil_kit.cli", "report", "majority:19", "--only", "fragmentation_spectrum"],
-            env=ENV, stdout=subprocess.PIPE, stderr=terminal,
+            env=ENV,
+            stdout=subprocess.PIPE,
+            stderr=terminal,
         )
         os.close(terminal)
         shown = b""
@@ -200,8 +202,19 @@ def test_a_long_measure_shows_a_bar_on_a_terminal():
 
 def test_json_lines_stream_while_the_report_runs():
     process = subprocess.Popen(
-        [sys.executable, "-m", "vexil_kit.cli", "report", "majority:20", "--json", "--only", "n_vars,fragmentation_spectrum"],
-        env=ENV, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+        [
+            sys.executable,
+            "-m",
+            "vexil_kit.cli",
+            "report",
+            "majority:20",
+            "--json",
+            "--only",
+            "n_vars,fragmentation_spectrum",
+        ],
+        env=ENV,
+        stdout=subprocess.PIPE,
+        stderr=subprocess.DEVNULL,
     )
     try:
         header = json.loads(process.stdout.readline())
@@ -211,8 +224,13 @@ def test_json_lines_stream_while_the_report_runs():
     finally:
         if process.poll() is None:
             process.kill()
-    assert header == {"function": "majority:20", "variables": 20, "entries": 2**20,
-                      "true_entries": BF.majority(20).weight(), "sha256": report.fingerprint(BF.majority(20))}
+    assert header == {
+        "function": "majority:20",
+        "variables": 20,
+        "entries": 2**20,
+        "true_entries": BF.majority(20).weight(),
+        "sha256": report.fingerprint(BF.majority(20)),
+    }
     assert first["measure"] == "n_vars" and first["value"] == 20 and first["status"] == "ok"
     assert running, "the first measure's line arrives while the spectrum is computed"
     last = json.loads(rest)
@@ -273,12 +291,19 @@ def test_a_table_too_large_says_how_much_memory_it_needs():
     result = run_cli("report", "majority:40")
     assert result.returncode == 2
     err = result.stderr.decode()
-    assert err.startswith("vexil: error: cannot build majority:40 (40 variables, a table of 2**40 entries (1 TiB "
-                          "unpacked)): the computation needs 1.0 TiB") and "can be had" in err
+    assert (
+        err.startswith(
+            "vexil: error: cannot build majority:40 (40 variables, a table of 2**40 entries (1 TiB "
+            "unpacked)): the computation needs 1.0 TiB"
+        )
+        and "can be had" in err
+    )
 
 
 @pytest.mark.parametrize("suffix", [".png", ".pdf", ".svg"])
-@pytest.mark.parametrize("figure", [("spectrum", "majority:6"), ("table", "majority:6", "--vars", "0"), ("table", "xor:4", "--vars", "0,2")])
+@pytest.mark.parametrize(
+    "figure", [("spectrum", "majority:6"), ("table", "majority:6", "--vars", "0"), ("table", "xor:4", "--vars", "0,2")]
+)
 def test_figures_are_written_in_each_format(tmp_path, suffix, figure):
     pytest.importorskip("matplotlib")
     out = tmp_path / f"figure{suffix}"
@@ -309,7 +334,11 @@ def test_the_table_figure_lays_restrictions_out_by_assignment():
 
 
 def test_the_list_of_measures_read_by_head_ends_quietly():
-    result = subprocess.run(f"{sys.executable} -m vexil_kit.cli report --list-measures | head -1", shell=True,
-                            capture_output=True, timeout=120)
+    result = subprocess.run(
+        f"{sys.executable} -m vexil_kit.cli report --list-measures | head -1",
+        shell=True,
+        capture_output=True,
+        timeout=120,
+    )
     assert result.stdout.decode() == "basic:\n"
     assert result.stderr.decode() == ""

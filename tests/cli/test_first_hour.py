@@ -7,8 +7,8 @@ import subprocess
 import sys
 
 import pytest
-
 from command_line import run_cli
+
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import families
 from vexil_kit.cli import report
@@ -38,16 +38,23 @@ def error_of(capsys, *args):
         (["report", "majority:5", "--only", "entropy,"], "--only takes comma-separated measure names"),
         (["report", "majority:5", "--only", "entropi"], "unknown measure 'entropi' (did you mean entropy?)"),
         (["report", "majority:5", "--only", "nonlinearty"], "(did you mean nonlinearity?)"),
-        (["sweep", "--functions", "family:tribes:3-5", "--measures", "weight", "-o", "x.parquet"],
-         "tribes takes 2 arguments (tribes:WIDTH:COUNT)"),
-        (["sweep", "--functions", "family:majorty:3-5", "--measures", "weight", "-o", "x.parquet"],
-         "unknown family 'majorty' (did you mean majority?)"),
-        (["sweep", "--functions", "randon:3:4", "--measures", "weight", "-o", "x.parquet"],
-         "(did you mean random?)"),
-        (["sweep", "--functions", "random:3:4", "--measures", "entropi", "-o", "x.parquet"],
-         "unknown measure 'entropi' (did you mean entropy?)"),
-        (["sweep", "--functions", "random:3:4", "--measures", "", "-o", "x.parquet"],
-         "--measures takes comma-separated measure names"),
+        (
+            ["sweep", "--functions", "family:tribes:3-5", "--measures", "weight", "-o", "x.parquet"],
+            "tribes takes 2 arguments (tribes:WIDTH:COUNT)",
+        ),
+        (
+            ["sweep", "--functions", "family:majorty:3-5", "--measures", "weight", "-o", "x.parquet"],
+            "unknown family 'majorty' (did you mean majority?)",
+        ),
+        (["sweep", "--functions", "randon:3:4", "--measures", "weight", "-o", "x.parquet"], "(did you mean random?)"),
+        (
+            ["sweep", "--functions", "random:3:4", "--measures", "entropi", "-o", "x.parquet"],
+            "unknown measure 'entropi' (did you mean entropy?)",
+        ),
+        (
+            ["sweep", "--functions", "random:3:4", "--measures", "", "-o", "x.parquet"],
+            "--measures takes comma-separated measure names",
+        ),
     ],
 )
 def test_errors_name_what_was_wrong_in_a_short_line(capsys, tmp_path, monkeypatch, args, expected):
@@ -67,10 +74,19 @@ def test_a_family_range_is_checked_whole_before_any_member_is_built(capsys, tmp_
     pytest.importorskip("pandas")
     built = []
     original = families.FAMILIES["majority"]
-    monkeypatch.setitem(families.FAMILIES, "majority",
-                        original._replace(build=lambda n: built.append(n) or original.build(n)))
-    err = error_of(capsys, "sweep", "--functions", "family:majority:3-100", "--measures", "weight",
-                   "-o", str(tmp_path / "m.parquet"))
+    monkeypatch.setitem(
+        families.FAMILIES, "majority", original._replace(build=lambda n: built.append(n) or original.build(n))
+    )
+    err = error_of(
+        capsys,
+        "sweep",
+        "--functions",
+        "family:majority:3-100",
+        "--measures",
+        "weight",
+        "-o",
+        str(tmp_path / "m.parquet"),
+    )
     assert "majority:100 would have 100 variables" in err
     assert built == []
 
@@ -107,13 +123,18 @@ def test_a_resume_is_refused_for_another_function_with_the_same_sizes(tmp_path):
 
 @pytest.mark.parametrize(
     "measure, bad",
-    [("entropy", "high"), ("weight", 2.5), ("is_balanced", 1), ("fragmentation_spectrum", [0.5, "x"]),
-     ("npn_representant", 7), ("fragmentation_peak", [1])],
+    [
+        ("entropy", "high"),
+        ("weight", 2.5),
+        ("is_balanced", 1),
+        ("fragmentation_spectrum", [0.5, "x"]),
+        ("npn_representant", 7),
+        ("fragmentation_peak", [1]),
+    ],
 )
 def test_resumed_values_of_the_wrong_kind_are_computed_again(tmp_path, measure, bad):
     f = BF.majority(5)
-    lines = [report.header_line("majority:5", f),
-             {"measure": measure, "status": "ok", "value": bad, "seconds": 1.0}]
+    lines = [report.header_line("majority:5", f), {"measure": measure, "status": "ok", "value": bad, "seconds": 1.0}]
     path = tmp_path / "r.jsonl"
     path.write_text("".join(json.dumps(line) + "\n" for line in lines))
     assert report.earlier_outcomes(str(path), "majority:5", f) == {}
@@ -134,8 +155,12 @@ def test_resume_refuses_the_file_the_command_writes_to(tmp_path, mode):
     good = json_report("majority:5", "--only", "entropy")
     path.write_text(good)
     with open(path, mode) as out:
-        result = subprocess.run([sys.executable, "-m", "vexil_kit.cli", "report", "majority:5", "--json",
-                                 "--resume", str(path)], stdout=out, stderr=subprocess.PIPE, timeout=120)
+        result = subprocess.run(
+            [sys.executable, "-m", "vexil_kit.cli", "report", "majority:5", "--json", "--resume", str(path)],
+            stdout=out,
+            stderr=subprocess.PIPE,
+            timeout=120,
+        )
     assert result.returncode == 2
     assert f"{path} is where this command writes its report" in result.stderr.decode()
     if mode == "a":

@@ -45,13 +45,16 @@ def test_boofun_variable_zero_is_our_variable_zero():
     assert BF.from_boofun(boofun.dictator(4, 0)) == BF.dictator(4, 0)
 
 
-@pytest.mark.parametrize("call, package", [("to_sage()", "passagemath-modules passagemath-brial"),
-                                           ("to_boofun()", "boofun")])
+@pytest.mark.parametrize(
+    "call, package", [("to_sage()", "passagemath-modules passagemath-brial"), ("to_boofun()", "boofun")]
+)
 def test_without_the_peer_the_error_names_the_package(call, package):
     module = "sage" if "sage" in call else "boofun"
-    code = (f"import sys; sys.modules[{module!r}] = None\n"
-            f"from vexil_kit import BooleanFunction\n"
-            f"try:\n    BooleanFunction.majority(3).{call}\n"
-            f"except ImportError as e:\n    print(e)\n")
+    code = (
+        f"import sys; sys.modules[{module!r}] = None\n"
+        f"from vexil_kit import BooleanFunction\n"
+        f"try:\n    BooleanFunction.majority(3).{call}\n"
+        f"except ImportError as e:\n    print(e)\n"
+    )
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
     assert f"pip install {package}" in result.stdout, result.stdout + result.stderr

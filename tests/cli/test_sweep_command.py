@@ -1,11 +1,10 @@
 """`vexil sweep` and `vexil plot scatter`: measures of many functions to Parquet, and their figures."""
 
-
 import numpy as np
 import pytest
-
 from command_line import run_cli
 from conftest import needs_pandas
+
 from vexil_kit import BooleanFunction as BF
 from vexil_kit.sweep import random_functions, sweep
 
@@ -39,8 +38,15 @@ def test_cli_sweep_writes_the_measures_of_the_functions(tmp_path, spec, expected
 @needs_pandas
 def test_cli_sweep_of_the_five_input_classes(tmp_path, class_words):
     path = tmp_path / "classes.parquet"
-    result = run_cli("sweep", "--functions", "five-input-classes", "--measures",
-                     "minimal_gates,entropy,fourier_degree,nonlinearity", "-o", str(path))
+    result = run_cli(
+        "sweep",
+        "--functions",
+        "five-input-classes",
+        "--measures",
+        "minimal_gates,entropy,fourier_degree,nonlinearity",
+        "-o",
+        str(path),
+    )
     assert result.returncode == 0, result.stderr
     frame = pd.read_parquet(path)
     assert len(frame) == NPN_CLASSES_5
@@ -93,8 +99,16 @@ def test_cli_sweep_errors_are_one_line_and_status_2(tmp_path, capsys, args):
 
 
 def test_cli_sweep_without_pandas_says_how_to_install(tmp_path):
-    result = run_cli("sweep", "--functions", "random:3:4", "--measures", "weight", "-o", str(tmp_path / "x.parquet"),
-                     without="pandas")
+    result = run_cli(
+        "sweep",
+        "--functions",
+        "random:3:4",
+        "--measures",
+        "weight",
+        "-o",
+        str(tmp_path / "x.parquet"),
+        without="pandas",
+    )
     assert result.returncode == 2
     expected = "sweeps need pandas and pyarrow: pip install 'vexil[sweep]' (or pip install pandas pyarrow)"
     assert result.stderr.decode().strip() == "vexil: error: " + expected
@@ -167,8 +181,9 @@ def test_a_density_centres_hexagons_on_the_values_of_an_integer_column(tmp_path,
 
     cells = []
     original = matplotlib.axes.Axes.hexbin
-    monkeypatch.setattr(matplotlib.axes.Axes, "hexbin", lambda self, *a, **k: cells.append(original(self, *a, **k))
-                        or cells[-1])
+    monkeypatch.setattr(
+        matplotlib.axes.Axes, "hexbin", lambda self, *a, **k: cells.append(original(self, *a, **k)) or cells[-1]
+    )
     plot.scatter(str(sweep_files[1]), "entropy", "weight", str(tmp_path / "f.png"))
     centres = cells[0].get_offsets()
     counts = cells[0].get_array()

@@ -4,8 +4,8 @@ import numpy as np
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
 from kit_strategies import functions
+
 from vexil_kit import BooleanFunction as BF
 
 

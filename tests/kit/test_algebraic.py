@@ -11,9 +11,9 @@ import math
 
 import numpy as np
 import pytest
+import reference
 from hypothesis import given, settings
 from hypothesis import strategies as st
-import reference
 from kit_strategies import functions
 
 from vexil_kit import BooleanFunction
@@ -125,9 +125,18 @@ def test_anf_of_known_functions():
 
 @pytest.mark.parametrize(
     ("monomials", "n", "error"),
-    [([4], 2, ValueError), ([-1], 3, ValueError), ([1, 1 << 5], 5, ValueError), ([0], 0, None),
-     ([1], 0, ValueError), ([1.0], 2, TypeError), ("12", 2, TypeError), ([1], -1, ValueError),
-     (np.array([0, 8], dtype=np.uint8), 3, ValueError), (np.array([-2], dtype=np.int8), 3, ValueError)],
+    [
+        ([4], 2, ValueError),
+        ([-1], 3, ValueError),
+        ([1, 1 << 5], 5, ValueError),
+        ([0], 0, None),
+        ([1], 0, ValueError),
+        ([1.0], 2, TypeError),
+        ("12", 2, TypeError),
+        ([1], -1, ValueError),
+        (np.array([0, 8], dtype=np.uint8), 3, ValueError),
+        (np.array([-2], dtype=np.int8), 3, ValueError),
+    ],
 )
 def test_from_anf_checks_its_arguments(monomials, n, error):
     if error is None:

@@ -4,11 +4,11 @@ import itertools
 
 import numpy as np
 import pytest
-import vexil
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
 from kit_strategies import functions
+
+import vexil
 from vexil_kit import BooleanFunction as BF
 
 Vexil = vexil.Vexil
@@ -23,8 +23,16 @@ def ones(x):
 
 @pytest.mark.parametrize(
     "table",
-    [[True], [0, 1], (1, 0, 0, 1), np.array([0, 1, 1, 0], dtype=np.uint8), np.array([True, False]),
-     np.array([1, 0], dtype=object), [np.True_, 1, False, 0], range(2)],
+    [
+        [True],
+        [0, 1],
+        (1, 0, 0, 1),
+        np.array([0, 1, 1, 0], dtype=np.uint8),
+        np.array([True, False]),
+        np.array([1, 0], dtype=object),
+        [np.True_, 1, False, 0],
+        range(2),
+    ],
     ids=["bool", "ints", "tuple", "uint8", "ndarray", "object", "mixed", "range"],
 )
 def test_accepts_bools_and_zero_one(table):
@@ -36,9 +44,19 @@ def test_accepts_bools_and_zero_one(table):
 
 @pytest.mark.parametrize(
     "table, words",
-    [([], "power of two"), ([1, 0, 1], "power of two"), ([[1, 0], [0, 1]], "1-D"), (5, "not int"),
-     ([0, 2], "0/1"), ([-1, 0], "0/1"), ([0.0, 1.0], "float"), ([True, None], "None"), (["0", "1"], "0/1"),
-     ("01", "string"), ([[1], [0, 1]], "1-D")],
+    [
+        ([], "power of two"),
+        ([1, 0, 1], "power of two"),
+        ([[1, 0], [0, 1]], "1-D"),
+        (5, "not int"),
+        ([0, 2], "0/1"),
+        ([-1, 0], "0/1"),
+        ([0.0, 1.0], "float"),
+        ([True, None], "None"),
+        (["0", "1"], "0/1"),
+        ("01", "string"),
+        ([[1], [0, 1]], "1-D"),
+    ],
 )
 def test_refuses_bad_tables(table, words):
     with pytest.raises(ValueError, match=words):
@@ -86,8 +104,17 @@ def test_from_vexil_refuses_other_types():
 
 @pytest.mark.parametrize(
     "text, n, entries",
-    [("0x69969669", None, 32), ("69969669", None, 32), ("0XE8", None, 8), ("0x6", None, 4), ("8", None, 4),
-     ("0x1", 0, 1), ("0x2", 1, 2), ("0x0e8", 3, 8), (" e8 ", None, 8)],
+    [
+        ("0x69969669", None, 32),
+        ("69969669", None, 32),
+        ("0XE8", None, 8),
+        ("0x6", None, 4),
+        ("8", None, 4),
+        ("0x1", 0, 1),
+        ("0x2", 1, 2),
+        ("0x0e8", 3, 8),
+        (" e8 ", None, 8),
+    ],
 )
 def test_from_hex_reads_entries_from_the_low_bit(text, n, entries):
     f = BF.from_hex(text, n)
@@ -105,8 +132,17 @@ def test_from_hex_agrees_with_the_command_line():
 
 @pytest.mark.parametrize(
     "text, n",
-    [("", None), ("0x", None), ("0xg1", None), ("123", None), ("0x1 2", None), ("0x10", 2), ("0x4", 1),
-     ("-1", 2), ("0x2", 0)],
+    [
+        ("", None),
+        ("0x", None),
+        ("0xg1", None),
+        ("123", None),
+        ("0x1 2", None),
+        ("0x10", 2),
+        ("0x4", 1),
+        ("-1", 2),
+        ("0x2", 0),
+    ],
 )
 def test_from_hex_refuses(text, n):
     with pytest.raises(ValueError):
@@ -204,10 +240,15 @@ def test_expression_matches_direct_evaluation(case):
 
 @pytest.mark.parametrize(
     "text, rule",
-    [("x0 & x1 ^ ~x2", lambda a, b, c: (a & b) ^ (1 - c)), ("x0 | x1 ^ x2", lambda a, b, c: a | (b ^ c)),
-     ("x0 ^ x1 & x2", lambda a, b, c: a ^ (b & c)), ("~x0 & x1", lambda a, b, c: (1 - a) & b),
-     ("~(x0 & x1) | x2", lambda a, b, c: (1 - (a & b)) | c), ("x0|x1&x2", lambda a, b, c: a | (b & c)),
-     ("x0 & x1 | x1 ^ x2", lambda a, b, c: (a & b) | (b ^ c))],
+    [
+        ("x0 & x1 ^ ~x2", lambda a, b, c: (a & b) ^ (1 - c)),
+        ("x0 | x1 ^ x2", lambda a, b, c: a | (b ^ c)),
+        ("x0 ^ x1 & x2", lambda a, b, c: a ^ (b & c)),
+        ("~x0 & x1", lambda a, b, c: (1 - a) & b),
+        ("~(x0 & x1) | x2", lambda a, b, c: (1 - (a & b)) | c),
+        ("x0|x1&x2", lambda a, b, c: a | (b & c)),
+        ("x0 & x1 | x1 ^ x2", lambda a, b, c: (a & b) | (b ^ c)),
+    ],
 )
 def test_expression_precedence_is_pythons(text, rule):
     f = BF.from_expression(text, n=3)
@@ -224,8 +265,18 @@ def test_expression_size(text, n, size):
 
 @pytest.mark.parametrize(
     "text, position",
-    [("", 0), ("x0 &", 4), ("(x0 | x1", 8), ("x0 x1", 3), ("x0 + x1", 3), ("x", 0), ("y0", 0), ("x0 & ()", 6),
-     ("2", 0), ("x0)", 2)],
+    [
+        ("", 0),
+        ("x0 &", 4),
+        ("(x0 | x1", 8),
+        ("x0 x1", 3),
+        ("x0 + x1", 3),
+        ("x", 0),
+        ("y0", 0),
+        ("x0 & ()", 6),
+        ("2", 0),
+        ("x0)", 2),
+    ],
 )
 def test_expression_errors_give_the_position(text, position):
     with pytest.raises(ValueError, match=f"position {position}"):
@@ -310,8 +361,16 @@ def test_threshold_majority_agreement():
 
 @pytest.mark.parametrize(
     "build",
-    [lambda: BF.inner_product(3), lambda: BF.dictator(3, 3), lambda: BF.dictator(3, -1), lambda: BF.constant(2, 2),
-     lambda: BF.threshold(3, -1), lambda: BF.majority(-1), lambda: BF.conjunction(100), lambda: BF.address(7)],
+    [
+        lambda: BF.inner_product(3),
+        lambda: BF.dictator(3, 3),
+        lambda: BF.dictator(3, -1),
+        lambda: BF.constant(2, 2),
+        lambda: BF.threshold(3, -1),
+        lambda: BF.majority(-1),
+        lambda: BF.conjunction(100),
+        lambda: BF.address(7),
+    ],
 )
 def test_family_arguments_refused(build):
     with pytest.raises(ValueError):

@@ -1,6 +1,5 @@
 """Builders refuse tables that cannot be held, before allocating, with the sizes in the message."""
 
-
 import pytest
 
 from vexil_kit import BooleanFunction as BF

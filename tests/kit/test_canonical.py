@@ -36,8 +36,9 @@ def brute_force_least(f):
 
 
 def random_transform(rng, n):
-    return NpnTransform(tuple(int(p) for p in rng.permutation(n)), int(rng.integers(0, 1 << n)),
-                        bool(rng.integers(0, 2)))
+    return NpnTransform(
+        tuple(int(p) for p in rng.permutation(n)), int(rng.integers(0, 1 << n)), bool(rng.integers(0, 2))
+    )
 
 
 def oracle_functions():

@@ -4,8 +4,8 @@ import itertools
 import re
 
 import pytest
-import vexil
 
+import vexil
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 from vexil_kit.circuits import Circuit

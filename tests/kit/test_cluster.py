@@ -12,12 +12,12 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-import vexil
+import reference
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
-import reference
 from kit_strategies import functions
+
+import vexil
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import EntanglementSet, EntropySets, _native
 
@@ -79,8 +79,9 @@ def check_cut_ranges(f, rng):
         assert counts[i] == c1 + c2
         assert entropies[i] == pytest.approx(e1 + e2, rel=1e-6, abs=1e-6)
         # Bit for bit the single-precision sum of the two sides.
-        assert bits(entropies[i]) == bits(np.float32(f.fragmentation_coefficient(set1)) +
-                                          np.float32(f.fragmentation_coefficient(set2)))
+        assert bits(entropies[i]) == bits(
+            np.float32(f.fragmentation_coefficient(set1)) + np.float32(f.fragmentation_coefficient(set2))
+        )
     for a, b in some_ranges(total, rng):
         assert _native.cut_counts_range(f.table, a, b).tolist() == counts[a:b].tolist()
         assert bits(_native.cut_entropies_range(f.table, a, b)) == bits(entropies[a:b])
@@ -275,8 +276,9 @@ def chunk_files(directory):
 def test_a_checkpoint_resumes_with_the_missing_chunks_only(client, tmp_path):
     f = BF.random(12, seed=8)
     path = tmp_path / "run"
-    first, computed = computed_chunks(client, lambda: cluster.entropy_sets(f, client=client, chunks=10,
-                                                                           checkpoint=path))
+    first, computed = computed_chunks(
+        client, lambda: cluster.entropy_sets(f, client=client, chunks=10, checkpoint=path)
+    )
     assert computed == set(range(10)) and len(chunk_files(path)) == 10
     # Two chunks lost, one cut short: only those three are computed again.
     (path / "chunk-000002.npz").unlink()
@@ -314,8 +316,12 @@ def test_a_checkpoint_of_another_computation_is_refused(client, tmp_path):
 
 def run_child(script, *args, timeout=180):
     """Runs a Python script in a child process (a hang fails the test instead of blocking it)."""
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(script), *map(str, args)],
-                          capture_output=True, text=True, timeout=timeout)
+    return subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(script), *map(str, args)],
+        capture_output=True,
+        text=True,
+        timeout=timeout,
+    )
 
 
 CRASHING_CLIENT = """
@@ -400,8 +406,13 @@ def test_a_second_run_on_a_checkpoint_in_use_is_refused_and_leaves_its_files(cli
     f = BF.random(9, seed=4)
     path = tmp_path / "run"
     walks = cluster.plan.stages(f.n, measure, 0)
-    header = {"format": cluster.checkpoint.FORMAT, "measure": measure, "k": 0, "n": f.n,
-              "sha256": cluster.checkpoint.digest(f.n, f.table)}
+    header = {
+        "format": cluster.checkpoint.FORMAT,
+        "measure": measure,
+        "k": 0,
+        "n": f.n,
+        "sha256": cluster.checkpoint.digest(f.n, f.table),
+    }
     with cluster.checkpoint.Checkpoint(path, header, walks):
         in_flight = path / (cluster.checkpoint.TEMP_PREFIX + "first")
         in_flight.write_bytes(b"being written")

@@ -6,10 +6,10 @@ from fractions import Fraction
 
 import numpy as np
 import pytest
-from hypothesis import given, settings
-
 import reference
+from hypothesis import given, settings
 from kit_strategies import functions
+
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 
@@ -106,8 +106,12 @@ def test_inner_product_is_bent(n):
 
 
 # The last two have the weight of a bent function of four variables.
-NOT_BENT = [BF.random(n, seed=n) for n in (3, 5, 7, 9, 15)] + [BF.majority(4), BF.xor(6), BF([1] * 6 + [0] * 10),
-                                                                BF([0, 1] * 3 + [0] * 10)]
+NOT_BENT = [BF.random(n, seed=n) for n in (3, 5, 7, 9, 15)] + [
+    BF.majority(4),
+    BF.xor(6),
+    BF([1] * 6 + [0] * 10),
+    BF([0, 1] * 3 + [0] * 10),
+]
 
 
 @pytest.mark.parametrize("f", NOT_BENT, ids=repr)
@@ -142,8 +146,7 @@ def test_parity(n):
 @pytest.mark.parametrize("mask_seed", [0, 1])
 def test_affine_functions(n, mask_seed):
     u = int(np.random.default_rng(mask_seed + n).integers(0, 1 << n))
-    f = BF.from_callable(n, lambda x: (np.bitwise_count(np.uint64(u) & x.astype(np.uint64)) & 1) == 1,
-                         vectorized=True)
+    f = BF.from_callable(n, lambda x: (np.bitwise_count(np.uint64(u) & x.astype(np.uint64)) & 1) == 1, vectorized=True)
     for g in (f, ~f):
         assert g.linear_structures() == list(range(1, 1 << n))
         assert g.absolute_indicator() == 1 << n
@@ -198,8 +201,18 @@ def test_relations(f):
 # -- arguments ------------------------------------------------------------------------------------
 
 
-@pytest.mark.parametrize("rho, error", [(1.5, ValueError), (-1.01, ValueError), (float("nan"), ValueError),
-                                        ("0.5", TypeError), (None, TypeError), (True, TypeError), (0.5j, TypeError)])
+@pytest.mark.parametrize(
+    "rho, error",
+    [
+        (1.5, ValueError),
+        (-1.01, ValueError),
+        (float("nan"), ValueError),
+        ("0.5", TypeError),
+        (None, TypeError),
+        (True, TypeError),
+        (0.5j, TypeError),
+    ],
+)
 def test_noise_stability_refuses_bad_rho(rho, error):
     with pytest.raises(error):
         BF.majority(3).noise_stability(rho)
@@ -210,9 +223,20 @@ def test_numpy_and_integer_rho():
     assert f.noise_stability(np.float32(0.5)) == f.noise_stability(0.5) and f.noise_stability(np.int8(1)) == 1.0
 
 
-@pytest.mark.parametrize("name", ["fourier_degree", "max_abs_walsh", "correlation_immunity", "resiliency_order",
-                                  "walsh_weight_sums", "autocorrelation", "absolute_indicator",
-                                  "sum_of_squares_indicator", "linear_structures"])
+@pytest.mark.parametrize(
+    "name",
+    [
+        "fourier_degree",
+        "max_abs_walsh",
+        "correlation_immunity",
+        "resiliency_order",
+        "walsh_weight_sums",
+        "autocorrelation",
+        "absolute_indicator",
+        "sum_of_squares_indicator",
+        "linear_structures",
+    ],
+)
 def test_native_arguments_are_checked(name):
     kernel = getattr(_native, name)
     with pytest.raises(ValueError):

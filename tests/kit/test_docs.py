@@ -6,8 +6,8 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-import vexil
 
+import vexil
 import vexil_kit
 
 MODULES = [

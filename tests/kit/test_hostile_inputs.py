@@ -128,8 +128,13 @@ def test_a_table_cannot_be_made_writable(make):
 
 @pytest.mark.parametrize(
     "n, packed, words",
-    [(3, b"\x01\x02", "has 1 bytes, not 2"), (4, b"\x01", "has 2 bytes, not 1"), (2, b"\xff", "bits set beyond"),
-     (2, "\x01", "holds bytes"), (True, b"\x01", "n must be an integer")],
+    [
+        (3, b"\x01\x02", "has 1 bytes, not 2"),
+        (4, b"\x01", "has 2 bytes, not 1"),
+        (2, b"\xff", "bits set beyond"),
+        (2, "\x01", "holds bytes"),
+        (True, b"\x01", "n must be an integer"),
+    ],
 )
 def test_a_crafted_pickle_is_refused(n, packed, words):
     class Crafted:
@@ -140,9 +145,7 @@ def test_a_crafted_pickle_is_refused(n, packed, words):
         pickle.loads(pickle.dumps(Crafted()))
 
 
-@pytest.mark.parametrize(
-    "assignment", [[(0, 1), (0, 0)], [(2, 0), (1, 1), (2, 0)], [(np.int64(1), 0), (1, 1)]]
-)
+@pytest.mark.parametrize("assignment", [[(0, 1), (0, 0)], [(2, 0), (1, 1), (2, 0)], [(np.int64(1), 0), (1, 1)]])
 def test_a_variable_assigned_twice_is_refused(assignment):
     with pytest.raises(ValueError, match="assigned twice"):
         BF.majority(3).restrict(assignment)
@@ -171,8 +174,9 @@ def test_repr_formats_only_the_digits_shown(n):
 
 def shared_chain(gates):
     """x0 ^ x1, then gates each reading the previous gate twice: every node is shared."""
-    return Circuit(2, ((6, 0, 1),) + tuple((14, 2 + i, 2 + i) if i % 2 else (8, 2 + i, 2 + i) for i in range(gates)),
-                   2 + gates)
+    return Circuit(
+        2, ((6, 0, 1),) + tuple((14, 2 + i, 2 + i) if i % 2 else (8, 2 + i, 2 + i) for i in range(gates)), 2 + gates
+    )
 
 
 @pytest.mark.parametrize("gates", [22, 40, 200])
@@ -185,6 +189,7 @@ def test_a_shared_circuit_refuses_an_expression_too_long_and_names_its_gates(gat
     text = c.to_bindings()
     assert len(text) < 40 * (gates + 1)
     assert len(text.split("\n")) == gates + 1  # a line per shared gate, then the output
+
 
 @pytest.mark.parametrize("gates", [1, 5, 12])
 def test_bindings_substituted_give_the_function(gates):

@@ -8,8 +8,8 @@ import typing
 from pathlib import Path
 
 import pytest
-import vexil
 
+import vexil
 import vexil_kit
 from vexil_kit import BooleanFunction, families, function, sweeps
 from vexil_kit.cli.functions import parse_function

@@ -5,16 +5,28 @@ import math
 import numpy as np
 import pytest
 from hypothesis import given, settings
-
 from kit_strategies import functions
+
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import EntanglementSet, EntropySets
 
 PLAIN = [
-    "entanglement", "entropy", "fragmentation_spectrum", "restriction_signature", "fragmentation_profile",
-    "fragmentation_peak", "fragmentation_delta", "fragmentation_delta2", "equanimity_importance",
-    "max_sensitivity", "mean_sensitivity", "degree", "no_linearity", "certificate_complexity",
-    "frontier_size", "max_frontier_size",
+    "entanglement",
+    "entropy",
+    "fragmentation_spectrum",
+    "restriction_signature",
+    "fragmentation_profile",
+    "fragmentation_peak",
+    "fragmentation_delta",
+    "fragmentation_delta2",
+    "equanimity_importance",
+    "max_sensitivity",
+    "mean_sensitivity",
+    "degree",
+    "no_linearity",
+    "certificate_complexity",
+    "frontier_size",
+    "max_frontier_size",
 ]
 
 
@@ -23,7 +35,9 @@ def same(a, b):
     if isinstance(a, (list, tuple)):
         return type(a) is type(b) and len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))
     if isinstance(a, float):
-        return isinstance(b, float) and (math.isnan(a) and math.isnan(b) or math.copysign(1, a) == math.copysign(1, b) and a == b)
+        return isinstance(b, float) and (
+            math.isnan(a) and math.isnan(b) or math.copysign(1, a) == math.copysign(1, b) and a == b
+        )
     return type(a) is type(b) and a == b
 
 

@@ -21,8 +21,13 @@ CALLS = {
 @pytest.mark.parametrize("name", CALLS)
 @pytest.mark.parametrize(
     "value, error, text",
-    [(2**64, OverflowError, "from 0 to 2**64 - 1"), (2**64 + 3, OverflowError, "from 0 to 2**64 - 1"),
-     (-1, OverflowError, "from 0 to 2**64 - 1"), (True, TypeError, "not bool"), (3.0, TypeError, "not float")],
+    [
+        (2**64, OverflowError, "from 0 to 2**64 - 1"),
+        (2**64 + 3, OverflowError, "from 0 to 2**64 - 1"),
+        (-1, OverflowError, "from 0 to 2**64 - 1"),
+        (True, TypeError, "not bool"),
+        (3.0, TypeError, "not float"),
+    ],
 )
 def test_integer_arguments_are_exact(name, value, error, text):
     with pytest.raises(error) as caught:

@@ -9,8 +9,8 @@ from fractions import Fraction
 
 import numpy as np
 import pytest
-
 from conftest import needs_pandas
+
 from vexil_kit import BooleanFunction, poly_degrees
 
 
@@ -111,7 +111,9 @@ def test_threshold_weights_on_larger_functions():
     assert BooleanFunction.majority(11).threshold_weights() == (tuple([1] * 11), 6)
     assert BooleanFunction.threshold(12, 4).is_threshold()
     x = np.arange(1 << 12)
-    weighted = BooleanFunction(((x[:, None] >> np.arange(12)) & 1) @ np.array([5, -1, 2, 3, 3, 1, -4, 2, 1, 7, 1, -2]) >= 9)
+    weighted = BooleanFunction(
+        ((x[:, None] >> np.arange(12)) & 1) @ np.array([5, -1, 2, 3, 3, 1, -4, 2, 1, 7, 1, -2]) >= 9
+    )
     w, t = weighted.threshold_weights()
     assert np.array_equal(((x[:, None] >> np.arange(12)) & 1) @ np.array(w) >= t, weighted.table)
     assert not BooleanFunction.xor(12).is_threshold()
@@ -133,7 +135,6 @@ def test_general_functions_beyond_ten_variables_are_refused():
 def test_a_program_past_its_time_limit_raises_timeout():
     with pytest.raises(TimeoutError):
         BooleanFunction.random(10, seed=0).approximate_degree(time_limit=0.2)
-
 
 
 @needs_pandas
@@ -163,7 +164,10 @@ def test_variables_f_ignores_are_dropped_and_named(measure):
     conjunction = BooleanFunction.from_expression("x1 & x3 & x6", n=12)
     small = BooleanFunction.random(5, seed=9)
     padded = BooleanFunction([small.table[((x >> 2) & 1) | ((x >> 3) & 2) | ((x >> 5) & 28)] for x in range(1 << 11)])
-    for f, kept, reference in [(conjunction, (1, 3, 6), BooleanFunction.conjunction(3)), (padded, (2, 4, 7, 8, 9), small)]:
+    for f, kept, reference in [
+        (conjunction, (1, 3, 6), BooleanFunction.conjunction(3)),
+        (padded, (2, 4, 7, 8, 9), small),
+    ]:
         c = getattr(f, f"{measure}_certificate")()
         assert c.variables == kept and c.degree == getattr(reference, measure)()
         assert c.check(f.table)

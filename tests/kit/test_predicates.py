@@ -5,8 +5,8 @@ import itertools
 
 import numpy as np
 import pytest
-
 import reference
+
 from vexil_kit import BooleanFunction as BF
 
 

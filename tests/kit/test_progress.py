@@ -5,12 +5,11 @@ import math
 
 import numpy as np
 import pytest
-
 import reference
 from conftest import needs_pandas
+
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
-
 
 
 def sweep_of(progress):
@@ -26,15 +25,20 @@ OR_OF_SPREAD = BF(reference.or_of_copies(BF.from_hex("0x1bd8", n=4), 3))  # s < 
 
 # The call given a progress argument, its planned total where known, the least number of reports.
 CASES = [
-    pytest.param(lambda p: F17.fragmentation_spectrum(progress=p), sum(math.comb(17, k) for k in range(9)), 2,
-                 id="fragmentation_spectrum"),
+    pytest.param(
+        lambda p: F17.fragmentation_spectrum(progress=p),
+        sum(math.comb(17, k) for k in range(9)),
+        2,
+        id="fragmentation_spectrum",
+    ),
     pytest.param(lambda p: F20.absolute_indicator(progress=p), None, 1, id="absolute_indicator"),
     pytest.param(lambda p: TRIBES.decision_tree_depth(progress=p), None, 1, id="decision_tree_depth"),
     pytest.param(lambda p: OR_OF_SPREAD.block_sensitivity(progress=p), None, 1, id="block_sensitivity"),
     pytest.param(lambda p: F13.algebraic_immunity(progress=p), None, 1, id="algebraic_immunity"),
     # The cuts of the range only: 350 - 100.
-    pytest.param(lambda p: _native.cut_entropies_range(F12.table, 100, 350, progress=p), 250, 1,
-                 id="cut_entropies_range"),
+    pytest.param(
+        lambda p: _native.cut_entropies_range(F12.table, 100, 350, progress=p), 250, 1, id="cut_entropies_range"
+    ),
     pytest.param(sweep_of, 1000, 1, id="sweep", marks=needs_pandas),
     # A bent function: neither the weight nor a pass settles these, the transforms run.
     pytest.param(lambda p: BENT20.plateaued_amplitude(progress=p), None, 1, id="plateaued_amplitude"),
@@ -74,10 +78,13 @@ def test_a_failing_callable_stops_the_computation(call, total, least):
     assert reports
 
 
-@pytest.mark.parametrize("call, shown", [
-    (lambda: BF.random(16, seed=3).entropy(progress=True), ["entropy: 100%", "6.43k/6.43k"]),  # C(15, 7) cuts
-    (lambda: BF.random(18, seed=6).spectral_weights(progress=True), ["spectral_weights: 100%"]),
-])
+@pytest.mark.parametrize(
+    "call, shown",
+    [
+        (lambda: BF.random(16, seed=3).entropy(progress=True), ["entropy: 100%", "6.43k/6.43k"]),  # C(15, 7) cuts
+        (lambda: BF.random(18, seed=6).spectral_weights(progress=True), ["spectral_weights: 100%"]),
+    ],
+)
 def test_a_bar_ends_full(capsys, call, shown):
     call()
     bar = capsys.readouterr().err

@@ -2,13 +2,12 @@
 decision-tree depth against references written from the definitions, known values, the relations
 between the measures and argument checks."""
 
-
 import numpy as np
 import pytest
-from hypothesis import given, settings
-
 import reference
+from hypothesis import given, settings
 from kit_strategies import functions
+
 from vexil_kit import BooleanFunction as BF
 
 # -- checks from the definitions ------------------------------------------------------------------
@@ -96,8 +95,9 @@ def test_sensitivities_of_larger_random_functions(f):
     assert f.average_sensitivity() == int(s.sum()) / len(f)
 
 
-@pytest.mark.parametrize("n, blocks, seed", [(n, 1, seed) for n in (4, 5, 6, 7) for seed in range(6)]
-                         + [(8, 2, seed) for seed in range(3)])
+@pytest.mark.parametrize(
+    "n, blocks, seed", [(n, 1, seed) for n in (4, 5, 6, 7) for seed in range(6)] + [(8, 2, seed) for seed in range(3)]
+)
 def test_lifted_functions_against_references(n, blocks, seed):
     f = lifted(seed, n, blocks)
     bs = f.block_sensitivity()
@@ -174,7 +174,9 @@ def test_tribes(width, count):
     assert f.decision_tree_depth() == width * count
 
 
-@pytest.mark.parametrize("f", [BF.constant(0, True), BF.constant(0, False), BF.constant(4, True), BF.constant(3, False)])
+@pytest.mark.parametrize(
+    "f", [BF.constant(0, True), BF.constant(0, False), BF.constant(4, True), BF.constant(3, False)]
+)
 def test_constants(f):
     assert f.sensitivity() == f.min_sensitivity() == f.block_sensitivity() == 0
     assert f.certificate_complexity() == f.certificate_complexity(0) == f.certificate_complexity(1) == 0

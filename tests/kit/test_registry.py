@@ -10,8 +10,13 @@ from vexil_kit import BooleanFunction, _native, registry
 from vexil_kit.cli import measures as report_measures
 
 DOCS = Path(__file__).resolve().parents[2] / "docs" / "measures.md"
-FUNCTIONS = [BooleanFunction.majority(5), BooleanFunction.random(7, seed=3), BooleanFunction.xor(4),
-             BooleanFunction.constant(3, True), BooleanFunction.tribes(2, 3)]
+FUNCTIONS = [
+    BooleanFunction.majority(5),
+    BooleanFunction.random(7, seed=3),
+    BooleanFunction.xor(4),
+    BooleanFunction.constant(3, True),
+    BooleanFunction.tribes(2, 3),
+]
 
 
 @pytest.mark.parametrize("name", registry.names())

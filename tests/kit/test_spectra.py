@@ -5,11 +5,11 @@ from decimal import Decimal, localcontext
 
 import numpy as np
 import pytest
-import vexil
-from hypothesis import given, settings
-
 import reference
+from hypothesis import given, settings
 from kit_strategies import functions
+
+import vexil
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 
@@ -158,10 +158,16 @@ def test_native_reads_bool_uint8_and_bytes_alike():
 
 @pytest.mark.parametrize(
     "table, error, words",
-    [(np.zeros((2, 2), bool), ValueError, "1-D"), (np.zeros(6, bool), ValueError, "power of two"),
-     (np.zeros(0, bool), ValueError, "power of two"), (np.array([0, 2], np.uint8), ValueError, "0 or 1"),
-     (np.zeros(4, np.int16), ValueError, "bools or uint8"), (np.zeros(4, np.float64), ValueError, "bools or uint8"),
-     (np.zeros(8, bool)[::2], ValueError, "contiguous"), ([0, 1], TypeError, "bytes-like")],
+    [
+        (np.zeros((2, 2), bool), ValueError, "1-D"),
+        (np.zeros(6, bool), ValueError, "power of two"),
+        (np.zeros(0, bool), ValueError, "power of two"),
+        (np.array([0, 2], np.uint8), ValueError, "0 or 1"),
+        (np.zeros(4, np.int16), ValueError, "bools or uint8"),
+        (np.zeros(4, np.float64), ValueError, "bools or uint8"),
+        (np.zeros(8, bool)[::2], ValueError, "contiguous"),
+        ([0, 1], TypeError, "bytes-like"),
+    ],
     ids=["2-D", "length", "empty", "values", "int16", "float", "strided", "list"],
 )
 @pytest.mark.parametrize("kernel", [_native.walsh_spectrum, _native.influence_counts])

@@ -6,8 +6,8 @@ import math
 
 import numpy as np
 import pytest
+from conftest import Vexil, needs_pandas
 
-from conftest import Vexil
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import _native
 from vexil_kit.sweep import (
@@ -18,8 +18,6 @@ from vexil_kit.sweep import (
     read_metadata,
     sweep,
 )
-
-from conftest import needs_pandas
 
 try:
     import pandas as pd
@@ -229,8 +227,9 @@ def test_the_class_list_has_every_npn_class_once(class_words):
     # 1, 2, 4, 14, 222, 616126 (OEIS A000370), counted here from the tables.
     words = class_words.astype(np.uint64)
     lanes = [0x55555555, 0x33333333, 0x0F0F0F0F, 0x00FF00FF, 0x0000FFFF]
-    depends = sum((((words ^ (words >> np.uint64(1 << v))) & np.uint64(m)) != 0).astype(int)
-                  for v, m in enumerate(lanes))
+    depends = sum(
+        (((words ^ (words >> np.uint64(1 << v))) & np.uint64(m)) != 0).astype(int) for v, m in enumerate(lanes)
+    )
     assert np.cumsum(np.bincount(depends, minlength=6)).tolist() == [1, 2, 4, 14, 222, NPN_CLASSES_5]
 
 
@@ -298,16 +297,24 @@ def test_parquet_round_trip_keeps_values_dtypes_and_metadata(tmp_path):
     pd.testing.assert_frame_equal(back, frame)
     assert str(back["minimal_gates"].dtype) == "Int64" and back["is_balanced"].dtype == np.bool_
     meta = read_metadata(path)
-    assert meta == {"source": "members of xor", "measures": ["minimal_gates", "entropy", "is_balanced", "weight",
-                                                             "name"], "functions": 8}
+    assert meta == {
+        "source": "members of xor",
+        "measures": ["minimal_gates", "entropy", "is_balanced", "weight", "name"],
+        "functions": 8,
+    }
 
 
 @needs_pandas
 def test_a_dask_cluster_of_two_processes_gives_the_local_table(tmp_path):
     distributed = pytest.importorskip("dask.distributed")
     functions = list(random_functions(6, 200, seed=8)) + [BF.majority(7), BF.majority(9)]
-    names = ["entropy", "minimal_gates", "spectral_entropy", "certificate_complexity",
-             ("odd", lambda f: f.weight() % 2 == 1)]
+    names = [
+        "entropy",
+        "minimal_gates",
+        "spectral_entropy",
+        "certificate_complexity",
+        ("odd", lambda f: f.weight() % 2 == 1),
+    ]
     local = sweep(functions, names, batch_size=37)
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0") as cluster:
         with distributed.Client(cluster) as client:
@@ -439,13 +446,15 @@ def test_a_missing_module_is_named_before_any_function_is_measured(tmp_path, mis
     import subprocess
     import sys
 
-    code = (f"import sys; sys.modules[{missing!r}] = None\n"
-            "import importlib.util; real = importlib.util.find_spec\n"
-            f"importlib.util.find_spec = lambda name, *a: None if name == {missing!r} else real(name, *a)\n"
-            "from vexil_kit import BooleanFunction\nfrom vexil_kit.sweeps import sweep\n"
-            "calls = []\n"
-            "try:\n"
-            f"    sweep([BooleanFunction.majority(3)], [('x', calls.append)], out={str(tmp_path / 's.parquet')!r})\n"
-            "except ImportError as error:\n    print(error, len(calls))\n")
+    code = (
+        f"import sys; sys.modules[{missing!r}] = None\n"
+        "import importlib.util; real = importlib.util.find_spec\n"
+        f"importlib.util.find_spec = lambda name, *a: None if name == {missing!r} else real(name, *a)\n"
+        "from vexil_kit import BooleanFunction\nfrom vexil_kit.sweeps import sweep\n"
+        "calls = []\n"
+        "try:\n"
+        f"    sweep([BooleanFunction.majority(3)], [('x', calls.append)], out={str(tmp_path / 's.parquet')!r})\n"
+        "except ImportError as error:\n    print(error, len(calls))\n"
+    )
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
     assert f"({missing} is missing): pip install 'vexil[sweep]' 0" in result.stdout, result.stdout + result.stderr

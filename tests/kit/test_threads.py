@@ -11,10 +11,13 @@ from vexil_kit import BooleanFunction as BF
 F18, F24 = BF.random(18, seed=4), BF.random(24, seed=0)
 
 
-@pytest.mark.parametrize("call, calls", [
-    pytest.param(lambda: F18.entanglement(progress=lambda done, total: None), 1, id="entanglement with progress"),
-    pytest.param(lambda: int(F24.walsh_spectrum()[0]), 6, id="walsh_spectrum"),
-])
+@pytest.mark.parametrize(
+    "call, calls",
+    [
+        pytest.param(lambda: F18.entanglement(progress=lambda done, total: None), 1, id="entanglement with progress"),
+        pytest.param(lambda: int(F24.walsh_spectrum()[0]), 6, id="walsh_spectrum"),
+    ],
+)
 def test_other_threads_run_while_a_measure_computes(call, calls):
     one_call = math.inf
     for _ in range(3):

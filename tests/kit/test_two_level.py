@@ -18,8 +18,13 @@ from vexil_kit.two_level import Cube
 
 SMALL = [BooleanFunction.from_int(v, n) for n in range(4) for v in range(1 << (1 << n))]
 RANDOM = [BooleanFunction.random(n, seed=s) for n in range(4, 9) for s in range(3)]
-FAMILIES = [BooleanFunction.majority(5), BooleanFunction.xor(6), BooleanFunction.tribes(2, 3),
-            BooleanFunction.address(2), BooleanFunction.threshold(7, 2)]
+FAMILIES = [
+    BooleanFunction.majority(5),
+    BooleanFunction.xor(6),
+    BooleanFunction.tribes(2, 3),
+    BooleanFunction.address(2),
+    BooleanFunction.threshold(7, 2),
+]
 
 
 def cube_table(cube: Cube, n: int) -> np.ndarray:
@@ -42,8 +47,11 @@ def brute_primes(upper: np.ndarray, n: int) -> set[Cube]:
         values = sum(1 << v for v, d in enumerate(digits) if d == 1)
         cubes.append(Cube(mask, values))
     implicants = {c for c in cubes if upper[cube_table(c, n)].all()}
-    return {c for c in implicants
-            if not any(Cube(c.mask & ~(1 << v), c.values & ~(1 << v)) in implicants for v in c.variables())}
+    return {
+        c
+        for c in implicants
+        if not any(Cube(c.mask & ~(1 << v), c.values & ~(1 << v)) in implicants for v in c.variables())
+    }
 
 
 def with_dont_cares(f, seed):
@@ -69,7 +77,7 @@ def test_isop_is_an_irredundant_cover_by_primes(f, dc_seed):
     covered = cover(cubes, f.n)
     assert (covered >= lower).all() and (covered <= upper).all()
     for k, c in enumerate(cubes):
-        assert not (cover(cubes[:k] + cubes[k + 1:], f.n) >= lower).all(), f"{c} can be dropped"
+        assert not (cover(cubes[:k] + cubes[k + 1 :], f.n) >= lower).all(), f"{c} can be dropped"
         for v in c.variables():
             wider = Cube(c.mask & ~(1 << v), c.values & ~(1 << v))
             assert not upper[cube_table(wider, f.n)].all(), f"{c} is not prime"
@@ -88,8 +96,11 @@ def test_prime_implicants_are_those_of_the_enumeration(f, dc_seed):
 def brute_minimum(primes, lower, n):
     """The least (terms, literals) of a cover of lower by primes, over every subset."""
     for size in range(len(primes) + 1):
-        best = [sum(c.literals for c in chosen) for chosen in itertools.combinations(primes, size)
-                if (cover(chosen, n) >= lower).all()]
+        best = [
+            sum(c.literals for c in chosen)
+            for chosen in itertools.combinations(primes, size)
+            if (cover(chosen, n) >= lower).all()
+        ]
         if best:
             return size, min(best)
     raise AssertionError("the primes do not cover f")
@@ -147,8 +158,13 @@ def least_leaves(table: bytes) -> int:
     if len(set(table)) <= 1:
         return 1
     n = (len(table) - 1).bit_length()
-    halves = [(bytes(table[x] for x in range(len(table)) if not (x >> v) & 1),
-               bytes(table[x] for x in range(len(table)) if (x >> v) & 1)) for v in range(n)]
+    halves = [
+        (
+            bytes(table[x] for x in range(len(table)) if not (x >> v) & 1),
+            bytes(table[x] for x in range(len(table)) if (x >> v) & 1),
+        )
+        for v in range(n)
+    ]
     return min(least_leaves(zero) + least_leaves(one) for zero, one in halves)
 
 
@@ -159,19 +175,30 @@ def test_decision_tree_size_is_the_least_number_of_leaves(f):
     assert _native.measure("decision_tree_size", np.asarray(f)) == leaves  # the registry's evaluator, for sweeps
 
 
-@pytest.mark.parametrize("call, n", [
-    (lambda f: f.prime_implicants(), 15),
-    (lambda f: f.minimum_sop(), 11),
-    (lambda f: f.decision_tree_size(), 11),
-])
+@pytest.mark.parametrize(
+    "call, n",
+    [
+        (lambda f: f.prime_implicants(), 15),
+        (lambda f: f.minimum_sop(), 11),
+        (lambda f: f.decision_tree_size(), 11),
+    ],
+)
 def test_the_exponential_forms_refuse_past_their_limits(call, n):
     call(BooleanFunction.random(n - 1, seed=1))
     with pytest.raises(ValueError, match=f"at most {n - 1} variables"):
         call(BooleanFunction.random(n, seed=1))
 
 
-@pytest.mark.parametrize("text", ['{"n": 2}', '{"n": 2, "tree": {"var": 5, "0": {"value": 0}, "1": {"value": 1}}}',
-                                  '{"n": 2, "tree": {"var": 0, "0": {"value": 1}}}', "[", '{"n": 1, "tree": 3}'])
+@pytest.mark.parametrize(
+    "text",
+    [
+        '{"n": 2}',
+        '{"n": 2, "tree": {"var": 5, "0": {"value": 0}, "1": {"value": 1}}}',
+        '{"n": 2, "tree": {"var": 0, "0": {"value": 1}}}',
+        "[",
+        '{"n": 1, "tree": 3}',
+    ],
+)
 def test_from_json_refuses_what_is_no_tree(text):
     with pytest.raises(ValueError):
         DecisionTree.from_json(text)
@@ -186,8 +213,12 @@ def test_the_reduced_set_cover_is_the_cheapest(seed):
     costs = rng.integers(1, 4, 11).astype(float)
     chosen = two_level._reduced_cover(covers, costs)
     assert covers[chosen].any(axis=0).all()
-    best = min(costs[list(s)].sum() for k in range(12) for s in itertools.combinations(range(11), k)
-               if covers[list(s)].any(axis=0).all())
+    best = min(
+        costs[list(s)].sum()
+        for k in range(12)
+        for s in itertools.combinations(range(11), k)
+        if covers[list(s)].any(axis=0).all()
+    )
     assert costs[chosen].sum() == best
 
 
@@ -221,12 +252,15 @@ def test_ctrl_c_stops_promptly(setup):
     assert stopped.latency < (10.0 if os.environ.get("VEXIL_SANITIZED") == "1" else 1.0)
 
 
-@pytest.mark.parametrize("call, error", [
-    (lambda: BooleanFunction.xor(3).isop(dont_care=BooleanFunction.xor(4)), ValueError),
-    (lambda: BooleanFunction.xor(3).minimum_sop(dont_care=np.zeros(8, dtype=bool)), TypeError),
-    (lambda: DecisionTree(2, (0, 64)), ValueError),
-    (lambda: DecisionTree(2, (64, 65)), ValueError),
-])
+@pytest.mark.parametrize(
+    "call, error",
+    [
+        (lambda: BooleanFunction.xor(3).isop(dont_care=BooleanFunction.xor(4)), ValueError),
+        (lambda: BooleanFunction.xor(3).minimum_sop(dont_care=np.zeros(8, dtype=bool)), TypeError),
+        (lambda: DecisionTree(2, (0, 64)), ValueError),
+        (lambda: DecisionTree(2, (64, 65)), ValueError),
+    ],
+)
 def test_bad_arguments_are_refused(call, error):
     with pytest.raises(error):
         call()

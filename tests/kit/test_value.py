@@ -6,10 +6,9 @@ import pickle
 import numpy as np
 import pytest
 from hypothesis import given, settings
-
 from kit_strategies import functions
-from vexil_kit import BooleanFunction as BF
 
+from vexil_kit import BooleanFunction as BF
 
 MAJ3 = BF.majority(3)  # true at 3, 5, 6, 7
 
@@ -37,7 +36,13 @@ def test_index_must_be_an_integer(x):
 
 @pytest.mark.parametrize(
     "bits, expected",
-    [([1, 1, 0], True), ((0, 1, 1), True), ([1, 0, 0], False), ([True, False, True], True), (np.array([0, 0, 1]), False)],
+    [
+        ([1, 1, 0], True),
+        ((0, 1, 1), True),
+        ([1, 0, 0], False),
+        ([True, False, True], True),
+        (np.array([0, 0, 1]), False),
+    ],
 )
 def test_call_with_bits_reads_variable_v_from_item_v(bits, expected):
     assert MAJ3(bits) is expected
@@ -96,7 +101,7 @@ def test_pickle_and_copy_round_trip(f):
 
 
 def test_pickle_is_compact():
-    assert len(pickle.dumps(BF.random(14, seed=0))) < 2 ** 14 // 8 + 200
+    assert len(pickle.dumps(BF.random(14, seed=0))) < 2**14 // 8 + 200
 
 
 @settings(max_examples=40)
@@ -153,10 +158,17 @@ def test_immutable(name):
     assert f == BF.xor(2) and not hasattr(f, "__dict__")
 
 
-@pytest.mark.parametrize("f, weight, balanced", [
-    (BF.majority(3), 4, True), (BF.conjunction(3), 1, False), (BF([True]), 1, False), (BF([False]), 0, False),
-    (BF.xor(6), 32, True), (BF.inner_product(4), 6, False),
-])
+@pytest.mark.parametrize(
+    "f, weight, balanced",
+    [
+        (BF.majority(3), 4, True),
+        (BF.conjunction(3), 1, False),
+        (BF([True]), 1, False),
+        (BF([False]), 0, False),
+        (BF.xor(6), 32, True),
+        (BF.inner_product(4), 6, False),
+    ],
+)
 def test_weight_and_balance(f, weight, balanced):
     assert f.weight() == weight and type(f.weight()) is int
     assert f.is_balanced() is balanced

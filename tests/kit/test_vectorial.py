@@ -22,8 +22,18 @@ from vexil_kit.vectorial import MEASURES
 DOCS = Path(__file__).resolve().parents[2] / "docs" / "vectorial.md"
 
 # (n, m, permutation): m > n + 2 takes the sorting path of the DDT rows, m = 1 the single lane.
-SHAPES = [(1, 1, True), (2, 3, False), (3, 3, True), (4, 2, False), (4, 4, True), (5, 5, True), (2, 12, False),
-          (6, 6, True), (6, 1, False), (5, 7, False)]
+SHAPES = [
+    (1, 1, True),
+    (2, 3, False),
+    (3, 3, True),
+    (4, 2, False),
+    (4, 4, True),
+    (5, 5, True),
+    (2, 12, False),
+    (6, 6, True),
+    (6, 1, False),
+    (5, 7, False),
+]
 
 
 def _function(n, m, permutation, seed):
@@ -32,12 +42,17 @@ def _function(n, m, permutation, seed):
     return VectorialFunction.random(n, m, seed=seed)
 
 
-CASES = [pytest.param(_function(n, m, p, seed), id=f"{n}x{m}{'perm' if p else ''}-{seed}")
-         for n, m, p in SHAPES for seed in range(2)]
-CASES += [pytest.param(VectorialFunction.power(5, 3), id="cube-5"),
-          pytest.param(VectorialFunction.named("PRESENT"), id="PRESENT"),
-          pytest.param(VectorialFunction([5, 5, 5, 5], m=3), id="constant"),
-          pytest.param(VectorialFunction([0, 1, 2, 3, 4, 5, 6, 7]), id="identity")]
+CASES = [
+    pytest.param(_function(n, m, p, seed), id=f"{n}x{m}{'perm' if p else ''}-{seed}")
+    for n, m, p in SHAPES
+    for seed in range(2)
+]
+CASES += [
+    pytest.param(VectorialFunction.power(5, 3), id="cube-5"),
+    pytest.param(VectorialFunction.named("PRESENT"), id="PRESENT"),
+    pytest.param(VectorialFunction([5, 5, 5, 5], m=3), id="constant"),
+    pytest.param(VectorialFunction([0, 1, 2, 3, 4, 5, 6, 7]), id="identity"),
+]
 
 
 @pytest.mark.parametrize("F", CASES)
@@ -84,8 +99,15 @@ def test_every_permutation_of_3_bits():
     np.testing.assert_array_equal(np.stack([F.bct() for F in boxes]), bct)
 
 
-@pytest.mark.parametrize("F", [VectorialFunction.random(7, 5, seed=3), VectorialFunction.random_permutation(9, seed=4),
-                               VectorialFunction.power(7, 5), VectorialFunction.named("AES")])
+@pytest.mark.parametrize(
+    "F",
+    [
+        VectorialFunction.random(7, 5, seed=3),
+        VectorialFunction.random_permutation(9, seed=4),
+        VectorialFunction.power(7, 5),
+        VectorialFunction.named("AES"),
+    ],
+)
 def test_relations_between_the_tables(F):
     walsh = F.walsh_table()
     ddt = F.ddt()
@@ -117,7 +139,8 @@ def test_outputs_of_32_bits_are_counted_without_a_table_of_them(seed):
     assert F.differential_uniformity() == max(max(row.values()) for row in rows)
     assert F.differential_spectrum() == dict(sorted(spectrum.items()))
     assert F.differential_branch_number() == min(
-        bin(a).count("1") + bin(b).count("1") for a, row in enumerate(rows, 1) for b in row)
+        bin(a).count("1") + bin(b).count("1") for a, row in enumerate(rows, 1) for b in row
+    )
 
 
 def test_single_component_blocks_beyond_18_inputs():
@@ -148,10 +171,23 @@ def _hadamard(values, axis):
 # Published: AES (FIPS 197; Nyberg's inverse map), PRESENT (Bogdanov et al., CHES 2007), the
 # boomerang uniformity 6 of AES (Cid et al., Eurocrypt 2018).
 PUBLISHED = {
-    "AES": dict(differential_uniformity=4, linearity=32, nonlinearity=112, algebraic_degree=7,
-                boomerang_uniformity=6, is_permutation=True, fixed_point_count=0),
-    "PRESENT": dict(differential_uniformity=4, linearity=8, nonlinearity=4, algebraic_degree=3,
-                    differential_branch_number=3, fixed_point_count=0),
+    "AES": dict(
+        differential_uniformity=4,
+        linearity=32,
+        nonlinearity=112,
+        algebraic_degree=7,
+        boomerang_uniformity=6,
+        is_permutation=True,
+        fixed_point_count=0,
+    ),
+    "PRESENT": dict(
+        differential_uniformity=4,
+        linearity=8,
+        nonlinearity=4,
+        algebraic_degree=3,
+        differential_branch_number=3,
+        fixed_point_count=0,
+    ),
 }
 
 
@@ -174,20 +210,23 @@ def test_value_protocol():
     assert repr(big).startswith("<VectorialFunction n=10 m=10") and pickle.loads(pickle.dumps(big)) == big
 
 
-@pytest.mark.parametrize(("build", "error"), [
-    (lambda: VectorialFunction([0, 1, 2]), ValueError),
-    (lambda: VectorialFunction([0, -1]), ValueError),
-    (lambda: VectorialFunction([0, 1 << 32]), ValueError),
-    (lambda: VectorialFunction([0, 4], m=2), ValueError),
-    (lambda: VectorialFunction([[0, 1]]), ValueError),
-    (lambda: VectorialFunction([0.5, 1.0]), ValueError),
-    (lambda: VectorialFunction([0, 1, 1, 0]).inverse(), ValueError),
-    (lambda: VectorialFunction([0, 1, 1, 0]).bct(), ValueError),
-    (lambda: VectorialFunction([0, 1]) @ VectorialFunction([0, 3]), ValueError),
-    (lambda: VectorialFunction([0]).lat(), ValueError),
-    (lambda: VectorialFunction.named("no such box"), KeyError),
-    (lambda: VectorialFunction.random(31, 1), ValueError),
-])
+@pytest.mark.parametrize(
+    ("build", "error"),
+    [
+        (lambda: VectorialFunction([0, 1, 2]), ValueError),
+        (lambda: VectorialFunction([0, -1]), ValueError),
+        (lambda: VectorialFunction([0, 1 << 32]), ValueError),
+        (lambda: VectorialFunction([0, 4], m=2), ValueError),
+        (lambda: VectorialFunction([[0, 1]]), ValueError),
+        (lambda: VectorialFunction([0.5, 1.0]), ValueError),
+        (lambda: VectorialFunction([0, 1, 1, 0]).inverse(), ValueError),
+        (lambda: VectorialFunction([0, 1, 1, 0]).bct(), ValueError),
+        (lambda: VectorialFunction([0, 1]) @ VectorialFunction([0, 3]), ValueError),
+        (lambda: VectorialFunction([0]).lat(), ValueError),
+        (lambda: VectorialFunction.named("no such box"), KeyError),
+        (lambda: VectorialFunction.random(31, 1), ValueError),
+    ],
+)
 def test_refusals(build, error):
     with pytest.raises(error):
         build()
@@ -222,8 +261,10 @@ def catalogue_table():
     for name in VectorialFunction.catalogue():
         F = VectorialFunction.named(name)
         beta = F.boomerang_uniformity() if F.is_permutation() else "–"
-        lines.append(f"| {name} | {F.n} | {F.m} | {F.differential_uniformity()} | {F.linearity()} | {beta} | "
-                     f"{F.algebraic_degree()} |")
+        lines.append(
+            f"| {name} | {F.n} | {F.m} | {F.differential_uniformity()} | {F.linearity()} | {beta} | "
+            f"{F.algebraic_degree()} |"
+        )
     return "\n".join(lines) + "\n"
 
 
@@ -242,11 +283,14 @@ def test_the_documentation_runs_and_its_catalogue_table_is_true():
     assert rest.split(END)[0] == catalogue_table()
 
 
-@pytest.mark.parametrize(("argument", "box"), [
-    ("sbox:PRESENT", VectorialFunction.named("PRESENT")),
-    ("sbox:[0x0,1,3,6,7,4,5,2]", VectorialFunction([0, 1, 3, 6, 7, 4, 5, 2])),
-    ("sbox:[3,0,1,1]/4", VectorialFunction([3, 0, 1, 1], m=4)),
-])
+@pytest.mark.parametrize(
+    ("argument", "box"),
+    [
+        ("sbox:PRESENT", VectorialFunction.named("PRESENT")),
+        ("sbox:[0x0,1,3,6,7,4,5,2]", VectorialFunction([0, 1, 3, 6, 7, 4, 5, 2])),
+        ("sbox:[3,0,1,1]/4", VectorialFunction([3, 0, 1, 1], m=4)),
+    ],
+)
 def test_the_command_line_reports_the_methods_values(argument, box, capsys):
     from vexil_kit.cli.main import main
 

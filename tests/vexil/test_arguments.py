@@ -1,7 +1,6 @@
 import gc
 
 import pytest
-
 from conftest import Vexil, table_of
 
 
@@ -33,13 +32,19 @@ V4 = table_of("0110")
         (lambda: Vexil.from_number(1), "Vexil.from_number() missing 1 required positional argument: 'num_vars'"),
         (lambda: Vexil(), "Vexil.__new__() missing 1 required positional argument: 'repr'"),
         (lambda: Vexil(repr=[True], x=1), "Vexil.__new__() got an unexpected keyword argument 'x'"),
-        (lambda: Vexil.decode(bytearray(b"\x01\x01")), "argument 'raw': 'bytearray' object cannot be converted to 'PyBytes'"),
+        (
+            lambda: Vexil.decode(bytearray(b"\x01\x01")),
+            "argument 'raw': 'bytearray' object cannot be converted to 'PyBytes'",
+        ),
         (lambda: V4.table("01"), "argument 'vars': Can't extract `str` to `Vec`"),
         (lambda: V4.table([0.5]), "argument 'vars': 'float' object cannot be interpreted as an integer"),
         (lambda: V4.eval(1.0), "argument 'i': 'float' object cannot be interpreted as an integer"),
         (lambda: Vexil.majority("3"), "argument 'n': 'str' object cannot be interpreted as an integer"),
         (lambda: Vexil.from_number("x", 2), "argument 'number': 'str' object cannot be interpreted as an integer"),
-        (lambda: Vexil.from_number(1, None), "argument 'num_vars': 'NoneType' object cannot be interpreted as an integer"),
+        (
+            lambda: Vexil.from_number(1, None),
+            "argument 'num_vars': 'NoneType' object cannot be interpreted as an integer",
+        ),
     ],
 )
 def test_type_errors_have_their_exact_messages(call, expected):

@@ -5,7 +5,6 @@ import math
 
 import numpy as np
 import pytest
-
 from conftest import Vexil, table_of
 from reference import certificate_complexity as certificate
 from reference import frontier_edges, parity_balanced, popcounts, sensitivities, sequential_sum, walsh
@@ -215,8 +214,14 @@ def test_frontier_size_is_kept_per_object():
 
 def test_results_are_plain_python_numbers():
     v = Vexil.majority(5)
-    for method in ("max_sensitivity", "degree", "no_linearity", "certificate_complexity", "frontier_size",
-                   "max_frontier_size"):
+    for method in (
+        "max_sensitivity",
+        "degree",
+        "no_linearity",
+        "certificate_complexity",
+        "frontier_size",
+        "max_frontier_size",
+    ):
         assert type(getattr(v, method)()) is int
     for method in ("mean_sensitivity", "spectral_entropy", "total_influence"):
         assert type(getattr(v, method)()) is float

@@ -1,7 +1,6 @@
 import math
 
 import pytest
-
 from conftest import Vexil
 
 

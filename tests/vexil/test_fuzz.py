@@ -4,10 +4,9 @@ import os
 
 import numpy as np
 import pytest
+from conftest import Vexil, panic_type
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-
-from conftest import Vexil, panic_type
 
 PANIC = panic_type()
 EXAMPLES = int(os.environ.get("VEXIL_FUZZ_EXAMPLES", "300"))
@@ -20,7 +19,9 @@ anything = st.recursive(
     | st.floats(allow_nan=True)
     | st.text(max_size=4)
     | st.binary(max_size=8),
-    lambda inner: st.lists(inner, max_size=6) | st.tuples(inner, inner) | st.dictionaries(st.text(max_size=2), inner, max_size=2),
+    lambda inner: (
+        st.lists(inner, max_size=6) | st.tuples(inner, inner) | st.dictionaries(st.text(max_size=2), inner, max_size=2)
+    ),
     max_leaves=12,
 )
 

@@ -7,7 +7,6 @@ import struct
 
 import numpy as np
 import pytest
-
 from conftest import Vexil, table_of
 from reference import balanced_cuts as reference_cuts
 from reference import restriction_counts as reference_counts
@@ -215,8 +214,9 @@ def test_cuts_agree_with_the_reference(n, seed):
     assert f.entanglement() == min(counts)
     assert bits(f.entropy()) == bits(min(entropies))
     table = np.array(entries)
-    edges = sum(int(np.count_nonzero(table.reshape(-1, 2, 2**v)[:, 0] != table.reshape(-1, 2, 2**v)[:, 1]))
-                for v in range(n))
+    edges = sum(
+        int(np.count_nonzero(table.reshape(-1, 2, 2**v)[:, 0] != table.reshape(-1, 2, 2**v)[:, 1])) for v in range(n)
+    )
     assert bits(f.equanimity_importance()) == bits(float(F32(edges) / F32(n * 2 ** (n - 1))))
 
 

@@ -4,7 +4,6 @@ import os
 import sys
 
 import pytest
-
 from conftest import Vexil, panic_type
 
 PANIC = panic_type()

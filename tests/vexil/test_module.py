@@ -2,9 +2,9 @@ import importlib
 import sys
 
 import pytest
+from conftest import Vexil
 
 import vexil
-from conftest import Vexil
 
 # Registration order and text signature of every method.
 EXPECTED_SIGNATURES = [
@@ -49,7 +49,6 @@ EXPECTED_SIGNATURES = [
     ("total_influence", "($self)"),
     ("certificate_complexity", "($self)"),
 ]
-
 
 
 def test_module_exposes_only_the_class():

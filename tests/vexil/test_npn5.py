@@ -6,10 +6,9 @@ import sys
 import textwrap
 
 import pytest
+from conftest import Vexil
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
-from conftest import Vexil
 
 # Input words: entry k of a 32-entry table is bit 31 - k, so x1 is variable 4 and x5 variable 0.
 INPUTS = [0x0000FFFF, 0x00FF00FF, 0x0F0F0F0F, 0x33333333, 0x55555555]

@@ -92,9 +92,7 @@ def test_results_are_identical_for_any_number_of_workers():
     out["certificate_small"] = [random_function(n, seed=n).certificate_complexity() for n in (4, 6, 9)]
     print(json.dumps(out))
     """
-    results = {
-        workers: last_json(run_child(body, env={"RAYON_NUM_THREADS": str(workers)})) for workers in (1, 2, 7)
-    }
+    results = {workers: last_json(run_child(body, env={"RAYON_NUM_THREADS": str(workers)})) for workers in (1, 2, 7)}
     assert results[1] == results[2] == results[7]
 
 

@@ -10,6 +10,7 @@ from pathlib import Path
 
 import numpy as np
 import pytest
+
 import vexil
 
 STUBS = Path(__file__).resolve().parents[2] / "python" / "vexil.pyi"

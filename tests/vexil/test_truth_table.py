@@ -2,7 +2,6 @@ import itertools
 
 import numpy as np
 import pytest
-
 from conftest import Vexil, table_of
 from reference import restriction_table as reference_table
 

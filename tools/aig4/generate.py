@@ -39,7 +39,9 @@ def prove(job: tuple[int, int, float, float, bool]) -> tuple[int, str | None, in
     """(table, the class's line or None, lower bound, seconds spent in all) after one slice."""
     table, at_least, spent, limit, split = job
     bits = np.array([table >> x & 1 for x in range(16)], dtype=np.bool_)
-    found = synthesize_tables(4, [bits], "AIG", time_limit=limit, at_least=at_least, known_optima=False, split_levels=split)
+    found = synthesize_tables(
+        4, [bits], "AIG", time_limit=limit, at_least=at_least, known_optima=False, split_levels=split
+    )
     spent += found.seconds
     if not found.optimal:
         return table, None, found.lower_bound, spent
