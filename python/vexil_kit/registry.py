@@ -17,7 +17,10 @@ from __future__ import annotations
 
 from dataclasses import dataclass
 
+from typing import Any
+
 from . import _native
+from .progress import Progress, reporter
 
 #: The groups, in the order reports show them.
 GROUPS = ("basic", "information", "spectral", "algebraic", "cryptographic", "query", "circuits")
@@ -81,3 +84,18 @@ def canonical(name: str) -> str:
 def names() -> list[str]:
     """Every name a measure answers to: the measures, then the aliases."""
     return [*MEASURES, *ALIASES]
+
+
+def evaluate(subject: str, name: str, table: Any, *, m: int | None = None, progress: Progress = False) -> Any:
+    """The scalar measure ``name`` of a subject's table, computed by the registry's evaluator.
+
+    ``subject`` is ``"function"`` (``table`` a bool truth table) or ``"vectorial"`` (``table`` the
+    uint32 values of an S-box with ``m`` output bits). Every scalar method of the value classes, every
+    sweep column and every report row computes its value here.
+    """
+    with reporter(progress, name) as report:
+        if subject == "function":
+            return _native.measure(name, table, progress=report)
+        if subject == "vectorial":
+            return _native.sbox_measure(name, table, m, progress=report)
+    raise ValueError(f"unknown subject {subject!r}")
