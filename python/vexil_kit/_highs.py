@@ -40,6 +40,17 @@ def new_solver() -> Any:
     return h
 
 
+def _refused_for_threads(h: Any, status: Any) -> bool:
+    """Whether a solve was refused before it began because HiGHS's process-wide scheduler already runs
+    with another thread count (another library's solve made it first): an error with no model status."""
+    highspy = module()
+    return bool(
+        status == highspy.HighsStatus.kError
+        and h.getModelStatus() == highspy.HighsModelStatus.kNotset
+        and h.getOptionValue("threads") != 0
+    )
+
+
 def _made_silently(highspy: Any) -> Any:
     libc = ctypes.CDLL(None)
     if sys.stdout is not None:
@@ -82,7 +93,12 @@ def run_interruptibly(h: Any) -> None:
     for callback in callbacks:
         callback.subscribe(poll)
     try:
-        h.run()
+        status = h.run()
+        if _refused_for_threads(h, status) and not stop.is_set():
+            # One thread is asked for where the process is free to choose; where another solve has
+            # already fixed the count, the solve runs with that count rather than not at all.
+            h.setOptionValue("threads", 0)
+            h.run()
     finally:
         for callback in callbacks:
             callback.unsubscribe(poll)
