@@ -97,5 +97,7 @@ def evaluate(subject: str, name: str, table: Any, *, m: int | None = None, progr
         if subject == "function":
             return _native.measure(name, table, progress=report)
         if subject == "vectorial":
+            if m is None:
+                raise ValueError("a vectorial measure needs the S-box's output bits m")
             return _native.sbox_measure(name, table, m, progress=report)
     raise ValueError(f"unknown subject {subject!r}")
