@@ -107,7 +107,7 @@ def sage(sample, repeat):
         return values
 
     peer_time, values = timed(peer)
-    check("sage", values == list(zip(frame["nonlinearity"].tolist(), frame["algebraic_degree"].tolist())))
+    check("sage", values == list(zip(frame["nonlinearity"].tolist(), frame["algebraic_degree"].tolist(), strict=True)))
     report(
         f"{len(sample)} classes: nonlinearity, algebraic_degree",
         best_of(lambda: sweep(sample, names), repeat),
@@ -133,7 +133,7 @@ def boofun_loop(sample, repeat):
         return values
 
     peer_time, values = timed(peer)
-    expected = list(zip(*(frame[name].tolist() for name in names)))
+    expected = list(zip(*(frame[name].tolist() for name in names), strict=True))
     check("boofun", values == expected)
     report(
         f"{len(sample)} classes: total_influence, fourier_degree, sensitivity",

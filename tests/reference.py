@@ -535,13 +535,13 @@ def sbox_measures(table, m: int, permutation: bool) -> dict:
         "walsh_table": walsh,
         "lat": walsh // 2,
         "differential_uniformity": int(rows.max()) if n else 0,
-        "differential_spectrum": dict(zip(*(v.tolist() for v in np.unique(rows, return_counts=True)))),
+        "differential_spectrum": dict(zip(*(v.tolist() for v in np.unique(rows, return_counts=True)), strict=True)),
         "differential_branch_number": min(
             (weight[a] + weight[b] for a in range(1, size) for b in range(1 << m) if ddt[a, b]), default=0
         ),
         "linearity": int(columns.max()),
         "nonlinearity": (size - int(columns.max())) // 2,
-        "walsh_spectrum_counts": dict(zip(*(v.tolist() for v in np.unique(columns, return_counts=True)))),
+        "walsh_spectrum_counts": dict(zip(*(v.tolist() for v in np.unique(columns, return_counts=True)), strict=True)),
         "linear_branch_number": min(
             weight[a] + weight[b] for a in range(size) for b in range(1, 1 << m) if walsh[a, b]
         ),

@@ -115,7 +115,8 @@ CASES = {
         import numpy as np
         from vexil_kit import _native
         table = np.zeros(1 << 32, dtype=bool)
-        calls = {name: (lambda name=name: getattr(_native, name)(table)) for name in ["autocorrelation", "walsh_weight_sums"]}
+        names = ["autocorrelation", "walsh_weight_sums"]
+        calls = {name: (lambda name=name: getattr(_native, name)(table)) for name in names}
         def after(): return _native.autocorrelation(np.array([0, 1], dtype=bool)).tolist()
         """,
         None,

@@ -16,7 +16,6 @@ have other names as well (``degree`` is ``fourier_degree``); those are listed in
 from __future__ import annotations
 
 from dataclasses import dataclass
-
 from typing import Any
 
 from . import _native

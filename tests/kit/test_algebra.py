@@ -28,9 +28,9 @@ def test_operators_act_entrywise(pair):
     f, g = pair
     a, b = entries(f), entries(g)
     assert entries(~f) == [not p for p in a]
-    assert entries(f & g) == [p and q for p, q in zip(a, b)]
-    assert entries(f | g) == [p or q for p, q in zip(a, b)]
-    assert entries(f ^ g) == [p != q for p, q in zip(a, b)]
+    assert entries(f & g) == [p and q for p, q in zip(a, b, strict=True)]
+    assert entries(f | g) == [p or q for p, q in zip(a, b, strict=True)]
+    assert entries(f ^ g) == [p != q for p, q in zip(a, b, strict=True)]
     assert ~(f & g) == ~f | ~g
     assert f ^ g ^ g == f
 

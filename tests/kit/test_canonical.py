@@ -30,7 +30,7 @@ def brute_force_least(f):
             for i, p in enumerate(perm):
                 y |= (((x >> i) ^ (mask >> i)) & 1) << p
             for out in (False, True):
-                value = sum(w for w, bit in zip(weights, table[y] ^ out) if bit)
+                value = sum(w for w, bit in zip(weights, table[y] ^ out, strict=True) if bit)
                 best = value if best is None else min(best, value)
     return best
 

@@ -1,5 +1,6 @@
 """Long measures release the interpreter lock: other Python threads keep running while they compute."""
 
+import itertools
 import math
 import threading
 import time
@@ -40,7 +41,7 @@ def test_other_threads_run_while_a_measure_computes(call, calls):
         ticks.append(time.perf_counter())
     worker.join()
     assert results == [expected] * calls
-    longest_pause = max(b - a for a, b in zip(ticks, ticks[1:]))
+    longest_pause = max(b - a for a, b in itertools.pairwise(ticks))
     # Holding the lock through a call would stall this loop for a whole call.
     assert longest_pause < max(0.5 * one_call, 0.05), (longest_pause, one_call)
     assert len(ticks) > 100

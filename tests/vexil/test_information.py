@@ -236,7 +236,7 @@ def test_spectrum_agrees_with_the_in_order_reference(n):
     assert bits(f.fragmentation_k(n // 2)) == bits(expected[n // 2])
     best = max(range(n + 1), key=lambda k: (expected[k], -k))
     assert f.fragmentation_peak() == (best, expected[best])
-    assert f.fragmentation_delta() == [float(F32(b) - F32(a)) for a, b in zip(expected, expected[1:])]
+    assert f.fragmentation_delta() == [float(F32(b) - F32(a)) for a, b in itertools.pairwise(expected)]
 
 
 SIGNATURES = {

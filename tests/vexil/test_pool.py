@@ -165,7 +165,8 @@ def test_a_fork_while_a_loop_runs_fails_the_loop_in_the_child_instead_of_hanging
         os._exit(10 if outcome == "value" else 11 if outcome == "PanicException" else 12)
     signal.setitimer(signal.ITIMER_REAL, 0)
     status = os.waitstatus_to_exitcode(os.waitpid(children[0], 0)[1]) if children else None
-    print(json.dumps({"parent": outcome, "child": status, "expected": value == random_function(BIG, seed=1).entanglement()}))
+    expected = value == random_function(BIG, seed=1).entanglement()
+    print(json.dumps({"parent": outcome, "child": status, "expected": expected}))
     """
     result = last_json(run_child(body))
     assert result["parent"] == "value" and result["expected"] is True
