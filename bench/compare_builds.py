@@ -31,6 +31,27 @@ CASES = {
     "kit.algebraic_degree n=20": ("f = BooleanFunction.random(20, seed=3)", "f.algebraic_degree()"),
     "kit.influences n=20": ("f = BooleanFunction.random(20, seed=4)", "f.influences()"),
     "kit.block_sensitivity n=12": ("f = BooleanFunction.random(12, seed=5)", "f.block_sensitivity()"),
+    "kit.weight x2000 n=10": (
+        "fs = [BooleanFunction.random(10, seed=s) for s in range(2000)]",
+        "[f.weight() for f in fs]",
+    ),
+    "sbox.linearity n=12": (
+        "import numpy as np; s = V(np.random.default_rng(1).permutation(1 << 12))",
+        "s.linearity()",
+    ),
+    "sbox.walsh_table n=10": (
+        "import numpy as np; s = V(np.random.default_rng(2).permutation(1 << 10))",
+        "s.walsh_table()",
+    ),
+    "sbox.anf n=12": ("import numpy as np; s = V(np.random.default_rng(3).permutation(1 << 12))", "s.anf()"),
+    "sbox.differential_uniformity AES x200": (
+        "s = V.named('AES')",
+        "[s.differential_uniformity() for _ in range(200)]",
+    ),
+    "sweep 4096 functions n=8": (
+        "from vexil_kit.sweeps import random_functions",
+        "sweep(random_functions(8, 4096, seed=1), ['weight', 'nonlinearity', 'algebraic_degree', 'entropy'])",
+    ),
 }
 QUICK = {"Vexil.entropy n=16", "kit.walsh_spectrum n=20", "Vexil.minimal_gates x1000"}
 
@@ -38,10 +59,10 @@ WORKER = textwrap.dedent(
     """
     import json, sys, time
     from vexil import Vexil
-    from vexil_kit import BooleanFunction
+    from vexil_kit import BooleanFunction, VectorialFunction, sweep
     results = {}
     for name, (setup, statement) in json.loads(sys.argv[1]).items():
-        scope = {"Vexil": Vexil, "BooleanFunction": BooleanFunction}
+        scope = {"Vexil": Vexil, "BooleanFunction": BooleanFunction, "V": VectorialFunction, "sweep": sweep}
         exec(setup, scope)
         exec(statement, scope)  # warm: pool, database, caches
         best = float("inf")
