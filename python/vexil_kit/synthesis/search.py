@@ -2,7 +2,8 @@
 
 The search reduces the tables first (constant and literal outputs need no gate, outputs equal up
 to complement share a node, variables no output depends on are dropped), takes a lower bound
-from the essential variables or the algebraic degree and an upper bound from the five-input gate
+from the essential variables or the algebraic degree (the core's, -1 for the zero function, which
+needs no gate) and an upper bound from the five-input gate
 database (directly for five or fewer variables, through a split on one variable for six), then
 asks the SAT solver for circuits of lower_bound, lower_bound + 1, ... gates until one exists or
 the bounds meet. A circuit is checked on every input row before it is returned.
