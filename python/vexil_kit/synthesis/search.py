@@ -104,11 +104,6 @@ def _database(table: Bool) -> tuple[list[Gate], Output]:
     return [(op, node(a), node(b)) for op, a, b in gates], (None if output is None else node(output), negated)
 
 
-def _cofactor(table: Bool, v: int, value: int) -> Bool:
-    n = int(len(table)).bit_length() - 1
-    return np.ascontiguousarray(table.reshape(1 << (n - 1 - v), 2, 1 << v)[:, value, :].reshape(-1))
-
-
 def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
     """A B2 circuit of a six-variable table from database circuits of its cofactors on one variable.
 
@@ -126,7 +121,7 @@ def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
         return cache[key]
 
     for v in range(n):
-        f0, f1 = _cofactor(table, v, 0), _cofactor(table, v, 1)
+        f0, f1 = variables.restrict(table, {v: 0}), variables.restrict(table, {v: 1})
         g = f0 ^ f1
         if g.all():
             forms = [(cost(f0) + 1, "flip")]
@@ -141,7 +136,7 @@ def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
                 best = (c, v, form)
     assert best is not None
     _, v, form = best
-    f0, f1 = _cofactor(table, v, 0), _cofactor(table, v, 1)
+    f0, f1 = variables.restrict(table, {v: 0}), variables.restrict(table, {v: 1})
     rest = [u for u in range(n) if u != v]
     build = _Builder(n)
 
