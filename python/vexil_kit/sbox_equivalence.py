@@ -403,20 +403,44 @@ def invariants(table: Table, n: int, m: int) -> dict[str, dict[int, int]]:
     if len(values) and values.max() >= 1 << m:
         raise ValueError(f"the table's values must fit in m = {m} bits")
     size, width = 1 << n, 1 << m
+    # The sizes refused are those of the whole tables (2**n by 2**m), which bound the time too.
     _native.ensure_working_set(8 * size * width * 4)
     words = values.astype(np.uint32)
-    # The component b.F is the parity of b & F(x), folded down from 32 bits.
-    degrees = []
-    for b in range(1, width):
-        parity = words & np.uint32(b)
-        for shift in (16, 8, 4, 2, 1):
-            parity ^= parity >> np.uint32(shift)
-        degrees.append(_native.algebraic_degree((parity & np.uint32(1)).astype(np.bool_)))
     return {
         "differential_spectrum": _sorted(_native.sbox_measure("differential_spectrum", words, m)),
         "walsh_spectrum": _sorted(_native.sbox_measure("walsh_spectrum_counts", words, m)),
-        "degree_spectrum": _sorted(Counter(degrees)),
+        "degree_spectrum": _sorted(Counter(_component_degrees(words, n, m).tolist())),
     }
+
+
+def _component_degrees(words: npt.NDArray[np.uint32], n: int, m: int) -> _Array:
+    """The algebraic degree of each component b.F, b = 1 .. 2**m - 1 (-1 for a zero component).
+
+    The ANF is linear in F: monomial u is in the ANF of b.F when b meets an odd number of the
+    coordinates whose ANF holds u. So one Moebius transform per coordinate, then per weight, from
+    the highest, each distinct set of coordinates holding a monomial of that weight marks the
+    components still unmarked that it reaches.
+    """
+    holders = np.zeros(1 << n, dtype=np.uint32)  # bit j of holders[u]: u is in coordinate j's ANF
+    for j in range(m):
+        coordinate = ((words >> np.uint32(j)) & np.uint32(1)).astype(np.bool_)
+        holders |= np.asarray(_native.moebius_transform(coordinate), dtype=np.uint32) << np.uint32(j)
+    weights = np.array([0], dtype=np.int64)
+    for _ in range(n):
+        weights = np.concatenate([weights, weights + 1])
+    b = np.arange(1, 1 << m, dtype=np.uint32)
+    degrees = np.full(len(b), -1, dtype=np.int64)
+    for w in range(n, -1, -1):
+        for coordinates in np.unique(holders[(weights == w) & (holders != 0)]).tolist():
+            degrees[(_parity(b & np.uint32(coordinates)) == 1) & (degrees < 0)] = w
+    return degrees
+
+
+def _parity(x: npt.NDArray[np.uint32]) -> npt.NDArray[np.uint32]:
+    """The parity of each word's bits."""
+    for shift in (16, 8, 4, 2, 1):
+        x = x ^ (x >> np.uint32(shift))
+    return x & np.uint32(1)
 
 
 def _sorted(counts: Any) -> dict[int, int]:
