@@ -24,8 +24,8 @@ import time
 import numpy as np
 
 from vexil_kit import BooleanFunction
+from vexil_kit.predicates import essential_variables as essential
 from vexil_kit.synthesis import synthesize_tables
-from vexil_kit.synthesis.search import essential
 
 # Four-input NPN classes whose AIG optimum takes minutes to prove (least table, optimum).
 HARD_AIG = [(0x0168, 9), (0x1669, 10), (0x1698, 9), (0x166B, 10), (0x1683, 10)]

@@ -17,9 +17,8 @@ field (bench, BLIF, Verilog, AIGER) through ``vexil_kit.circuit_formats``.
 from __future__ import annotations
 
 import dataclasses
-import importlib
-from collections.abc import Iterable, Sequence
-from typing import TYPE_CHECKING, Any
+from collections.abc import Callable, Iterable, Sequence
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -27,14 +26,15 @@ import numpy.typing as npt
 from . import _arguments, _native, circuit_formats, variables
 from ._arguments import Table
 
-if TYPE_CHECKING:
-    from .function import BooleanFunction
-
 #: The most variables the gate database covers.
 MAX_CIRCUIT_VARS = 5
 
 #: The longest text ``Circuit.to_expression`` builds (characters).
 MAX_EXPRESSION = 1 << 24
+
+#: Makes the function object a circuit computes (``Circuit.to_function``). The value types sit
+#: above this module and set it when they are imported, so that this module never imports them.
+FUNCTION_OF: Callable[[Circuit], Any] | None = None
 
 # Gate names by op; "A" and "B" are the first and second operand.
 _OP_NAMES = (
@@ -259,7 +259,7 @@ class Circuit:
         """
         return evaluate(self.inputs, self.gates, self.outputs)
 
-    def to_function(self) -> BooleanFunction | Any:
+    def to_function(self) -> Any:
         """The function the circuit computes: a ``BooleanFunction`` of ``inputs`` variables for one
         output, for several the ``VectorialFunction`` whose coordinate j is output j (built by
         ``VectorialFunction.from_components``, which bounds the number of outputs; ``tables()``
@@ -273,15 +273,9 @@ class Circuit:
         >>> Circuit(2, ((8, 0, 1),), 2, True).to_function().to_hex()   # NAND
         '0x7'
         """
-        # Imported here: the function type imports this module for minimal_circuit.
-        from .function import BooleanFunction
-
-        tables = self.tables()
-        if len(tables) == 1:
-            return BooleanFunction(tables[0])
-        # The vectorial type is built on BooleanFunction, so it is imported only when asked for.
-        vectorial = importlib.import_module(".vectorial", __package__)
-        return vectorial.VectorialFunction.from_components([BooleanFunction(t) for t in tables])
+        if FUNCTION_OF is None:
+            raise RuntimeError("Circuit.to_function needs the value types: import vexil_kit first")
+        return FUNCTION_OF(self)
 
     # -- file formats (vexil_kit.circuit_formats) ----------------------------------------------
 

@@ -36,7 +36,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _highs, _native
+from . import _highs, _native, predicates, transforms
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -113,11 +113,12 @@ class DegreeCertificate:
             if arr.ndim != 1 or len(arr) & (len(arr) - 1) or len(self.variables) != self.n:
                 return False
             n = arr.size.bit_length() - 1
-            if not set(essential_projection(arr)[0]) <= set(self.variables) or not all(
-                0 <= v < n for v in self.variables
-            ):
+            listed = set(self.variables)
+            if len(listed) != self.n or not set(predicates.essential_variables(arr)) <= listed:
                 return False
-            table = _project_onto(arr, self.variables)
+            if not all(0 <= v < n for v in listed):
+                return False
+            table = transforms.project(arr, self.variables)
         if table is not None and self.input_negation:
             arr = np.asarray(table, dtype=np.bool_)
             if not 0 <= self.input_negation < len(arr):
@@ -144,25 +145,8 @@ class DegreeCertificate:
 
 def essential_projection(table: npt.NDArray[np.bool_]) -> tuple[tuple[int, ...], npt.NDArray[np.bool_]]:
     """The variables f depends on, and f's table over them alone (the others at 0)."""
-    n = len(table).bit_length() - 1
-    kept = []
-    for i in range(n):
-        halves = table.reshape(-1, 2, 1 << i)
-        if not np.array_equal(halves[:, 0, :], halves[:, 1, :]):
-            kept.append(i)
-    return tuple(kept), _project_onto(table, kept)
-
-
-def _project_onto(table: npt.NDArray[np.bool_], variables: Any) -> npt.NDArray[np.bool_]:
-    """The subtable over these variables (in this order), the others at 0."""
-    variables = list(variables)
-    if len(variables) == len(table).bit_length() - 1 and variables == sorted(variables):
-        return table
-    y = np.arange(1 << len(variables), dtype=np.int64)
-    index = np.zeros_like(y)
-    for j, v in enumerate(variables):
-        index |= ((y >> j) & 1) << v
-    return table[index]
+    kept = tuple(predicates.essential_variables(table))
+    return kept, transforms.project(table, kept)
 
 
 # -- exact arithmetic -----------------------------------------------------------------------------

@@ -88,11 +88,8 @@ def _square_counts(h: _Array, ddt: _Array) -> _Array:
 
 
 def _ddt(f: _Array, m: int) -> _Array:
-    size = len(f)
-    points = np.arange(size, dtype=np.int64)
-    differences = f[None, :] ^ f[points[:, None] ^ points[None, :]]
-    flat = np.bincount((points[:, None] << m | differences).ravel(), minlength=size << m)
-    return flat.reshape(size, 1 << m)
+    """The difference table: entry [a, b] counts the x with f(x) ^ f(x ^ a) = b."""
+    return np.asarray(_native.sbox_table("ddt", f.astype(np.uint32), m), dtype=np.int64)
 
 
 def _line_colours(ddt: _Array, other: _Array, by_columns: bool) -> tuple[list[int], list[int]]:
@@ -266,18 +263,6 @@ def _colours(
     return pair[0], pair[1]
 
 
-def _walsh_rows(signs: _Array, n: int) -> _Array:
-    """The Walsh–Hadamard transform of each row (length 2**n) of ``signs``."""
-    rows = signs.shape[0]
-    data = signs.astype(np.int64).copy()
-    for i in range(n):
-        view = data.reshape(rows, -1, 2, 1 << i)
-        low, high = view[:, :, 0, :].copy(), view[:, :, 1, :]
-        view[:, :, 0, :] += high
-        view[:, :, 1, :] = low - high
-    return data
-
-
 def linear_equivalent(f: Table, g: Table, n: int) -> tuple[Matrix, Matrix] | None:
     """Invertible matrices (A, B) with g(x) = B.f(A.x) for permutations f, g of n bits, or None.
 
@@ -418,30 +403,49 @@ def invariants(table: Table, n: int, m: int) -> dict[str, dict[int, int]]:
     if len(values) and values.max() >= 1 << m:
         raise ValueError(f"the table's values must fit in m = {m} bits")
     size, width = 1 << n, 1 << m
+    # The sizes refused are those of the whole tables (2**n by 2**m), which bound the time too.
     _native.ensure_working_set(8 * size * width * 4)
-    f = values.astype(np.int64)
-    points = np.arange(size, dtype=np.int64)
-    # Difference table row by row: the (2**n, 2**n) matrix of x ^ a would be needless at large n.
-    ddt = np.stack([np.bincount(f ^ f[points ^ a], minlength=width) for a in range(1, size)])
-    parity = np.array([bin(v).count("1") & 1 for v in range(width)], dtype=np.int64)
-    components = parity[np.arange(1, width, dtype=np.int64)[:, None] & f[None, :]]
-    walsh = _walsh_rows(1 - 2 * components, n)
-    anf = components.astype(np.uint8)
-    for i in range(n):
-        view = anf.reshape(width - 1, -1, 2, 1 << i)
-        view[:, :, 1, :] ^= view[:, :, 0, :]
-    weights = np.array([bin(x).count("1") for x in range(size)], dtype=np.int64)
-    degrees = np.where(anf.any(axis=1), np.where(anf == 1, weights[None, :], -1).max(axis=1), -1)
+    words = values.astype(np.uint32)
     return {
-        "differential_spectrum": _count(ddt.ravel()),
-        "walsh_spectrum": _count(np.abs(walsh).ravel()),
-        "degree_spectrum": _count(degrees),
+        "differential_spectrum": _sorted(_native.sbox_measure("differential_spectrum", words, m)),
+        "walsh_spectrum": _sorted(_native.sbox_measure("walsh_spectrum_counts", words, m)),
+        "degree_spectrum": _sorted(Counter(_component_degrees(words, n, m).tolist())),
     }
 
 
-def _count(values: npt.NDArray[np.int64]) -> dict[int, int]:
-    keys, counts = np.unique(values, return_counts=True)
-    return {int(k): int(c) for k, c in zip(keys, counts, strict=True)}
+def _component_degrees(words: npt.NDArray[np.uint32], n: int, m: int) -> _Array:
+    """The algebraic degree of each component b.F, b = 1 .. 2**m - 1 (-1 for a zero component).
+
+    The ANF is linear in F: monomial u is in the ANF of b.F when b meets an odd number of the
+    coordinates whose ANF holds u. So one Moebius transform per coordinate, then per weight, from
+    the highest, each distinct set of coordinates holding a monomial of that weight marks the
+    components still unmarked that it reaches.
+    """
+    holders = np.zeros(1 << n, dtype=np.uint32)  # bit j of holders[u]: u is in coordinate j's ANF
+    for j in range(m):
+        coordinate = ((words >> np.uint32(j)) & np.uint32(1)).astype(np.bool_)
+        holders |= np.asarray(_native.moebius_transform(coordinate), dtype=np.uint32) << np.uint32(j)
+    weights = np.array([0], dtype=np.int64)
+    for _ in range(n):
+        weights = np.concatenate([weights, weights + 1])
+    b = np.arange(1, 1 << m, dtype=np.uint32)
+    degrees = np.full(len(b), -1, dtype=np.int64)
+    for w in range(n, -1, -1):
+        for coordinates in np.unique(holders[(weights == w) & (holders != 0)]).tolist():
+            degrees[(_parity(b & np.uint32(coordinates)) == 1) & (degrees < 0)] = w
+    return degrees
+
+
+def _parity(x: npt.NDArray[np.uint32]) -> npt.NDArray[np.uint32]:
+    """The parity of each word's bits."""
+    for shift in (16, 8, 4, 2, 1):
+        x = x ^ (x >> np.uint32(shift))
+    return x & np.uint32(1)
+
+
+def _sorted(counts: Any) -> dict[int, int]:
+    """A value -> count dict in increasing values."""
+    return {int(k): int(counts[k]) for k in sorted(counts)}
 
 
 def _extend(

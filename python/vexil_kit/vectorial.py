@@ -18,7 +18,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, anf, sboxes
+from . import _arguments, _native, anf, circuits, sboxes
 from .function import BooleanFunction
 from .progress import Progress, reporter
 from .synthesis import Synthesis, synthesize_tables
@@ -574,3 +574,14 @@ class VectorialFunction:
             raise ValueError(f"unknown vectorial measure {name!r}; vexil_kit.vectorial.MEASURES lists them")
         method = getattr(self, name)
         return method(progress=progress) if MEASURES[name].progress else method()
+
+
+def _function_of(circuit: circuits.Circuit) -> BooleanFunction | VectorialFunction:
+    """The function a circuit computes: its one output's, or the S-box of its several outputs."""
+    tables = circuit.tables()
+    if len(tables) == 1:
+        return BooleanFunction(tables[0])
+    return VectorialFunction.from_components([BooleanFunction(t) for t in tables])
+
+
+circuits.FUNCTION_OF = _function_of

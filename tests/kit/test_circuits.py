@@ -7,7 +7,7 @@ import pytest
 
 import vexil
 from vexil_kit import BooleanFunction as BF
-from vexil_kit import _native
+from vexil_kit import VectorialFunction, _native, circuits
 from vexil_kit.circuits import Circuit
 
 # The ops that read both operands; any other gate folds away, so a minimum circuit has none.
@@ -186,3 +186,24 @@ def test_the_costs_of_all_four_variable_functions():
     for t in range(1 << 16):
         census[BF.from_int(t, 4).minimal_gates()] += 1
     assert census == [10, 60, 456, 2474, 10624, 24184, 25008, 2720]
+
+
+@pytest.mark.parametrize(
+    "circuit",
+    [
+        Circuit(2, ((8, 0, 1),), 2, True),
+        Circuit(2, ((8, 0, 1), (6, 0, 1)), outputs=((2, False), (3, True), (None, True))),
+    ],
+    ids=["one output", "several outputs"],
+)
+def test_the_function_of_a_circuit_comes_from_the_hook_the_value_types_set(circuit, monkeypatch):
+    tables = circuit.tables()
+    made = circuit.to_function()
+    if len(tables) == 1:
+        assert made == BF(tables[0])
+    else:
+        assert isinstance(made, VectorialFunction)
+        assert [c.table.tolist() for c in made.coordinates()] == tables.tolist()
+    monkeypatch.setattr(circuits, "FUNCTION_OF", None)
+    with pytest.raises(RuntimeError, match="value types"):
+        circuit.to_function()

@@ -174,6 +174,15 @@ def test_variables_f_ignores_are_dropped_and_named(measure):
         assert not c.check(f.table ^ (np.arange(1 << f.n) == 1))  # variable 0 now matters
 
 
+@pytest.mark.parametrize("measure", ["approximate_degree", "threshold_degree"])
+def test_a_certificate_naming_its_variables_wrongly_fails(measure):
+    f = BooleanFunction.from_expression("x1 & x3 | x2", n=5)
+    c = getattr(f, f"{measure}_certificate")()
+    assert c.variables == (1, 2, 3) and c.check(f.table)
+    for variables in [(1, 1, 3), (1, 2, 4), (1, 2, 5), (2, 1, 3)]:
+        assert not dataclasses.replace(c, variables=variables).check(f.table), variables
+
+
 def test_functions_symmetric_up_to_negated_inputs_take_the_symmetric_program():
     f = BooleanFunction.from_expression("x0 & ~x2 & x3 & ~x5 & x7 & ~x8 & x9 & ~x10 & x11", n=12)
     c = f.approximate_degree_certificate()

@@ -97,10 +97,12 @@ def assert_invariants_match(table, n, m, ddt, walsh, degrees):
     assert spectra["degree_spectrum"] == Counter(degrees)
 
 
+@pytest.mark.parametrize("zero_coordinate", [False, True], ids=["random", "a zero coordinate"])
 @pytest.mark.parametrize("n, m", [(1, 1), (2, 3), (3, 5), (5, 2), (6, 6), (7, 3)])
-def test_invariants_of_random_functions_agree_with_the_definitions(n, m):
+def test_invariants_of_random_functions_agree_with_the_definitions(n, m, zero_coordinate):
     rng = random.Random(n * m)
-    table = [rng.randrange(1 << m) for _ in range(1 << n)]
+    # A zero coordinate makes zero components, of degree -1.
+    table = [rng.randrange(1 << m) & ~int(zero_coordinate) for _ in range(1 << n)]
     assert_invariants_match(table, n, m, brute_ddt(table, n, m), brute_walsh(table, n, m), brute_degrees(table, n, m))
 
 

@@ -166,6 +166,23 @@ def test_every_four_input_function_of_a_sample_agrees_across_bases():
         assert f.algebraic_degree() - 1 <= mc <= ands
 
 
+def _anf_degree(table):
+    """The largest weight of a monomial of the algebraic normal form, -1 for the zero function."""
+    size = len(table)
+    coefficients = [sum(bool(table[x]) for x in range(size) if x & u == x) % 2 for u in range(size)]
+    return max((bin(u).count("1") for u in range(size) if coefficients[u]), default=-1)
+
+
+@pytest.mark.parametrize("n", [1, 2, 3])
+def test_the_multiplicative_lower_bound_is_the_degree_less_one(n):
+    # Every function of n inputs, before any search: the constants (degree -1) and the affine
+    # functions start at 0, the others at the degree less one.
+    for word in range(1 << (1 << n)):
+        table = np.array([word >> x & 1 for x in range(1 << n)], dtype=bool)
+        found = synthesize_tables(n, [table], "MC", time_limit=0, database=False)
+        assert found.lower_bound == max(0, _anf_degree(table) - 1), hex(word)
+
+
 def _symmetric(n, values):
     """The symmetric function of n inputs whose value on inputs of weight w is bit w of ``values``."""
     weights = np.array([bin(x).count("1") for x in range(1 << n)])

@@ -5,6 +5,7 @@ combiner and the checkpoint."""
 from __future__ import annotations
 
 import contextlib
+import multiprocessing
 import os
 import re
 import signal
@@ -146,8 +147,6 @@ def client_for(client: Any) -> Iterator[Any]:
     if client is not None:
         yield client
         return
-    import multiprocessing
-
     if getattr(multiprocessing.current_process(), "_inheriting", False):
         # A worker process importing a script that makes the call at its top level.
         raise SystemExit(MAIN_GUARD)

@@ -2,7 +2,8 @@
 
 The search reduces the tables first (constant and literal outputs need no gate, outputs equal up
 to complement share a node, variables no output depends on are dropped), takes a lower bound
-from the essential variables or the algebraic degree and an upper bound from the five-input gate
+from the essential variables or the algebraic degree (the core's, -1 for the zero function, which
+needs no gate) and an upper bound from the five-input gate
 database (directly for five or fewer variables, through a split on one variable for six), then
 asks the SAT solver for circuits of lower_bound, lower_bound + 1, ... gates until one exists or
 the bounds meet. A circuit is checked on every input row before it is returned.
@@ -19,7 +20,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native, variables
+from .. import _native, predicates, transforms, variables
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
 from . import aig4, encoding, multiplicative
@@ -103,11 +104,6 @@ def _database(table: Bool) -> tuple[list[Gate], Output]:
     return [(op, node(a), node(b)) for op, a, b in gates], (None if output is None else node(output), negated)
 
 
-def _cofactor(table: Bool, v: int, value: int) -> Bool:
-    n = int(len(table)).bit_length() - 1
-    return np.ascontiguousarray(table.reshape(1 << (n - 1 - v), 2, 1 << v)[:, value, :].reshape(-1))
-
-
 def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
     """A B2 circuit of a six-variable table from database circuits of its cofactors on one variable.
 
@@ -125,7 +121,7 @@ def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
         return cache[key]
 
     for v in range(n):
-        f0, f1 = _cofactor(table, v, 0), _cofactor(table, v, 1)
+        f0, f1 = variables.restrict(table, {v: 0}), variables.restrict(table, {v: 1})
         g = f0 ^ f1
         if g.all():
             forms = [(cost(f0) + 1, "flip")]
@@ -140,7 +136,7 @@ def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
                 best = (c, v, form)
     assert best is not None
     _, v, form = best
-    f0, f1 = _cofactor(table, v, 0), _cofactor(table, v, 1)
+    f0, f1 = variables.restrict(table, {v: 0}), variables.restrict(table, {v: 1})
     rest = [u for u in range(n) if u != v]
     build = _Builder(n)
 
@@ -181,25 +177,6 @@ def to_aig(n: int, gates: Sequence[Gate], outputs: Sequence[Output]) -> tuple[li
     return build.gates, [(None if node is None else nodes[node], negated) for node, negated in outputs]
 
 
-def essential(table: Bool) -> list[int]:
-    """The variables the table depends on."""
-    n = int(len(table)).bit_length() - 1
-    return [v for v in range(n) if not np.array_equal(_cofactor(table, v, 0), _cofactor(table, v, 1))]
-
-
-def algebraic_degree(table: Bool) -> int:
-    """The degree of the algebraic normal form (Moebius transform over GF(2))."""
-    n = int(len(table)).bit_length() - 1
-    coefficients = table.astype(np.uint8).copy()
-    for v in range(n):
-        view = coefficients.reshape(-1, 2, 1 << v)
-        view[:, 1, :] ^= view[:, 0, :]
-    masks = np.flatnonzero(coefficients)
-    if masks.size == 0:
-        return 0
-    return int(max(bin(int(m)).count("1") for m in masks))
-
-
 def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
     """The permutations of the variables (other than the identity) that leave every table unchanged.
 
@@ -233,15 +210,6 @@ def negations(tables: Sequence[Bool]) -> list[int]:
         if all(np.array_equal(t[rows ^ e], t) or np.array_equal(t[rows ^ e], ~t) for t in tables):
             found.append(e)
     return found
-
-
-def _restrict(table: Bool, keep: Sequence[int]) -> Bool:
-    """The table on the variables ``keep`` (in order), the others fixed at 0."""
-    rows = np.arange(1 << len(keep), dtype=np.int64)
-    index = np.zeros_like(rows)
-    for j, v in enumerate(keep):
-        index |= (rows >> j & 1) << v
-    return np.ascontiguousarray(table[index])
 
 
 def _mc_circuit(
@@ -327,16 +295,16 @@ def synthesize_tables(
             if index == len(distinct):
                 distinct.append(normal)
             plan.append(("node", index, zero))
-    keep = sorted({v for d in distinct for v in essential(d)})
+    keep = sorted({v for d in distinct for v in predicates.essential_variables(d)})
     m = len(keep)
-    reduced = [_restrict(d, keep) for d in distinct]
+    reduced = [transforms.project(d, keep) for d in distinct]
     d = len(reduced)
 
-    # Lower bounds.
+    # Lower bounds. No reduced table is constant, so none has the zero function's degree -1.
     if basis == "MC":
-        lower = max((algebraic_degree(r) - 1 for r in reduced), default=0)
+        lower = max((_native.algebraic_degree(r) - 1 for r in reduced), default=0)
     elif d:
-        lower = max(d, m - d, max(len(essential(r)) - 1 for r in reduced))
+        lower = max(d, m - d, max(len(predicates.essential_variables(r)) - 1 for r in reduced))
     else:
         lower = 0
 
@@ -431,6 +399,15 @@ def _past(deadline: float | None) -> bool:
     return deadline is not None and time.monotonic() >= deadline
 
 
+def _solve(
+    clauses: list[list[int]], deadline: float | None, poll: Callable[[], object] | None
+) -> tuple[bool | None, list[int]]:
+    """One SAT call (``solving.solve``)."""
+    from . import solving  # python-sat is loaded on the first search, not with the package
+
+    return solving.solve(clauses, deadline, poll)
+
+
 def _by_levels(
     gate: encoding.Encoding,
     splits: list[tuple[int, ...]],
@@ -443,13 +420,11 @@ def _by_levels(
     splits (and a satisfiable one, if any) are settled early and a hard one costs at most a third
     more than asked alone.
     """
-    from . import solving
-
     budget = _SPLIT_FIRST
     while splits:
         unsettled = []
         for levels in splits:
-            answer, model = solving.solve(gate.clauses + gate.levelled(levels), _sooner(deadline, budget), poll)
+            answer, model = _solve(gate.clauses + gate.levelled(levels), _sooner(deadline, budget), poll)
             if answer:
                 return True, model
             if answer is None:
@@ -473,22 +448,20 @@ def _attempt(
     split_levels: bool,
 ) -> tuple[list[Gate], list[Output]] | bool | None:
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
-    from . import solving  # python-sat is loaded on the first search
-
     if poll is not None:
         poll()
     if basis == "MC":
         mc = multiplicative.Encoding(m, k, reduced)
-        answer, model = solving.solve(mc.clauses, deadline, poll)
+        answer, model = _solve(mc.clauses, deadline, poll)
         if not answer:
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
     gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
     splits = encoding.level_splits(k, len(reduced), most=_MAX_SPLITS) if split_levels else []
     if not splits or len(splits) > _MAX_SPLITS:
-        answer, model = solving.solve(gate.clauses + gate.ordered(), deadline, poll)
+        answer, model = _solve(gate.clauses + gate.ordered(), deadline, poll)
     else:
-        answer, model = solving.solve(gate.clauses + gate.ordered(), _sooner(deadline, _WHOLE_FIRST), poll)
+        answer, model = _solve(gate.clauses + gate.ordered(), _sooner(deadline, _WHOLE_FIRST), poll)
         if answer is None and not _past(deadline):
             answer, model = _by_levels(gate, splits, deadline, poll)
     if not answer:
