@@ -189,7 +189,8 @@ def test_unknown_family_names_are_refused_by_both(name):
     "statements",
     [
         "from vexil_kit.sweep import read_metadata, sweep\nimport vexil_kit\nassert vexil_kit.sweep is sweep",
-        "import vexil_kit.sweep\nimport vexil_kit\nassert callable(vexil_kit.sweep) and vexil_kit.sweep.__name__ == 'sweep'",
+        "import vexil_kit.sweep\nimport vexil_kit\n"
+        "assert callable(vexil_kit.sweep) and vexil_kit.sweep.__name__ == 'sweep'",
         "from vexil_kit import sweep\nimport vexil_kit.sweeps as s\nassert sweep is s.sweep and s.read_metadata",
     ],
     ids=["module spelling first", "import statement", "package"],

@@ -145,7 +145,7 @@ def test_a_sweep_of_the_classes_computes_the_new_measures():
     frame = sweep(sources.npn_classes(3), ["is_threshold", "threshold_degree", "approximate_degree"])
     assert len(frame) == 14
     assert list(frame["is_threshold"]) == [d <= 1 for d in frame["threshold_degree"]]
-    assert all(t <= a for t, a in zip(frame["threshold_degree"], frame["approximate_degree"]))
+    assert all(t <= a for t, a in zip(frame["threshold_degree"], frame["approximate_degree"], strict=True))
 
 
 @pytest.mark.parametrize("measure", ["approximate_degree", "threshold_degree"])
