@@ -62,10 +62,14 @@ def test_method_registry_and_sweep_give_one_value(subject, name):
     pytest.importorskip("pandas")
     from vexil_kit.sweeps import sweep
 
+    import pandas as pd
+
     column = sweep(items, [name])[name].astype(object).tolist()
     for got, want in zip(column, expected, strict=True):
-        missing = got is None or got != got or str(got) == "<NA>"
-        assert missing if want is None else same(type(want)(got), want) and got == want
+        if want is None:
+            assert pd.isna(got)
+        else:
+            assert same(type(want)(got), want) and got == want
 
 
 def test_the_registry_lists_every_subject_once_per_name():
@@ -94,8 +98,7 @@ def test_a_limited_measure_applies_where_its_method_answers(info):
         beyond.append(BF.random(info.max_vars - 1, seed=4))
     for f in beyond:
         assert not info.applies(f)
-        with pytest.raises(ValueError):
-            getattr(f, info.name)()
+        assert method_value(f, info.name) is None  # ValueError, or None for the five-input class
     if info.symmetric_path:
         answered = [BF.disjunction(info.max_vars + 3), BF.majority(3).extend(info.max_vars + 2)]
         negated = BF.from_callable(info.max_vars + 2, lambda x: bin(x ^ 5).count("1") > 2)
