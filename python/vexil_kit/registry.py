@@ -135,7 +135,9 @@ def _python(name: str, group: str, kind: str, cost: str, summary: str, **options
 _PYTHON_ROWS: tuple[tuple[str, MeasureInfo], ...] = (
     (
         "total_influence",
-        _python("spectral_entropy", "spectral", "real", "n N", "the entropy (bits) of the squared Fourier coefficients"),
+        _python(
+            "spectral_entropy", "spectral", "real", "n N", "the entropy (bits) of the squared Fourier coefficients"
+        ),
     ),
     (
         "npn_canonical",
@@ -166,7 +168,11 @@ _PYTHON_ROWS: tuple[tuple[str, MeasureInfo], ...] = (
     (
         "threshold_degree",
         _python(
-            "is_threshold", "basic", "boolean", "LP of N rows", "whether f is a linear threshold function [w.x >= t]",
+            "is_threshold",
+            "basic",
+            "boolean",
+            "LP of N rows",
+            "whether f is a linear threshold function [w.x >= t]",
             max_vars=12,
         ),
     ),
@@ -299,5 +305,7 @@ def evaluate(subject: str, name: str, table: Any, *, m: int | None = None, progr
                 return python(table, report)
             return _native.measure(name, table, progress=report)
         if subject == "vectorial":
+            if m is None:
+                raise ValueError("the measure of an S-box's table needs its output width m")
             return _native.sbox_measure(name, table, m, progress=report)
     raise ValueError(f"unknown subject {subject!r}")

@@ -5,7 +5,6 @@ its method answers (variable limits, permutations only, the symmetric path of th
 import math
 
 import pytest
-from conftest import needs_pandas
 
 from vexil_kit import BooleanFunction as BF
 from vexil_kit import VectorialFunction as VF
@@ -60,9 +59,9 @@ def test_method_registry_and_sweep_give_one_value(subject, name):
             assert same(evaluated, value), (x, evaluated, value)
         expected.append(value)
     pytest.importorskip("pandas")
-    from vexil_kit.sweeps import sweep
-
     import pandas as pd
+
+    from vexil_kit.sweeps import sweep
 
     column = sweep(items, [name])[name].astype(object).tolist()
     for got, want in zip(column, expected, strict=True):

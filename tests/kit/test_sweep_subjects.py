@@ -30,7 +30,9 @@ class Subject:
 
 
 SUBJECTS = {
-    "function": Subject(lambda seed, count: random_functions(4, count, seed=seed), "entropy", lambda f: f.weight(), ("hex", "n")),
+    "function": Subject(
+        lambda seed, count: random_functions(4, count, seed=seed), "entropy", lambda f: f.weight(), ("hex", "n")
+    ),
     "vectorial": Subject(
         lambda seed, count: random_permutations(4, count, seed=seed),
         "differential_uniformity",

@@ -40,7 +40,7 @@ void check_measures(std::mt19937_64& rng, unsigned n) {
     std::vector<double> reals(columns * count);
     std::vector<vexil::SweepColumn> plan;
     for (std::size_t c = 0; c < columns; ++c) {
-        vexil::SweepColumn column{vexil::find_scalar_measure(names[c])};
+        vexil::SweepColumn column{vexil::find_scalar_measure(vexil::MeasureSubject::function, names[c])};
         CHECK(column.measure != nullptr, "measure %.*s", static_cast<int>(names[c].size()), names[c].data());
         if (column.measure->real != nullptr) {
             column.reals = reals.data() + c * count;

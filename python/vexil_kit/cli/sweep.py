@@ -42,9 +42,14 @@ def _check_modules() -> None:
 def parse_functions(text: str) -> Any:
     """The source a --functions argument names."""
     _check_modules()
-    from ..sweeps import family, five_input_classes, npn_classes, random_functions
-
-    from ..sweeps import catalogue_sboxes, random_permutations
+    from ..sweeps import (
+        catalogue_sboxes,
+        family,
+        five_input_classes,
+        npn_classes,
+        random_functions,
+        random_permutations,
+    )
 
     name, _, rest = text.partition(":")
     if name == "five-input-classes" and not rest:
@@ -144,10 +149,8 @@ def parse_measures(text: str, subject: str = "function") -> list[str]:
 def run(args: Any) -> int:
     """Runs `vexil sweep` with its parsed arguments; the exit status."""
     _check_modules()
-    from ..sweeps import sweep
+    from ..sweeps import SboxSource, sweep
     from ..sweeps.output import check_path
-
-    from ..sweeps import SboxSource
 
     check_path(args.output)
     source = parse_functions(args.functions)
@@ -160,12 +163,12 @@ def run(args: Any) -> int:
         except ImportError:
             raise SweepUnavailable("--scheduler needs dask.distributed: pip install 'vexil[cluster]'") from None
         client = Client(args.scheduler)
-    unit = "S-box" if isinstance(source, SboxSource) else "function"
+    unit, units = ("S-box", "S-boxes") if isinstance(source, SboxSource) else ("function", "functions")
     try:
-        with display.measure(f"sweep of {len(source):,} {unit}s", unit=unit) as report:
+        with display.measure(f"sweep of {len(source):,} {units}", unit=unit) as report:
             frame = sweep(source, measures, client=client, out=args.output, progress=report)
     finally:
         if client is not None:
             client.close()
-    print(f"wrote {args.output}: {len(frame):,} {unit}s ({source.description}), {len(measures)} measures")
+    print(f"wrote {args.output}: {len(frame):,} {units} ({source.description}), {len(measures)} measures")
     return 0

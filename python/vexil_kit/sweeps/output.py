@@ -42,7 +42,6 @@ INTEGERS = "list:int64"
 REALS = "list:float64"
 
 
-
 def file_format(path: Any) -> str:
     """The format of ``path`` from its extension, "parquet" or "csv"; ValueError for any other."""
     suffix = os.path.splitext(os.fspath(path))[1].lower()

@@ -277,10 +277,15 @@ class Job(Protocol):
     @property
     def columns(self) -> tuple[str, ...]: ...
 
-    #: The columns before the measures.
-    fixed: tuple[str, ...]
-    #: The column that tells the items apart, checked when a partial file is resumed.
-    key: str
+    @property
+    def fixed(self) -> tuple[str, ...]:
+        """The columns before the measures."""
+        ...
+
+    @property
+    def key(self) -> str:
+        """The column that tells the items apart, checked when a partial file is resumed."""
+        ...
 
     def batches(self, source: Any, size: int) -> list[Any]: ...
 

@@ -157,8 +157,8 @@ class SboxJob:
         values: list[list[Any]] = [[] for _ in self.columns_of_measures]
         table = registry.measures("vectorial")
         for done, (_, box) in enumerate(batch):
-            for column, name, function in zip(values, self.measures, self.callables, strict=True):
-                column.append(_value(box, table[name] if name is not None else None, function))
+            for found, name, function in zip(values, self.measures, self.callables, strict=True):
+                found.append(_value(box, table[name] if name is not None else None, function))
             if progress is not None:
                 progress(done + 1)
         for column, name, found in zip(self.columns_of_measures, self.measures, values, strict=True):
