@@ -4,7 +4,7 @@
 #   src/base/       packed tables, instruction-set variants, subset combinatorics
 #   src/metrics/    the measures
 #   npn5/ (core)    the five-input database and its queries (VEXIL_NPN5_CORE_SOURCES)
-#   src/registry/   every measure by name, over metrics/ and npn5/
+#   src/registry/   every measure by name, over metrics/, npn5/ and vectorial/
 #   src/sweep/      measures of many functions at once, over the registry
 set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/encoding.cpp
@@ -46,8 +46,7 @@ set(VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/registry/registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sweep/sweep.cpp)
 
-# Vectorial functions (S-boxes): src/vectorial/ sits above src/metrics/, and
-# its registry beside the one of single functions.
+# Vectorial functions (S-boxes): src/vectorial/ sits above src/metrics/, below
+# the registry, which names their measures beside those of single functions.
 list(APPEND VEXIL_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/registry/vectorial_registry.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox.cpp)

@@ -20,12 +20,14 @@ PyObject* text(std::string_view value) {
 PyObject* measure_registry(PyObject*, PyObject*) {
     return guarded([] {
         return vexil::py::tuple_of(vexil::measure_registry(), [](const vexil::MeasureInfo& m) {
-            Ref name(text(m.name)), group(text(vexil::group_name(m.group))), kind(text(vexil::kind_name(m.kind)));
+            Ref name(text(m.name)), subject(text(vexil::subject_name(m.subject)));
+            Ref group(text(vexil::group_name(m.group))), kind(text(vexil::kind_name(m.kind)));
             Ref parameters(text(m.parameters)), cost(text(m.cost)), summary(text(m.summary));
             Ref max_vars(vexil::py::to_python(std::uint32_t{m.max_vars}));
-            return vexil::py::check(PyTuple_Pack(9, name.get(), group.get(), kind.get(), parameters.get(),
-                                                 max_vars.get(), m.exact_vars ? Py_True : Py_False,
-                                                 m.progress ? Py_True : Py_False, cost.get(), summary.get()));
+            return vexil::py::check(PyTuple_Pack(
+                12, name.get(), subject.get(), group.get(), kind.get(), parameters.get(), max_vars.get(),
+                m.exact_vars ? Py_True : Py_False, m.permutations_only ? Py_True : Py_False,
+                m.progress ? Py_True : Py_False, m.scalar() ? Py_True : Py_False, cost.get(), summary.get()));
         });
     });
 }
@@ -51,10 +53,10 @@ PyObject* measure(PyObject*, PyObject* args, PyObject* kwargs) {
                                     &table_object, &progress) == 0) {
         return nullptr;
     }
-    const vexil::MeasureInfo* m =
-        vexil::find_scalar_measure(std::string_view(name, static_cast<std::size_t>(name_length)));
+    const vexil::MeasureInfo* m = vexil::find_scalar_measure(
+        vexil::MeasureSubject::function, std::string_view(name, static_cast<std::size_t>(name_length)));
     if (m == nullptr) {
-        PyErr_Format(PyExc_ValueError, "%s is not a scalar measure of the registry", name);
+        PyErr_Format(PyExc_ValueError, "%s is not a scalar measure of functions in the registry", name);
         return nullptr;
     }
     Buffer buffer;
@@ -90,8 +92,10 @@ const PyMethodDef methods[] = {
                                     "(done, total)."),
     {"measure_registry", &measure_registry, METH_NOARGS,
      "measure_registry()\n--\n\n"
-     "Every measure of a single function, in report order: tuples (name, group, kind, parameters,\n"
-     "max_vars, exact_vars, progress, cost, summary)."},
+     "Every measure the core computes, of functions then of vectorial functions, in report order:\n"
+     "tuples (name, subject, group, kind, parameters, max_vars, exact_vars, permutations_only,\n"
+     "progress, scalar, cost, summary); subject is 'function' or 'vectorial', scalar whether\n"
+     "measure or sbox_measure computes it by its evaluator."},
     {"measure_aliases", &measure_aliases, METH_NOARGS,
      "measure_aliases()\n--\n\n"
      "The other names of measures: tuples (alias, name)."},

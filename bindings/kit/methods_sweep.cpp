@@ -63,11 +63,11 @@ PyObject* five_input_class_words(PyObject*, PyObject*) {
 }
 
 // (name, kind, max_vars) of every measure the batch kernel computes: the
-// registry's scalar measures, under their own names.
+// registry's scalar measures of functions, under their own names.
 PyObject* sweep_measure_table(PyObject*, PyObject*) {
     std::vector<const vexil::MeasureInfo*> scalar;
     for (const vexil::MeasureInfo& m : vexil::measure_registry()) {
-        if (m.scalar()) scalar.push_back(&m);
+        if (m.subject == vexil::MeasureSubject::function && m.scalar()) scalar.push_back(&m);
     }
     return guarded([&] {
         return vexil::py::list_of(scalar, [](const vexil::MeasureInfo* m) {
@@ -109,8 +109,8 @@ PyObject* sweep_rows(PyObject*, PyObject* args, PyObject* kwargs) {
             if (PyErr_Occurred() == nullptr) PyErr_SetString(PyExc_TypeError, "measure names must be str");
             return nullptr;
         }
-        const vexil::MeasureInfo* m =
-            vexil::find_scalar_measure(std::string_view(text, static_cast<std::size_t>(length)));
+        const vexil::MeasureInfo* m = vexil::find_scalar_measure(
+            vexil::MeasureSubject::function, std::string_view(text, static_cast<std::size_t>(length)));
         if (m == nullptr) {
             PyErr_Format(PyExc_ValueError, "no batch kernel computes %R", name);
             return nullptr;

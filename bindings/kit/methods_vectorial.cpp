@@ -1,5 +1,6 @@
-// Vectorial functions (S-boxes): their tables and measures, by the names of the
-// vectorial registry, computed by the core without the interpreter lock.
+// Vectorial functions (S-boxes): their tables and measures, by the names of
+// the registry's vectorial rows, computed by the core without the interpreter
+// lock.
 //
 // An S-box is a read-only 1-D buffer of 2^n uint32 output words and its output
 // width m; every word must be below 2^m.
@@ -10,7 +11,7 @@
 #include "unlocked.hpp"
 
 #include "memory_guard.hpp"
-#include "registry/vectorial_registry.hpp"
+#include "registry/registry.hpp"
 #include "vectorial/sbox.hpp"
 
 #include <bit>
@@ -87,9 +88,9 @@ struct SboxCall {
     }
 
     // The registry's entry for the name, of the wanted kind; null with ValueError set otherwise.
-    const vec::VectorialMeasureInfo* measure(bool tables) const {
-        const vec::VectorialMeasureInfo* info = vec::find_vectorial_measure(name);
-        const bool is_table = info != nullptr && info->kind == vec::VectorialKind::table;
+    const vexil::MeasureInfo* measure(bool tables) const {
+        const vexil::MeasureInfo* info = vexil::find_measure(vexil::MeasureSubject::vectorial, name);
+        const bool is_table = info != nullptr && info->kind == vexil::MeasureKind::table;
         if (info == nullptr || is_table != tables) {
             const std::string message = std::string(name) + " is not a vectorial " + (tables ? "table" : "measure");
             PyErr_SetString(PyExc_ValueError, message.c_str());
@@ -115,12 +116,13 @@ PyObject* counts_dict(const std::vector<vec::ValueCount>& counts) {
     return dict.release();
 }
 
-// sbox_measure(name, table, m, *, progress=None): a scalar (int or bool) or a
-// value -> count dict of the vectorial registry.
+// sbox_measure(name, table, m, *, progress=None): a scalar (int or bool), by
+// the registry's evaluator, or a value -> count dict of the registry's
+// vectorial measures.
 PyObject* sbox_measure(PyObject*, PyObject* args, PyObject* kwargs) {
     SboxCall call;
     if (!call.parse(args, kwargs)) return nullptr;
-    const vec::VectorialMeasureInfo* info = call.measure(false);
+    const vexil::MeasureInfo* info = call.measure(false);
     if (info == nullptr) return nullptr;
     std::int64_t integer = 0;
     std::vector<vec::ValueCount> counts;
@@ -129,8 +131,8 @@ PyObject* sbox_measure(PyObject*, PyObject* args, PyObject* kwargs) {
         [&] {
             if (info->permutations_only && !vec::is_permutation(call.sbox)) {
                 refused = true;
-            } else if (info->integer != nullptr) {
-                integer = info->integer(call.sbox);
+            } else if (info->sbox != nullptr) {
+                integer = info->sbox(call.sbox);
             } else if (info->name == "differential_spectrum") {
                 counts = vec::differential_spectrum(call.sbox);
             } else if (info->name == "walsh_spectrum_counts") {
@@ -148,8 +150,8 @@ PyObject* sbox_measure(PyObject*, PyObject* args, PyObject* kwargs) {
         PyErr_Format(PyExc_ValueError, "%s is computed by the toolkit, not natively", info->name.data());
         return nullptr;
     }
-    if (info->kind == vec::VectorialKind::boolean) return PyBool_FromLong(integer != 0 ? 1 : 0);
-    if (info->kind == vec::VectorialKind::integer) return PyLong_FromLongLong(integer);
+    if (info->kind == vexil::MeasureKind::boolean) return PyBool_FromLong(integer != 0 ? 1 : 0);
+    if (info->kind == vexil::MeasureKind::integer) return PyLong_FromLongLong(integer);
     return guarded([&] { return counts_dict(counts); });
 }
 
@@ -158,7 +160,7 @@ PyObject* sbox_measure(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* sbox_table(PyObject*, PyObject* args, PyObject* kwargs) {
     SboxCall call;
     if (!call.parse(args, kwargs)) return nullptr;
-    const vec::VectorialMeasureInfo* info = call.measure(true);
+    const vexil::MeasureInfo* info = call.measure(true);
     if (info == nullptr) return nullptr;
     const vec::Sbox& f = call.sbox;
     const bool signed_values = info->name == "walsh_table" || info->name == "lat";
@@ -198,36 +200,18 @@ PyObject* sbox_table(PyObject*, PyObject* args, PyObject* kwargs) {
     return array->release();
 }
 
-PyObject* text(std::string_view value) {
-    return vexil::py::check(PyUnicode_FromStringAndSize(value.data(), static_cast<Py_ssize_t>(value.size())));
-}
-
-PyObject* vectorial_registry(PyObject*, PyObject*) {
-    return guarded([] {
-        return vexil::py::tuple_of(vec::vectorial_registry(), [](const vec::VectorialMeasureInfo& m) {
-            Ref name(text(m.name)), kind(text(vec::kind_name(m.kind))), cost(text(m.cost)), summary(text(m.summary));
-            return vexil::py::check(PyTuple_Pack(6, name.get(), kind.get(), m.permutations_only ? Py_True : Py_False,
-                                                 m.progress ? Py_True : Py_False, cost.get(), summary.get()));
-        });
-    });
-}
-
 using vexil::py::keyword_row;
 
 const PyMethodDef methods[] = {
     keyword_row<sbox_measure>(
         "sbox_measure",
         "sbox_measure(name, table, m, /, *, progress=None)\n--\n\n"
-        "The measure `name` of the vectorial registry of the S-box `table` (2**n uint32 words below 2**m):\n"
+        "The vectorial measure `name` of the registry of the S-box `table` (2**n uint32 words below 2**m):\n"
         "an int, a bool or a dict value -> count, computed without the interpreter lock."),
     keyword_row<sbox_table>("sbox_table",
                             "sbox_table(name, table, m, /, *, progress=None)\n--\n\n"
                             "The table `name` (ddt, walsh_table, lat or bct) of the S-box as a new 2**n x 2**m "
                             "array\n(uint32 counts, int32 Walsh values), computed without the interpreter lock."),
-    {"vectorial_registry", &vectorial_registry, METH_NOARGS,
-     "vectorial_registry()\n--\n\n"
-     "Every measure of a vectorial function, in report order: tuples (name, kind, permutations_only,\n"
-     "progress, cost, summary)."},
 };
 
 }  // namespace

@@ -12,13 +12,12 @@ from __future__ import annotations
 
 import operator
 from collections.abc import Callable, Iterable, Iterator, Sequence
-from dataclasses import dataclass
 from typing import Any
 
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, anf, circuits, sboxes
+from . import _arguments, _native, anf, circuits, registry, sboxes
 from .function import BooleanFunction
 from .progress import Progress, reporter
 from .synthesis import Synthesis, synthesize_tables
@@ -31,24 +30,11 @@ _MAX_VARS = 30
 _MAX_OUTPUTS = 32
 
 
-@dataclass(frozen=True)
-class VectorialMeasureInfo:
-    """One measure of the vectorial registry."""
+#: One measure of a vectorial function: the registry's ``MeasureInfo`` (``subject`` "vectorial").
+VectorialMeasureInfo = registry.MeasureInfo
 
-    name: str
-    #: "integer", "boolean", "counts" (a dict value -> count), "integers" (a list) or "table" (a 2-D array).
-    kind: str
-    #: Whether it is defined for permutations only (ValueError otherwise).
-    permutations_only: bool
-    #: Whether the method takes ``progress=``.
-    progress: bool
-    #: Time as a function of n, m, N = 2**n and M = 2**m.
-    cost: str
-    summary: str
-
-
-#: Every measure of a vectorial function by name, in report order.
-MEASURES: dict[str, VectorialMeasureInfo] = {row[0]: VectorialMeasureInfo(*row) for row in _native.vectorial_registry()}
+#: Every measure of a vectorial function by name, in report order (``registry.measures("vectorial")``).
+MEASURES: dict[str, VectorialMeasureInfo] = registry.measures("vectorial")
 
 
 def _words(table: Any) -> Words:
@@ -569,11 +555,15 @@ class VectorialFunction:
         return sboxes.affine_equivalent(tuple(self._table.tolist()), tuple(other._table.tolist()), self._n)
 
     def measure(self, name: str, progress: Progress = False) -> Any:
-        """The measure ``name`` of the vectorial registry (``MEASURES``), as its method gives it."""
-        if name not in MEASURES:
+        """The measure ``name`` of the registry's vectorial measures (``MEASURES``), as its method gives it:
+        a scalar by the registry's evaluator, the others by their method."""
+        info = MEASURES.get(name)
+        if info is None:
             raise ValueError(f"unknown vectorial measure {name!r}; vexil_kit.vectorial.MEASURES lists them")
+        if info.scalar:
+            return registry.evaluate("vectorial", name, self.table, m=self.m, progress=progress)
         method = getattr(self, name)
-        return method(progress=progress) if MEASURES[name].progress else method()
+        return method(progress=progress) if info.progress else method()
 
 
 def _function_of(circuit: circuits.Circuit) -> BooleanFunction | VectorialFunction:

@@ -15,7 +15,9 @@
 #include "metrics/walsh_measures.hpp"
 #include "npn5/queries.hpp"
 #include "registry/measure_input.hpp"
+#include "vectorial/sbox.hpp"
 
+#include <cstddef>
 #include <optional>
 
 namespace vexil {
@@ -24,9 +26,10 @@ namespace {
 
 using G = MeasureGroup;
 using K = MeasureKind;
+using S = MeasureSubject;
 
 constexpr MeasureInfo measure(std::string_view name, G group, K kind, std::string_view cost, std::string_view summary) {
-    return {name, group, kind, "", any_vars, false, false, cost, summary};
+    return {.name = name, .subject = S::function, .group = group, .kind = kind, .cost = cost, .summary = summary};
 }
 constexpr MeasureInfo reporting(MeasureInfo info) {
     info.progress = true;
@@ -45,8 +48,6 @@ constexpr MeasureInfo up_to(MeasureInfo info, unsigned max_vars, bool exact = fa
 // The scalar measures of one function, each the core function that answers
 // it, so that a sweep's values and a single call's are the same bit for bit.
 using Input = MeasureInput;
-
-std::int64_t as_integer(std::uint64_t v) { return static_cast<std::int64_t>(v); }
 
 // The 32-bit word of the gate database for a table of at most five
 // variables, extended to five as BooleanFunction.extend(5) does (the added
@@ -109,6 +110,41 @@ std::int64_t is_plateaued(Input& in) { return vexil::plateaued_amplitude(in.entr
 std::int64_t propagation_criterion(Input& in) { return vexil::propagation_criterion(in.entries()); }
 std::int64_t strict_avalanche(Input& in) { return vexil::strict_avalanche(in.words(), in.n()) ? 1 : 0; }
 
+// The vectorial measures (vectorial/sbox.hpp), each 0/1 for the boolean ones.
+namespace vec = vectorial;
+
+constexpr MeasureInfo vectorial_measure(std::string_view name, G group, K kind, std::string_view cost,
+                                        std::string_view summary) {
+    return {.name = name, .subject = S::vectorial, .group = group, .kind = kind, .cost = cost, .summary = summary};
+}
+constexpr MeasureInfo permutations(MeasureInfo info) {
+    info.permutations_only = true;
+    return info;
+}
+constexpr MeasureInfo counted_sbox(MeasureInfo info, std::int64_t (*f)(const vec::Sbox&)) {
+    info.sbox = f;
+    return info;
+}
+
+std::int64_t differential_uniformity(const vec::Sbox& f) { return as_integer(vec::differential_uniformity(f)); }
+std::int64_t is_apn(const vec::Sbox& f) { return vec::differential_uniformity(f) == 2 ? 1 : 0; }
+std::int64_t linearity(const vec::Sbox& f) { return as_integer(vec::linearity(f)); }
+std::int64_t sbox_nonlinearity(const vec::Sbox& f) {
+    return (as_integer(f.inputs()) - as_integer(vec::linearity(f))) / 2;
+}
+std::int64_t boomerang_uniformity(const vec::Sbox& f) { return as_integer(vec::boomerang_uniformity(f)); }
+std::int64_t sbox_algebraic_degree(const vec::Sbox& f) { return vec::algebraic_degree(f); }
+std::int64_t sbox_min_degree(const vec::Sbox& f) { return vec::min_degree(f); }
+std::int64_t differential_branch_number(const vec::Sbox& f) { return vec::differential_branch_number(f); }
+std::int64_t linear_branch_number(const vec::Sbox& f) { return vec::linear_branch_number(f); }
+std::int64_t is_permutation(const vec::Sbox& f) { return vec::is_permutation(f) ? 1 : 0; }
+std::int64_t sbox_is_balanced(const vec::Sbox& f) { return vec::is_balanced(f) ? 1 : 0; }
+std::int64_t fixed_point_count(const vec::Sbox& f) {
+    std::int64_t count = 0;
+    for (std::uint64_t x = 0; x < f.inputs(); ++x) count += f.table[x] == x ? 1 : 0;
+    return count;
+}
+
 constexpr MeasureInfo registry[] = {
     counted(measure("weight", G::basic, K::integer, "N", "the number of true entries"), weight),
     counted(measure("is_balanced", G::basic, K::boolean, "N", "whether half of the entries are true"), is_balanced),
@@ -159,7 +195,6 @@ constexpr MeasureInfo registry[] = {
     computed(measure("total_influence", G::spectral, K::real, "n N",
                      "the sum of the influences: the mean sensitivity, exact"),
              total_influence),
-    measure("spectral_entropy", G::spectral, K::real, "n N", "the entropy (bits) of the squared Fourier coefficients"),
     reporting(measure("spectral_weights", G::spectral, K::reals, "n N",
                       "for each level k, the sum of the squared Fourier coefficients at |u| = k")),
     with_parameters(reporting(measure("noise_stability", G::spectral, K::real, "n N",
@@ -280,24 +315,62 @@ constexpr MeasureInfo registry[] = {
                           "the least number of leaves of a decision tree computing f"),
                   detail::decision_tree_size_max_vars),
             [](Input& in) -> std::int64_t { return detail::packed_decision_tree_size(in.words(), in.n()); }),
-    // Canonical forms, polynomial degrees and threshold functions: computed in
-    // the toolkit (npn5/canonical_forms.cpp; linear programs with HiGHS), no
-    // scalar evaluator.
+    // Canonical forms (npn5/canonical_forms.cpp), no scalar evaluator.
     up_to(measure("npn_canonical", G::circuits, K::pair, "2^n n!",
                   "the least table of f's NPN class and a transform taking f to it"),
           6),
-    up_to(reporting(measure("approximate_degree", G::query, K::integer, "LPs of N rows",
-                            "the least degree of a real polynomial within eps (1/3) of f as +-1 on every input")),
-          10),
-    up_to(reporting(measure("threshold_degree", G::query, K::integer, "LPs of N rows",
-                            "the least degree of a real polynomial with the sign of f as +-1 on every input")),
-          10),
-    up_to(measure("is_threshold", G::basic, K::boolean, "LP of N rows",
-                  "whether f is a linear threshold function [w.x >= t]"),
-          12),
-    up_to(measure("threshold_weights", G::basic, K::pair, "LP of N rows",
-                  "integer weights and threshold of f as a threshold function, or None"),
-          12),
+
+    // Vectorial functions (src/vectorial/).
+    counted_sbox(reporting(vectorial_measure("differential_uniformity", G::cryptographic, K::integer, "N^2 / 2",
+                                             "the largest DDT entry over a != 0")),
+                 differential_uniformity),
+    counted_sbox(reporting(vectorial_measure("is_apn", G::cryptographic, K::boolean, "N^2 / 2",
+                                             "whether the differential uniformity is 2")),
+                 is_apn),
+    counted_sbox(reporting(vectorial_measure("linearity", G::cryptographic, K::integer, "n N M",
+                                             "the largest |W(a, b)| over b != 0")),
+                 linearity),
+    counted_sbox(reporting(vectorial_measure(
+                     "nonlinearity", G::cryptographic, K::integer, "n N M",
+                     "2^(n-1) - linearity / 2: the least distance of a component to an affine function")),
+                 sbox_nonlinearity),
+    counted_sbox(permutations(reporting(vectorial_measure("boomerang_uniformity", G::cryptographic, K::integer,
+                                                          "N^2 (1 + DDT row squares / N)",
+                                                          "the largest BCT entry over a != 0 and b != 0"))),
+                 boomerang_uniformity),
+    counted_sbox(vectorial_measure("algebraic_degree", G::algebraic, K::integer, "n N",
+                                   "the largest degree of a coordinate (-1 for zero)"),
+                 sbox_algebraic_degree),
+    counted_sbox(vectorial_measure("min_degree", G::algebraic, K::integer, "n N",
+                                   "the smallest degree of a nonzero component b.F (-1 when one is zero)"),
+                 sbox_min_degree),
+    counted_sbox(reporting(vectorial_measure("differential_branch_number", G::cryptographic, K::integer, "N^2 / 2",
+                                             "min wt(a) + wt(b) over a != 0 with DDT[a, b] != 0")),
+                 differential_branch_number),
+    counted_sbox(reporting(vectorial_measure("linear_branch_number", G::cryptographic, K::integer, "n N M",
+                                             "min wt(a) + wt(b) over b != 0 with W(a, b) != 0")),
+                 linear_branch_number),
+    counted_sbox(vectorial_measure("is_permutation", G::basic, K::boolean, "N", "whether F is a bijection (n = m)"),
+                 is_permutation),
+    counted_sbox(
+        vectorial_measure("is_balanced", G::basic, K::boolean, "N + M", "whether every output is taken 2^(n-m) times"),
+        sbox_is_balanced),
+    counted_sbox(vectorial_measure("fixed_point_count", G::basic, K::integer, "N", "the number of x with F(x) = x"),
+                 fixed_point_count),
+    reporting(vectorial_measure("differential_spectrum", G::cryptographic, K::counts, "N^2 / 2",
+                                "DDT value -> count over a != 0 and every b")),
+    reporting(vectorial_measure("walsh_spectrum_counts", G::cryptographic, K::counts, "n N M",
+                                "|W(a, b)| -> count over b != 0 and every a")),
+    permutations(vectorial_measure("cycle_type", G::basic, K::counts, "N", "cycle length -> number of cycles")),
+    vectorial_measure("fixed_points", G::basic, K::integers, "N", "the x with F(x) = x, ascending"),
+    reporting(
+        vectorial_measure("ddt", G::cryptographic, K::table, "N^2", "the difference distribution table, 2^n x 2^m")),
+    reporting(vectorial_measure("walsh_table", G::cryptographic, K::table, "n N M",
+                                "W(a, b) = sum over x of (-1)^(b.F(x) ^ a.x), 2^n x 2^m")),
+    reporting(vectorial_measure("lat", G::cryptographic, K::table, "n N M",
+                                "the linear approximation table W / 2, 2^n x 2^m")),
+    permutations(reporting(vectorial_measure("bct", G::cryptographic, K::table, "N^2 (1 + DDT row squares / N)",
+                                             "the boomerang connectivity table"))),
 };
 
 constexpr MeasureAlias aliases[] = {
@@ -315,20 +388,24 @@ std::span<const MeasureInfo> measure_registry() { return registry; }
 
 std::span<const MeasureAlias> measure_aliases() { return aliases; }
 
-const MeasureInfo* find_scalar_measure(std::string_view name) {
-    const MeasureInfo* m = find_measure(name);
+const MeasureInfo* find_scalar_measure(MeasureSubject subject, std::string_view name) {
+    const MeasureInfo* m = find_measure(subject, name);
     return m != nullptr && m->scalar() ? m : nullptr;
 }
 
-const MeasureInfo* find_measure(std::string_view name) {
-    for (const MeasureAlias& a : aliases) {
-        if (a.alias == name) name = a.name;
+const MeasureInfo* find_measure(MeasureSubject subject, std::string_view name) {
+    if (subject == S::function) {
+        for (const MeasureAlias& a : aliases) {
+            if (a.alias == name) name = a.name;
+        }
     }
     for (const MeasureInfo& m : registry) {
-        if (m.name == name) return &m;
+        if (m.subject == subject && m.name == name) return &m;
     }
     return nullptr;
 }
+
+std::string_view subject_name(MeasureSubject subject) { return subject == S::function ? "function" : "vectorial"; }
 
 std::string_view group_name(MeasureGroup group) {
     constexpr std::string_view names[] = {"basic",         "information", "spectral", "algebraic",
@@ -337,8 +414,8 @@ std::string_view group_name(MeasureGroup group) {
 }
 
 std::string_view kind_name(MeasureKind kind) {
-    constexpr std::string_view names[] = {"integer", "real",     "boolean", "integers", "reals", "pair",
-                                          "records", "function", "circuit", "text",     "counts"};
+    constexpr std::string_view names[] = {"integer", "real",     "boolean", "integers", "reals",  "pair",
+                                          "records", "function", "circuit", "text",     "counts", "table"};
     return names[static_cast<std::size_t>(kind)];
 }
 

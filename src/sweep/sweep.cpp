@@ -33,6 +33,10 @@ std::uint64_t sweep_row_bytes(unsigned n) { return packed_row_bytes(n); }
 void sweep_rows(std::span<const std::uint8_t> rows, unsigned n, std::span<const SweepColumn> columns) {
     if (n >= 64) throw std::invalid_argument("a table of " + std::to_string(n) + " variables is too large");
     for (const SweepColumn& c : columns) {
+        if (c.measure->subject != MeasureSubject::function ||
+            (c.measure->integer == nullptr && c.measure->real == nullptr)) {
+            throw std::invalid_argument(std::string(c.measure->name) + " is not a scalar measure of functions");
+        }
         if (n > c.measure->max_vars) {
             throw std::invalid_argument(std::string(c.measure->name) + " is defined up to " +
                                         std::to_string(c.measure->max_vars) + " variables, not " + std::to_string(n));

@@ -18,8 +18,8 @@
 
 namespace vexil {
 
-// The measures a sweep computes are the registry's scalar ones
-// (MeasureInfo::scalar(), found by find_scalar_measure).
+// The measures a sweep computes are the registry's scalar measures of
+// functions (found by find_scalar_measure(MeasureSubject::function, name)).
 
 // Bytes of one packed row of n variables: 2^n / 8, at least 1.
 std::uint64_t sweep_row_bytes(unsigned n);

@@ -41,3 +41,24 @@ def test_the_batch_kernel_and_the_report_follow_the_registry():
     assert kernel <= set(registry.names())
     shown = [m.name for m in report_measures.MEASURES[2:]]
     assert shown == [name for name, info in registry.MEASURES.items() if not info.parameters]
+
+
+VECTORIAL_DOCS = DOCS.parent / "vectorial.md"
+
+
+@pytest.mark.parametrize("info", registry.measures("vectorial").values(), ids=lambda info: info.name)
+def test_every_vectorial_measure_is_a_method_of_its_shape(info):
+    from vexil_kit import VectorialFunction
+
+    parameters = inspect.signature(getattr(VectorialFunction, info.name)).parameters
+    required = [p for p in list(parameters)[1:] if parameters[p].default is inspect.Parameter.empty]
+    assert tuple(required) == info.parameters
+    assert ("progress" in parameters) == info.progress
+    assert f"`{info.name}" in VECTORIAL_DOCS.read_text()
+
+
+def test_the_core_lists_what_it_computes_and_python_the_rest():
+    native = {(row[1], row[0]) for row in _native.measure_registry()}
+    for info in registry.TABLE:
+        assert ((info.subject, info.name) in native) == info.native
+    assert len({(info.subject, info.name) for info in registry.TABLE}) == len(registry.TABLE)

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
+#include <stdexcept>
 #include <string_view>
 
 using namespace native_test;
@@ -40,7 +42,7 @@ void check_measures(std::mt19937_64& rng, unsigned n) {
     std::vector<double> reals(columns * count);
     std::vector<vexil::SweepColumn> plan;
     for (std::size_t c = 0; c < columns; ++c) {
-        vexil::SweepColumn column{vexil::find_scalar_measure(names[c])};
+        vexil::SweepColumn column{vexil::find_scalar_measure(vexil::MeasureSubject::function, names[c])};
         CHECK(column.measure != nullptr, "measure %.*s", static_cast<int>(names[c].size()), names[c].data());
         if (column.measure->real != nullptr) {
             column.reals = reals.data() + c * count;
@@ -95,9 +97,33 @@ void check_dictator_sign() {
     }
 }
 
+// One table for both subjects: a name is looked up within its subject, the
+// aliases are the functions', and the batch kernel refuses an S-box measure.
+void check_subjects() {
+    using vexil::MeasureSubject;
+    const vexil::MeasureInfo* f = vexil::find_measure(MeasureSubject::function, "nonlinearity");
+    const vexil::MeasureInfo* s = vexil::find_measure(MeasureSubject::vectorial, "nonlinearity");
+    CHECK(f != nullptr && s != nullptr && f != s, "nonlinearity of both subjects");
+    CHECK(f->integer != nullptr && f->sbox == nullptr && s->sbox != nullptr && s->integer == nullptr,
+          "each row has the evaluator of its subject");
+    CHECK(vexil::find_measure(MeasureSubject::vectorial, "degree") == nullptr, "aliases are the functions'");
+    CHECK(vexil::find_scalar_measure(MeasureSubject::vectorial, "ddt") == nullptr, "tables are not scalars");
+    std::vector<std::uint8_t> row(1);
+    std::vector<std::int64_t> out(1);
+    const vexil::SweepColumn column{s, out.data()};
+    bool refused = false;
+    try {
+        vexil::sweep_rows(row, 3, std::span(&column, 1));
+    } catch (const std::invalid_argument&) {
+        refused = true;
+    }
+    CHECK(refused, "the batch kernel refuses a vectorial measure");
+}
+
 }  // namespace
 
 int main() {
+    check_subjects();
     std::mt19937_64 rng(20261209);
     for_each_kernel_set([&] {
         for (unsigned n : {0U, 1U, 3U, 5U, 7U}) check_measures(rng, n);

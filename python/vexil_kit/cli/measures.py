@@ -1,5 +1,7 @@
 """The measures a report computes: every measure of the registry that needs no argument, in the
-registry's order and under its names, each computed by the BooleanFunction method of that name.
+registry's order and under its names, each computed by the BooleanFunction method of that name (the
+S-box measures of ``vexil report sbox:...``, ``SBOX_MEASURES``, are the registry's vectorial ones but
+the tables). Whether a measure applies to a function is the registry's ``MeasureInfo.excludes``.
 
 The fragmentation spectrum is computed once per report: its peak and differences are taken from it
 in single precision, as the core takes them, so the values are those of the methods.
@@ -100,9 +102,7 @@ def _of(info: MeasureInfo) -> Measure:
         def compute(c: Computation, report: Report) -> Any:
             return plain(method(c.f, progress=report) if info.progress else method(c.f))
 
-    return Measure(
-        info.name, compute, lambda f: info.excludes(f.n), info.progress, group=info.group, summary=info.summary
-    )
+    return Measure(info.name, compute, info.excludes, info.progress, group=info.group, summary=info.summary)
 
 
 MEASURES = [
@@ -112,6 +112,9 @@ MEASURES = [
 ]
 
 BY_NAME = {m.name: m for m in MEASURES}
+
+#: The measures ``vexil report sbox:...`` computes: the registry's vectorial measures but the tables.
+SBOX_MEASURES = {name: info for name, info in registry.measures("vectorial").items() if info.kind != "table"}
 
 
 def find(name: str) -> Measure | None:
@@ -135,4 +138,6 @@ def listing() -> str:
         lines.extend(f"  {m.name:<26} {m.summary}" for m in members)
     aliases = ", ".join(f"{alias} = {name}" for alias, name in registry.ALIASES.items())
     lines.append(f"aliases: {aliases}")
+    lines.append("S-boxes (vexil report sbox:...):")
+    lines.extend(f"  {info.name:<26} {info.summary}" for info in SBOX_MEASURES.values())
     return "\n".join(lines)

@@ -16,7 +16,9 @@ FORMS = (
     "random:N:COUNT[:SEED] (COUNT uniformly random functions of N variables); "
     "family:NAME:N1-N2 or family:NAME:N (the members of a one-argument family, e.g. family:majority:3-11; "
     "NAME is majority, xor, parity, conjunction, disjunction, inner-product, address, coprimes, primality, "
-    "sum-is-prime or clique)."
+    "sum-is-prime or clique). S-boxes: random-permutations:N:COUNT[:SEED] (COUNT uniformly random "
+    "permutations of N bits) or catalogue-sboxes (every catalogued S-box), with the S-box measures of "
+    "vexil report --list-measures."
 )
 
 # The families whose members take one argument, the size.
@@ -40,26 +42,35 @@ def _check_modules() -> None:
 def parse_functions(text: str) -> Any:
     """The source a --functions argument names."""
     _check_modules()
-    from ..sweeps import family, five_input_classes, npn_classes, random_functions
+    from ..sweeps import (
+        catalogue_sboxes,
+        family,
+        five_input_classes,
+        npn_classes,
+        random_functions,
+        random_permutations,
+    )
 
     name, _, rest = text.partition(":")
     if name == "five-input-classes" and not rest:
         return five_input_classes()
+    if name == "catalogue-sboxes" and not rest:
+        return catalogue_sboxes()
     if name == "npn-classes" and rest:
         n = integer(rest, "N")
         if n > 4:
             raise FunctionError(f"npn-classes:N lists the classes of at most 4 variables, not {n}")
         return npn_classes(n)
-    if name == "random":
+    if name in ("random", "random-permutations"):
         parts = rest.split(":")
         if len(parts) not in (2, 3) or not all(parts):
             raise FunctionError(
-                f"write random:N:COUNT or random:N:COUNT:SEED, for example random:6:1000:1, not {text!r}"
+                f"write {name}:N:COUNT or {name}:N:COUNT:SEED, for example {name}:6:1000:1, not {text!r}"
             )
         n = integer(parts[0], "N")
         count = integer(parts[1], "COUNT")
         seed = integer(parts[2], "SEED") if len(parts) == 3 else None
-        return random_functions(n, count, seed)
+        return random_functions(n, count, seed) if name == "random" else random_permutations(n, count, seed)
     if name == "family":
         name_of_family, _, sizes = rest.partition(":")
         chosen = families.lookup(name_of_family)
@@ -82,16 +93,17 @@ def parse_functions(text: str) -> Any:
             raise FunctionError(f"the sizes {sizes!r} are empty: N2 must be at least N1")
         _check_members(chosen.name, low, high)
         return family(chosen.name, range(low, high + 1))
-    kinds = ("five-input-classes", "npn-classes", "random", "family")
+    kinds = ("five-input-classes", "npn-classes", "random", "family", "random-permutations", "catalogue-sboxes")
     if name not in kinds:
         hint = suggestion(name, kinds)
         raise FunctionError(
             f"unknown kind of functions {name!r}{hint}: write five-input-classes, npn-classes:N, "
-            "random:N:COUNT[:SEED] or family:NAME:N1-N2 (vexil sweep --help)"
+            "random:N:COUNT[:SEED], family:NAME:N1-N2, random-permutations:N:COUNT[:SEED] or catalogue-sboxes "
+            "(vexil sweep --help)"
         )
     if name == "npn-classes":
         raise FunctionError(f"write npn-classes:N with N at most 4, not {text!r}")
-    raise FunctionError(f"cannot read --functions {text!r}: five-input-classes takes no arguments")
+    raise FunctionError(f"cannot read --functions {text!r}: {name} takes no arguments")
 
 
 def _check_members(name: str, low: int, high: int) -> None:
@@ -110,14 +122,22 @@ def _check_members(name: str, low: int, high: int) -> None:
         ) from None
 
 
-def parse_measures(text: str) -> list[str]:
-    """The --measures names: each a measure of the registry (or an alias), or a BooleanFunction method."""
+def parse_measures(text: str, subject: str = "function") -> list[str]:
+    """The --measures names: each a measure of the registry (or an alias), or a BooleanFunction method;
+    for S-boxes (``subject`` "vectorial"), a vectorial measure of the registry but a table."""
     from .. import registry
     from ..function import BooleanFunction
 
     parts = [part.strip() for part in text.split(",")]
     if not text.strip() or not all(parts):
         raise FunctionError(f"--measures takes comma-separated measure names, e.g. entropy,minimal_gates, not {text!r}")
+    if subject == "vectorial":
+        shown = [name for name, info in registry.measures("vectorial").items() if info.kind != "table"]
+        for name in parts:
+            if name not in shown:
+                hint = suggestion(name, shown)
+                raise FunctionError(f"unknown S-box measure {name!r}{hint}; the S-box measures are {', '.join(shown)}")
+        return list(dict.fromkeys(parts))
     known = registry.names()
     for name in parts:
         if name not in known and not (not name.startswith("_") and callable(getattr(BooleanFunction, name, None))):
@@ -129,12 +149,12 @@ def parse_measures(text: str) -> list[str]:
 def run(args: Any) -> int:
     """Runs `vexil sweep` with its parsed arguments; the exit status."""
     _check_modules()
-    from ..sweeps import sweep
+    from ..sweeps import SboxSource, sweep
     from ..sweeps.output import check_path
 
     check_path(args.output)
-    measures = parse_measures(args.measures)
     source = parse_functions(args.functions)
+    measures = parse_measures(args.measures, "vectorial" if isinstance(source, SboxSource) else "function")
     display = ProgressDisplay(sys.stderr)
     client = None
     if args.scheduler:
@@ -143,11 +163,12 @@ def run(args: Any) -> int:
         except ImportError:
             raise SweepUnavailable("--scheduler needs dask.distributed: pip install 'vexil[cluster]'") from None
         client = Client(args.scheduler)
+    unit, units = ("S-box", "S-boxes") if isinstance(source, SboxSource) else ("function", "functions")
     try:
-        with display.measure(f"sweep of {len(source):,} functions", unit="function") as report:
+        with display.measure(f"sweep of {len(source):,} {units}", unit=unit) as report:
             frame = sweep(source, measures, client=client, out=args.output, progress=report)
     finally:
         if client is not None:
             client.close()
-    print(f"wrote {args.output}: {len(frame):,} functions ({source.description}), {len(measures)} measures")
+    print(f"wrote {args.output}: {len(frame):,} {units} ({source.description}), {len(measures)} measures")
     return 0

@@ -69,8 +69,9 @@ def report(
     outcomes = []
     for name in names:
         info = MEASURES[name]
-        if info.permutations_only and not box.is_permutation():
-            outcome = Outcome(name, NOT_APPLICABLE, message="permutations only")
+        reason = info.excludes(box)
+        if reason is not None:
+            outcome = Outcome(name, NOT_APPLICABLE, message=reason)
         else:
             started = time.perf_counter()
             try:

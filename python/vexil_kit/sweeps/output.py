@@ -8,7 +8,7 @@ columns are those of the sweep and its ``hex`` column is that of the sweep's fir
 Column types are fixed from the measures before anything is computed: integers as int64 (pandas' nullable
 Int64 where some functions fall outside the measure's variable limit), reals as float64, booleans as bool,
 lists of numbers as lists, and objects as text: functions as their ``to_hex()``, circuits as their
-expression, pairs and records as JSON. Exact integers that may not fit in int64
+expression, pairs, records and value -> count dicts as JSON. Exact integers that may not fit in int64
 (``sum_of_squares_indicator`` from 21 variables on) are stored as their decimal text. In CSV, lists are
 JSON text as well.
 """
@@ -41,8 +41,6 @@ TEXT = "text"
 INTEGERS = "list:int64"
 REALS = "list:float64"
 
-_PLAIN_KINDS = {"function", "circuit", "pair", "records"}
-
 
 def file_format(path: Any) -> str:
     """The format of ``path`` from its extension, "parquet" or "csv"; ValueError for any other."""
@@ -64,12 +62,17 @@ def column_kind(method: str | None, ns: Sequence[int]) -> str | None:
     (taken from its first values)."""
     if method is None:
         return None
-    info = registry.MEASURES.get(registry.ALIASES.get(method, method))
+    info = registry.find("function", method)
     if info is None:
         return None
-    some_excluded = any(info.excludes(n) is not None for n in ns)
+    return measure_kind(info, any(info.excludes(n) is not None for n in ns), ns)
+
+
+def measure_kind(info: registry.MeasureInfo, some_excluded: bool, ns: Sequence[int] = ()) -> str:
+    """The stored kind of a registry measure's column: nullable where it does not apply to some items
+    (``some_excluded``), of functions of the sizes ``ns``."""
     if info.kind == "integer":
-        if info.name in WIDE_INTEGERS and ns and max(ns) >= WIDE_INTEGERS[info.name]:
+        if info.subject == "function" and info.name in WIDE_INTEGERS and ns and max(ns) >= WIDE_INTEGERS[info.name]:
             return TEXT
         return "Int64" if some_excluded else "int64"
     if info.kind == "real":
@@ -151,21 +154,27 @@ def _listed(values: Any) -> list[Any]:
 class SweepFile:
     """The file of one sweep: the rows already in ``PATH.partial``, and a writer for the rest."""
 
-    def __init__(self, path: Any, columns: Sequence[str], description: str, total: int) -> None:
+    def __init__(
+        self, path: Any, columns: Sequence[str], description: str, total: int, key: str = "hex", fixed: int = 2
+    ) -> None:
+        """``key``: the column that tells the items apart (checked on resuming); ``fixed``: how many
+        columns come before the measures."""
         self.path = os.fspath(path)
         self.format = check_path(self.path)
         self.partial = self.path + ".partial"
         self.columns = list(columns)
-        self.metadata = {"source": description, "measures": self.columns[2:], "functions": total}
+        self.key = key
+        self.metadata = {"source": description, "measures": self.columns[fixed:], "functions": total}
         self.kinds: dict[str, str] | None = None
         self.written = 0
 
     # -- resuming ----------------------------------------------------------------------------------
 
-    def earlier_rows(self, first_hex: Callable[[int], list[str]]) -> Any:
+    def earlier_rows(self, first_keys: Callable[[int], list[str]]) -> Any:
         """The rows a partial file of this same sweep holds (a DataFrame), or None.
 
-        ``first_hex(k)``: the hex of the sweep's first k functions, to check the file is this sweep's.
+        ``first_keys(k)``: the key column (``hex``, or an S-box's ``name``) of the sweep's first k items,
+        to check the file is this sweep's; a Parquet file's source must be the sweep's as well.
         """
         if not os.path.exists(self.partial):
             return None
@@ -173,9 +182,18 @@ class SweepFile:
             frame = self._read(self.partial)
         except Exception:  # noqa: BLE001 - an unreadable partial file is started afresh
             return None
-        if frame.columns.tolist() != self.columns or frame["hex"].tolist() != first_hex(len(frame)):
+        if frame.columns.tolist() != self.columns or frame[self.key].astype(str).tolist() != first_keys(len(frame)):
+            return None
+        if self.format == "parquet" and self._source(self.partial) != self.metadata["source"]:
             return None
         return frame
+
+    @staticmethod
+    def _source(path: str) -> Any:
+        import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
+
+        metadata = pq.read_schema(path).metadata or {}
+        return json.loads(metadata.get(b"vexil", b"{}")).get("source")
 
     def _read(self, path: str) -> Any:
         import pandas as pd  # type: ignore[import-untyped, unused-ignore]

@@ -1,9 +1,14 @@
 """The sweep itself: every measure of every function of a source, batch by batch, locally or as Dask
 tasks, joined into one pandas DataFrame.
 
-The common measures of functions of up to 12 variables are computed by one native batch kernel per
-batch (the core's single-function kernels applied to every row on the worker pool, without the
-interpreter lock), the others by calling the BooleanFunction method on each function.
+One runner for both subjects: a ``Job`` (``FunctionJob`` here, ``SboxJob`` in ``vectorial``) says
+what the columns are and computes one batch; the runner cuts the source into batches, runs them here
+or as Dask tasks, writes them to a file as they come (resuming a partial one) and joins the table.
+
+For functions, the registry's scalar measures of functions of up to 12 variables are computed by one
+native batch kernel per batch (the core's single-function kernels applied to every row on the worker
+pool, without the interpreter lock), the others by the registry's evaluator or the BooleanFunction
+method on each function.
 """
 
 from __future__ import annotations
@@ -13,7 +18,7 @@ import math
 import operator
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
-from typing import Any
+from typing import Any, Protocol
 
 import numpy as np
 import numpy.typing as npt
@@ -23,7 +28,7 @@ from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
 from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
-from .vectorial import SboxSource, sweep_sboxes
+from .vectorial import SboxJob, sbox_source
 
 # pandas is imported where a table is made, so that the sources work without it; it has no type
 # information, so the tables are annotated Any.
@@ -136,9 +141,15 @@ def _spectral_entropy(n: int, rows: Rows) -> npt.NDArray[np.float64]:
 
 
 def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFunction], Any] | None) -> Any:
-    """One measure of one function; None where the measure does not apply to it (ValueError)."""
+    """One measure of one function, by the registry's evaluator for a scalar; None where the measure
+    does not apply to it (ValueError)."""
     try:
-        return getattr(f, method)() if method is not None else function(f)  # type: ignore[misc]
+        if method is None:
+            return function(f)  # type: ignore[misc]
+        info = registry.find("function", method)
+        if info is not None and info.scalar and not info.parameters:
+            return registry.evaluate("function", info.name, f.table)
+        return getattr(f, method)()
     except ValueError:
         return None
 
@@ -174,12 +185,12 @@ def _objects(values: list[Any]) -> npt.NDArray[np.object_]:
     return array
 
 
-def _batch_frame(n: int, rows: Rows, plan: _Plan) -> Any:
+def _batch_frame(job: Job, batch: Any) -> Any:
     """The DataFrame of one batch (the task a Dask worker runs): the kernel's arrays as they are,
     the other values as Python objects, for the gathering side to join as a local sweep does."""
     import pandas as pd  # type: ignore[import-untyped, unused-ignore]
 
-    columns = _batch_columns(n, rows, plan)
+    columns = job.compute(batch)
     return pd.DataFrame({k: v if isinstance(v, np.ndarray) else _objects(v) for k, v in columns.items()})
 
 
@@ -225,6 +236,79 @@ def _columns_of(frame: Any) -> dict[str, Any]:
     return columns
 
 
+@dataclass(frozen=True)
+class FunctionJob:
+    """The sweep of Boolean functions: batches of packed rows (n, rows), keyed by ``hex``."""
+
+    plan: _Plan
+    fixed: tuple[str, ...] = FIXED_COLUMNS
+    key: str = "hex"
+
+    @property
+    def columns(self) -> tuple[str, ...]:
+        return (*self.fixed, *self.plan.columns)
+
+    def batches(self, source: FunctionSource, size: int) -> list[tuple[int, Rows]]:
+        return list(source.batches(size))
+
+    def size(self, batch: tuple[int, Rows]) -> int:
+        return len(batch[1])
+
+    def rest(self, batch: tuple[int, Rows], count: int) -> tuple[int, Rows]:
+        return batch[0], batch[1][count:]
+
+    def keys(self, batch: tuple[int, Rows], count: int) -> list[str]:
+        return _hex_column(batch[0], batch[1][:count])
+
+    def compute(self, batch: tuple[int, Rows], progress: Callable[[int], None] | None = None) -> dict[str, Any]:
+        return _batch_columns(batch[0], batch[1], self.plan, progress)
+
+    def kinds(self, source: FunctionSource) -> dict[str, str | None]:
+        ns = sorted({n for n, _ in source.runs})
+        kinds: dict[str, str | None] = {"hex": TEXT, "n": "int64"}
+        kinds.update({c: column_kind(m, ns) for c, m in zip(self.plan.columns, self.plan.methods, strict=True)})
+        return kinds
+
+
+class Job(Protocol):
+    """What the runner needs of a subject's sweep (``FunctionJob``, ``SboxJob``): its columns, its
+    batches and how to compute one (in this process or on a Dask worker, to which it travels pickled)."""
+
+    @property
+    def columns(self) -> tuple[str, ...]: ...
+
+    @property
+    def fixed(self) -> tuple[str, ...]:
+        """The columns before the measures."""
+        ...
+
+    @property
+    def key(self) -> str:
+        """The column that tells the items apart, checked when a partial file is resumed."""
+        ...
+
+    def batches(self, source: Any, size: int) -> list[Any]: ...
+
+    def size(self, batch: Any) -> int: ...
+
+    def rest(self, batch: Any, count: int) -> Any: ...
+
+    def keys(self, batch: Any, count: int) -> list[str]: ...
+
+    def compute(self, batch: Any, progress: Callable[[int], None] | None = None) -> dict[str, Any]: ...
+
+    def kinds(self, source: Any) -> dict[str, str | None]: ...
+
+
+def _job(functions: Iterable[Any], measures: Iterable[Any] | str) -> tuple[Job, Any]:
+    """The sweep of the subject of ``functions`` and its source."""
+    boxes = sbox_source(functions)
+    if boxes is not None:
+        return SboxJob.of(measures), boxes
+    plan = _plan(measures)
+    return FunctionJob(plan), FunctionSource.of(functions)
+
+
 def sweep(
     functions: Iterable[Any],
     measures: Iterable[Measure] | str,
@@ -233,31 +317,33 @@ def sweep(
     progress: Progress = False,
     batch_size: int = BATCH_FUNCTIONS,
 ) -> Any:
-    """Every measure of every function, as a pandas DataFrame with one row per function.
+    """Every measure of every function (or S-box), as a pandas DataFrame with one row per function.
 
     ``functions``: an iterable of BooleanFunction or vexil.Vexil objects, or a source
-    (``five_input_classes()``, ``random_functions``, ``family``). ``measures``: method names of
-    BooleanFunction that take no argument, or (column name, callable) pairs; a single name may be
-    given as a str. The columns are ``hex`` (``to_hex()``), ``n``, then the measures in the order
-    given, named as given; the rows follow the functions, indexed from 0.
+    (``five_input_classes()``, ``random_functions``, ``family``); or S-boxes: a source of them
+    (``random_permutations``, ``catalogue_sboxes``, ``SboxSource``) or a list of VectorialFunction.
+    ``measures``: method names that take no argument (of BooleanFunction, or for S-boxes the measures
+    of ``registry.measures("vectorial")`` but the tables), or (column name, callable) pairs; a single
+    name may be given as a str. The columns are ``hex`` (``to_hex()``), ``n`` (for S-boxes ``name``,
+    ``n``, ``m``), then the measures in the order given, named as given; the rows follow the
+    functions, indexed from 0.
 
     Each value is what the method returns for that function. Integer measures make int64
     columns, real ones float64, booleans bool; a measure that raises ValueError for some
-    function (``minimal_gates`` beyond five variables) leaves it missing: pandas' NA in a
-    nullable Int64 or boolean column, NaN in a float one, None otherwise. Other exceptions stop
-    the sweep.
+    function (``minimal_gates`` beyond five variables), or that does not apply to an S-box
+    (permutations only), leaves it missing: pandas' NA in a nullable Int64 or boolean column, NaN in
+    a float one, None otherwise. Other exceptions stop the sweep.
 
     ``out``: a file to write the table to, ``.parquet`` (with the source, the measures and the function
     count as metadata, see ``read_metadata``) or ``.csv``; any other extension, a missing folder or a
     measure without a column type is refused before anything is computed. Rows are written batch by
     batch to ``out + ".partial"``, which is renamed onto ``out`` at the end: a sweep that fails or is
     interrupted keeps the rows done there, and the same sweep run again computes only the rest.
-    Objects are stored as text (functions as hex, circuits as expressions, pairs and records as JSON),
-    as are exact integers beyond int64. With ``out`` the table returned is the file's, read back.
-    ``client``: a
-    ``dask.distributed.Client``; the batches of ``batch_size`` functions become tasks (custom
-    callables travel to the workers pickled), and the result is the same table as without it.
-    ``progress``: True for a tqdm bar, or a callable taking (done, total) in functions.
+    Objects are stored as text (functions as hex, circuits as expressions, pairs, records and counts
+    as JSON), as are exact integers beyond int64. With ``out`` the table returned is the file's, read
+    back. ``client``: a ``dask.distributed.Client``; the batches of ``batch_size`` functions become
+    tasks (custom callables travel to the workers pickled), and the result is the same table as
+    without it. ``progress``: True for a tqdm bar, or a callable taking (done, total) in functions.
 
     >>> from vexil_kit.sweeps import family
     >>> frame = sweep(family("majority", [3, 5]), ["weight", "entropy", "minimal_gates"])
@@ -268,37 +354,33 @@ def sweep(
     >>> sweep([BooleanFunction.xor(2)], [("ones", lambda f: f.weight())])["ones"].tolist()
     [2]
     """
-    if isinstance(functions, SboxSource):  # S-boxes: the measures of the vectorial registry
-        return sweep_sboxes(functions, measures, progress)
     batch_size = operator.index(batch_size)
     if batch_size < 1:
         raise ValueError(f"batch_size must be positive, got {batch_size}")
-    plan = _plan(measures)
-    columns = (*FIXED_COLUMNS, *plan.columns)
-    source = FunctionSource.of(functions)
+    job, source = _job(functions, measures)
+    columns = job.columns
     # Named before any measure is computed; the arguments are checked first, which needs neither.
     _require("pandas", "pyarrow" if out is not None else None)
     total = len(source)
-    target = None if out is None else SweepFile(out, columns, source.description, total)
-    batches = list(source.batches(batch_size))
+    target = None
+    if out is not None:
+        target = SweepFile(out, columns, source.description, total, key=job.key, fixed=len(job.fixed))
+    batches = job.batches(source, batch_size)
     if target is None:
         with reporter(progress, "sweep") as report:
             if client is None:
-                parts = _local(batches, plan, total, report)
+                parts = _local(job, batches, total, report)
             else:
-                parts = _distributed(client, batches, plan, total, report)
+                parts = _distributed(client, job, batches, total, report)
         return _frame(columns, parts)
-    ns = sorted({n for n, _ in source.runs})
-    kinds: dict[str, str | None] = {"hex": TEXT, "n": "int64"}
-    kinds.update({c: column_kind(m, ns) for c, m in zip(plan.columns, plan.methods, strict=True)})
-    earlier = target.earlier_rows(lambda k: _first_hex(batches, k))
+    earlier = target.earlier_rows(lambda k: _first_keys(job, batches, k))
     done = 0 if earlier is None else len(earlier)
-    with target.writer(kinds, earlier) as write, reporter(progress, "sweep") as report:
-        remaining = _skip(batches, done)
+    with target.writer(job.kinds(source), earlier) as write, reporter(progress, "sweep") as report:
+        remaining = _skip(job, batches, done)
         if client is None:
-            _local(remaining, plan, total, report, write, done)
+            _local(job, remaining, total, report, write, done)
         else:
-            _distributed(client, remaining, plan, total, report, write, done)
+            _distributed(client, job, remaining, total, report, write, done)
     return target.read()
 
 
@@ -311,24 +393,25 @@ def _require(*modules: str | None) -> None:
             raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install 'vexil[sweep]'")
 
 
-def _first_hex(batches: list[tuple[int, Rows]], count: int) -> list[str]:
-    """The hex of the first ``count`` functions of the batches."""
+def _first_keys(job: Job, batches: list[Any], count: int) -> list[str]:
+    """The key (hex, or name) of the first ``count`` items of the batches."""
     found: list[str] = []
-    for n, rows in batches:
+    for batch in batches:
         if len(found) >= count:
             break
-        found.extend(_hex_column(n, rows[: count - len(found)]))
+        found.extend(job.keys(batch, count - len(found)))
     return found
 
 
-def _skip(batches: list[tuple[int, Rows]], count: int) -> list[tuple[int, Rows]]:
-    """The batches after their first ``count`` functions."""
+def _skip(job: Job, batches: list[Any], count: int) -> list[Any]:
+    """The batches after their first ``count`` items."""
     rest = []
-    for n, rows in batches:
-        if count >= len(rows):
-            count -= len(rows)
+    for batch in batches:
+        size = job.size(batch)
+        if count >= size:
+            count -= size
             continue
-        rest.append((n, rows[count:]))
+        rest.append(job.rest(batch, count))
         count = 0
     return rest
 
@@ -340,8 +423,8 @@ _Writer = Callable[[dict[str, Any]], None] | None
 
 
 def _local(
-    batches: list[tuple[int, Rows]],
-    plan: _Plan,
+    job: Job,
+    batches: list[Any],
     total: int,
     report: _Reporter,
     write: _Writer = None,
@@ -349,47 +432,47 @@ def _local(
 ) -> list[dict[str, Any]]:
     """The batches' columns; with ``write``, each batch is written as it is done and not kept."""
     parts = []
-    for n, rows in batches:
+    for batch in batches:
         base = done
 
         def step(finished: int, base: int = base) -> None:
             if report is not None:
                 report(base + finished, total)
 
-        columns = _batch_columns(n, rows, plan, step if report is not None else None)
+        columns = job.compute(batch, step if report is not None else None)
         if write is None:
             parts.append(columns)
         else:
             write(columns)
-        done += len(rows)
+        done += job.size(batch)
     return parts
 
 
 def _distributed(
     client: Any,
-    batches: list[tuple[int, Rows]],
-    plan: _Plan,
+    job: Job,
+    batches: list[Any],
     total: int,
     report: _Reporter,
     write: _Writer = None,
     done: int = 0,
 ) -> list[dict[str, Any]]:
-    futures = [client.submit(_batch_frame, n, rows, plan, pure=False) for n, rows in batches]
+    futures = [client.submit(_batch_frame, job, batch, pure=False) for batch in batches]
     if write is not None:
         # Written in the order of the functions, each batch as soon as those before it are.
         if report is not None:
             report(done, total)
-        for future, (_, rows) in zip(futures, batches, strict=True):
+        for future, batch in zip(futures, batches, strict=True):
             write(_columns_of(future.result()))
             future.release()
-            done += len(rows)
+            done += job.size(batch)
             if report is not None:
                 report(done, total)
         return []
     if report is not None:
         from dask.distributed import as_completed  # type: ignore[import-untyped, unused-ignore]
 
-        sizes = {future.key: len(rows) for future, (_, rows) in zip(futures, batches, strict=True)}
+        sizes = {future.key: job.size(batch) for future, batch in zip(futures, batches, strict=True)}
         report(0, total)
         for future in as_completed(futures):
             done += sizes[future.key]

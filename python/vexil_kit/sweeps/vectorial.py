@@ -1,18 +1,20 @@
-"""Sweeps of S-boxes: the measures of the vectorial registry over many VectorialFunction objects.
+"""Sweeps of S-boxes: their sources, and the job the one sweep runner (``runner.sweep``) runs for them.
 
-A source of S-boxes (``random_permutations``, ``catalogue_sboxes``, or ``SboxSource.of`` a list) is
-swept one S-box at a time: each measure is a native call without the interpreter lock that
-streams its table on the worker pool, so an S-box is already as parallel as a batch would be.
+A source of S-boxes (``random_permutations``, ``catalogue_sboxes``, or ``SboxSource.of`` a list) goes
+through the same runner as functions, with the same arguments (``out``, ``client``, ``batch_size``,
+``progress``); ``SboxJob`` computes a batch, one S-box at a time: each measure is a native call without
+the interpreter lock that streams its table on the worker pool, so an S-box is already as parallel as
+a batch would be.
 """
 
 from __future__ import annotations
 
-from collections.abc import Iterable, Iterator
+from collections.abc import Callable, Iterable, Iterator
+from dataclasses import dataclass
 from typing import Any
 
-from .. import _arguments
-from ..progress import Progress, reporter
-from ..vectorial import MEASURES, VectorialFunction
+from .. import _arguments, registry
+from ..vectorial import VectorialFunction
 
 #: The columns before the measures.
 SBOX_COLUMNS = ("name", "n", "m")
@@ -60,7 +62,7 @@ def random_permutations(n: int, count: int, seed: int | None = None) -> SboxSour
     rng = np.random.default_rng(seed)
     return SboxSource(
         ((str(k), VectorialFunction(rng.permutation(1 << n).astype(np.uint32), n)) for k in range(count)),
-        f"random permutations of {n} bits",
+        f"random permutations of {n} bits" + ("" if seed is None else f" (seed {seed})"),
     )
 
 
@@ -70,35 +72,128 @@ def catalogue_sboxes() -> SboxSource:
     return SboxSource(((name, VectorialFunction.named(name)) for name in names), "catalogued S-boxes")
 
 
-def sweep_sboxes(source: SboxSource, measures: Iterable[Any] | str, progress: Progress = False) -> Any:
-    """Every vectorial measure of every S-box, as a pandas DataFrame: ``name``, ``n``, ``m``, then the
-    measures, one row per S-box. Measures that do not apply (permutations only) are missing (NA).
+def sbox_source(items: Any) -> SboxSource | None:
+    """The S-boxes a sweep is given (a source, or a list or tuple of VectorialFunction), or None for
+    functions."""
+    if isinstance(items, SboxSource):
+        return items
+    if isinstance(items, (list, tuple)) and items and all(isinstance(box, VectorialFunction) for box in items):
+        return SboxSource.of(items)
+    return None
 
-    Tables (``ddt``, ...) are refused: a sweep keeps scalars and value -> count dicts.
-    """
-    import pandas as pd  # type: ignore[import-untyped, unused-ignore]
 
-    names = [measures] if isinstance(measures, str) else list(measures)
-    for name in names:
-        if not isinstance(name, str) or name not in MEASURES:
-            raise ValueError(f"unknown vectorial measure {name!r}; vexil_kit.vectorial.MEASURES lists them")
-        if MEASURES[name].kind == "table":
-            raise ValueError(f"{name} is a table; a sweep takes scalar measures and spectra")
-    rows = []
-    with reporter(progress, "sweep") as report:
-        for done, (label, box) in enumerate(source):
-            row: dict[str, Any] = {"name": label, "n": box.n, "m": box.m}
-            for name in names:
-                if MEASURES[name].permutations_only and not box.is_permutation():
-                    row[name] = None
-                else:
-                    row[name] = box.measure(name)
-            rows.append(row)
-            if report is not None:
-                report(done + 1, len(source))
-    frame = pd.DataFrame(rows, columns=[*SBOX_COLUMNS, *names])
-    for name in names:
-        kind = MEASURES[name].kind
-        if kind in ("integer", "boolean"):
-            frame[name] = frame[name].astype("Int64" if kind == "integer" else "boolean")
-    return frame
+#: A batch of S-boxes: (name, S-box) pairs.
+SboxBatch = list[tuple[str, VectorialFunction]]
+
+
+@dataclass(frozen=True)
+class SboxJob:
+    """The sweep of S-boxes (see ``runner.Job``): batches of named S-boxes, keyed by ``name``; each
+    scalar measure by the registry's evaluator, each spectrum by its method. A measure's native call
+    streams its table on the worker pool, so one S-box at a time is already as parallel as a batch."""
+
+    columns_of_measures: tuple[str, ...]
+    #: The registry's measure of each column, or None for a callable.
+    measures: tuple[str | None, ...]
+    callables: tuple[Callable[[VectorialFunction], Any] | None, ...]
+    fixed: tuple[str, ...] = SBOX_COLUMNS
+    key: str = "name"
+
+    @classmethod
+    def of(cls, measures: Iterable[Any] | str) -> SboxJob:
+        """The job of ``measures``: names of the registry's vectorial measures (no tables), or
+        (column name, callable) pairs; ValueError or TypeError before any work otherwise."""
+        table = registry.measures("vectorial")
+        columns: list[str] = []
+        names: list[str | None] = []
+        callables: list[Callable[[VectorialFunction], Any] | None] = []
+        for m in [measures] if isinstance(measures, str) else measures:
+            if isinstance(m, str):
+                if m not in table:
+                    raise ValueError(f"unknown vectorial measure {m!r}; registry.measures('vectorial') lists them")
+                if table[m].kind == "table":
+                    raise ValueError(f"{m} is a table; a sweep takes scalar measures and spectra")
+                columns.append(m)
+                names.append(m)
+                callables.append(None)
+            elif isinstance(m, tuple) and len(m) == 2 and isinstance(m[0], str) and callable(m[1]):
+                columns.append(m[0])
+                names.append(None)
+                callables.append(m[1])
+            else:
+                raise TypeError(f"a measure is a measure name or a (name, callable) pair, not {m!r}")
+        for name in columns:
+            if name in SBOX_COLUMNS:
+                raise ValueError(f"the column {name!r} is always there; name the measure otherwise")
+            if columns.count(name) > 1:
+                raise ValueError(f"the measure {name!r} is named twice")
+        return cls(tuple(columns), tuple(names), tuple(callables))
+
+    @property
+    def columns(self) -> tuple[str, ...]:
+        return (*self.fixed, *self.columns_of_measures)
+
+    def batches(self, source: SboxSource, size: int) -> list[SboxBatch]:
+        items = list(source)
+        return [items[start : start + size] for start in range(0, len(items), size)]
+
+    def size(self, batch: SboxBatch) -> int:
+        return len(batch)
+
+    def rest(self, batch: SboxBatch, count: int) -> SboxBatch:
+        return batch[count:]
+
+    def keys(self, batch: SboxBatch, count: int) -> list[str]:
+        return [label for label, _ in batch[:count]]
+
+    def compute(self, batch: SboxBatch, progress: Callable[[int], None] | None = None) -> dict[str, Any]:
+        import numpy as np
+
+        columns: dict[str, Any] = {
+            "name": [label for label, _ in batch],
+            "n": np.array([box.n for _, box in batch], dtype=np.int64),
+            "m": np.array([box.m for _, box in batch], dtype=np.int64),
+        }
+        values: list[list[Any]] = [[] for _ in self.columns_of_measures]
+        table = registry.measures("vectorial")
+        for done, (_, box) in enumerate(batch):
+            for found, name, function in zip(values, self.measures, self.callables, strict=True):
+                found.append(_value(box, table[name] if name is not None else None, function))
+            if progress is not None:
+                progress(done + 1)
+        for column, name, found in zip(self.columns_of_measures, self.measures, values, strict=True):
+            kind = table[name].kind if name is not None else None
+            if kind in _ARRAYS and None not in found:
+                found = np.array(found, dtype=_ARRAYS[kind])  # type: ignore[assignment]
+            columns[column] = found
+        return columns
+
+    def kinds(self, source: SboxSource) -> dict[str, str | None]:
+        from .output import TEXT, measure_kind
+
+        table = registry.measures("vectorial")
+        kinds: dict[str, str | None] = {"name": TEXT, "n": "int64", "m": "int64"}
+        for column, name in zip(self.columns_of_measures, self.measures, strict=True):
+            info = table[name] if name is not None else None
+            kinds[column] = None if info is None else measure_kind(info, info.permutations_only)
+        return kinds
+
+
+#: The NumPy types of scalar columns every S-box has a value in.
+_ARRAYS = {"integer": "int64", "boolean": "bool", "real": "float64"}
+
+
+def _value(
+    box: VectorialFunction, info: registry.MeasureInfo | None, function: Callable[[VectorialFunction], Any] | None
+) -> Any:
+    """One measure of one S-box; None where it does not apply (permutations only, or ValueError)."""
+    try:
+        if info is None:
+            return function(box)  # type: ignore[misc]
+        if not info.applies(box):
+            return None
+        if info.scalar:
+            return registry.evaluate("vectorial", info.name, box.table, m=box.m)
+        return box.measure(info.name)
+    except ValueError:
+        return None
