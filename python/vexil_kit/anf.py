@@ -23,7 +23,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, _tabulate
+from . import _arguments, _native, _tabulate, registry
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -107,7 +107,7 @@ def algebraic_degree(table: Table) -> int:
     >>> BooleanFunction.inner_product(6).algebraic_degree(), BooleanFunction.constant(3, False).algebraic_degree()
     (2, -1)
     """
-    return _native.algebraic_degree(table)
+    return int(registry.evaluate("function", "algebraic_degree", table))
 
 
 def algebraic_immunity(table: Table, progress: Progress = False) -> int:

@@ -32,14 +32,26 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, _tabulate
+from . import _arguments, _native, _tabulate, registry
 from ._arguments import Table
 from .progress import Progress, reporter
+
+#: The most variables of the measures read from sums of squares (exact in 64 bits).
+_SQUARES_MAX_VARS = 31
 
 
 def _run(name: str, table: Table, progress: Progress, label: str | None = None) -> Any:
     with reporter(progress, label or name) as report:
         return getattr(_native, name)(table, progress=report)
+
+
+def _within_squares(table: Table) -> None:
+    """ValueError, as the kernels of the sums of squares give it, for a table of more than 31 variables."""
+    if len(table) > 1 << _SQUARES_MAX_VARS:
+        n = _arguments.log2(len(table))
+        raise ValueError(
+            f"this measure needs exact 64-bit sums of squares: at most {_SQUARES_MAX_VARS} variables, not {n}"
+        )
 
 
 def fourier_degree(table: Table, progress: Progress = False) -> int:
@@ -55,7 +67,7 @@ def fourier_degree(table: Table, progress: Progress = False) -> int:
     >>> BooleanFunction.dictator(5, 2).fourier_degree(), BooleanFunction.constant(3, True).fourier_degree()
     (1, 0)
     """
-    return _run("fourier_degree", table, progress)
+    return int(registry.evaluate("function", "fourier_degree", table, progress=progress))
 
 
 def nonlinearity(table: Table, progress: Progress = False) -> int:
@@ -70,9 +82,7 @@ def nonlinearity(table: Table, progress: Progress = False) -> int:
     >>> BooleanFunction.xor(5).nonlinearity()
     0
     """
-    if len(table) == 1:
-        return 0
-    return (len(table) - _run("max_abs_walsh", table, progress, "nonlinearity")) // 2
+    return int(registry.evaluate("function", "nonlinearity", table, progress=progress))
 
 
 def is_bent(table: Table, progress: Progress = False) -> bool:
@@ -113,7 +123,7 @@ def correlation_immunity(table: Table, progress: Progress = False) -> int:
     >>> BooleanFunction.from_expression("x0 & x1 ^ x2 ^ x3").correlation_immunity()   # balanced too
     1
     """
-    return _run("correlation_immunity", table, progress)
+    return int(registry.evaluate("function", "correlation_immunity", table, progress=progress))
 
 
 def resiliency_order(table: Table, progress: Progress = False) -> int:
@@ -127,7 +137,7 @@ def resiliency_order(table: Table, progress: Progress = False) -> int:
     >>> BooleanFunction.conjunction(2).resiliency_order()
     -1
     """
-    return _run("resiliency_order", table, progress)
+    return int(registry.evaluate("function", "resiliency_order", table, progress=progress))
 
 
 def autocorrelation(table: Table, progress: Progress = False) -> npt.NDArray[Any]:
@@ -161,7 +171,8 @@ def absolute_indicator(table: Table, progress: Progress = False) -> int:
     >>> BooleanFunction.inner_product(6).absolute_indicator(), BooleanFunction.xor(3).absolute_indicator()
     (0, 8)
     """
-    return _run("absolute_indicator", table, progress)
+    _within_squares(table)
+    return int(registry.evaluate("function", "absolute_indicator", table, progress=progress))
 
 
 def sum_of_squares_indicator(table: Table, progress: Progress = False) -> int:

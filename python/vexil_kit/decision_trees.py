@@ -22,7 +22,7 @@ from collections.abc import Iterable
 from dataclasses import dataclass, field
 from typing import Any
 
-from . import _arguments, _native
+from . import _arguments, _native, registry
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -180,4 +180,4 @@ def decision_tree_size(table: Table) -> int:
         raise ValueError(
             f"decision_tree_size takes functions of at most {DECISION_TREE_SIZE_MAX_VARS} variables; this one has {n}"
         )
-    return _native.decision_tree_size(table)
+    return int(registry.evaluate("function", "decision_tree_size", table))

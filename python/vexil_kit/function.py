@@ -411,7 +411,7 @@ class BooleanFunction(Value[np.bool_]):
         True
         """
         if basis is None or (basis == "B2" and self._n <= circuits.MAX_CIRCUIT_VARS):
-            return circuits.minimal_gates(self._table)
+            return measures.minimal_gates(self._table)
         return self._minimal(basis)[1]
 
     def minimal_circuit(self, basis: str | None = None) -> Circuit:

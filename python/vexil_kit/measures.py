@@ -27,8 +27,9 @@ from typing import Any, NamedTuple
 
 import numpy as np
 
-from . import _arguments, _native
+from . import _arguments, _native, registry
 from ._arguments import Table
+from .circuits import MAX_CIRCUIT_VARS
 from .progress import Progress, reporter
 
 
@@ -48,14 +49,14 @@ class EntropySets(NamedTuple):
     entropy: float
 
 
-# The registry's scalar measures, computed by its evaluators (those of the sweeps' batch kernel).
+# The registry's scalar measures, computed by its evaluator (the one of the sweeps' batch kernel).
 _SCALAR = frozenset(name for name, _, _ in _native.sweep_measure_table())
 
 
 def _run(name: str, table: Table, *args: Any, progress: Progress = False) -> Any:
+    if name in _SCALAR and not args:
+        return registry.evaluate("function", name, table, progress=progress)
     with reporter(progress, name) as report:
-        if name in _SCALAR and not args:
-            return _native.measure(name, table, progress=report)
         return getattr(_native, name)(table, *args, progress=report)
 
 
@@ -89,6 +90,19 @@ def is_balanced(table: Table) -> bool:
     (True, False)
     """
     return bool(_run("is_balanced", table))
+
+
+def minimal_gates(table: Table) -> int:
+    """The number of gates of a smallest circuit of two-input gates computing f, for n <= 5, from the
+    gate database (``BooleanFunction.minimal_gates`` tells the circuits counted); ValueError for n > 5.
+
+    >>> minimal_gates(BooleanFunction.majority(3).table), minimal_gates(np.ones(1, dtype=bool))
+    (4, 0)
+    """
+    n = _arguments.log2(len(table))
+    if n > MAX_CIRCUIT_VARS:
+        raise ValueError(f"minimum circuits are known for at most {MAX_CIRCUIT_VARS} variables; this function has {n}")
+    return int(registry.evaluate("function", "minimal_gates", table))
 
 
 # -- information over balanced cuts ----------------------------------------------------------------

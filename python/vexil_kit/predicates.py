@@ -20,14 +20,13 @@ from typing import Any
 
 import numpy as np
 
-from . import _arguments, _native, _tabulate, spectra
+from . import _arguments, _native, _tabulate, registry, spectra
 from ._arguments import Table
-from .progress import Progress, reporter
+from .progress import Progress
 
 
 def _measure(name: str, table: Table, progress: Progress = False) -> Any:
-    with reporter(progress, name) as report:
-        return _native.measure(name, table, progress=report)
+    return registry.evaluate("function", name, table, progress=progress)
 
 
 # -- predicates -----------------------------------------------------------------------------------

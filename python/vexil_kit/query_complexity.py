@@ -22,7 +22,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native
+from . import _arguments, _native, registry
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -35,7 +35,7 @@ def min_sensitivity(table: Table) -> int:
     >>> BooleanFunction.majority(3).min_sensitivity(), BooleanFunction.xor(3).min_sensitivity()
     (0, 3)
     """
-    return _native.sensitivity_summary(table)[0]
+    return int(registry.evaluate("function", "min_sensitivity", table))
 
 
 def sensitivities(table: Table) -> npt.NDArray[np.uint8]:
@@ -68,8 +68,7 @@ def block_sensitivity(table: Table, progress: Progress = False) -> int:
     >>> f.sensitivity(), f.block_sensitivity()
     (2, 3)
     """
-    with reporter(progress, "block_sensitivity") as report:
-        return _native.block_sensitivity(table, progress=report)
+    return int(registry.evaluate("function", "block_sensitivity", table, progress=progress))
 
 
 def certificate_complexity(table: Table, value: Any = None, progress: Progress = False) -> int:
@@ -86,8 +85,7 @@ def certificate_complexity(table: Table, value: Any = None, progress: Progress =
     (3, 1, 3)
     """
     if value is None:
-        with reporter(progress, "certificate_complexity") as report:
-            return int(_native.measure("certificate_complexity", table, progress=report))
+        return int(registry.evaluate("function", "certificate_complexity", table, progress=progress))
     chosen = _arguments.bit(value, "value")
     with reporter(progress, "certificate_complexity") as report:
         return _native.value_certificate_complexity(table, chosen, progress=report)
@@ -129,5 +127,4 @@ def decision_tree_depth(table: Table, progress: Progress = False) -> int:
     >>> BooleanFunction.address(1).decision_tree_depth(), BooleanFunction.xor(3).decision_tree_depth()
     (2, 3)
     """
-    with reporter(progress, "decision_tree_depth") as report:
-        return _native.decision_tree_depth(table, progress=report)
+    return int(registry.evaluate("function", "decision_tree_depth", table, progress=progress))
