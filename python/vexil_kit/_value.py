@@ -55,7 +55,7 @@ class Value(Generic[D]):
                 function.__name__ = name
                 function.__qualname__ = f"{cls.__qualname__}.{name}"
                 function.__module__ = cls.__module__
-                function.__doc__ = _forward_doc(cls.__name__, name, function._implementation, function._builds)
+                function.__doc__ = _forward_doc(cls.__name__, name, function._implementation, function._kind)
 
     def _set(self, table: npt.NDArray[D], n: int) -> None:
         object.__setattr__(self, "_table", table)
@@ -168,7 +168,7 @@ def on_table(fn: Callable[Concatenate[Any, P], R]) -> Callable[Concatenate[Any, 
 
     signature = inspect.signature(fn)
     first, *rest = signature.parameters.values()
-    return forwarding(method, fn, signature.replace(parameters=[first.replace(name="self"), *rest]), False)
+    return forwarding(method, fn, signature.replace(parameters=[first.replace(name="self"), *rest]), "measure")
 
 
 #: The qualified name of a forwarding method until its class places it.
@@ -176,14 +176,15 @@ _UNPLACED = "<forwarding>"
 
 
 def forwarding(
-    method: Callable[P, R], fn: Callable[..., Any], signature: inspect.Signature, builds: bool
+    method: Callable[P, R], fn: Callable[..., Any], signature: inspect.Signature, kind: str
 ) -> Callable[P, R]:
-    """``method``, marked as applying ``fn`` (to the table, or with ``builds`` to build one), with that
-    signature: ``Value`` names it and writes its help when the class is made."""
+    """``method``, marked as applying ``fn`` with that signature: ``Value`` names it and writes its help
+    when the class is made. ``kind``: "measure" (``fn`` of the table), "builder" (a value of the table
+    ``fn`` builds) or "derived" (a value of the table ``fn`` makes of the value's table)."""
     method.__signature__ = signature  # type: ignore[attr-defined]
     method.__qualname__ = _UNPLACED
     method._implementation = fn  # type: ignore[attr-defined]
-    method._builds = builds  # type: ignore[attr-defined]
+    method._kind = kind  # type: ignore[attr-defined]
     return method
 
 
@@ -192,11 +193,13 @@ def implementation(method: Any) -> Callable[..., Any] | None:
     return getattr(getattr(method, "__func__", method), "_implementation", None)
 
 
-def _forward_doc(owner: str, name: str, fn: Callable[..., Any], builds: bool) -> str:
+def _forward_doc(owner: str, name: str, fn: Callable[..., Any], kind: str) -> str:
     """The help of a forwarding method: a line naming ``fn``, then ``fn``'s own help."""
     where = f"``{fn.__module__}.{fn.__name__}``"
-    if builds:
-        line = f"``{owner}.{name}(...)`` is the function whose table {where} builds, documented there:"
+    if kind == "builder":
+        line = f"``{owner}.{name}(...)`` is the {owner} whose table {where} builds, documented there:"
+    elif kind == "derived":
+        line = f"``f.{name}(...)`` is the {owner} whose table {where} makes of ``f.table``, documented there:"
     elif name == fn.__name__:
         line = f"``f.{name}(...)`` is {where} of ``f.table``, documented there:"
     else:

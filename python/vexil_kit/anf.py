@@ -131,7 +131,22 @@ def algebraic_immunity(table: Table, progress: Progress = False) -> int:
 
 
 def annihilator(table: Table, d: int, progress: Progress = False) -> Table | None:
-    """A nonzero annihilator of f of algebraic degree <= d, or None when there is none."""
+    """A nonzero annihilator of f of algebraic degree <= d, or None when there is none.
+
+    An annihilator is a g with ``g & f`` the zero function, that is g(x) = 0 wherever f(x) = 1. Only
+    f's own annihilators count (for those of ~f ask ``(~f).annihilator(d)``), so
+    ``algebraic_immunity()`` is the least d at which f or ~f has one. d is an int; negative d gives
+    None (only the zero function has degree < 0), and d > n is read as n. The zero function is
+    annihilated by the constant 1 at every d >= 0; the constant 1 has no annihilator at all. Which
+    annihilator comes back is fixed for a given f and d, not otherwise specified.
+
+    >>> f = BooleanFunction.majority(3)
+    >>> print(f.annihilator(1))                       # majority(3) has AI 2
+    None
+    >>> g = f.annihilator(2)
+    >>> (g & f).weight(), g.weight() > 0, g.algebraic_degree() <= 2
+    (0, True, True)
+    """
     d = _arguments.integer(d, "d")
     if d < 0:
         return None

@@ -11,9 +11,9 @@ not import it.
 from __future__ import annotations
 
 import inspect
-from collections.abc import Callable, Iterable, Iterator, Mapping
+from collections.abc import Callable, Iterable, Iterator
 from fractions import Fraction
-from typing import Any, ParamSpec, cast
+from typing import Any, Concatenate, ParamSpec, cast, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -90,8 +90,30 @@ def built(fn: Callable[P, Table]) -> Callable[P, BooleanFunction]:
     signature = signature.replace(
         parameters=[cls_parameter, *signature.parameters.values()], return_annotation="BooleanFunction"
     )
-    method: Any = classmethod(forwarding(build, fn, signature, True))
+    method: Any = classmethod(forwarding(build, fn, signature, "builder"))
     return cast("Callable[P, BooleanFunction]", method)
+
+
+@overload
+def derived(
+    fn: Callable[Concatenate[Table, P], Table],
+) -> Callable[Concatenate[BooleanFunction, P], BooleanFunction]: ...
+@overload
+def derived(
+    fn: Callable[Concatenate[Table, P], Table | None],
+) -> Callable[Concatenate[BooleanFunction, P], BooleanFunction | None]: ...
+def derived(fn: Callable[Concatenate[Table, P], Table | None]) -> Callable[..., BooleanFunction | None]:
+    """The method ``f.NAME(*args) = BooleanFunction(fn(f.table, *args))`` of a table transform (None for None)."""
+
+    def method(self: BooleanFunction, /, *args: P.args, **kwargs: P.kwargs) -> BooleanFunction | None:
+        table = fn(self._table, *args, **kwargs)
+        return None if table is None else self._wrap(table)
+
+    signature = inspect.signature(fn)
+    first, *rest = signature.parameters.values()
+    returns = "BooleanFunction" if signature.return_annotation == "Table" else "BooleanFunction | None"
+    signature = signature.replace(parameters=[first.replace(name="self"), *rest], return_annotation=returns)
+    return forwarding(method, fn, signature, "derived")
 
 
 class BooleanFunction(Value[np.bool_]):
@@ -214,6 +236,21 @@ class BooleanFunction(Value[np.bool_]):
     # -- building and writing out ---------------------------------------------------------------
     from_vexil = built(builders.from_vexil)
 
+    @classmethod
+    def from_circuit(cls, c: Circuit) -> BooleanFunction:
+        """The function a circuit of one output computes, from ``c.tables()`` (ValueError for other
+        numbers of outputs: ``VectorialFunction.from_circuit`` takes several).
+
+        >>> BooleanFunction.from_circuit(Circuit(2, ((8, 0, 1),), 2, True)).to_hex()   # NAND
+        '0x7'
+        """
+        if not isinstance(c, Circuit):
+            raise TypeError(f"from_circuit takes a Circuit, not {type(c).__name__}")
+        tables = c.tables()
+        if len(tables) != 1:
+            raise ValueError(f"from_circuit takes a circuit of one output; this one has {len(tables)}")
+        return cls._wrap(tables[0])
+
     def to_vexil(self) -> vexil.Vexil:
         """A new ``vexil.Vexil`` with the same truth table.
 
@@ -246,54 +283,10 @@ class BooleanFunction(Value[np.bool_]):
     address = built(families.address)
 
     # -- operations on the variables ------------------------------------------------------------
-    def restrict(self, assignment: Mapping[int, Bit]) -> BooleanFunction:
-        """Fix some variables: ``{var: value}`` -> the function of the remaining variables.
-
-        The remaining variables keep their order and are renumbered 0, 1, ... from the lowest.
-        Keys must be distinct variables in [0, n) and values bools or 0/1 (ValueError
-        otherwise); an empty mapping returns an equal function, fixing all n gives n = 0.
-        A sequence of ``(var, value)`` pairs is read the same way, and a variable given twice
-        in it raises ValueError.
-
-        >>> f = BooleanFunction.from_expression("x0 & x2 | x1")
-        >>> f.restrict({1: 0}) == BooleanFunction.from_expression("x0 & x1")
-        True
-        >>> f.restrict({0: 1, 1: 0, 2: 1})[0]
-        True
-        """
-        return self._wrap(variables.restrict(self._table, assignment))
-
-    def permute(self, perm: Iterable[int]) -> BooleanFunction:
-        """Rename the variables: variable v of f becomes variable ``perm[v]`` of the result.
-
-        ``perm`` must hold each of 0..n-1 exactly once (ValueError otherwise). So
-        g = f.permute(p) satisfies g(y) = f(x) where bit p[v] of y equals bit v of x.
-
-        >>> BooleanFunction.dictator(3, 0).permute([2, 0, 1]) == BooleanFunction.dictator(3, 2)
-        True
-        """
-        return self._wrap(variables.permute(self._table, perm))
-
-    def derivative(self, u: int) -> BooleanFunction:
-        """The derivative in direction u: the function x -> f(x) XOR f(x XOR u).
-
-        ``u`` is a mask in [0, 2**n) (ValueError otherwise); u = 0 gives the constant false.
-
-        >>> f = BooleanFunction.conjunction(2)
-        >>> f.derivative(1) == BooleanFunction.dictator(2, 1)
-        True
-        """
-        return self._wrap(variables.derivative(self._table, u))
-
-    def extend(self, m: int) -> BooleanFunction:
-        """The same function seen as one of m >= n variables; variables n..m-1 are ignored.
-
-        ValueError when m < n.
-
-        >>> BooleanFunction.dictator(1, 0).extend(2) == BooleanFunction.dictator(2, 0)
-        True
-        """
-        return self._wrap(variables.extend(self._table, m))
+    restrict = derived(variables.restrict)
+    permute = derived(variables.permute)
+    derivative = derived(variables.derivative)
+    extend = derived(variables.extend)
 
     # -- the Walsh spectrum and influences ------------------------------------------------------
     walsh_spectrum = on_table(spectra.walsh_spectrum)
@@ -325,46 +318,14 @@ class BooleanFunction(Value[np.bool_]):
     frontier_size = on_table(measures.frontier_size)
     max_frontier_size = on_table(measures.max_frontier_size)
 
-    def npn_representant(self) -> BooleanFunction | None:
-        """The representative of f's NPN class, for functions of five variables; None for other n.
-
-        Packing the table into the word w = sum of f(k) << (31 - k), the representative is the
-        function whose table is the bits (entry i = bit i) of the smallest word reached by
-        permuting and negating inputs and negating the output; two functions are NPN-equivalent
-        exactly when their representatives are equal. As ``Vexil.npn_representant``.
-
-        >>> a = BooleanFunction.from_expression("x0 & x1", n=5).npn_representant()
-        >>> b = BooleanFunction.from_expression("x3 | x4", n=5).npn_representant()
-        >>> a == b, a.to_int()
-        (True, 255)
-        """
-        table = measures.npn_representant(self._table)
-        return None if table is None else self._wrap(table)
+    npn_representant = derived(measures.npn_representant)
 
     # -- the algebraic normal form --------------------------------------------------------------
     algebraic_degree = on_table(anf.algebraic_degree)
     algebraic_immunity = on_table(anf.algebraic_immunity)
-    anf = on_table(monomials)
 
-    def annihilator(self, d: int, progress: Progress = False) -> BooleanFunction | None:
-        """A nonzero annihilator of f of algebraic degree <= d, or None when there is none.
-
-        An annihilator is a g with ``g & f`` the zero function, that is g(x) = 0 wherever f(x) = 1. Only
-        f's own annihilators count (for those of ~f ask ``(~f).annihilator(d)``), so
-        ``algebraic_immunity()`` is the least d at which f or ~f has one. d is an int; negative d gives
-        None (only the zero function has degree < 0), and d > n is read as n. The zero function is
-        annihilated by the constant 1 at every d >= 0; the constant 1 has no annihilator at all. Which
-        annihilator comes back is fixed for a given f and d, not otherwise specified.
-
-        >>> f = BooleanFunction.majority(3)
-        >>> print(f.annihilator(1))                       # majority(3) has AI 2
-        None
-        >>> g = f.annihilator(2)
-        >>> (g & f).weight(), g.weight() > 0, g.algebraic_degree() <= 2
-        (0, True, True)
-        """
-        table = anf.annihilator(self._table, d, progress)
-        return None if table is None else self._wrap(table)
+    annihilator = derived(anf.annihilator)
+    anf = on_table(monomials)  # after the uses of the module anf in this class body
 
     # -- cryptographic measures -----------------------------------------------------------------
     fourier_degree = on_table(cryptographic.fourier_degree)

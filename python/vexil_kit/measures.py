@@ -311,7 +311,18 @@ def max_frontier_size(table: Table) -> int:
 
 
 def npn_representant(table: Table) -> Table | None:
-    """The representative of f's NPN class, for functions of five variables; None for other n."""
+    """The representative of f's NPN class, for functions of five variables; None for other n.
+
+    Packing the table into the word w = sum of f(k) << (31 - k), the representative is the
+    function whose table is the bits (entry i = bit i) of the smallest word reached by
+    permuting and negating inputs and negating the output; two functions are NPN-equivalent
+    exactly when their representatives are equal. As ``Vexil.npn_representant``.
+
+    >>> a = BooleanFunction.from_expression("x0 & x1", n=5).npn_representant()
+    >>> b = BooleanFunction.from_expression("x3 | x4", n=5).npn_representant()
+    >>> a == b, a.to_int()
+    (True, 255)
+    """
     entries = _native.npn_representant(table)
     if entries is None:
         return None
