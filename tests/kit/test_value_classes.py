@@ -2,6 +2,7 @@
 evaluator, every forwarding method documented once (by the function it applies), circuits read back."""
 
 import copy
+import doctest
 import functools
 import inspect
 import math
@@ -170,3 +171,9 @@ OVER = {"circuit_formats.py"}
 )
 def test_no_module_is_over_800_lines(path):
     assert len(path.read_text().splitlines()) <= LIMIT
+
+
+@pytest.mark.parametrize("module", [_value, vexil_kit.vectorial], ids=lambda m: m.__name__)
+def test_the_examples_of_the_base_and_the_sbox_class_run(module):
+    result = doctest.testmod(module, raise_on_error=False, verbose=False)
+    assert result.attempted > 0 and result.failed == 0
