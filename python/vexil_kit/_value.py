@@ -27,6 +27,7 @@ from . import _tabulate
 D = TypeVar("D", bound=np.generic)
 P = ParamSpec("P")
 R = TypeVar("R")
+M = TypeVar("M", bound=Callable[..., Any])
 
 
 class Value(Generic[D]):
@@ -186,6 +187,19 @@ def forwarding(
     method._implementation = fn  # type: ignore[attr-defined]
     method._kind = kind  # type: ignore[attr-defined]
     return method
+
+
+def documented_by(fn: Callable[..., Any]) -> Callable[[M], M]:
+    """Marks a method written out (it converts its arguments before applying ``fn`` to the table) as
+    documented by ``fn``: ``Value`` names it and writes its help as for ``on_table``."""
+
+    def mark(method: M) -> M:
+        method.__qualname__ = _UNPLACED
+        method._implementation = fn  # type: ignore[attr-defined]
+        method._kind = "measure"  # type: ignore[attr-defined]
+        return method
+
+    return mark
 
 
 def implementation(method: Any) -> Callable[..., Any] | None:

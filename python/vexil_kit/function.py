@@ -42,7 +42,7 @@ from . import (
     variables,
 )
 from ._arguments import Table
-from ._value import Value, forwarding, on_table
+from ._value import Value, documented_by, forwarding, on_table
 from .anf import monomials
 from .canonical import NpnTransform
 from .circuits import Circuit
@@ -553,22 +553,8 @@ class BooleanFunction(Value[np.bool_]):
             raise ValueError(f"the don't-cares have {dont_care._n} variables and the function {self._n}")
         return dont_care._table
 
+    @documented_by(two_level.isop)
     def isop(self, dont_care: BooleanFunction | None = None) -> list[Cube]:
-        """An irredundant sum of products of f, as a list of ``Cube`` (vexil_kit.two_level).
-
-        Minato–Morreale's recursion on the packed table, in the core: every cube is a prime
-        implicant, no cube can be dropped without losing an input of f, and the cubes together are
-        exactly f, in the order the recursion finds them (it splits on the highest variable first).
-        With ``dont_care`` (a function of the same n), the cubes cover every input of
-        f & ~dont_care and lie inside f | dont_care. ``[]`` for false, ``[Cube(0, 0)]`` for true.
-        Well under a second at n = 20.
-
-        >>> [str(c) for c in BooleanFunction.majority(3).isop()]
-        ['x1 & x2', 'x0 & x2', 'x0 & x1']
-        >>> f = BooleanFunction.from_expression("x0 & x1 & ~x2")
-        >>> [str(c) for c in f.isop(dont_care=BooleanFunction.from_expression("x0 & x1 & x2"))]
-        ['x0 & x1']
-        """
         return two_level.isop(self._table, self._dont_care(dont_care))
 
     def to_sop(self, minimum: bool = False) -> str:
@@ -596,32 +582,12 @@ class BooleanFunction(Value[np.bool_]):
         cubes = two_level.minimum_sop(complement) if minimum else two_level.isop(complement)
         return two_level.pos_text(cubes)
 
+    @documented_by(two_level.prime_implicants)
     def prime_implicants(self, dont_care: BooleanFunction | None = None, progress: Progress = False) -> list[Cube]:
-        """Every prime implicant of f (of f | dont_care with don't-cares), as ``Cube`` objects.
-
-        A cube is an implicant when f is true on all of it, prime when no literal can be dropped
-        from it keeping it one. Found in the core by one pass over the 3**n subcubes (3**n bytes),
-        in increasing base-3 order of the subcube (digit v: 0 or 1 the value of v, 2 when v is
-        free), for n <= 14; ValueError beyond.
-
-        >>> [str(c) for c in BooleanFunction.from_expression("x0 & x1 | ~x0 & x2").prime_implicants()]
-        ['x1 & x2', '~x0 & x2', 'x0 & x1']
-        """
         return two_level.prime_implicants(self._table, self._dont_care(dont_care), progress)
 
+    @documented_by(two_level.minimum_sop)
     def minimum_sop(self, dont_care: BooleanFunction | None = None) -> list[Cube]:
-        """An exact minimum sum of products of f, for n <= 10 (ValueError beyond), as ``Cube`` objects.
-
-        The fewest terms and, among the sums with that many, the fewest literals. The terms are
-        prime implicants (of f | dont_care), chosen by an exact set cover of the inputs of f (of
-        f & ~dont_care) solved as an integer program with HiGHS (``highspy``); among the covers with
-        the same numbers of terms and literals, the one HiGHS finds, the same for one HiGHS version.
-        Never more terms than ``isop()``.
-
-        >>> f = BooleanFunction.from_expression("x0 & x1 | ~x0 & x2 | x1 & x2")
-        >>> [str(c) for c in f.minimum_sop()], len(f.isop())
-        (['~x0 & x2', 'x0 & x1'], 2)
-        """
         return two_level.minimum_sop(self._table, self._dont_care(dont_care))
 
     decision_tree = on_table(decision_trees.decision_tree)
