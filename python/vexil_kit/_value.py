@@ -169,7 +169,12 @@ def on_table(fn: Callable[Concatenate[Any, P], R]) -> Callable[Concatenate[Any, 
 
     signature = inspect.signature(fn)
     first, *rest = signature.parameters.values()
-    return forwarding(method, fn, signature.replace(parameters=[first.replace(name="self"), *rest]), "measure")
+    return forwarding(
+        method,
+        fn,
+        signature.replace(parameters=[first.replace(name="self", annotation=inspect.Parameter.empty), *rest]),
+        "measure",
+    )
 
 
 #: The qualified name of a forwarding method until its class places it.

@@ -112,7 +112,9 @@ def derived(fn: Callable[Concatenate[Table, P], Table | None]) -> Callable[..., 
     signature = inspect.signature(fn)
     first, *rest = signature.parameters.values()
     returns = "BooleanFunction" if signature.return_annotation == "Table" else "BooleanFunction | None"
-    signature = signature.replace(parameters=[first.replace(name="self"), *rest], return_annotation=returns)
+    signature = signature.replace(
+        parameters=[first.replace(name="self", annotation=inspect.Parameter.empty), *rest], return_annotation=returns
+    )
     return forwarding(method, fn, signature, "derived")
 
 
