@@ -23,7 +23,11 @@ from ._arguments import Table
 
 
 def from_vexil(v: vexil.Vexil) -> Table:
-    """The table of a ``vexil.Vexil`` object (TypeError for other types)."""
+    """The function whose table is that of the ``vexil.Vexil`` object ``v`` (TypeError for other types).
+
+    >>> BooleanFunction.from_vexil(vexil.Vexil.majority(3)) == BooleanFunction.majority(3)
+    True
+    """
     if not isinstance(v, vexil.Vexil):
         raise TypeError(f"expected a vexil.Vexil, not {type(v).__name__}")
     # The restriction table by no variable is the truth table as one column: one
@@ -33,12 +37,24 @@ def from_vexil(v: vexil.Vexil) -> Table:
 
 
 def to_int(table: Table) -> int:
-    """The integer sum of table[x] * 2**x."""
+    """The integer sum of f(x) * 2**x over all entries x (entry 0 is the least significant bit).
+
+    >>> BooleanFunction([0, 1, 1, 1]).to_int()
+    14
+    """
     return int.from_bytes(np.packbits(table, bitorder="little").tobytes(), "little")
 
 
 def from_int(value: int, n: int) -> Table:
-    """The table of n variables whose entry x is bit x of ``value`` (ValueError if it does not fit)."""
+    """The function of n variables with f(x) = bit x of ``value``; 0 <= value < 2**(2**n), any size.
+
+    ValueError for a negative value or one with a bit set at 2**n or beyond.
+
+    >>> BooleanFunction.from_int(14, 2) == BooleanFunction.disjunction(2)
+    True
+    >>> BooleanFunction.from_int(1, 0).table
+    array([ True])
+    """
     n = _arguments.num_vars(n)
     value = _arguments.integer(value, "value")
     size = 1 << n
@@ -51,13 +67,33 @@ def from_int(value: int, n: int) -> Table:
 
 
 def to_hex(table: Table) -> str:
-    """``to_int`` in hexadecimal with "0x", 2**n / 4 digits (one for n < 2)."""
+    """The table as the hexadecimal integer sum of f(x) * 2**x, with "0x", most significant digit first.
+
+    The text has 2**n / 4 digits (one digit for n < 2), so ``from_hex`` reads it back;
+    for n < 2 pass n to ``from_hex``.
+
+    >>> BooleanFunction.majority(3).to_hex()
+    '0xe8'
+    >>> BooleanFunction([0, 1]).to_hex()
+    '0x2'
+    """
     digits = max(1, len(table) // 4)
     return f"0x{to_int(table):0{digits}x}"
 
 
 def from_hex(text: str, n: int | None = None) -> Table:
-    """The table of a hexadecimal ``to_int`` ("0x" optional); without n, 4 entries a digit."""
+    """The function whose table is the hexadecimal integer sum of f(x) * 2**x ("0x" optional).
+
+    Without n, the digit count fixes the size as on the command line: 4 entries per digit,
+    which must make a power of two (so 1, 2, 4, 8, ... digits). With n, any digit count
+    is accepted as long as the value fits 2**n entries; tables of fewer than 4 entries
+    (n = 0 or 1) need n. ValueError for bad text or a value too large.
+
+    >>> BooleanFunction.from_hex("0xe8") == BooleanFunction.majority(3)
+    True
+    >>> BooleanFunction.from_hex("1", n=0).table
+    array([ True])
+    """
     if not isinstance(text, str):
         raise TypeError(f"expected a str, not {type(text).__name__}")
     digits = text.strip()
@@ -74,7 +110,17 @@ def from_hex(text: str, n: int | None = None) -> Table:
 
 
 def from_callable(n: int, fn: Callable[[Any], Any], vectorized: bool = False) -> Table:
-    """The table of n variables with entry x = fn(x), or fn(all x) at once when ``vectorized``."""
+    """The function of n variables with f(x) = fn(x).
+
+    Per entry, ``fn`` gets each int x in [0, 2**n) and returns a bool or 0/1. With
+    ``vectorized=True`` it is called once with the int64 array of all x and returns a
+    bool (or 0/1) array of the same length. Other results raise ValueError.
+
+    >>> BooleanFunction.from_callable(3, lambda x: x % 3 == 0).to_hex()
+    '0x49'
+    >>> BooleanFunction.from_callable(3, lambda x: x >= 4, vectorized=True) == BooleanFunction.dictator(3, 2)
+    True
+    """
     n = _arguments.num_vars(n)
     if vectorized:
         # The int64 inputs, the result and its bool copy.
@@ -87,7 +133,19 @@ def from_callable(n: int, fn: Callable[[Any], Any], vectorized: bool = False) ->
 
 
 def from_expression(text: str, n: int | None = None) -> Table:
-    """The table of a Boolean expression over x0, x1, ...; n defaults to the largest index + 1."""
+    """The function given by a Boolean expression over variables ``x0``, ``x1``, ...
+
+    The operators are ``~`` (not), ``&``, ``^``, ``|`` with Python's precedence (``~``
+    binds tightest, then ``&``, then ``^``, then ``|``), parentheses and the constants
+    0 and 1. n defaults to the largest variable index + 1 (0 with no variables); a given
+    n must cover every variable. The text is parsed, never evaluated as Python; bad
+    input raises ValueError with the position.
+
+    >>> BooleanFunction.from_expression("x0 & x1 ^ ~x2").to_hex()
+    '0x87'
+    >>> BooleanFunction.from_expression("x0 | 1", n=2).weight()
+    4
+    """
     tree, largest = expression.parse(text)
     if n is None:
         n = largest + 1
@@ -98,7 +156,16 @@ def from_expression(text: str, n: int | None = None) -> Table:
 
 
 def random(n: int, seed: Any = None, balanced: bool = False) -> Table:
-    """A uniformly random table of n variables from ``numpy.random.default_rng(seed)``, balanced on request."""
+    """A uniformly random function of n variables from ``numpy.random.default_rng(seed)``.
+
+    With ``balanced=True`` it is uniform among the functions with exactly 2**(n-1) true
+    entries (ValueError for n = 0). The same seed gives the same function.
+
+    >>> BooleanFunction.random(4, seed=1) == BooleanFunction.random(4, seed=1)
+    True
+    >>> BooleanFunction.random(5, seed=2, balanced=True).weight()
+    16
+    """
     n = _arguments.num_vars(n)
     rng = np.random.default_rng(seed)
     size = 1 << n

@@ -26,7 +26,11 @@ from ._arguments import Table
 
 
 def constant(n: int, value: Any) -> Table:
-    """The constant table of n variables with the given value (a bool or 0/1)."""
+    """The constant function of n variables with the given value (a bool or 0/1).
+
+    >>> BooleanFunction.constant(2, 1).table
+    array([ True,  True,  True,  True])
+    """
     n = _arguments.num_vars(n)
     value = _arguments.bit(value, "value")
     _tabulate.reserve(2 << n)  # the table and its frozen copy
@@ -34,7 +38,11 @@ def constant(n: int, value: Any) -> Table:
 
 
 def dictator(n: int, i: int) -> Table:
-    """x -> x_i over n variables; 0 <= i < n (ValueError otherwise)."""
+    """The function x -> x_i of n variables; 0 <= i < n (ValueError otherwise).
+
+    >>> BooleanFunction.dictator(2, 1).table
+    array([False, False,  True,  True])
+    """
     n = _arguments.num_vars(n)
     i = _arguments.integer(i, "i")
     if not 0 <= i < n:
@@ -43,7 +51,11 @@ def dictator(n: int, i: int) -> Table:
 
 
 def conjunction(n: int) -> Table:
-    """The AND of n variables; the empty AND (n = 0) is true."""
+    """The AND of n variables; for n = 0 the empty AND, true.
+
+    >>> BooleanFunction.conjunction(3).weight(), BooleanFunction.conjunction(0)[0]
+    (1, True)
+    """
     n = _arguments.num_vars(n)
     _tabulate.reserve(1 << n)
     table = np.zeros(1 << n, dtype=np.bool_)
@@ -52,7 +64,11 @@ def conjunction(n: int) -> Table:
 
 
 def disjunction(n: int) -> Table:
-    """The OR of n variables; the empty OR (n = 0) is false."""
+    """The OR of n variables; for n = 0 the empty OR, false.
+
+    >>> BooleanFunction.disjunction(3).weight(), BooleanFunction.disjunction(0)[0]
+    (7, False)
+    """
     n = _arguments.num_vars(n)
     _tabulate.reserve(1 << n)
     table = np.ones(1 << n, dtype=np.bool_)
@@ -61,26 +77,51 @@ def disjunction(n: int) -> Table:
 
 
 def xor(n: int) -> Table:
-    """The odd parity of n variables."""
+    """The odd parity of n variables (true when an odd number are one); false for n = 0.
+
+    The complement of ``vexil.Vexil.parity(n)``, which is even parity.
+
+    >>> BooleanFunction.xor(2).table
+    array([False,  True,  True, False])
+    """
     n = _arguments.num_vars(n)
     return _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) & 1)
 
 
 def threshold(n: int, k: int) -> Table:
-    """True when at least k >= 0 of the n variables are one."""
+    """True when at least k of the n variables are one; k >= 0 (k = 0: constant true, k > n: false).
+
+    >>> BooleanFunction.threshold(3, 2) == BooleanFunction.majority(3)
+    True
+    >>> BooleanFunction.threshold(2, 3).weight()
+    0
+    """
     n = _arguments.num_vars(n)
     k = _arguments.count(k, "k")
     return _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) >= k)
 
 
 def majority(n: int) -> Table:
-    """True when more than n/2 of the n variables are one: ``threshold(n, n // 2 + 1)``."""
+    """True when more than n/2 of the n variables are one; a tie (even n) is false, n = 0 is false.
+
+    The same table as ``vexil.Vexil.majority(n)``; equal to ``threshold(n, n // 2 + 1)``.
+
+    >>> [x for x in range(8) if BooleanFunction.majority(3)[x]]
+    [3, 5, 6, 7]
+    """
     n = _arguments.num_vars(n)
     return threshold(n, n // 2 + 1)
 
 
 def tribes(width: int, count: int) -> Table:
-    """The OR of ``count`` ANDs over consecutive blocks of ``width`` variables; n = width * count."""
+    """The OR of ``count`` ANDs, each over a block of ``width`` consecutive variables; n = width * count.
+
+    Block j holds variables j*width .. j*width + width - 1. With count = 0 it is the
+    empty OR (false, n = 0); with width = 0 and count >= 1 each empty AND is true.
+
+    >>> BooleanFunction.tribes(2, 2) == BooleanFunction.from_expression("x0 & x1 | x2 & x3")
+    True
+    """
     width = _arguments.count(width, "width")
     count = _arguments.count(count, "count")
     n = _arguments.num_vars(width * count, "width * count")
@@ -97,7 +138,11 @@ def tribes(width: int, count: int) -> Table:
 
 
 def inner_product(n: int) -> Table:
-    """x0 x1 XOR x2 x3 XOR ... over an even number n of variables (ValueError for odd n)."""
+    """x0 x1 XOR x2 x3 XOR ... over n variables; n must be even (ValueError otherwise); false for n = 0.
+
+    >>> BooleanFunction.inner_product(4) == BooleanFunction.from_expression("x0 & x1 ^ x2 & x3")
+    True
+    """
     n = _arguments.num_vars(n)
     if n % 2:
         raise ValueError(f"the inner product needs an even number of variables, got {n}")
@@ -112,7 +157,15 @@ def inner_product(n: int) -> Table:
 
 
 def address(k: int) -> Table:
-    """The multiplexer of k address bits (variables 0..k-1) over 2**k data bits; n = k + 2**k, k <= 5."""
+    """The address (multiplexer) function: k address bits select one of 2**k data bits.
+
+    The address a is formed by variables 0..k-1; the result is variable k + a, so
+    n = k + 2**k. For k = 0 it is the dictator of variable 0.
+
+    >>> f = BooleanFunction.address(1)      # x1 if x0 == 0 else x2
+    >>> f.n, f([1, 0, 1]), f([0, 0, 1])
+    (3, True, False)
+    """
     k = _arguments.count(k, "k")
     if k > 5:
         raise ValueError(f"address({k}) would have {k + (1 << k)} variables; k must be at most 5")

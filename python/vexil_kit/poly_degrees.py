@@ -36,7 +36,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _highs, _native, predicates, transforms
+from . import _highs, _native, predicates, registry, transforms
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -775,3 +775,32 @@ def _integer_witness(
     if false_sums.size and int(false_sums.max()) >= t:
         return None
     return tuple(int(v) for v in w), t
+
+
+def _beyond_general_limit(limit: int, table: Table) -> str | None:
+    """Why a function past ``limit`` variables is still out of reach of the degree programs, or None where
+    the symmetric program or the projection onto its essential variables answers it."""
+    kept, projected = essential_projection(np.asarray(table, dtype=np.bool_))
+    if len(kept) <= limit:
+        return None
+    if len(kept) <= MAX_SYMMETRIC_VARS and _symmetric_form(projected)[0] is not None:
+        return None
+    return (
+        f"functions of at most {limit} essential variables, or symmetric ones (up to negated inputs); "
+        f"this one depends on {len(kept)}"
+    )
+
+
+@registry.implements("approximate_degree", beyond_limit=_beyond_general_limit)
+def _approximate_degree(table: Table, report: Any) -> int:
+    return approximate_degree_certificate(table, progress=report).degree
+
+
+@registry.implements("threshold_degree", beyond_limit=_beyond_general_limit)
+def _threshold_degree(table: Table, report: Any) -> int:
+    return threshold_degree_certificate(table, progress=report).degree
+
+
+@registry.implements("is_threshold")
+def _is_threshold(table: Table, report: Any) -> bool:
+    return threshold_weights(table) is not None

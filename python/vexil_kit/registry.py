@@ -27,7 +27,7 @@ from __future__ import annotations
 import operator
 from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Any
+from typing import Any, TypeVar
 
 from . import _native
 from .progress import Progress, reporter
@@ -86,7 +86,8 @@ class MeasureInfo:
             return self._beyond(subject.n)
         reason = self._beyond(subject.n)
         if reason is not None and self.symmetric_path and not self.exact_vars:
-            return _symmetric_excludes(self, subject.table)
+            wider = _BEYOND_LIMIT.get(self.name)
+            return reason if wider is None else wider(self.max_vars, subject.table)
         return reason
 
     def applies(self, subject: Any) -> bool:
@@ -104,24 +105,6 @@ class MeasureInfo:
 
 
 _WORDS = {5: "five", 6: "six"}
-
-
-def _symmetric_excludes(info: MeasureInfo, table: Any) -> str | None:
-    """The symmetric path of the polynomial degrees: f's projection onto its essential variables, of at
-    most ``max_vars`` of them, or symmetric once some inputs are negated (``poly_degrees``)."""
-    import numpy as np
-
-    from . import poly_degrees
-
-    kept, projected = poly_degrees.essential_projection(np.asarray(table, dtype=np.bool_))
-    if len(kept) <= info.max_vars:
-        return None
-    if len(kept) <= poly_degrees.MAX_SYMMETRIC_VARS and poly_degrees._symmetric_form(projected)[0] is not None:
-        return None
-    return (
-        f"functions of at most {info.max_vars} essential variables, or symmetric ones (up to negated inputs); "
-        f"this one depends on {len(kept)}"
-    )
 
 
 def _python(name: str, group: str, kind: str, cost: str, summary: str, **options: Any) -> MeasureInfo:
@@ -258,37 +241,32 @@ def find(subject: str, name: str) -> MeasureInfo | None:
     return table.get(ALIASES.get(name, name) if subject == "function" else name)
 
 
-def _spectral_entropy(table: Any, report: Any) -> float:
-    from . import spectra
+#: The evaluators of the scalar measures computed in Python, (table, progress callable or None) -> value,
+#: each named by the module that computes it (``implements``).
+_PYTHON_EVALUATORS: dict[str, Callable[[Any, Any], Any]] = {}
+#: For the measures with a path past their variable limit: (limit, table) -> why it still does not apply, or None.
+_BEYOND_LIMIT: dict[str, Callable[[int, Any], str | None]] = {}
 
-    return spectra.spectral_entropy(table)
-
-
-def _approximate_degree(table: Any, report: Any) -> int:
-    from . import poly_degrees
-
-    return poly_degrees.approximate_degree_certificate(table, progress=report).degree
+_Evaluator = TypeVar("_Evaluator", bound=Callable[[Any, Any], Any])
 
 
-def _threshold_degree(table: Any, report: Any) -> int:
-    from . import poly_degrees
+def implements(
+    name: str, *, beyond_limit: Callable[[int, Any], str | None] | None = None
+) -> Callable[[_Evaluator], _Evaluator]:
+    """Names the evaluator, ``(table, progress callable or None) -> value``, of a measure the toolkit computes
+    in Python (a row of ``_PYTHON_ROWS``). The module that computes it registers it, so that this module
+    imports none of those it lists. ``beyond_limit(limit, table)`` decides the measure's own path past its
+    variable limit: why it still does not apply to that table, or None when it does."""
+    if name not in {info.name for _, info in _PYTHON_ROWS}:
+        raise ValueError(f"{name} is not a measure the toolkit computes in Python")
 
-    return poly_degrees.threshold_degree_certificate(table, progress=report).degree
+    def register(evaluator: _Evaluator) -> _Evaluator:
+        _PYTHON_EVALUATORS[name] = evaluator
+        if beyond_limit is not None:
+            _BEYOND_LIMIT[name] = beyond_limit
+        return evaluator
 
-
-def _is_threshold(table: Any, report: Any) -> bool:
-    from . import poly_degrees
-
-    return poly_degrees.threshold_weights(table) is not None
-
-
-#: The evaluators of the scalar measures computed in Python: (table, progress callable or None) -> value.
-_PYTHON_EVALUATORS: dict[str, Callable[[Any, Any], Any]] = {
-    "spectral_entropy": _spectral_entropy,
-    "approximate_degree": _approximate_degree,
-    "threshold_degree": _threshold_degree,
-    "is_threshold": _is_threshold,
-}
+    return register
 
 
 def evaluate(subject: str, name: str, table: Any, *, m: int | None = None, progress: Progress = False) -> Any:

@@ -25,7 +25,20 @@ def as_cube(table: Table) -> Table:
 
 
 def restrict(table: Table, assignment: Mapping[Any, Any]) -> Table:
-    """The table of the variables left when those of ``assignment`` ({var: bit}) are fixed, renumbered from 0."""
+    """Fix some variables: ``{var: value}`` -> the function of the remaining variables.
+
+    The remaining variables keep their order and are renumbered 0, 1, ... from the lowest.
+    Keys must be distinct variables in [0, n) and values bools or 0/1 (ValueError
+    otherwise); an empty mapping returns an equal function, fixing all n gives n = 0.
+    A sequence of ``(var, value)`` pairs is read the same way, and a variable given twice
+    in it raises ValueError.
+
+    >>> f = BooleanFunction.from_expression("x0 & x2 | x1")
+    >>> f.restrict({1: 0}) == BooleanFunction.from_expression("x0 & x1")
+    True
+    >>> f.restrict({0: 1, 1: 0, 2: 1})[0]
+    True
+    """
     n = _arguments.log2(len(table))
     index: list[slice | int] = [slice(None)] * n
     # Pairs, not a dict: a variable given twice is refused instead of the last value winning.
@@ -45,7 +58,14 @@ def restrict(table: Table, assignment: Mapping[Any, Any]) -> Table:
 
 
 def permute(table: Table, perm: Iterable[Any]) -> Table:
-    """The table with variable v renamed ``perm[v]`` (a permutation of 0..n-1)."""
+    """Rename the variables: variable v of f becomes variable ``perm[v]`` of the result.
+
+    ``perm`` must hold each of 0..n-1 exactly once (ValueError otherwise). So
+    g = f.permute(p) satisfies g(y) = f(x) where bit p[v] of y equals bit v of x.
+
+    >>> BooleanFunction.dictator(3, 0).permute([2, 0, 1]) == BooleanFunction.dictator(3, 2)
+    True
+    """
     n = _arguments.log2(len(table))
     chosen = _arguments.integers(perm, "perm", "a permutation entry")
     if sorted(chosen) != list(range(n)):
@@ -66,7 +86,14 @@ def flipped(table: Table, mask: int) -> Table:
 
 
 def derivative(table: Table, u: int) -> Table:
-    """x -> f(x) XOR f(x XOR u) for a mask u in [0, 2**n)."""
+    """The derivative in direction u: the function x -> f(x) XOR f(x XOR u).
+
+    ``u`` is a mask in [0, 2**n) (ValueError otherwise); u = 0 gives the constant false.
+
+    >>> f = BooleanFunction.conjunction(2)
+    >>> f.derivative(1) == BooleanFunction.dictator(2, 1)
+    True
+    """
     u = _arguments.integer(u, "u")
     if not 0 <= u < len(table):
         raise ValueError(f"direction {u} is outside [0, {len(table)})")
@@ -75,7 +102,13 @@ def derivative(table: Table, u: int) -> Table:
 
 
 def extend(table: Table, m: int) -> Table:
-    """The table seen as one of m >= n variables, variables n..m-1 ignored."""
+    """The same function seen as one of m >= n variables; variables n..m-1 are ignored.
+
+    ValueError when m < n.
+
+    >>> BooleanFunction.dictator(1, 0).extend(2) == BooleanFunction.dictator(2, 0)
+    True
+    """
     n = _arguments.log2(len(table))
     m = _arguments.num_vars(m, "m")
     if m < n:

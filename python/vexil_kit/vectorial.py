@@ -18,6 +18,7 @@ import numpy as np
 import numpy.typing as npt
 
 from . import _arguments, _native, anf, circuits, registry, sboxes
+from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
 from .synthesis import Synthesis, synthesize_tables
@@ -75,7 +76,7 @@ def _restore(cls: type[VectorialFunction], n: int, m: int, data: bytes) -> Vecto
     return cls(np.frombuffer(data, dtype="<u4").astype(np.uint32), m)
 
 
-class VectorialFunction:
+class VectorialFunction(Value[np.uint32]):
     """An immutable (n, m)-function, or S-box: F from n bits to m bits, held as its 2**n output words.
 
     Entry x of ``table`` is F(x), a read-only uint32 array; bit v of x is variable v and bit j of F(x) is
@@ -94,14 +95,9 @@ class VectorialFunction:
     VectorialFunction([0, 1, 3, 6, 7, 4, 5, 2], m=3)
     """
 
-    __slots__ = ("_table", "_n", "_m", "_hash")
-    _table: Words
-    _n: int
+    __slots__ = ("_m",)
     _m: int
-    _hash: int | None
-
-    # NumPy defers to the operators below instead of treating the S-box as an array.
-    __array_ufunc__ = None
+    _unpickle = _restore
 
     def __init__(self, table: Any, m: int | None = None) -> None:
         words = _words(table)
@@ -114,40 +110,27 @@ class VectorialFunction:
                 raise ValueError(f"m must be 1 to {_MAX_OUTPUTS} output bits, not {m}")
             if top >> m:
                 raise ValueError(f"output {top} does not fit in m = {m} bits")
-        object.__setattr__(self, "_table", words)
-        object.__setattr__(self, "_n", _arguments.log2(len(words)))
+        self._set(words, _arguments.log2(len(words)))
         object.__setattr__(self, "_m", m)
-        object.__setattr__(self, "_hash", None)
-
-    def __setattr__(self, name: str, value: Any) -> None:
-        raise AttributeError(f"{type(self).__name__} is immutable")
-
-    def __delattr__(self, name: str) -> None:
-        raise AttributeError(f"{type(self).__name__} is immutable")
 
     # -- the value ------------------------------------------------------------------------------
 
-    @property
-    def n(self) -> int:
-        """The number of input bits; the table has 2**n entries."""
-        return self._n
+    def _header(self) -> tuple[int, ...]:
+        return (self._n, self._m)
+
+    def _packed(self) -> bytes:
+        return self._table.astype("<u4").tobytes()
+
+    def _text(self, name: str) -> str:
+        if len(self) <= _SHOWN:
+            return f"{name}({self._table.tolist()}, m={self._m})"
+        head = ", ".join(str(v) for v in self._table[:8].tolist())
+        return f"<{name} n={self._n} m={self._m} [{head}, ...]>"
 
     @property
     def m(self) -> int:
         """The number of output bits (coordinates)."""
         return self._m
-
-    @property
-    def table(self) -> Words:
-        """The output words as a read-only 1-D uint32 array (shared, not copied).
-
-        >>> VectorialFunction([3, 0, 1, 2]).table
-        array([3, 0, 1, 2], dtype=uint32)
-        """
-        return self._table
-
-    def __len__(self) -> int:
-        return self._table.shape[0]
 
     def __getitem__(self, x: int) -> int:
         x = _arguments.integer(x, "an entry index")
@@ -161,41 +144,6 @@ class VectorialFunction:
 
     def __iter__(self) -> Iterator[int]:
         return iter(self._table.tolist())
-
-    def __eq__(self, other: object) -> bool:
-        if not isinstance(other, VectorialFunction):
-            return NotImplemented
-        return self._n == other._n and self._m == other._m and bool(np.array_equal(self._table, other._table))
-
-    def __hash__(self) -> int:
-        value = self._hash
-        if value is None:
-            value = hash((self._n, self._m, self._table.tobytes()))
-            object.__setattr__(self, "_hash", value)
-        return value
-
-    def __repr__(self) -> str:
-        name = type(self).__name__
-        if len(self) <= _SHOWN:
-            return f"{name}({self._table.tolist()}, m={self._m})"
-        head = ", ".join(str(v) for v in self._table[:8].tolist())
-        return f"<{name} n={self._n} m={self._m} [{head}, ...]>"
-
-    def __reduce__(self) -> tuple[Any, ...]:
-        return (_restore, (type(self), self._n, self._m, self._table.astype("<u4").tobytes()))
-
-    def __copy__(self) -> VectorialFunction:
-        return self
-
-    def __deepcopy__(self, memo: Any) -> VectorialFunction:
-        return self
-
-    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> npt.NDArray[Any]:
-        if dtype is None or np.dtype(dtype) == np.uint32:
-            return self._table.copy() if copy else self._table
-        if copy is False:
-            raise ValueError("converting a VectorialFunction to another dtype needs a copy")
-        return self._table.astype(dtype)
 
     @classmethod
     def _of_words(cls, words: npt.ArrayLike, m: int) -> VectorialFunction:
@@ -223,6 +171,18 @@ class VectorialFunction:
         for j, f in enumerate(fs):
             words |= f.table.astype(np.uint32) << np.uint32(j)
         return cls._of_words(words, len(fs))
+
+    @classmethod
+    def from_circuit(cls, c: circuits.Circuit) -> VectorialFunction:
+        """The S-box a circuit computes: coordinate j is output j (1 to 32 outputs), from ``c.tables()``.
+
+        >>> half_adder = circuits.Circuit(2, ((6, 0, 1), (8, 0, 1)), outputs=((2, False), (3, False)))
+        >>> VectorialFunction.from_circuit(half_adder).table.tolist()
+        [0, 1, 1, 2]
+        """
+        if not isinstance(c, circuits.Circuit):
+            raise TypeError(f"from_circuit takes a Circuit, not {type(c).__name__}")
+        return cls.from_components([BooleanFunction(t) for t in c.tables()])
 
     @classmethod
     def from_callable(cls, fn: Callable[[int], int], n: int, m: int) -> VectorialFunction:
@@ -385,8 +345,14 @@ class VectorialFunction:
         return result
 
     def _measure(self, name: str, progress: Progress = False) -> Any:
+        """A scalar measure, by the registry's evaluator."""
+        return registry.evaluate("vectorial", name, self._table, m=self._m, progress=progress)
+
+    def _counts(self, name: str, progress: Progress = False) -> dict[int, int]:
+        """A value -> count measure, by its native kernel."""
         with reporter(progress, name) as report:
-            return _native.sbox_measure(name, self._table, self._m, progress=report)
+            counts: Any = _native.sbox_measure(name, self._table, self._m, progress=report)
+        return dict(counts)
 
     def ddt(self, progress: Progress = False) -> npt.NDArray[np.uint32]:
         """The difference distribution table: entry [a, b] = #{x : F(x) ^ F(x ^ a) = b}, 2**n x 2**m uint32.
@@ -435,7 +401,7 @@ class VectorialFunction:
         >>> VectorialFunction.named("PRESENT").differential_spectrum()
         {0: 144, 2: 72, 4: 24}
         """
-        return dict(self._measure("differential_spectrum", progress))
+        return self._counts("differential_spectrum", progress)
 
     def differential_branch_number(self, progress: Progress = False) -> int:
         """min of wt(a) + wt(b) over a != 0 with DDT[a, b] != 0 (for a permutation: over x != y of
@@ -464,7 +430,7 @@ class VectorialFunction:
         >>> VectorialFunction.named("PRESENT").walsh_spectrum_counts()
         {0: 108, 4: 96, 8: 36}
         """
-        return dict(self._measure("walsh_spectrum_counts", progress))
+        return self._counts("walsh_spectrum_counts", progress)
 
     def linear_branch_number(self, progress: Progress = False) -> int:
         """min of wt(a) + wt(b) over b != 0 with W(a, b) != 0."""
@@ -522,7 +488,7 @@ class VectorialFunction:
         >>> VectorialFunction([1, 2, 0, 3]).cycle_type()
         {1: 1, 3: 1}
         """
-        return dict(self._measure("cycle_type"))
+        return self._counts("cycle_type")
 
     def synthesize(
         self,
@@ -566,12 +532,12 @@ class VectorialFunction:
         return method(progress=progress) if info.progress else method()
 
 
-def _function_of(circuit: circuits.Circuit) -> BooleanFunction | VectorialFunction:
-    """The function a circuit computes: its one output's, or the S-box of its several outputs."""
-    tables = circuit.tables()
-    if len(tables) == 1:
-        return BooleanFunction(tables[0])
-    return VectorialFunction.from_components([BooleanFunction(t) for t in tables])
+def _function_of(c: circuits.Circuit) -> BooleanFunction | VectorialFunction:
+    """What ``Circuit.to_function`` gives: a BooleanFunction for one output, a VectorialFunction for several."""
+    if len(c.outputs) == 1:
+        return BooleanFunction.from_circuit(c)
+    return VectorialFunction.from_circuit(c)
 
 
+# Circuit.to_function calls this hook: circuits.py, which the value classes import, cannot import them.
 circuits.FUNCTION_OF = _function_of

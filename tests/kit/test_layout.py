@@ -119,7 +119,7 @@ BUILDERS = [
     "from_vexil", "from_hex", "from_int", "from_callable", "from_expression", "random", "from_anf",
     "constant", "dictator", "conjunction", "disjunction", "xor", "majority", "threshold", "tribes",
     "inner_product", "address", "from_sage", "from_boofun",
-    "maiorana_mcfarland",
+    "maiorana_mcfarland", "from_circuit",
 ]  # fmt: skip
 
 
