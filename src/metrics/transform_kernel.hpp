@@ -41,8 +41,6 @@ constexpr unsigned l2_bits = sizeof(T) == 8 ? 15 : 16;  // 256 KiB blocks
 constexpr unsigned max_group_bits = 8;
 template <class T>
 constexpr std::size_t strip_width = 256 / sizeof(T);  // four cache lines per row
-template <class T>
-constexpr std::size_t scratch_size = std::size_t{strip_width<T>} << max_group_bits;
 
 // Two stages (h and 2h) on v[0, size); the j loop runs over contiguous values.
 template <class T>
@@ -274,7 +272,9 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
     const unsigned l1 = l1_bits<T>;
     const unsigned l2 = std::min(bits, l2_bits<T>);
     const std::size_t l1_size = std::size_t{1} << l1;
-    std::vector<T> scratch(scratch_size<T>);
+    // Rows enough for the largest group of this table: a small one (the
+    // S-box's blocks of components, many per call) zeroes no more than it uses.
+    std::vector<T> scratch(std::size_t{strip_width<T>} << std::min(max_group_bits, bits - l1));
     bool first = true;
     for (unsigned low = l1; first || low < bits; first = false) {
         const unsigned high = first ? l2 : std::min(bits, low + max_group_bits);
