@@ -19,8 +19,7 @@ constexpr unsigned five = 5;
 
 // Table variable v is the database's input x(5 - v).
 NpnForm five_input(std::uint64_t table) {
-    Word a = 0;
-    for (unsigned k = 0; k < 32; ++k) a |= static_cast<Word>((table >> k) & 1u) << (31 - k);
+    const Word a = word_of_table(table, five);
     const bool top = !is_normal(a);
     NpnTransform t;
     const Word c = canonise(top ? ~a : a, t, gate_database().canon_tables());

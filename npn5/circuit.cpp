@@ -147,10 +147,4 @@ Word evaluate_circuit(CircuitRecord& circuit, const RewriteTable& rewrite) {
     return values[index] ^ (0u - (literal & 1u));
 }
 
-Word pack_truth_table(std::span<const std::uint8_t, 32> entries) {
-    Word w = 0;
-    for (std::size_t k = 0; k < 32; ++k) w |= static_cast<Word>(entries[k] & 1u) << (31 - k);
-    return w;
-}
-
 }  // namespace vexil::npn5

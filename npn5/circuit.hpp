@@ -100,7 +100,4 @@ void apply_transform(CircuitRecord& circuit, const NpnTransform& t);
 // form), and returns the word it computes.
 Word evaluate_circuit(CircuitRecord& circuit, const RewriteTable& rewrite);
 
-// Entry k of a 32-entry table goes to bit 31 - k.
-Word pack_truth_table(std::span<const std::uint8_t, 32> entries);
-
 }  // namespace vexil::npn5

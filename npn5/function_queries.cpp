@@ -11,7 +11,7 @@ namespace {
 
 std::optional<Word> packed(const FValue& f) {
     if (f.size() != 32) return std::nullopt;
-    return pack_truth_table(std::span<const std::uint8_t, 32>(f.data(), 32));
+    return word_of_entries(std::span<const std::uint8_t, 32>(f.data(), 32));
 }
 
 }  // namespace

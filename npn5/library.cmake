@@ -19,6 +19,7 @@ set(VEXIL_NPN5_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/database.cpp
   ${CMAKE_CURRENT_LIST_DIR}/function_queries.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gate_map.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/node_circuit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image.cpp
   ${CMAKE_CURRENT_LIST_DIR}/queries.cpp)
 # A file in neither list would be silently left out of the build: refuse it.

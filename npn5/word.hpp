@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace vexil::npn5 {
 
@@ -41,6 +42,35 @@ struct NpnTransform {
     constexpr std::int16_t operator[](std::size_t i) const { return entries[i]; }
     friend bool operator==(const NpnTransform&, const NpnTransform&) = default;
 };
+
+// The word order against packed tables (bit x = entry x, variable v = bit v of
+// x, so that variable v is input x(5 - v)): one reverses the bits of the other.
+inline constexpr std::uint32_t reversed_bits(std::uint32_t w) {
+    w = ((w >> 1) & 0x55555555u) | ((w & 0x55555555u) << 1);
+    w = ((w >> 2) & 0x33333333u) | ((w & 0x33333333u) << 2);
+    w = ((w >> 4) & 0x0F0F0F0Fu) | ((w & 0x0F0F0F0Fu) << 4);
+    w = ((w >> 8) & 0x00FF00FFu) | ((w & 0x00FF00FFu) << 8);
+    return (w >> 16) | (w << 16);
+}
+
+// The word of a packed table of n <= 5 variables (its bits from 2^n on are
+// ignored), as a function of five inputs that ignores the variables from n on.
+inline constexpr Word word_of_table(std::uint64_t table, unsigned n = 5) {
+    const unsigned width = 1u << (n < 5 ? n : 5);
+    std::uint64_t t = table & ((std::uint64_t{1} << width) - 1);
+    for (unsigned bits = width; bits < 32; bits *= 2) t |= t << bits;
+    return reversed_bits(static_cast<std::uint32_t>(t));
+}
+
+// The word of the 32 entries of a table (0/1 bytes, entry x of variable v = bit v of x).
+inline Word word_of_entries(std::span<const std::uint8_t, 32> entries) {
+    std::uint32_t t = 0;
+    for (std::size_t x = 0; x < 32; ++x) t |= static_cast<std::uint32_t>(entries[x] & 1u) << x;
+    return reversed_bits(t);
+}
+
+// The packed table (bit x = entry x) of a word: the inverse of word_of_table.
+inline constexpr std::uint32_t table_of_word(Word w) { return reversed_bits(w); }
 
 inline constexpr bool is_normal(Word w) { return (w >> 31) == 0; }
 

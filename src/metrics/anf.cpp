@@ -15,18 +15,23 @@ namespace vexil {
 namespace {
 
 // The transform runs direction by direction, a(x) ^= a(x ^ 2^j) for the x with
-// bit j set. The six directions inside a word are shifts under a lane mask. The
-// directions between words are XORs of one run of words into another; the
-// first block_bits of them run per block of 2^block_bits words (32 KiB, held in
-// L1 throughout), the ones above in groups of group_bits directions per strip
-// of strip_words words per row (16 rows of 2 KiB, again 32 KiB), so that a table
-// of 2^k words costs about k / group_bits passes over memory instead of k.
-constexpr unsigned block_bits = 12;
+// bit j set. In a packed table the six directions inside a word are shifts
+// under a lane mask; in a bit-sliced one each bit of a word is another table,
+// and every direction is between words. The directions between words are XORs
+// of one run of words into another; the first of them run per block of
+// block_words<W> words (32 KiB, held in L1 throughout), the ones above in groups
+// of group_bits directions per strip of strip_words<W> words per row (16 rows
+// of 2 KiB, again 32 KiB), so that a table of 2^k words costs about
+// k / group_bits passes over memory instead of k.
+template <class W>
+constexpr std::size_t block_words = (std::size_t{32} << 10) / sizeof(W);
 constexpr unsigned group_bits = 4;
-constexpr std::size_t strip_words = 256;
-// Tables of fewer words run on the calling thread: a pool loop costs more than
-// transforming them.
-constexpr std::size_t parallel_words = std::size_t{1} << 16;
+template <class W>
+constexpr std::size_t strip_words = std::size_t{2048} / sizeof(W);
+// Tables of fewer words (512 KiB) run on the calling thread: a pool loop costs
+// more than transforming them.
+template <class W>
+constexpr std::size_t parallel_words = (std::size_t{512} << 10) / sizeof(W);
 
 VEXIL_INLINE void in_word_directions(std::uint64_t* w, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -37,21 +42,25 @@ VEXIL_INLINE void in_word_directions(std::uint64_t* w, std::size_t count) {
 }
 
 // Directions of strides 1 .. count / 2 words on w[0, count).
-VEXIL_INLINE void word_directions(std::uint64_t* w, std::size_t count) {
+template <class W>
+VEXIL_INLINE void word_directions(W* w, std::size_t count) {
     for (std::size_t stride = 1; stride < count; stride *= 2) {
         for (std::size_t base = 0; base < count; base += 2 * stride) {
-            const std::uint64_t* low = w + base;
-            std::uint64_t* high = w + base + stride;
+            const W* low = w + base;
+            W* high = w + base + stride;
             for (std::size_t i = 0; i < stride; ++i) high[i] ^= low[i];
         }
     }
 }
 
+// InWord: a packed table, whose 64-bit words take the directions inside them too.
+template <bool InWord>
 struct BlockKernel {
     // Blocks [first, last) of `block` words each: all directions inside them.
-    VEXIL_INLINE static void run(std::uint64_t* w, std::size_t block, std::size_t first, std::size_t last) {
+    template <class W>
+    VEXIL_INLINE static void run(W* w, std::size_t block, std::size_t first, std::size_t last) {
         for (std::size_t b = first; b < last; ++b) {
-            in_word_directions(w + b * block, block);
+            if constexpr (InWord) in_word_directions(w + b * block, block);
             word_directions(w + b * block, block);
         }
     }
@@ -62,26 +71,63 @@ struct GroupKernel {
     // strips [first, last) of the table: strip s covers the 2^levels rows of
     // `width` words, `stride` words apart, at column (s % strips_per_span) * width
     // of span s / strips_per_span.
-    VEXIL_INLINE static void run(std::uint64_t* w, std::size_t stride, unsigned levels, std::size_t width,
-                                 std::size_t first, std::size_t last) {
+    template <class W>
+    VEXIL_INLINE static void run(W* w, std::size_t stride, unsigned levels, std::size_t width, std::size_t first,
+                                 std::size_t last) {
         const std::size_t span = stride << levels;
         const std::size_t strips_per_span = stride / width;
         for (std::size_t s = first; s < last; ++s) {
-            std::uint64_t* origin = w + (s / strips_per_span) * span + (s % strips_per_span) * width;
+            W* origin = w + (s / strips_per_span) * span + (s % strips_per_span) * width;
             // Row t of the group lies at origin + t * stride; direction k joins
             // the rows t and t + 2^k for the t without bit k.
             const std::size_t rows = std::size_t{1} << levels;
             for (std::size_t step = 1; step < rows; step *= 2) {
                 for (std::size_t t = 0; t < rows; ++t) {
                     if ((t & step) != 0) continue;
-                    const std::uint64_t* low = origin + t * stride;
-                    std::uint64_t* high = origin + (t + step) * stride;
+                    const W* low = origin + t * stride;
+                    W* high = origin + (t + step) * stride;
                     for (std::size_t i = 0; i < width; ++i) high[i] ^= low[i];
                 }
             }
         }
     }
 };
+
+// The transform over the index of w[0, count), count a power of two, and inside
+// each word when InWord.
+template <bool InWord, class W>
+void moebius_words(W* w, std::size_t count) {
+    const std::size_t block = std::min(count, block_words<W>);
+    const std::size_t blocks = count / block;
+    const bool parallel = count >= parallel_words<W>;
+    if (parallel) {
+        parallel_for(blocks, 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+            detail::run_kernel<BlockKernel<InWord>>(w, block, begin, end);
+        });
+    } else {
+        for (std::size_t b = 0; b < blocks; ++b) {
+            detail::run_kernel<BlockKernel<InWord>>(w, block, b, b + 1);
+            check_interrupt();
+        }
+    }
+    for (std::size_t stride = block; stride < count;) {
+        const auto levels = static_cast<unsigned>(std::min<std::size_t>(group_bits, std::countr_zero(count / stride)));
+        const std::size_t width = std::min(stride, strip_words<W>);
+        const std::size_t strip_count = (count >> levels) / width;
+        if (parallel) {
+            parallel_for(strip_count, std::max<std::size_t>(1, (parallel_words<W> / 4) / (width << levels)),
+                         [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+                             detail::run_kernel<GroupKernel>(w, stride, levels, width, begin, end);
+                         });
+        } else {
+            for (std::size_t s = 0; s < strip_count; s += 16) {
+                detail::run_kernel<GroupKernel>(w, stride, levels, width, s, std::min(strip_count, s + 16));
+                check_interrupt();
+            }
+        }
+        stride <<= levels;
+    }
+}
 
 int lane_weight_max(std::uint64_t x) {
     for (int k = 6; k > 0; --k) {
@@ -104,37 +150,12 @@ void packed_moebius_transform(std::span<std::uint64_t> words, unsigned n) {
     }
     const std::size_t count = words.size();
     if (count != std::size_t{1} << (n - 6)) panic("packed_moebius_transform: the table has 2^n entries");
-    std::uint64_t* w = words.data();
-    const std::size_t block = std::min(count, std::size_t{1} << block_bits);
-    const std::size_t blocks = count / block;
-    const bool parallel = count >= parallel_words;
-    if (parallel) {
-        parallel_for(blocks, 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
-            run_kernel<BlockKernel>(w, block, begin, end);
-        });
-    } else {
-        for (std::size_t b = 0; b < blocks; ++b) {
-            run_kernel<BlockKernel>(w, block, b, b + 1);
-            check_interrupt();
-        }
-    }
-    for (std::size_t stride = block; stride < count;) {
-        const auto levels = static_cast<unsigned>(std::min<std::size_t>(group_bits, std::countr_zero(count / stride)));
-        const std::size_t width = std::min(stride, strip_words);
-        const std::size_t strip_count = (count >> levels) / width;
-        if (parallel) {
-            parallel_for(strip_count, std::max<std::size_t>(1, (parallel_words / 4) / (width << levels)),
-                         [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
-                             run_kernel<GroupKernel>(w, stride, levels, width, begin, end);
-                         });
-        } else {
-            for (std::size_t s = 0; s < strip_count; s += 16) {
-                run_kernel<GroupKernel>(w, stride, levels, width, s, std::min(strip_count, s + 16));
-                check_interrupt();
-            }
-        }
-        stride <<= levels;
-    }
+    moebius_words<true>(words.data(), count);
+}
+
+void sliced_moebius_transform(std::span<std::uint32_t> words) {
+    if (!std::has_single_bit(words.size())) panic("sliced_moebius_transform: the table has 2^n words");
+    moebius_words<false>(words.data(), words.size());
 }
 
 void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out) {

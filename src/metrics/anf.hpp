@@ -40,6 +40,11 @@ inline constexpr std::array<std::uint64_t, 7> lanes_of_weight = [] {
 // tables.
 void packed_moebius_transform(std::span<std::uint64_t> words, unsigned n);
 
+// In place: the Möbius transform of 32 bit-sliced tables of 2^n entries
+// (words.size() = 2^n), bit j of words[x] being entry x of table j; blocked and
+// run like packed_moebius_transform.
+void sliced_moebius_transform(std::span<std::uint32_t> words);
+
 // The indices of the set bits in increasing order, into out (out.size() is
 // the weight).
 void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out);

@@ -78,6 +78,11 @@ void transform_in_place(std::int32_t* values, unsigned bits, const std::uint8_t*
 void transform_in_place(std::int64_t* values, unsigned bits, const std::uint8_t* source,
                         const LastPassVisit<std::int64_t>* visit = nullptr);
 
+// The transforms of 2^lane_bits tables of 2^(bits - lane_bits) values held
+// interleaved (value x of table j at values[x * 2^lane_bits + j]), in place:
+// transform_in_place without its stages below lane_bits (at most 12).
+void transform_interleaved_in_place(std::int32_t* values, unsigned bits, unsigned lane_bits);
+
 // Storage for `count` values of `size` bytes, not zeroed; large blocks are
 // backed by huge pages where the system offers them, since faulting a fresh
 // 2^24-entry array in page by page costs more than transforming it. Throws

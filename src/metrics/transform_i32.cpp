@@ -10,6 +10,12 @@ void transform_in_place(std::int32_t* values, unsigned bits, const std::uint8_t*
     butterflies::run_transform(values, bits, source, visit);
 }
 
+void transform_interleaved_in_place(std::int32_t* values, unsigned bits, unsigned lane_bits) {
+    if (lane_bits > 12 || lane_bits > bits)
+        panic("transform_interleaved_in_place: at most 12 lane bits, and no more than bits");
+    butterflies::run_transform<std::int32_t>(values, bits, nullptr, nullptr, lane_bits);
+}
+
 }  // namespace vexil::detail
 
 namespace vexil {

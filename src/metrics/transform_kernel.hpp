@@ -41,8 +41,6 @@ constexpr unsigned l2_bits = sizeof(T) == 8 ? 15 : 16;  // 256 KiB blocks
 constexpr unsigned max_group_bits = 8;
 template <class T>
 constexpr std::size_t strip_width = 256 / sizeof(T);  // four cache lines per row
-template <class T>
-constexpr std::size_t scratch_size = std::size_t{strip_width<T>} << max_group_bits;
 
 // Two stages (h and 2h) on v[0, size); the j loop runs over contiguous values.
 template <class T>
@@ -119,12 +117,12 @@ VEXIL_INLINE void stages(T* v, std::size_t size, unsigned from, unsigned to) {
     }
 }
 
-// The whole transform of at most four values, plain scalar code: a full
-// stages() here would be compiled for nothing but tables of n < 3.
+// Stages from .. of at most four values, plain scalar code: a full stages()
+// here would be compiled for nothing but tables of n < 3.
 template <class T>
-VEXIL_INLINE void tiny_transform(T* v, std::size_t size) {
+VEXIL_INLINE void tiny_transform(T* v, std::size_t size, unsigned from) {
     using U = std::make_unsigned_t<T>;
-    for (std::size_t h = 1; h < size; h *= 2) {
+    for (std::size_t h = std::size_t{1} << from; h < size; h *= 2) {
         for (std::size_t i = 0; i < size; ++i) {
             if ((i & h) != 0) continue;
             const U a = static_cast<U>(v[i]);
@@ -180,22 +178,26 @@ VEXIL_INLINE unsigned pack8(const std::uint8_t* bytes) {
     return static_cast<unsigned>((word * 0x0102040810204080ULL) >> 56);
 }
 
-// Full transform of a block of 2^bits values that fits in L1. With `source`, the
-// block is the signs of source[0, 2^bits), transformed in 16-bit lanes and then
-// widened; `narrow` holds 2^bits 16-bit values.
+// Stages from .. bits - 1 of a block of 2^bits values that fits in L1. With
+// `source` (and from = 0), the block is the signs of source[0, 2^bits),
+// transformed in 16-bit lanes and then widened; `narrow` holds 2^bits 16-bit
+// values.
 template <class T>
-VEXIL_INLINE void l1_block(T* v, unsigned bits, const std::uint8_t* source, std::int16_t* narrow) {
+VEXIL_INLINE void l1_block(T* v, unsigned bits, const std::uint8_t* source, std::int16_t* narrow, unsigned from) {
     const std::size_t size = std::size_t{1} << bits;
     if (bits < 3) {
         if (source != nullptr) {
             for (std::size_t i = 0; i < size; ++i) v[i] = source[i] != 0 ? T{1} : T{-1};
         }
-        tiny_transform(v, size);
+        tiny_transform(v, size, from);
         return;
     }
     if (source == nullptr) {
-        radix8(v, size);
-        stages(v, size, 3, bits);
+        if (from == 0) {
+            radix8(v, size);
+            from = 3;
+        }
+        stages(v, size, from, bits);
         return;
     }
     for (std::size_t i = 0; i < size; i += 8) {
@@ -250,13 +252,17 @@ VEXIL_INLINE void strip_group(T* v, unsigned low, unsigned group, T* scratch, co
 // the L1 blocks; level 1 finishes each L2 block while it is still cached; every
 // further level is one pass over memory doing up to eight stages. A visitor
 // gets the last pass's coefficients, which are then not all written back.
+// Stages below `from` are left out: v then holds 2^from tables of
+// 2^(bits - from) values interleaved (value x of table j at x * 2^from + j),
+// each transformed on its own; `source` and `from` do not go together.
 template <class T>
-VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
+VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit,
+                                 unsigned from) {
     alignas(64) std::array<std::int16_t, std::size_t{1} << l1_bits<T>> narrow;
     if (bits <= l1_bits<T>) {
         // Small tables, often many of them (sweeps, the pool's rows), skip
         // the level loop below.
-        l1_block(v, bits, source, narrow.data());
+        l1_block(v, bits, source, narrow.data(), from);
         const std::size_t size = std::size_t{1} << bits;
         if (visit != nullptr) visit->strip(visit->state, 0, v, 1, size, size);
         return;
@@ -266,7 +272,9 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
     const unsigned l1 = l1_bits<T>;
     const unsigned l2 = std::min(bits, l2_bits<T>);
     const std::size_t l1_size = std::size_t{1} << l1;
-    std::vector<T> scratch(scratch_size<T>);
+    // Rows enough for the largest group of this table: a small one (the
+    // S-box's blocks of components, many per call) zeroes no more than it uses.
+    std::vector<T> scratch(std::size_t{strip_width<T>} << std::min(max_group_bits, bits - l1));
     bool first = true;
     for (unsigned low = l1; first || low < bits; first = false) {
         const unsigned high = first ? l2 : std::min(bits, low + max_group_bits);
@@ -275,7 +283,7 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
         for (std::size_t block = 0; block < (std::size_t{1} << bits); block += size) {
             if (first) {
                 for (std::size_t sub = block; sub < block + size; sub += l1_size) {
-                    l1_block(v + sub, l1, source != nullptr ? source + sub : nullptr, narrow.data());
+                    l1_block(v + sub, l1, source != nullptr ? source + sub : nullptr, narrow.data(), from);
                 }
             }
             strip_group(v + block, low, high - low, scratch.data(), last, block);
@@ -286,16 +294,18 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
 
 struct TransformKernel {
     template <class T>
-    VEXIL_INLINE static void run(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
-        transform_body(v, bits, source, visit);
+    VEXIL_INLINE static void run(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit,
+                                 unsigned from) {
+        transform_body(v, bits, source, visit, from);
     }
 };
 
 // Every entry point goes through here, so that the variants are instantiated
 // once per lane type.
 template <class T>
-void run_transform(T* values, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit) {
-    run_kernel<TransformKernel>(values, bits, source, visit);
+void run_transform(T* values, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit,
+                   unsigned from = 0) {
+    run_kernel<TransformKernel>(values, bits, source, visit, from);
 }
 
 // The public entry points of one lane type, defined beside its kernel so that

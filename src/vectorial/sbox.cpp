@@ -3,6 +3,8 @@
 #include "base/kernel_variants.hpp"
 #include "interrupt.hpp"
 #include "memory_guard.hpp"
+#include "metrics/anf.hpp"
+#include "metrics/spectral.hpp"
 #include "panic.hpp"
 #include "pool.hpp"
 
@@ -10,7 +12,6 @@
 #include <array>
 #include <bit>
 #include <cstddef>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -162,88 +163,6 @@ std::vector<Acc> over_ddt_rows(const Sbox& f, Acc init, PerRow per_row) {
 // ---------------------------------------------------------------------------
 // Columns of the Walsh table, L components at a time.
 
-// Butterflies over x on rows of L lanes, v[x * L + j]: the Walsh transform of L
-// components at once, every stage a loop over whole vectors. The low stages run
-// on blocks that stay in L1. Unsigned arithmetic: |W| <= 2^30 never wraps.
-template <unsigned L>
-struct LaneTransform {
-    static_assert(L == 1 || L == 16, "a strip is 16 lanes, or 16 rows of one");
-    static constexpr unsigned block_bits = L >= 16 ? 9 : 13;
-
-    // Stage h on words [0, size): pairs of runs of w = h * L words.
-    VEXIL_INLINE static void radix2(std::uint32_t* u, std::size_t size, std::size_t w) {
-        for (std::size_t base = 0; base < size; base += 2 * w) {
-            std::uint32_t* __restrict p = u + base;
-            std::uint32_t* __restrict q = p + w;
-            for (std::size_t k = 0; k < w; ++k) {
-                const std::uint32_t a = p[k];
-                const std::uint32_t b = q[k];
-                p[k] = a + b;
-                q[k] = a - b;
-            }
-        }
-    }
-
-    // Stages h and 2h in one pass: half the loads and stores of two radix-2 passes.
-    VEXIL_INLINE static void radix4(std::uint32_t* u, std::size_t size, std::size_t w) {
-        for (std::size_t base = 0; base < size; base += 4 * w) {
-            std::uint32_t* __restrict p0 = u + base;
-            std::uint32_t* __restrict p1 = p0 + w;
-            std::uint32_t* __restrict p2 = p1 + w;
-            std::uint32_t* __restrict p3 = p2 + w;
-            for (std::size_t k = 0; k < w; ++k) {
-                const std::uint32_t a = p0[k], b = p1[k], c = p2[k], d = p3[k];
-                const std::uint32_t ab = a + b, amb = a - b, cd = c + d, cmd = c - d;
-                p0[k] = ab + cd;
-                p1[k] = amb + cmd;
-                p2[k] = ab - cd;
-                p3[k] = amb - cmd;
-            }
-        }
-    }
-
-    // Stages 0 .. count - 1 over `rows` rows of L words.
-    VEXIL_INLINE static void stages(std::uint32_t* u, std::size_t rows, unsigned count) {
-        unsigned s = 0;
-        for (; s + 1 < count; s += 2) radix4(u, rows * L, (std::size_t{1} << s) * L);
-        if (s < count) radix2(u, rows * L, (std::size_t{1} << s) * L);
-    }
-
-    // The stages above the L1 blocks run in groups of up to group_bits on strips
-    // of one cache line a row, copied to a contiguous scratch that stays in L1
-    // (in place, the power-of-two stride would put every row in the same cache
-    // sets): the whole transform costs about two passes over memory.
-    static constexpr unsigned group_bits = 8;
-    static constexpr std::size_t strip = 16;  // words per row of a strip
-
-    VEXIL_INLINE static void run(std::uint32_t* u, unsigned n) {
-        const std::size_t rows = std::size_t{1} << n;
-        const unsigned low = std::min(n, block_bits);
-        for (std::size_t base = 0; base < rows; base += std::size_t{1} << low) {
-            stages(u + base * L, std::size_t{1} << low, low);
-        }
-        alignas(64) std::uint32_t scratch[(std::size_t{1} << group_bits) * strip];
-        for (unsigned s0 = low; s0 < n; s0 += group_bits) {
-            check_interrupt();
-            const unsigned g = std::min(group_bits, n - s0);
-            const std::size_t stride = (std::size_t{1} << s0) * L;  // words between rows of a group
-            const std::size_t count = std::size_t{1} << g;
-            for (std::size_t hi = 0; hi < rows * L; hi += stride * count) {
-                for (std::size_t lo = 0; lo < stride; lo += strip) {
-                    std::uint32_t* first = u + hi + lo;
-                    for (std::size_t k = 0; k < count; ++k) {
-                        std::memcpy(scratch + k * strip, first + k * stride, strip * sizeof(std::uint32_t));
-                    }
-                    LaneTransform<strip>::stages(scratch, count, g);
-                    for (std::size_t k = 0; k < count; ++k) {
-                        std::memcpy(first + k * stride, scratch + k * strip, strip * sizeof(std::uint32_t));
-                    }
-                }
-            }
-        }
-    }
-};
-
 // (-1)^parity(v & j) for v, j < 16: the signs of the low four bits of a component.
 constexpr std::array<std::array<std::uint32_t, 16>, 16> low_signs = [] {
     std::array<std::array<std::uint32_t, 16>, 16> s{};
@@ -253,27 +172,28 @@ constexpr std::array<std::array<std::uint32_t, 16>, 16> low_signs = [] {
     return s;
 }();
 
-// The Walsh values of the components b0 .. b0 + L - 1 (b0 a multiple of L):
-// u[x * L + j] = (-1)^(b.F(x)) for b = b0 + j, then the butterflies over x.
+// The signs of the components b0 .. b0 + L - 1 (b0 a multiple of L) as L
+// interleaved tables: u[x * L + j] = (-1)^(b.F(x)) for b = b0 + j. Their Walsh
+// transforms over x are the core's transform without its stages below log2(L).
 template <unsigned L>
-struct ComponentBlock {
-    VEXIL_INLINE static void run(const std::uint32_t* t, unsigned n, std::uint64_t b0, std::uint32_t* u) {
-        const std::uint64_t size = std::uint64_t{1} << n;
+struct ComponentSigns {
+    static_assert(L == 1 || L == 16, "a block is 16 components, or one");
+    static constexpr unsigned lane_bits = L == 16 ? 4 : 0;
+
+    VEXIL_INLINE static void run(const std::uint32_t* t, std::uint64_t size, std::uint64_t b0, std::int32_t* u) {
         for (std::uint64_t x = 0; x < size; ++x) {
             const std::uint32_t y = t[x];
             if constexpr (L == 16) {
                 const std::uint32_t flip = (std::popcount(y & static_cast<std::uint32_t>(b0)) & 1) != 0 ? ~0U : 0U;
                 const auto& row = low_signs[y & 15U];
                 // -v is (v ^ ~0) + 1; v ^ 0 + 0 is v.
-                for (unsigned j = 0; j < 16; ++j) u[x * 16 + j] = (row[j] ^ flip) + (flip & 1U);
+                for (unsigned j = 0; j < 16; ++j)
+                    u[x * 16 + j] = static_cast<std::int32_t>((row[j] ^ flip) + (flip & 1U));
             } else {
-                for (unsigned j = 0; j < L; ++j) {
-                    const bool odd = (std::popcount(y & static_cast<std::uint32_t>(b0 + j)) & 1) != 0;
-                    u[x * L + j] = odd ? 0xFFFFFFFFU : 1U;
-                }
+                const bool odd = (std::popcount(y & static_cast<std::uint32_t>(b0)) & 1) != 0;
+                u[x] = odd ? -1 : 1;
             }
         }
-        LaneTransform<L>::run(u, n);
     }
 };
 
@@ -301,17 +221,18 @@ void walsh_blocks_with(const Sbox& f, Visit& visit) {
     const std::uint64_t lanes = std::min<std::uint64_t>(L, f.outputs());
     const std::uint64_t blocks = f.outputs() / lanes;
     ensure_working_set(bytes_times(slots, bytes_times(f.inputs(), L * sizeof(std::uint32_t))));
-    std::vector<std::vector<std::uint32_t>> buffers(slots);
+    std::vector<std::vector<std::int32_t>> buffers(slots);
     const std::uint64_t grain = f.n >= 12 ? 1 : std::uint64_t{1} << (12 - f.n);
     parallel_for(blocks, grain, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
-        std::vector<std::uint32_t>& u = buffers[slot];
+        std::vector<std::int32_t>& u = buffers[slot];
         if (u.empty()) u.resize(f.inputs() * L);
         for (std::uint64_t k = begin; k < end; ++k) {
             check_interrupt();
             const std::uint64_t b0 = k * lanes;
-            detail::run_kernel<ComponentBlock<L>>(f.table.data(), f.n, b0, u.data());
-            // The int32 view of the unsigned sums (two's complement).
-            visit(b0, lanes, reinterpret_cast<const std::int32_t*>(u.data()), std::uint64_t{L}, slot);
+            detail::run_kernel<ComponentSigns<L>>(f.table.data(), f.inputs(), b0, u.data());
+            constexpr unsigned lane_bits = ComponentSigns<L>::lane_bits;
+            detail::transform_interleaved_in_place(u.data(), f.n + lane_bits, lane_bits);
+            visit(b0, lanes, u.data(), std::uint64_t{L}, slot);
         }
     });
 }
@@ -403,12 +324,7 @@ void over_bct_rows(const Sbox& f, Body body) {
 std::vector<std::uint32_t> anf_words(const Sbox& f) {
     ensure_working_set(bytes_times(f.inputs(), sizeof(std::uint32_t)));
     std::vector<std::uint32_t> t(f.table.begin(), f.table.end());
-    for (std::uint64_t h = 1; h < t.size(); h <<= 1) {
-        check_interrupt();
-        for (std::uint64_t x = 0; x < t.size(); ++x) {
-            if ((x & h) != 0) t[x] ^= t[x ^ h];
-        }
-    }
+    detail::sliced_moebius_transform(t);
     return t;
 }
 

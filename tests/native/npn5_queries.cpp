@@ -117,7 +117,7 @@ void check_invariance(std::mt19937_64& rng) {
 void check_tables() {
     std::vector<std::uint8_t> entries(32);
     for (std::size_t k = 0; k < 32; ++k) entries[k] = static_cast<std::uint8_t>((parity5 >> (31 - k)) & 1);
-    check(pack_truth_table(std::span<const std::uint8_t, 32>(entries.data(), 32)) == parity5, "entry k is bit 31 - k");
+    check(word_of_entries(std::span<const std::uint8_t, 32>(entries.data(), 32)) == parity5, "entry k is bit 31 - k");
     check(minimal_gates(vexil::FValue(std::vector<std::uint8_t>(32, 1))) == 0u, "table of constant 1");
     const auto rep = npn_representant(vexil::FValue(entries));
     check(rep.has_value() && rep->size() == 32, "representant has 32 entries");
