@@ -37,6 +37,7 @@ from . import (
     query_complexity,
     spectra,
     synthesis,
+    threshold,
     transforms,
     two_level,
     variables,
@@ -701,7 +702,7 @@ class BooleanFunction(Value[np.bool_]):
         >>> BooleanFunction.majority(3).threshold_weights()
         ((1, 1, 1), 2)
         """
-        return poly_degrees.threshold_weights(self._table)
+        return threshold.threshold_weights(self._table)
 
     # -- exact synthesis (vexil_kit.synthesis: SAT search on CaDiCaL through python-sat) ------------
 

@@ -14,6 +14,7 @@
 #include "metrics/spectral.hpp"
 #include "metrics/walsh_measures.hpp"
 #include "npn5/queries.hpp"
+#include "npn5/word.hpp"
 #include "registry/measure_input.hpp"
 #include "vectorial/sbox.hpp"
 
@@ -49,18 +50,6 @@ constexpr MeasureInfo up_to(MeasureInfo info, unsigned max_vars, bool exact = fa
 // it, so that a sweep's values and a single call's are the same bit for bit.
 using Input = MeasureInput;
 
-// The 32-bit word of the gate database for a table of at most five
-// variables, extended to five as BooleanFunction.extend(5) does (the added
-// variables ignored): entry k at bit 31 - k.
-npn5::Word database_word(Input& in) {
-    std::uint64_t w = in.words()[0];
-    for (std::uint64_t bits = in.size(); bits < 32; bits *= 2) w |= w << bits;
-    std::uint32_t word = static_cast<std::uint32_t>(w);
-    std::uint32_t reversed = 0;
-    for (unsigned k = 0; k < 32; ++k) reversed |= ((word >> k) & 1U) << (31 - k);
-    return reversed;
-}
-
 std::int64_t weight(Input& in) { return as_integer(in.weight()); }
 std::int64_t is_balanced(Input& in) { return 2 * in.weight() == in.size() ? 1 : 0; }
 std::int64_t entanglement(Input& in) { return as_integer(vexil::entanglement(in.fvalue())); }
@@ -84,7 +73,7 @@ std::int64_t algebraic_degree(Input& in) { return vexil::algebraic_degree(in.ent
 std::int64_t correlation_immunity(Input& in) { return vexil::correlation_immunity(in.entries()); }
 std::int64_t resiliency_order(Input& in) { return vexil::resiliency_order(in.entries()); }
 std::int64_t absolute_indicator(Input& in) { return as_integer(vexil::absolute_indicator(in.entries())); }
-std::int64_t minimal_gates(Input& in) { return npn5::minimal_gates_query(database_word(in)).gate_count; }
+std::int64_t minimal_gates(Input& in) { return npn5::minimal_gates_query(npn5::word_of_table(in.words()[0], in.n())).gate_count; }
 
 constexpr MeasureInfo counted(MeasureInfo info, std::int64_t (*f)(Input&)) {
     info.integer = f;

@@ -108,6 +108,22 @@ def test_the_import_contracts_hold():
     assert result.returncode == 0, result.stdout + result.stderr
 
 
+def test_every_module_has_its_place_in_the_contracts():
+    # A module left out of both the layers and the table-level list would escape the contracts' checks.
+    import tomllib
+
+    contracts = tomllib.loads((ROOT / "pyproject.toml").read_text())["tool"]["importlinter"]["contracts"]
+    placed = set()
+    for contract in contracts:
+        for layer in contract.get("layers", []):
+            placed.update(f"vexil_kit.{name.strip()}" for name in layer.split("|"))
+        placed.update(contract.get("source_modules", []))
+    modules = {
+        "vexil_kit." + (p.stem if p.parent == PACKAGE else p.parent.name) for p in PACKAGE.glob("*/__init__.py")
+    } | {f"vexil_kit.{p.stem}" for p in PACKAGE.glob("*.py") if p.stem != "__init__"}
+    assert modules - placed == set()
+
+
 @pytest.mark.parametrize(
     "path", sorted(p for p in PACKAGE.rglob("*.py") if p.name != "function.py"), ids=lambda p: p.name
 )

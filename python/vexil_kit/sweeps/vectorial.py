@@ -13,8 +13,11 @@ from collections.abc import Callable, Iterable, Iterator
 from dataclasses import dataclass
 from typing import Any
 
+import numpy as np
+
 from .. import _arguments, registry
 from ..vectorial import VectorialFunction
+from .output import TEXT, measure_kind
 
 #: The columns before the measures.
 SBOX_COLUMNS = ("name", "n", "m")
@@ -55,8 +58,6 @@ def random_permutations(n: int, count: int, seed: int | None = None) -> SboxSour
     >>> [box.n for _, box in random_permutations(4, 2, seed=1)]
     [4, 4]
     """
-    import numpy as np
-
     n = _arguments.num_vars(n)
     count = _arguments.count(count, "count")
     rng = np.random.default_rng(seed)
@@ -147,8 +148,6 @@ class SboxJob:
         return [label for label, _ in batch[:count]]
 
     def compute(self, batch: SboxBatch, progress: Callable[[int], None] | None = None) -> dict[str, Any]:
-        import numpy as np
-
         columns: dict[str, Any] = {
             "name": [label for label, _ in batch],
             "n": np.array([box.n for _, box in batch], dtype=np.int64),
@@ -169,8 +168,6 @@ class SboxJob:
         return columns
 
     def kinds(self, source: SboxSource) -> dict[str, str | None]:
-        from .output import TEXT, measure_kind
-
         table = registry.measures("vectorial")
         kinds: dict[str, str | None] = {"name": TEXT, "n": "int64", "m": "int64"}
         for column, name in zip(self.columns_of_measures, self.measures, strict=True):
