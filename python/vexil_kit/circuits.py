@@ -23,7 +23,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, circuit_formats, variables
+from . import _arguments, _native, circuit_formats, circuit_readers, variables
 from ._arguments import Table
 
 #: The most variables the gate database covers.
@@ -396,7 +396,7 @@ class Circuit:
         >>> c.gates, c.outputs
         (((8, 0, 1), (7, 3, 2)), ((4, False),))
         """
-        inputs, gates, outputs = circuit_formats.read_bench(text)
+        inputs, gates, outputs = circuit_readers.read_bench(text)
         return cls(inputs, gates, outputs=outputs)
 
     @classmethod
@@ -413,7 +413,7 @@ class Circuit:
         >>> c.to_function() == BooleanFunction.from_expression("x0 & x1 | x2")
         True
         """
-        inputs, gates, outputs = circuit_formats.read_blif(text)
+        inputs, gates, outputs = circuit_readers.read_blif(text)
         return cls(inputs, gates, outputs=outputs)
 
     @classmethod
@@ -428,7 +428,7 @@ class Circuit:
         >>> c.gates, c.outputs, c.to_function() == BooleanFunction.from_expression("x0 | x1")
         (((1, 0, 1),), ((2, True),), True)
         """
-        inputs, gates, outputs = circuit_formats.read_aiger(data)
+        inputs, gates, outputs = circuit_readers.read_aiger(data)
         return cls(inputs, gates, outputs=outputs)
 
     def to_expression(self) -> str:

@@ -57,7 +57,7 @@ def restrictions(f, fixed):
 def some_ranges(total, rng):
     """A split of [0, total) into runs: the whole, and a few random cuts, empty runs included."""
     points = sorted(set([0, total]) | set(rng.integers(0, total + 1, size=3).tolist()))
-    return list(zip(points, points[1:])) + [(total // 2, total // 2)]
+    return list(itertools.pairwise(points)) + [(total // 2, total // 2)]
 
 
 def all_small_functions():
@@ -94,7 +94,7 @@ def check_subset_ranges(f, k, rng):
     values, outside = _native.subset_entropies_range(f.table, k, 0, total, complements=True)
     assert bits(values) == bits([f.fragmentation_coefficient(s) for s in subsets])
     assert bits(outside) == bits([f.fragmentation_coefficient(s) for s in complements])
-    for s, v in zip(subsets[:8], values):
+    for s, v in zip(subsets[:8], values[:8], strict=True):
         assert v == pytest.approx(restrictions(f, s)[1], rel=1e-6, abs=1e-6)
     for a, b in some_ranges(total, rng):
         alone, none = _native.subset_entropies_range(f.table, k, a, b)

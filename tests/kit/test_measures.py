@@ -33,7 +33,7 @@ PLAIN = [
 def same(a, b):
     """Equal as Vexil defines its values: floats bit for bit (-0.0 is not 0.0), nan equal to nan."""
     if isinstance(a, (list, tuple)):
-        return type(a) is type(b) and len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))
+        return type(a) is type(b) and len(a) == len(b) and all(same(x, y) for x, y in zip(a, b, strict=True))
     if isinstance(a, float):
         return isinstance(b, float) and (
             math.isnan(a) and math.isnan(b) or math.copysign(1, a) == math.copysign(1, b) and a == b

@@ -58,7 +58,7 @@ def check_against_methods(functions, frame, names):
     assert frame["n"].tolist() == [f.n for f in functions]
     for name in names:
         got = frame[name].astype(object).tolist()
-        for f, value in zip(functions, got):
+        for f, value in zip(functions, got, strict=True):
             assert same(value, method_value(f, name)), (name, f, value, method_value(f, name))
 
 
