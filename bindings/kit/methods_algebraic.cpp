@@ -35,7 +35,7 @@ PyObject* anf_monomials(PyObject*, PyObject* argument) {
     std::uint64_t count = 0;
     if (!run_unlocked([&] {
             anf = vexil::packed_anf(table->entries);
-            count = vexil::detail::packed_weight(anf);
+            count = vexil::packed_weight(anf);
             vexil::ensure_working_set(vexil::bytes_times(count, sizeof(std::int64_t)));
         })) {
         return nullptr;

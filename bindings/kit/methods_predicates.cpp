@@ -34,8 +34,8 @@ PyObject* on_packed(PyObject* argument, Measure&& measure, Convert&& convert) {
     if (!table) return nullptr;
     std::optional<decltype(measure(Words{}, 0U))> result;
     const bool done = run_unlocked([&] {
-        vexil::ensure_working_set(vexil::detail::packed_table_bytes(table->n));
-        const std::vector<std::uint64_t> words = vexil::detail::pack_entries(table->entries);
+        vexil::ensure_working_set(vexil::packed_table_bytes(table->n));
+        const std::vector<std::uint64_t> words = vexil::pack_entries(table->entries);
         result.emplace(measure(Words(words), table->n));
     });
     if (!done) return nullptr;

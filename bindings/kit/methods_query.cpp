@@ -32,8 +32,8 @@ template <class Measure>
 bool on_packed(const TableView& table, PyObject* progress, Measure&& measure) {
     return run_unlocked(
         [&] {
-            vexil::ensure_working_set(vexil::detail::packed_table_bytes(table.n));
-            const std::vector<std::uint64_t> words = vexil::detail::pack_entries(table.entries);
+            vexil::ensure_working_set(vexil::packed_table_bytes(table.n));
+            const std::vector<std::uint64_t> words = vexil::pack_entries(table.entries);
             measure(Words(words), table.n);
         },
         progress);
@@ -49,7 +49,7 @@ PyObject* sensitivity_counts(PyObject*, PyObject* argument) {
     Ref array(new_array(table->entries.size(), "uint8", out_buffer, out));
     if (!array) return nullptr;
     const bool done = on_packed(*table, nullptr, [&](Words words, unsigned n) {
-        vexil::detail::packed_sensitivity_stats(words, n, nullptr, out.data());
+        vexil::packed_sensitivity_stats(words, n, nullptr, out.data());
     });
     return done ? array.release() : nullptr;
 }
@@ -61,7 +61,7 @@ PyObject* sensitivity_summary(PyObject*, PyObject* argument) {
     if (!table) return nullptr;
     vexil::SensitivityStats stats;
     const bool done = on_packed(*table, nullptr, [&](Words words, unsigned n) {
-        stats = vexil::detail::packed_sensitivity_stats(words, n, nullptr, nullptr);
+        stats = vexil::packed_sensitivity_stats(words, n, nullptr, nullptr);
     });
     if (!done) return nullptr;
     return Py_BuildValue("(kkK)", static_cast<unsigned long>(stats.min), static_cast<unsigned long>(stats.max),
@@ -80,9 +80,9 @@ PyObject* whole_table(PyObject*, PyObject* args, PyObject* kwargs) {
     return PyLong_FromUnsignedLong(result);
 }
 
-std::uint32_t block_sensitivity(Words words, unsigned n) { return vexil::detail::packed_block_sensitivity(words, n); }
+std::uint32_t block_sensitivity(Words words, unsigned n) { return vexil::packed_block_sensitivity(words, n); }
 std::uint32_t decision_tree_depth(Words words, unsigned n) {
-    return vexil::detail::packed_decision_tree_depth(words, n);
+    return vexil::packed_decision_tree_depth(words, n);
 }
 
 // The largest C(x) over the inputs of one value.
@@ -101,7 +101,7 @@ PyObject* value_certificate_complexity(PyObject*, PyObject* args, PyObject* kwar
     if (!table) return nullptr;
     std::uint32_t result = 0;
     const bool done = on_packed(*table, progress, [&](Words words, unsigned n) {
-        result = vexil::detail::packed_certificate_complexity(words, n, value != 0);
+        result = vexil::packed_certificate_complexity(words, n, value != 0);
     });
     return done ? PyLong_FromUnsignedLong(result) : nullptr;
 }

@@ -22,11 +22,11 @@ namespace vexil_kit {
 
 namespace {
 
-using vexil::detail::Cube;
+using vexil::Cube;
 
 std::vector<std::uint64_t> packed(const TableView& table) {
-    vexil::ensure_working_set(vexil::detail::packed_table_bytes(table.n));
-    return vexil::detail::pack_entries(table.entries);
+    vexil::ensure_working_set(vexil::packed_table_bytes(table.n));
+    return vexil::pack_entries(table.entries);
 }
 
 // The cubes as a new (count, 2) uint64 array of (mask, values) rows.
@@ -61,7 +61,7 @@ PyObject* isop(PyObject*, PyObject* args) {
     const bool done = run_unlocked([&] {
         const std::vector<std::uint64_t> low = packed(*lower);
         const std::vector<std::uint64_t> high = packed(*upper);
-        cubes = vexil::detail::packed_isop(low, high, lower->n);
+        cubes = vexil::packed_isop(low, high, lower->n);
     });
     return done ? cube_array(cubes) : nullptr;
 }
@@ -69,14 +69,14 @@ PyObject* isop(PyObject*, PyObject* args) {
 PyObject* prime_implicants(PyObject*, PyObject* args, PyObject* kwargs) {
     TableCall call;
     if (!call.parse(args, kwargs)) return nullptr;
-    if (call.table->n > vexil::detail::prime_implicants_max_vars) {
+    if (call.table->n > vexil::prime_implicants_max_vars) {
         PyErr_Format(PyExc_ValueError, "prime implicants take functions of at most %u variables; this one has %u",
-                     vexil::detail::prime_implicants_max_vars, call.table->n);
+                     vexil::prime_implicants_max_vars, call.table->n);
         return nullptr;
     }
     std::vector<Cube> cubes;
     const bool done = run_unlocked(
-        [&] { cubes = vexil::detail::packed_prime_implicants(packed(*call.table), call.table->n); }, call.progress);
+        [&] { cubes = vexil::packed_prime_implicants(packed(*call.table), call.table->n); }, call.progress);
     return done ? cube_array(cubes) : nullptr;
 }
 
@@ -86,7 +86,7 @@ PyObject* decision_tree(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!call.parse(args, kwargs)) return nullptr;
     std::vector<std::uint8_t> codes;
     const bool done = run_unlocked(
-        [&] { codes = vexil::detail::packed_decision_tree(packed(*call.table), call.table->n); }, call.progress);
+        [&] { codes = vexil::packed_decision_tree(packed(*call.table), call.table->n); }, call.progress);
     if (!done) return nullptr;
     return guarded([&] {
         vexil::py::NewArray array({codes.size()}, "uint8", 1);
@@ -99,14 +99,14 @@ PyObject* decision_tree_size(PyObject*, PyObject* argument) {
     Buffer table_buffer;
     const std::optional<TableView> table = read_table(argument, table_buffer);
     if (!table) return nullptr;
-    if (table->n > vexil::detail::decision_tree_size_max_vars) {
+    if (table->n > vexil::decision_tree_size_max_vars) {
         PyErr_Format(PyExc_ValueError, "decision_tree_size takes functions of at most %u variables; this one has %u",
-                     vexil::detail::decision_tree_size_max_vars, table->n);
+                     vexil::decision_tree_size_max_vars, table->n);
         return nullptr;
     }
     std::uint32_t leaves = 0;
     const bool done =
-        run_unlocked([&] { leaves = vexil::detail::packed_decision_tree_size(packed(*table), table->n); });
+        run_unlocked([&] { leaves = vexil::packed_decision_tree_size(packed(*table), table->n); });
     return done ? PyLong_FromUnsignedLong(leaves) : nullptr;
 }
 
