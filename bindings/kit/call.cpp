@@ -118,8 +118,9 @@ void bind_kit_arguments(const KitSignature& signature, PyObject* args, PyObject*
         std::size_t index = positional;
         while (index < signature.count && key_text != signature.names[index]) ++index;
         if (index == signature.count) {
-            raise(PyExc_TypeError,
-                  "'" + std::string(key_text) + "' is an invalid keyword argument for " + function);
+            std::string message(1, '\'');
+            message.append(key_text).append("' is an invalid keyword argument for ").append(function);
+            raise(PyExc_TypeError, message);
         }
         bound[index] = value;
     }
