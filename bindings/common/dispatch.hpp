@@ -55,8 +55,8 @@ using Parameters = typename dispatch_detail::DropFront<Skip, typename FunctionTr
 
 // What Face converts an argument to for a parameter of type T.
 template <typename Face, typename T>
-using Held = decltype(Face::template argument<std::decay_t<T>>(
-    std::declval<const typename Face::Signature&>(), std::size_t{}, std::declval<PyObject*>()));
+using Held = decltype(Face::template argument<std::decay_t<T>>(std::declval<const typename Face::Signature&>(),
+                                                               std::size_t{}, std::declval<PyObject*>()));
 
 template <typename Face, typename Params>
 struct Converter;
@@ -82,7 +82,9 @@ private:
 template <auto Fn, typename Values, typename... Receivers>
 decltype(auto) apply_converted(Values& values, Receivers&&... receivers) {
     return std::apply(
-        [&](auto&... value) -> decltype(auto) { return Fn(std::forward<Receivers>(receivers)..., std::move(value)...); },
+        [&](auto&... value) -> decltype(auto) {
+            return Fn(std::forward<Receivers>(receivers)..., std::move(value)...);
+        },
         values);
 }
 

@@ -83,7 +83,8 @@ HeldFloat32Values read_float32_values(PyObject* object) {
          std::string_view(view.format) != "=f")) {
         raise(PyExc_ValueError, "the values must be a 1-D float32 array");
     }
-    held.view.values = std::span<const float>(static_cast<const float*>(view.buf), static_cast<std::size_t>(view.shape[0]));
+    held.view.values =
+        std::span<const float>(static_cast<const float*>(view.buf), static_cast<std::size_t>(view.shape[0]));
     return held;
 }
 
@@ -96,18 +97,10 @@ void bind_kit_arguments(const KitSignature& signature, PyObject* args, PyObject*
     const std::string function = std::string(signature.method) + "()";
     const std::size_t positional = signature.positional;
     for (std::size_t i = 0; i < signature.count; ++i) bound[i] = nullptr;
-    const Py_ssize_t given = args == nullptr ? 0 : PyTuple_Size(args);
-    if (given < 0) throw ErrorSet{};
-    if (static_cast<std::size_t>(given) != positional) {
-        raise(PyExc_TypeError, function + " takes " + plural(positional, "positional argument") + " but " +
-                                   std::to_string(given) + " " + (given == 1 ? "was" : "were") + " given");
-    }
-    for (Py_ssize_t i = 0; i < given; ++i) bound[i] = PyTuple_GetItem(args, i);
-    if (kwargs == nullptr) return;
     Py_ssize_t position = 0;
     PyObject* key = nullptr;
     PyObject* value = nullptr;
-    while (PyDict_Next(kwargs, &position, &key, &value)) {
+    while (kwargs != nullptr && PyDict_Next(kwargs, &position, &key, &value)) {
         Py_ssize_t length = 0;
         const char* name = PyUnicode_Check(key) ? PyUnicode_AsUTF8AndSize(key, &length) : nullptr;
         if (name == nullptr) {
@@ -115,15 +108,26 @@ void bind_kit_arguments(const KitSignature& signature, PyObject* args, PyObject*
             raise(PyExc_TypeError, function + " keywords must be strings");
         }
         const std::string_view key_text(name, static_cast<std::size_t>(length));
-        std::size_t index = positional;
+        std::size_t index = 0;
         while (index < signature.count && key_text != signature.names[index]) ++index;
+        std::string message(function);
+        if (index < positional) {
+            message.append(" got a positional-only argument passed as a keyword argument: '").append(key_text);
+            raise(PyExc_TypeError, message.append("'"));
+        }
         if (index == signature.count) {
-            std::string message(1, '\'');
-            message.append(key_text).append("' is an invalid keyword argument for ").append(function);
-            raise(PyExc_TypeError, message);
+            message.append(" got an unexpected keyword argument '").append(key_text);
+            raise(PyExc_TypeError, message.append("'"));
         }
         bound[index] = value;
     }
+    const Py_ssize_t given = args == nullptr ? 0 : PyTuple_Size(args);
+    if (given < 0) throw ErrorSet{};
+    if (static_cast<std::size_t>(given) != positional) {
+        raise(PyExc_TypeError, function + " takes " + plural(positional, "positional argument") + " but " +
+                                   std::to_string(given) + " " + (given == 1 ? "was" : "were") + " given");
+    }
+    for (Py_ssize_t i = 0; i < given; ++i) bound[i] = PyTuple_GetItem(args, i);
 }
 
 }  // namespace vexil_kit

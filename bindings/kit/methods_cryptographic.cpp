@@ -48,9 +48,8 @@ const PyMethodDef methods[] = {
     method<"correlation_immunity", &measure<vexil::correlation_immunity>>(
         "correlation_immunity(table, /, *, progress=None)\n--\n\n"
         "The largest m with W(u) = 0 for every u of popcount 1..m; n for constants."),
-    method<"resiliency_order", &measure<vexil::resiliency_order>>(
-        "resiliency_order(table, /, *, progress=None)\n--\n\n"
-        "correlation_immunity when W(0) = 0, else -1."),
+    method<"resiliency_order", &measure<vexil::resiliency_order>>("resiliency_order(table, /, *, progress=None)\n--\n\n"
+                                                                  "correlation_immunity when W(0) = 0, else -1."),
     method<"walsh_weight_sums", &measure<vexil::walsh_weight_sums, square_vars>>(
         "walsh_weight_sums(table, /, *, progress=None)\n--\n\n"
         "For k = 0..n, the sum of W(u)**2 over popcount(u) = k, as a list of ints; at most 31 variables."),

@@ -22,7 +22,8 @@ namespace {
 Object sensitivity_counts(TableView table) {
     vexil::py::NewArray array({table.entries.size()}, "uint8", 1);
     const std::span<std::uint8_t> out = array.values<std::uint8_t>();
-    unlocked([&] { vexil::packed_sensitivity_stats(vexil::pack_guarded(table.entries), table.n, nullptr, out.data()); });
+    unlocked(
+        [&] { vexil::packed_sensitivity_stats(vexil::pack_guarded(table.entries), table.n, nullptr, out.data()); });
     return {array.release()};
 }
 
@@ -45,8 +46,8 @@ std::uint32_t value_certificate_complexity(TableView table, Truth<"value"> value
 // A smallest certificate of input x, as a mask of variables.
 std::uint64_t smallest_certificate(TableView table, Count<"x"> x) {
     if (x.value >= table.entries.size()) {
-        refuse(PyExc_IndexError, "entry " + std::to_string(x.value) + " is outside [0, " +
-                                     std::to_string(table.entries.size()) + ")");
+        refuse(PyExc_IndexError,
+               "entry " + std::to_string(x.value) + " is outside [0, " + std::to_string(table.entries.size()) + ")");
     }
     return vexil::smallest_certificate(vexil::pack_guarded(table.entries), table.n, x.value);
 }

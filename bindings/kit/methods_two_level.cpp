@@ -37,7 +37,8 @@ Array<std::uint64_t> isop(NamedTable<"lower"> lower, NamedTable<"upper"> upper) 
         refuse(PyExc_ValueError,
                "the tables have " + std::to_string(lower.n) + " and " + std::to_string(upper.n) + " variables");
     }
-    return cube_rows(vexil::packed_isop(vexil::pack_guarded(lower.entries), vexil::pack_guarded(upper.entries), lower.n));
+    return cube_rows(
+        vexil::packed_isop(vexil::pack_guarded(lower.entries), vexil::pack_guarded(upper.entries), lower.n));
 }
 
 Array<std::uint64_t> prime_implicants(TableView table, Progress) {

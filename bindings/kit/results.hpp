@@ -42,9 +42,9 @@ constexpr const char* dtype_of() {
 template <class T>
 PyObject* to_python(const Array<T>& array) {
     const std::uint64_t size = array.values.size();
-    vexil::py::NewArray made = array.columns == 0
-                                   ? vexil::py::NewArray({size}, dtype_of<T>(), sizeof(T))
-                                   : vexil::py::NewArray({size / array.columns, array.columns}, dtype_of<T>(), sizeof(T));
+    vexil::py::NewArray made =
+        array.columns == 0 ? vexil::py::NewArray({size}, dtype_of<T>(), sizeof(T))
+                           : vexil::py::NewArray({size / array.columns, array.columns}, dtype_of<T>(), sizeof(T));
     std::ranges::copy(array.values, made.values<T>().begin());
     return made.release();
 }

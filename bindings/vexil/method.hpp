@@ -39,8 +39,7 @@ struct VexilFace {
 
     template <typename T>
     static T argument(const Signature& signature, std::size_t index, PyObject* object) {
-        return convert_argument(signature.params[index], object,
-                                [](PyObject* value) { return from_python<T>(value); });
+        return convert_argument(signature.params[index], object, [](PyObject* value) { return from_python<T>(value); });
     }
 
     template <auto Fn, typename Values, typename... Receivers>

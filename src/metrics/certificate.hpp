@@ -25,5 +25,4 @@ std::uint32_t certificate_complexity(const FValue& f);
 std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> words, unsigned n,
                                             std::optional<bool> value);
 
-
 }  // namespace vexil

@@ -313,8 +313,8 @@ SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, 
         parallel_for(pieces.size(), 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
             for (std::uint64_t piece = begin; piece < end; ++piece) {
                 const std::size_t first = static_cast<std::size_t>(piece) * grain;
-                pieces[piece] = detail::run_kernel<StatsKernel>(words.data(), count, n, first, std::min(chunks, first + grain),
-                                                        filter, out);
+                pieces[piece] = detail::run_kernel<StatsKernel>(words.data(), count, n, first,
+                                                                std::min(chunks, first + grain), filter, out);
             }
         });
         stats.min = ~std::uint32_t{0};
@@ -329,7 +329,6 @@ SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, 
     if (stats.inputs == 0) stats = SensitivityStats{};
     return stats;
 }
-
 
 std::vector<std::uint64_t> influence_counts(const FValue& f) {
     ensure_working_set(packed_table_bytes(f.n_vars()));

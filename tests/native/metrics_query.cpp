@@ -93,8 +93,7 @@ void check_sensitivity_stats(const Named& f, std::mt19937_64& rng) {
     for (auto& w : filter) w = rng() & rng();  // about a quarter of the inputs
     // Counts of tables below 64 entries fill only their entries: the rest keep their guard.
     std::vector<std::uint8_t> out(std::max<std::size_t>(t.size(), 64) + 8, 0xEE);
-    const vexil::SensitivityStats got =
-        vexil::packed_sensitivity_stats(words, log2_size(t), filter.data(), out.data());
+    const vexil::SensitivityStats got = vexil::packed_sensitivity_stats(words, log2_size(t), filter.data(), out.data());
     vexil::SensitivityStats all_want, want;
     all_want.min = want.min = ~0U;
     bool counts_right = true;
