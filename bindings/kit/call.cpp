@@ -64,33 +64,30 @@ float read_real(PyObject* object, const char* name) {
     return static_cast<float>(value);
 }
 
-Variables read_variables(PyObject* object) {
+std::vector<std::uint64_t> read_variables(PyObject* object) {
     if (!PyTuple_Check(object)) raise(PyExc_TypeError, "vars must be a tuple, not " + type_qualname(object));
-    Variables vars;
-    vars.values.resize(static_cast<std::size_t>(PyTuple_Size(object)));
-    for (std::size_t i = 0; i < vars.values.size(); ++i) {
-        vars.values[i] = read_count(PyTuple_GetItem(object, static_cast<Py_ssize_t>(i)), "a variable");
+    std::vector<std::uint64_t> vars(static_cast<std::size_t>(PyTuple_Size(object)));
+    for (std::size_t i = 0; i < vars.size(); ++i) {
+        vars[i] = read_count(PyTuple_GetItem(object, static_cast<Py_ssize_t>(i)), "a variable");
     }
     return vars;
 }
 
-HeldFloat32Values read_float32_values(PyObject* object) {
-    HeldFloat32Values held{std::make_unique<Buffer>(), {}};
-    if (!held.buffer->acquire(object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) throw ErrorSet{};
-    const Py_buffer& view = held.buffer->view();
-    if (view.ndim != 1 || view.itemsize != 4 || view.format == nullptr ||
-        (std::string_view(view.format) != "f" && std::string_view(view.format) != "<f" &&
-         std::string_view(view.format) != "=f")) {
+std::unique_ptr<Buffer> hold_float32_values(PyObject* object, std::span<const float>& values) {
+    auto buffer = std::make_unique<Buffer>();
+    if (!buffer->acquire(object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) throw ErrorSet{};
+    const Py_buffer& view = buffer->view();
+    const std::string_view format = view.format != nullptr ? view.format : "";
+    if (view.ndim != 1 || view.itemsize != 4 || (format != "f" && format != "<f" && format != "=f")) {
         raise(PyExc_ValueError, "the values must be a 1-D float32 array");
     }
-    held.view.values =
-        std::span<const float>(static_cast<const float*>(view.buf), static_cast<std::size_t>(view.shape[0]));
-    return held;
+    values = std::span<const float>(static_cast<const float*>(view.buf), static_cast<std::size_t>(view.shape[0]));
+    return buffer;
 }
 
-Progress read_progress(PyObject* object) {
+PyObject* read_progress(PyObject* object) {
     if (!check_progress(object)) throw ErrorSet{};
-    return {object == Py_None ? nullptr : object};
+    return object == Py_None ? nullptr : object;
 }
 
 void bind_kit_arguments(const KitSignature& signature, PyObject* args, PyObject* kwargs, PyObject** bound) {

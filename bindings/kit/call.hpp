@@ -44,71 +44,12 @@ struct Name {
     constexpr Name(const char (&name)[N]) { std::copy_n(name, N, text); }  // NOLINT: implicit by design
 };
 
-// Parameter types beside TableView ("table"):
-
-// A table under another name (isop's lower and upper).
-template <Name P>
-struct NamedTable : TableView {};
-
-// An integer from 0 to 2**64 - 1 read by the one rule of read_u64: an int or
-// an object with __index__, never a bool.
-template <Name P>
-struct Count {
-    std::uint64_t value;
-};
-
-// A Count that is a bound of a range: out of 0..2**64-1 is a ValueError.
-template <Name P>
-struct Rank {
-    std::uint64_t value;
-};
-
-// Any object, read for its truth.
-template <Name P>
-struct Truth {
-    bool value;
-};
-
-// A real number in single precision.
-template <Name P>
-struct Real {
-    float value;
-};
-
-// A tuple of variables, each read as a Count.
-struct Variables {
-    std::vector<std::uint64_t> values;
-};
-
-// A 1-D float32 buffer, read where it lies.
-struct Float32Values {
-    std::span<const float> values;
-};
-
-// Keyword-only, default false: an object read for its truth.
-template <Name P>
-struct Option {
-    bool value = false;
-};
-
-// Keyword-only `progress`: a callable taking (done, total), or None.
-struct Progress {
-    PyObject* callable = nullptr;
-};
-
 // A table argument with the buffer that holds it for the call's duration.
 template <class View>
-struct HeldTable {
+struct Held {
     std::unique_ptr<Buffer> buffer;
     View view;
     operator View() const { return view; }  // NOLINT: passed as the parameter
-};
-
-// Held float32 values.
-struct HeldFloat32Values {
-    std::unique_ptr<Buffer> buffer;
-    Float32Values view;
-    operator Float32Values() const { return view; }  // NOLINT: passed as the parameter
 };
 
 // Each conversion throws ErrorSet with the Python error set.
@@ -117,82 +58,115 @@ std::uint64_t read_count(PyObject* object, const char* name);
 std::uint64_t read_rank(PyObject* object, const char* name);
 bool read_truth(PyObject* object);
 float read_real(PyObject* object, const char* name);
-Variables read_variables(PyObject* object);
-HeldFloat32Values read_float32_values(PyObject* object);
-Progress read_progress(PyObject* object);
+std::vector<std::uint64_t> read_variables(PyObject* object);
+std::unique_ptr<Buffer> hold_float32_values(PyObject* object, std::span<const float>& values);
+PyObject* read_progress(PyObject* object);
 
-// A parameter's name and kind, and its conversion.
+// A table: held, the parameter a view.
+template <class View>
+Held<View> read_held_table(PyObject* object) {
+    Held<View> held;
+    held.buffer = hold_table(object, held.view);
+    return held;
+}
+
+// The parameter types: each has its `name` and `read(object)`, which gives the
+// parameter or what converts to it; `keyword_only` ones are optional.
+
+// A table under another name than "table" (isop's lower and upper).
+template <Name P>
+struct NamedTable : TableView {
+    static constexpr const char* name = P.text;
+    static Held<NamedTable> read(PyObject* object) { return read_held_table<NamedTable>(object); }
+};
+
+// An integer from 0 to 2**64 - 1 read by the one rule of read_u64: an int or
+// an object with __index__, never a bool.
+template <Name P>
+struct Count {
+    static constexpr const char* name = P.text;
+    static Count read(PyObject* object) { return {read_count(object, P.text)}; }
+    std::uint64_t value;
+};
+
+// A Count that is a bound of a range: out of 0..2**64-1 is a ValueError.
+template <Name P>
+struct Rank {
+    static constexpr const char* name = P.text;
+    static Rank read(PyObject* object) { return {read_rank(object, P.text)}; }
+    std::uint64_t value;
+};
+
+// Any object, read for its truth.
+template <Name P>
+struct Truth {
+    static constexpr const char* name = P.text;
+    static Truth read(PyObject* object) { return {read_truth(object)}; }
+    bool value;
+};
+
+// A real number in single precision.
+template <Name P>
+struct Real {
+    static constexpr const char* name = P.text;
+    static Real read(PyObject* object) { return {read_real(object, P.text)}; }
+    float value;
+};
+
+// `vars`: a tuple of variables, each read as a Count.
+struct Variables {
+    static constexpr const char* name = "vars";
+    static Variables read(PyObject* object) { return {read_variables(object)}; }
+    std::vector<std::uint64_t> values;
+};
+
+// `values`: a 1-D float32 buffer, read where it lies.
+struct Float32Values {
+    static constexpr const char* name = "values";
+    static Held<Float32Values> read(PyObject* object) {
+        Held<Float32Values> held;
+        held.buffer = hold_float32_values(object, held.view.values);
+        return held;
+    }
+    std::span<const float> values;
+};
+
+// Keyword-only, default false: an object read for its truth.
+template <Name P>
+struct Option {
+    static constexpr const char* name = P.text;
+    static constexpr bool keyword_only = true;
+    static Option read(PyObject* object) { return {object != nullptr && read_truth(object)}; }
+    bool value = false;
+};
+
+// Keyword-only `progress`: a callable taking (done, total), or None.
+struct Progress {
+    static constexpr const char* name = "progress";
+    static constexpr bool keyword_only = true;
+    static Progress read(PyObject* object) { return {read_progress(object)}; }
+    PyObject* callable = nullptr;
+};
+
+// A parameter type's name and conversion: its own, or, for the TableView
+// that other code shares, these.
 template <class T>
-struct Parameter;
+struct Parameter : T {};
 
 template <>
 struct Parameter<TableView> {
     static constexpr const char* name = "table";
-    static constexpr bool keyword_only = false;
-    static HeldTable<TableView> read(PyObject* object) {
-        HeldTable<TableView> held;
-        held.buffer = hold_table(object, held.view);
-        return held;
+    static Held<TableView> read(PyObject* object) { return read_held_table<TableView>(object); }
+};
+
+template <class T>
+constexpr bool is_keyword_only() {
+    if constexpr (requires { T::keyword_only; }) {
+        return T::keyword_only;
+    } else {
+        return false;
     }
-};
-template <Name P>
-struct Parameter<NamedTable<P>> {
-    static constexpr const char* name = P.text;
-    static constexpr bool keyword_only = false;
-    static HeldTable<NamedTable<P>> read(PyObject* object) {
-        HeldTable<NamedTable<P>> held;
-        held.buffer = hold_table(object, held.view);
-        return held;
-    }
-};
-template <Name P>
-struct Parameter<Count<P>> {
-    static constexpr const char* name = P.text;
-    static constexpr bool keyword_only = false;
-    static Count<P> read(PyObject* object) { return {read_count(object, P.text)}; }
-};
-template <Name P>
-struct Parameter<Rank<P>> {
-    static constexpr const char* name = P.text;
-    static constexpr bool keyword_only = false;
-    static Rank<P> read(PyObject* object) { return {read_rank(object, P.text)}; }
-};
-template <Name P>
-struct Parameter<Truth<P>> {
-    static constexpr const char* name = P.text;
-    static constexpr bool keyword_only = false;
-    static Truth<P> read(PyObject* object) { return {read_truth(object)}; }
-};
-template <Name P>
-struct Parameter<Real<P>> {
-    static constexpr const char* name = P.text;
-    static constexpr bool keyword_only = false;
-    static Real<P> read(PyObject* object) { return {read_real(object, P.text)}; }
-};
-template <>
-struct Parameter<Variables> {
-    static constexpr const char* name = "vars";
-    static constexpr bool keyword_only = false;
-    static Variables read(PyObject* object) { return read_variables(object); }
-};
-template <>
-struct Parameter<Float32Values> {
-    static constexpr const char* name = "values";
-    static constexpr bool keyword_only = false;
-    static HeldFloat32Values read(PyObject* object) { return read_float32_values(object); }
-};
-template <Name P>
-struct Parameter<Option<P>> {
-    static constexpr const char* name = P.text;
-    static constexpr bool keyword_only = true;
-    static Option<P> read(PyObject* object) { return {object != nullptr && read_truth(object)}; }
-};
-template <>
-struct Parameter<Progress> {
-    static constexpr const char* name = "progress";
-    static constexpr bool keyword_only = true;
-    static Progress read(PyObject* object) { return read_progress(object); }
-};
+}
 
 // What the binding knows of a method: its name, then its parameters, the
 // positional-only (required) ones before the keyword-only (optional) ones.
@@ -266,11 +240,11 @@ struct SignatureOf;
 template <Name Method, class... P>
 struct SignatureOf<Method, std::tuple<P...>> {
     static constexpr const char* names[] = {Parameter<std::decay_t<P>>::name..., nullptr};
-    static constexpr std::size_t positional = (std::size_t{0} + ... + !Parameter<std::decay_t<P>>::keyword_only);
+    static constexpr std::size_t positional = (std::size_t{0} + ... + !is_keyword_only<std::decay_t<P>>());
     static constexpr KitSignature value{Method.text, names, sizeof...(P), positional};
     // The positional-only parameters come first.
     static constexpr bool ordered = [] {
-        const bool keyword[] = {Parameter<std::decay_t<P>>::keyword_only..., false};
+        const bool keyword[] = {is_keyword_only<std::decay_t<P>>()..., false};
         for (std::size_t i = 0; i < positional; ++i) {
             if (keyword[i]) return false;
         }
