@@ -66,6 +66,8 @@ std::optional<Failure> current_failure() noexcept {
         return Failure{FailureKind::memory, refused.what()};
     } catch (const std::bad_alloc&) {
         return Failure{FailureKind::memory, {}};
+    } catch (const Refusal& refusal) {
+        return Failure{FailureKind::refused, refusal.what(), refusal.type()};
     } catch (const std::exception& stop) {
         return Failure{FailureKind::stop, stop.what()};
     } catch (...) {
@@ -90,6 +92,9 @@ void raise_failure(const Failure& failure, const FailurePolicy& policy) {
             return;
         case FailureKind::stop:
             policy.raise_stop(failure.message.c_str());
+            return;
+        case FailureKind::refused:
+            PyErr_SetString(failure.type, failure.message.c_str());
             return;
     }
 }

@@ -12,8 +12,10 @@
 #include "interrupt.hpp"
 #include "progress.hpp"
 
+#include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vexil::py {
 
@@ -24,11 +26,28 @@ struct FailurePolicy {
     const char* out_of_memory;
 };
 
-enum class FailureKind { interrupted, memory, stop };
+// A refusal of the call's arguments, raised as Python's `type` (a built-in
+// exception type such as PyExc_ValueError) with `message`. It holds no Python
+// object of its own, so that a function may throw it without the lock.
+class Refusal : public std::exception {
+public:
+    Refusal(PyObject* type, std::string message) : type_(type), message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+    PyObject* type() const { return type_; }
+
+private:
+    PyObject* type_;
+    std::string message_;
+};
+
+[[noreturn]] inline void refuse(PyObject* type, std::string message) { throw Refusal(type, std::move(message)); }
+
+enum class FailureKind { interrupted, memory, stop, refused };
 
 struct Failure {
     FailureKind kind;
     std::string message;
+    PyObject* type = nullptr;  // a refusal's exception type
 };
 
 // The failure in flight, classified; call inside a catch (...) block. Nothing

@@ -12,10 +12,17 @@
 
 namespace vexil::py {
 
+// A result the method already made as a Python object (new reference, or null
+// with the error set).
+struct Object {
+    PyObject* object;
+};
+
 inline PyObject* to_python(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
 inline PyObject* to_python(std::uint64_t value) { return check(PyLong_FromUnsignedLongLong(value)); }
 inline PyObject* to_python(std::uint32_t value) { return check(PyLong_FromUnsignedLong(value)); }
 inline PyObject* to_python(int value) { return check(PyLong_FromLong(value)); }
+inline PyObject* to_python(std::int64_t value) { return check(PyLong_FromLongLong(value)); }
 inline PyObject* to_python(float value) { return check(PyFloat_FromDouble(static_cast<double>(value))); }
 inline PyObject* to_python(double value) { return check(PyFloat_FromDouble(value)); }
 

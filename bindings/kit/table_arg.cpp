@@ -56,15 +56,4 @@ std::optional<TableView> read_table(PyObject* object, Buffer& buffer) {
     return TableView{entries, static_cast<unsigned>(std::countr_zero(length))};
 }
 
-bool TableCall::parse(PyObject* args, PyObject* kwargs) {
-    static const char* keywords[] = {"", "progress", nullptr};
-    PyObject* table_object = nullptr;
-    if (PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O", const_cast<char**>(keywords), &table_object, &progress) ==
-        0) {
-        return false;
-    }
-    table = read_table(table_object, buffer);
-    return table && check_progress(progress);
-}
-
 }  // namespace vexil_kit

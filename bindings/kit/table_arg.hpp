@@ -19,15 +19,4 @@ struct TableView {
 // TypeError or ValueError set when it is no such table.
 std::optional<TableView> read_table(PyObject* object, Buffer& buffer);
 
-// The (table, /, *, progress=None) arguments most kernels take: the table,
-// held while the call lasts, and the progress callable (or None).
-struct TableCall {
-    Buffer buffer;
-    std::optional<TableView> table;
-    PyObject* progress = nullptr;
-
-    // False with the error set when they are not a table and an optional callable.
-    bool parse(PyObject* args, PyObject* kwargs);
-};
-
 }  // namespace vexil_kit

@@ -56,11 +56,6 @@ struct BoolList {
     std::span<const std::uint8_t> entries;
 };
 
-// A result the method already made as a Python object (new reference).
-struct Object {
-    PyObject* object;
-};
-
 // Result conversion beyond the shared one (numbers, lists, pairs): every
 // result is a new Python object.
 PyObject* to_python(const BoolList& values);

@@ -1,4 +1,6 @@
-// From a typed C++ function to a Python method.
+// The Vexil class's methods over the common typed dispatcher (dispatch.hpp in
+// bindings/common), with this face's binding messages, conversions and
+// failure policy.
 //
 // A method is a plain function; its parameter types say how the call is
 // bound and converted and its result type how the answer becomes a Python
@@ -16,19 +18,34 @@
 #include "errors.hpp"
 #include "vexil_object.hpp"
 
+#include "dispatch.hpp"
+
 #include <tuple>
 #include <type_traits>
 #include <utility>
 
 namespace vexil::py {
 
-template <typename F>
-struct FunctionTraits;
+// The vexil face: "Vexil.eval()" binding messages, "argument 'i': ..."
+// conversion messages, PanicException for a stop.
+struct VexilFace {
+    using Signature = py::Signature;
 
-template <typename R, typename... A>
-struct FunctionTraits<R (*)(A...)> {
-    using Result = R;
-    using Args = std::tuple<A...>;
+    static const FailurePolicy& failures() { return vexil_failures; }
+
+    static void bind(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** bound) {
+        bind_arguments(signature, args, kwargs, bound);
+    }
+
+    template <typename T>
+    static T argument(const Signature& signature, std::size_t index, PyObject* object) {
+        return convert_argument(signature.params[index], object, [](PyObject* value) { return from_python<T>(value); });
+    }
+
+    template <auto Fn, typename Values, typename... Receivers>
+    static PyObject* invoke(Values& values, Receivers&&... receivers) {
+        return result_to_python(apply_converted<Fn>(values, std::forward<Receivers>(receivers)...));
+    }
 };
 
 template <typename Receiver>
@@ -36,82 +53,41 @@ inline constexpr bool is_shared_receiver = std::is_same_v<Receiver, const FValue
 template <typename Receiver>
 inline constexpr bool is_exclusive_receiver = std::is_same_v<Receiver, FunctionState&>;
 
-namespace detail {
-
-template <typename Tuple, std::size_t Offset, std::size_t... I>
-auto convert_all(const Signature& signature, PyObject** bound, std::index_sequence<I...>) {
-    // Braced initialisation converts strictly left to right, in parameter order.
-    using Converted = std::tuple<std::decay_t<std::tuple_element_t<I + Offset, Tuple>>...>;
-    return Converted{convert_argument(signature.params[I], bound[I], [](PyObject* object) {
-        return from_python<std::decay_t<std::tuple_element_t<I + Offset, Tuple>>>(object);
-    })...};
+// Borrows `self` as Fn's first parameter asks and passes its state on.
+template <auto Fn>
+auto receiver_of(PyObject* self) {
+    using Receiver = std::tuple_element_t<0, typename FunctionTraits<decltype(Fn)>::Args>;
+    static_assert(is_shared_receiver<Receiver> || is_exclusive_receiver<Receiver>);
+    return [self](auto&& next) -> PyObject* {
+        Borrow borrow(self, is_exclusive_receiver<Receiver>);
+        if constexpr (is_exclusive_receiver<Receiver>) {
+            return next(borrow.object().state);
+        } else {
+            return next(std::as_const(borrow.object().state.table));
+        }
+    };
 }
-
-template <typename Tuple, std::size_t Offset>
-auto convert_arguments(const Signature& signature, PyObject** bound) {
-    constexpr std::size_t count = std::tuple_size_v<Tuple> - Offset;
-    return convert_all<Tuple, Offset>(signature, bound, std::make_index_sequence<count>{});
-}
-
-template <auto Fn, typename Receiver, typename Converted, std::size_t... I>
-PyObject* call_with(Receiver&& receiver, Converted& converted, std::index_sequence<I...>) {
-    return result_to_python(Fn(std::forward<Receiver>(receiver), std::move(std::get<I>(converted))...));
-}
-
-template <auto Fn, typename Converted, std::size_t... I>
-PyObject* call_static(Converted& converted, std::index_sequence<I...>) {
-    return result_to_python(Fn(std::move(std::get<I>(converted))...));
-}
-
-}  // namespace detail
 
 // Instance method with parameters.
 template <const Signature& Sig, auto Fn>
 PyObject* instance_method(PyObject* self, PyObject* args, PyObject* kwargs) {
-    using Args = typename FunctionTraits<decltype(Fn)>::Args;
-    using Receiver = std::tuple_element_t<0, Args>;
-    static_assert(is_shared_receiver<Receiver> || is_exclusive_receiver<Receiver>);
-    static_assert(std::tuple_size_v<Args> == 2 || std::tuple_size_v<Args> == 3);
-    return guarded([&]() -> PyObject* {
-        PyObject* bound[std::tuple_size_v<Args> - 1];
-        bind_arguments(Sig, args, kwargs, bound);
-        Borrow borrow(self, is_exclusive_receiver<Receiver>);
-        auto converted = detail::convert_arguments<Args, 1>(Sig, bound);
-        constexpr auto indices = std::make_index_sequence<std::tuple_size_v<Args> - 1>{};
-        if constexpr (is_exclusive_receiver<Receiver>) {
-            return detail::call_with<Fn>(borrow.object().state, converted, indices);
-        } else {
-            return detail::call_with<Fn>(std::as_const(borrow.object().state.table), converted, indices);
-        }
-    });
+    static_assert(std::tuple_size_v<typename FunctionTraits<decltype(Fn)>::Args> >= 2);
+    return dispatch<VexilFace, Fn, 1>(Sig, args, kwargs, receiver_of<Fn>(self));
 }
 
 // Instance method without parameters (the no-argument calling convention).
 template <auto Fn>
 PyObject* instance_method_noargs(PyObject* self, PyObject*) {
-    using Args = typename FunctionTraits<decltype(Fn)>::Args;
-    using Receiver = std::tuple_element_t<0, Args>;
-    static_assert(std::tuple_size_v<Args> == 1);
+    static_assert(std::tuple_size_v<typename FunctionTraits<decltype(Fn)>::Args> == 1);
     return guarded([&]() -> PyObject* {
-        Borrow borrow(self, is_exclusive_receiver<Receiver>);
-        if constexpr (is_exclusive_receiver<Receiver>) {
-            return result_to_python(Fn(borrow.object().state));
-        } else {
-            return result_to_python(Fn(std::as_const(borrow.object().state.table)));
-        }
+        return receiver_of<Fn>(self)([](auto&& receiver) { return result_to_python(Fn(receiver)); });
     });
 }
 
 // Class or static method with parameters; the class argument is ignored.
 template <const Signature& Sig, auto Fn>
 PyObject* free_method(PyObject*, PyObject* args, PyObject* kwargs) {
-    using Args = typename FunctionTraits<decltype(Fn)>::Args;
-    return guarded([&]() -> PyObject* {
-        PyObject* bound[std::tuple_size_v<Args>];
-        bind_arguments(Sig, args, kwargs, bound);
-        auto converted = detail::convert_arguments<Args, 0>(Sig, bound);
-        return detail::call_static<Fn>(converted, std::make_index_sequence<std::tuple_size_v<Args>>{});
-    });
+    return dispatch<VexilFace, Fn>(Sig, args, kwargs, no_receiver);
 }
 
 // Method table rows.

@@ -51,37 +51,6 @@ void pack_words_baseline(const std::uint8_t* bytes, std::uint64_t* words, std::u
 
 }  // namespace
 
-std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries) {
-    const std::uint64_t size = entries.size();
-    const std::uint64_t word_count = size < 64 ? 1 : size / 64;
-    ensure_allocatable(word_count, sizeof(std::uint64_t));
-    std::vector<std::uint64_t> words(word_count, 0);
-    const std::uint8_t* bytes = entries.data();
-    if (size < 64 || std::endian::native != std::endian::little) {
-        for (std::uint64_t x = 0; x < size; ++x) words[x / 64] |= std::uint64_t{bytes[x] & 1U} << (x % 64);
-        return words;
-    }
-#ifdef VEXIL_X86_VARIANTS
-    const bool wide = kernel_set() != KernelSet::baseline;
-#endif
-    // Steps of 64 Ki words (4 MiB of entries) between polls.
-    constexpr std::uint64_t step = std::uint64_t{1} << 16;
-    for (std::uint64_t begin = 0; begin < word_count; begin += step) {
-        const std::uint64_t end = std::min(word_count, begin + step);
-#ifdef VEXIL_X86_VARIANTS
-        if (wide) {
-            pack_words_avx2(bytes, words.data(), begin, end);
-        } else {
-            pack_words_baseline(bytes, words.data(), begin, end);
-        }
-#else
-        pack_words_baseline(bytes, words.data(), begin, end);
-#endif
-        check_interrupt();
-    }
-    return words;
-}
-
 namespace {
 
 // Whether the table depends on variable j.
@@ -125,6 +94,42 @@ EssentialTable::EssentialTable(std::span<const std::uint64_t> words, unsigned n)
 
 namespace vexil {
 
+std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries) {
+    const std::uint64_t size = entries.size();
+    const std::uint64_t word_count = size < 64 ? 1 : size / 64;
+    ensure_allocatable(word_count, sizeof(std::uint64_t));
+    std::vector<std::uint64_t> words(word_count, 0);
+    const std::uint8_t* bytes = entries.data();
+    if (size < 64 || std::endian::native != std::endian::little) {
+        for (std::uint64_t x = 0; x < size; ++x) words[x / 64] |= std::uint64_t{bytes[x] & 1U} << (x % 64);
+        return words;
+    }
+#ifdef VEXIL_X86_VARIANTS
+    const bool wide = detail::kernel_set() != detail::KernelSet::baseline;
+#endif
+    // Steps of 64 Ki words (4 MiB of entries) between polls.
+    constexpr std::uint64_t step = std::uint64_t{1} << 16;
+    for (std::uint64_t begin = 0; begin < word_count; begin += step) {
+        const std::uint64_t end = std::min(word_count, begin + step);
+#ifdef VEXIL_X86_VARIANTS
+        if (wide) {
+            detail::pack_words_avx2(bytes, words.data(), begin, end);
+        } else {
+            detail::pack_words_baseline(bytes, words.data(), begin, end);
+        }
+#else
+        detail::pack_words_baseline(bytes, words.data(), begin, end);
+#endif
+        check_interrupt();
+    }
+    return words;
+}
+
+std::vector<std::uint64_t> pack_guarded(std::span<const std::uint8_t> entries) {
+    ensure_working_set(packed_table_bytes(static_cast<unsigned>(std::countr_zero(entries.size()))));
+    return pack_entries(entries);
+}
+
 std::uint64_t essential_variables(std::span<const std::uint64_t> words, unsigned n) {
     std::uint64_t mask = 0;
     for (unsigned j = 0; j < n; ++j) {
@@ -135,7 +140,7 @@ std::uint64_t essential_variables(std::span<const std::uint64_t> words, unsigned
 
 std::uint64_t essential_variables(std::span<const std::uint8_t> entries) {
     if (!std::has_single_bit(entries.size())) panic("essential_variables: the table needs a power-of-two length");
-    return essential_variables(detail::pack_entries(entries), static_cast<unsigned>(std::countr_zero(entries.size())));
+    return essential_variables(pack_entries(entries), static_cast<unsigned>(std::countr_zero(entries.size())));
 }
 
 }  // namespace vexil

@@ -8,14 +8,40 @@
 #include <span>
 #include <vector>
 
+namespace vexil {
+
+// A table of a power-of-two number of 0/1 bytes packed 64 entries to a word:
+// entry x at bit x % 64 of word x / 64; a table of fewer than 64 entries takes
+// one word with the bits from its size up zero.
+std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries);
+
+// Bytes of the packed table of 2^n entries.
+inline std::uint64_t packed_table_bytes(unsigned n) {
+    return n < 6 ? sizeof(std::uint64_t) : (std::uint64_t{1} << (n - 6)) * sizeof(std::uint64_t);
+}
+
+// pack_entries once the packed table's memory is known to be available
+// (ensure_working_set: WorkingSetTooLarge otherwise), as every measure on a
+// packed copy of a caller's table starts.
+std::vector<std::uint64_t> pack_guarded(std::span<const std::uint8_t> entries);
+
+// The number of set bits: the weight of the table.
+inline std::uint64_t packed_weight(std::span<const std::uint64_t> words) {
+    std::uint64_t total = 0;
+    for (const std::uint64_t x : words) total += static_cast<std::uint64_t>(std::popcount(x));
+    return total;
+}
+
+}  // namespace vexil
+
 namespace vexil::detail {
 
-// Entry x at bit x % 64 of word x / 64; a table of fewer than 64 entries takes
-// one word with the bits from N up zero.
-std::vector<std::uint64_t> pack_table(const FValue& f);
+// The older names, for callers not yet moved to the public ones.
+using vexil::pack_entries;
+using vexil::packed_table_bytes;
 
-// The same for a table held elsewhere: a power-of-two number of 0/1 bytes.
-std::vector<std::uint64_t> pack_entries(std::span<const std::uint8_t> entries);
+// pack_entries of the table of f.
+std::vector<std::uint64_t> pack_table(const FValue& f);
 
 // index_bit_lanes[j], j < 6: the lanes (bit positions) of a packed word whose
 // index has bit j set. Its complement holds the lower end of each pair of lanes
@@ -24,13 +50,6 @@ inline constexpr std::uint64_t index_bit_lanes[6] = {
     0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL, 0xF0F0F0F0F0F0F0F0ULL,
     0xFF00FF00FF00FF00ULL, 0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL,
 };
-
-// The number of set bits: the weight of the table.
-inline std::uint64_t packed_weight(std::span<const std::uint64_t> words) {
-    std::uint64_t total = 0;
-    for (const std::uint64_t x : words) total += static_cast<std::uint64_t>(std::popcount(x));
-    return total;
-}
 
 // Lanes x of `word` where the entry differs from the entry at x XOR 2^j, j < 6.
 inline std::uint64_t in_word_flip_difference(std::uint64_t word, unsigned j) {
@@ -65,11 +84,6 @@ private:
     unsigned n_;
     std::vector<std::uint64_t> projected_;
 };
-
-// Bytes of pack_table's result for a table of 2^n entries.
-inline std::uint64_t packed_table_bytes(unsigned n) {
-    return n < 6 ? sizeof(std::uint64_t) : (std::uint64_t{1} << (n - 6)) * sizeof(std::uint64_t);
-}
 
 }  // namespace vexil::detail
 

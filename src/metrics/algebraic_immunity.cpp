@@ -257,8 +257,8 @@ std::vector<std::uint64_t> complement(std::span<const std::uint64_t> words, unsi
 }
 
 std::vector<std::uint64_t> packed(std::span<const std::uint8_t> entries, unsigned n) {
-    ensure_working_set(bytes_times(2, detail::packed_table_bytes(n)));
-    return detail::pack_entries(entries);
+    ensure_working_set(bytes_times(2, packed_table_bytes(n)));
+    return pack_entries(entries);
 }
 
 }  // namespace

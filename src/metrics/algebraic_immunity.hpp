@@ -36,7 +36,7 @@ namespace vexil {
 unsigned algebraic_immunity(std::span<const std::uint8_t> entries);
 
 // A nonzero g of algebraic degree at most d with g·f = 0, packed (the layout of
-// detail::pack_entries), or nullopt when there is none. The same f and d give
+// pack_entries), or nullopt when there is none. The same f and d give
 // the same g.
 std::optional<std::vector<std::uint64_t>> packed_annihilator(std::span<const std::uint8_t> entries, unsigned d);
 

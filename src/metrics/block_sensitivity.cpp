@@ -130,12 +130,14 @@ unsigned input_block_sensitivity(std::span<const Word> blocked, unsigned n, unsi
     return sensitivity + packer.best(static_cast<Word>(states - 1));
 }
 
+}  // namespace detail
+
 std::uint32_t packed_block_sensitivity(std::span<const Word> table, unsigned full_n) {
     if (full_n == 0) return 0;
     const std::uint64_t table_bytes = packed_table_bytes(full_n);
     // Variables f ignores are in no minimal block: they are projected out.
     ensure_working_set(table_bytes);
-    const EssentialTable essential(table, full_n);
+    const detail::EssentialTable essential(table, full_n);
     const unsigned n = essential.n();
     if (n == 0) return 0;
     const std::span<const Word> words = essential.words();
@@ -161,7 +163,7 @@ std::uint32_t packed_block_sensitivity(std::span<const Word> table, unsigned ful
 
     struct Workspace {
         std::vector<Word> blocked;
-        PackingSpace packing;
+        detail::PackingSpace packing;
     };
     std::vector<Workspace> spaces(slots);
     std::atomic<std::uint32_t> best{stats.max};
@@ -174,17 +176,15 @@ std::uint32_t packed_block_sensitivity(std::span<const Word> table, unsigned ful
             check_interrupt();
             std::uint32_t known = best.load(std::memory_order_relaxed);
             if (known == upper) return;
-            blocked_sets(words, n, x, ws.blocked.data());
-            const unsigned certificate = n - largest_free_set(ws.blocked, n).size;
+            detail::blocked_sets(words, n, x, ws.blocked.data());
+            const unsigned certificate = n - detail::largest_free_set(ws.blocked, n).size;
             if (certificate <= known) continue;
-            const std::uint32_t found = input_block_sensitivity(ws.blocked, n, sensitivity[x], ws.packing);
+            const std::uint32_t found = detail::input_block_sensitivity(ws.blocked, n, sensitivity[x], ws.packing);
             while (found > known && !best.compare_exchange_weak(known, found, std::memory_order_relaxed)) {
             }
         }
     });
     return best.load();
 }
-
-}  // namespace detail
 
 }  // namespace vexil

@@ -11,12 +11,12 @@
 
 namespace vexil {
 
-namespace detail {
-
 // max over x of bs(x) for a packed table of n variables, exact; 0 for
 // constants and n = 0. Runs on the worker pool: about n 4^n / 64 word steps
 // for the bounds, and a set packing for each input the bounds leave open.
 std::uint32_t packed_block_sensitivity(std::span<const std::uint64_t> words, unsigned n);
+
+namespace detail {
 
 // Scratch space for input_block_sensitivity, reused from input to input.
 struct PackingSpace {

@@ -239,7 +239,7 @@ std::uint32_t certificate_complexity(const FValue& f) {
     const unsigned full_n = f.n_vars();
     if (full_n == 0) return 0;
     // The packed table and its projection; the search's tables are checked below.
-    ensure_working_set(bytes_times(detail::packed_table_bytes(full_n), 2));
+    ensure_working_set(bytes_times(packed_table_bytes(full_n), 2));
     const std::vector<Word> table = detail::pack_table(f);
     const detail::EssentialTable essential(table, full_n);
     const unsigned n = essential.n();
@@ -252,14 +252,12 @@ std::uint32_t certificate_complexity(const FValue& f) {
     return search_certificates(words, n, all_inputs(words.size(), n), s_max);
 }
 
-namespace detail {
-
 std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> table, unsigned full_n,
                                             std::optional<bool> value) {
     if (full_n == 0) return 0;
     // The table, its projection and the filter; the search's tables are checked below.
     ensure_working_set(bytes_times(packed_table_bytes(full_n), 3));
-    const EssentialTable essential(table, full_n);
+    const detail::EssentialTable essential(table, full_n);
     const unsigned n = essential.n();
     // A constant: every input of the value has C(x) = 0, and there may be none.
     if (n == 0) return 0;
@@ -276,7 +274,5 @@ std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> table
     if (stats.max == n) return n;
     return search_certificates(words, n, std::move(chosen), stats.max);
 }
-
-}  // namespace detail
 
 }  // namespace vexil

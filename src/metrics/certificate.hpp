@@ -18,15 +18,11 @@ namespace vexil {
 // once the function depends on four or more variables.
 std::uint32_t certificate_complexity(const FValue& f);
 
-namespace detail {
-
 // The largest C(x) over the inputs x with f(x) = value (every input when value
 // is empty), for a packed table of n variables; 0 when no input has the value.
 // Over every input it is certificate_complexity; with a value the same search
 // starts from the inputs of that value only.
 std::uint32_t packed_certificate_complexity(std::span<const std::uint64_t> words, unsigned n,
                                             std::optional<bool> value);
-
-}  // namespace detail
 
 }  // namespace vexil

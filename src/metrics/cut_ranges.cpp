@@ -31,7 +31,7 @@ void run_range(std::span<const std::uint8_t> entries, const CutPlan& plan, std::
     ensure_working_set(bytes_plus(detail::cut_walk_bytes(plan.n), out_bytes));
     if (count == 0) return;
     detail::walk_cuts(
-        detail::pack_entries(entries), plan, begin, count,
+        pack_entries(entries), plan, begin, count,
         [&](std::size_t, std::uint64_t index, std::uint64_t, const CutValue& value) { store(index, value); });
 }
 

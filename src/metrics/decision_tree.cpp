@@ -209,11 +209,13 @@ std::vector<std::uint8_t> packed_subcube_depths(std::span<const std::uint64_t> w
     return cube;
 }
 
+}  // namespace detail
+
 std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, unsigned full_n) {
     if (full_n == 0) return 0;
     // A tree never needs a variable f ignores.
     ensure_working_set(packed_table_bytes(full_n));
-    const EssentialTable essential(table, full_n);
+    const detail::EssentialTable essential(table, full_n);
     const unsigned n = essential.n();
     if (n == 0) return 0;
     const std::span<const std::uint64_t> words = essential.words();
@@ -222,9 +224,7 @@ std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> table, u
         const ProgressScope quiet(nullptr);
         if (packed_sensitivity_stats(words, n, nullptr, nullptr).max == n) return n;
     }
-    return packed_subcube_depths(words, n).back() & depth_bits;
+    return detail::packed_subcube_depths(words, n).back() & depth_bits;
 }
-
-}  // namespace detail
 
 }  // namespace vexil

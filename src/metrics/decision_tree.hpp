@@ -10,12 +10,12 @@
 
 namespace vexil {
 
-namespace detail {
-
 // D(f) for a packed table of n variables, exact; 0 for constants and n = 0.
 // Dynamic programming over all 3^r subcubes of the r variables f depends on:
 // 3^r bytes and about r 3^(r-1) steps, on the worker pool from 12 variables.
 std::uint32_t packed_decision_tree_depth(std::span<const std::uint64_t> words, unsigned n);
+
+namespace detail {
 
 // D of every subcube of the n variables of the packed table (all of them, also
 // those f ignores), by base-3 index (digit i for variable i: 0 or 1 fixed to

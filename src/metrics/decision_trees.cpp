@@ -9,7 +9,7 @@
 #include <array>
 #include <stdexcept>
 
-namespace vexil::detail {
+namespace vexil {
 
 namespace {
 
@@ -21,14 +21,14 @@ constexpr std::uint8_t has_true = 0x80;
 std::vector<std::uint8_t> packed_decision_tree(std::span<const std::uint64_t> table, unsigned full_n) {
     if (full_n == 0) return {(table[0] & 1U) != 0 ? true_leaf : false_leaf};
     ensure_working_set(packed_table_bytes(full_n));
-    const EssentialTable essential(table, full_n);
+    const detail::EssentialTable essential(table, full_n);
     const unsigned r = essential.n();
     // The variable of each digit of the essential table.
     std::array<std::uint8_t, 64> variable{};
     for (unsigned i = 0, v = 0; v < full_n; ++v) {
         if (((essential.mask() >> v) & 1U) != 0) variable[i++] = static_cast<std::uint8_t>(v);
     }
-    const std::vector<std::uint8_t> depths = packed_subcube_depths(essential.words(), r);
+    const std::vector<std::uint8_t> depths = detail::packed_subcube_depths(essential.words(), r);
     std::vector<std::uint64_t> power(r + 1, 1);
     for (unsigned i = 1; i <= r; ++i) power[i] = 3 * power[i - 1];
 
@@ -100,4 +100,4 @@ std::uint32_t packed_decision_tree_size(std::span<const std::uint64_t> words, un
     return leaves[cells - 1];
 }
 
-}  // namespace vexil::detail
+}  // namespace vexil

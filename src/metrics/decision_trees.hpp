@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace vexil::detail {
+namespace vexil {
 
 // Codes of a tree's nodes in preorder: a variable v < 64 for a node that reads
 // it (its 0 branch follows, then its 1 branch), or one of these for a leaf.
@@ -24,4 +24,4 @@ inline constexpr unsigned decision_tree_size_max_vars = 10;
 // of n <= decision_tree_size_max_vars variables: 2 * 3^n bytes, n 3^n steps.
 std::uint32_t packed_decision_tree_size(std::span<const std::uint64_t> words, unsigned n);
 
-}  // namespace vexil::detail
+}  // namespace vexil

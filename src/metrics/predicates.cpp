@@ -133,8 +133,8 @@ std::uint64_t amplitude_from_spectrum(std::span<const std::uint8_t> entries, uns
 }
 
 std::vector<std::uint64_t> packed(std::span<const std::uint8_t> entries) {
-    ensure_working_set(detail::packed_table_bytes(detail::table_bits(entries)));
-    return detail::pack_entries(entries);
+    detail::table_bits(entries);  // a Panic unless the length is a power of two
+    return pack_guarded(entries);
 }
 
 }  // namespace
@@ -247,7 +247,7 @@ std::uint64_t plateaued_amplitude(std::span<const std::uint8_t> entries) {
     // non-zero); affine functions have 2^n.
     {
         const std::vector<std::uint64_t> words = packed(entries);
-        const std::uint64_t weight = detail::packed_weight(words);
+        const std::uint64_t weight = packed_weight(words);
         const std::uint64_t w0 =
             weight * 2 > entries.size() ? 2 * weight - entries.size() : entries.size() - 2 * weight;
         if (w0 != 0 && !std::has_single_bit(w0)) return 0;
@@ -261,7 +261,7 @@ bool strict_avalanche(std::span<const std::uint64_t> words, unsigned n) {
     packed_bits(words, n);
     if (n == 0) return false;
     std::vector<std::uint64_t> counts(n);
-    detail::packed_influence_counts(words, n, counts.data());
+    packed_influence_counts(words, n, counts.data());
     const std::uint64_t half = std::uint64_t{1} << (n - 1);
     return std::all_of(counts.begin(), counts.end(), [&](std::uint64_t c) { return c == half; });
 }

@@ -120,7 +120,7 @@ ListShape shape_of(const FValue& f, std::span<const std::uint64_t> vars) {
     shape.n = f.n_vars();
     // The packed table laid out for the list, and a class id and a hash slot
     // for each of the 2^m assignments.
-    ensure_working_set(bytes_plus(bytes_times(detail::packed_table_bytes(shape.n), 2),
+    ensure_working_set(bytes_plus(bytes_times(packed_table_bytes(shape.n), 2),
                                   bytes_times(std::uint64_t{1} << vars.size(), 3 * sizeof(std::uint64_t))));
     shape.m = static_cast<unsigned>(vars.size());
     for (const std::uint64_t v : vars) {

@@ -291,8 +291,10 @@ std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsig
     return run_kernel<MaxSensitivityKernel>(words.data(), words.size(), n);
 }
 
+}  // namespace detail
+
 void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out) {
-    run_kernel<InfluenceCountsKernel>(words.data(), words.size(), n, out);
+    detail::run_kernel<InfluenceCountsKernel>(words.data(), words.size(), n, out);
 }
 
 SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, unsigned n, const std::uint64_t* filter,
@@ -304,15 +306,15 @@ SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, 
     // on (n >= 18) they are shared out, four to a piece, and combined in order.
     constexpr std::size_t pooled_from = 16;
     if (chunks < pooled_from) {
-        stats = run_kernel<StatsKernel>(words.data(), count, n, std::size_t{0}, chunks, filter, out);
+        stats = detail::run_kernel<StatsKernel>(words.data(), count, n, std::size_t{0}, chunks, filter, out);
     } else {
         constexpr std::size_t grain = 4;
         std::vector<SensitivityStats> pieces((chunks + grain - 1) / grain);
         parallel_for(pieces.size(), 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
             for (std::uint64_t piece = begin; piece < end; ++piece) {
                 const std::size_t first = static_cast<std::size_t>(piece) * grain;
-                pieces[piece] = run_kernel<StatsKernel>(words.data(), count, n, first, std::min(chunks, first + grain),
-                                                        filter, out);
+                pieces[piece] = detail::run_kernel<StatsKernel>(words.data(), count, n, first,
+                                                                std::min(chunks, first + grain), filter, out);
             }
         });
         stats.min = ~std::uint32_t{0};
@@ -328,24 +330,22 @@ SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, 
     return stats;
 }
 
-}  // namespace detail
-
 std::vector<std::uint64_t> influence_counts(const FValue& f) {
-    ensure_working_set(detail::packed_table_bytes(f.n_vars()));
+    ensure_working_set(packed_table_bytes(f.n_vars()));
     const std::vector<std::uint64_t> words = detail::pack_table(f);
     std::vector<std::uint64_t> counts(f.n_vars());
-    detail::packed_influence_counts(words, f.n_vars(), counts.data());
+    packed_influence_counts(words, f.n_vars(), counts.data());
     return counts;
 }
 
 std::uint32_t max_sensitivity(const FValue& f) {
-    ensure_working_set(detail::packed_table_bytes(f.n_vars()));
+    ensure_working_set(packed_table_bytes(f.n_vars()));
     const std::vector<std::uint64_t> words = detail::pack_table(f);
     return detail::packed_max_sensitivity(words, f.n_vars());
 }
 
 std::uint64_t sensitivity_sum(const FValue& f) {
-    ensure_working_set(detail::packed_table_bytes(f.n_vars()));
+    ensure_working_set(packed_table_bytes(f.n_vars()));
     const std::vector<std::uint64_t> words = detail::pack_table(f);
     return detail::packed_sensitivity_sum(words, f.n_vars());
 }

@@ -44,14 +44,17 @@ struct SensitivityStats {
     std::uint64_t inputs = 0;  // how many inputs the set holds
 };
 
-namespace detail {
-
 // s(x) over the inputs whose bit is set in `filter` (packed like the table;
 // null: all 2^n inputs), and, when `out` is not null, s(x) of every input x
 // (whatever the filter) in out[x]. One bit-sliced pass, on the worker pool
 // for large tables.
 SensitivityStats packed_sensitivity_stats(std::span<const std::uint64_t> words, unsigned n, const std::uint64_t* filter,
                                           std::uint8_t* out);
+
+// influence_counts on a packed table; writes n counts to out[0, n).
+void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out);
+
+namespace detail {
 
 // The same measures on a packed table of n variables.
 std::uint64_t packed_sensitivity_sum(std::span<const std::uint64_t> words, unsigned n);
@@ -61,9 +64,6 @@ std::uint32_t packed_max_sensitivity(std::span<const std::uint64_t> words, unsig
 inline double exact_total_influence(std::uint64_t sensitivity_sum, unsigned n) {
     return static_cast<double>(sensitivity_sum) / static_cast<double>(std::uint64_t{1} << n);
 }
-// influence_counts on a packed table; writes n counts to out[0, n).
-void packed_influence_counts(std::span<const std::uint64_t> words, unsigned n, std::uint64_t* out);
-
 }  // namespace detail
 
 }  // namespace vexil

@@ -8,7 +8,7 @@
 #include <array>
 #include <stdexcept>
 
-namespace vexil::detail {
+namespace vexil {
 
 namespace {
 
@@ -233,4 +233,4 @@ std::vector<Cube> packed_prime_implicants(std::span<const std::uint64_t> words, 
     return primes;
 }
 
-}  // namespace vexil::detail
+}  // namespace vexil

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace vexil::detail {
+namespace vexil {
 
 // A product of literals: variable v appears when bit v of `mask` is set,
 // positive when bit v of `values` is set too (values is a subset of mask).
@@ -30,4 +30,4 @@ inline constexpr unsigned prime_implicants_max_vars = 14;
 // value of v, 2 when v is free). 3^n bytes and about 2 n 3^n steps.
 std::vector<Cube> packed_prime_implicants(std::span<const std::uint64_t> words, unsigned n);
 
-}  // namespace vexil::detail
+}  // namespace vexil

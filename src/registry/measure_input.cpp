@@ -27,8 +27,7 @@ MeasureInput MeasureInput::from_entries(std::span<const std::uint8_t> entries, u
 
 std::span<const std::uint64_t> MeasureInput::words() {
     if (words_.empty()) {
-        ensure_working_set(detail::packed_table_bytes(n_));
-        words_ = detail::pack_entries(entries_);
+        words_ = pack_guarded(entries_);
     }
     return words_;
 }
@@ -53,10 +52,10 @@ const FValue& MeasureInput::fvalue() {
 }
 
 const SensitivityStats& MeasureInput::sensitivity() {
-    if (!stats_) stats_ = detail::packed_sensitivity_stats(words(), n_, nullptr, nullptr);
+    if (!stats_) stats_ = packed_sensitivity_stats(words(), n_, nullptr, nullptr);
     return *stats_;
 }
 
-std::uint64_t MeasureInput::weight() { return detail::packed_weight(words()); }
+std::uint64_t MeasureInput::weight() { return packed_weight(words()); }
 
 }  // namespace vexil

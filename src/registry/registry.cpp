@@ -67,8 +67,8 @@ std::int64_t frontier_size(Input& in) {
 std::int64_t max_frontier_size(Input& in) { return as_integer(detail::max_frontier_size(in.n(), in.weight())); }
 double equanimity_importance(Input& in) { return static_cast<double>(vexil::equanimity_importance(in.fvalue())); }
 std::int64_t certificate_complexity(Input& in) { return vexil::certificate_complexity(in.fvalue()); }
-std::int64_t block_sensitivity(Input& in) { return detail::packed_block_sensitivity(in.words(), in.n()); }
-std::int64_t decision_tree_depth(Input& in) { return detail::packed_decision_tree_depth(in.words(), in.n()); }
+std::int64_t block_sensitivity(Input& in) { return packed_block_sensitivity(in.words(), in.n()); }
+std::int64_t decision_tree_depth(Input& in) { return packed_decision_tree_depth(in.words(), in.n()); }
 std::int64_t algebraic_degree(Input& in) { return vexil::algebraic_degree(in.entries()); }
 std::int64_t correlation_immunity(Input& in) { return vexil::correlation_immunity(in.entries()); }
 std::int64_t resiliency_order(Input& in) { return vexil::resiliency_order(in.entries()); }
@@ -295,15 +295,15 @@ constexpr MeasureInfo registry[] = {
     measure("to_pos", G::circuits, K::circuit, "n N", "an irredundant product of sums, as an expression"),
     up_to(reporting(measure("prime_implicants", G::circuits, K::records, "n 3^n",
                             "every prime implicant, as (mask, values) cubes")),
-          detail::prime_implicants_max_vars),
+          prime_implicants_max_vars),
     up_to(measure("minimum_sop", G::circuits, K::records, "n 3^n + an exact set cover",
                   "a sum of prime implicants with the fewest terms, then the fewest literals"),
           10),
     reporting(measure("decision_tree", G::query, K::circuit, "3^n", "a shallowest decision tree, as JSON")),
     counted(up_to(measure("decision_tree_size", G::query, K::integer, "n 3^n",
                           "the least number of leaves of a decision tree computing f"),
-                  detail::decision_tree_size_max_vars),
-            [](Input& in) -> std::int64_t { return detail::packed_decision_tree_size(in.words(), in.n()); }),
+                  decision_tree_size_max_vars),
+            [](Input& in) -> std::int64_t { return packed_decision_tree_size(in.words(), in.n()); }),
     // Canonical forms (npn5/canonical_forms.cpp), no scalar evaluator.
     up_to(measure("npn_canonical", G::circuits, K::pair, "2^n n!",
                   "the least table of f's NPN class and a transform taking f to it"),

@@ -78,7 +78,7 @@ int main() {
         for (unsigned n = 0; n <= 23; n += n < 8 ? 1 : 5) {
             std::vector<std::uint8_t> entries(std::size_t{1} << n);
             for (auto& e : entries) e = static_cast<std::uint8_t>(random() & 1);
-            CHECK(vexil::detail::pack_entries(entries) == reference_pack(entries), "n = %u, variant %d", n,
+            CHECK(vexil::pack_entries(entries) == reference_pack(entries), "n = %u, variant %d", n,
                   static_cast<int>(vexil::detail::kernel_set()));
         }
     }

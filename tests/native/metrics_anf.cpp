@@ -87,12 +87,12 @@ void check_degree(std::mt19937_64& rng) {
 void check_indices(std::mt19937_64& rng) {
     for (unsigned n : {0U, 3U, 6U, 9U, 16U}) {
         const Table t = random_table(rng, n);
-        const std::vector<std::uint64_t> words = vexil::detail::pack_entries(t);
+        const std::vector<std::uint64_t> words = vexil::pack_entries(t);
         std::vector<std::int64_t> want;
         for (std::uint64_t x = 0; x < t.size(); ++x) {
             if (t[x] != 0) want.push_back(static_cast<std::int64_t>(x));
         }
-        CHECK_EQ(vexil::detail::packed_weight(words), want.size(), "weight, n = %u", n);
+        CHECK_EQ(vexil::packed_weight(words), want.size(), "weight, n = %u", n);
         std::vector<std::int64_t> got(want.size());
         vexil::detail::packed_set_indices(words, got);
         CHECK(got == want, "set indices in increasing order, n = %u", n);

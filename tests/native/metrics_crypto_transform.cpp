@@ -214,7 +214,7 @@ void check_packed_counts(std::mt19937_64& rng) {
         const std::size_t size = std::size_t{1} << bits;
         Table t(size);
         for (auto& e : t) e = static_cast<std::uint8_t>(rng() & 1U);
-        const std::vector<std::uint64_t> words = vexil::detail::pack_entries(t);
+        const std::vector<std::uint64_t> words = vexil::pack_entries(t);
         std::uint64_t mismatches = 0, weight = 0;
         std::vector<std::uint64_t> with_bit(bits, 0);
         for (std::size_t x = 0; x < size; ++x) {

@@ -36,7 +36,7 @@ void check_counts(const Named& f) {
     }
     CHECK_EQ(sum, vexil::sensitivity_sum(v), "%s: counts add up to the sensitivity sum", f.name.c_str());
     // The packed form of the same bytes read in place gives the same counts.
-    const std::vector<std::uint64_t> words = vexil::detail::pack_entries(f.table);
+    const std::vector<std::uint64_t> words = vexil::pack_entries(f.table);
     CHECK(words == vexil::detail::pack_table(v), "%s: pack_entries matches pack_table", f.name.c_str());
 }
 

@@ -88,13 +88,12 @@ bool certifies(const Table& t, std::uint64_t x, std::uint64_t mask) {
 void check_sensitivity_stats(const Named& f, std::mt19937_64& rng) {
     const char* name = f.name.c_str();
     const Table& t = f.table;
-    const Words words = vexil::detail::pack_entries(t);
+    const Words words = vexil::pack_entries(t);
     Words filter(words.size());
     for (auto& w : filter) w = rng() & rng();  // about a quarter of the inputs
     // Counts of tables below 64 entries fill only their entries: the rest keep their guard.
     std::vector<std::uint8_t> out(std::max<std::size_t>(t.size(), 64) + 8, 0xEE);
-    const vexil::SensitivityStats got =
-        vexil::detail::packed_sensitivity_stats(words, log2_size(t), filter.data(), out.data());
+    const vexil::SensitivityStats got = vexil::packed_sensitivity_stats(words, log2_size(t), filter.data(), out.data());
     vexil::SensitivityStats all_want, want;
     all_want.min = want.min = ~0U;
     bool counts_right = true;
@@ -117,7 +116,7 @@ void check_sensitivity_stats(const Named& f, std::mt19937_64& rng) {
     CHECK_EQ(got.max, want.max, "filtered max of %s", name);
     CHECK_EQ(got.sum, want.sum, "filtered sum of %s", name);
     CHECK_EQ(got.inputs, want.inputs, "filtered inputs of %s", name);
-    const vexil::SensitivityStats all = vexil::detail::packed_sensitivity_stats(words, log2_size(t), nullptr, nullptr);
+    const vexil::SensitivityStats all = vexil::packed_sensitivity_stats(words, log2_size(t), nullptr, nullptr);
     CHECK_EQ(all.min, all_want.min, "min of %s", name);
     CHECK_EQ(all.max, all_want.max, "max of %s", name);
     CHECK_EQ(all.sum, all_want.sum, "sum of %s", name);
@@ -128,7 +127,7 @@ void check_certificates(const Named& f) {
     const char* name = f.name.c_str();
     const Table& t = f.table;
     const unsigned n = log2_size(t);
-    const Words words = vexil::detail::pack_entries(t);
+    const Words words = vexil::pack_entries(t);
     unsigned want[2] = {0, 0};
     for (std::uint64_t x = 0; x < t.size(); ++x) {
         const unsigned size = ref_local_certificate(t, x);
@@ -146,19 +145,19 @@ void check_certificates(const Named& f) {
             CHECK(least, "least certificate of %s at %llu", name, static_cast<unsigned long long>(x));
         }
     }
-    CHECK_EQ(vexil::detail::packed_certificate_complexity(words, n, false), want[0], "C0 of %s", name);
-    CHECK_EQ(vexil::detail::packed_certificate_complexity(words, n, true), want[1], "C1 of %s", name);
-    CHECK_EQ(vexil::detail::packed_certificate_complexity(words, n, std::nullopt),
+    CHECK_EQ(vexil::packed_certificate_complexity(words, n, false), want[0], "C0 of %s", name);
+    CHECK_EQ(vexil::packed_certificate_complexity(words, n, true), want[1], "C1 of %s", name);
+    CHECK_EQ(vexil::packed_certificate_complexity(words, n, std::nullopt),
              vexil::certificate_complexity(vexil::FValue(t)), "C of %s", name);
 }
 
 void check_block_sensitivity_and_depth(const Named& f) {
     const char* name = f.name.c_str();
     const unsigned n = log2_size(f.table);
-    const Words words = vexil::detail::pack_entries(f.table);
-    CHECK_EQ(vexil::detail::packed_block_sensitivity(words, n), ref_block_sensitivity(f.table), "bs of %s", name);
+    const Words words = vexil::pack_entries(f.table);
+    CHECK_EQ(vexil::packed_block_sensitivity(words, n), ref_block_sensitivity(f.table), "bs of %s", name);
     std::vector<std::uint8_t> memo;
-    CHECK_EQ(vexil::detail::packed_decision_tree_depth(words, n), ref_depth(f.table, 0, 0, memo), "D of %s", name);
+    CHECK_EQ(vexil::packed_decision_tree_depth(words, n), ref_depth(f.table, 0, 0, memo), "D of %s", name);
 }
 
 // The packing alone, on the blocked sets of a made-up family of blocks (their
@@ -203,7 +202,7 @@ int main() {
                 if (f.name.rfind("random", 0) == 0 || f.name.rfind("symmetric", 0) == 0 ||
                     f.name.rfind("tribes", 0) == 0) {
                     std::vector<std::uint8_t> memo;
-                    CHECK_EQ(vexil::detail::packed_decision_tree_depth(vexil::detail::pack_entries(f.table), n),
+                    CHECK_EQ(vexil::packed_decision_tree_depth(vexil::pack_entries(f.table), n),
                              ref_depth(f.table, 0, 0, memo), "D of %s", f.name.c_str());
                 }
             }
