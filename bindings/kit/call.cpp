@@ -46,6 +46,31 @@ std::uint64_t read_rank(PyObject* object, const char* name) {
     throw ErrorSet{};
 }
 
+std::unique_ptr<Buffer> hold_bytes(PyObject* object, std::span<const std::uint8_t>& bytes) {
+    auto buffer = std::make_unique<Buffer>();
+    if (!buffer->acquire(object, PyBUF_C_CONTIGUOUS)) throw ErrorSet{};
+    bytes = {static_cast<const std::uint8_t*>(buffer->view().buf), static_cast<std::size_t>(buffer->view().len)};
+    return buffer;
+}
+
+std::string read_text(PyObject* object, const char* name) {
+    if (!PyUnicode_Check(object))
+        raise(PyExc_TypeError, std::string(name) + " must be str, not " + type_qualname(object));
+    Py_ssize_t length = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(object, &length);
+    if (text == nullptr) throw ErrorSet{};
+    return {text, static_cast<std::size_t>(length)};
+}
+
+std::vector<std::string> read_texts(PyObject* object, const char* name) {
+    if (!PyTuple_Check(object)) {
+        raise(PyExc_TypeError, std::string(name) + " must be a tuple of str, not " + type_qualname(object));
+    }
+    std::vector<std::string> texts;
+    for (Py_ssize_t i = 0; i < PyTuple_Size(object); ++i) texts.push_back(read_text(PyTuple_GetItem(object, i), name));
+    return texts;
+}
+
 bool read_truth(PyObject* object) {
     const int truth = PyObject_IsTrue(object);
     if (truth < 0) throw ErrorSet{};

@@ -60,6 +60,9 @@ bool read_truth(PyObject* object);
 float read_real(PyObject* object, const char* name);
 std::vector<std::uint64_t> read_variables(PyObject* object);
 std::unique_ptr<Buffer> hold_float32_values(PyObject* object, std::span<const float>& values);
+std::unique_ptr<Buffer> hold_bytes(PyObject* object, std::span<const std::uint8_t>& bytes);
+std::string read_text(PyObject* object, const char* name);
+std::vector<std::string> read_texts(PyObject* object, const char* name);
 PyObject* read_progress(PyObject* object);
 
 // A table: held, the parameter a view.
@@ -118,6 +121,34 @@ struct Variables {
     static constexpr const char* name = "vars";
     static Variables read(PyObject* object) { return {read_variables(object)}; }
     std::vector<std::uint64_t> values;
+};
+
+// A str.
+template <Name P>
+struct Text {
+    static constexpr const char* name = P.text;
+    static Text read(PyObject* object) { return {read_text(object, P.text)}; }
+    std::string value;
+};
+
+// A tuple of str.
+template <Name P>
+struct Texts {
+    static constexpr const char* name = P.text;
+    static Texts read(PyObject* object) { return {read_texts(object, P.text)}; }
+    std::vector<std::string> values;
+};
+
+// Any C-contiguous buffer, read as bytes where it lies.
+template <Name P>
+struct Bytes {
+    static constexpr const char* name = P.text;
+    static Held<Bytes> read(PyObject* object) {
+        Held<Bytes> held;
+        held.buffer = hold_bytes(object, held.view.bytes);
+        return held;
+    }
+    std::span<const std::uint8_t> bytes;
 };
 
 // `values`: a 1-D float32 buffer, read where it lies.

@@ -85,7 +85,7 @@ SIGNED = list(_signed_functions())
 
 # These read their arguments by hand, converting while they bind: a binding
 # error may come after a conversion error there.
-PARSED_BY_HAND = {"measure", "sbox_measure", "sbox_table", "sweep_rows", "sweep_spectra"}
+PARSED_BY_HAND = {"sbox_measure", "sbox_table"}
 
 
 def _bad_bindings(signature):
@@ -104,7 +104,7 @@ def _bad_bindings(signature):
 
 
 def test_every_native_function_has_a_text_signature():
-    assert len(SIGNED) >= 60
+    assert len(SIGNED) >= 59
 
 
 @pytest.mark.parametrize("name, signature", SIGNED, ids=[name for name, _ in SIGNED])
