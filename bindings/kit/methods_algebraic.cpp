@@ -18,7 +18,7 @@ namespace {
 Object unpacked(const std::vector<std::uint64_t>& words, std::uint64_t count) {
     vexil::py::NewArray array({count}, "bool", 1);
     const std::span<std::uint8_t> out = array.values<std::uint8_t>();
-    unlocked([&] { vexil::detail::unpack_entries(words, out); });
+    unlocked([&] { vexil::unpack_entries(words, out); });
     return {array.release()};
 }
 
@@ -32,7 +32,7 @@ Object anf_monomials(TableView table) {
     });
     vexil::py::NewArray array({count}, "int64", sizeof(std::int64_t));
     const std::span<std::int64_t> out = array.values<std::int64_t>();
-    unlocked([&] { vexil::detail::packed_set_indices(anf, out); });
+    unlocked([&] { vexil::packed_set_indices(anf, out); });
     return {array.release()};
 }
 

@@ -36,10 +36,6 @@ inline std::uint64_t packed_weight(std::span<const std::uint64_t> words) {
 
 namespace vexil::detail {
 
-// The older names, for callers not yet moved to the public ones.
-using vexil::pack_entries;
-using vexil::packed_table_bytes;
-
 // pack_entries of the table of f.
 std::vector<std::uint64_t> pack_table(const FValue& f);
 

@@ -158,18 +158,6 @@ void sliced_moebius_transform(std::span<std::uint32_t> words) {
     moebius_words<false>(words.data(), words.size());
 }
 
-void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out) {
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        for (std::uint64_t x = words[i]; x != 0; x &= x - 1) {
-            if (next == out.size()) panic("packed_set_indices: more set bits than room");
-            out[next++] = static_cast<std::int64_t>(64 * i + static_cast<std::size_t>(std::countr_zero(x)));
-        }
-        if ((i & 0xFFFF) == 0xFFFF) check_interrupt();
-    }
-    if (next != out.size()) panic("packed_set_indices: fewer set bits than room");
-}
-
 int packed_max_index_weight(std::span<const std::uint64_t> words) {
     int best = -1;
     const int top = static_cast<int>(std::bit_width(words.size() - 1)) + 6;  // the most bits an index can have
@@ -183,6 +171,20 @@ int packed_max_index_weight(std::span<const std::uint64_t> words) {
         if ((i & 0xFFFF) == 0xFFFF) check_interrupt();
     }
     return best;
+}
+
+}  // namespace detail
+
+void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out) {
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        for (std::uint64_t x = words[i]; x != 0; x &= x - 1) {
+            if (next == out.size()) panic("packed_set_indices: more set bits than room");
+            out[next++] = static_cast<std::int64_t>(64 * i + static_cast<std::size_t>(std::countr_zero(x)));
+        }
+        if ((i & 0xFFFF) == 0xFFFF) check_interrupt();
+    }
+    if (next != out.size()) panic("packed_set_indices: fewer set bits than room");
 }
 
 void unpack_entries(std::span<const std::uint64_t> words, std::span<std::uint8_t> entries) {
@@ -199,8 +201,6 @@ void unpack_entries(std::span<const std::uint64_t> words, std::span<std::uint8_t
     }
 }
 
-}  // namespace detail
-
 namespace {
 
 unsigned log2_size(std::span<const std::uint8_t> entries) {
@@ -213,8 +213,7 @@ unsigned log2_size(std::span<const std::uint8_t> entries) {
 
 std::vector<std::uint64_t> packed_anf(std::span<const std::uint8_t> entries) {
     const unsigned n = log2_size(entries);
-    ensure_working_set(detail::packed_table_bytes(n));
-    std::vector<std::uint64_t> words = detail::pack_entries(entries);
+    std::vector<std::uint64_t> words = pack_guarded(entries);
     detail::packed_moebius_transform(words, n);
     return words;
 }

@@ -17,13 +17,20 @@
 namespace vexil {
 
 // The ANF coefficients of the table `entries` (0/1 bytes, a power-of-two
-// count), packed as by detail::pack_entries: coefficient m at bit m % 64 of word
+// count), packed as by pack_entries: coefficient m at bit m % 64 of word
 // m / 64.
 std::vector<std::uint64_t> packed_anf(std::span<const std::uint8_t> entries);
 
 // The largest number of variables in a monomial of the ANF; -1 for the zero
 // function.
 int algebraic_degree(std::span<const std::uint8_t> entries);
+
+// The indices of the set bits in increasing order, into out (out.size() is
+// the weight).
+void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out);
+
+// The 0/1 bytes of a packed table: entries[x] = bit x (entries.size() entries).
+void unpack_entries(std::span<const std::uint64_t> words, std::span<std::uint8_t> entries);
 
 namespace detail {
 
@@ -45,15 +52,8 @@ void packed_moebius_transform(std::span<std::uint64_t> words, unsigned n);
 // run like packed_moebius_transform.
 void sliced_moebius_transform(std::span<std::uint32_t> words);
 
-// The indices of the set bits in increasing order, into out (out.size() is
-// the weight).
-void packed_set_indices(std::span<const std::uint64_t> words, std::span<std::int64_t> out);
-
 // The largest popcount of the index of a set bit; -1 when no bit is set.
 int packed_max_index_weight(std::span<const std::uint64_t> words);
-
-// The 0/1 bytes of a packed table: entries[x] = bit x (entries.size() entries).
-void unpack_entries(std::span<const std::uint64_t> words, std::span<std::uint8_t> entries);
 
 }  // namespace detail
 

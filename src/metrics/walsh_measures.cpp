@@ -178,11 +178,6 @@ void visit_spectrum(std::span<const std::uint8_t> entries, Visit& visit) {
 // int32 lanes while |W| <= 2^31 (see crypto_transform.hpp), int64 beyond.
 inline constexpr unsigned narrow_lane_vars = 31;
 
-std::vector<std::uint64_t> packed(std::span<const std::uint8_t> entries, unsigned n) {
-    ensure_working_set(detail::packed_table_bytes(n));
-    return detail::pack_entries(entries);
-}
-
 // Bit k set when some W(u) with popcount(u) = k is non-zero.
 template <class T>
 std::vector<std::uint64_t> weight_ors(std::span<const std::uint8_t> entries, unsigned n) {
@@ -326,14 +321,14 @@ unsigned correlation_immunity(std::span<const std::uint8_t> entries) {
     if (n == 0) return 0;
     // Most functions have a non-zero coefficient of weight 1, which the
     // packed table shows without a transform.
-    if (!first_order_vanishes(detail::first_order_counts(packed(entries, n), n))) return 0;
+    if (!first_order_vanishes(detail::first_order_counts(pack_guarded(entries), n))) return 0;
     return immunity_from_spectrum(entries, n);
 }
 
 int resiliency_order(std::span<const std::uint8_t> entries) {
     const unsigned n = table_bits(entries);
     if (n == 0) return -1;
-    const detail::FirstOrderCounts counts = detail::first_order_counts(packed(entries, n), n);
+    const detail::FirstOrderCounts counts = detail::first_order_counts(pack_guarded(entries), n);
     if (2 * counts.ones != entries.size()) return -1;
     if (!first_order_vanishes(counts)) return 0;
     return static_cast<int>(immunity_from_spectrum(entries, n));

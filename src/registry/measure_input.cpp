@@ -36,7 +36,7 @@ std::span<const std::uint8_t> MeasureInput::entries() {
     if (entries_.empty()) {
         ensure_working_set(size());
         owned_entries_.resize(size());
-        detail::unpack_entries(words_, owned_entries_);
+        unpack_entries(words_, owned_entries_);
         entries_ = owned_entries_;
     }
     return entries_;

@@ -211,7 +211,7 @@ void check_annihilator(const Table& t, unsigned d, const char* what) {
     CHECK(g.has_value() == exists, "%s, d = %u: found %d, exists %d", what, d, g.has_value() ? 1 : 0, exists ? 1 : 0);
     if (!g) return;
     Table values(t.size());
-    vexil::detail::unpack_entries(*g, values);
+    vexil::unpack_entries(*g, values);
     bool kills = true;
     bool nonzero = false;
     for (std::size_t x = 0; x < t.size(); ++x) {

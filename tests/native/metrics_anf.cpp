@@ -31,7 +31,7 @@ Table random_table(std::mt19937_64& rng, unsigned n) {
 
 Table unpacked(const std::vector<std::uint64_t>& words, std::size_t size) {
     Table t(size);
-    vexil::detail::unpack_entries(words, t);
+    vexil::unpack_entries(words, t);
     return t;
 }
 
@@ -94,7 +94,7 @@ void check_indices(std::mt19937_64& rng) {
         }
         CHECK_EQ(vexil::packed_weight(words), want.size(), "weight, n = %u", n);
         std::vector<std::int64_t> got(want.size());
-        vexil::detail::packed_set_indices(words, got);
+        vexil::packed_set_indices(words, got);
         CHECK(got == want, "set indices in increasing order, n = %u", n);
         CHECK(unpacked(words, t.size()) == t, "unpack undoes pack, n = %u", n);
     }

@@ -27,6 +27,7 @@ from .. import _native, registry
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
+from .plans import split_measures
 from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
 from .vectorial import SboxJob, sbox_source
 
@@ -82,35 +83,17 @@ def _check_no_arguments(name: str, method: Callable[..., Any]) -> None:
         raise ValueError(f"{name!r} needs {', '.join(needed)}; pass (name, lambda f: f.{name}(...)) instead")
 
 
+def _check_method(m: str) -> None:
+    attribute = getattr(BooleanFunction, m, None) if not m.startswith("_") else None
+    if attribute is None or not callable(attribute) or isinstance(attribute, (classmethod, staticmethod)):
+        raise ValueError(f"{m!r} is not a measure: name a BooleanFunction method, or pass (name, callable)")
+    if isinstance(BooleanFunction.__dict__.get(m), classmethod):
+        raise ValueError(f"{m!r} builds functions; it is not a measure")
+    _check_no_arguments(m, attribute)
+
+
 def _plan(measures: Iterable[Measure] | str) -> _Plan:
-    if isinstance(measures, str):
-        measures = [measures]
-    columns: list[str] = []
-    methods: list[str | None] = []
-    callables: list[Callable[[BooleanFunction], Any] | None] = []
-    for m in measures:
-        if isinstance(m, str):
-            attribute = getattr(BooleanFunction, m, None) if not m.startswith("_") else None
-            if attribute is None or not callable(attribute) or isinstance(attribute, (classmethod, staticmethod)):
-                raise ValueError(f"{m!r} is not a measure: name a BooleanFunction method, or pass (name, callable)")
-            if isinstance(BooleanFunction.__dict__.get(m), classmethod):
-                raise ValueError(f"{m!r} builds functions; it is not a measure")
-            _check_no_arguments(m, attribute)
-            columns.append(m)
-            methods.append(m)
-            callables.append(None)
-        elif isinstance(m, tuple) and len(m) == 2 and isinstance(m[0], str) and callable(m[1]):
-            columns.append(m[0])
-            methods.append(None)
-            callables.append(m[1])
-        else:
-            raise TypeError(f"a measure is a method name or a (name, callable) pair, not {m!r}")
-    for name in columns:
-        if name in FIXED_COLUMNS:
-            raise ValueError(f"the column {name!r} is always there; name the measure otherwise")
-        if columns.count(name) > 1:
-            raise ValueError(f"the measure {name!r} is named twice")
-    return _Plan(tuple(columns), tuple(methods), tuple(callables))
+    return _Plan(*split_measures(measures, _check_method, FIXED_COLUMNS, "method"))
 
 
 def _hex_column(n: int, rows: Rows) -> list[str]:

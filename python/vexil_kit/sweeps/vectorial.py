@@ -18,6 +18,7 @@ import numpy as np
 from .. import _arguments, registry
 from ..vectorial import VectorialFunction
 from .output import TEXT, measure_kind
+from .plans import split_measures
 
 #: The columns before the measures.
 SBOX_COLUMNS = ("name", "n", "m")
@@ -105,30 +106,14 @@ class SboxJob:
         """The job of ``measures``: names of the registry's vectorial measures (no tables), or
         (column name, callable) pairs; ValueError or TypeError before any work otherwise."""
         table = registry.measures("vectorial")
-        columns: list[str] = []
-        names: list[str | None] = []
-        callables: list[Callable[[VectorialFunction], Any] | None] = []
-        for m in [measures] if isinstance(measures, str) else measures:
-            if isinstance(m, str):
-                if m not in table:
-                    raise ValueError(f"unknown vectorial measure {m!r}; registry.measures('vectorial') lists them")
-                if table[m].kind == "table":
-                    raise ValueError(f"{m} is a table; a sweep takes scalar measures and spectra")
-                columns.append(m)
-                names.append(m)
-                callables.append(None)
-            elif isinstance(m, tuple) and len(m) == 2 and isinstance(m[0], str) and callable(m[1]):
-                columns.append(m[0])
-                names.append(None)
-                callables.append(m[1])
-            else:
-                raise TypeError(f"a measure is a measure name or a (name, callable) pair, not {m!r}")
-        for name in columns:
-            if name in SBOX_COLUMNS:
-                raise ValueError(f"the column {name!r} is always there; name the measure otherwise")
-            if columns.count(name) > 1:
-                raise ValueError(f"the measure {name!r} is named twice")
-        return cls(tuple(columns), tuple(names), tuple(callables))
+
+        def check(m: str) -> None:
+            if m not in table:
+                raise ValueError(f"unknown vectorial measure {m!r}; registry.measures('vectorial') lists them")
+            if table[m].kind == "table":
+                raise ValueError(f"{m} is a table; a sweep takes scalar measures and spectra")
+
+        return cls(*split_measures(measures, check, SBOX_COLUMNS, "measure"))
 
     @property
     def columns(self) -> tuple[str, ...]:
