@@ -298,7 +298,7 @@ std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries) {
 
 std::uint64_t nonlinearity(std::span<const std::uint8_t> entries) {
     if (table_bits(entries) == 0) return 0;
-    return (entries.size() - max_abs_walsh(entries)) / 2;
+    return nonlinearity_of(entries.size(), max_abs_walsh(entries));
 }
 
 unsigned fourier_degree(std::span<const std::uint8_t> entries) {

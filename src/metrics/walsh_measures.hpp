@@ -21,6 +21,12 @@ namespace vexil {
 // Largest |W(u)|: 1 for n = 0, 2^n for affine functions.
 std::uint64_t max_abs_walsh(std::span<const std::uint8_t> entries);
 
+// The distance to the nearest affine function of a function (or the least of an
+// S-box's components) of `entries` inputs whose largest |W| is `linearity`.
+constexpr std::uint64_t nonlinearity_of(std::uint64_t entries, std::uint64_t linearity) {
+    return (entries - linearity) / 2;
+}
+
 // Hamming distance to the nearest affine function, (2^n - max|W(u)|) / 2; 0
 // for n = 0.
 std::uint64_t nonlinearity(std::span<const std::uint8_t> entries);

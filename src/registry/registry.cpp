@@ -73,7 +73,9 @@ std::int64_t algebraic_degree(Input& in) { return vexil::algebraic_degree(in.ent
 std::int64_t correlation_immunity(Input& in) { return vexil::correlation_immunity(in.entries()); }
 std::int64_t resiliency_order(Input& in) { return vexil::resiliency_order(in.entries()); }
 std::int64_t absolute_indicator(Input& in) { return as_integer(vexil::absolute_indicator(in.entries())); }
-std::int64_t minimal_gates(Input& in) { return npn5::minimal_gates_query(npn5::word_of_table(in.words()[0], in.n())).gate_count; }
+std::int64_t minimal_gates(Input& in) {
+    return npn5::minimal_gates_query(npn5::word_of_table(in.words()[0], in.n())).gate_count;
+}
 
 constexpr MeasureInfo counted(MeasureInfo info, std::int64_t (*f)(Input&)) {
     info.integer = f;
@@ -119,7 +121,7 @@ std::int64_t differential_uniformity(const vec::Sbox& f) { return as_integer(vec
 std::int64_t is_apn(const vec::Sbox& f) { return vec::differential_uniformity(f) == 2 ? 1 : 0; }
 std::int64_t linearity(const vec::Sbox& f) { return as_integer(vec::linearity(f)); }
 std::int64_t sbox_nonlinearity(const vec::Sbox& f) {
-    return (as_integer(f.inputs()) - as_integer(vec::linearity(f))) / 2;
+    return as_integer(nonlinearity_of(f.inputs(), vec::linearity(f)));
 }
 std::int64_t boomerang_uniformity(const vec::Sbox& f) { return as_integer(vec::boomerang_uniformity(f)); }
 std::int64_t sbox_algebraic_degree(const vec::Sbox& f) { return vec::algebraic_degree(f); }
