@@ -457,4 +457,4 @@ def test_a_missing_module_is_named_before_any_function_is_measured(tmp_path, mis
         "except ImportError as error:\n    print(error, len(calls))\n"
     )
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
-    assert f"({missing} is missing): pip install 'vexil[sweep]' 0" in result.stdout, result.stdout + result.stderr
+    assert f"({missing} is missing): pip install pandas pyarrow 0" in result.stdout, result.stdout + result.stderr

@@ -35,7 +35,7 @@ def _check_modules() -> None:
         import pyarrow  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
     except ImportError:
         raise SweepUnavailable(
-            "sweeps need pandas and pyarrow: pip install 'vexil[sweep]' (or pip install pandas pyarrow)"
+            "sweeps need pandas and pyarrow: pip install pandas pyarrow"
         ) from None
 
 
@@ -161,7 +161,7 @@ def run(args: Any) -> int:
         try:
             from dask.distributed import Client  # type: ignore[import-untyped, unused-ignore]
         except ImportError:
-            raise SweepUnavailable("--scheduler needs dask.distributed: pip install 'vexil[cluster]'") from None
+            raise SweepUnavailable("--scheduler needs Dask: pip install 'dask[distributed]'") from None
         client = Client(args.scheduler)
     unit, units = ("S-box", "S-boxes") if isinstance(source, SboxSource) else ("function", "functions")
     try:

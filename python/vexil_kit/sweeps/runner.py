@@ -390,7 +390,7 @@ def _require(*modules: str | None) -> None:
 
     for module in modules:
         if module is not None and importlib.util.find_spec(module) is None:
-            raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install 'vexil[sweep]'")
+            raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install pandas pyarrow")
 
 
 def _first_keys(job: Job, batches: list[Any], count: int) -> list[str]:
