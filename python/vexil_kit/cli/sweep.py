@@ -167,6 +167,9 @@ def run(args: Any) -> int:
     try:
         with display.measure(f"sweep of {len(source):,} {units}", unit=unit) as report:
             frame = sweep(source, measures, client=client, out=args.output, progress=report)
+    except KeyboardInterrupt as interrupt:
+        interrupt.add_note("the same vexil sweep command resumes from the rows kept")
+        raise
     finally:
         if client is not None:
             client.close()
