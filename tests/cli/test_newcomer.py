@@ -180,7 +180,12 @@ def test_sweep_progress_never_counts_a_function_before_it_is_done(kernel, batch_
         finished.append(f)
         return f.weight()
 
-    frame = sweep(random_functions(4, 20, seed=3), [*kernel, ("probe", probe)], progress=lambda d, t: reported.append((d, t)), batch_size=batch_size)
+    frame = sweep(
+        random_functions(4, 20, seed=3),
+        [*kernel, ("probe", probe)],
+        progress=lambda d, t: reported.append((d, t)),
+        batch_size=batch_size,
+    )
     assert frame["probe"].tolist() == [f.weight() for f in finished]
     assert reported[-1] == (20, 20)
     assert [d for d, _ in reported] == sorted(d for d, _ in reported)
@@ -200,8 +205,12 @@ def test_sweep_progress_of_kernel_measures_reaches_a_batch_only_when_it_returns(
 
     monkeypatch.setattr(runner._native, "sweep_rows", sweep_rows)
     reported = []
-    sweep(random_functions(10, 300, seed=1), ["weight", "nonlinearity"], batch_size=100,
-          progress=lambda d, t: reported.append((d, sum(returned))))
+    sweep(
+        random_functions(10, 300, seed=1),
+        ["weight", "nonlinearity"],
+        batch_size=100,
+        progress=lambda d, t: reported.append((d, sum(returned))),
+    )
     # Within a batch the kernel's finished share counts, but never the whole batch before it returns.
     assert all(done - finished < 100 for done, finished in reported), reported
     assert reported[-1][0] == 300

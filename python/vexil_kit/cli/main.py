@@ -11,8 +11,8 @@ import textwrap
 from typing import Any
 
 from . import circuit as circuit_command
-from . import sbox as sbox_command
 from . import functions, measures, plot, report, vectorial
+from . import sbox as sbox_command
 from . import sweep as sweep_command
 from .progress import ProgressDisplay, say
 

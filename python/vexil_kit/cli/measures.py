@@ -152,7 +152,5 @@ def markdown() -> str:
     lines.append("")
     lines.append(f"Aliases: {aliases}.")
     lines.append("")
-    lines.append(
-        "For S-boxes (`vexil report sbox:...`): " + ", ".join(f"`{name}`" for name in SBOX_MEASURES) + "."
-    )
+    lines.append("For S-boxes (`vexil report sbox:...`): " + ", ".join(f"`{name}`" for name in SBOX_MEASURES) + ".")
     return "\n".join(lines)

@@ -34,9 +34,7 @@ def _check_modules() -> None:
         import pandas  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
         import pyarrow  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
     except ImportError:
-        raise SweepUnavailable(
-            "sweeps need pandas and pyarrow: pip install pandas pyarrow"
-        ) from None
+        raise SweepUnavailable("sweeps need pandas and pyarrow: pip install pandas pyarrow") from None
 
 
 def parse_functions(text: str) -> Any:
