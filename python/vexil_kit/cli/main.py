@@ -90,7 +90,7 @@ def _parser() -> argparse.ArgumentParser:
     formats = ", ".join(plot.FORMATS)
     for kind, aliases, summary in (
         ("fragmentation", ["spectrum"], "the fragmentation spectrum with its differences"),
-        ("walsh", [], "the Walsh spectrum of the function: how often each coefficient occurs"),
+        ("walsh", [], "the Walsh spectrum of the function: W(u) for each u, or how many u share a value"),
     ):
         spec = kinds.add_parser(kind, aliases=aliases, help=summary, epilog=functions.FORMS)
         spec.add_argument("function", metavar="FUNCTION")

@@ -411,23 +411,18 @@ def sweep(
         return _frame(columns, parts)
     earlier = target.earlier_rows(lambda k: _first_keys(job, batches, k))
     done = 0 if earlier is None else len(earlier)
-    kept = [done]
-
-    def write_counted(columns: dict[str, Any]) -> None:
-        write(columns)
-        kept[0] += len(columns[job.fixed[0]])
-
+    kinds = job.kinds(source)
     try:
-        with target.writer(job.kinds(source), earlier) as write, reporter(progress, "sweep") as report:
+        with target.writer(kinds, earlier) as write, reporter(progress, "sweep") as report:
             remaining = _skip(job, batches, done)
             if client is None:
-                _local(job, remaining, total, report, write_counted, done)
+                _local(job, remaining, total, report, write, done)
             else:
-                _distributed(client, job, remaining, total, report, write_counted, done)
+                _distributed(client, job, remaining, total, report, write, done)
     except KeyboardInterrupt as interrupt:
-        interrupt.add_note(
-            f"kept {kept[0]:,} of {total:,} rows in {target.partial}; the same sweep run again computes only the rest"
-        )
+        # The writer names the rows it kept; before the first function is done there are none to name.
+        if not getattr(interrupt, "__notes__", None):
+            interrupt.add_note(f"no function of the {total:,} was finished: nothing is kept in {target.partial}")
         raise
     return target.read()
 
