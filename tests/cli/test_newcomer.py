@@ -262,3 +262,32 @@ def test_ctrl_c_in_vexil_sweep_says_how_many_rows_were_kept_and_how_to_resume(tm
     assert "interrupted" in err and f"4 rows are kept in {out}.partial" in err
     assert "the same vexil sweep command resumes" in err
     assert main(args) == 0 and stop.calls == 5 + 8
+
+
+# -- the vectorial API in the documentation ---------------------------------------------------------
+
+
+@pytest.mark.parametrize(
+    "page, name",
+    [
+        ("vectorial.md", "affine_equivalent("),
+        ("vectorial.md", "VectorialFunction.gold("),
+        ("vectorial.md", "VectorialFunction.kasami("),
+        ("vectorial.md", "VectorialFunction.from_components("),
+        ("vectorial.md", "VectorialFunction.inverse_map("),
+        ("vectorial.md", ".synthesize("),
+        ("circuits.md", ".synthesize("),
+    ],
+)
+def test_the_vectorial_api_is_shown_in_a_block_the_suite_runs(page, name):
+    from test_doc_blocks import blocks
+
+    run = [b.text for b in blocks(ROOT / "docs" / page) if b.language == "python"]
+    assert any(name in text and ">>>" in text for text in run), name
+
+
+def test_help_of_affine_equivalent_says_how_rows_map_to_bits():
+    import pydoc
+
+    text = pydoc.render_doc(VF.affine_equivalent, renderer=pydoc.plaintext)
+    assert "bit j of ``A[i]`` is the entry (i, j)" in text and "parity of ``A[i] & x``" in text
