@@ -23,7 +23,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, circuit_formats, circuit_readers, variables
+from . import _arguments, _native, circuit_formats, circuit_readers, display, variables
 from ._arguments import Table
 
 #: The most variables the gate database covers.
@@ -182,6 +182,8 @@ class Circuit:
 
     def __str__(self) -> str:
         return self.to_text()
+
+    _repr_html_ = display.circuit  # a notebook's drawing, bounded in cost
 
     def _single(self) -> tuple[int | None, bool]:
         if len(self.outputs) != 1:

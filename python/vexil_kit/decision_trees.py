@@ -22,7 +22,7 @@ from collections.abc import Iterable
 from dataclasses import dataclass, field
 from typing import Any
 
-from . import _arguments, _native, registry
+from . import _arguments, _native, display, registry
 from ._arguments import Table
 from .progress import Progress, reporter
 
@@ -143,6 +143,8 @@ class DecisionTree:
                 lines.append(f'  n{k} -> n{self._high[k]} [label="1"];')
         lines.append("}")
         return "\n".join(lines)
+
+    _repr_html_ = display.decision_tree  # a notebook's drawing, bounded in cost
 
     def __repr__(self) -> str:
         return f"DecisionTree(n={self.n}, depth={self.depth}, size={self.size})"

@@ -29,6 +29,7 @@ from . import (
     circuits,
     cryptographic,
     decision_trees,
+    display,
     families,
     measures,
     peers,
@@ -143,6 +144,7 @@ class BooleanFunction(Value[np.bool_]):
 
     __slots__ = ()
     _unpickle = _restore
+    _repr_html_ = display.boolean_function  # a notebook's summary, bounded in cost
 
     def __init__(self, table: Any) -> None:
         array = _arguments.table(table)

@@ -38,7 +38,7 @@ WALSH_BARS_VARS = 8
 #: The style every figure is drawn and saved in.
 STYLE = {"font.size": 8, "axes.titlesize": 8, "legend.fontsize": 7, "savefig.dpi": 300}
 
-MISSING_MATPLOTLIB = "plotting needs matplotlib: pip install 'vexil[plot]' (or pip install matplotlib)"
+MISSING_MATPLOTLIB = "plotting needs matplotlib: pip install matplotlib"
 
 
 def _matplotlib() -> Any:
@@ -220,7 +220,7 @@ def scatter(path: str, x: str, y: str) -> Any:
         import pandas as pd  # type: ignore[import-untyped, unused-ignore]
         import pyarrow.parquet as pq  # type: ignore[import-untyped, unused-ignore]
     except ImportError:
-        raise ImportError("scatter plots read sweeps with pandas and pyarrow: pip install 'vexil[sweep]'") from None
+        raise ImportError("scatter plots read sweeps with pandas and pyarrow: pip install pandas pyarrow") from None
     if not os.path.isfile(path):
         raise ValueError(f"no such file: {path}")
     csv = path.lower().endswith(".csv")

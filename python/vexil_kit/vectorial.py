@@ -17,7 +17,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, anf, circuits, registry, sboxes
+from . import _arguments, _native, anf, circuits, display, registry, sboxes
 from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
@@ -98,6 +98,7 @@ class VectorialFunction(Value[np.uint32]):
     __slots__ = ("_m",)
     _m: int
     _unpickle = _restore
+    _repr_html_ = display.vectorial_function  # a notebook's summary, bounded in cost
 
     def __init__(self, table: Any, m: int | None = None) -> None:
         words = _words(table)
@@ -513,7 +514,22 @@ class VectorialFunction(Value[np.uint32]):
         return synthesize_tables(self._n, tables, basis, max_gates=max_gates, time_limit=time_limit, progress=progress)
 
     def affine_equivalent(self, other: VectorialFunction) -> tuple[tuple[int, ...], int, tuple[int, ...], int] | None:
-        """Affine maps (A, a, B, b) with other(x) = B.F(A.x ^ a) ^ b (matrices as tuples of row ints), or None."""
+        """Affine maps (A, a, B, b) with other(x) = B.F(A.x ^ a) ^ b, or None when there are none.
+
+        F and ``other`` are permutations of the same n <= 8 bits (ValueError otherwise). A and B are
+        n x n matrices over GF(2), each a tuple of n row ints: bit j of ``A[i]`` is the entry (i, j),
+        so bit i of A.x is the parity of ``A[i] & x``, and column j (the image of ``1 << j``) is
+        bit j of every row. a and b are n-bit ints. ``vexil_kit.sboxes.apply_matrix(A, x)`` computes A.x.
+
+        >>> from vexil_kit.sboxes import apply_matrix
+        >>> F = VectorialFunction.power(3, 3)
+        >>> G = VectorialFunction.from_callable(lambda x: F(x ^ 5) ^ 3, 3, 3)
+        >>> A, a, B, b = F.affine_equivalent(G)
+        >>> all(G(x) == apply_matrix(B, F(apply_matrix(A, x) ^ a)) ^ b for x in range(8))
+        True
+        >>> len(A), all(0 <= row < 8 for row in A)
+        (3, True)
+        """
         if not isinstance(other, VectorialFunction):
             raise TypeError("affine_equivalent compares two VectorialFunction objects")
         if not (self.is_permutation() and other.is_permutation() and self._n == other._n):

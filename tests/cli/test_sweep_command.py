@@ -110,7 +110,7 @@ def test_cli_sweep_without_pandas_says_how_to_install(tmp_path):
         without="pandas",
     )
     assert result.returncode == 2
-    expected = "sweeps need pandas and pyarrow: pip install 'vexil[sweep]' (or pip install pandas pyarrow)"
+    expected = "sweeps need pandas and pyarrow: pip install pandas pyarrow"
     assert result.stderr.decode().strip() == "vexil: error: " + expected
 
 

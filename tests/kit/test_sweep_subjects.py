@@ -94,10 +94,12 @@ def test_an_interrupted_sweep_keeps_its_rows_and_the_rerun_computes_the_rest(tmp
     with pytest.raises(KeyboardInterrupt):
         sweep(subject.items(), [subject.measure, ("c", measure)], out=path, batch_size=10)
     partial = tmp_path / f"s{suffix}.partial"
-    assert len(read(partial)) == 20 and not path.exists()
+    # Functions keep the finished ones of the batch under way as well; S-boxes keep whole batches.
+    kept = 23 if subject is SUBJECTS["function"] else 20
+    assert len(read(partial)) == kept and not path.exists()
     measure, calls = interrupting(-1, subject.custom)
     frame = sweep(subject.items(), [subject.measure, ("c", measure)], out=path, batch_size=10)
-    assert len(calls) == 10 and not partial.exists()
+    assert len(calls) == 30 - kept and not partial.exists()
     whole = sweep(subject.items(), [subject.measure, ("c", subject.custom)])
     for column in frame.columns:
         assert frame[column].astype(str).tolist() == whole[column].astype(str).tolist()

@@ -1,5 +1,5 @@
-"""Command-line entry point: `vexil report FUNCTION`, `vexil plot spectrum|table FUNCTION`, `vexil sweep`,
-`vexil plot scatter FILE X Y`, `vexil --version`."""
+"""Command-line entry point: `vexil report FUNCTION`, `vexil sweep`, `vexil plot fragmentation|walsh|table FUNCTION`,
+`vexil plot scatter FILE X Y`, `vexil circuit FUNCTION`, `vexil sbox TABLE SBOX`, `vexil --version`."""
 
 from __future__ import annotations
 
@@ -7,10 +7,12 @@ import argparse
 import importlib.metadata
 import os
 import sys
+import textwrap
 from typing import Any
 
 from . import circuit as circuit_command
 from . import functions, measures, plot, report, vectorial
+from . import sbox as sbox_command
 from . import sweep as sweep_command
 from .progress import ProgressDisplay, say
 
@@ -37,8 +39,23 @@ class _ListMeasures(argparse.Action):
         parser.exit()
 
 
+COMMANDS = """commands:
+  vexil report FUNCTION|SBOX        every measure, one line each as it finishes (--only, --json)
+  vexil sweep --functions ... -o F  measures of many functions into a Parquet or CSV file
+  vexil plot KIND ...               figures: fragmentation (alias spectrum), walsh, table, scatter
+  vexil circuit FUNCTION            a smallest circuit by exact synthesis
+  vexil sbox TABLE SBOX             a table of an S-box (ddt, lat, walsh_table, bct) as csv, npy or json"""
+
+
 def _parser() -> argparse.ArgumentParser:
-    parser = argparse.ArgumentParser(prog="vexil", description="Measures of Boolean functions.", epilog=functions.FORMS)
+    parser = argparse.ArgumentParser(
+        prog="vexil",
+        description="Measures of Boolean functions and S-boxes.",
+        epilog="\n\n".join(
+            [textwrap.fill(functions.FORMS, 100), textwrap.fill("S-boxes: " + vectorial.FORM, 100), COMMANDS]
+        ),
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
     parser.add_argument("--version", action="version", version=f"vexil {_version()}")
     commands = parser.add_subparsers(dest="command", required=True)
 
@@ -71,9 +88,15 @@ def _parser() -> argparse.ArgumentParser:
     plots = commands.add_parser("plot", help="draw a figure of a function")
     kinds = plots.add_subparsers(dest="kind", required=True)
     formats = ", ".join(plot.FORMATS)
-    spec = kinds.add_parser("spectrum", help="the fragmentation spectrum with its differences", epilog=functions.FORMS)
-    spec.add_argument("function", metavar="FUNCTION")
-    spec.add_argument("-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})")
+    for kind, aliases, summary in (
+        ("fragmentation", ["spectrum"], "the fragmentation spectrum with its differences"),
+        ("walsh", [], "the Walsh spectrum of the function: W(u) for each u, or how many u share a value"),
+    ):
+        spec = kinds.add_parser(kind, aliases=aliases, help=summary, epilog=functions.FORMS)
+        spec.add_argument("function", metavar="FUNCTION")
+        spec.add_argument(
+            "-o", "--output", required=True, help=f"figure to write; the suffix picks the format ({formats})"
+        )
     tab = kinds.add_parser("table", help="the restriction table as an image", epilog=functions.FORMS)
     tab.add_argument("function", metavar="FUNCTION")
     tab.add_argument("--vars", required=True, help="comma-separated variables to fix (the rows), e.g. 0,1,2")
@@ -103,6 +126,7 @@ def _parser() -> argparse.ArgumentParser:
     )
     swe.add_argument("--scheduler", metavar="ADDRESS", help="run the batches on this Dask scheduler")
     circuit_command.add_parser(commands)
+    sbox_command.add_parser(commands)
     return parser
 
 
@@ -153,14 +177,18 @@ def _run(args: argparse.Namespace) -> int:
         return sweep_command.run(args)
     if args.command == "circuit":
         return circuit_command.run(args)
+    if args.command == "sbox":
+        return sbox_command.run(args)
     plot.check_output(args.output)
     if args.kind == "scatter":
         plot.scatter(args.file, args.x, args.y, args.output)
         print(f"wrote {args.output}")
         return 0
     label, f = functions.parse_function(args.function)
-    if args.kind == "spectrum":
+    if args.kind in ("fragmentation", "spectrum"):
         plot.spectrum(label, f, args.output)
+    elif args.kind == "walsh":
+        plot.walsh(label, f, args.output)
     else:
         plot.table(label, f, _variables(args.vars), args.output)
     print(f"wrote {args.output}")

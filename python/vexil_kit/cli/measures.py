@@ -141,3 +141,16 @@ def listing() -> str:
     lines.append("S-boxes (vexil report sbox:...):")
     lines.extend(f"  {info.name:<26} {info.summary}" for info in SBOX_MEASURES.values())
     return "\n".join(lines)
+
+
+def markdown() -> str:
+    """The measures as docs/cli.md lists them: a table of each report measure with its group and summary,
+    in report order, then the S-box measures (checked against the page by the tests)."""
+    lines = ["| measure | group | what it is |", "|---|---|---|"]
+    lines.extend(f"| `{m.name}` | {m.group} | {m.summary} |" for m in MEASURES)
+    aliases = ", ".join(f"`{alias}` = `{name}`" for alias, name in registry.ALIASES.items())
+    lines.append("")
+    lines.append(f"Aliases: {aliases}.")
+    lines.append("")
+    lines.append("For S-boxes (`vexil report sbox:...`): " + ", ".join(f"`{name}`" for name in SBOX_MEASURES) + ".")
+    return "\n".join(lines)

@@ -1,4 +1,4 @@
-"""`vexil plot`: the fragmentation spectrum and the restriction table as figures for a paper.
+"""`vexil plot`: the fragmentation and Walsh spectra and the restriction table as figures for a paper.
 
 The figures are those of ``vexil_kit.plot``, sized for one column (3.5 inches wide) with fonts that
 stay readable there, and written as PNG, PDF or SVG by the suffix of the output name.
@@ -57,6 +57,10 @@ def _draw(make: Any, *arguments: Any) -> Any:
 
 def spectrum(label: str, f: BooleanFunction, output: str) -> None:
     _save(_draw(figures.spectrum, f, label), output)
+
+
+def walsh(label: str, f: BooleanFunction, output: str) -> None:
+    _save(_draw(figures.walsh_spectrum, f, label), output)
 
 
 def table(label: str, f: BooleanFunction, variables: list[int], output: str) -> None:

@@ -34,9 +34,7 @@ def _check_modules() -> None:
         import pandas  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
         import pyarrow  # type: ignore[import-untyped, unused-ignore]  # noqa: F401
     except ImportError:
-        raise SweepUnavailable(
-            "sweeps need pandas and pyarrow: pip install 'vexil[sweep]' (or pip install pandas pyarrow)"
-        ) from None
+        raise SweepUnavailable("sweeps need pandas and pyarrow: pip install pandas pyarrow") from None
 
 
 def parse_functions(text: str) -> Any:
@@ -161,12 +159,15 @@ def run(args: Any) -> int:
         try:
             from dask.distributed import Client  # type: ignore[import-untyped, unused-ignore]
         except ImportError:
-            raise SweepUnavailable("--scheduler needs dask.distributed: pip install 'vexil[cluster]'") from None
+            raise SweepUnavailable("--scheduler needs Dask: pip install 'dask[distributed]'") from None
         client = Client(args.scheduler)
     unit, units = ("S-box", "S-boxes") if isinstance(source, SboxSource) else ("function", "functions")
     try:
         with display.measure(f"sweep of {len(source):,} {units}", unit=unit) as report:
             frame = sweep(source, measures, client=client, out=args.output, progress=report)
+    except KeyboardInterrupt as interrupt:
+        interrupt.add_note("the same vexil sweep command resumes from the rows kept")
+        raise
     finally:
         if client is not None:
             client.close()

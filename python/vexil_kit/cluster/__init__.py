@@ -60,6 +60,19 @@ _COMMON = """
     all)``."""
 
 
+#: What to install when Dask is missing: by name, so that the installed vexil is kept as it is.
+MISSING_DASK = "vexil_kit.cluster needs Dask: pip install 'dask[distributed]'"
+
+
+def _run(f: BooleanFunction | vexil.Vexil, measure: str, *arguments: Any, **keywords: Any) -> Any:
+    """``tasks.run`` once Dask is known to be there; ImportError naming what to install otherwise."""
+    try:
+        import dask.distributed  # noqa: F401
+    except ImportError as error:
+        raise ImportError(f"{MISSING_DASK} ({error})") from None
+    return run(f, measure, *arguments, **keywords)
+
+
 def entanglement(
     f: BooleanFunction | vexil.Vexil,
     client: Any = None,
@@ -78,7 +91,7 @@ def entanglement(
     ...     entanglement(BooleanFunction.majority(3), client=client)
     5
     """
-    return run(f, "entanglement", client, chunks, checkpoint, progress)
+    return _run(f, "entanglement", client, chunks, checkpoint, progress)
 
 
 def entropy(
@@ -101,7 +114,7 @@ def entropy(
     ...     entropy(BooleanFunction.majority(3), client=client, chunks=2)
     2.5
     """
-    return run(f, "entropy", client, chunks, checkpoint, progress)
+    return _run(f, "entropy", client, chunks, checkpoint, progress)
 
 
 def entanglement_sets(
@@ -123,7 +136,7 @@ def entanglement_sets(
     ...     [tuple(r) for r in entanglement_sets(BooleanFunction.majority(4), client=client)]
     [((0, 1), (2, 3), 6), ((0, 2), (1, 3), 6), ((0, 3), (1, 2), 6)]
     """
-    return run(f, "entanglement_sets", client, chunks, checkpoint, progress)
+    return _run(f, "entanglement_sets", client, chunks, checkpoint, progress)
 
 
 def entropy_sets(
@@ -144,7 +157,7 @@ def entropy_sets(
     ...     entropy_sets(BooleanFunction.majority(3), client=client)[0]
     EntropySets(set1=(0,), set2=(1, 2), entropy=2.5)
     """
-    return run(f, "entropy_sets", client, chunks, checkpoint, progress)
+    return _run(f, "entropy_sets", client, chunks, checkpoint, progress)
 
 
 def fragmentation_k(
@@ -172,7 +185,7 @@ def fragmentation_k(
     k = _arguments.count(k, "k")
     if k > as_function(f).n:
         return 0.0
-    return run(f, "fragmentation_k", client, chunks, checkpoint, progress, k=k)
+    return _run(f, "fragmentation_k", client, chunks, checkpoint, progress, k=k)
 
 
 def fragmentation_spectrum(
@@ -194,7 +207,7 @@ def fragmentation_spectrum(
     ...     fragmentation_spectrum(BooleanFunction.majority(3), client=client)
     [-0.0, 1.0, 1.5, 1.0]
     """
-    return run(f, "fragmentation_spectrum", client, chunks, checkpoint, progress)
+    return _run(f, "fragmentation_spectrum", client, chunks, checkpoint, progress)
 
 
 for _measure in (entanglement, entropy, entanglement_sets, entropy_sets, fragmentation_k, fragmentation_spectrum):

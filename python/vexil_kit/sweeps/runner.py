@@ -137,29 +137,65 @@ def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFu
         return None
 
 
+class BatchInterrupted(KeyboardInterrupt):
+    """Ctrl-C within a batch, carrying the columns of the functions finished before it (``done`` rows)."""
+
+    def __init__(self, columns: dict[str, Any], done: int) -> None:
+        super().__init__()
+        self.columns = columns
+        self.done = done
+
+
 def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], None] | None = None) -> dict[str, Any]:
-    """Every column of one batch, as arrays (kernel measures) or lists (the others)."""
-    columns: dict[str, Any] = {"hex": _hex_column(n, rows), "n": np.full(len(rows), n, dtype=np.int64)}
+    """Every column of one batch, as arrays (kernel measures) or lists (the others).
+
+    ``progress`` is told the functions finished: never a function before all its columns are done.
+    The kernel's share counts only when no per-function measure follows it, and stops short of the
+    batch until the kernel returns; the per-function measures count one function at a time. Ctrl-C
+    among those raises ``BatchInterrupted`` with the rows finished so far.
+    """
+    count = len(rows)
+    columns: dict[str, Any] = {"hex": _hex_column(n, rows), "n": np.full(count, n, dtype=np.int64)}
     names = plan.batch_names(n)
-    report = None if progress is None else (lambda done, total: progress(done))
+    others = [
+        (column, method, function)
+        for column, method, function in zip(plan.columns, plan.methods, plan.callables, strict=True)
+        if column not in names and not (method in _FROM_SPECTRA and n <= BATCH_MAX_VARS)
+    ]
+
+    def kernel_share(done: int, total: int) -> None:
+        if progress is not None and total > 0:
+            progress(min(count - 1, count * done // total))
+
     if names:
         kernels = tuple(_kernel_name(name) or name for name in names)
+        report = kernel_share if progress is not None and not others and count > 0 else None
         arrays = _native.sweep_rows(rows.data, n, kernels, progress=report)
         for name, kernel, array in zip(names, kernels, arrays, strict=True):
             columns[name] = array.astype(np.bool_) if _NATIVE[kernel][0] == "boolean" else array
-    functions: list[BooleanFunction] | None = None
-    for column, method, function in zip(plan.columns, plan.methods, plan.callables, strict=True):
-        if column in columns:
-            continue
-        if method in _FROM_SPECTRA and n <= BATCH_MAX_VARS:
+    for column, method, _ in zip(plan.columns, plan.methods, plan.callables, strict=True):
+        if column not in columns and method in _FROM_SPECTRA and n <= BATCH_MAX_VARS:
             columns[column] = _spectral_entropy(n, rows)
-            continue
-        if functions is None:
-            functions = [BooleanFunction(table) for table in unpack(n, rows)]
-        columns[column] = [_value(f, method, function) for f in functions]
+    order = (*FIXED_COLUMNS, *plan.columns)
+    if others:
+        values: list[list[Any]] = [[] for _ in others]
+        for k, table in enumerate(unpack(n, rows)):
+            f = BooleanFunction(table)
+            try:
+                row = [_value(f, method, function) for _, method, function in others]
+            except KeyboardInterrupt:
+                for (column, _, _), done in zip(others, values, strict=True):
+                    columns[column] = done
+                raise BatchInterrupted({name: columns[name][:k] for name in order}, k) from None
+            for done, value in zip(values, row, strict=True):
+                done.append(value)
+            if progress is not None:
+                progress(k + 1)
+        for (column, _, _), done in zip(others, values, strict=True):
+            columns[column] = done
     if progress is not None:
-        progress(len(rows))
-    return {name: columns[name] for name in (*FIXED_COLUMNS, *plan.columns)}
+        progress(count)
+    return {name: columns[name] for name in order}
 
 
 def _objects(values: list[Any]) -> npt.NDArray[np.object_]:
@@ -358,12 +394,19 @@ def sweep(
         return _frame(columns, parts)
     earlier = target.earlier_rows(lambda k: _first_keys(job, batches, k))
     done = 0 if earlier is None else len(earlier)
-    with target.writer(job.kinds(source), earlier) as write, reporter(progress, "sweep") as report:
-        remaining = _skip(job, batches, done)
-        if client is None:
-            _local(job, remaining, total, report, write, done)
-        else:
-            _distributed(client, job, remaining, total, report, write, done)
+    kinds = job.kinds(source)
+    try:
+        with target.writer(kinds, earlier) as write, reporter(progress, "sweep") as report:
+            remaining = _skip(job, batches, done)
+            if client is None:
+                _local(job, remaining, total, report, write, done)
+            else:
+                _distributed(client, job, remaining, total, report, write, done)
+    except KeyboardInterrupt as interrupt:
+        # The writer names the rows it kept; before the first function is done there are none to name.
+        if not getattr(interrupt, "__notes__", None):
+            interrupt.add_note(f"no function of the {total:,} was finished: nothing is kept in {target.partial}")
+        raise
     return target.read()
 
 
@@ -373,7 +416,7 @@ def _require(*modules: str | None) -> None:
 
     for module in modules:
         if module is not None and importlib.util.find_spec(module) is None:
-            raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install 'vexil[sweep]'")
+            raise ImportError(f"sweeps need pandas and pyarrow ({module} is missing): pip install pandas pyarrow")
 
 
 def _first_keys(job: Job, batches: list[Any], count: int) -> list[str]:
@@ -422,7 +465,12 @@ def _local(
             if report is not None:
                 report(base + finished, total)
 
-        columns = job.compute(batch, step if report is not None else None)
+        try:
+            columns = job.compute(batch, step if report is not None else None)
+        except BatchInterrupted as interrupted:
+            if write is not None and interrupted.done > 0:
+                write(interrupted.columns)
+            raise
         if write is None:
             parts.append(columns)
         else:

@@ -20,7 +20,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native, predicates, transforms, variables
+from .. import _native, display, predicates, transforms, variables
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
 from . import aig4, encoding, multiplicative
@@ -52,6 +52,8 @@ class Synthesis:
     lower_bound: int
     optimal: bool
     seconds: float
+
+    _repr_html_ = display.synthesis  # a notebook's summary, bounded in cost
 
 
 def size(gates: Sequence[Gate], basis: str) -> int:
