@@ -34,3 +34,12 @@ def split_measures(
         if columns.count(name) > 1:
             raise ValueError(f"the measure {name!r} is named twice")
     return tuple(columns), tuple(names), tuple(callables)
+
+
+class BatchInterrupted(KeyboardInterrupt):
+    """Ctrl-C within a batch, carrying the columns of the rows finished before it (``done`` of them)."""
+
+    def __init__(self, columns: dict[str, Any], done: int) -> None:
+        super().__init__()
+        self.columns = columns
+        self.done = done

@@ -27,7 +27,7 @@ from .. import _native, registry
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
-from .plans import split_measures
+from .plans import BatchInterrupted, split_measures
 from .sources import BATCH_FUNCTIONS, FunctionSource, Rows, unpack
 from .vectorial import SboxJob, sbox_source
 
@@ -135,15 +135,6 @@ def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFu
         return getattr(f, method)()
     except ValueError:
         return None
-
-
-class BatchInterrupted(KeyboardInterrupt):
-    """Ctrl-C within a batch, carrying the columns of the functions finished before it (``done`` rows)."""
-
-    def __init__(self, columns: dict[str, Any], done: int) -> None:
-        super().__init__()
-        self.columns = columns
-        self.done = done
 
 
 def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], None] | None = None) -> dict[str, Any]:

@@ -18,7 +18,7 @@ import numpy as np
 from .. import _arguments, registry
 from ..vectorial import VectorialFunction
 from .output import TEXT, measure_kind
-from .plans import split_measures
+from .plans import BatchInterrupted, split_measures
 
 #: The columns before the measures.
 SBOX_COLUMNS = ("name", "n", "m")
@@ -141,8 +141,17 @@ class SboxJob:
         values: list[list[Any]] = [[] for _ in self.columns_of_measures]
         table = registry.measures("vectorial")
         for done, (_, box) in enumerate(batch):
-            for found, name, function in zip(values, self.measures, self.callables, strict=True):
-                found.append(_value(box, table[name] if name is not None else None, function))
+            try:
+                row = [
+                    _value(box, table[name] if name is not None else None, function)
+                    for name, function in zip(self.measures, self.callables, strict=True)
+                ]
+            except KeyboardInterrupt:
+                finished = {key: column[:done] for key, column in columns.items()}
+                finished.update(zip(self.columns_of_measures, values, strict=True))
+                raise BatchInterrupted(finished, done) from None
+            for found, value in zip(values, row, strict=True):
+                found.append(value)
             if progress is not None:
                 progress(done + 1)
         for column, name, found in zip(self.columns_of_measures, self.measures, values, strict=True):
