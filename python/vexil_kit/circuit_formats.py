@@ -103,11 +103,12 @@ def write_bench(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output]) -
         return f"{names[node]}_n"
 
     def constant(value: bool) -> str:
-        # The gate types have no constant: 0 is x0 XOR x0 and 1 is x0 OR NOT x0; with no input at
-        # all the names vdd and gnd, which ABC and this reader take as the constants, stand in.
+        # The gate types have no constant: 0 is x0 AND NOT x0 and 1 is x0 OR NOT x0 (no XOR, so an
+        # AIG's file holds AND, OR and NOT alone); with no input at all the names vdd and gnd, which
+        # ABC and this reader take as the constants, stand in.
         if inputs == 0:
             return "vdd" if value else "gnd"
-        return f"OR(x0, {operand(0, True)})" if value else "XOR(x0, x0)"
+        return f"{'OR' if value else 'AND'}(x0, {operand(0, True)})"
 
     for i, (op, a, b) in enumerate(gates):
         name = names[inputs + i]

@@ -286,7 +286,7 @@ class Circuit:
         per gate, ``g3 = AND(x0, g1)``, with the types AND, NAND, OR, NOR, XOR, NOT and BUFF; a
         gate with a complemented operand reads it through a ``NOT`` line (XNOR is written as XOR
         with one, since not every reader knows XNOR), and a gate that is an output takes the
-        output's name. A constant output is ``XOR(x0, x0)`` or ``OR(x0, x0_n)`` (``gnd`` or
+        output's name. A constant output is ``AND(x0, x0_n)`` or ``OR(x0, x0_n)`` (``gnd`` or
         ``vdd`` with no inputs).
 
         >>> print(Circuit(2, ((2, 0, 1),), 2, True).to_bench(), end="")

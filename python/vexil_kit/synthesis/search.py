@@ -20,7 +20,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native, predicates, transforms, variables
+from .. import _arguments, _native, predicates, transforms, variables
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
 from . import aig4, encoding, multiplicative
@@ -31,6 +31,9 @@ BASES = ("B2", "AIG", "XAG", "MC")
 
 AND_OPS = frozenset((1, 2, 4, 7, 8, 11, 13, 14))
 XOR_OPS = frozenset((6, 9))
+
+_SIGNATURE = "synthesize_tables(n, tables, basis='B2', max_gates=None, time_limit=None, progress=False)"
+_MAX_VARS = _arguments.MAX_VARS
 
 Gate = tuple[int, int, int]
 Output = tuple[int | None, bool]
@@ -202,11 +205,17 @@ def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
     return found
 
 
-def negations(tables: Sequence[Bool]) -> list[int]:
-    """The nonzero masks e with every table satisfying t(x ^ e) = t(x) or t(x ^ e) = ~t(x)."""
+def negations(tables: Sequence[Bool], deadline: float | None = None) -> list[int]:
+    """The nonzero masks e with every table satisfying t(x ^ e) = t(x) or t(x ^ e) = ~t(x).
+
+    Past ``deadline`` (a ``time.monotonic`` value) the masks found so far are returned: each one
+    is a valid cut on its own.
+    """
     rows = np.arange(len(tables[0]), dtype=np.int64)
     found = []
     for e in range(1, len(rows)):
+        if e & 63 == 0 and _past(deadline):
+            break
         if all(np.array_equal(t[rows ^ e], t) or np.array_equal(t[rows ^ e], ~t) for t in tables):
             found.append(e)
     return found
@@ -266,6 +275,15 @@ def synthesize_tables(
     than one table is given. Ctrl-C stops the search within a second.
     """
     start = time.monotonic()
+    if not isinstance(n, (int, np.integer)) or isinstance(n, (bool, np.bool_)) or not 0 <= n <= _MAX_VARS:
+        raise TypeError(f"{_SIGNATURE}: n must be a number of variables from 0 to {_MAX_VARS}, not {n!r}")
+    n = int(n)
+    if isinstance(tables, (str, bytes)) or not isinstance(tables, Sequence | np.ndarray):
+        raise TypeError(f"{_SIGNATURE}: tables must be a sequence of truth tables, not {type(tables).__name__}")
+    if not isinstance(basis, str):
+        raise TypeError(f"{_SIGNATURE}: basis must be one of {', '.join(BASES)}, not {basis!r}")
+    if time_limit is not None and (isinstance(time_limit, bool) or not isinstance(time_limit, (int, float))):
+        raise TypeError(f"{_SIGNATURE}: time_limit must be a number of seconds or None, not {time_limit!r}")
     deadline = None if time_limit is None else start + float(time_limit)
     if basis not in BASES:
         raise ValueError(f"basis must be one of {', '.join(BASES)}, not {basis!r}")
@@ -335,7 +353,7 @@ def synthesize_tables(
     # The input symmetries cut the SAT search; none is needed when the bounds already meet.
     searching = d > 0 and (upper is None or lower < upper)
     group = symmetries(reduced) if searching and basis != "MC" else []
-    flips = negations(reduced) if searching and basis == "AIG" else []
+    flips = negations(reduced, deadline) if searching and basis == "AIG" else []
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
         k = lower
         while upper is None or k < upper:
@@ -450,13 +468,20 @@ def _attempt(
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     if poll is not None:
         poll()
+    try:
+        if basis == "MC":
+            mc = multiplicative.Encoding(m, k, reduced, deadline=deadline)
+        else:
+            gate = encoding.Encoding(
+                m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips, deadline=deadline
+            )
+    except encoding.Expired:  # the clauses of a large size take long to build: the deadline holds there too
+        return None
     if basis == "MC":
-        mc = multiplicative.Encoding(m, k, reduced)
         answer, model = _solve(mc.clauses, deadline, poll)
         if not answer:
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
-    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
     splits = encoding.level_splits(k, len(reduced), most=_MAX_SPLITS) if split_levels else []
     if not splits or len(splits) > _MAX_SPLITS:
         answer, model = _solve(gate.clauses + gate.ordered(), deadline, poll)
