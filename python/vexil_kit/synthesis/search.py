@@ -349,6 +349,13 @@ def synthesize_tables(
                 lower = len(proven[0])
     upper = None if best is None else size(best[0], basis)
     lower = max(lower, at_least if upper is None else min(at_least, upper))
+    known = _known_mc_bound(m) if basis == "MC" and d == 1 else None
+    if known is not None and lower <= known and (upper is None or known < upper) and not _past(deadline):
+        # Every function of m <= 6 variables has a circuit of `known` AND gates: the search for one
+        # is quick (the hard question is the size below), and its circuit is the upper bound.
+        found = _attempt(m, reduced, basis, known, deadline, None, [], [], False)
+        if isinstance(found, tuple):
+            best, upper = found, size(found[0], basis)
 
     # The input symmetries cut the SAT search; none is needed when the bounds already meet.
     searching = d > 0 and (upper is None or lower < upper)
@@ -399,6 +406,16 @@ def synthesize_tables(
     if not all(np.array_equal(c, t) for c, t in zip(circuit.tables(), outputs, strict=True)):
         raise RuntimeError("internal error: the circuit found does not compute the function")
     return Synthesis(circuit, upper, lower, upper == lower, seconds)
+
+
+def _known_mc_bound(m: int) -> int | None:
+    """The most AND gates a function of m variables needs with XORs free: m - 1 for m <= 5 (Turan and
+    Peralta, "The multiplicative complexity of Boolean functions on four and five variables", 2014),
+    6 for m = 6 (Calik, Turan and Peralta, "The multiplicative complexity of 6-variable Boolean
+    functions", 2018); None beyond."""
+    if m <= 5:
+        return max(m - 1, 0)
+    return 6 if m == 6 else None
 
 
 #: Seconds the whole question of a size gets before a search asked to split by levels does.
