@@ -368,6 +368,7 @@ class Circuit:
         y0 = g1
         y1 = ~g0
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         names = [f"x{v}" for v in range(self.inputs)] + [f"g{i}" for i in range(len(self.gates))]
         lines = ["inputs " + " ".join(names[: self.inputs]) if self.inputs else "inputs (none)"]
         for i, (op, a, b) in enumerate(self.gates):
@@ -450,6 +451,7 @@ class Circuit:
         >>> BooleanFunction.constant(2, True).minimal_circuit().to_expression()
         '1'
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         if len(self.outputs) != 1:
             raise ValueError(
                 f"a circuit of {len(self.outputs)} outputs has no single expression; to_bindings() writes them all"
@@ -492,6 +494,7 @@ class Circuit:
         y0 = g0 ^ x0
         y1 = ~g0
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         readers = [0] * (self.inputs + len(self.gates))
         for _, a, b in self.gates:
             readers[a] += 1
@@ -543,6 +546,7 @@ class Circuit:
           g0 -> out [label="NOT", arrowhead=odot];
         }
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         names = [f"x{v}" for v in range(self.inputs)] + [f"g{i}" for i in range(len(self.gates))]
         lines = ["digraph circuit {", "  rankdir=LR;"]
         lines += [f'  x{v} [shape=box, label="x{v}"];' for v in range(self.inputs)]
