@@ -330,7 +330,10 @@ def _minimax(
 
 
 def _minimax_by_complement(
-    basis: npt.NDArray[np.float64], high: npt.NDArray[np.float64], signs: npt.NDArray[np.float64], time_limit: float | None
+    basis: npt.NDArray[np.float64],
+    high: npt.NDArray[np.float64],
+    signs: npt.NDArray[np.float64],
+    time_limit: float | None,
 ) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
     """``_minimax`` over the characters (``basis``) written through the others (``high``, the characters
     of higher degree, which span the rest): p = F + e lies in the span of ``basis`` exactly when
@@ -341,9 +344,7 @@ def _minimax_by_complement(
     points, rest = high.shape
     eye = np.eye(points)
     column = np.ones((points, 1))
-    matrix = np.vstack(
-        [np.hstack([high.T, np.zeros((rest, 1))]), np.hstack([eye, -column]), np.hstack([eye, column])]
-    )
+    matrix = np.vstack([np.hstack([high.T, np.zeros((rest, 1))]), np.hstack([eye, -column]), np.hstack([eye, column])])
     inf = np.inf
     cost = np.zeros(points + 1)
     cost[-1] = 1.0
