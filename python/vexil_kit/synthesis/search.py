@@ -13,8 +13,9 @@ from __future__ import annotations
 
 import dataclasses
 import itertools
+import numbers
 import time
-from collections.abc import Callable, Sequence
+from collections.abc import Callable, Iterable, Sequence
 from typing import Any
 
 import numpy as np
@@ -278,11 +279,11 @@ def synthesize_tables(
     if not isinstance(n, (int, np.integer)) or isinstance(n, (bool, np.bool_)) or not 0 <= n <= _MAX_VARS:
         raise TypeError(f"{_SIGNATURE}: n must be a number of variables from 0 to {_MAX_VARS}, not {n!r}")
     n = int(n)
-    if isinstance(tables, (str, bytes)) or not isinstance(tables, Sequence | np.ndarray):
+    if isinstance(tables, (str, bytes)) or not isinstance(tables, Iterable):
         raise TypeError(f"{_SIGNATURE}: tables must be a sequence of truth tables, not {type(tables).__name__}")
     if not isinstance(basis, str):
         raise TypeError(f"{_SIGNATURE}: basis must be one of {', '.join(BASES)}, not {basis!r}")
-    if time_limit is not None and (isinstance(time_limit, bool) or not isinstance(time_limit, (int, float))):
+    if time_limit is not None and (isinstance(time_limit, bool) or not isinstance(time_limit, numbers.Real)):
         raise TypeError(f"{_SIGNATURE}: time_limit must be a number of seconds or None, not {time_limit!r}")
     deadline = None if time_limit is None else start + float(time_limit)
     if basis not in BASES:
