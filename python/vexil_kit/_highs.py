@@ -1,5 +1,5 @@
 """HiGHS (through highspy) for the linear and integer programs of the toolkit: one way to make a
-solver and one way to run it so that Ctrl-C stops it."""
+solver and one way to run it so that Ctrl-C stops it; the linear programs of the polynomial degrees."""
 
 from __future__ import annotations
 
@@ -9,6 +9,9 @@ import signal
 import sys
 import threading
 from typing import Any
+
+import numpy as np
+import numpy.typing as npt
 
 _first_made = threading.Lock()
 _made = False
@@ -106,3 +109,114 @@ def run_interruptibly(h: Any) -> None:
             signal.signal(signal.SIGINT, previous)
     if stop.is_set():
         raise KeyboardInterrupt
+
+
+# -- the linear programs of the polynomial degrees and of the threshold test ----------------------
+
+
+def solve_lp(
+    cost: npt.NDArray[np.float64],
+    col_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
+    matrix: npt.NDArray[np.float64],
+    row_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
+    time_limit: float | None = None,
+) -> tuple[str, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix) with HiGHS:
+    Ctrl-C stops the solve and raises KeyboardInterrupt within a second (``_highs.run_interruptibly``),
+    and a run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
+    column values, the row duals)."""
+    highspy = module()
+    h = new_solver()
+    rows, cols = matrix.shape
+    nonzero = matrix != 0
+    starts = np.zeros(cols + 1, dtype=np.int32)
+    starts[1:] = np.cumsum(nonzero.sum(axis=0))
+    index = np.nonzero(nonzero.T)
+    lp = highspy.HighsLp()
+    lp.num_col_ = cols
+    lp.num_row_ = rows
+    lp.col_cost_ = np.ascontiguousarray(cost, dtype=np.float64)
+    lp.col_lower_ = np.ascontiguousarray(col_bounds[0], dtype=np.float64)
+    lp.col_upper_ = np.ascontiguousarray(col_bounds[1], dtype=np.float64)
+    lp.row_lower_ = np.ascontiguousarray(row_bounds[0], dtype=np.float64)
+    lp.row_upper_ = np.ascontiguousarray(row_bounds[1], dtype=np.float64)
+    lp.a_matrix_.format_ = highspy.MatrixFormat.kColwise
+    lp.a_matrix_.start_ = starts
+    lp.a_matrix_.index_ = index[1].astype(np.int32)
+    lp.a_matrix_.value_ = np.ascontiguousarray(matrix.T[nonzero.T], dtype=np.float64)
+    h.passModel(lp)
+    if time_limit is not None:
+        h.setOptionValue("time_limit", float(time_limit))
+    run_interruptibly(h)
+    status = h.getModelStatus()
+    # Both programs here are bounded below (by 0), so "unbounded or infeasible" is infeasible.
+    if status in (highspy.HighsModelStatus.kInfeasible, highspy.HighsModelStatus.kUnboundedOrInfeasible):
+        return "infeasible", np.zeros(cols), np.zeros(rows)
+    if status == highspy.HighsModelStatus.kTimeLimit:
+        raise TimeoutError(f"the linear program ran past the {time_limit:.3g} s left of its time limit")
+    if status != highspy.HighsModelStatus.kOptimal:
+        raise ArithmeticError(f"HiGHS ended with {h.modelStatusToString(status)}")
+    solution = h.getSolution()
+    return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
+
+
+def minimax(
+    basis: npt.NDArray[np.float64], signs: npt.NDArray[np.float64], time_limit: float | None
+) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """min over a of max_x |basis[x] @ a - signs[x]|: the error, a, and the dual psi (l1 norm 1,
+    orthogonal to the basis, sum psi * signs = the error)."""
+    points, width = basis.shape
+    ones = np.ones((points, 1))
+    matrix = np.vstack([np.hstack([basis, -ones]), np.hstack([basis, ones])])
+    inf = np.inf
+    cost = np.zeros(width + 1)
+    cost[-1] = 1.0
+    lower = np.full(width + 1, -inf)
+    lower[-1] = 0.0
+    upper = np.full(width + 1, inf)
+    row_lower = np.concatenate([np.full(points, -inf), signs])
+    row_upper = np.concatenate([signs, np.full(points, inf)])
+    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
+    psi = duals[:points] + duals[points:]
+    if psi @ signs < 0:
+        psi = -psi
+    total = np.abs(psi).sum()
+    if total > 0:
+        psi = psi / total
+    return float(values[-1]), values[:-1], psi
+
+
+def minimax_by_complement(
+    basis: npt.NDArray[np.float64],
+    high: npt.NDArray[np.float64],
+    signs: npt.NDArray[np.float64],
+    time_limit: float | None,
+) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
+    """``minimax`` over the characters (``basis``) written through the others (``high``, the characters
+    of higher degree, which span the rest): p = F + e lies in the span of ``basis`` exactly when
+    high.T @ e = -high.T @ F, and |e(x)| <= t are two rows of two entries each. Where ``basis`` has
+    most of the characters, the program is that much sparser (a tenth of the entries at n = 10,
+    degree 7). The coefficients of p are its Walsh coefficients; the duals of the rows |e(x)| <= t
+    are psi, orthogonal to ``basis`` (the columns e are free, so psi is in the span of ``high``)."""
+    points, rest = high.shape
+    eye = np.eye(points)
+    column = np.ones((points, 1))
+    matrix = np.vstack([np.hstack([high.T, np.zeros((rest, 1))]), np.hstack([eye, -column]), np.hstack([eye, column])])
+    inf = np.inf
+    cost = np.zeros(points + 1)
+    cost[-1] = 1.0
+    lower = np.full(points + 1, -inf)
+    lower[-1] = 0.0
+    upper = np.full(points + 1, inf)
+    target = -high.T @ signs
+    row_lower = np.concatenate([target, np.full(points, -inf), np.zeros(points)])
+    row_upper = np.concatenate([target, np.zeros(points), np.full(points, inf)])
+    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
+    psi = duals[rest : rest + points] + duals[rest + points :]
+    if psi @ signs < 0:
+        psi = -psi
+    total = np.abs(psi).sum()
+    if total > 0:
+        psi = psi / total
+    coefficients = basis.T @ (values[:points] + signs) / points
+    return float(values[-1]), coefficients, psi

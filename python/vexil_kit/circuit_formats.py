@@ -36,6 +36,7 @@ __all__ = [
     "Output",
     "Parts",
     "aiger_ands",
+    "check_size",
     "output_names",
     "read_aiger",
     "read_bench",
@@ -45,6 +46,19 @@ __all__ = [
     "write_blif",
     "write_verilog",
 ]
+
+#: The most nodes (inputs and gates) a writer writes: each is a line or more of text.
+MAX_WRITTEN_NODES = 1 << 26
+
+
+def check_size(inputs: int, gates: Sequence[Gate]) -> None:
+    """ValueError for a circuit too large to write (a count of inputs can be any int)."""
+    if inputs + len(gates) > MAX_WRITTEN_NODES:
+        raise ValueError(
+            f"a circuit of {inputs} inputs and {len(gates)} gates is too large to write "
+            f"(at most {MAX_WRITTEN_NODES} nodes)"
+        )
+
 
 # -- names -------------------------------------------------------------------------------------
 
@@ -88,6 +102,7 @@ _BENCH = {
 
 def write_bench(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output]) -> str:
     """The circuit as ISCAS bench text (see ``Circuit.to_bench``)."""
+    check_size(inputs, gates)
     names, outs = _signal_names(inputs, gates, outputs)
     lines = [f"# {inputs} inputs, {len(outputs)} outputs, {len(gates)} gates"]
     lines += [f"INPUT(x{v})" for v in range(inputs)]
@@ -103,11 +118,12 @@ def write_bench(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output]) -
         return f"{names[node]}_n"
 
     def constant(value: bool) -> str:
-        # The gate types have no constant: 0 is x0 XOR x0 and 1 is x0 OR NOT x0; with no input at
-        # all the names vdd and gnd, which ABC and this reader take as the constants, stand in.
+        # The gate types have no constant: 0 is x0 AND NOT x0 and 1 is x0 OR NOT x0 (no XOR, so an
+        # AIG's file holds AND, OR and NOT alone); with no input at all the names vdd and gnd, which
+        # ABC and this reader take as the constants, stand in.
         if inputs == 0:
             return "vdd" if value else "gnd"
-        return f"OR(x0, {operand(0, True)})" if value else "XOR(x0, x0)"
+        return f"{'OR' if value else 'AND'}(x0, {operand(0, True)})"
 
     for i, (op, a, b) in enumerate(gates):
         name = names[inputs + i]
@@ -153,6 +169,7 @@ _COVERS = (
 
 def write_blif(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output], model: str = "circuit") -> str:
     """The circuit as BLIF text (see ``Circuit.to_blif``)."""
+    check_size(inputs, gates)
     names, outs = _signal_names(inputs, gates, outputs)
     lines = [f".model {model}", ".inputs " + " ".join(names[:inputs]), ".outputs " + " ".join(outs)]
     if inputs == 0:
@@ -210,6 +227,7 @@ _KEYWORDS = frozenset(
 
 def write_verilog(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output], module: str = "circuit") -> str:
     """The circuit as a structural Verilog module of assign statements (see ``Circuit.to_verilog``)."""
+    check_size(inputs, gates)
     if not isinstance(module, str) or not _IDENTIFIER.match(module) or module in _KEYWORDS:
         raise ValueError(f"module must be a Verilog identifier (letters, digits, _ and $), not {module!r}")
     names = [f"x{v}" for v in range(inputs)] + [f"g{i}" for i in range(len(gates))]
@@ -281,6 +299,7 @@ def _varint(value: int) -> bytes:
 
 def write_aiger(inputs: int, gates: Sequence[Gate], outputs: Sequence[Output], binary: bool = False) -> str | bytes:
     """The circuit as AIGER, ASCII ``aag`` text or binary ``aig`` bytes (see ``Circuit.to_aiger``)."""
+    check_size(inputs, gates)
     ands, outs = aiger_ands(inputs, gates, outputs)
     top = inputs + len(ands)
     symbols = [f"i{v} x{v}" for v in range(inputs)] + [f"o{j} {name}" for j, name in enumerate(output_names(len(outs)))]

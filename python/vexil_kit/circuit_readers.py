@@ -129,6 +129,7 @@ def _resolve(
             pass
         else:
             literal[root] = definition.build(builder, operands)
+            _check_growth(builder, definition.line)
             continue
         stack = [root]
         while stack:
@@ -141,6 +142,7 @@ def _resolve(
                 on_path.discard(name)
                 stack.pop()
                 literal[name] = definition.build(builder, [literal[x] for x in definition.operands])
+                _check_growth(builder, definition.line)
                 continue
             on_path.add(name)
             for operand in definition.operands:
@@ -152,6 +154,15 @@ def _resolve(
                     raise ValueError(f"line {definition.line}: {what} {operand!r} is never defined")
                 stack.append(operand)
     return len(inputs), tuple(builder.gates), builder.outputs([literal[name] for name, _ in outputs])
+
+
+#: The most gates a reader builds: a few gigabytes of gate triples; a file asking more is refused.
+MAX_READ_GATES = 1 << 24
+
+
+def _check_growth(builder: _Builder, line: int) -> None:
+    if len(builder.gates) > MAX_READ_GATES:
+        raise ValueError(f"line {line}: the circuit read so far has {len(builder.gates)} gates, over {MAX_READ_GATES}")
 
 
 @contextlib.contextmanager
@@ -260,6 +271,7 @@ def read_bench(text: str | bytes) -> Parts:
     outputs: list[tuple[str, int]] = []
     definitions: dict[str, _Definition] = {}
     defined: dict[str, int] = {}
+    planned = 0  # gates the LUTs may need, refused before any is built
     for number, line in _logical_lines(text, "bench"):
         if not line:
             continue
@@ -280,6 +292,11 @@ def read_bench(text: str | bytes) -> Parts:
                 raise ValueError(f"line {number}: a LUT reads 1 to {MAX_LUT_INPUTS} operands separated by commas")
             if table >> (1 << len(names)):
                 raise ValueError(f"line {number}: the LUT's table 0x{lut.group(2)} has more than 2**{len(names)} bits")
+            planned += 1 << len(names)  # at most 2**k - 1 gates: its slices and multiplexers
+            if planned > MAX_READ_GATES:
+                raise ValueError(
+                    f"line {number}: the LUTs up to here need up to {planned} gates, over {MAX_READ_GATES}"
+                )
             _declare(defined, name, number, "signal")
             definitions[name] = _Definition(number, names, _lut_builder(table))
             continue
@@ -378,18 +395,21 @@ def _cover_builder(rows: list[tuple[str, int]]) -> Callable[[_Builder, list[int]
 def read_blif(text: str | bytes) -> Parts:
     """The parts of a circuit from BLIF text (see ``Circuit.from_blif``)."""
     # Join continued lines (a backslash at the end), keeping the first line's number.
+    # The pieces of a continued line are gathered in a list and joined once (linear time).
     joined: list[tuple[int, str]] = []
-    pending: tuple[int, str] | None = None
+    pending: tuple[int, list[str]] | None = None
     for number, line in _logical_lines(text, "BLIF"):
-        if pending is not None:
-            number, line = pending[0], pending[1] + " " + line
+        continued = line.endswith("\\")
+        piece = line[:-1] if continued else line
+        if pending is None:
+            pending = (number, [piece])
+        else:
+            pending[1].append(piece)
+        if not continued:
+            joined.append((pending[0], " ".join(pending[1])))
             pending = None
-        if line.endswith("\\"):
-            pending = (number, line[:-1])
-            continue
-        joined.append((number, line))
     if pending is not None:
-        joined.append(pending)
+        joined.append((pending[0], " ".join(pending[1])))
     inputs: list[str] = []
     outputs: list[tuple[str, int]] = []
     definitions: dict[str, _Definition] = {}

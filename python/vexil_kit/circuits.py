@@ -288,7 +288,7 @@ class Circuit:
         per gate, ``g3 = AND(x0, g1)``, with the types AND, NAND, OR, NOR, XOR, NOT and BUFF; a
         gate with a complemented operand reads it through a ``NOT`` line (XNOR is written as XOR
         with one, since not every reader knows XNOR), and a gate that is an output takes the
-        output's name. A constant output is ``XOR(x0, x0)`` or ``OR(x0, x0_n)`` (``gnd`` or
+        output's name. A constant output is ``AND(x0, x0_n)`` or ``OR(x0, x0_n)`` (``gnd`` or
         ``vdd`` with no inputs).
 
         >>> print(Circuit(2, ((2, 0, 1),), 2, True).to_bench(), end="")
@@ -370,6 +370,7 @@ class Circuit:
         y0 = g1
         y1 = ~g0
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         names = [f"x{v}" for v in range(self.inputs)] + [f"g{i}" for i in range(len(self.gates))]
         lines = ["inputs " + " ".join(names[: self.inputs]) if self.inputs else "inputs (none)"]
         for i, (op, a, b) in enumerate(self.gates):
@@ -452,6 +453,7 @@ class Circuit:
         >>> BooleanFunction.constant(2, True).minimal_circuit().to_expression()
         '1'
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         if len(self.outputs) != 1:
             raise ValueError(
                 f"a circuit of {len(self.outputs)} outputs has no single expression; to_bindings() writes them all"
@@ -494,6 +496,7 @@ class Circuit:
         y0 = g0 ^ x0
         y1 = ~g0
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         readers = [0] * (self.inputs + len(self.gates))
         for _, a, b in self.gates:
             readers[a] += 1
@@ -545,6 +548,7 @@ class Circuit:
           g0 -> out [label="NOT", arrowhead=odot];
         }
         """
+        circuit_formats.check_size(self.inputs, self.gates)
         names = [f"x{v}" for v in range(self.inputs)] + [f"g{i}" for i in range(len(self.gates))]
         lines = ["digraph circuit {", "  rankdir=LR;"]
         lines += [f'  x{v} [shape=box, label="x{v}"];' for v in range(self.inputs)]

@@ -28,6 +28,7 @@ from __future__ import annotations
 
 import dataclasses
 import math
+import time
 from collections.abc import Callable
 from dataclasses import dataclass
 from fractions import Fraction
@@ -36,8 +37,11 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _highs, _native, predicates, registry, transforms
+from . import _native, predicates, registry, transforms
 from ._arguments import Table
+from ._highs import minimax as _minimax
+from ._highs import minimax_by_complement as _minimax_by_complement
+from ._highs import solve_lp as solve_lp  # public here since the degrees had it
 from .progress import Progress, reporter
 
 #: The most variables of a general (not symmetric) function.
@@ -256,86 +260,27 @@ def _check_symmetric(c: DegreeCertificate, signs: list[int]) -> bool:
 # -- the LP ---------------------------------------------------------------------------------------
 
 
-def solve_lp(
-    cost: npt.NDArray[np.float64],
-    col_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
-    matrix: npt.NDArray[np.float64],
-    row_bounds: tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]],
-    time_limit: float | None = None,
-) -> tuple[str, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
-    """Minimise cost @ v subject to the bounds on v and on matrix @ v (a dense matrix) with HiGHS:
-    Ctrl-C stops the solve and raises KeyboardInterrupt within a second (``_highs.run_interruptibly``),
-    and a run past ``time_limit`` seconds raises TimeoutError. Returns ("optimal" or "infeasible", the
-    column values, the row duals)."""
-    highspy = _highs.module()
-    h = _highs.new_solver()
-    rows, cols = matrix.shape
-    nonzero = matrix != 0
-    starts = np.zeros(cols + 1, dtype=np.int32)
-    starts[1:] = np.cumsum(nonzero.sum(axis=0))
-    index = np.nonzero(nonzero.T)
-    lp = highspy.HighsLp()
-    lp.num_col_ = cols
-    lp.num_row_ = rows
-    lp.col_cost_ = np.ascontiguousarray(cost, dtype=np.float64)
-    lp.col_lower_ = np.ascontiguousarray(col_bounds[0], dtype=np.float64)
-    lp.col_upper_ = np.ascontiguousarray(col_bounds[1], dtype=np.float64)
-    lp.row_lower_ = np.ascontiguousarray(row_bounds[0], dtype=np.float64)
-    lp.row_upper_ = np.ascontiguousarray(row_bounds[1], dtype=np.float64)
-    lp.a_matrix_.format_ = highspy.MatrixFormat.kColwise
-    lp.a_matrix_.start_ = starts
-    lp.a_matrix_.index_ = index[1].astype(np.int32)
-    lp.a_matrix_.value_ = np.ascontiguousarray(matrix.T[nonzero.T], dtype=np.float64)
-    h.passModel(lp)
-    if time_limit is not None:
-        h.setOptionValue("time_limit", float(time_limit))
-    _highs.run_interruptibly(h)
-    status = h.getModelStatus()
-    # Both programs here are bounded below (by 0), so "unbounded or infeasible" is infeasible.
-    if status in (highspy.HighsModelStatus.kInfeasible, highspy.HighsModelStatus.kUnboundedOrInfeasible):
-        return "infeasible", np.zeros(cols), np.zeros(rows)
-    if status == highspy.HighsModelStatus.kTimeLimit:
-        raise TimeoutError(f"the linear program ran past its time limit of {time_limit} s")
-    if status != highspy.HighsModelStatus.kOptimal:
-        raise ArithmeticError(f"HiGHS ended with {h.modelStatusToString(status)}")
-    solution = h.getSolution()
-    return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
-
-
-def _minimax(
-    basis: npt.NDArray[np.float64], signs: npt.NDArray[np.float64], time_limit: float | None
-) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
-    """min over a of max_x |basis[x] @ a - signs[x]|: the error, a, and the dual psi (l1 norm 1,
-    orthogonal to the basis, sum psi * signs = the error)."""
-    points, width = basis.shape
-    ones = np.ones((points, 1))
-    matrix = np.vstack([np.hstack([basis, -ones]), np.hstack([basis, ones])])
-    inf = np.inf
-    cost = np.zeros(width + 1)
-    cost[-1] = 1.0
-    lower = np.full(width + 1, -inf)
-    lower[-1] = 0.0
-    upper = np.full(width + 1, inf)
-    row_lower = np.concatenate([np.full(points, -inf), signs])
-    row_upper = np.concatenate([signs, np.full(points, inf)])
-    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
-    psi = duals[:points] + duals[points:]
-    if psi @ signs < 0:
-        psi = -psi
-    total = np.abs(psi).sum()
-    if total > 0:
-        psi = psi / total
-    return float(values[-1]), values[:-1], psi
-
-
 class _Ticker:
     """(done, total) reports, one a linear program: the bisection's ceil(log2(n + 1)) and two more
-    planned, the total raised if the checks need another."""
+    planned, the total raised if the checks need another and never lowered (the last report is
+    (total, total), however many of the planned programs the search needed). Each program is given
+    what is left of ``time_limit``: past it, TimeoutError, whichever program is running."""
 
-    def __init__(self, report: Callable[[int, int], object] | None, n: int) -> None:
+    def __init__(self, report: Callable[[int, int], object] | None, n: int, time_limit: float | None) -> None:
         self.report = report
         self.done = 0
         self.total = max(1, math.ceil(math.log2(n + 1))) + 2
+        self.limit = time_limit
+        self.deadline = None if time_limit is None else time.monotonic() + float(time_limit)
+
+    def left(self) -> float | None:
+        """The seconds left for the next program (None: no limit); TimeoutError when none are."""
+        if self.deadline is None:
+            return None
+        left = self.deadline - time.monotonic()
+        if left <= 0:
+            raise TimeoutError(f"the linear programs ran past their time limit of {self.limit} s")
+        return left
 
     def tick(self) -> None:
         self.done += 1
@@ -345,7 +290,7 @@ class _Ticker:
 
     def finish(self) -> None:
         if self.report is not None:
-            self.report(self.done, self.done)
+            self.report(self.total, self.total)
 
 
 # -- general functions ----------------------------------------------------------------------------
@@ -365,6 +310,15 @@ def _characters(n: int, degree: int) -> tuple[npt.NDArray[np.int64], npt.NDArray
     return masks, (1.0 - 2.0 * parity).astype(np.float64)
 
 
+def _characters_above(n: int, degree: int) -> npt.NDArray[np.float64]:
+    """The matrix chi_S(x) of the masks S of degree above ``degree`` (rows x)."""
+    size = 1 << n
+    pop = _popcounts(size)
+    masks = np.nonzero(pop > degree)[0].astype(np.int64)
+    x = np.arange(size, dtype=np.int64)
+    return (1.0 - 2.0 * (pop[np.bitwise_and.outer(x, masks)] & 1)).astype(np.float64)
+
+
 def _general_certificate(
     table: Table,
     measure: str,
@@ -381,12 +335,16 @@ def _general_certificate(
     signs = _signs(table)
     sign_list = [int(v) for v in signs]
     solved: dict[int, tuple[float, npt.NDArray[np.int64], npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
-    ticker = _Ticker(report, n)
+    ticker = _Ticker(report, n, time_limit)
 
     def error(d: int) -> float:
         if d not in solved:
             masks, basis = _characters(n, d)
-            value, coefficients, psi = _minimax(basis, signs, time_limit)
+            if 2 * len(masks) > len(signs):  # most characters are in: through the few others
+                high = _characters_above(n, d)
+                value, coefficients, psi = _minimax_by_complement(basis, high, signs, ticker.left())
+            else:
+                value, coefficients, psi = _minimax(basis, signs, ticker.left())
             solved[d] = (value, masks, coefficients, psi)
             ticker.tick()
         return solved[d][0]
@@ -398,6 +356,7 @@ def _general_certificate(
             error(d - 1)
             dual = {x: v for x, v in enumerate(_grid(solved[d - 1][3])) if v != 0}
             if eps is None:
+                dual = _cleaned(dual, sign_list)
                 dual = _exact_sign_dual(sign_list, n, d - 1, dual) or dual
         return [
             DegreeCertificate(
@@ -410,8 +369,17 @@ def _general_certificate(
 
 
 #: The largest support whose sign dual is solved exactly: a system of that many unknowns over the
-#: characters of degree < d, in fractions.
-EXACT_DUAL_SUPPORT = 48
+#: characters of degree < d, in fractions (some tens of milliseconds at 128).
+EXACT_DUAL_SUPPORT = 128
+#: Entries of a sign dual with the wrong sign and at most this fraction of its largest are the LP's
+#: rounding (psi F >= 0 holds at an exact optimum), zeroed before the exact re-solve.
+DUAL_CLEANING = 1e-9
+
+
+def _cleaned(dual: dict[int, Fraction], signs: list[int]) -> dict[int, Fraction]:
+    """The sign dual without its tiny entries of the wrong sign; the exact re-solve then decides."""
+    top = max((abs(v) for v in dual.values()), default=Fraction(0))
+    return {x: v for x, v in dual.items() if v * signs[x] > 0 or abs(v) > DUAL_CLEANING * top}
 
 
 def _exact_sign_dual(signs: list[int], n: int, below: int, dual: dict[int, Fraction]) -> dict[int, Fraction] | None:
@@ -479,6 +447,7 @@ def _search(
     for d in range(lo, min(n, lo + 2) + 1):
         error(d)
         for certificate in make(d):
+            ticker.left()  # the exact checks of a large function take a while too
             if check(certificate):
                 ticker.finish()
                 return certificate
@@ -556,12 +525,12 @@ def symmetric_approximate_degree(
     u = np.linspace(-1.0, 1.0, n + 1) if n > 0 else np.zeros(1)
     solved: dict[int, tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]] = {}
     sign_list = [1 - 2 * b for b in bits]
-    ticker = _Ticker(report, n)
+    ticker = _Ticker(report, n, time_limit)
 
     def error(d: int) -> float:
         if d not in solved:
             basis = np.asarray(np.polynomial.chebyshev.chebvander(u, d), dtype=np.float64)
-            solved[d] = _minimax(basis, signs, time_limit)
+            solved[d] = _minimax(basis, signs, ticker.left())
             ticker.tick()
         return solved[d][0]
 
@@ -693,7 +662,8 @@ def threshold_degree_certificate(
 def _symmetric_form(table: npt.NDArray[np.bool_]) -> tuple[list[bool] | None, int]:
     """(values on the weights, m) with f(x XOR m) symmetric, or (None, 0). For a symmetric g all Chow
     parameters sum_x G(x) (-1)**x_i are equal, and negating input i flips the sign of the i-th: a
-    nonzero one gives m = the inputs whose parameter is negative (zero ones: only m = 0 is tried)."""
+    nonzero one gives m = the inputs whose parameter is negative; when they are all 0 a higher level of
+    the Walsh spectrum gives it (``_negation_from_spectrum``)."""
     values = _weight_values(table)
     if values is not None:
         return values, 0
@@ -701,11 +671,53 @@ def _symmetric_form(table: npt.NDArray[np.bool_]) -> tuple[list[bool] | None, in
     signs = 1 - 2 * table.astype(np.int64)
     x = np.arange(len(table), dtype=np.int64)
     chow = [int(signs @ (1 - 2 * ((x >> i) & 1))) for i in range(n)]
-    if not chow or any(abs(c) != abs(chow[0]) for c in chow) or chow[0] == 0:
+    if not chow or any(abs(c) != abs(chow[0]) for c in chow):
         return None, 0
-    m = sum(1 << i for i, c in enumerate(chow) if c < 0)
+    m = sum(1 << i for i, c in enumerate(chow) if c < 0) if chow[0] else _negation_from_spectrum(signs, n)
+    if m is None:
+        return None, 0
     values = _weight_values(table[x ^ m])
     return (values, m) if values is not None else (None, 0)
+
+
+def _negation_from_spectrum(signs: npt.NDArray[np.int64], n: int) -> int | None:
+    """The inputs m to negate when the Chow parameters are all 0 (f(x) = f(~x), say), from a higher level.
+
+    If f(x XOR m) = g(|x|), F's Walsh coefficient at S is c_|S| (-1)**|S & m|, with c_k the same for
+    every S of size k. Take a nonzero one at S0 of size k < n: moving one input j of S0 for an input
+    i outside it multiplies it by (-1)**(m_i + m_j), which gives every m_i relative to the lowest
+    input of S0 (set to 0; m and its complement both serve). None when no such S0 exists."""
+    if n < 2:
+        return None
+    spectrum = signs.copy()
+    h = 1
+    while h < len(spectrum):  # the Walsh-Hadamard butterfly, in place over blocks of 2h
+        view = spectrum.reshape(-1, 2, h)
+        low, high = view[:, 0, :].copy(), view[:, 1, :]
+        view[:, 0, :] += high
+        view[:, 1, :] = low - high
+        h *= 2
+    pop = _popcounts(len(spectrum))
+    candidates = np.nonzero((spectrum != 0) & (pop >= 1) & (pop < n))[0]
+    if not len(candidates):
+        return None
+    s0 = int(candidates[0])
+    j0 = (s0 & -s0).bit_length() - 1
+    outside = next(i for i in range(n) if not s0 >> i & 1)
+
+    def flips(j: int, i: int) -> int:  # m_i XOR m_j, from the sign of the coefficient with j moved to i
+        return int(spectrum[s0 ^ (1 << j) ^ (1 << i)] * spectrum[s0] < 0)
+
+    m = 0
+    for i in range(n):
+        if not s0 >> i & 1:
+            bit = flips(j0, i)
+        elif i == j0:
+            bit = 0
+        else:
+            bit = flips(i, outside) ^ flips(j0, outside)
+        m |= bit << i
+    return m
 
 
 def _naming(certificate: DegreeCertificate, kept: tuple[int, ...], size: int, negation: int) -> DegreeCertificate:

@@ -465,8 +465,13 @@ def inverse_map(n: int, modulus: int | None = None) -> tuple[int, ...]:
 
     >>> inverse_map(8)[0x53] == 0xCA       # FIPS 197's example: {53} and {CA} are inverses
     True
+    >>> inverse_map(1)                     # GF(2): 0 -> 0 and 1 -> 1
+    (0, 1)
     """
-    return power_map(n, (1 << _check_degree(n)) - 2, modulus)
+    _check_degree(n)
+    # x**-1 in the multiplicative group: for n = 1 the exponent 2**n - 2 is 0, which power_map
+    # reads as the constant 1, where the inverse of GF(2) is the identity.
+    return power_map(n, -1, modulus)
 
 
 def gold(n: int, i: int, modulus: int | None = None) -> tuple[int, ...]:

@@ -44,6 +44,8 @@ def _words(table: Any) -> Words:
         return table.table
     if isinstance(table, (str, bytes, bytearray)) or table is None or np.isscalar(table):
         raise ValueError(f"a table is a 1-D sequence or array of 2**n ints, not {type(table).__name__}")
+    if isinstance(table, Iterator):
+        table = list(table)  # an iterator (a generator, iter(...)) is read once, in order
     array = np.asarray(table)
     if array.ndim != 1:
         raise ValueError(f"the table must be 1-D, got {array.ndim} dimensions")
@@ -56,7 +58,10 @@ def _words(table: Any) -> Words:
         raise ValueError(f"at most 2**{_MAX_VARS} entries, got {size}")
     _native.ensure_working_set(8 * size)
     if array.dtype == object:
-        values = [_arguments.integer(v, "a table entry") for v in array]
+        try:
+            values = [_arguments.integer(v, "a table entry") for v in array]
+        except TypeError as error:  # a None, a float or a bool among ints: a bad table, as the others
+            raise ValueError(f"the table entries must be ints: {error}") from None
         array = np.array(values if values else [0], dtype=object)
         low, high = min(values), max(values)
     else:
@@ -80,7 +85,9 @@ class VectorialFunction(Value[np.uint32]):
     """An immutable (n, m)-function, or S-box: F from n bits to m bits, held as its 2**n output words.
 
     Entry x of ``table`` is F(x), a read-only uint32 array; bit v of x is variable v and bit j of F(x) is
-    coordinate j (the least significant bits first, as for ``BooleanFunction``). ``m`` is given or
+    coordinate j (the least significant bits first, as for ``BooleanFunction``). The table is given as a
+    sequence, an array or an iterator of ints; anything else, or an entry that is no int, is a
+    ValueError. ``m`` is given or
     inferred as the bit length of the largest output (at least 1); 1 <= m <= 32 and n <= 30. S-boxes
     compare equal when n, m and the tables agree, hash accordingly, pickle, and convert with
     ``np.asarray``. Measures run natively without the interpreter lock, answer Ctrl-C within a second,

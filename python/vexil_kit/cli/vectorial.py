@@ -32,9 +32,14 @@ def parse(text: str) -> VectorialFunction:
             return VectorialFunction.named(body)
         except KeyError as error:
             raise FunctionError(str(error.args[0]) if error.args else f"no S-box {body!r}") from None
-    table, _, width = body.partition("]")
+    table, closed, width = body.partition("]")
+    if not closed:
+        raise FunctionError(f"{text!r} is not an S-box: the table has no closing ']'; write {FORM}")
+    parts = [part.strip() for part in table[1:].split(",")]
+    if "" in parts:
+        raise FunctionError(f"{text!r} is not an S-box: an entry of the table is empty; write {FORM}")
     try:
-        outputs = [int(part, 0) for part in table[1:].split(",") if part.strip()]
+        outputs = [int(part, 0) for part in parts]
         m = int(width[1:], 0) if width.startswith("/") else None
         if width and not width.startswith("/"):
             raise ValueError

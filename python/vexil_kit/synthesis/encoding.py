@@ -37,6 +37,7 @@ from __future__ import annotations
 
 import dataclasses
 import itertools
+import time
 from collections.abc import Sequence
 
 import numpy as np
@@ -58,6 +59,7 @@ class Encoding:
     negations: list[int] = dataclasses.field(default_factory=list)  # masks of inputs complemented (AIG)
     clauses: list[list[int]] = dataclasses.field(default_factory=list)
     count: int = 0
+    deadline: float | None = None  # a time.monotonic() value: Expired is raised past it while building
 
     def __post_init__(self) -> None:
         n, k = self.n, self.k
@@ -83,6 +85,7 @@ class Encoding:
         for h, table in enumerate(self.outputs):
             add(list(self.chosen[h]))
             for i in range(k):
+                self.check()
                 c = self.chosen[h][i]
                 for t in rows:
                     v = self.value[i][t]
@@ -104,6 +107,11 @@ class Encoding:
         self.count += 1
         return self.count
 
+    def check(self) -> None:
+        """Raises Expired past the deadline; called between steps of a few milliseconds at most."""
+        if self.deadline is not None and time.monotonic() >= self.deadline:
+            raise Expired
+
     def _node(self, node: int, t: int) -> int | bool:
         """The literal of a node's value on row t, or the value itself for an input."""
         if node < self.n:
@@ -114,6 +122,7 @@ class Encoding:
         add = self.clauses.append
         f = self.table[i]
         for s, (a, b) in zip(self.select[i], self.pairs[i], strict=True):
+            self.check()
             for t in range(1, 1 << self.n):
                 x = self.value[i][t]
                 va, vb = self._node(a, t), self._node(b, t)
@@ -168,6 +177,7 @@ class Encoding:
         order = {pair: (pair[1], pair[0]) for pair in self.pairs[i + 1]}
         clauses = []
         for s, pair in zip(self.select[i], self.pairs[i], strict=True):
+            self.check()
             key = order[pair]
             for s2, pair2 in zip(self.select[i + 1], self.pairs[i + 1], strict=True):
                 if node not in pair2 and order[pair2] < key:
@@ -178,6 +188,7 @@ class Encoding:
         """No gate reads both an operand of gate j and gate j itself."""
         n = self.n
         for i in range(self.k):
+            self.check()
             for s, (a, b) in zip(self.select[i], self.pairs[i], strict=True):
                 if b < n:
                     continue
@@ -237,11 +248,13 @@ class Encoding:
         rows = range(1, 1 << n)
         add = self.clauses.append
         for i in range(k):
+            self.check()
             value = self.value[i]
             add([value[t] for t in rows])
             for v in range(n):
                 add([value[t] if not t >> v & 1 else -value[t] for t in rows])
             for j in range(i):
+                self.check()
                 other = self.value[j]
                 differs = []
                 for t in rows:
@@ -261,6 +274,10 @@ class Encoding:
             gates.append((op, pair[0], pair[1]))
         nodes = [self.n + next(i for i in range(self.k) if self.chosen[h][i] in true) for h in range(len(self.outputs))]
         return gates, nodes
+
+
+class Expired(Exception):
+    """The deadline passed while the clauses were being built."""
 
 
 def level_splits(k: int, outputs: int, most: int | None = None) -> list[tuple[int, ...]]:

@@ -11,9 +11,12 @@ auxiliary variables (four clauses per XOR of two literals).
 from __future__ import annotations
 
 import dataclasses
+import time
 
 import numpy as np
 import numpy.typing as npt
+
+from .encoding import Expired
 
 
 @dataclasses.dataclass
@@ -25,6 +28,7 @@ class Encoding:
     outputs: list[npt.NDArray[np.bool_]]
     clauses: list[list[int]] = dataclasses.field(default_factory=list)
     count: int = 0
+    deadline: float | None = None  # a time.monotonic() value: Expired is raised past it while building
 
     def __post_init__(self) -> None:
         n, k = self.n, self.k
@@ -39,17 +43,24 @@ class Encoding:
             for side in range(2):
                 add(list(self.operand[i][side]))  # not the zero function
             for t in rows:
+                self._check(t)
                 y = [self._parity(self._terms(self.operand[i][side], t), None) for side in range(2)]
                 add([-z[t], y[0]])
                 add([-z[t], y[1]])
                 add([z[t], -y[0], -y[1]])
         for h, table in enumerate(self.outputs):
             for t in rows:
+                self._check(t)
                 self._parity(self._terms(self.output[h], t), bool(table[t]) ^ bool(table[0]))
         for i in range(k):  # every gate is read
             node = n + i
             readers = [self.operand[j][side][node] for j in range(i + 1, k) for side in range(2)]
             self.clauses.append(readers + [self.output[h][node] for h in range(len(self.outputs))])
+
+    def _check(self, t: int) -> None:
+        """Raises Expired past the deadline, asked every 64 rows (a few milliseconds at most)."""
+        if t & 63 == 0 and self.deadline is not None and time.monotonic() >= self.deadline:
+            raise Expired
 
     def _new(self) -> int:
         self.count += 1

@@ -13,14 +13,15 @@ from __future__ import annotations
 
 import dataclasses
 import itertools
+import numbers
 import time
-from collections.abc import Callable, Sequence
+from collections.abc import Callable, Iterable, Sequence
 from typing import Any
 
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native, display, predicates, transforms, variables
+from .. import _arguments, _native, display, predicates, transforms, variables
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
 from . import aig4, encoding, multiplicative
@@ -31,6 +32,9 @@ BASES = ("B2", "AIG", "XAG", "MC")
 
 AND_OPS = frozenset((1, 2, 4, 7, 8, 11, 13, 14))
 XOR_OPS = frozenset((6, 9))
+
+_SIGNATURE = "synthesize_tables(n, tables, basis='B2', max_gates=None, time_limit=None, progress=False)"
+_MAX_VARS = _arguments.MAX_VARS
 
 Gate = tuple[int, int, int]
 Output = tuple[int | None, bool]
@@ -205,8 +209,14 @@ def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
 
 
 def negations(tables: Sequence[Bool]) -> list[int]:
-    """The nonzero masks e with every table satisfying t(x ^ e) = t(x) or t(x ^ e) = ~t(x)."""
+    """The nonzero masks e with every table satisfying t(x ^ e) = t(x) or t(x ^ e) = ~t(x).
+
+    Searched for twelve or fewer variables (a tenth of a second there, each variable beyond
+    quadrupling it); none are reported beyond, where no size is settled anyway.
+    """
     rows = np.arange(len(tables[0]), dtype=np.int64)
+    if len(rows) > 1 << 12:
+        return []
     found = []
     for e in range(1, len(rows)):
         if all(np.array_equal(t[rows ^ e], t) or np.array_equal(t[rows ^ e], ~t) for t in tables):
@@ -268,6 +278,15 @@ def synthesize_tables(
     than one table is given. Ctrl-C stops the search within a second.
     """
     start = time.monotonic()
+    if not isinstance(n, (int, np.integer)) or isinstance(n, (bool, np.bool_)) or not 0 <= n <= _MAX_VARS:
+        raise TypeError(f"{_SIGNATURE}: n must be a number of variables from 0 to {_MAX_VARS}, not {n!r}")
+    n = int(n)
+    if isinstance(tables, (str, bytes)) or not isinstance(tables, Iterable):
+        raise TypeError(f"{_SIGNATURE}: tables must be a sequence of truth tables, not {type(tables).__name__}")
+    if not isinstance(basis, str):
+        raise TypeError(f"{_SIGNATURE}: basis must be one of {', '.join(BASES)}, not {basis!r}")
+    if time_limit is not None and (isinstance(time_limit, bool) or not isinstance(time_limit, numbers.Real)):
+        raise TypeError(f"{_SIGNATURE}: time_limit must be a number of seconds or None, not {time_limit!r}")
     deadline = None if time_limit is None else start + float(time_limit)
     if basis not in BASES:
         raise ValueError(f"basis must be one of {', '.join(BASES)}, not {basis!r}")
@@ -333,6 +352,13 @@ def synthesize_tables(
                 lower = len(proven[0])
     upper = None if best is None else size(best[0], basis)
     lower = max(lower, at_least if upper is None else min(at_least, upper))
+    known = _known_mc_bound(m) if basis == "MC" and d == 1 else None
+    if known is not None and lower <= known and (upper is None or known < upper) and not _past(deadline):
+        # Every function of m <= 6 variables has a circuit of `known` AND gates: the search for one
+        # is quick (the hard question is the size below), and its circuit is the upper bound.
+        found = _attempt(m, reduced, basis, known, deadline, None, [], [], False)
+        if isinstance(found, tuple):
+            best, upper = found, size(found[0], basis)
 
     # The input symmetries cut the SAT search; none is needed when the bounds already meet.
     searching = d > 0 and (upper is None or lower < upper)
@@ -383,6 +409,16 @@ def synthesize_tables(
     if not all(np.array_equal(c, t) for c, t in zip(circuit.tables(), outputs, strict=True)):
         raise RuntimeError("internal error: the circuit found does not compute the function")
     return Synthesis(circuit, upper, lower, upper == lower, seconds)
+
+
+def _known_mc_bound(m: int) -> int | None:
+    """The most AND gates a function of m variables needs with XORs free: m - 1 for m <= 5 (Turan and
+    Peralta, "The multiplicative complexity of Boolean functions on four and five variables", 2014),
+    6 for m = 6 (Calik, Turan and Peralta, "The multiplicative complexity of 6-variable Boolean
+    functions", 2018); None beyond."""
+    if m <= 5:
+        return max(m - 1, 0)
+    return 6 if m == 6 else None
 
 
 #: Seconds the whole question of a size gets before a search asked to split by levels does.
@@ -452,13 +488,20 @@ def _attempt(
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     if poll is not None:
         poll()
+    try:
+        if basis == "MC":
+            mc = multiplicative.Encoding(m, k, reduced, deadline=deadline)
+        else:
+            gate = encoding.Encoding(
+                m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips, deadline=deadline
+            )
+    except encoding.Expired:  # the clauses of a large size take long to build: the deadline holds there too
+        return None
     if basis == "MC":
-        mc = multiplicative.Encoding(m, k, reduced)
         answer, model = _solve(mc.clauses, deadline, poll)
         if not answer:
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
-    gate = encoding.Encoding(m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips)
     splits = encoding.level_splits(k, len(reduced), most=_MAX_SPLITS) if split_levels else []
     if not splits or len(splits) > _MAX_SPLITS:
         answer, model = _solve(gate.clauses + gate.ordered(), deadline, poll)

@@ -25,6 +25,8 @@ from pysat.solvers import Solver  # type: ignore[import-untyped]
 SOLVER = "cadical195"
 
 _SLICE = 0.1
+#: Clauses handed to the solver at once (some tens of milliseconds).
+_CHUNK = 50_000
 
 Answer = tuple[bool | None, list[int]]
 
@@ -93,7 +95,13 @@ def _polling(poll: Callable[[], object] | None) -> Callable[[], bool]:
 
 def _in_slices(clauses: list[list[int]], deadline: float | None, stop: Callable[[], bool]) -> Answer:
     """The solve itself; ``stop`` is asked between slices (True: give up, answering None)."""
-    with Solver(name=SOLVER, bootstrap_with=clauses) as solver:
+    with Solver(name=SOLVER) as solver:
+        # The clauses go in by chunks, the deadline and ``stop`` asked between them: a large
+        # formula takes seconds to hand over.
+        for first in range(0, len(clauses), _CHUNK):
+            if (deadline is not None and time.monotonic() >= deadline) or stop():
+                return None, []
+            solver.append_formula(clauses[first : first + _CHUNK])
         budget = 2000
         while True:
             solver.conf_budget(budget)
