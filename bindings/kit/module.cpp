@@ -37,7 +37,9 @@ PyModuleDef module_def = {
     "vexil_kit._native",
     "Kernels of the vexil core over truth tables: exact spectra, influence counts, the measures of "
     "vexil.Vexil and minimum circuits, computed without the interpreter lock.",
-    -1,
+    // Not -1: CPython would hand a second interpreter a copy of this module's
+    // dict without calling PyInit__native, which refuses it.
+    0,
     nullptr,
     nullptr,
     nullptr,
