@@ -50,6 +50,20 @@ def dictator(n: int, i: int) -> Table:
     return _tabulate.tabulate(n, lambda xs: xs >> i & 1)
 
 
+def _symmetric(n: int, by_weight: str, build: Callable[[], Table]) -> Table:
+    """``build()``, whose MemoryError (a table too large) names the table-free programs of a symmetric
+    function: ``by_weight`` is its value at k ones, as a Python expression in k."""
+    try:
+        return build()
+    except MemoryError as error:
+        error.add_note(
+            f"the function is symmetric: its degrees need no table, e.g. "
+            f"vexil_kit.poly_degrees.symmetric_approximate_degree([{by_weight} for k in range({n + 1})]).degree "
+            f"(and symmetric_threshold_degree)"
+        )
+        raise
+
+
 def conjunction(n: int) -> Table:
     """The AND of n variables; for n = 0 the empty AND, true.
 
@@ -57,10 +71,14 @@ def conjunction(n: int) -> Table:
     (1, True)
     """
     n = _arguments.num_vars(n)
-    _tabulate.reserve(1 << n)
-    table = np.zeros(1 << n, dtype=np.bool_)
-    table[-1] = True
-    return table
+
+    def build() -> Table:
+        _tabulate.reserve(1 << n)
+        table = np.zeros(1 << n, dtype=np.bool_)
+        table[-1] = True
+        return table
+
+    return _symmetric(n, f"k == {n}", build)
 
 
 def disjunction(n: int) -> Table:
@@ -70,10 +88,14 @@ def disjunction(n: int) -> Table:
     (7, False)
     """
     n = _arguments.num_vars(n)
-    _tabulate.reserve(1 << n)
-    table = np.ones(1 << n, dtype=np.bool_)
-    table[0] = False
-    return table
+
+    def build() -> Table:
+        _tabulate.reserve(1 << n)
+        table = np.ones(1 << n, dtype=np.bool_)
+        table[0] = False
+        return table
+
+    return _symmetric(n, "k > 0", build)
 
 
 def xor(n: int) -> Table:
@@ -85,7 +107,7 @@ def xor(n: int) -> Table:
     array([False,  True,  True, False])
     """
     n = _arguments.num_vars(n)
-    return _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) & 1)
+    return _symmetric(n, "k % 2 == 1", lambda: _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) & 1))
 
 
 def threshold(n: int, k: int) -> Table:
@@ -98,7 +120,7 @@ def threshold(n: int, k: int) -> Table:
     """
     n = _arguments.num_vars(n)
     k = _arguments.count(k, "k")
-    return _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) >= k)
+    return _symmetric(n, f"k >= {k}", lambda: _tabulate.tabulate(n, lambda xs: _tabulate.ones(xs, n) >= k))
 
 
 def majority(n: int) -> Table:

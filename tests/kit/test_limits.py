@@ -2,6 +2,7 @@
 inputs too large or malformed; the hang cases run in a child interpreter with a timeout."""
 
 import json
+import re
 import subprocess
 import sys
 import textwrap
@@ -214,3 +215,17 @@ def test_huge_circuits_are_read_in_linear_time_or_refused_with_their_size(make, 
         timeout=60,
     )
     assert outcome == expect
+
+
+@pytest.mark.parametrize("build", [BF.disjunction, BF.conjunction, BF.xor, BF.majority])
+def test_a_symmetric_table_too_large_names_the_programs_that_need_none(build):
+    with pytest.raises(MemoryError) as caught:
+        build(40)
+    note = " ".join(getattr(caught.value, "__notes__", []))
+    found = re.search(r"(\[.* for k in range\(41\)\])", note)
+    assert found and "symmetric_approximate_degree" in note
+    # The weights' values the note gives are the family's: checked on the 5-variable member.
+    small = eval(found.group(1).replace("range(41)", "range(6)").replace("40", "5").replace(">= 21", ">= 3"))
+    table = build(5).table
+    assert small == [bool(table[(1 << k) - 1]) for k in range(6)]
+    assert poly_degrees.symmetric_approximate_degree(eval(found.group(1))).degree > 0
