@@ -183,6 +183,27 @@ CASES = {
         "[0, 0, 0, 4]",
         calibrated=True,
     ),
+    # S-box kernels over 2**14 and 2**24 inputs: the Walsh tables fault in 1 GiB of output, the
+    # streamed measures run rows of 2**24 words, the cycle type walks cycles of millions of steps.
+    **{
+        f"kit vectorial {call}": Case(
+            f"""
+            from vexil_kit import VectorialFunction
+            F = VectorialFunction.random_permutation({n}, seed=1)
+            def work(): F.{call}()
+            def after(): return VectorialFunction.named("PRESENT").linearity()
+            """,
+            "8",
+            delay=delay,
+        )
+        for call, n, delay in [
+            ("walsh_table", 14, 0.2),
+            ("lat", 14, 0.2),
+            ("cycle_type", 24, 0.3),
+            ("boomerang_uniformity", 24, 0.5),
+            ("differential_branch_number", 24, 0.5),
+        ]
+    },
     # Minutes of work on two cores; the batch in flight ends first.
     "kit sweep": Case(
         """

@@ -16,6 +16,7 @@ from __future__ import annotations
 import inspect
 import math
 import operator
+import sys
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
 from typing import Any, Protocol
@@ -23,7 +24,7 @@ from typing import Any, Protocol
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native, registry
+from .. import _native, _tabulate, registry
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
@@ -366,6 +367,8 @@ def sweep(
     if out is not None:
         target = SweepFile(out, columns, source.description, total, key=job.key, fixed=len(job.fixed))
     batches = job.batches(source, batch_size)
+    if target is None and isinstance(job, FunctionJob):
+        _reserve_table(job.plan, source, total)
     if target is None:
         with reporter(progress, "sweep") as report:
             if client is None:
@@ -382,6 +385,47 @@ def sweep(
         else:
             _distributed(client, job, remaining, total, report, write, done)
     return target.read()
+
+
+def _value_bytes(value: Any) -> int:
+    """Memory a measure's value holds in an object column: the object, the items of a list, tuple or
+    dict, the buffer of an array."""
+    size = sys.getsizeof(value)
+    if isinstance(value, np.ndarray):
+        return size + (value.nbytes if value.base is not None else 0)
+    if isinstance(value, (list, tuple)):
+        return size + sum(_value_bytes(item) for item in value[:1000]) * max(1, len(value)) // max(1, min(1000, len(value)))
+    if isinstance(value, dict):
+        return size + sum(_value_bytes(k) + _value_bytes(v) for k, v in list(value.items())[:1000])
+    return size
+
+
+def _reserve_table(plan: _Plan, source: FunctionSource, total: int) -> None:
+    """MemoryError, with the sizes, unless the in-memory table of the sweep fits: its bytes per row
+    are estimated from the first function of each n (scalar columns take 8 bytes, object columns
+    their value and a slot), twice over for the parts and the joined frame."""
+    needed = 0
+    for n, rows in source.runs:
+        if len(rows) == 0:
+            continue
+        per_row = 8 + sys.getsizeof("0x" + "0" * max(1, (1 << n) // 4)) + 8
+        sample: BooleanFunction | None = None
+        for method, function in zip(plan.methods, plan.callables, strict=True):
+            info = registry.find("function", method) if method is not None else None
+            if info is not None and info.scalar:
+                per_row += 8
+                continue
+            if sample is None:
+                sample = BooleanFunction(unpack(n, rows[:1])[0])
+            per_row += 8 + _value_bytes(_value(sample, method, function))
+        needed += 2 * per_row * len(rows)
+    try:
+        _tabulate.reserve(needed)
+    except MemoryError as error:
+        raise MemoryError(
+            f"the sweep's table of {total} rows needs about {needed / 2**20:.1f} MiB in memory ({error}); "
+            "write it to a file with out="
+        ) from None
 
 
 def _require(*modules: str | None) -> None:
