@@ -57,7 +57,9 @@ def _words(table: Any) -> Words:
         raise ValueError(f"the table length must be a power of two, got {size}")
     if size > 1 << _MAX_VARS:
         raise ValueError(f"at most 2**{_MAX_VARS} entries, got {size}")
-    _native.ensure_working_set(8 * size)
+    # The bytes the value keeps, and a uint32 copy first where the array is not one already.
+    words_already = array.dtype == np.uint32 and array.flags.c_contiguous
+    _native.ensure_working_set((4 if words_already else 8) * size)
     if array.dtype == object:
         values = [_arguments.integer(v, "a table entry") for v in array]
         array = np.array(values if values else [0], dtype=object)

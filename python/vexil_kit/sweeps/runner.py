@@ -394,7 +394,9 @@ def _value_bytes(value: Any) -> int:
     if isinstance(value, np.ndarray):
         return size + (value.nbytes if value.base is not None else 0)
     if isinstance(value, (list, tuple)):
-        return size + sum(_value_bytes(item) for item in value[:1000]) * max(1, len(value)) // max(1, min(1000, len(value)))
+        return size + sum(_value_bytes(item) for item in value[:1000]) * max(1, len(value)) // max(
+            1, min(1000, len(value))
+        )
     if isinstance(value, dict):
         return size + sum(_value_bytes(k) + _value_bytes(v) for k, v in list(value.items())[:1000])
     return size
