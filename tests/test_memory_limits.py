@@ -321,13 +321,15 @@ def test_a_cgroup_limit_refuses_kit_operations_with_sizes(limited_cgroup, group)
     assert outcomes["after"] == ["ok", str(2**28)]
 
 
-# An S-box of 2**26 words (256 MiB) held in a 700 MiB cgroup: a copy, a conversion or a list of it,
-# or a new S-box of 2**26 and more, must raise MemoryError with the sizes instead of being killed.
+# An S-box of 2**25 words (128 MiB) and 350 MiB more held in a 700 MiB cgroup: a copy, a conversion
+# or a list of it, or a new S-box of 2**26 and more, must raise MemoryError with the sizes instead of
+# being killed.
 VECTORIAL_HELD = """
 import pickle
 import numpy as np
 from vexil_kit import VectorialFunction as V
-F = V(np.arange(1 << 26, dtype=np.uint32))
+F = V(np.arange(1 << 25, dtype=np.uint32))
+held = np.ones(350 << 20, dtype=np.uint8)
 def after(): return F.fixed_point_count()
 """
 
@@ -357,4 +359,4 @@ def test_a_cgroup_limit_refuses_vectorial_operations_with_sizes(limited_cgroup):
     for call in VECTORIAL_CALLS:
         kind, message = outcomes[call]
         assert kind == "MemoryError" and "needs" in message and "can be had" in message, (call, outcomes[call])
-    assert outcomes["after"] == ["ok", str(2**26)]
+    assert outcomes["after"] == ["ok", str(2**25)]
