@@ -126,9 +126,8 @@ class VectorialFunction(Value[np.uint32]):
     def _packed(self) -> bytes:
         # The table lives in bytes of its own (see _words): those, without a copy, where they are little-endian.
         held = self._table.base
-        if isinstance(held, bytes) and len(held) == self._table.nbytes and self._table.dtype.byteorder in "<=|":
-            if np.little_endian or self._table.dtype.byteorder == "<":
-                return held
+        if isinstance(held, bytes) and len(held) == self._table.nbytes and self._table.dtype == np.dtype("<u4"):
+            return held
         _tabulate.reserve(8 * len(self))
         return self._table.astype("<u4").tobytes()
 
@@ -222,7 +221,7 @@ class VectorialFunction(Value[np.uint32]):
         low, high = 0, 0
         for start in range(0, size, _tabulate.CHUNK):
             values = [operator.index(fn(x)) for x in range(start, start + _tabulate.CHUNK)]
-            low, high = min(low, *values), max(high, *values)
+            low, high = min(low, min(values)), max(high, max(values))
             if low >= 0 and not high >> _MAX_OUTPUTS:
                 words[start : start + _tabulate.CHUNK] = values
         if low < 0 or high >> _MAX_OUTPUTS:

@@ -388,38 +388,44 @@ def sweep(
 
 
 def _value_bytes(value: Any) -> int:
-    """Memory a measure's value holds in an object column: the object, the items of a list, tuple or
-    dict, the buffer of an array."""
+    """Memory a measure's value holds in an object column: the object, the buffer of an array view,
+    the items of a list, tuple or dict (from the first thousand)."""
     size = sys.getsizeof(value)
     if isinstance(value, np.ndarray):
         return size + (value.nbytes if value.base is not None else 0)
-    if isinstance(value, (list, tuple)):
-        return size + sum(_value_bytes(item) for item in value[:1000]) * max(1, len(value)) // max(
-            1, min(1000, len(value))
-        )
     if isinstance(value, dict):
-        return size + sum(_value_bytes(k) + _value_bytes(v) for k, v in list(value.items())[:1000])
+        value = [item for pair in list(value.items())[:1000] for item in pair] * max(1, len(value) // 1000)
+    if isinstance(value, (list, tuple)):
+        head = value[:1000]
+        return size + sum(_value_bytes(item) for item in head) * len(value) // max(1, len(head))
     return size
 
 
+#: What a value of a custom callable is taken to hold: a slot and a small object (it is not called ahead).
+_CALLABLE_BYTES = 64
+
+
 def _reserve_table(plan: _Plan, source: FunctionSource, total: int) -> None:
-    """MemoryError, with the sizes, unless the in-memory table of the sweep fits: its bytes per row
-    are estimated from the first function of each n (scalar columns take 8 bytes, object columns
-    their value and a slot), twice over for the parts and the joined frame."""
+    """MemoryError, with the sizes, unless the in-memory table of the sweep fits. Its bytes per row
+    are estimated for each n: 8 for a scalar column, for the other methods the value of the first
+    function of that n (a Walsh spectrum of 12 inputs is 32 KiB), twice over for the batches' parts
+    and the joined frame."""
     needed = 0
     for n, rows in source.runs:
         if len(rows) == 0:
             continue
-        per_row = 8 + sys.getsizeof("0x" + "0" * max(1, (1 << n) // 4)) + 8
+        per_row = 8 + sys.getsizeof("0x" + "0" * max(1, (1 << n) // 4)) + 8  # hex and n
         sample: BooleanFunction | None = None
-        for method, function in zip(plan.methods, plan.callables, strict=True):
+        for method in plan.methods:
             info = registry.find("function", method) if method is not None else None
-            if info is not None and info.scalar:
+            if method is None:
+                per_row += _CALLABLE_BYTES
+            elif info is not None and info.scalar:
                 per_row += 8
-                continue
-            if sample is None:
-                sample = BooleanFunction(unpack(n, rows[:1])[0])
-            per_row += 8 + _value_bytes(_value(sample, method, function))
+            else:
+                if sample is None:
+                    sample = BooleanFunction(unpack(n, rows[:1])[0])
+                per_row += 8 + _value_bytes(_value(sample, method, None))
         needed += 2 * per_row * len(rows)
     try:
         _tabulate.reserve(needed)
