@@ -14,11 +14,7 @@
 #include "registry/registry.hpp"
 #include "vectorial/sbox.hpp"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -103,16 +99,6 @@ struct SboxCall {
         return info;
     }
 };
-
-// NumPy asks for huge pages on large arrays. The blocks of the Walsh table write a few words of every
-// row, so the first block faults every page; huge pages (compacted on the fault) measured slower there
-// than small ones, whose faults the kernel's fill spreads over its polls.
-void prefer_small_pages(std::span<std::int32_t> out) {
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(out.data()) + page - 1) / page * page;
-    const std::uintptr_t end = reinterpret_cast<std::uintptr_t>(out.data() + out.size()) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_NOHUGEPAGE);
-}
 
 PyObject* not_permutation(std::string_view name) {
     const std::string message = std::string(name) + " is defined for permutations only";
@@ -211,7 +197,6 @@ PyObject* sbox_table(PyObject*, PyObject* args, PyObject* kwargs) {
                 }
                 vec::bct_into(f, array->values<std::uint32_t>());
             } else {
-                prefer_small_pages(array->values<std::int32_t>());
                 vec::walsh_into(f, array->values<std::int32_t>(), info->name == "lat");
             }
         },

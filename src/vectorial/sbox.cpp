@@ -394,18 +394,21 @@ void ddt_into(const Sbox& f, std::span<std::uint32_t> out) {
 
 namespace {
 
-// Zeroes `out` a MiB at a time on the pool, polling between pieces: a block of
-// the Walsh table writes a few words of every row, so without this its first
+// Faults `out` in, a MiB at a time on the pool, polling between pieces: a block
+// of the Walsh table writes a few words of every row, so without this its first
 // block would fault in the whole table, deaf to Ctrl-C, before its first poll.
+// One word a page is written (the blocks write every word later): the kernel
+// zeroes the page, huge or small, at its fault.
 template <class T>
 void fault_in(std::span<T> out) {
     constexpr std::uint64_t piece = (std::uint64_t{1} << 20) / sizeof(T);
+    constexpr std::uint64_t page = 4096 / sizeof(T);
     const std::uint64_t pieces = (out.size() + piece - 1) / piece;
     parallel_for(pieces, 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
         for (std::uint64_t k = begin; k < end; ++k) {
             check_interrupt();
-            const std::uint64_t low = k * piece;
-            std::fill(out.data() + low, out.data() + std::min<std::uint64_t>(out.size(), low + piece), T{0});
+            const std::uint64_t high = std::min<std::uint64_t>(out.size(), (k + 1) * piece);
+            for (std::uint64_t i = k * piece; i < high; i += page) out[i] = T{0};
         }
     });
 }
