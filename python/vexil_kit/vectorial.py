@@ -17,7 +17,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, _tabulate, anf, circuits, registry, sboxes
+from . import _arguments, _native, _tabulate, circuits, registry, sboxes
 from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
@@ -357,11 +357,22 @@ class VectorialFunction(Value[np.uint32]):
         The monomials of every coordinate are counted first, so that lists that would not fit raise
         MemoryError, naming their size, before any is made.
         """
-        # The bits of a coordinate, its coefficients and int64 masks (see anf.monomials), one at a time.
-        _tabulate.reserve(11 * len(self) + 12 * _tabulate.CHUNK)
-        counts = [int(_native.anf_monomials(self._bits(j)).shape[0]) for j in range(self._m)]
-        _tabulate.reserve(_INT_BYTES * sum(counts) + 11 * len(self))
-        return [anf.monomials(self._bits(j)) for j in range(self._m)]
+        # The bits of a coordinate, its coefficients and their int64 masks, one coordinate at a time.
+        _tabulate.reserve(10 * len(self) + 12 * _tabulate.CHUNK)
+        try:  # every monomial present, at worst; counted only where that does not fit
+            _tabulate.reserve(_INT_BYTES * self._m * len(self) + 10 * len(self))
+        except MemoryError:
+            counts = [int(np.count_nonzero(_native.moebius_transform(self._bits(j)))) for j in range(self._m)]
+            _tabulate.reserve(_INT_BYTES * sum(counts) + 10 * len(self))
+        result: list[list[int]] = []
+        for j in range(self._m):
+            masks = np.flatnonzero(_native.moebius_transform(self._bits(j)))
+            # Converted a chunk at a time, so that Ctrl-C is heard.
+            monomials: list[int] = []
+            for start in range(0, len(masks), _tabulate.CHUNK):
+                monomials.extend(masks[start : start + _tabulate.CHUNK].tolist())
+            result.append(monomials)
+        return result
 
     def inverse(self) -> VectorialFunction:
         """The inverse permutation; ValueError when F is not a permutation.
