@@ -31,11 +31,12 @@ std::uint64_t row_grain(unsigned n) { return n >= 12 ? 1 : std::uint64_t{1} << (
 // millisecond of work at worst, so a row of n = 24 is not deaf for seconds.
 constexpr std::uint64_t poll_span = std::uint64_t{1} << 16;
 
-// each(begin, end) over [0, size) in spans of poll_span, polling between them.
+// each(begin, end) over [0, size) in spans of poll_span, polling between them
+// (not before the first: its caller polls per row, and short rows stay as cheap).
 template <class Each>
 VEXIL_INLINE void polled(std::uint64_t size, Each&& each) {
     for (std::uint64_t begin = 0; begin < size; begin += poll_span) {
-        check_interrupt();
+        if (begin != 0) check_interrupt();
         each(begin, std::min(size, begin + poll_span));
     }
 }
@@ -130,13 +131,21 @@ private:
     void differences(std::uint64_t a, Each&& each) const {
         const std::uint64_t top = std::uint64_t{1} << (std::bit_width(a) - 1);
         const std::uint32_t* t = f_.table.data();
-        // A poll every poll_span inputs, whether the runs are short or long.
+        // A poll every poll_span inputs, whether the runs are short (many in a span) or long.
+        if (2 * top <= poll_span) {
+            for (std::uint64_t span = 0; span < f_.inputs(); span += poll_span) {
+                if (span != 0) check_interrupt();
+                const std::uint64_t span_end = std::min(f_.inputs(), span + poll_span);
+                for (std::uint64_t base = span; base < span_end; base += 2 * top) {
+                    for (std::uint64_t x = base; x < base + top; ++x) each(t[x] ^ t[x ^ a]);
+                }
+            }
+            return;
+        }
         for (std::uint64_t base = 0; base < f_.inputs(); base += 2 * top) {
-            if (base % poll_span == 0) check_interrupt();
             for (std::uint64_t low = base; low < base + top; low += poll_span) {
-                if (low != base) check_interrupt();
-                const std::uint64_t high = std::min(base + top, low + poll_span);
-                for (std::uint64_t x = low; x < high; ++x) each(t[x] ^ t[x ^ a]);
+                if (low != 0) check_interrupt();
+                for (std::uint64_t x = low; x < low + poll_span; ++x) each(t[x] ^ t[x ^ a]);
             }
         }
     }
@@ -321,14 +330,17 @@ public:
             for (std::uint64_t x = begin; x < end; ++x) members[ends[t[x] ^ t[x ^ a]]++] = t[x];
         });
         std::uint32_t begin = 0;
+        // Empty and small sets come by the million in a long row; a poll every poll_span words of them.
+        const bool long_row = size > poll_span;
         std::uint64_t since_poll = 0;
         for (std::uint64_t g = 0; g < size; ++g) {
             const std::uint32_t end = ends[g];
-            // Empty and small sets come by the million; a poll every poll_span words of them.
-            since_poll += 1 + (end - begin);
-            if (since_poll >= poll_span) {
-                check_interrupt();
-                since_poll = 0;
+            if (long_row) {
+                since_poll += 1 + (end - begin);
+                if (since_poll >= poll_span) {
+                    check_interrupt();
+                    since_poll = 0;
+                }
             }
             for (std::uint32_t i = begin; i < end; ++i) {
                 // A large set (an affine F puts every output in one) is 2^(2n) pairs.
@@ -394,14 +406,14 @@ void ddt_into(const Sbox& f, std::span<std::uint32_t> out) {
 
 namespace {
 
-// Faults `out` in, a MiB at a time on the pool, polling between pieces: a block
+// Faults `out` in, 2 MiB (a huge page) at a time on the pool, polling between pieces: a block
 // of the Walsh table writes a few words of every row, so without this its first
 // block would fault in the whole table, deaf to Ctrl-C, before its first poll.
 // One word a page is written (the blocks write every word later): the kernel
 // zeroes the page, huge or small, at its fault.
 template <class T>
 void fault_in(std::span<T> out) {
-    constexpr std::uint64_t piece = (std::uint64_t{1} << 20) / sizeof(T);
+    constexpr std::uint64_t piece = (std::uint64_t{1} << 21) / sizeof(T);
     constexpr std::uint64_t page = 4096 / sizeof(T);
     const std::uint64_t pieces = (out.size() + piece - 1) / piece;
     parallel_for(pieces, 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
