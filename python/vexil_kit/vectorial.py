@@ -475,7 +475,7 @@ class VectorialFunction(Value[np.uint32]):
 
     def differential_branch_number(self, progress: Progress = False) -> int:
         """min of wt(a) + wt(b) over a != 0 with DDT[a, b] != 0 (for a permutation: over x != y of
-        wt(x ^ y) + wt(F(x) ^ F(y)))."""
+        wt(x ^ y) + wt(F(x) ^ F(y))); ValueError for n = 0, which has no a != 0 to take the least over."""
         return int(self._measure("differential_branch_number", progress))
 
     def linearity(self, progress: Progress = False) -> int:
