@@ -183,6 +183,44 @@ CASES = {
         "[0, 0, 0, 4]",
         calibrated=True,
     ),
+    # S-box kernels over 2**14 and 2**24 inputs: the Walsh tables fault in 1 GiB of output, the
+    # streamed measures run rows of 2**24 words, the cycle type walks cycles of millions of steps.
+    **{
+        f"kit vectorial {call}": Case(
+            f"""
+            from vexil_kit import VectorialFunction
+            F = VectorialFunction.random_permutation({n}, seed=1)
+            def work(): F.{call}()
+            def after(): return VectorialFunction.named("PRESENT").linearity()
+            """,
+            "8",
+            delay=delay,
+        )
+        for call, n, delay in [
+            ("walsh_table", 14, 0.2),
+            ("lat", 14, 0.2),
+            ("boomerang_uniformity", 24, 0.5),
+            ("differential_branch_number", 24, 0.5),
+        ]
+    },
+    # One cycle through all 2**24 inputs in a random order, walked again and again: each walk must
+    # poll inside its cycle.
+    "kit vectorial cycle_type": Case(
+        """
+        import numpy as np
+        from vexil_kit import VectorialFunction
+        order = np.random.default_rng(1).permutation(1 << 24).astype(np.uint32)
+        table = np.empty(1 << 24, dtype=np.uint32)
+        table[order] = np.roll(order, -1)
+        F = VectorialFunction(table)
+        def work():
+            for _ in range(50):
+                F.cycle_type()
+        def after(): return VectorialFunction.named("PRESENT").linearity()
+        """,
+        "8",
+        delay=0.5,
+    ),
     # Minutes of work on two cores; the batch in flight ends first.
     "kit sweep": Case(
         """

@@ -109,6 +109,86 @@ CASES = {
         {"influence_counts": ("MemoryError", "the computation needs 128.0 MiB")},
         "[2, 2]",
     ),
+    # An S-box of 2**24 words (64 MiB) held: what copies or converts it whole must be refused, with
+    # the sizes, while what works a chunk at a time still runs.
+    "kit vectorial": Case(
+        """
+        import pickle
+        import numpy as np
+        from vexil_kit import BooleanFunction, VectorialFunction as V
+        F = V.random_permutation(24, seed=1)
+        identity = V(np.arange(1 << 22, dtype=np.uint32))
+        calls = {
+            "xor": lambda: F ^ F,
+            "pickle": lambda: pickle.dumps(F),
+            "list": lambda: list(F),
+            "asarray int64": lambda: np.asarray(F, np.int64),
+            "coordinates": lambda: F.coordinates(),
+            "anf": lambda: F.anf(),
+            "from_components": lambda: V.from_components([BooleanFunction.constant(24, 1)] * 8),
+            "synthesize": lambda: F.synthesize(),
+            "random": lambda: V.random(27, 27),
+            "from_callable": lambda: V.from_callable(int, 26, 26),
+            "fixed_points of the identity": lambda: identity.fixed_points(),
+            "hash": lambda: hash(F),
+            "coordinate": lambda: F.coordinate(3).weight(),
+            "fixed_points": lambda: F.fixed_points(),
+            "cycle_type": lambda: F.cycle_type(),
+        }
+        def after(): return F.coordinate(0).weight()
+        """,
+        100,
+        {
+            **dict.fromkeys(
+                [
+                    "xor",
+                    "pickle",
+                    "list",
+                    "asarray int64",
+                    "coordinates",
+                    "anf",
+                    "from_components",
+                    "synthesize",
+                    "random",
+                    "from_callable",
+                    "fixed_points of the identity",
+                ],
+                REFUSED,
+            ),
+            **dict.fromkeys(["hash", "coordinate", "fixed_points", "cycle_type"], ("ok", "")),
+        },
+        str(2**23),
+        sanitized=False,
+    ),
+    # The lists of monomials are counted before any is made: 22 coordinates of 2**21 monomials each.
+    "kit vectorial anf": Case(
+        """
+        from vexil_kit import VectorialFunction as V
+        F = V.random(22, 22, seed=1)
+        calls = {"anf": lambda: F.anf(), "small": lambda: V.random(10, 10, seed=1).anf()}
+        def after(): return len(V.random(8, 3, seed=1).anf())
+        """,
+        400,
+        # The whole estimate (22 lists of about 2**21 ints), not one list's.
+        {"anf": ("MemoryError", "GiB of working memory"), "small": ("ok", "")},
+        "3",
+        sanitized=False,
+    ),
+    # A sweep's table held in memory: 10**4 Walsh spectra of 2**12 int64 each, 320 MiB and more.
+    "sweep walsh_spectrum": Case(
+        """
+        from vexil_kit.sweeps import sweep, random_functions
+        calls = {
+            "sweep": lambda: sweep(random_functions(12, 10_000, seed=0), ["walsh_spectrum"]),
+            "small": lambda: sweep(random_functions(12, 100, seed=0), ["walsh_spectrum", "weight"]),
+        }
+        def after(): return len(sweep(random_functions(3, 4, seed=0), ["weight"]))
+        """,
+        200,
+        {"sweep": ("MemoryError", "out="), "small": ("ok", "")},
+        "4",
+        sanitized=False,
+    ),
     # Address space only: each call reads the 4 GiB table once, and refuses it first.
     "more than 31 variables": Case(
         """
@@ -239,3 +319,44 @@ def test_a_cgroup_limit_refuses_kit_operations_with_sizes(limited_cgroup, group)
         kind, message = outcomes[call]
         assert kind == "MemoryError" and "needs" in message and "can be had" in message, (call, outcomes[call])
     assert outcomes["after"] == ["ok", str(2**28)]
+
+
+# An S-box of 2**25 words (128 MiB) and 350 MiB more held in a 700 MiB cgroup: a copy, a conversion
+# or a list of it, or a new S-box of 2**26 and more, must raise MemoryError with the sizes instead of
+# being killed.
+VECTORIAL_HELD = """
+import pickle
+import numpy as np
+from vexil_kit import VectorialFunction as V
+F = V(np.arange(1 << 25, dtype=np.uint32))
+held = np.ones(350 << 20, dtype=np.uint8)
+def after(): return F.fixed_point_count()
+"""
+
+VECTORIAL_CALLS = [
+    "F ^ F",
+    "pickle.dumps(F)",
+    "list(F)",
+    "np.asarray(F, np.int64)",
+    "F.coordinates()",
+    "F.anf()",
+    "F.fixed_points()",
+    "V.random(27, 27)",
+    "V.from_callable(int, 26, 26)",
+]
+
+
+@pytest.mark.skipif(SANITIZED, reason="the sanitizers' shadow memory does not fit the limit")
+@pytest.mark.parametrize("limited_cgroup", [700 * 2**20], indirect=True, ids=["700 MiB"])
+def test_a_cgroup_limit_refuses_vectorial_operations_with_sizes(limited_cgroup):
+    procs = limited_cgroup / "cgroup.procs"
+
+    def enter():
+        procs.write_text(str(os.getpid()))
+
+    setup = VECTORIAL_HELD + "calls = {" + ", ".join(f"{call!r}: lambda: {call}" for call in VECTORIAL_CALLS) + "}\n"
+    outcomes = run_limited(setup, None, preexec_fn=enter, timeout=300.0)
+    for call in VECTORIAL_CALLS:
+        kind, message = outcomes[call]
+        assert kind == "MemoryError" and "needs" in message and "can be had" in message, (call, outcomes[call])
+    assert outcomes["after"] == ["ok", str(2**25)]

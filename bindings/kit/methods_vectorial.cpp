@@ -124,6 +124,12 @@ PyObject* sbox_measure(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!call.parse(args, kwargs)) return nullptr;
     const vexil::MeasureInfo* info = call.measure(false);
     if (info == nullptr) return nullptr;
+    if (info->name == "differential_branch_number" && call.sbox.n == 0) {
+        // A minimum over the input differences a != 0, of which n = 0 has none.
+        PyErr_SetString(PyExc_ValueError,
+                        "the differential branch number needs n >= 1: with n = 0 no input difference a != 0 exists");
+        return nullptr;
+    }
     std::int64_t integer = 0;
     std::vector<vec::ValueCount> counts;
     bool refused = false;

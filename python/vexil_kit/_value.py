@@ -141,7 +141,10 @@ class Value(Generic[D]):
         return self._text(type(self).__name__)
 
     def __reduce__(self) -> tuple[Any, ...]:
-        return (type(self)._unpickle, (type(self), *self._header(), self._packed()))
+        packed = self._packed()
+        # The pickler copies the bytes into its output (and a file's buffer).
+        _tabulate.reserve(2 * len(packed))
+        return (type(self)._unpickle, (type(self), *self._header(), packed))
 
     def __copy__(self) -> Any:
         return self
@@ -151,9 +154,12 @@ class Value(Generic[D]):
 
     def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> npt.NDArray[Any]:
         if dtype is None or np.dtype(dtype) == self._table.dtype:
+            if copy:
+                _tabulate.reserve(self._table.nbytes)
             return self._table.copy() if copy else self._table
         if copy is False:
             raise ValueError(f"converting a {self._family.__name__} to another dtype needs a copy")
+        _tabulate.reserve(len(self) * np.dtype(dtype).itemsize)
         return self._table.astype(dtype)
 
 

@@ -17,13 +17,16 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, anf, circuits, display, registry, sboxes
+from . import _arguments, _native, _tabulate, circuits, display, registry, sboxes
 from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
 from .synthesis import Synthesis, synthesize_tables
 
 Words = npt.NDArray[np.uint32]
+
+#: Bytes a Python int of an output word holds in a list: its slot and the int object.
+_INT_BYTES = 40
 
 #: Tables of at most this many entries print as a literal that round-trips.
 _SHOWN = 256
@@ -56,7 +59,9 @@ def _words(table: Any) -> Words:
         raise ValueError(f"the table length must be a power of two, got {size}")
     if size > 1 << _MAX_VARS:
         raise ValueError(f"at most 2**{_MAX_VARS} entries, got {size}")
-    _native.ensure_working_set(8 * size)
+    # The bytes the value keeps, and a uint32 copy first where the array is not one already.
+    words_already = array.dtype == np.uint32 and array.flags.c_contiguous
+    _native.ensure_working_set((4 if words_already else 8) * size)
     if array.dtype == object:
         try:
             values = [_arguments.integer(v, "a table entry") for v in array]
@@ -127,6 +132,11 @@ class VectorialFunction(Value[np.uint32]):
         return (self._n, self._m)
 
     def _packed(self) -> bytes:
+        # The table lives in bytes of its own (see _words): those, without a copy, where they are little-endian.
+        held = self._table.base
+        if isinstance(held, bytes) and len(held) == self._table.nbytes and self._table.dtype == np.dtype("<u4"):
+            return held
+        _tabulate.reserve(8 * len(self))
         return self._table.astype("<u4").tobytes()
 
     def _text(self, name: str) -> str:
@@ -151,7 +161,14 @@ class VectorialFunction(Value[np.uint32]):
         return self[_arguments.entry(x, self._n)]
 
     def __iter__(self) -> Iterator[int]:
-        return iter(self._table.tolist())
+        # What iterates is usually collected: a list holds a slot and an int per entry.
+        _tabulate.reserve(_INT_BYTES * len(self) + 8 * _tabulate.CHUNK)
+        return self._entries()
+
+    def _entries(self) -> Iterator[int]:
+        # A chunk at a time: no second list of 2**n ints held at once.
+        for start in range(0, len(self), _tabulate.CHUNK):
+            yield from self._table[start : start + _tabulate.CHUNK].tolist()
 
     @classmethod
     def _of_words(cls, words: npt.ArrayLike, m: int) -> VectorialFunction:
@@ -174,10 +191,13 @@ class VectorialFunction(Value[np.uint32]):
             raise TypeError("from_components takes BooleanFunction objects")
         if len({f.n for f in fs}) != 1:
             raise ValueError("the components must all have the same number of variables")
-        _native.ensure_working_set(8 * len(fs[0]))
+        # The words, a shifted coordinate, and the copy the value keeps.
+        _tabulate.reserve(12 * len(fs[0]) + 8 * _tabulate.CHUNK)
         words = np.zeros(len(fs[0]), dtype=np.uint32)
         for j, f in enumerate(fs):
-            words |= f.table.astype(np.uint32) << np.uint32(j)
+            for start in range(0, len(words), _tabulate.CHUNK):
+                part = f.table[start : start + _tabulate.CHUNK]
+                words[start : start + _tabulate.CHUNK] |= part.astype(np.uint32) << np.uint32(j)
         return cls._of_words(words, len(fs))
 
     @classmethod
@@ -200,7 +220,21 @@ class VectorialFunction(Value[np.uint32]):
         [0, 3, 6, 1, 4, 7, 2, 5]
         """
         n = _arguments.num_vars(n)
-        return cls([operator.index(fn(x)) for x in range(1 << n)], m)
+        size = 1 << n
+        if size <= _tabulate.CHUNK:
+            return cls([operator.index(fn(x)) for x in range(size)], m)
+        # A chunk of Python ints at a time into the words, instead of a list of 2**n of them.
+        _tabulate.reserve(8 * size + _INT_BYTES * _tabulate.CHUNK)
+        words = np.empty(size, dtype=np.uint32)
+        low, high = 0, 0
+        for start in range(0, size, _tabulate.CHUNK):
+            values = [operator.index(fn(x)) for x in range(start, start + _tabulate.CHUNK)]
+            low, high = min(low, min(values)), max(high, max(values))
+            if low >= 0 and not high >> _MAX_OUTPUTS:
+                words[start : start + _tabulate.CHUNK] = values
+        if low < 0 or high >> _MAX_OUTPUTS:
+            raise ValueError(f"the table entries must lie in [0, 2**32), got {low if low < 0 else high}")
+        return cls(words, m)
 
     @classmethod
     def random(cls, n: int, m: int, seed: Any = None) -> VectorialFunction:
@@ -213,8 +247,13 @@ class VectorialFunction(Value[np.uint32]):
         m = _arguments.integer(m, "m")
         if not 1 <= m <= _MAX_OUTPUTS or n > _MAX_VARS:
             raise ValueError(f"random takes n <= {_MAX_VARS} and 1 <= m <= {_MAX_OUTPUTS}, not ({n}, {m})")
-        _native.ensure_working_set(8 << n)
-        words = np.random.default_rng(seed).integers(0, 1 << m, size=1 << n, dtype=np.uint64)
+        # The words and the copy the value keeps; drawn a chunk at a time (the same stream as at once).
+        _tabulate.reserve((8 << n) + 8 * _tabulate.CHUNK)
+        rng = np.random.default_rng(seed)
+        words = np.empty(1 << n, dtype=np.uint32)
+        for start in range(0, 1 << n, _tabulate.CHUNK):
+            stop = min(1 << n, start + _tabulate.CHUNK)
+            words[start:stop] = rng.integers(0, 1 << m, size=stop - start, dtype=np.uint64)
         return cls._of_words(words, m)
 
     @classmethod
@@ -286,10 +325,20 @@ class VectorialFunction(Value[np.uint32]):
         j = _arguments.integer(j, "a coordinate")
         if not 0 <= j < self._m:
             raise ValueError(f"coordinate {j} is outside [0, {self._m})")
-        return BooleanFunction(((self._table >> np.uint32(j)) & np.uint32(1)).astype(np.bool_))
+        return BooleanFunction(self._bits(j))
+
+    def _bits(self, j: int) -> npt.NDArray[np.bool_]:
+        """Bit j of every word, a chunk at a time: the bool table and its copy, no uint32 temporary of 2**n."""
+        _tabulate.reserve(2 * len(self) + 12 * _tabulate.CHUNK)
+        bits = np.empty(len(self), dtype=np.bool_)
+        for start in range(0, len(self), _tabulate.CHUNK):
+            part = self._table[start : start + _tabulate.CHUNK]
+            bits[start : start + _tabulate.CHUNK] = (part >> np.uint32(j)) & np.uint32(1)
+        return bits
 
     def coordinates(self) -> list[BooleanFunction]:
         """Every coordinate, coordinate 0 first."""
+        _tabulate.reserve((self._m + 1) * len(self) + 12 * _tabulate.CHUNK)
         return [self.coordinate(j) for j in range(self._m)]
 
     def component(self, b: int) -> BooleanFunction:
@@ -311,8 +360,27 @@ class VectorialFunction(Value[np.uint32]):
         return BooleanFunction((parity & np.uint32(1)).astype(np.bool_))
 
     def anf(self) -> list[list[int]]:
-        """The algebraic normal form of each coordinate (coordinate 0 first), as in ``BooleanFunction.anf``."""
-        return [anf.monomials(((self._table >> np.uint32(j)) & np.uint32(1)).astype(np.bool_)) for j in range(self._m)]
+        """The algebraic normal form of each coordinate (coordinate 0 first), as in ``BooleanFunction.anf``.
+
+        The monomials of every coordinate are counted first, so that lists that would not fit raise
+        MemoryError, naming their size, before any is made.
+        """
+        # The bits of a coordinate, its coefficients and their int64 masks, one coordinate at a time.
+        _tabulate.reserve(10 * len(self) + 12 * _tabulate.CHUNK)
+        try:  # every monomial present, at worst; counted only where that does not fit
+            _tabulate.reserve(_INT_BYTES * self._m * len(self) + 10 * len(self))
+        except MemoryError:
+            counts = [int(np.count_nonzero(_native.moebius_transform(self._bits(j)))) for j in range(self._m)]
+            _tabulate.reserve(_INT_BYTES * sum(counts) + 10 * len(self))
+        result: list[list[int]] = []
+        for j in range(self._m):
+            masks = np.flatnonzero(_native.moebius_transform(self._bits(j)))
+            # Converted a chunk at a time, so that Ctrl-C is heard.
+            monomials: list[int] = []
+            for start in range(0, len(masks), _tabulate.CHUNK):
+                monomials.extend(masks[start : start + _tabulate.CHUNK].tolist())
+            result.append(monomials)
+        return result
 
     def inverse(self) -> VectorialFunction:
         """The inverse permutation; ValueError when F is not a permutation.
@@ -343,6 +411,8 @@ class VectorialFunction(Value[np.uint32]):
             return NotImplemented
         if other._n != self._n:
             raise ValueError(f"F ^ G needs one n, not {self._n} and {other._n}")
+        # The XOR and the copy the value keeps.
+        _tabulate.reserve(8 * len(self))
         return type(self)._of_words(self._table ^ other._table, max(self._m, other._m))
 
     # -- tables ---------------------------------------------------------------------------------
@@ -413,7 +483,7 @@ class VectorialFunction(Value[np.uint32]):
 
     def differential_branch_number(self, progress: Progress = False) -> int:
         """min of wt(a) + wt(b) over a != 0 with DDT[a, b] != 0 (for a permutation: over x != y of
-        wt(x ^ y) + wt(F(x) ^ F(y)))."""
+        wt(x ^ y) + wt(F(x) ^ F(y))); ValueError for n = 0, which has no a != 0 to take the least over."""
         return int(self._measure("differential_branch_number", progress))
 
     def linearity(self, progress: Progress = False) -> int:
@@ -487,8 +557,20 @@ class VectorialFunction(Value[np.uint32]):
         >>> VectorialFunction([0, 2, 1, 3]).fixed_points()
         [0, 3]
         """
-        found: list[int] = np.flatnonzero(self._table == np.arange(len(self), dtype=np.uint32)).tolist()
+        # A chunk at a time: no arange and mask of 2**n entries; counted first, then listed.
+        _tabulate.reserve(13 * _tabulate.CHUNK)
+        starts = range(0, len(self), _tabulate.CHUNK)
+        count = sum(int(np.count_nonzero(self._fixed_in(start))) for start in starts)
+        _tabulate.reserve(_INT_BYTES * count + 8 * _tabulate.CHUNK)
+        found: list[int] = []
+        for start in starts:
+            found.extend((start + np.flatnonzero(self._fixed_in(start))).tolist())
         return found
+
+    def _fixed_in(self, start: int) -> npt.NDArray[np.bool_]:
+        """Whether F(x) = x, for the chunk of inputs from ``start``."""
+        part = self._table[start : start + _tabulate.CHUNK]
+        return part == np.arange(start, start + len(part), dtype=np.uint32)
 
     def cycle_type(self) -> dict[int, int]:
         """Cycle length -> number of cycles of a permutation (ValueError otherwise).
@@ -517,7 +599,8 @@ class VectorialFunction(Value[np.uint32]):
         >>> s.upper_bound, s.optimal, s.circuit.to_function() == half_adder
         (2, True, True)
         """
-        tables = [(self._table >> np.uint32(j)) & np.uint32(1) for j in range(self._m)]
+        _tabulate.reserve((self._m + 1) * len(self) + 12 * _tabulate.CHUNK)
+        tables = [self._bits(j) for j in range(self._m)]
         return synthesize_tables(self._n, tables, basis, max_gates=max_gates, time_limit=time_limit, progress=progress)
 
     def affine_equivalent(self, other: VectorialFunction) -> tuple[tuple[int, ...], int, tuple[int, ...], int] | None:

@@ -27,6 +27,20 @@ void require_permutation(const Sbox& f, const char* what) {
 // Rows per chunk of a loop over the 2^n rows of a table: about 2^12 inputs a chunk.
 std::uint64_t row_grain(unsigned n) { return n >= 12 ? 1 : std::uint64_t{1} << (12 - n); }
 
+// Inputs between two polls of a loop that runs over 2^n of them: about a
+// millisecond of work at worst, so a row of n = 24 is not deaf for seconds.
+constexpr std::uint64_t poll_span = std::uint64_t{1} << 16;
+
+// each(begin, end) over [0, size) in spans of poll_span, polling between them
+// (not before the first: its caller polls per row, and short rows stay as cheap).
+template <class Each>
+VEXIL_INLINE void polled(std::uint64_t size, Each&& each) {
+    for (std::uint64_t begin = 0; begin < size; begin += poll_span) {
+        if (begin != 0) check_interrupt();
+        each(begin, std::min(size, begin + poll_span));
+    }
+}
+
 // Grows a histogram indexed by value as values come.
 void count_value(std::vector<std::uint64_t>& histogram, std::uint64_t value, std::uint64_t times) {
     if (value >= histogram.size()) histogram.resize(value + 1, 0);
@@ -73,17 +87,20 @@ public:
         if (dense_) {
             count(a);
             std::uint64_t distinct = 0;
-            for (std::size_t b = 0; b < counts_.size(); ++b) {
-                if (counts_[b] != 0) {
-                    on_value(static_cast<std::uint32_t>(b), 2 * std::uint64_t{counts_[b]});
-                    ++distinct;
+            polled(counts_.size(), [&](std::uint64_t begin, std::uint64_t end) {
+                for (std::uint64_t b = begin; b < end; ++b) {
+                    if (counts_[b] != 0) {
+                        on_value(static_cast<std::uint32_t>(b), 2 * std::uint64_t{counts_[b]});
+                        ++distinct;
+                    }
                 }
-            }
+            });
             return distinct;
         }
         collect(a);
         std::uint64_t distinct = 0;
         for (std::size_t i = 0; i < diffs_.size();) {
+            if (i % poll_span == 0) check_interrupt();
             std::size_t j = i;
             while (j < diffs_.size() && diffs_[j] == diffs_[i]) ++j;
             on_value(diffs_[i], 2 * std::uint64_t{j - i});
@@ -102,7 +119,9 @@ public:
         }
         count(a);
         Count most = 0;
-        for (const Count c : counts_) most = std::max(most, c);
+        polled(counts_.size(), [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t b = begin; b < end; ++b) most = std::max(most, counts_[b]);
+        });
         return 2 * std::uint64_t{most};
     }
 
@@ -112,13 +131,30 @@ private:
     void differences(std::uint64_t a, Each&& each) const {
         const std::uint64_t top = std::uint64_t{1} << (std::bit_width(a) - 1);
         const std::uint32_t* t = f_.table.data();
+        // A poll every poll_span inputs, whether the runs are short (many in a span) or long.
+        if (2 * top <= poll_span) {
+            for (std::uint64_t span = 0; span < f_.inputs(); span += poll_span) {
+                if (span != 0) check_interrupt();
+                const std::uint64_t span_end = std::min(f_.inputs(), span + poll_span);
+                for (std::uint64_t base = span; base < span_end; base += 2 * top) {
+                    for (std::uint64_t x = base; x < base + top; ++x) each(t[x] ^ t[x ^ a]);
+                }
+            }
+            return;
+        }
         for (std::uint64_t base = 0; base < f_.inputs(); base += 2 * top) {
-            for (std::uint64_t x = base; x < base + top; ++x) each(t[x] ^ t[x ^ a]);
+            for (std::uint64_t low = base; low < base + top; low += poll_span) {
+                if (low != 0) check_interrupt();
+                for (std::uint64_t x = low; x < low + poll_span; ++x) each(t[x] ^ t[x ^ a]);
+            }
         }
     }
 
     void count(std::uint64_t a) {
-        std::fill(counts_.begin(), counts_.end(), Count{0});
+        polled(counts_.size(), [&](std::uint64_t begin, std::uint64_t end) {
+            std::fill(counts_.begin() + static_cast<std::ptrdiff_t>(begin),
+                      counts_.begin() + static_cast<std::ptrdiff_t>(end), Count{0});
+        });
         Count* counts = counts_.data();
         differences(a, [counts](std::uint32_t d) { ++counts[d]; });
     }
@@ -261,33 +297,56 @@ public:
 
     static std::uint64_t bytes(const Sbox& f) { return bytes_times(f.inputs(), 3 * sizeof(std::uint32_t)); }
 
-    // row[b] = BCT[a, b] for every b.
+    // row[b] = BCT[a, b] for every b. Every pass over 2^n words polls between spans.
     void row(std::uint64_t a, std::uint32_t* row) {
         const std::uint32_t* t = f_.table.data();
         const std::uint64_t size = f_.inputs();
-        std::fill(row, row + size, 0U);
-        row[0] = static_cast<std::uint32_t>(size);
+        const auto full = static_cast<std::uint32_t>(size);
         if (a == 0) {
-            std::fill(row, row + size, static_cast<std::uint32_t>(size));
+            polled(size, [&](std::uint64_t begin, std::uint64_t end) { std::fill(row + begin, row + end, full); });
             return;
         }
+        polled(size, [&](std::uint64_t begin, std::uint64_t end) {
+            std::fill(row + begin, row + end, 0U);
+            std::fill(ends_.begin() + static_cast<std::ptrdiff_t>(begin),
+                      ends_.begin() + static_cast<std::ptrdiff_t>(end), 0U);
+        });
+        row[0] = full;
         // Counting sort of the outputs by their difference g.
-        std::fill(ends_.begin(), ends_.end(), 0U);
-        for (std::uint64_t x = 0; x < size; ++x) ++ends_[t[x] ^ t[x ^ a]];
+        std::uint32_t* ends = ends_.data();
+        polled(size, [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t x = begin; x < end; ++x) ++ends[t[x] ^ t[x ^ a]];
+        });
         std::uint32_t sum = 0;
-        for (std::uint32_t& e : ends_) {
-            const std::uint32_t count = e;
-            e = sum;
-            sum += count;
-        }
-        for (std::uint64_t x = 0; x < size; ++x) members_[ends_[t[x] ^ t[x ^ a]]++] = t[x];
+        polled(size, [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t g = begin; g < end; ++g) {
+                const std::uint32_t count = ends[g];
+                ends[g] = sum;
+                sum += count;
+            }
+        });
+        std::uint32_t* members = members_.data();
+        polled(size, [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t x = begin; x < end; ++x) members[ends[t[x] ^ t[x ^ a]]++] = t[x];
+        });
         std::uint32_t begin = 0;
-        for (const std::uint32_t end : ends_) {
+        // Empty and small sets come by the million in a long row; a poll every poll_span words of them.
+        const bool long_row = size > poll_span;
+        std::uint64_t since_poll = 0;
+        for (std::uint64_t g = 0; g < size; ++g) {
+            const std::uint32_t end = ends[g];
+            if (long_row) {
+                since_poll += 1 + (end - begin);
+                if (since_poll >= poll_span) {
+                    check_interrupt();
+                    since_poll = 0;
+                }
+            }
             for (std::uint32_t i = begin; i < end; ++i) {
                 // A large set (an affine F puts every output in one) is 2^(2n) pairs.
                 if ((i - begin) % 1024 == 1023) check_interrupt();
-                const std::uint32_t y = members_[i];
-                for (std::uint32_t j = i + 1; j < end; ++j) row[y ^ members_[j]] += 2;
+                const std::uint32_t y = members[i];
+                for (std::uint32_t j = i + 1; j < end; ++j) row[y ^ members[j]] += 2;
             }
             begin = end;
         }
@@ -345,15 +404,41 @@ void ddt_into(const Sbox& f, std::span<std::uint32_t> out) {
     });
 }
 
+namespace {
+
+// Faults `out` in, 2 MiB (a huge page) at a time on the pool, polling between pieces: a block
+// of the Walsh table writes a few words of every row, so without this its first
+// block would fault in the whole table, deaf to Ctrl-C, before its first poll.
+// One word a page is written (the blocks write every word later): the kernel
+// zeroes the page, huge or small, at its fault.
+template <class T>
+void fault_in(std::span<T> out) {
+    constexpr std::uint64_t piece = (std::uint64_t{1} << 21) / sizeof(T);
+    constexpr std::uint64_t page = 4096 / sizeof(T);
+    const std::uint64_t pieces = (out.size() + piece - 1) / piece;
+    parallel_for(pieces, 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+        for (std::uint64_t k = begin; k < end; ++k) {
+            check_interrupt();
+            const std::uint64_t high = std::min<std::uint64_t>(out.size(), (k + 1) * piece);
+            for (std::uint64_t i = k * piece; i < high; i += page) out[i] = T{0};
+        }
+    });
+}
+
+}  // namespace
+
 void walsh_into(const Sbox& f, std::span<std::int32_t> out, bool halve) {
     const std::uint64_t width = f.outputs();
+    fault_in(out);
     over_walsh_blocks(
         f, [&](std::uint64_t b0, std::uint64_t lanes, const std::int32_t* v, std::uint64_t stride, std::size_t) {
-            for (std::uint64_t a = 0; a < f.inputs(); ++a) {
-                std::int32_t* row = out.data() + a * width + b0;
-                const std::int32_t* src = v + a * stride;
-                for (std::uint64_t j = 0; j < lanes; ++j) row[j] = halve ? src[j] / 2 : src[j];
-            }
+            polled(f.inputs(), [&](std::uint64_t begin, std::uint64_t end) {
+                for (std::uint64_t a = begin; a < end; ++a) {
+                    std::int32_t* row = out.data() + a * width + b0;
+                    const std::int32_t* src = v + a * stride;
+                    for (std::uint64_t j = 0; j < lanes; ++j) row[j] = halve ? src[j] / 2 : src[j];
+                }
+            });
         });
 }
 
@@ -389,7 +474,8 @@ std::vector<ValueCount> differential_spectrum(const Sbox& f) {
 }
 
 std::int64_t differential_branch_number(const Sbox& f) {
-    if (f.n == 0) return 0;
+    // No input difference a != 0 exists: the minimum is over nothing.
+    if (f.n == 0) panic("the differential branch number needs n >= 1: with n = 0 no input difference a != 0 exists");
     const std::int64_t none = 2 * max_outputs + 1;
     const auto acc = over_ddt_rows(f, none, [](std::uint64_t a, auto& c, std::int64_t& best) {
         const std::int64_t wa = std::popcount(a);
@@ -531,22 +617,89 @@ bool is_balanced(const Sbox& f) {
     return std::all_of(counts.begin(), counts.end(), [&](std::uint32_t c) { return c == each; });
 }
 
+// The cycles are walked by 16 chains at once, so that their loads from the
+// table overlap instead of waiting one for another. A chain starts at the
+// next unvisited input (a visited bitmap read a word at a time) and walks until
+// it reaches a visited input, which in a permutation is the start of a chain:
+// its own (a cycle closed) or another's, whose path it then joins in front.
+// Every open path has exactly one walking chain at its end, so the starts
+// waiting for their predecessor are the chains' own. A poll every poll_span steps.
 std::vector<ValueCount> cycle_type(const Sbox& f) {
     require_permutation(f, "the cycle type");
-    std::vector<std::uint64_t> seen(f.inputs() / 64 + 1, 0);
-    std::map<std::uint64_t, std::uint64_t> cycles;
-    for (std::uint64_t start = 0; start < f.inputs(); ++start) {
-        if ((seen[start / 64] >> (start % 64) & 1) != 0) continue;
-        if (start % 4096 == 0) check_interrupt();
-        std::uint64_t length = 0;
-        for (std::uint64_t x = start; (seen[x / 64] >> (x % 64) & 1) == 0; x = f.table[x]) {
-            seen[x / 64] |= std::uint64_t{1} << (x % 64);
-            ++length;
+    constexpr unsigned chains = 16;
+    const std::uint64_t size = f.inputs();
+    const std::uint64_t words = (size + 63) / 64;
+    ensure_working_set(bytes_times(words, sizeof(std::uint64_t)));
+    std::vector<std::uint64_t> seen(words, 0);
+    if (size % 64 != 0) seen[0] = ~std::uint64_t{0} << size;  // the bits past the end
+    const auto visited = [&](std::uint64_t x) { return (seen[x / 64] >> (x % 64) & 1) != 0; };
+    const auto visit = [&](std::uint64_t x) { seen[x / 64] |= std::uint64_t{1} << (x % 64); };
+    // Short lengths are counted in an array, the few long ones in a map.
+    std::array<std::uint64_t, 1024> short_counts{};
+    std::map<std::uint64_t, std::uint64_t> long_counts;
+    const auto count_cycle = [&](std::uint64_t length) {
+        if (length < short_counts.size()) {
+            ++short_counts[length];
+        } else {
+            ++long_counts[length];
         }
-        ++cycles[length];
+    };
+
+    struct Chain {
+        std::uint64_t head = 0;    // the first input of its path
+        std::uint64_t at = 0;      // the input it stands on
+        std::uint64_t length = 0;  // inputs on its path; 0: the chain is idle
+    };
+    std::array<Chain, chains> chain{};
+    const std::uint32_t* t = f.table.data();
+    std::uint64_t next_word = 0;  // every input of the words before it is visited
+    // A new path from the next unvisited input; false when none is left.
+    const auto start = [&](Chain& c) {
+        while (next_word < words && seen[next_word] == ~std::uint64_t{0}) ++next_word;
+        if (next_word == words) return false;
+        const std::uint64_t x = next_word * 64 + static_cast<std::uint64_t>(std::countr_one(seen[next_word]));
+        visit(x);
+        c = {x, x, 1};
+        __builtin_prefetch(t + x);
+        return true;
+    };
+    unsigned walking = 0;
+    for (Chain& c : chain) walking += start(c) ? 1 : 0;
+    std::uint64_t steps = 0;
+    while (walking != 0) {
+        for (Chain& c : chain) {
+            if (c.length == 0) continue;
+            const std::uint64_t y = t[c.at];
+            if (!visited(y)) {
+                visit(y);
+                c.at = y;
+                ++c.length;
+                __builtin_prefetch(t + y);
+            } else {
+                // y is the head of a walking chain's path, perhaps this one's.
+                Chain* owner = nullptr;
+                for (Chain& d : chain) {
+                    if (d.length != 0 && d.head == y) owner = &d;
+                }
+                if (owner == nullptr) panic("the cycle type lost a path");
+                if (owner == &c) {
+                    count_cycle(c.length);
+                } else {
+                    owner->head = c.head;
+                    owner->length += c.length;
+                }
+                c.length = 0;
+                if (!start(c)) --walking;
+            }
+        }
+        steps += chains;
+        if (steps % poll_span == 0) check_interrupt();
     }
     std::vector<ValueCount> out;
-    for (const auto& [length, count] : cycles) out.push_back({static_cast<std::int64_t>(length), count});
+    for (std::uint64_t length = 1; length < short_counts.size(); ++length) {
+        if (short_counts[length] != 0) out.push_back({static_cast<std::int64_t>(length), short_counts[length]});
+    }
+    for (const auto& [length, count] : long_counts) out.push_back({static_cast<std::int64_t>(length), count});
     return out;
 }
 

@@ -44,7 +44,8 @@ void bct_into(const Sbox& f, std::span<std::uint32_t> out);
 std::uint64_t differential_uniformity(const Sbox& f);
 // DDT value -> number of entries holding it, over a != 0 and every b; ascending values.
 std::vector<ValueCount> differential_spectrum(const Sbox& f);
-// min of wt(a) + wt(b) over a != 0 and DDT[a, b] != 0 (0 for n = 0).
+// min of wt(a) + wt(b) over a != 0 and DDT[a, b] != 0; refused for n = 0,
+// which has no a != 0 (the minimum of nothing).
 std::int64_t differential_branch_number(const Sbox& f);
 // The largest |W(a, b)| over b != 0 and every a.
 std::uint64_t linearity(const Sbox& f);

@@ -129,6 +129,41 @@ void check_interleaved(std::mt19937_64& rng) {
     }
 }
 
+// The cycle type against one walk at a time, on permutations whose cycles the
+// sixteen chains of the kernel meet in every way: each chain on its own cycle,
+// many chains on one cycle joining one another (x + 1, x + 17), fixed points.
+void check_cycle_type(std::mt19937_64& rng) {
+    for (unsigned n = 1; n <= 12; ++n) {
+        const std::uint64_t size = std::uint64_t{1} << n;
+        std::vector<std::vector<std::uint32_t>> permutations(5, std::vector<std::uint32_t>(size));
+        for (std::uint64_t x = 0; x < size; ++x) {
+            permutations[0][x] = static_cast<std::uint32_t>(x);
+            permutations[1][x] = static_cast<std::uint32_t>((x + 1) % size);
+            permutations[2][x] = static_cast<std::uint32_t>((x + 17) % size);
+            permutations[3][x] = static_cast<std::uint32_t>(size - 1 - x);
+            permutations[4][x] = static_cast<std::uint32_t>(x);
+        }
+        std::shuffle(permutations[4].begin(), permutations[4].end(), rng);
+        for (const std::vector<std::uint32_t>& p : permutations) {
+            std::map<std::uint64_t, std::uint64_t> expected;
+            std::vector<bool> seen(size);
+            for (std::uint64_t start = 0; start < size; ++start) {
+                std::uint64_t length = 0;
+                for (std::uint64_t x = start; !seen[x]; x = p[x]) {
+                    seen[x] = true;
+                    ++length;
+                }
+                if (length != 0) ++expected[length];
+            }
+            std::map<std::uint64_t, std::uint64_t> got;
+            for (const auto& [length, count] : vexil::vectorial::cycle_type(Sbox{p, n, n})) {
+                got[static_cast<std::uint64_t>(length)] = count;
+            }
+            CHECK(got == expected, "cycle type of n = %u", n);
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -149,5 +184,7 @@ int main() {
         }
         check_interleaved(rng);
     });
+    std::mt19937_64 rng(11);
+    check_cycle_type(rng);
     return finish("vectorial_sbox");
 }

@@ -16,6 +16,7 @@ from __future__ import annotations
 import inspect
 import math
 import operator
+import sys
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
 from typing import Any, Protocol
@@ -23,7 +24,7 @@ from typing import Any, Protocol
 import numpy as np
 import numpy.typing as npt
 
-from .. import _native, registry
+from .. import _native, _tabulate, registry
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
@@ -376,6 +377,8 @@ def sweep(
     if out is not None:
         target = SweepFile(out, columns, source.description, total, key=job.key, fixed=len(job.fixed))
     batches = job.batches(source, batch_size)
+    if target is None and isinstance(job, FunctionJob):
+        _reserve_table(job.plan, source, total)
     if target is None:
         with reporter(progress, "sweep") as report:
             if client is None:
@@ -399,6 +402,55 @@ def sweep(
             interrupt.add_note(f"no function of the {total:,} was finished: nothing is kept in {target.partial}")
         raise
     return target.read()
+
+
+def _value_bytes(value: Any) -> int:
+    """Memory a measure's value holds in an object column: the object, the buffer of an array view,
+    the items of a list, tuple or dict (from the first thousand)."""
+    size = sys.getsizeof(value)
+    if isinstance(value, np.ndarray):
+        return size + (value.nbytes if value.base is not None else 0)
+    if isinstance(value, dict):
+        value = [item for pair in list(value.items())[:1000] for item in pair] * max(1, len(value) // 1000)
+    if isinstance(value, (list, tuple)):
+        head = value[:1000]
+        return size + sum(_value_bytes(item) for item in head) * len(value) // max(1, len(head))
+    return size
+
+
+#: What a value of a custom callable is taken to hold: a slot and a small object (it is not called ahead).
+_CALLABLE_BYTES = 64
+
+
+def _reserve_table(plan: _Plan, source: FunctionSource, total: int) -> None:
+    """MemoryError, with the sizes, unless the in-memory table of the sweep fits. Its bytes per row
+    are estimated for each n: 8 for a scalar column, for the other methods the value of the first
+    function of that n (a Walsh spectrum of 12 inputs is 32 KiB), twice over for the batches' parts
+    and the joined frame."""
+    needed = 0
+    for n, rows in source.runs:
+        if len(rows) == 0:
+            continue
+        per_row = 8 + sys.getsizeof("0x" + "0" * max(1, (1 << n) // 4)) + 8  # hex and n
+        sample: BooleanFunction | None = None
+        for method in plan.methods:
+            info = registry.find("function", method) if method is not None else None
+            if method is None:
+                per_row += _CALLABLE_BYTES
+            elif info is not None and info.scalar:
+                per_row += 8
+            else:
+                if sample is None:
+                    sample = BooleanFunction(unpack(n, rows[:1])[0])
+                per_row += 8 + _value_bytes(_value(sample, method, None))
+        needed += 2 * per_row * len(rows)
+    try:
+        _tabulate.reserve(needed)
+    except MemoryError as error:
+        raise MemoryError(
+            f"the sweep's table of {total} rows needs about {needed / 2**20:.1f} MiB in memory ({error}); "
+            "write it to a file with out="
+        ) from None
 
 
 def _require(*modules: str | None) -> None:
