@@ -15,14 +15,23 @@ namespace {
 
 // W(u) = sum over x of (-1)^(f(x) XOR u.x): false counts +1. The core counts
 // true as +1, so its coefficients are the negatives of these.
-Object walsh_spectrum(TableView table) {
-    vexil::py::NewArray array({table.entries.size()}, "int64", sizeof(std::int64_t));
-    const std::span<std::int64_t> out = array.values<std::int64_t>();
+template <class T>
+Object spectrum_as(TableView table, const char* dtype) {
+    vexil::py::NewArray array({table.entries.size()}, dtype, sizeof(T));
+    const std::span<T> out = array.values<T>();
     unlocked([&] {
         vexil::spectrum_into(table.entries, out);
-        std::ranges::transform(out, out.begin(), [](std::int64_t w) { return -w; });
+        std::ranges::transform(out, out.begin(), [](T w) { return static_cast<T>(-w); });
     });
     return {array.release()};
+}
+
+Object walsh_spectrum(TableView table) { return spectrum_as<std::int64_t>(table, "int64"); }
+
+// |W| <= 2^n fits int32 up to 30 variables.
+Object walsh_spectrum32(TableView table) {
+    if (table.n > 30) vexil::py::refuse(PyExc_ValueError, "an int32 spectrum holds at most 30 variables");
+    return spectrum_as<std::int32_t>(table, "int32");
 }
 
 // I(v) = #{x : f(x) != f(x XOR 2^v)} for each variable v.
@@ -38,6 +47,9 @@ const PyMethodDef methods[] = {
         "W(u) = sum over x of (-1)**(f(x) ^ popcount(u & x) % 2) for u = 0..2**n-1 (false counts +1), as a\n"
         "new int64 array. `table` is a 1-D C-contiguous buffer of bools or 0/1 uint8 of power-of-two length.\n"
         "Computed without the interpreter lock; Ctrl-C on the main thread raises KeyboardInterrupt."),
+    method<"walsh_spectrum32", &walsh_spectrum32>(
+        "walsh_spectrum32(table, /)\n--\n\n"
+        "walsh_spectrum as a new int32 array, for at most 30 variables (ValueError beyond)."),
     method<"influence_counts", &influence_counts>(
         "influence_counts(table, /)\n--\n\n"
         "For each variable v, the number of inputs x with f(x) != f(x ^ 2**v), as a new int64 array of\n"
