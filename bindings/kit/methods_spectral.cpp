@@ -4,24 +4,42 @@
 
 #include "base/packed_table.hpp"
 #include "metrics/sensitivity.hpp"
+#include "memory_guard.hpp"
+#include "metrics/crypto_transform.hpp"
 #include "metrics/spectral.hpp"
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 namespace vexil_kit {
 
 namespace {
 
+// Negates the coefficients of each finished strip as the transform stores it,
+// so that the sign costs no pass of its own.
+struct NegateVisit {
+    static constexpr bool store = true;
+    template <class T>
+    VEXIL_INLINE void operator()(std::size_t, std::size_t, unsigned, T* data, std::size_t row_begin,
+                                 std::size_t row_end) {
+        using U = std::make_unsigned_t<T>;  // wrapping is defined; |W| <= 2^n never wraps
+        const std::size_t count = (row_end - row_begin) * vexil::detail::strip_lanes<T>;
+        for (std::size_t i = 0; i < count; ++i) data[i] = static_cast<T>(U{0} - static_cast<U>(data[i]));
+    }
+};
+
 // W(u) = sum over x of (-1)^(f(x) XOR u.x): false counts +1. The core counts
-// true as +1, so its coefficients are the negatives of these.
+// true as +1, so its coefficients are the negatives of these. The two-level
+// transform shares a large table out over the pool (crypto_transform.hpp).
 template <class T>
 Object spectrum_as(TableView table, const char* dtype) {
     vexil::py::NewArray array({table.entries.size()}, dtype, sizeof(T));
     const std::span<T> out = array.values<T>();
     unlocked([&] {
-        vexil::spectrum_into(table.entries, out);
-        std::ranges::transform(out, out.begin(), [](T w) { return static_cast<T>(-w); });
+        vexil::ensure_working_set(vexil::detail::transform_scratch_bytes<T>(table.n));
+        NegateVisit negate;
+        vexil::detail::transform_and_visit(table.entries, out, negate);
     });
     return {array.release()};
 }
