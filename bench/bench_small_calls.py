@@ -38,6 +38,8 @@ def cases():
         ("AES nonlinearity (2^8)", aes.nonlinearity),
         ("2^10 table entanglement", table.entanglement),
         ("2^10 table nonlinearity", table.nonlinearity),
+        ("2^10 table certificate_complexity", table.certificate_complexity),
+        ("2^10 table block_sensitivity", table.block_sensitivity),
         # Never pooled: what any small native call pays after busy Python (caches, scheduler).
         ("2^10 table weight (floor)", table.weight),
     ]
