@@ -264,6 +264,7 @@ private:
 // never freed: their memory is all that is left of them.
 std::mutex creation_mutex;
 std::atomic<Pool*> current_pool{nullptr};
+std::atomic<std::uint64_t> loops_started{0};
 
 void before_fork() {
     creation_mutex.lock();
@@ -311,17 +312,34 @@ std::size_t pool_size() {
 
 std::size_t pool_worker_count() { return pool().workers(); }
 
-void parallel_for(std::uint64_t count, std::uint64_t grain, const RangeBody& body) {
+std::uint64_t pool_loops_started() { return loops_started.load(std::memory_order_relaxed); }
+
+bool runs_on_pool(std::uint64_t count, std::uint64_t grain, std::uint64_t work) {
+    if (grain == 0) grain = 1;
+    if (count <= grain || pool_size() == 1) return false;
+    return work == unknown_work || work >= inline_work_limit;
+}
+
+void parallel_for(std::uint64_t count, std::uint64_t grain, std::uint64_t work, const RangeBody& body) {
     if (count == 0) return;
     if (grain == 0) grain = 1;
-    if (detail::on_pool_worker) {
-        // Nested loop on a worker: run it here rather than wait on ourselves.
-        for (std::uint64_t begin = 0; begin < count; begin = count - begin <= grain ? count : begin + grain) {
+    const bool nested = detail::on_pool_worker;
+    if (nested || !runs_on_pool(count, grain, work)) {
+        // A nested loop on a worker runs here rather than wait on ourselves; a
+        // small loop here, in the same chunks, without waking anyone.
+        ProgressCounter* const progress = nested ? nullptr : detail::current_progress;
+        if (progress != nullptr) progress->expect(count);
+        const ProgressScope no_progress(nullptr);
+        for (std::uint64_t begin = 0; begin < count;) {
+            const std::uint64_t end = count - begin <= grain ? count : begin + grain;
             check_interrupt();
-            body(begin, count - begin <= grain ? count : begin + grain, 0);
+            body(begin, end, 0);
+            if (progress != nullptr) progress->advance(end - begin);
+            begin = end;
         }
         return;
     }
+    loops_started.fetch_add(1, std::memory_order_relaxed);
     Job job;
     job.count = count;
     job.grain = grain;

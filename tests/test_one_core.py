@@ -42,9 +42,9 @@ def test_one_pool_and_one_database(first):
     found = run_both_faces(
         """
         before = threads()
-        BooleanFunction.majority(12).entropy()
+        BooleanFunction.majority(14).entropy()  # large enough to wake the pool
         found["after_one"] = threads() - before
-        Vexil.majority(12).entropy()
+        Vexil.majority(14).entropy()
         found["after_both"] = threads() - before
         BooleanFunction.from_int(0x69969669, 5).minimal_gates()
         rss = rss_mib()

@@ -197,7 +197,7 @@ def walsh_spectrum_counts(table: Table, signed: bool = False) -> dict[int, int]:
     """
     if not isinstance(signed, (bool, np.bool_)):
         raise TypeError(f"signed must be a bool, not {type(signed).__name__}")
-    spectrum = spectra.walsh_spectrum(table)
+    spectrum = spectra.walsh_spectrum(table, np.int64)  # W + 2**n leaves int32 at 30 variables
     size = len(table)
     _tabulate.reserve(3 * spectrum.nbytes + 64)  # the shifted copy and the histogram
     # W(u) = 2**n - 2 * (the x where f(x) differs from u.x), so (W + 2**n) / 2 is an index in [0, 2**n]:

@@ -31,20 +31,52 @@ from ._arguments import Table
 #: The int64 spectrum and the packed table the kernel reads, per entry.
 _SPECTRUM_BYTES = 9
 
+#: Most variables whose spectrum fits int32: |W(u)| <= 2**n.
+_INT32_VARS = 30
 
-def walsh_spectrum(table: Table) -> npt.NDArray[Any]:
+
+def _spectrum_dtype(dtype: Any, n: int) -> type[np.signedinteger[Any]]:
+    """The integer type walsh_spectrum returns for ``dtype`` (None: the narrowest exact one)."""
+    if dtype is None:
+        return np.int32 if n <= _INT32_VARS else np.int64
+    try:
+        chosen = np.dtype(dtype)
+    except TypeError as error:
+        raise TypeError(f"dtype must be None, numpy.int32 or numpy.int64, not {dtype!r}") from error
+    if chosen == np.int64:
+        return np.int64
+    if chosen == np.int32:
+        if n > _INT32_VARS:
+            raise ValueError(f"an int32 spectrum holds at most {_INT32_VARS} variables, not {n}")
+        return np.int32
+    raise TypeError(f"dtype must be None, numpy.int32 or numpy.int64, not {chosen}")
+
+
+def walsh_spectrum(table: Table, dtype: Any = None) -> npt.NDArray[Any]:
     """The Walsh spectrum W(u) = sum over x of (-1)**(f(x) XOR u.x), false counting +1, exactly.
 
-    A new read-only int64 array of 2**n entries, u = 0 .. 2**n - 1 (bit v of u is variable v).
+    A new read-only array of 2**n entries, u = 0 .. 2**n - 1 (bit v of u is variable v).
     W(0) = 2**n - 2 * weight, and the squares sum to 4**n (Parseval).
 
+    ``dtype``: None (the default) gives int32 up to 30 variables, where |W(u)| <= 2**n fits it,
+    and int64 beyond: half the memory and time of int64. ``numpy.int64`` (or ``"int64"``) always
+    gives int64, as for arithmetic that leaves the int32 range (squares from 16 variables on);
+    ``numpy.int32`` gives int32 and raises ValueError beyond 30 variables. Any other dtype is a
+    TypeError.
+
     >>> BooleanFunction.majority(3).walsh_spectrum()
-    array([ 0,  4,  4,  0,  4,  0,  0, -4])
-    >>> BooleanFunction.constant(2, True).walsh_spectrum()
+    array([ 0,  4,  4,  0,  4,  0,  0, -4], dtype=int32)
+    >>> BooleanFunction.constant(2, True).walsh_spectrum(dtype=np.int64)
     array([-4,  0,  0,  0])
     """
-    _tabulate.reserve(_SPECTRUM_BYTES * len(table))
-    spectrum = _native.walsh_spectrum(table)
+    n = len(table).bit_length() - 1
+    spectrum: npt.NDArray[Any]
+    if _spectrum_dtype(dtype, n) is np.int32:
+        _tabulate.reserve(5 * len(table))
+        spectrum = _native.walsh_spectrum32(table)
+    else:
+        _tabulate.reserve(_SPECTRUM_BYTES * len(table))
+        spectrum = _native.walsh_spectrum(table)
     spectrum.setflags(write=False)
     return spectrum
 
@@ -58,7 +90,7 @@ def fourier_coefficients(table: Table) -> npt.NDArray[Any]:
     array([ 0. ,  0.5, -0.5])
     """
     _tabulate.reserve((_SPECTRUM_BYTES + 8) * len(table))  # the spectrum and its float copy
-    return _native.walsh_spectrum(table) / float(len(table))
+    return walsh_spectrum(table) / float(len(table))  # exact: |W| <= 2**n in either width
 
 
 def influence_counts(table: Table) -> npt.NDArray[Any]:
@@ -123,7 +155,7 @@ def spectral_entropy(table: Table) -> float:
     """
     # The spectrum, the terms and their concatenation (one pairwise sum, as over the whole array).
     _tabulate.reserve((_SPECTRUM_BYTES + 16) * len(table) + 64 * _tabulate.CHUNK)
-    spectrum = _native.walsh_spectrum(table)
+    spectrum = walsh_spectrum(table)  # |W| <= 2**n: its magnitude is exact in either width
     # A chunk at a time: the other float temporaries stay small whatever n.
     terms = []
     for start in range(0, len(spectrum), _tabulate.CHUNK):

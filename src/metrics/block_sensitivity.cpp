@@ -169,7 +169,9 @@ std::uint32_t packed_block_sensitivity(std::span<const Word> table, unsigned ful
     std::atomic<std::uint32_t> best{stats.max};
     constexpr std::uint64_t piece = 64;
     const std::uint64_t pieces = (inputs + piece - 1) / piece;
-    parallel_for(pieces, 1, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+    // Each input searches blocks over the table's words, about n of them: the work that wakes the pool.
+    const std::uint64_t work = inputs * words.size() * n;
+    parallel_for(pieces, 1, work, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         Workspace& ws = spaces[slot];
         ws.blocked.resize(words.size());
         for (std::uint64_t x = begin * piece; x < std::min(inputs, end * piece); ++x) {

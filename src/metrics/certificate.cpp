@@ -155,6 +155,18 @@ void make_prefixes(Prefix p, unsigned n, unsigned limit, unsigned max_bits, std:
 
 namespace {
 
+// The work of a search (pool.hpp): a pass over the words for each set of at
+// most `limit` of the n directions; it decides whether the pool wakes.
+std::uint64_t search_work(unsigned n, unsigned limit, std::uint64_t words) {
+    std::uint64_t sets = 0;
+    std::uint64_t choose = 1;  // C(n, t)
+    for (unsigned t = 0; t <= limit && t <= n; ++t) {
+        sets += choose;
+        choose = choose * (n - t) / (t + 1);
+    }
+    return sets * words;
+}
+
 // n - (the largest level whose reach covers every input of `everyone`), the
 // search cut at level n - s_max: the largest C(x) over those inputs, given the
 // largest sensitivity s_max among them (< n). `everyone` must be closed under
@@ -204,7 +216,7 @@ std::uint32_t search_certificates(std::span<const Word> words, unsigned n, std::
         for (std::uint64_t i = begin; i < end; ++i) run_prefix(s, ws, prefixes[i]);
     };
     if (parallel) {
-        parallel_for(prefixes.size(), 1, run);
+        parallel_for(prefixes.size(), 1, search_work(n, s.limit, s.words), run);
     } else {
         run(0, prefixes.size(), 0);
     }

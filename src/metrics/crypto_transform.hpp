@@ -226,23 +226,26 @@ void transform_and_visit(std::span<const std::uint8_t> entries, std::span<T> val
     // About 2^16 values a chunk: long enough to hide the pool's cost, short
     // enough to answer interrupts and spread over the workers.
     const std::uint64_t row_grain = std::max<std::uint64_t>(1, (std::uint64_t{1} << 16) >> split.column_bits);
-    parallel_for(rows, row_grain, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
-        for (std::uint64_t r = begin; r < end; ++r) {
-            const std::size_t offset = static_cast<std::size_t>(r) * columns;
-            row_transform(entries.empty() ? entries : entries.subspan(offset, columns),
-                          values.subspan(offset, columns));
-            check_interrupt();
-        }
-    });
+    // Each loop does its stages over every value: that is its work (pool.hpp).
+    parallel_for(rows, row_grain, std::uint64_t{size} * split.column_bits,
+                 [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+                     for (std::uint64_t r = begin; r < end; ++r) {
+                         const std::size_t offset = static_cast<std::size_t>(r) * columns;
+                         row_transform(entries.empty() ? entries : entries.subspan(offset, columns),
+                                       values.subspan(offset, columns));
+                         check_interrupt();
+                     }
+                 });
     std::vector<std::vector<T>> scratch(pool_size());
     const std::uint64_t strips = columns / lanes;
     const std::uint64_t strip_grain =
         std::max<std::uint64_t>(1, (std::uint64_t{1} << 16) >> (split.row_bits + strip_lane_bits<T>));
-    parallel_for(strips, strip_grain, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
-        std::vector<T>& strip = scratch[slot];
-        if (strip.empty()) strip.resize(rows * lanes);
-        run_kernel<StripKernel>(values.data(), split, begin, end, slot, strip.data(), visit);
-    });
+    parallel_for(strips, strip_grain, std::uint64_t{size} * split.row_bits,
+                 [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+                     std::vector<T>& strip = scratch[slot];
+                     if (strip.empty()) strip.resize(rows * lanes);
+                     run_kernel<StripKernel>(values.data(), split, begin, end, slot, strip.data(), visit);
+                 });
 }
 
 }  // namespace vexil::detail

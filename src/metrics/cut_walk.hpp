@@ -160,7 +160,9 @@ void walk_cuts(const std::vector<std::uint64_t>& packed, const CutPlan& plan, st
     // Enough pieces for the workers to balance; each piece may start by laying
     // out its tables (up to n swaps), so pieces are not made tiny.
     const std::uint64_t grain = std::clamp<std::uint64_t>(count / (workers * 16), 1, 4096);
-    parallel_for(count, grain, [&](std::uint64_t s, std::uint64_t e, std::size_t slot) {
+    // A cut reads the packed table a few times: the pool wakes for many cuts of a large table only.
+    const std::uint64_t work = count * (4 * packed.size() + plan.n);
+    parallel_for(count, grain, work, [&](std::uint64_t s, std::uint64_t e, std::size_t slot) {
         if (!walkers[slot]) walkers[slot] = std::make_unique<CutWalker>();
         auto visit_here = [&](std::uint64_t index, std::uint64_t set1, const CutValue& value) {
             visit(slot, index, set1, value);

@@ -41,6 +41,12 @@ VEXIL_INLINE void polled(std::uint64_t size, Each&& each) {
     }
 }
 
+// The work of a loop over the rows of the DDT or of the BCT, from which the pool
+// decides whether to wake its workers: a pass over the inputs and one over the
+// counters a row; a BCT row is about four passes.
+std::uint64_t ddt_work(const Sbox& f) { return f.inputs() * (f.inputs() + f.outputs()); }
+std::uint64_t bct_work(const Sbox& f) { return 4 * f.inputs() * f.inputs(); }
+
 // Grows a histogram indexed by value as values come.
 void count_value(std::vector<std::uint64_t>& histogram, std::uint64_t value, std::uint64_t times) {
     if (value >= histogram.size()) histogram.resize(value + 1, 0);
@@ -180,7 +186,8 @@ std::vector<Acc> over_ddt_rows_with(const Sbox& f, Acc init, PerRow& per_row) {
     if (f.n == 0) return acc;
     ensure_working_set(bytes_times(slots, DifferenceCounter<Count>::bytes(f)));
     std::vector<std::optional<DifferenceCounter<Count>>> counters(slots);
-    parallel_for(f.inputs() - 1, row_grain(f.n), [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+    const std::uint64_t work = ddt_work(f);
+    parallel_for(f.inputs() - 1, row_grain(f.n), work, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         if (!counters[slot]) counters[slot].emplace(f);
         for (std::uint64_t i = begin; i < end; ++i) {
             check_interrupt();
@@ -259,7 +266,8 @@ void walsh_blocks_with(const Sbox& f, Visit& visit) {
     ensure_working_set(bytes_times(slots, bytes_times(f.inputs(), L * sizeof(std::uint32_t))));
     std::vector<std::vector<std::int32_t>> buffers(slots);
     const std::uint64_t grain = f.n >= 12 ? 1 : std::uint64_t{1} << (12 - f.n);
-    parallel_for(blocks, grain, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+    const std::uint64_t work = f.outputs() * f.inputs() * (f.n + 1);
+    parallel_for(blocks, grain, work, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         std::vector<std::int32_t>& u = buffers[slot];
         if (u.empty()) u.resize(f.inputs() * L);
         for (std::uint64_t k = begin; k < end; ++k) {
@@ -365,7 +373,8 @@ void over_bct_rows(const Sbox& f, Body body) {
     ensure_working_set(bytes_times(slots, bytes_plus(BoomerangRows::bytes(f), f.inputs() * sizeof(std::uint32_t))));
     std::vector<std::optional<BoomerangRows>> rows(slots);
     std::vector<std::vector<std::uint32_t>> scratch(slots);
-    parallel_for(f.inputs(), row_grain(f.n), [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+    const std::uint64_t work = bct_work(f);
+    parallel_for(f.inputs(), row_grain(f.n), work, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         if (!rows[slot]) {
             rows[slot].emplace(f);
             scratch[slot].resize(f.inputs());
@@ -394,7 +403,8 @@ std::vector<std::uint32_t> anf_words(const Sbox& f) {
 void ddt_into(const Sbox& f, std::span<std::uint32_t> out) {
     const std::uint64_t width = f.outputs();
     const std::uint32_t* t = f.table.data();
-    parallel_for(f.inputs(), row_grain(f.n), [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
+    const std::uint64_t work = ddt_work(f);
+    parallel_for(f.inputs(), row_grain(f.n), work, [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
         for (std::uint64_t a = begin; a < end; ++a) {
             check_interrupt();
             std::uint32_t* row = out.data() + a * width;
@@ -447,7 +457,8 @@ void bct_into(const Sbox& f, std::span<std::uint32_t> out) {
     const std::size_t slots = pool_size();
     ensure_working_set(bytes_times(slots, BoomerangRows::bytes(f)));
     std::vector<std::optional<BoomerangRows>> rows(slots);
-    parallel_for(f.inputs(), row_grain(f.n), [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+    const std::uint64_t work = bct_work(f);
+    parallel_for(f.inputs(), row_grain(f.n), work, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
         if (!rows[slot]) rows[slot].emplace(f);
         for (std::uint64_t a = begin; a < end; ++a) {
             check_interrupt();

@@ -11,7 +11,7 @@ from kit_strategies import functions
 
 import vexil
 from vexil_kit import BooleanFunction as BF
-from vexil_kit import _native
+from vexil_kit import _native, spectra
 
 Vexil = vexil.Vexil
 
@@ -40,9 +40,38 @@ STRUCTURED = [BF.majority(9), BF.tribes(3, 3), BF.address(2), BF.threshold(8, 3)
 @given(functions(max_n=7))
 def test_spectrum_matches_the_definition(f):
     w = f.walsh_spectrum()
-    assert w.dtype == np.int64 and w.shape == (len(f),)
+    assert w.dtype == np.int32 and w.shape == (len(f),)
     assert w.tolist() == reference.walsh_by_definition(f).tolist()
     assert not w.flags.writeable
+
+
+@pytest.mark.parametrize("n", [*range(0, 15), 16, 19, 20])
+def test_each_width_gives_the_int64_values(n):
+    f = BF.random(n, seed=100 + n)
+    wide = f.walsh_spectrum(dtype=np.int64)
+    assert wide.dtype == np.int64 and not wide.flags.writeable
+    assert np.array_equal(wide, reference.walsh(f))
+    for dtype, expected in [(None, np.int32), (np.int32, np.int32), ("int32", np.int32), ("int64", np.int64)]:
+        w = f.walsh_spectrum(dtype=dtype)
+        assert w.dtype == expected and not w.flags.writeable, dtype
+        assert np.array_equal(w.astype(np.int64), wide), dtype
+    # Everything read from the spectrum stays exact.
+    assert sum(int(c) ** 2 for c in f.walsh_spectrum().tolist()) == 4**n
+    assert np.array_equal(f.fourier_coefficients(), wide / float(len(f)))
+
+
+def test_the_width_of_large_spectra():
+    assert spectra._spectrum_dtype(None, 30) is np.int32
+    assert spectra._spectrum_dtype(None, 31) is np.int64
+    assert spectra._spectrum_dtype(np.int64, 31) is np.int64
+    with pytest.raises(ValueError, match="at most 30 variables, not 31"):
+        spectra._spectrum_dtype(np.int32, 31)
+
+
+@pytest.mark.parametrize("dtype", [np.float64, "int16", np.uint32, bool, "no such type", 3])
+def test_other_dtypes_are_refused(dtype):
+    with pytest.raises(TypeError, match="dtype must be None, numpy.int32 or numpy.int64"):
+        BF.random(3, seed=1).walsh_spectrum(dtype=dtype)
 
 
 @pytest.mark.parametrize("f", RANDOM + STRUCTURED, ids=repr)

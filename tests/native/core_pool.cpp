@@ -7,6 +7,8 @@
 #include "memory_guard.hpp"
 #include "panic.hpp"
 #include "pool.hpp"
+#include "progress.hpp"
+#include "vectorial/sbox.hpp"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -153,6 +156,54 @@ void check_a_forked_child_has_a_pool() {
     CHECK(loop_is_exact(10000, 7), "the parent after fork");
 }
 
+// Loops below the work limit, or of one chunk, run on the calling thread in
+// their chunks, report progress, and leave the pool's loop count unchanged;
+// so do the measures of a 256-entry S-box. A loop at the limit goes to the
+// pool when it has more than one thread.
+void check_small_loops_stay_on_the_caller() {
+    const bool pooled = vexil::pool_size() > 1;
+    const std::uint64_t small = vexil::inline_work_limit - 1;
+    CHECK(!vexil::runs_on_pool(1000, 10, small), "small work");
+    CHECK(!vexil::runs_on_pool(10, 10, vexil::unknown_work), "one chunk");
+    CHECK(vexil::runs_on_pool(11, 10, vexil::unknown_work) == pooled, "unknown work, two chunks");
+    CHECK(vexil::runs_on_pool(1000, 10, vexil::inline_work_limit) == pooled, "work at the limit");
+
+    const std::uint64_t before = vexil::pool_loops_started();
+    const std::thread::id caller = std::this_thread::get_id();
+    vexil::ProgressCounter progress;
+    using Chunk = std::pair<std::uint64_t, std::uint64_t>;
+    std::vector<Chunk> chunks;
+    bool elsewhere = false;
+    {
+        const vexil::ProgressScope scope(&progress);
+        vexil::parallel_for(1000, 64, small, [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
+            elsewhere = elsewhere || slot != 0 || std::this_thread::get_id() != caller;
+            chunks.emplace_back(begin, end);
+        });
+    }
+    CHECK(!elsewhere, "a small loop left the calling thread");
+    const bool in_order = chunks.size() == 16 && chunks.front() == Chunk(0, 64) && chunks.back() == Chunk(960, 1000);
+    CHECK(in_order, "chunks of the grain, in order: %zu", chunks.size());
+    CHECK(progress.total() == 1000 && progress.done() == 1000, "progress %llu of %llu",
+          static_cast<unsigned long long>(progress.done()), static_cast<unsigned long long>(progress.total()));
+
+    std::vector<std::uint32_t> table(256);
+    std::iota(table.begin(), table.end(), 0U);
+    for (std::uint32_t& y : table) y = (y * 167U + 13U) % 256U;  // a permutation with F(x ^ 128) = F(x) ^ 128
+    const vexil::vectorial::Sbox f{table, 8, 8};
+    std::vector<std::int32_t> walsh(std::size_t{1} << 16);
+    const std::uint64_t uniformity = vexil::vectorial::differential_uniformity(f);
+    vexil::vectorial::walsh_into(f, walsh, false);
+    const std::uint64_t boomerang = vexil::vectorial::boomerang_uniformity(f);
+    CHECK(uniformity == 256 && boomerang == 256, "uniformities %llu %llu",
+          static_cast<unsigned long long>(uniformity), static_cast<unsigned long long>(boomerang));
+    CHECK(vexil::pool_loops_started() == before, "small loops started %llu pool loops",
+          static_cast<unsigned long long>(vexil::pool_loops_started() - before));
+
+    CHECK(loop_is_exact(100000, 7), "an unknown-size loop");
+    CHECK(vexil::pool_loops_started() == before + (pooled ? 1 : 0), "a large loop on the pool");
+}
+
 void check_memory_readers() {
     using vexil::detail::cgroup_bytes;
     using vexil::detail::meminfo_available;
@@ -182,6 +233,7 @@ void check_memory_readers() {
 }  // namespace
 
 int main() {
+    check_small_loops_stay_on_the_caller();
     check_every_index_once();
     check_errors_reach_the_caller();
     check_a_host_stop_ends_the_loop();
