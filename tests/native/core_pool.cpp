@@ -195,8 +195,8 @@ void check_small_loops_stay_on_the_caller() {
     const std::uint64_t uniformity = vexil::vectorial::differential_uniformity(f);
     vexil::vectorial::walsh_into(f, walsh, false);
     const std::uint64_t boomerang = vexil::vectorial::boomerang_uniformity(f);
-    CHECK(uniformity == 256 && boomerang == 256, "uniformities %llu %llu",
-          static_cast<unsigned long long>(uniformity), static_cast<unsigned long long>(boomerang));
+    CHECK(uniformity == 256 && boomerang == 256, "uniformities %llu %llu", static_cast<unsigned long long>(uniformity),
+          static_cast<unsigned long long>(boomerang));
     CHECK(vexil::pool_loops_started() == before, "small loops started %llu pool loops",
           static_cast<unsigned long long>(vexil::pool_loops_started() - before));
 
