@@ -15,6 +15,7 @@ import statistics
 import time
 
 import numpy as np
+from common import arguments
 
 from vexil_kit import BooleanFunction, VectorialFunction
 
@@ -54,7 +55,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--rounds", type=int, default=200, help="calls timed after busy Python, per case")
     parser.add_argument("--busy-ms", type=float, default=50.0, help="busy Python before each such call")
-    args = parser.parse_args()
+    args = arguments(parser, quick={"rounds": 8, "busy_ms": 5.0})
     print(f"RAYON_NUM_THREADS={os.environ.get('RAYON_NUM_THREADS', '(unset)')}  cpus={os.cpu_count()}")
     print(f"{'case':36} {'median ms':>10} {'p90 busy ms':>12} {'ratio':>7}")
     for name, call in cases():

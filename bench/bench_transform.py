@@ -11,6 +11,7 @@ import inspect
 import time
 
 import numpy as np
+from common import arguments
 
 from vexil_kit import BooleanFunction
 
@@ -33,7 +34,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--sizes", default="20,24")
     parser.add_argument("--repeat", type=int, default=7)
-    args = parser.parse_args()
+    args = arguments(parser, quick={"sizes": "12", "repeat": 1})
     for n in [int(s) for s in args.sizes.split(",")]:
         f = BooleanFunction.random(n, seed=n)
         values = np.ones(1 << n, dtype=np.int32)
