@@ -160,6 +160,25 @@ def solve_lp(
     return "optimal", np.array(solution.col_value), np.array(solution.row_dual)
 
 
+def _least_last(
+    columns: int,
+) -> tuple[npt.NDArray[np.float64], tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]]]:
+    """The cost and bounds of a program that minimises its last column, t >= 0, the others free."""
+    cost = np.zeros(columns)
+    cost[-1] = 1.0
+    lower = np.full(columns, -np.inf)
+    lower[-1] = 0.0
+    return cost, (lower, np.full(columns, np.inf))
+
+
+def _unit_dual(psi: npt.NDArray[np.float64], signs: npt.NDArray[np.float64]) -> npt.NDArray[np.float64]:
+    """The dual signed so that psi . signs >= 0 and scaled to l1 norm 1 (left zero when it is zero)."""
+    if psi @ signs < 0:
+        psi = -psi
+    total = np.abs(psi).sum()
+    return psi / total if total > 0 else psi
+
+
 def minimax(
     basis: npt.NDArray[np.float64], signs: npt.NDArray[np.float64], time_limit: float | None
 ) -> tuple[float, npt.NDArray[np.float64], npt.NDArray[np.float64]]:
@@ -169,21 +188,11 @@ def minimax(
     ones = np.ones((points, 1))
     matrix = np.vstack([np.hstack([basis, -ones]), np.hstack([basis, ones])])
     inf = np.inf
-    cost = np.zeros(width + 1)
-    cost[-1] = 1.0
-    lower = np.full(width + 1, -inf)
-    lower[-1] = 0.0
-    upper = np.full(width + 1, inf)
+    cost, bounds = _least_last(width + 1)
     row_lower = np.concatenate([np.full(points, -inf), signs])
     row_upper = np.concatenate([signs, np.full(points, inf)])
-    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
-    psi = duals[:points] + duals[points:]
-    if psi @ signs < 0:
-        psi = -psi
-    total = np.abs(psi).sum()
-    if total > 0:
-        psi = psi / total
-    return float(values[-1]), values[:-1], psi
+    _, values, duals = solve_lp(cost, bounds, matrix, (row_lower, row_upper), time_limit)
+    return float(values[-1]), values[:-1], _unit_dual(duals[:points] + duals[points:], signs)
 
 
 def minimax_by_complement(
@@ -203,20 +212,11 @@ def minimax_by_complement(
     column = np.ones((points, 1))
     matrix = np.vstack([np.hstack([high.T, np.zeros((rest, 1))]), np.hstack([eye, -column]), np.hstack([eye, column])])
     inf = np.inf
-    cost = np.zeros(points + 1)
-    cost[-1] = 1.0
-    lower = np.full(points + 1, -inf)
-    lower[-1] = 0.0
-    upper = np.full(points + 1, inf)
+    cost, bounds = _least_last(points + 1)
     target = -high.T @ signs
     row_lower = np.concatenate([target, np.full(points, -inf), np.zeros(points)])
     row_upper = np.concatenate([target, np.zeros(points), np.full(points, inf)])
-    _, values, duals = solve_lp(cost, (lower, upper), matrix, (row_lower, row_upper), time_limit)
-    psi = duals[rest : rest + points] + duals[rest + points :]
-    if psi @ signs < 0:
-        psi = -psi
-    total = np.abs(psi).sum()
-    if total > 0:
-        psi = psi / total
+    _, values, duals = solve_lp(cost, bounds, matrix, (row_lower, row_upper), time_limit)
+    psi = _unit_dual(duals[rest : rest + points] + duals[rest + points :], signs)
     coefficients = basis.T @ (values[:points] + signs) / points
     return float(values[-1]), coefficients, psi
