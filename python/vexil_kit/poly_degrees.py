@@ -261,15 +261,15 @@ def _check_symmetric(c: DegreeCertificate, signs: list[int]) -> bool:
 
 
 class _Ticker:
-    """(done, total) reports, one a linear program: the bisection's ceil(log2(n + 1)) and two more
-    planned, the total raised if the checks need another and never lowered (the last report is
+    """(done, total) reports, one a linear program: three planned (the search's guess, its
+    neighbour, and one to spare), the total raised if the search needs more and never lowered (the last report is
     (total, total), however many of the planned programs the search needed). Each program is given
     what is left of ``time_limit``: past it, TimeoutError, whichever program is running."""
 
     def __init__(self, report: Callable[[int, int], object] | None, n: int, time_limit: float | None) -> None:
         self.report = report
         self.done = 0
-        self.total = max(1, math.ceil(math.log2(n + 1))) + 2
+        self.total = 3
         self.limit = time_limit
         self.deadline = None if time_limit is None else time.monotonic() + float(time_limit)
 
@@ -298,6 +298,29 @@ class _Ticker:
 
 def _signs(table: Table) -> npt.NDArray[np.float64]:
     return 1.0 - 2.0 * np.asarray(table, dtype=np.float64)
+
+
+def _weight_above(table: Table, n: int) -> list[int]:
+    """4**n times the Fourier weight of (-1)**f above each degree d (index d), exactly, from the
+    integer Walsh spectrum: sum over |S| > d of W(S)**2."""
+    spectrum = _native.walsh_spectrum(np.ascontiguousarray(table, dtype=np.bool_))
+    pop = _popcounts(1 << n)
+    by_degree = [0] * (n + 1)
+    for degree in range(n + 1):
+        by_degree[degree] = sum(int(w) * int(w) for w in spectrum[pop == degree])
+    return [sum(by_degree[d + 1 :]) for d in range(n + 1)]
+
+
+def _degree_floor(table: Table, n: int, eps: Fraction | None) -> int:
+    """A proven lower bound on the degree, from Parseval: a polynomial p of degree <= d has
+    max |F - p|**2 >= E[(F - p)**2] >= the weight of F above d, so E_d > eps wherever that weight
+    exceeds eps**2. For sign representation (eps None): sum_x p(x) F(x) > 0 needs a character of
+    degree <= d correlated with F, so d is at least the least degree carrying weight."""
+    above = _weight_above(table, n)
+    total = 1 << (2 * n)
+    if eps is None:
+        return next(d for d in range(n + 1) if above[d] < total)
+    return next(d for d in range(n + 1) if Fraction(above[d], total) <= eps * eps)
 
 
 def _characters(n: int, degree: int) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.float64]]:
@@ -365,7 +388,11 @@ def _general_certificate(
             for c in (_snapped(coefficients), _grid(coefficients))
         ]
 
-    return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list), ticker)
+    floor = _degree_floor(table, n, eps)
+    # The Parseval floor is usually the approximate degree itself; a sign representation of a
+    # function without structure needs about n / 2 (random functions: n / 2 or one off).
+    guess = floor if eps is not None else max(floor, n // 2)
+    return _search(measure, n, eps, error, make, lambda c: _check_general(c, sign_list), ticker, floor, guess)
 
 
 #: The largest support whose sign dual is solved exactly: a system of that many unknowns over the
@@ -426,16 +453,29 @@ def _search(
     make: Any,
     check: Any,
     ticker: _Ticker,
+    floor: int = 0,
+    guess: int = 0,
 ) -> DegreeCertificate:
     """The least d with E_d <= eps (E_d < 1 for the threshold degree), E_d = error(d) from the LP,
-    bisected with the LP's tolerance; then the exact checks decide, from there upwards: an optimum
-    on the boundary (E_d = eps exactly) passes only with its exact vertex, a bound missed by the
-    tolerance moves on to d + 1."""
+    searched from ``floor`` (a proven lower bound) with the LP's tolerance; then the exact checks
+    decide, from there upwards: an optimum on the boundary (E_d = eps exactly) passes only with its
+    exact vertex, a bound missed by the tolerance moves on to d + 1. ``guess`` and its neighbour
+    towards the answer are tried before bisecting the rest: the certificate needs E_(d-1) anyway, so
+    a right guess costs two programs rather than log2(n) + 1, and a wrong one at most two more."""
     if eps is None:
         feasible = lambda d: error(d) < 1.0 - SIGN_MARGIN  # noqa: E731
     else:
         feasible = lambda d: error(d) <= float(eps) + LP_TOLERANCE  # noqa: E731
-    lo, hi = 0, n  # E_n = 0: degree n always works
+    lo, hi = min(floor, n), n  # E_n = 0: degree n always works
+    probe = min(max(guess, lo), hi)
+    if probe < hi and feasible(probe):
+        hi = probe
+        if probe > lo and not feasible(probe - 1):
+            lo = probe
+    elif probe < hi:
+        lo = probe + 1
+        if lo < hi and feasible(lo):
+            hi = lo
     while lo < hi:
         mid = (lo + hi) // 2
         if feasible(mid):

@@ -58,6 +58,23 @@ def test_certificates_pass_and_damaged_ones_fail(f, measure):
     assert f.threshold_degree() <= f.approximate_degree() <= f.fourier_degree()
 
 
+FLOOR_CASES = [BooleanFunction.random(n, seed=seed) for n in (2, 4, 6) for seed in (5, 6, 7)] + [
+    BooleanFunction.majority(5),
+    BooleanFunction.xor(4),
+    BooleanFunction.inner_product(2),
+]
+
+
+@pytest.mark.parametrize("f", FLOOR_CASES, ids=repr)
+@pytest.mark.parametrize("eps", [Fraction(1, 100), Fraction(1, 3), Fraction(9, 10), None])
+def test_the_search_floor_is_a_lower_bound(f, eps):
+    # The search never solves below its floor, so a floor above the degree would lose the answer.
+    measure = "threshold_degree" if eps is None else "approximate_degree"
+    c = poly_degrees._general_certificate(f.table, measure, eps, None)
+    assert c.check(f.table)
+    assert poly_degrees._degree_floor(f.table, f.n, eps) <= c.degree
+
+
 @pytest.mark.parametrize("n", [1, 2, 5, 8, 16, 33, 64])
 def test_known_values_on_many_variables(n):
     parity = [k % 2 == 1 for k in range(n + 1)]
