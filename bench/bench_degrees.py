@@ -44,9 +44,8 @@ def main():
         for measure, target in (("approximate_degree", 10), ("threshold_degree", 30)):
             degree, first, seconds = one(f, measure)
             label = f"{measure} random({args.n}, seed={seed}) = {degree}"
-            print(
-                f"{label:48} first report {first:7.2f} s   whole {seconds:7.2f} s    {verdict(seconds < target, f'< {target} s')}"
-            )
+            met = verdict(seconds < target, f"< {target} s")
+            print(f"{label:48} first report {first:7.2f} s   whole {seconds:7.2f} s    {met}")
 
 
 if __name__ == "__main__":
