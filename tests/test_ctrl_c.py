@@ -203,6 +203,17 @@ CASES = {
             ("differential_branch_number", 24, 0.5),
         ]
     },
+    # Outputs of 32 bits on 2**24 inputs: each DDT row sorts 2**23 differences, which must poll.
+    "kit vectorial sorted DDT rows": Case(
+        """
+        from vexil_kit import VectorialFunction
+        F = VectorialFunction.random(24, 32, seed=1)
+        def work(): F.differential_uniformity()
+        def after(): return VectorialFunction.named("PRESENT").linearity()
+        """,
+        "8",
+        delay=1.0,
+    ),
     # One cycle through all 2**24 inputs in a random order, walked again and again: each walk must
     # poll inside its cycle.
     "kit vectorial cycle_type": Case(

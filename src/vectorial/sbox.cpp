@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vexil::vectorial {
 
@@ -80,10 +81,15 @@ template <class Count>
 class DifferenceCounter {
 public:
     explicit DifferenceCounter(const Sbox& f)
-        : f_(f), dense_(f.m <= f.n + 2), counts_(dense_ ? f.outputs() : 0, 0), diffs_(dense_ ? 0 : f.inputs() / 2) {}
+        : f_(f),
+          dense_(f.m <= f.n + 2),
+          counts_(dense_ ? f.outputs() : 0, 0),
+          diffs_(dense_ ? 0 : f.inputs() / 2),
+          scratch_(diffs_.size()) {}
 
+    // The sparse form holds the differences and a radix sort's scratch of the same size.
     static std::uint64_t bytes(const Sbox& f) {
-        const std::uint64_t words = f.m <= f.n + 2 ? f.outputs() : f.inputs() / 2;
+        const std::uint64_t words = f.m <= f.n + 2 ? f.outputs() : f.inputs();
         return bytes_times(words, f.m <= f.n + 2 ? sizeof(Count) : sizeof(std::uint32_t));
     }
 
@@ -168,13 +174,33 @@ private:
     void collect(std::uint64_t a) {
         std::uint32_t* out = diffs_.data();
         differences(a, [&out](std::uint32_t d) { *out++ = d; });
-        std::sort(diffs_.begin(), diffs_.end());
+        radix_sort();
+    }
+
+    // Least-significant-byte radix sort of diffs_, polling every poll_span keys: a comparison sort
+    // of 2^23 keys runs most of a second between two polls. Bytes every key shares are skipped,
+    // so differences of m bits take ceil(m / 8) passes.
+    void radix_sort() {
+        for (unsigned shift = 0; shift < 32; shift += 8) {
+            std::array<std::uint64_t, 256> starts{};
+            polled(diffs_.size(), [&](std::uint64_t begin, std::uint64_t end) {
+                for (std::uint64_t i = begin; i < end; ++i) ++starts[(diffs_[i] >> shift) & 0xFF];
+            });
+            if (std::count(starts.begin(), starts.end(), std::uint64_t{0}) == 255) continue;
+            std::uint64_t position = 0;
+            for (auto& start : starts) position += std::exchange(start, position);
+            polled(diffs_.size(), [&](std::uint64_t begin, std::uint64_t end) {
+                for (std::uint64_t i = begin; i < end; ++i) scratch_[starts[(diffs_[i] >> shift) & 0xFF]++] = diffs_[i];
+            });
+            diffs_.swap(scratch_);
+        }
     }
 
     Sbox f_;
     bool dense_;
     std::vector<Count> counts_;
     std::vector<std::uint32_t> diffs_;
+    std::vector<std::uint32_t> scratch_;
 };
 
 // per_row(a, counter, accumulator) for every a != 0 on the pool, one
