@@ -16,10 +16,9 @@ from typing import Any
 import numpy as np
 
 from .. import registry
-from ..circuits import Circuit
-from ..decision_trees import DecisionTree
 from ..function import BooleanFunction
 from ..registry import MeasureInfo
+from ..sweeps.output import plain
 
 #: A callable told of a running measure's progress as (done, total), or None.
 Report = Callable[[int, int], object] | None
@@ -60,24 +59,6 @@ def peak(spectrum: list[float]) -> tuple[int, float]:
     """The first largest entry (ties: the smallest k)."""
     k = max(range(len(spectrum)), key=lambda i: (spectrum[i], -i))
     return k, spectrum[k]
-
-
-def plain(value: Any) -> Any:
-    """A measure's value as JSON-ready Python data: arrays and tuples as lists, functions as their
-    hex tables, circuits as expressions, records as [set1, set2, value]."""
-    if isinstance(value, np.ndarray):
-        return value.tolist()
-    if isinstance(value, np.generic):
-        return value.item()
-    if isinstance(value, BooleanFunction):
-        return value.to_hex()
-    if isinstance(value, Circuit):
-        return value.to_expression()
-    if isinstance(value, DecisionTree):
-        return value.to_json()
-    if isinstance(value, (list, tuple)):
-        return [plain(v) for v in value]
-    return value
 
 
 # Measures read off the fragmentation spectrum, which a report computes once.
