@@ -80,6 +80,13 @@ def ctrl_c(child, group):
         child.send_signal(signal.SIGINT)
 
 
+def _default_sigint():
+    """A shell's background job starts with SIGINT ignored, and a child keeps that: Python then
+    installs no KeyboardInterrupt handler, and the signal would go unseen. Ctrl-C's own default
+    is restored in the child before it starts."""
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+
+
 def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None, again=None, new_session=False) -> Stopped:
     """Starts `argv`, waits for its first line (and for `ready`, a line to wait for after it), sends
     SIGINT `delay` seconds later (a callable gets the whole-call time a case printed), and a second
@@ -88,7 +95,14 @@ def interrupt(argv, *, delay, ready=None, timeout=120.0, env=None, again=None, n
     (as a terminal's Ctrl-C), and the session's leftover processes are reported (then killed)."""
     lines: queue.Queue = queue.Queue()
     with tempfile.TemporaryFile() as err:
-        child = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=err, env=env, start_new_session=new_session)
+        child = subprocess.Popen(
+            argv,
+            stdout=subprocess.PIPE,
+            stderr=err,
+            env=env,
+            start_new_session=new_session,
+            preexec_fn=_default_sigint,
+        )
 
         def read():
             for line in child.stdout:
