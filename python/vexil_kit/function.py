@@ -740,8 +740,9 @@ class BooleanFunction(Value[np.bool_]):
         """The least number of AND gates of a circuit of AND, XOR and NOT gates computing f, exact.
 
         At least the algebraic degree less one, and unchanged by affine changes of the inputs and
-        by adding an affine function. Found by SAT search (see ``synthesize``); TimeoutError when
-        ``time_limit`` seconds pass before it is proven.
+        by adding an affine function. Found by SAT search (see ``synthesize``); past ``time_limit``
+        seconds, ``vexil_kit.synthesis.Unfinished`` (a TimeoutError) saying "between L and U", with
+        the bounds and the best circuit found as its ``lower_bound``, ``upper_bound`` and ``circuit``.
 
         >>> BooleanFunction.conjunction(4).multiplicative_complexity()
         3
@@ -750,9 +751,10 @@ class BooleanFunction(Value[np.bool_]):
         """
         found = synthesis.synthesize_tables(self._n, [self._table], "MC", time_limit=time_limit, progress=progress)
         if not found.optimal or found.upper_bound is None:
-            raise TimeoutError(
+            raise synthesis.Unfinished(
                 f"multiplicative complexity not proven in {time_limit} s: between {found.lower_bound} "
-                f"and {found.upper_bound if found.upper_bound is not None else 'unknown'}"
+                f"and {found.upper_bound if found.upper_bound is not None else 'unknown'}",
+                found,
             )
         return found.upper_bound
 
