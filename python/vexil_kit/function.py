@@ -722,10 +722,12 @@ class BooleanFunction(Value[np.bool_]):
 
         ``basis`` is "B2" (every two-input gate), "AIG" (AND gates with free inverters) or "XAG"
         (AND and XOR gates with free inverters; sizes equal B2's, as every gate reading both
-        operands is an AND or an XOR up to inverters). The search goes up from a lower bound
-        (essential variables less one) until a circuit is found or the bound meets an upper
-        bound from the five-input database; ``time_limit`` (seconds) stops it with the bounds so
-        far, ``max_gates`` bounds the sizes tried, Ctrl-C stops it within a second, and
+        operands is an AND or an XOR up to inverters) or "MC" (XAG counting AND gates only). A first
+        circuit is built by decomposition, then the search goes up from a lower bound (essential
+        variables less one) until a circuit is found or the bound meets the best circuit's size,
+        probing sizes below that circuit as it goes; ``time_limit`` (seconds) stops it with the
+        best circuit and the bounds so far, ``max_gates`` bounds the sizes tried, Ctrl-C stops it
+        within a second (the KeyboardInterrupt carries the result so far as ``synthesis``), and
         ``progress`` reports the size being tried. See docs/circuits.md.
 
         >>> s = BooleanFunction.majority(3).synthesize("AIG")

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import os
 import sys
 import time
 from typing import Any
@@ -32,7 +33,11 @@ def add_parser(commands: Any) -> None:
     cir.add_argument(
         "--time-limit", type=float, metavar="S", help="stop after S seconds with the best circuit and the bounds"
     )
-    cir.add_argument("--format", default="text", choices=FORMATS, help="how to write the circuit (default text)")
+    cir.add_argument(
+        "--format",
+        choices=FORMATS,
+        help="how to write the circuit (default: from the -o file's suffix, .bench .blif .v .aag .dot, else text)",
+    )
     cir.add_argument("-o", "--output", metavar="FILE", help="write the circuit to FILE instead of standard output")
 
 
@@ -53,8 +58,8 @@ def summary(found: Synthesis, basis: str, why: str = "stopped") -> str:
     if found.upper_bound is None:
         return f"{basis}: at least {found.lower_bound} {unit}, none found ({why} after {found.seconds:.2f} s)"
     return (
-        f"{basis}: between {found.lower_bound} and {found.upper_bound} {unit}: at least {found.lower_bound}, "
-        f"at most {found.upper_bound} ({why} after {found.seconds:.2f} s)"
+        f"{basis}: between {found.lower_bound} and {found.upper_bound} {unit} (at least {found.lower_bound} "
+        f"proven, the circuit written has {found.upper_bound}; {why} after {found.seconds:.2f} s)"
     )
 
 
@@ -91,9 +96,16 @@ def run(args: argparse.Namespace) -> int:
     return 0
 
 
+#: The format a file's suffix names when --format is not given.
+SUFFIXES = {".bench": "bench", ".blif": "blif", ".v": "verilog", ".aag": "aiger", ".dot": "dot"}
+
+
 def write(circuit: Any, args: argparse.Namespace) -> None:
     """The circuit to -o FILE, or to standard output."""
-    text = render(circuit, args.format)
+    form = args.format
+    if form is None:
+        form = SUFFIXES.get(os.path.splitext(args.output)[1].lower(), "text") if args.output else "text"
+    text = render(circuit, form)
     data = text if isinstance(text, bytes) else (text.rstrip("\n") + "\n").encode()
     if args.output:
         with open(args.output, "wb") as out:

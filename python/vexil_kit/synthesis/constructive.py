@@ -93,7 +93,7 @@ class Builder:
         if x[0] > y[0]:
             x, y = y, x
         op = sum(1 << (2 * b + a) for a in (0, 1) for b in (0, 1) if (a ^ x[1]) & (b ^ y[1]))
-        return self.add(op, x[0], y[0]), False
+        return self.add(op, x[0], y[0]), False  # type: ignore[arg-type]  # both nodes, checked above
 
     def or_(self, x: Lit, y: Lit) -> Lit:
         node, negated = self.and_((x[0], not x[1]), (y[0], not y[1]))
@@ -113,7 +113,7 @@ class Builder:
             low = self.and_((x[0], True), (y[0], False))
             either = self.or_(high, low)
             return either[0], either[1] ^ x[1] ^ y[1]
-        return self.add(6, x[0], y[0]), x[1] ^ y[1]
+        return self.add(6, x[0], y[0]), x[1] ^ y[1]  # type: ignore[arg-type]  # both nodes, checked above
 
 
 def database(table: Bool) -> tuple[list[Gate], Lit]:
@@ -386,8 +386,8 @@ def symmetric_circuit(build: Builder, table: Bool, deadline: float | None) -> Li
     g = values[np.minimum(rows, m)]  # weights above m never occur: any value does
     gates, out = database(g)
     nodes: list[Lit] = list(bits)
-    for op, a, b in gates:
-        nodes.append(build.gate(op, nodes[a], nodes[b]))
+    for op, left, right in gates:
+        nodes.append(build.gate(op, nodes[left], nodes[right]))
     if out[0] is None:
         return None, out[1]
     return nodes[out[0]][0], nodes[out[0]][1] ^ out[1]
@@ -440,7 +440,9 @@ def _permuted(table: Bool, order: Sequence[int]) -> Bool:
     return table[index]
 
 
-def first_circuit(m: int, tables: Sequence[Bool], basis: str, deadline: float | None) -> tuple[list[Gate], list[Lit]] | None:
+def first_circuit(
+    m: int, tables: Sequence[Bool], basis: str, deadline: float | None
+) -> tuple[list[Gate], list[Lit]] | None:
     """The smallest of the constructive circuits of ``tables`` (m variables each) in ``basis``, or
     None when the deadline passed before one was complete. The quickest methods go first; up to
     five variables every method is a few lookups and runs whatever the deadline."""

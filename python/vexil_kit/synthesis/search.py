@@ -21,7 +21,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from .. import _arguments, _native, display, predicates, transforms, variables
+from .. import _arguments, _native, display, predicates, transforms
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
 from . import aig4, constructive, encoding, multiplicative
@@ -279,7 +279,14 @@ class _State:
     """What a search has proven so far: the best circuit (on the m kept variables) and the bounds."""
 
     def __init__(
-        self, n: int, m: int, keep: list[int], plan: list[tuple[str, Any, bool]], outputs: list[Bool], lower: int, start: float
+        self,
+        n: int,
+        m: int,
+        keep: list[int],
+        plan: list[tuple[str, Any, bool]],
+        outputs: list[Bool],
+        lower: int,
+        start: float,
     ) -> None:
         self.n, self.m, self.keep, self.plan, self.outputs = n, m, keep, plan, outputs
         self.lower = lower
@@ -376,7 +383,15 @@ def _search(
             # The climb gets a slice while probes below the best circuit remain, else the rest.
             probing = probe is not None and probe > k
             found = _attempt(
-                m, reduced, basis, k, _sooner(deadline, budget) if probing else deadline, poll, group, flips, split_levels
+                m,
+                reduced,
+                basis,
+                k,
+                _sooner(deadline, budget) if probing else deadline,
+                poll,
+                group,
+                flips,
+                split_levels,
             )
             if found is False or found is True:
                 state.lower = k + 1
