@@ -411,6 +411,48 @@ def prune(n: int, gates: Sequence[Gate], lits: Sequence[Lit]) -> tuple[list[Gate
     return kept, [(None if node is None else renumber[node], negated) for node, negated in lits]
 
 
+def sop_circuit(build: Builder, table: Bool, deadline: float | None) -> Lit:
+    """A circuit of the irredundant sum of products (Minato-Morreale, the core's) of the table or of
+    its complement, whichever has fewer literals, factored: the literal in the most cubes is taken
+    out of them (l & (their quotient) | the rest), recursively."""
+    covers = []
+    for complemented in (False, True):
+        t = np.ascontiguousarray(table ^ complemented)
+        rows = _native.isop(t, t).tolist()
+        covers.append((sum(bin(mask).count("1") for mask, _ in rows), complemented, rows))
+    _, complemented, rows = min(covers)
+    m = int(len(table)).bit_length() - 1
+    cubes = [frozenset((v, bool(values >> v & 1)) for v in range(m) if mask >> v & 1) for mask, values in rows]
+
+    def factor(cubes: list[frozenset[tuple[int, bool]]]) -> Lit:
+        if deadline is not None and time.monotonic() >= deadline:
+            raise Expired
+        if not cubes:
+            return None, False
+        if any(not cube for cube in cubes):
+            return None, True
+        counts: dict[tuple[int, bool], int] = {}
+        for cube in cubes:
+            for literal in cube:
+                counts[literal] = counts.get(literal, 0) + 1
+        literal, count = max(sorted(counts.items()), key=lambda item: item[1])
+        if count == 1 or len(cubes) == 1:
+            out: Lit = (None, False)
+            for cube in cubes:
+                term: Lit = (None, True)
+                for v, positive in sorted(cube):
+                    term = build.and_(term, (v, not positive))
+                out = build.or_(out, term)
+            return out
+        inside = [cube - {literal} for cube in cubes if literal in cube]
+        outside = [cube for cube in cubes if literal not in cube]
+        v, positive = literal
+        return build.or_(build.and_((v, not positive), factor(inside)), factor(outside))
+
+    node, negated = factor(cubes)
+    return node, negated ^ complemented
+
+
 def anf_circuit(build: Builder, table: Bool, deadline: float | None) -> Lit:
     """An XAG of a table from its algebraic normal form: each monomial one AND gate on the monomial
     without its highest variable (shared between monomials), the monomials XORed together."""
@@ -455,6 +497,7 @@ def first_circuit(
     # with database leaves does as well.
     methods += [("shannon", 0)] if _EXHAUSTIVE < m <= 12 else []
     methods += [("shannon", _EXHAUSTIVE)] if m <= 10 else []
+    methods += [("sop", None)] if m <= 16 else []
     methods += [("anf", None)] if basis == "MC" else []
     best: tuple[list[Gate], list[Lit]] | None = None
     for method, option in methods:
@@ -462,6 +505,8 @@ def first_circuit(
         try:
             if method == "anf":
                 lits = [anf_circuit(build, t, limit) for t in tables]
+            elif method == "sop":
+                lits = [sop_circuit(build, t, limit) for t in tables]
             elif method == "symmetric":
                 found = [symmetric_circuit(build, t, limit) for t in tables]
                 if any(lit is None for lit in found):
