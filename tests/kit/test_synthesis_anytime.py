@@ -181,3 +181,19 @@ def test_ctrl_c_on_the_command_line_prints_the_bounds_and_writes_the_circuit(tmp
     assert "between" in stopped.err and "interrupted after" in stopped.err, stopped.err
     assert Circuit.from_bench(target.read_text()).to_function() == f
     assert time.monotonic() - started < 60
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_a_disjoint_composition_costs_at_most_its_parts(seed):
+    # f = g(h(A), B) on seven inputs, A and B random: the first circuit finds the split, so its size
+    # is at most the sum of the two parts' optima (from the database).
+    rng = np.random.default_rng(seed)
+    bound = sorted(rng.choice(7, 4, replace=False).tolist())
+    free = [v for v in range(7) if v not in bound]
+    h, g = BooleanFunction.random(4, seed=10 + seed), BooleanFunction.random(4, seed=20 + seed)
+    xs = np.arange(128)
+    inner = h.table[sum((xs >> v & 1) << j for j, v in enumerate(bound))].astype(int)
+    table = g.table[inner | sum((xs >> v & 1) << (j + 1) for j, v in enumerate(free))]
+    gates, lits = constructive.first_circuit(7, [table], "B2", None)
+    _check(Circuit(7, gates, outputs=lits), [table], "B2", len(gates))
+    assert len(gates) <= h.minimal_gates() + g.minimal_gates()

@@ -1,18 +1,25 @@
 """First circuits for the anytime search: built in milliseconds, without the SAT solver.
 
-Shannon decomposition through the five-input database: a table is cofactored on one variable at a
-time until five or fewer remain, each cofactor taking the database's optimum (for AIG, on four
-inputs, the table of proven AIG optima), and the two halves are joined by the cheapest of
-f0 ^ x (the halves are complements), a multiplexer, f0 ^ (x & g) or f1 ^ (~x & g) with g = f0 ^ f1.
-The variable split on is the cheapest of all (the costs counted recursively, memoised on the
-table) up to ``_EXHAUSTIVE`` variables, and the one leaving the fewest essential variables above.
-For multiplicative complexity a second circuit comes from the algebraic normal form, each
-monomial one AND gate on a shorter monomial. Identical nodes are shared (structural hashing), so
-several outputs share their common subfunctions. Every step checks the deadline (``Expired``).
+``first_circuit`` keeps the smallest of several constructions (each in the basis's own costs):
+
+- ``Diagram``: the binary decision diagram in a variable order, read as a circuit, optionally
+  ending in the five-input database's optima;
+- ``Shannon``: cofactoring on one variable at a time until five or fewer remain, each cofactor
+  taking the database's optimum (for AIG, on four inputs, the table of proven AIG optima), the
+  halves joined by the cheapest of f0 ^ x, a multiplexer, f0 ^ (x & g) or f1 ^ (~x & g) with
+  g = f0 ^ f1; the variable is the cheapest of all (costs counted recursively, memoised on the
+  table) up to ``_EXHAUSTIVE`` variables, and the one leaving the fewest essential variables above;
+- ``symmetric_circuit``: adders summing the inputs, then the database's circuit on the sum's bits;
+- ``sop_circuit``: the irredundant sum of products, factored;
+- ``anf_circuit`` (multiplicative complexity): one AND gate per monomial of the normal form.
+
+Identical gates are shared (structural hashing), so several outputs share their common
+subfunctions, and gates no output reads are dropped. Every step checks the deadline (``Expired``).
 """
 
 from __future__ import annotations
 
+import itertools
 import time
 from collections.abc import Sequence
 from typing import Any
@@ -411,6 +418,48 @@ def prune(n: int, gates: Sequence[Gate], lits: Sequence[Lit]) -> tuple[list[Gate
     return kept, [(None if node is None else renumber[node], negated) for node, negated in lits]
 
 
+def ashenhurst_circuit(build: Builder, table: Bool, deadline: float | None) -> Lit:
+    """The table as g(h(A), B) for the disjoint split of its variables into A (two or more) and B
+    that gives the smallest circuit (Ashenhurst: every row of the chart with A's values as columns
+    takes one of two patterns, h telling which), h and g by ``Shannon``; when no split exists, by
+    ``Shannon`` alone."""
+    m = int(len(table)).bit_length() - 1
+    best: tuple[int, list[int], Bool, Bool] | None = None
+    for width in range(2, m):
+        for bound in itertools.combinations(range(m), width):
+            if deadline is not None and time.monotonic() >= deadline:
+                raise Expired
+            free = [v for v in range(m) if v not in bound]
+            chart = _permuted(table, [*bound, *free]).reshape(1 << len(free), 1 << width)
+            first = chart[:, 0]
+            h = np.array([not np.array_equal(chart[:, a], first) for a in range(1 << width)])
+            second = chart[:, int(np.argmax(h))]
+            if not np.array_equal(chart, np.where(h, second[:, None], first[:, None])):
+                continue
+            g = np.ascontiguousarray(np.stack([first, second], axis=1)).reshape(-1)  # variable 0 is h
+            trial = Builder(m, build.basis)
+            trial_shannon = Shannon(trial, build.basis, deadline)
+            inner = trial_shannon.circuit(h, list(bound))
+            assert inner[0] is not None
+            trial_shannon.circuit(_flip_first(g) if inner[1] else g, [inner[0], *free])
+            cost = size(trial.gates, build.basis)
+            if best is None or cost < best[0]:
+                best = (cost, list(bound), h, g)
+    shannon = Shannon(build, build.basis, deadline)
+    if best is None:
+        return shannon.circuit(table, list(range(m)))
+    _, bound, h, g = best
+    free = [v for v in range(m) if v not in bound]
+    node, negated = shannon.circuit(h, bound)
+    assert node is not None
+    return shannon.circuit(_flip_first(g) if negated else g, [node, *free])
+
+
+def _flip_first(table: Bool) -> Bool:
+    """The table with its variable 0 complemented (g read through a complemented h)."""
+    return np.ascontiguousarray(table.reshape(-1, 2)[:, ::-1]).reshape(-1)
+
+
 def sop_circuit(build: Builder, table: Bool, deadline: float | None) -> Lit:
     """A circuit of the irredundant sum of products (Minato-Morreale, the core's) of the table or of
     its complement, whichever has fewer literals, factored: the literal in the most cubes is taken
@@ -498,6 +547,7 @@ def first_circuit(
     methods += [("shannon", 0)] if _EXHAUSTIVE < m <= 12 else []
     methods += [("shannon", _EXHAUSTIVE)] if m <= 10 else []
     methods += [("sop", None)] if m <= 16 else []
+    methods += [("ashenhurst", None)] if MAX_CIRCUIT_VARS < m <= 10 and len(tables) == 1 else []
     methods += [("anf", None)] if basis == "MC" else []
     best: tuple[list[Gate], list[Lit]] | None = None
     for method, option in methods:
@@ -505,6 +555,8 @@ def first_circuit(
         try:
             if method == "anf":
                 lits = [anf_circuit(build, t, limit) for t in tables]
+            elif method == "ashenhurst":
+                lits = [ashenhurst_circuit(build, t, limit) for t in tables]
             elif method == "sop":
                 lits = [sop_circuit(build, t, limit) for t in tables]
             elif method == "symmetric":

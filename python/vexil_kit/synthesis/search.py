@@ -372,7 +372,7 @@ def _search(
     group = symmetries(reduced, deadline) if searching and basis != "MC" else []
     flips = negations(reduced, deadline) if searching and basis == "AIG" else []
     budget = _PROBE_FIRST
-    probe = None if state.upper is None else state.upper - 1  # the next size probed below the best
+    probe = _below(state.upper, max_gates)  # the next size probed below the best circuit
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
         while searching and (state.upper is None or state.lower < state.upper):
             k = state.lower
@@ -407,12 +407,19 @@ def _search(
             below = _attempt(m, reduced, basis, probe, _sooner(deadline, budget), poll, group, flips, False)
             if isinstance(below, tuple):
                 state.offer(below, basis)
-                probe = None if state.upper is None else state.upper - 1
+                probe = _below(state.upper, max_gates)
             elif below is False:
                 probe -= 1
             budget *= 2
         if report is not None and state.upper is not None:
             report(min(state.lower, state.upper), state.upper)
+
+
+def _below(upper: int | None, max_gates: int | None) -> int | None:
+    """The first size probed under a circuit of ``upper`` gates (``max_gates`` bounds every size tried)."""
+    if upper is None:
+        return None
+    return upper - 1 if max_gates is None else min(upper - 1, max_gates)
 
 
 #: Seconds the climb from the lower bound and a probe below the best circuit first get, each
