@@ -448,11 +448,10 @@ def ashenhurst_circuit(build: Builder, table: Bool, deadline: float | None) -> L
     shannon = Shannon(build, build.basis, deadline)
     if best is None:
         return shannon.circuit(table, list(range(m)))
-    _, bound, h, g = best
-    free = [v for v in range(m) if v not in bound]
-    node, negated = shannon.circuit(h, bound)
+    _, chosen, h, g = best
+    node, negated = shannon.circuit(h, chosen)
     assert node is not None
-    return shannon.circuit(_flip_first(g) if negated else g, [node, *free])
+    return shannon.circuit(_flip_first(g) if negated else g, [node, *(v for v in range(m) if v not in chosen)])
 
 
 def _flip_first(table: Bool) -> Bool:
