@@ -176,7 +176,7 @@ def test_ctrl_c_on_the_command_line_prints_the_bounds_and_writes_the_circuit(tmp
         f" sys.exit(main(['circuit', '{f.to_hex()}', '--basis', 'AIG', '--format', 'bench', '-o', '{target}']))"
     )
     started = time.monotonic()
-    stopped = interrupt(command, delay=4.0)
+    stopped = interrupt(command, delay=6.0)  # past the imports, inside the search
     assert stopped.status == 130, stopped.err
     assert "between" in stopped.err and "interrupted after" in stopped.err, stopped.err
     assert Circuit.from_bench(target.read_text()).to_function() == f
