@@ -3,10 +3,10 @@
 The search reduces the tables first (constant and literal outputs need no gate, outputs equal up
 to complement share a node, variables no output depends on are dropped), takes a lower bound
 from the essential variables or the algebraic degree (the core's, -1 for the zero function, which
-needs no gate) and an upper bound from the five-input gate
-database (directly for five or fewer variables, through a split on one variable for six), then
-asks the SAT solver for circuits of lower_bound, lower_bound + 1, ... gates until one exists or
-the bounds meet. A circuit is checked on every input row before it is returned.
+needs no gate) and a first circuit, the upper bound, from ``constructive`` (decompositions
+through the five-input gate database), then asks the SAT solver for circuits of lower_bound,
+lower_bound + 1, ... gates until one exists or the bounds meet, probing sizes below the best
+circuit as it goes. The best circuit is checked on every input row before it is returned.
 """
 
 from __future__ import annotations
@@ -201,16 +201,17 @@ def synthesize_tables(
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
-    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the bounds
-    proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the search
+    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the best
+    circuit and the bounds proven so far (see ``Synthesis``); ``progress`` reports (size being tried, upper bound or max_gates) as the search
     goes up. ``at_least`` resumes a search: a lower bound proven before (the ``lower_bound`` of an
     earlier result for the same tables and basis), so that smaller sizes are not tried again.
-    ``database=False`` leaves the five-input database out of the bounds (the SAT route alone, to
-    check one against the other); ``known_optima=False`` leaves out the table of proven AIG optima
+    ``database=False`` leaves the five-input database and the first circuit out of the bounds (the
+    SAT route alone, to check one against the other); ``known_optima=False`` leaves out the table of proven AIG optima
     of four-input functions (which its generator fills). ``split_levels=True`` asks a size not
     settled in two seconds split by levels (``encoding.level_splits``): decisive on some of the
     hardest refutations, slower on most searches. The circuit has several outputs when more
-    than one table is given. Ctrl-C stops the search within a second.
+    than one table is given. Ctrl-C stops the search within a second: the KeyboardInterrupt goes
+    on, with the result so far (a ``Synthesis``) as its ``synthesis`` attribute.
     """
     start = time.monotonic()
     if not isinstance(n, (int, np.integer)) or isinstance(n, (bool, np.bool_)) or not 0 <= n <= _MAX_VARS:
