@@ -202,14 +202,15 @@ def synthesize_tables(
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
     ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the best
-    circuit and the bounds proven so far (see ``Synthesis``); ``progress`` reports (size being tried, upper bound or max_gates) as the search
-    goes up. ``at_least`` resumes a search: a lower bound proven before (the ``lower_bound`` of an
-    earlier result for the same tables and basis), so that smaller sizes are not tried again.
-    ``database=False`` leaves the five-input database and the first circuit out of the bounds (the
-    SAT route alone, to check one against the other); ``known_optima=False`` leaves out the table of proven AIG optima
-    of four-input functions (which its generator fills). ``split_levels=True`` asks a size not
-    settled in two seconds split by levels (``encoding.level_splits``): decisive on some of the
-    hardest refutations, slower on most searches. The circuit has several outputs when more
+    circuit and the bounds proven so far (see ``Synthesis``); ``progress`` reports (size being
+    tried, upper bound or max_gates) as the search goes up. ``at_least`` resumes a search: a lower
+    bound proven before (the ``lower_bound`` of an earlier result for the same tables and basis),
+    so that smaller sizes are not tried again. ``database=False`` leaves the five-input database
+    and the first circuit out of the bounds (the SAT route alone, to check one against the other);
+    ``known_optima=False`` leaves out the table of proven AIG optima of four-input functions (which
+    its generator fills). ``split_levels=True`` asks a size not settled in two seconds split by
+    levels (``encoding.level_splits``): decisive on some of the hardest refutations, slower on
+    most searches. The circuit has several outputs when more
     than one table is given. Ctrl-C stops the search within a second: the KeyboardInterrupt goes
     on, with the result so far (a ``Synthesis``) as its ``synthesis`` attribute.
     """
