@@ -111,6 +111,18 @@ def test_a_multiplicative_timeout_carries_the_bounds_and_a_circuit():
     _check(error.circuit, [f.table], "MC", error.upper_bound)
 
 
+def test_no_time_at_all_leaves_no_circuit_and_says_so(capsys):
+    # Above five inputs even the first circuit is built under the limit.
+    f = BooleanFunction(_random(8, 2))
+    with pytest.raises(Unfinished) as caught:
+        f.multiplicative_complexity(time_limit=0)
+    assert caught.value.circuit is None and str(caught.value).endswith(
+        f"between {f.algebraic_degree() - 1} and unknown"
+    )
+    assert main(["circuit", f.to_hex(), "--time-limit", "0"]) == 1
+    assert "none found" in capsys.readouterr().err
+
+
 LIMITED = """
 import sys, time
 import numpy as np
