@@ -11,7 +11,11 @@ their optimum is checked against it; the other functions use the database's uppe
 library does. cirbo runs in its own environment (--cirbo-python, default .venv-bench/bin/python,
 or $CIRBO_PYTHON); without it only our side is run, and the script says so.
 
-Usage: python bench/bench_synthesis.py [--quick] [--classes] [--levels] [--limit S] [--cirbo-python PATH]
+First, the anytime figures: for majority functions, the size of the first circuit (built before
+the SAT search) and its time, then the bounds held after --anytime-limit seconds (default 10).
+
+Usage: python bench/bench_synthesis.py [--quick] [--classes] [--levels] [--limit S] [--anytime-limit S]
+       [--cirbo-python PATH]
 """
 
 import argparse
@@ -107,6 +111,29 @@ def function_set(quick):
     return cases
 
 
+# (function, basis): the anytime figures.
+ANYTIME = [("majority", 5, "AIG"), ("majority", 7, "B2"), ("majority", 7, "MC"), ("majority", 7, "AIG")]
+
+
+def anytime(limit, quick):
+    """The first circuit's size and time, and the bounds after `limit` seconds, of each ANYTIME case."""
+    from vexil_kit.synthesis import constructive
+
+    print(f"anytime synthesis: the first circuit, then the bounds after {limit:g} s")
+    for family, n, basis in ANYTIME[:3] if quick else ANYTIME:
+        f = getattr(BooleanFunction, family)(n)
+        start = time.monotonic()
+        gates, _ = constructive.first_circuit(n, [f.table], basis, None)
+        first, first_s = constructive.size(gates, basis), time.monotonic() - start
+        found = f.synthesize(basis, time_limit=limit)
+        assert found.circuit.to_function() == f
+        state = "optimal" if found.optimal else f"between {found.lower_bound} and {found.upper_bound}"
+        print(
+            f"  {family}({n}) {basis:4} first {first:3} in {first_s:.3f} s; after {found.seconds:.1f} s: {state}",
+            flush=True,
+        )
+
+
 def cirbo(python, n, tables, lower, upper, limit):
     # cirbo orders a table with input 0 as the most significant bit.
     order = [int(f"{i:0{n}b}"[::-1], 2) for i in range(1 << n)] if n else [0]
@@ -129,8 +156,10 @@ def main():
     parser.add_argument("--limit", type=float, default=120.0, help="seconds per function and side")
     parser.add_argument("--levels", action="store_true", help="also hard AIG classes, whole against split")
     parser.add_argument("--class-limit", type=float, default=5.0, help="seconds per NPN class and basis")
+    parser.add_argument("--anytime-limit", type=float, default=10.0, help="seconds per anytime case")
     parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", ".venv-bench/bin/python"))
     args = parser.parse_args()
+    anytime(args.anytime_limit, args.quick)
     has_cirbo = os.path.exists(args.cirbo_python)
     if not has_cirbo:
         print(f"cirbo's environment ({args.cirbo_python}) is missing: only vexil's side runs")

@@ -722,10 +722,12 @@ class BooleanFunction(Value[np.bool_]):
 
         ``basis`` is "B2" (every two-input gate), "AIG" (AND gates with free inverters) or "XAG"
         (AND and XOR gates with free inverters; sizes equal B2's, as every gate reading both
-        operands is an AND or an XOR up to inverters). The search goes up from a lower bound
-        (essential variables less one) until a circuit is found or the bound meets an upper
-        bound from the five-input database; ``time_limit`` (seconds) stops it with the bounds so
-        far, ``max_gates`` bounds the sizes tried, Ctrl-C stops it within a second, and
+        operands is an AND or an XOR up to inverters) or "MC" (XAG counting AND gates only). A first
+        circuit is built by decomposition, then the search goes up from a lower bound (essential
+        variables less one) until a circuit is found or the bound meets the best circuit's size,
+        probing sizes below that circuit as it goes; ``time_limit`` (seconds) stops it with the
+        best circuit and the bounds so far, ``max_gates`` bounds the sizes tried, Ctrl-C stops it
+        within a second (the KeyboardInterrupt carries the result so far as ``synthesis``), and
         ``progress`` reports the size being tried. See docs/circuits.md.
 
         >>> s = BooleanFunction.majority(3).synthesize("AIG")
@@ -740,8 +742,9 @@ class BooleanFunction(Value[np.bool_]):
         """The least number of AND gates of a circuit of AND, XOR and NOT gates computing f, exact.
 
         At least the algebraic degree less one, and unchanged by affine changes of the inputs and
-        by adding an affine function. Found by SAT search (see ``synthesize``); TimeoutError when
-        ``time_limit`` seconds pass before it is proven.
+        by adding an affine function. Found by SAT search (see ``synthesize``); past ``time_limit``
+        seconds, ``vexil_kit.synthesis.Unfinished`` (a TimeoutError) saying "between L and U", with
+        the bounds and the best circuit found as its ``lower_bound``, ``upper_bound`` and ``circuit``.
 
         >>> BooleanFunction.conjunction(4).multiplicative_complexity()
         3
@@ -750,9 +753,10 @@ class BooleanFunction(Value[np.bool_]):
         """
         found = synthesis.synthesize_tables(self._n, [self._table], "MC", time_limit=time_limit, progress=progress)
         if not found.optimal or found.upper_bound is None:
-            raise TimeoutError(
+            raise synthesis.Unfinished(
                 f"multiplicative complexity not proven in {time_limit} s: between {found.lower_bound} "
-                f"and {found.upper_bound if found.upper_bound is not None else 'unknown'}"
+                f"and {found.upper_bound if found.upper_bound is not None else 'unknown'}",
+                found,
             )
         return found.upper_bound
 

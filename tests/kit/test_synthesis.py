@@ -198,8 +198,8 @@ def test_the_symmetry_cuts_keep_an_optimum_of_symmetric_functions(values, monkey
     # Three-input functions in AIG, with and without the cuts on renamed and complemented inputs.
     tables3 = [BooleanFunction.from_int(values * 8 + j, 3).table for j in range(8)]
     cut = [synthesize_tables(3, [t], "AIG", database=False) for t in tables3]
-    monkeypatch.setattr("vexil_kit.synthesis.search.symmetries", lambda tables: [])
-    monkeypatch.setattr("vexil_kit.synthesis.search.negations", lambda tables: [])
+    monkeypatch.setattr("vexil_kit.synthesis.search.symmetries", lambda tables, deadline=None: [])
+    monkeypatch.setattr("vexil_kit.synthesis.search.negations", lambda tables, deadline=None: [])
     whole = [synthesize_tables(3, [t], "AIG", database=False) for t in tables3]
     assert all(c.optimal and w.optimal and c.upper_bound == w.upper_bound for c, w in zip(cut, whole, strict=True))
 
@@ -260,8 +260,8 @@ def test_the_tables_optima_hold_without_the_input_cuts(table, monkeypatch):
     # with neither cut.
     f = BooleanFunction.from_int(table, 4)
     size = f.minimal_gates("AIG")
-    monkeypatch.setattr("vexil_kit.synthesis.search.symmetries", lambda tables: [])
-    monkeypatch.setattr("vexil_kit.synthesis.search.negations", lambda tables: [])
+    monkeypatch.setattr("vexil_kit.synthesis.search.symmetries", lambda tables, deadline=None: [])
+    monkeypatch.setattr("vexil_kit.synthesis.search.negations", lambda tables, deadline=None: [])
     below = synthesize_tables(4, [f.table], "AIG", max_gates=size - 1, known_optima=False)
     assert below.lower_bound == size
 

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import os
 import sys
 import time
 from typing import Any
@@ -25,13 +26,18 @@ def add_parser(commands: Any) -> None:
     cir.add_argument(
         "--basis",
         default="B2",
-        choices=("B2", "AIG", "XAG"),
-        help="every two-input gate (B2), AND with inverters (AIG), AND and XOR with inverters (XAG)",
+        choices=("B2", "AIG", "XAG", "MC"),
+        help="every two-input gate (B2), AND with inverters (AIG), AND and XOR with inverters (XAG), "
+        "or XAG counting AND gates only (MC: multiplicative complexity)",
     )
     cir.add_argument(
         "--time-limit", type=float, metavar="S", help="stop after S seconds with the best circuit and the bounds"
     )
-    cir.add_argument("--format", default="text", choices=FORMATS, help="how to write the circuit (default text)")
+    cir.add_argument(
+        "--format",
+        choices=FORMATS,
+        help="how to write the circuit (default: from the -o file's suffix, .bench .blif .v .aag .dot, else text)",
+    )
     cir.add_argument("-o", "--output", metavar="FILE", help="write the circuit to FILE instead of standard output")
 
 
@@ -45,15 +51,21 @@ def render(circuit: Any, form: str) -> str | bytes:
     return written
 
 
-def summary(found: Synthesis, basis: str) -> str:
+def summary(found: Synthesis, basis: str, why: str = "stopped") -> str:
+    unit = "AND gates" if basis == "MC" else "gates"
     if found.optimal:
-        return f"{basis}: {found.upper_bound} gates, optimal ({found.seconds:.2f} s)"
-    upper = "none found" if found.upper_bound is None else f"at most {found.upper_bound}"
-    return f"{basis}: at least {found.lower_bound} gates, {upper} (stopped after {found.seconds:.2f} s)"
+        return f"{basis}: {found.upper_bound} {unit}, optimal ({found.seconds:.2f} s)"
+    if found.upper_bound is None:
+        return f"{basis}: at least {found.lower_bound} {unit}, none found ({why} after {found.seconds:.2f} s)"
+    return (
+        f"{basis}: between {found.lower_bound} and {found.upper_bound} {unit} (at least {found.lower_bound} "
+        f"proven, the circuit written has {found.upper_bound}; {why} after {found.seconds:.2f} s)"
+    )
 
 
 def run(args: argparse.Namespace) -> int:
-    """Searches, writes the circuit, reports the bounds on standard error; 1 when none was found."""
+    """Searches, writes the best circuit, reports the bounds on standard error; 1 when no circuit was
+    found, 130 on Ctrl-C (after writing the circuit found so far)."""
     _, f = functions.parse_function(args.function)
     if args.time_limit is not None and not args.time_limit >= 0:
         raise ValueError(f"--time-limit takes a nonnegative number of seconds, not {args.time_limit}")
@@ -66,11 +78,34 @@ def run(args: argparse.Namespace) -> int:
             shown.append(size)
             say(f"  trying {size} gates" + (f" (a circuit of {bound} is known)" if bound else ""))
 
-    found = f.synthesize(args.basis, time_limit=args.time_limit, progress=progress)
+    try:
+        found = f.synthesize(args.basis, time_limit=args.time_limit, progress=progress)
+    except KeyboardInterrupt as error:
+        # Ctrl-C: the bounds and the best circuit so far are still reported and written.
+        partial = getattr(error, "synthesis", None)
+        if partial is None:
+            raise
+        say(summary(partial, args.basis, "interrupted"))
+        if partial.circuit is not None:
+            write(partial.circuit, args)
+        return 130
     say(summary(found, args.basis))
     if found.circuit is None:
         return 1
-    text = render(found.circuit, args.format)
+    write(found.circuit, args)
+    return 0
+
+
+#: The format a file's suffix names when --format is not given.
+SUFFIXES = {".bench": "bench", ".blif": "blif", ".v": "verilog", ".aag": "aiger", ".dot": "dot"}
+
+
+def write(circuit: Any, args: argparse.Namespace) -> None:
+    """The circuit to -o FILE, or to standard output."""
+    form = args.format
+    if form is None:
+        form = SUFFIXES.get(os.path.splitext(args.output)[1].lower(), "text") if args.output else "text"
+    text = render(circuit, form)
     data = text if isinstance(text, bytes) else (text.rstrip("\n") + "\n").encode()
     if args.output:
         with open(args.output, "wb") as out:
@@ -78,4 +113,3 @@ def run(args: argparse.Namespace) -> int:
     else:
         sys.stdout.buffer.write(data)
         sys.stdout.flush()
-    return 0

@@ -4,6 +4,6 @@
 ``minimal_gates``, ``minimal_circuit`` and ``multiplicative_complexity`` call it.
 """
 
-from .search import BASES, Synthesis, synthesize_tables
+from .search import BASES, Synthesis, Unfinished, synthesize_tables
 
-__all__ = ["BASES", "Synthesis", "synthesize_tables"]
+__all__ = ["BASES", "Synthesis", "Unfinished", "synthesize_tables"]

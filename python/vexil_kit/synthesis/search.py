@@ -3,10 +3,10 @@
 The search reduces the tables first (constant and literal outputs need no gate, outputs equal up
 to complement share a node, variables no output depends on are dropped), takes a lower bound
 from the essential variables or the algebraic degree (the core's, -1 for the zero function, which
-needs no gate) and an upper bound from the five-input gate
-database (directly for five or fewer variables, through a split on one variable for six), then
-asks the SAT solver for circuits of lower_bound, lower_bound + 1, ... gates until one exists or
-the bounds meet. A circuit is checked on every input row before it is returned.
+needs no gate) and a first circuit, the upper bound, from ``constructive`` (decompositions
+through the five-input gate database), then asks the SAT solver for circuits of lower_bound,
+lower_bound + 1, ... gates until one exists or the bounds meet, probing sizes below the best
+circuit as it goes. The best circuit is checked on every input row before it is returned.
 """
 
 from __future__ import annotations
@@ -21,10 +21,10 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from .. import _arguments, _native, display, predicates, transforms, variables
+from .. import _arguments, _native, display, predicates, transforms
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
-from . import aig4, encoding, multiplicative
+from . import aig4, constructive, encoding, multiplicative
 
 #: The bases: every two-input gate, AND with free inverters, AND and XOR with free inverters, and
 #: "MC", XAGs counted by their AND gates alone (multiplicative complexity).
@@ -43,12 +43,21 @@ Bool = npt.NDArray[np.bool_]
 
 @dataclasses.dataclass(frozen=True, slots=True)
 class Synthesis:
-    """The result of a search: the smallest circuit found and the bounds proven on the optimum.
+    """What a search found and proved: the best circuit known and bounds on the least size.
 
-    ``upper_bound`` is the size of ``circuit`` (gates; AND gates for multiplicative complexity),
-    ``lower_bound`` a proven bound on the least size, ``optimal`` whether the two meet, and
-    ``seconds`` the time taken. When no circuit was found (a time limit, or ``max_gates`` below
-    the optimum) ``circuit`` and ``upper_bound`` are None.
+    The search is anytime: a first circuit is built by decomposition (milliseconds) before the SAT
+    search starts, and replaced by each smaller one found, so a time limit, ``max_gates`` or a
+    Ctrl-C (the ``KeyboardInterrupt`` carries the result so far as its ``synthesis`` attribute)
+    still leaves a circuit and both bounds.
+
+    - ``circuit``: the smallest circuit found, checked on every input row; None only when no
+      circuit is known: the time limit passed before the first one was complete, or the search
+      ran with ``database=False`` (the SAT route alone) and found none.
+    - ``upper_bound``: the size of ``circuit`` (gates; AND gates for "MC"), None with it.
+    - ``lower_bound``: a proven bound on the least size (essential variables, the algebraic degree,
+      the five-input database, sizes refuted by the SAT solver); never above ``upper_bound``.
+    - ``optimal``: whether the two bounds meet (``circuit`` is then a smallest one).
+    - ``seconds``: the time the call took.
     """
 
     circuit: Circuit | None
@@ -60,111 +69,32 @@ class Synthesis:
     _repr_html_ = display.synthesis  # a notebook's summary, bounded in cost
 
 
-def size(gates: Sequence[Gate], basis: str) -> int:
-    """The size of a gate list in a basis: its AND-type gates for "MC", all gates otherwise."""
-    return sum(op in AND_OPS for op, _, _ in gates) if basis == "MC" else len(gates)
+size = constructive.size
+_Builder = constructive.Builder
+_database = constructive.database
 
 
-class _Builder:
-    """A gate list under construction over ``n`` inputs; literals are (node or None, complemented)."""
+class Unfinished(TimeoutError):
+    """A search stopped by its time limit before its bounds met (``multiplicative_complexity``).
 
-    def __init__(self, n: int) -> None:
-        self.n = n
-        self.gates: list[Gate] = []
-
-    def add(self, op: int, a: int, b: int) -> int:
-        self.gates.append((op, a, b))
-        return self.n + len(self.gates) - 1
-
-    def embed(self, gates: Sequence[Gate], output: Output, inputs: Sequence[int]) -> Output:
-        """Copies a circuit whose input j is node ``inputs[j]``; the literal of its output here."""
-        nodes = list(inputs)
-        for op, a, b in gates:
-            nodes.append(self.add(op, nodes[a], nodes[b]))
-        node, negated = output
-        return (None if node is None else nodes[node]), negated
-
-    def and_(self, x: Output, y: Output) -> Output:
-        if x[0] is None or y[0] is None:
-            constant, other = (x, y) if x[0] is None else (y, x)
-            return other if constant[1] else (None, False)
-        op = sum(1 << (2 * b + a) for a in (0, 1) for b in (0, 1) if (a ^ x[1]) & (b ^ y[1]))
-        return self.add(op, x[0], y[0]), False
-
-    def xor(self, x: Output, y: Output) -> Output:
-        if x[0] is None:
-            return y[0], y[1] ^ x[1]
-        if y[0] is None:
-            return x[0], x[1] ^ y[1]
-        return self.add(6, x[0], y[0]), x[1] ^ y[1]
-
-
-def _database(table: Bool) -> tuple[list[Gate], Output]:
-    """A smallest B2 circuit of a table of at most five variables, on its own variables."""
-    m = int(len(table)).bit_length() - 1
-    gates, output, negated = _native.minimal_circuit(variables.extend(table, MAX_CIRCUIT_VARS))
-
-    def node(k: int) -> int:
-        return k if k < MAX_CIRCUIT_VARS else k - MAX_CIRCUIT_VARS + m
-
-    return [(op, node(a), node(b)) for op, a, b in gates], (None if output is None else node(output), negated)
-
-
-def _split_circuit(table: Bool) -> tuple[list[Gate], Output]:
-    """A B2 circuit of a six-variable table from database circuits of its cofactors on one variable.
-
-    With f0, f1 the cofactors on x and g = f0 ^ f1: f = f0 ^ x (g = 1), f0 ^ (x & g), f1 ^ (~x & g),
-    or (x & f1) | (~x & f0); the cheapest over every variable and form is built.
+    ``synthesis`` is what it found; ``lower_bound``, ``upper_bound`` and ``circuit`` read from it.
     """
-    n = int(len(table)).bit_length() - 1
-    best: tuple[int, int, str] | None = None
-    cache: dict[bytes, int] = {}
 
-    def cost(t: Bool) -> int:
-        key = t.tobytes()
-        if key not in cache:
-            cache[key] = len(_database(t)[0])
-        return cache[key]
+    def __init__(self, message: str, synthesis: Synthesis) -> None:
+        super().__init__(message)
+        self.synthesis = synthesis
 
-    for v in range(n):
-        f0, f1 = variables.restrict(table, {v: 0}), variables.restrict(table, {v: 1})
-        g = f0 ^ f1
-        if g.all():
-            forms = [(cost(f0) + 1, "flip")]
-        else:
-            forms = [
-                (cost(f0) + cost(g) + 1 + (not _constant(f0)), "low"),
-                (cost(f1) + cost(g) + 1 + (not _constant(f1)), "high"),
-                (cost(f0) + cost(f1) + 3, "mux"),
-            ]
-        for c, form in forms:
-            if best is None or c < best[0]:
-                best = (c, v, form)
-    assert best is not None
-    _, v, form = best
-    f0, f1 = variables.restrict(table, {v: 0}), variables.restrict(table, {v: 1})
-    rest = [u for u in range(n) if u != v]
-    build = _Builder(n)
+    @property
+    def lower_bound(self) -> int:
+        return self.synthesis.lower_bound
 
-    def sub(t: Bool) -> Output:
-        gates, output = _database(t)
-        return build.embed(gates, output, rest)
+    @property
+    def upper_bound(self) -> int | None:
+        return self.synthesis.upper_bound
 
-    x: Output = (v, False)
-    if form == "flip":
-        out = build.xor(sub(f0), x)
-    elif form == "low":
-        out = build.xor(sub(f0), build.and_(x, sub(f0 ^ f1)))
-    elif form == "high":
-        out = build.xor(sub(f1), build.and_((v, True), sub(f0 ^ f1)))
-    else:
-        low, high = build.and_((v, True), sub(f0)), build.and_(x, sub(f1))
-        out = build.xor(low, high)  # the two terms are never both 1
-    return build.gates, out
-
-
-def _constant(t: Bool) -> bool:
-    return bool(t.all() or not t.any())
+    @property
+    def circuit(self) -> Circuit | None:
+        return self.synthesis.circuit
 
 
 def to_aig(n: int, gates: Sequence[Gate], outputs: Sequence[Output]) -> tuple[list[Gate], list[Output]]:
@@ -183,7 +113,7 @@ def to_aig(n: int, gates: Sequence[Gate], outputs: Sequence[Output]) -> tuple[li
     return build.gates, [(None if node is None else nodes[node], negated) for node, negated in outputs]
 
 
-def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
+def symmetries(tables: Sequence[Bool], deadline: float | None = None) -> list[tuple[int, ...]]:
     """The permutations of the variables (other than the identity) that leave every table unchanged.
 
     Searched for seven or fewer variables; none are reported beyond. Of a group of more than 48
@@ -195,7 +125,9 @@ def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
     rows = np.arange(1 << n, dtype=np.int64)
     bits = [rows >> v & 1 for v in range(n)]
     found = []
-    for sigma in itertools.permutations(range(n)):
+    for count, sigma in enumerate(itertools.permutations(range(n))):
+        if count & 255 == 255 and _past(deadline):
+            break
         if sigma == tuple(range(n)):
             continue
         image = np.zeros_like(rows)
@@ -208,17 +140,20 @@ def symmetries(tables: Sequence[Bool]) -> list[tuple[int, ...]]:
     return found
 
 
-def negations(tables: Sequence[Bool]) -> list[int]:
+def negations(tables: Sequence[Bool], deadline: float | None = None) -> list[int]:
     """The nonzero masks e with every table satisfying t(x ^ e) = t(x) or t(x ^ e) = ~t(x).
 
     Searched for twelve or fewer variables (a tenth of a second there, each variable beyond
-    quadrupling it); none are reported beyond, where no size is settled anyway.
+    quadrupling it); none are reported beyond, where no size is settled anyway. Past ``deadline``
+    those found so far are returned.
     """
     rows = np.arange(len(tables[0]), dtype=np.int64)
     if len(rows) > 1 << 12:
         return []
     found = []
     for e in range(1, len(rows)):
+        if e & 255 == 0 and _past(deadline):
+            break
         if all(np.array_equal(t[rows ^ e], t) or np.array_equal(t[rows ^ e], ~t) for t in tables):
             found.append(e)
     return found
@@ -266,16 +201,18 @@ def synthesize_tables(
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
-    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the bounds
-    proven so far; ``progress`` reports (size being tried, upper bound or max_gates) as the search
-    goes up. ``at_least`` resumes a search: a lower bound proven before (the ``lower_bound`` of an
-    earlier result for the same tables and basis), so that smaller sizes are not tried again.
-    ``database=False`` leaves the five-input database out of the bounds (the SAT route alone, to
-    check one against the other); ``known_optima=False`` leaves out the table of proven AIG optima
-    of four-input functions (which its generator fills). ``split_levels=True`` asks a size not
-    settled in two seconds split by levels (``encoding.level_splits``): decisive on some of the
-    hardest refutations, slower on most searches. The circuit has several outputs when more
-    than one table is given. Ctrl-C stops the search within a second.
+    ``max_gates`` bounds the sizes tried; ``time_limit`` (seconds) stops the search with the best
+    circuit and the bounds proven so far (see ``Synthesis``); ``progress`` reports (size being
+    tried, upper bound or max_gates) as the search goes up. ``at_least`` resumes a search: a lower
+    bound proven before (the ``lower_bound`` of an earlier result for the same tables and basis),
+    so that smaller sizes are not tried again. ``database=False`` leaves the five-input database
+    and the first circuit out of the bounds (the SAT route alone, to check one against the other);
+    ``known_optima=False`` leaves out the table of proven AIG optima of four-input functions (which
+    its generator fills). ``split_levels=True`` asks a size not settled in two seconds split by
+    levels (``encoding.level_splits``): decisive on some of the hardest refutations, slower on
+    most searches. The circuit has several outputs when more
+    than one table is given. Ctrl-C stops the search within a second: the KeyboardInterrupt goes
+    on, with the result so far (a ``Synthesis``) as its ``synthesis`` attribute.
     """
     start = time.monotonic()
     if not isinstance(n, (int, np.integer)) or isinstance(n, (bool, np.bool_)) or not 0 <= n <= _MAX_VARS:
@@ -330,85 +267,166 @@ def synthesize_tables(
         lower = 0
 
     # The best circuit known (on the m kept variables; outputs are the distinct nodes).
-    best: tuple[list[Gate], list[Output]] | None = None
+    state = _State(n, m, keep, plan, outputs, lower, start)
+    try:
+        _search(state, reduced, basis, max_gates, deadline, progress, at_least, database, known_optima, split_levels)
+    except KeyboardInterrupt as error:
+        # Ctrl-C still ends the call, carrying what was found so far.
+        error.synthesis = state.result()  # type: ignore[attr-defined]
+        raise
+    return state.result()
+
+
+class _State:
+    """What a search has proven so far: the best circuit (on the m kept variables) and the bounds."""
+
+    def __init__(
+        self,
+        n: int,
+        m: int,
+        keep: list[int],
+        plan: list[tuple[str, Any, bool]],
+        outputs: list[Bool],
+        lower: int,
+        start: float,
+    ) -> None:
+        self.n, self.m, self.keep, self.plan, self.outputs = n, m, keep, plan, outputs
+        self.lower = lower
+        self.upper: int | None = None
+        self.best: tuple[list[Gate], list[Output]] | None = None
+        self.start = start
+
+    def offer(self, found: tuple[list[Gate], list[Output]], basis: str) -> None:
+        """Keeps a circuit when it is smaller than the best one."""
+        cost = size(found[0], basis)
+        if self.upper is None or cost < self.upper:
+            self.best, self.upper = found, cost
+
+    def result(self) -> Synthesis:
+        seconds = time.monotonic() - self.start
+        if self.best is None:
+            return Synthesis(None, None, self.lower, False, seconds)
+        gates, lits = self.best
+        n, m, keep = self.n, self.m, self.keep
+
+        # Back to the n variables: input j is variable keep[j], gates come after the n inputs.
+        def node(k: int) -> int:
+            return keep[k] if k < m else k - m + n
+
+        full_gates = [(op, node(a), node(b)) for op, a, b in gates]
+        final: list[Output] = []
+        for kind, what, zero in self.plan:
+            if kind == "const":
+                final.append((None, zero))
+            elif kind == "input":
+                final.append((what, zero))
+            else:
+                lit_node, lit_neg = lits[what]
+                final.append((None if lit_node is None else node(lit_node), lit_neg ^ zero))
+        circuit = Circuit(n, tuple(full_gates), outputs=tuple(final))
+        if not all(np.array_equal(c, t) for c, t in zip(circuit.tables(), self.outputs, strict=True)):
+            raise RuntimeError("internal error: the circuit found does not compute the function")
+        lower = min(self.lower, self.upper) if self.upper is not None else self.lower
+        return Synthesis(circuit, self.upper, lower, self.upper == lower, seconds)
+
+
+def _search(
+    state: _State,
+    reduced: list[Bool],
+    basis: str,
+    max_gates: int | None,
+    deadline: float | None,
+    progress: progress_module.Progress,
+    at_least: int,
+    database: bool,
+    known_optima: bool,
+    split_levels: bool,
+) -> None:
+    """Fills ``state``: a first circuit, then the SAT search up from the lower bound, interleaved
+    with probes below the best circuit's size that improve it while the lower bound climbs."""
+    m, d = state.m, len(reduced)
     if d == 0:
-        best = ([], [])
-    elif database and m <= MAX_CIRCUIT_VARS + 1:
-        build = _Builder(m)
-        lits = []
-        for r in reduced:
-            gates, out = _database(r) if m <= MAX_CIRCUIT_VARS else _split_circuit(r)
-            lits.append(build.embed(gates, out, list(range(m))))
-        best = (build.gates, lits)
-        if basis == "AIG":
-            best = to_aig(m, *best)
-        if m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
-            # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
-            lower = max(lower, len(_database(reduced[0])[0]))
-        if basis == "AIG" and known_optima and m == 4 and d == 1:
-            proven = aig4.lookup(reduced[0])
-            if proven is not None:
-                best = (proven[0], [proven[1]])
-                lower = len(proven[0])
-    upper = None if best is None else size(best[0], basis)
-    lower = max(lower, at_least if upper is None else min(at_least, upper))
+        state.offer(([], []), basis)
+    elif database and m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
+        # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
+        state.lower = max(state.lower, len(_database(reduced[0])[0]))
+    if d and basis == "AIG" and known_optima and m == 4 and d == 1:
+        proven = aig4.lookup(reduced[0])
+        if proven is not None:
+            state.offer((proven[0], [proven[1]]), basis)
+            state.lower = len(proven[0])
+    if d and database and (state.upper is None or state.lower < state.upper):
+        first = constructive.first_circuit(m, reduced, basis, deadline)
+        if first is not None:
+            state.offer(first, basis)
+    upper = state.upper
+    state.lower = max(state.lower, at_least if upper is None else min(at_least, upper))
     known = _known_mc_bound(m) if basis == "MC" and d == 1 else None
-    if known is not None and lower <= known and (upper is None or known < upper) and not _past(deadline):
+    if known is not None and state.lower <= known and (upper is None or known < upper) and not _past(deadline):
         # Every function of m <= 6 variables has a circuit of `known` AND gates: the search for one
         # is quick (the hard question is the size below), and its circuit is the upper bound.
         found = _attempt(m, reduced, basis, known, deadline, None, [], [], False)
         if isinstance(found, tuple):
-            best, upper = found, size(found[0], basis)
+            state.offer(found, basis)
 
     # The input symmetries cut the SAT search; none is needed when the bounds already meet.
-    searching = d > 0 and (upper is None or lower < upper)
-    group = symmetries(reduced) if searching and basis != "MC" else []
-    flips = negations(reduced) if searching and basis == "AIG" else []
+    searching = d > 0 and (state.upper is None or state.lower < state.upper)
+    group = symmetries(reduced, deadline) if searching and basis != "MC" else []
+    flips = negations(reduced, deadline) if searching and basis == "AIG" else []
+    budget = _PROBE_FIRST
+    probe = _below(state.upper, max_gates)  # the next size probed below the best circuit
     with progress_module.reporter(progress, f"synthesis ({basis})") as report:
-        k = lower
-        while upper is None or k < upper:
-            if max_gates is not None and k > max_gates:
+        while searching and (state.upper is None or state.lower < state.upper):
+            k = state.lower
+            if (max_gates is not None and k > max_gates) or _past(deadline):
                 break
-            if deadline is not None and time.monotonic() >= deadline:
-                break
-            total = upper if upper is not None else (max_gates if max_gates is not None else 0)
+            total = state.upper if state.upper is not None else (max_gates if max_gates is not None else 0)
             poll = None if report is None else (lambda k=k, total=total: report(k, total))
-            found = _attempt(m, reduced, basis, k, deadline, poll, group, flips, split_levels)
-            if found is None:
-                break
+            # The climb gets a slice while probes below the best circuit remain, else the rest.
+            probing = probe is not None and probe > k
+            found = _attempt(
+                m,
+                reduced,
+                basis,
+                k,
+                _sooner(deadline, budget) if probing else deadline,
+                poll,
+                group,
+                flips,
+                split_levels,
+            )
             if found is False or found is True:
-                lower = k + 1
-                k += 1
+                state.lower = k + 1
                 continue
-            best = found
-            upper = size(best[0], basis)
-            break
-        if report is not None and upper is not None:
-            report(max(lower, min(upper, k)), upper)
+            if found is not None:
+                state.offer(found, basis)
+                break
+            if not probing or _past(deadline):
+                break
+            # A size refuted here proves nothing below it (the clauses assume every smaller size
+            # refuted), so a refuted probe moves one size down; a found circuit, below itself.
+            assert probe is not None
+            below = _attempt(m, reduced, basis, probe, _sooner(deadline, budget), poll, group, flips, False)
+            if isinstance(below, tuple):
+                state.offer(below, basis)
+                probe = _below(state.upper, max_gates)
+            elif below is False:
+                probe -= 1
+            budget *= 2
+        if report is not None and state.upper is not None:
+            report(min(state.lower, state.upper), state.upper)
 
-    seconds = time.monotonic() - start
-    if best is None:
-        return Synthesis(None, None, lower, False, seconds)
-    gates, lits = best
 
-    # Back to the n variables: input j is variable keep[j], gates come after the n inputs.
-    def node(k: int) -> int:
-        return keep[k] if k < m else k - m + n
+def _below(upper: int | None, max_gates: int | None) -> int | None:
+    """The first size probed under a circuit of ``upper`` gates (``max_gates`` bounds every size tried)."""
+    if upper is None:
+        return None
+    return upper - 1 if max_gates is None else min(upper - 1, max_gates)
 
-    full_gates = [(op, node(a), node(b)) for op, a, b in gates]
-    final: list[Output] = []
-    for kind, what, zero in plan:
-        if kind == "const":
-            final.append((None, zero))
-        elif kind == "input":
-            final.append((what, zero))
-        else:
-            lit_node, lit_neg = lits[what]
-            final.append((None if lit_node is None else node(lit_node), lit_neg ^ zero))
-    circuit = Circuit(n, tuple(full_gates), outputs=tuple(final))
-    if not all(np.array_equal(c, t) for c, t in zip(circuit.tables(), outputs, strict=True)):
-        raise RuntimeError("internal error: the circuit found does not compute the function")
-    return Synthesis(circuit, upper, lower, upper == lower, seconds)
+
+#: Seconds the climb from the lower bound and a probe below the best circuit first get, each
+#: round; each later round doubles them.
+_PROBE_FIRST = 1.0
 
 
 def _known_mc_bound(m: int) -> int | None:

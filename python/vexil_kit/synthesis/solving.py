@@ -102,7 +102,9 @@ def _in_slices(clauses: list[list[int]], deadline: float | None, stop: Callable[
             if (deadline is not None and time.monotonic() >= deadline) or stop():
                 return None, []
             solver.append_formula(clauses[first : first + _CHUNK])
-        budget = 2000
+        # Small at first: a slice holds the interpreter lock, so its length is how late a deadline
+        # or a Ctrl-C can be answered, and a large formula's first conflicts are slow.
+        budget = 200
         while True:
             solver.conf_budget(budget)
             began = time.monotonic()
