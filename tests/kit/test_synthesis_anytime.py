@@ -144,8 +144,9 @@ def test_the_time_limit_holds_at_every_size(n, limit, basis):
     )
     assert done.returncode == 0, done.stderr[-2000:]
     seconds, has_circuit = done.stdout.split()
-    # The verification of a circuit built in time comes on top of the limit: a large table's share.
-    assert float(seconds) < limit + 0.5 + (1 << n) / 2e5, seconds
+    # The verification of a circuit built in time comes on top of the limit (a large table's share), and
+    # a loaded machine may be a second late to end a solver slice.
+    assert float(seconds) < limit + 1.0 + (1 << n) / 2e5, seconds
     assert has_circuit == "True" or n >= 12
 
 
