@@ -35,6 +35,7 @@ from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
 from . import aig4, improve_check, improve_depth
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
+from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
 
 _SIGNATURE = "Circuit.improve(basis=None, time_limit=None, progress=None, depth=False)"
@@ -187,13 +188,13 @@ class _Improver:
         rep_level = [level[leaf] for leaf in window.leaves]
         for _, a, b in rep_gates:
             rep_level.append(max(rep_level[a], rep_level[b]) + 1)
-        root_node = rep_outputs[0][0]
-        new_level = 0 if root_node is None else rep_level[root_node]
-        old_level = level[window.root]
-        if self.by_depth:
-            if new_level > old_level or any(x < 0 for x in gain[:1]) or (gain[0] == 0 and new_level == old_level):
-                return None
-        elif not gain > (0,) * len(gain):
+        news = [0 if node is None else rep_level[node] for node, _ in rep_outputs]
+        new_level, old_level = news[0], level[window.root]
+        zero = (0,) * len(gain)
+        if self.by_depth and any(new > level[v] for new, v in zip(news, nodes, strict=True)):
+            return None
+        # A rewrite of the same size that brings its root earlier lets later passes find more.
+        if not (gain > zero or (gain == zero and new_level < old_level)):
             return None
         return _Candidate(
             window.root, window.leaves, nodes, rep_gates, rep_outputs, set(freed), gain, new_level, old_level
@@ -206,6 +207,7 @@ class _Improver:
         count = readers(n, gates, outputs)
         found = []
         cut_sets = cuts(n, gates, self.k, self.limit, level)
+        sharing: dict[int, list[int]] = {}  # cut -> the gates that have it, for windows of several roots
         for index in range(len(gates) - 1, -1, -1):
             if self.report is not None:
                 self.report(len(gates) - 1 - index, len(gates))
@@ -215,6 +217,7 @@ class _Improver:
             best: _Candidate | None = None
             widest: tuple[Window, list[int]] | None = None
             for cut in cut_sets[root][1:]:
+                sharing.setdefault(cut, []).append(root)
                 window = Window(n, gates, root, members(cut))
                 freed = window.freed(n, gates, count)
                 k = len(window.leaves)
@@ -233,6 +236,12 @@ class _Improver:
                 best = self._shallower(gates, root, cut_sets[root][1:3], count, level)
             if best is not None:
                 found.append(best)
+        gained = {c.root for c in found if c.gain > (0,) * len(c.gain)}
+        for cut, roots in sharing.items():
+            if len(roots) > 1 and not gained.issuperset(roots) and self._budget() > 0:
+                best = self._together(gates, sorted(roots), members(cut), count, level)
+                if best is not None:
+                    found.append(best)
         found.sort(key=lambda c: (c.gain, c.before - c.level), reverse=True)
         return found
 
@@ -244,6 +253,23 @@ class _Improver:
         if net is None:
             return None
         return self._candidate(gates, window, nodes, window.inner, net, level)
+
+    def _together(
+        self, gates: list[Gate], roots: list[int], leaves: list[int], count: list[int], level: list[int]
+    ) -> _Candidate | None:
+        """Gates with the same cut rewritten as one window of several outputs."""
+        windows = [Window(self.n, gates, root, leaves) for root in roots]
+        inner = {v for w in windows for v in w.inner if v != w.root}
+        windows = [w for w in windows if w.root not in inner][-3:]
+        roots = [w.root for w in windows]
+        if len(roots) < 2:
+            return None
+        gone = freed_together(self.n, gates, count, roots, leaves)
+        most = _cost([gates[v - self.n] for v in gone], self.basis)[0] - 1
+        net = self.smallest(tuple(w.table[w.root] for w in windows), len(leaves), most)
+        if net is None:
+            return None
+        return self._candidate(gates, windows[0], roots, gone, net, level)
 
     def _shallower(
         self, gates: list[Gate], root: int, cut_masks: list[int], count: list[int], level: list[int]
@@ -304,9 +330,8 @@ def _key(n: int, net: Net, basis: str) -> tuple[Cost, int, int]:
 
 
 def _accepted(new: tuple[Cost, int, int], old: tuple[Cost, int, int], by_depth: bool) -> bool:
-    if not by_depth:
-        return new[0] < old[0]
-    return new[0] <= old[0] and new[1] <= old[1] and new < old
+    """Whether the key went down (so the passes end), the size not up, and the depth not up with ``by_depth``."""
+    return new < old and new[0] <= old[0] and (not by_depth or new[1] <= old[1])
 
 
 def _critical(n: int, net: Net) -> set[int]:

@@ -217,19 +217,7 @@ class Window:
 
     def freed(self, n: int, gates: Sequence[Gate], count: Sequence[int]) -> list[int]:
         """The gates no longer needed once the root is computed otherwise (its maximal fanout-free cone)."""
-        leaves = set(self.leaves)
-        taken: dict[int, int] = {}
-        freed = [self.root]
-        stack = [self.root]
-        while stack:
-            _, a, b = gates[stack.pop() - n]
-            for c in (a, b):
-                if c >= n and c not in leaves:
-                    taken[c] = taken.get(c, 0) + 1
-                    if taken[c] == count[c]:
-                        freed.append(c)
-                        stack.append(c)
-        return freed
+        return freed(n, gates, count, [self.root], self.leaves)
 
     def shared(self, n: int, gates: Sequence[Gate], count: Sequence[int]) -> list[int] | None:
         """The window's gates other than the root read from outside it, or None when a leaf lies above
@@ -244,3 +232,21 @@ class Window:
                 if c in inside:
                     within[c] += 1
         return [v for v in self.inner if v != self.root and count[v] > within[v]]
+
+
+def freed(n: int, gates: Sequence[Gate], count: Sequence[int], roots: Sequence[int], leaves: Sequence[int]) -> list[int]:
+    """The roots and the gates below them, above the leaves, that nothing else reads once the roots
+    are computed otherwise."""
+    stop = set(leaves)
+    gone = list(roots)
+    taken: dict[int, int] = {}
+    stack = list(roots)
+    while stack:
+        _, a, b = gates[stack.pop() - n]
+        for c in (a, b):
+            if c >= n and c not in stop and c not in roots:
+                taken[c] = taken.get(c, 0) + 1
+                if taken[c] == count[c]:
+                    gone.append(c)
+                    stack.append(c)
+    return gone
