@@ -204,6 +204,8 @@ class Window:
             if v in table:
                 stack.pop()
                 continue
+            if v < n:
+                raise ValueError(f"the leaves {self.leaves} are no cut of node {root}")
             op, a, b = gates[v - n]
             waiting = [c for c in (a, b) if c not in table]
             if waiting:
