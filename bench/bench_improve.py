@@ -278,7 +278,9 @@ def main():
     args = arguments(parser, {"time_limit": 2.0})
     abc = None if args.no_peers else args.abc
     cirbo = None if args.no_peers else args.cirbo_python
-    print(f"ABC: {abc if abc and os.path.exists(abc) else 'missing'}; cirbo: {cirbo if cirbo and os.path.exists(cirbo) else 'missing'}")
+    have_abc = abc if abc and os.path.exists(abc) else "missing"
+    have_cirbo = cirbo if cirbo and os.path.exists(cirbo) else "missing"
+    print(f"ABC: {have_abc}; cirbo: {have_cirbo}")
     print(f"time limit per circuit and tool: {args.time_limit:g} s")
     header = (
         f"{'circuit':22} {'n':>3} {'B2 in':>6} {'ours':>5} {'s':>6} {'cirbo':>6} {'s':>6} "

@@ -14,7 +14,9 @@ from vexil_kit.cli.circuit_improve import read
 from vexil_kit.cli.main import main
 
 # A full adder written with a three-AND carry: seven gates in, five out (AIGER writes each XOR as three ANDs).
-ADDER = Circuit(3, [(6, 0, 1), (6, 3, 2), (8, 0, 1), (8, 0, 2), (8, 1, 2), (14, 5, 6), (14, 8, 7)], outputs=[(4, False), (9, True)])
+ADDER = Circuit(
+    3, [(6, 0, 1), (6, 3, 2), (8, 0, 1), (8, 0, 2), (8, 1, 2), (14, 5, 6), (14, 8, 7)], outputs=[(4, False), (9, True)]
+)
 
 WRITERS = {
     ".bench": lambda c: c.to_bench(),

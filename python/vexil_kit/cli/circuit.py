@@ -23,7 +23,9 @@ def add_parser(commands: Any) -> None:
         epilog=functions.FORMS,
     )
     cir.add_argument("function", metavar="FUNCTION")
-    cir.add_argument("file", nargs="?", metavar="FILE", help="with FUNCTION improve: the bench, BLIF or AIGER file to improve")
+    cir.add_argument(
+        "file", nargs="?", metavar="FILE", help="with FUNCTION improve: the bench, BLIF or AIGER file to improve"
+    )
     cir.add_argument(
         "--basis",
         default="B2",

@@ -25,7 +25,9 @@ SUFFIXES = {".bench": "bench", ".blif": "blif", ".v": "verilog", ".aag": "aiger"
 class ExplicitBasis(argparse.Action):
     """Stores --basis and notes that it was given (improve's default is the circuit's own basis)."""
 
-    def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace, values: Any, option: Any = None) -> None:
+    def __call__(
+        self, parser: argparse.ArgumentParser, namespace: argparse.Namespace, values: Any, option: Any = None
+    ) -> None:
         setattr(namespace, self.dest, values)
         namespace.basis_given = True
 

@@ -73,7 +73,8 @@ class Summary:
 
     def __str__(self) -> str:
         return (
-            f"{self.basis}: {self.gates_before} -> {self.gates_after} gates, {self.and_before} -> {self.and_after} AND, "
+            f"{self.basis}: {self.gates_before} -> {self.gates_after} gates, "
+            f"{self.and_before} -> {self.and_after} AND, "
             f"depth {self.depth_before} -> {self.depth_after}; {self.replacements} windows replaced in "
             f"{self.passes} passes, {self.seconds:.2f} s ({self.stopped}, checked by {self.verified})"
         )
@@ -183,7 +184,9 @@ class _Improver:
         rep_gates, rep_outputs = net
         gain = tuple(
             x - y
-            for x, y in zip(_cost([gates[v - self.n] for v in freed], self.basis), _cost(rep_gates, self.basis), strict=True)
+            for x, y in zip(
+                _cost([gates[v - self.n] for v in freed], self.basis), _cost(rep_gates, self.basis), strict=True
+            )
         )
         rep_level = [level[leaf] for leaf in window.leaves]
         for _, a, b in rep_gates:

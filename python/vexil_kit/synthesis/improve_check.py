@@ -51,7 +51,9 @@ def _values(n: int, gates: Sequence[Gate], outputs: Sequence[Output], first: int
     return result
 
 
-def simulate_equal(n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: tuple[Sequence[Gate], Sequence[Output]]) -> bool:
+def simulate_equal(
+    n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: tuple[Sequence[Gate], Sequence[Output]]
+) -> bool:
     """Equality on every row, by simulation (n at most ``SIMULATED``)."""
     rows = 1 << n
     words = max(1, rows >> 6)
@@ -79,7 +81,9 @@ def _clauses(n: int, gates: Sequence[Gate], first_var: int) -> tuple[list[list[i
     return clauses, var
 
 
-def miter_equal(n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: tuple[Sequence[Gate], Sequence[Output]]) -> bool:
+def miter_equal(
+    n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: tuple[Sequence[Gate], Sequence[Output]]
+) -> bool:
     """Equality on every row, by CaDiCaL on the miter of the two circuits."""
     left, left_var = _clauses(n, first[0], n + 1)
     right, right_var = _clauses(n, second[0], n + 1 + len(first[0]))
@@ -104,7 +108,9 @@ def miter_equal(n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: 
     return answer is False
 
 
-def equal(n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: tuple[Sequence[Gate], Sequence[Output]]) -> str | None:
+def equal(
+    n: int, first: tuple[Sequence[Gate], Sequence[Output]], second: tuple[Sequence[Gate], Sequence[Output]]
+) -> str | None:
     """How the two were proven equal ("simulation" or "SAT"), or None when they differ."""
     if len(first[1]) != len(second[1]):
         return None

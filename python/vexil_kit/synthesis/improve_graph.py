@@ -236,7 +236,9 @@ class Window:
         return [v for v in self.inner if v != self.root and count[v] > within[v]]
 
 
-def freed(n: int, gates: Sequence[Gate], count: Sequence[int], roots: Sequence[int], leaves: Sequence[int]) -> list[int]:
+def freed(
+    n: int, gates: Sequence[Gate], count: Sequence[int], roots: Sequence[int], leaves: Sequence[int]
+) -> list[int]:
     """The roots and the gates below them, above the leaves, that nothing else reads once the roots
     are computed otherwise."""
     stop = set(leaves)
