@@ -133,21 +133,21 @@ class _Improver:
 
     # -- the smallest circuits of windows ------------------------------------------------------
 
-    def _budget(self) -> float:
-        left = self.window_seconds
+    def _budget(self, scale: float = 1.0) -> float:
+        left = self.window_seconds * scale
         if self.deadline is not None:
             left = min(left, self.deadline - time.monotonic())
         return max(left, 0.0)
 
-    def _search(self, tables: tuple[int, ...], k: int, most: int) -> Net | None:
+    def _search(self, tables: tuple[int, ...], k: int, most: int, scale: float) -> Net | None:
         found = synthesize_tables(
-            k, [_bits(t, k) for t in tables], self.basis, max_gates=most, time_limit=self._budget()
+            k, [_bits(t, k) for t in tables], self.basis, max_gates=most, time_limit=self._budget(scale)
         )
         if found.circuit is None:
             return None
         return list(found.circuit.gates), list(found.circuit.outputs)
 
-    def smallest(self, tables: tuple[int, ...], k: int, most: int) -> Net | None:
+    def smallest(self, tables: tuple[int, ...], k: int, most: int, scale: float = 1.0) -> Net | None:
         """A small circuit of the tables over k inputs, from the database, the AIG table or the search."""
         key = (tables, k)
         if key in self.cache:
@@ -166,7 +166,7 @@ class _Improver:
         if net is None:
             if most < 0 or self._budget() <= 0:
                 return None  # not cached: asked again when there is time or room
-            net = self._search(tables, k, most)
+            net = self._search(tables, k, most, scale)
         self.cache[key] = net
         return net
 
@@ -239,6 +239,12 @@ class _Improver:
                 best = self._shallower(gates, root, cut_sets[root][1:3], count, level)
             if best is not None:
                 found.append(best)
+        roots = sorted({node for node, _ in outputs if node is not None and node >= n})
+        if n <= self.k and 1 < len(roots) <= 4 and self._budget() > 0:
+            # The whole circuit is a window: all its outputs at once.
+            whole = self._together(gates, roots, list(range(n)), count, level, every=True)
+            if whole is not None:
+                found.append(whole)
         gained = {c.root for c in found if c.gain > (0,) * len(c.gain)}
         for cut, roots in sharing.items():
             if len(roots) > 1 and not gained.issuperset(roots) and self._budget() > 0:
@@ -258,18 +264,26 @@ class _Improver:
         return self._candidate(gates, window, nodes, window.inner, net, level)
 
     def _together(
-        self, gates: list[Gate], roots: list[int], leaves: list[int], count: list[int], level: list[int]
+        self,
+        gates: list[Gate],
+        roots: list[int],
+        leaves: list[int],
+        count: list[int],
+        level: list[int],
+        every: bool = False,
     ) -> _Candidate | None:
         """Gates with the same cut rewritten as one window of several outputs."""
         windows = [Window(self.n, gates, root, leaves) for root in roots]
         inner = {v for w in windows for v in w.inner if v != w.root}
-        windows = [w for w in windows if w.root not in inner][-3:]
+        if not every:  # a root inside another's window is left to it, unless every root is asked for
+            windows = [w for w in windows if w.root not in inner][-3:]
         roots = [w.root for w in windows]
         if len(roots) < 2:
             return None
         gone = freed_together(self.n, gates, count, roots, leaves)
         most = _cost([gates[v - self.n] for v in gone], self.basis)[0] - 1
-        net = self.smallest(tuple(w.table[w.root] for w in windows), len(leaves), most)
+        # The whole circuit as one window is asked once a pass, and given more time.
+        net = self.smallest(tuple(w.table[w.root] for w in windows), len(leaves), most, 8.0 if every else 1.0)
         if net is None:
             return None
         return self._candidate(gates, windows[0], roots, gone, net, level)
