@@ -11,7 +11,7 @@ from children import interrupt_call, run_limited
 from vexil_kit import BooleanFunction, Circuit
 from vexil_kit.circuits import AND_OPS, XOR_OPS
 from vexil_kit.synthesis import improve as improving
-from vexil_kit.synthesis import synthesize_tables
+from vexil_kit.synthesis import improve_check, synthesize_tables
 
 OPS = {"B2": list(range(16)), "AIG": sorted(AND_OPS), "XAG": sorted(AND_OPS | XOR_OPS), "MC": sorted(AND_OPS | XOR_OPS)}
 
@@ -29,13 +29,7 @@ def random_circuit(n, gates, basis, seed):
 
 def brute_force(circuit):
     """The outputs on every row, one gate at a time from the definition of an op's bits."""
-    rows = []
-    for x in range(1 << circuit.inputs):
-        value = [x >> v & 1 for v in range(circuit.inputs)]
-        for op, a, b in circuit.gates:
-            value.append(op >> (2 * value[b] + value[a]) & 1)
-        rows.append([(0 if node is None else value[node]) ^ negated for node, negated in circuit.outputs])
-    return rows
+    return [row(circuit, x) for x in range(1 << circuit.inputs)]
 
 
 def cost(circuit, basis):
@@ -198,3 +192,36 @@ def _tests():
 def test_the_summary_reads_as_a_line():
     _, summary = Circuit(2, [(8, 0, 1), (14, 0, 1), (8, 2, 3)], 4).improve()
     assert str(summary).startswith("AIG: 3 -> 1 gates")
+
+
+@pytest.mark.parametrize("seed", range(12))
+def test_both_equivalence_checks_agree_with_the_rows(seed):
+    # A circuit against itself with one gate's op changed: equal exactly when no output row differs.
+    circuit = random_circuit(3 + seed % 6, 15, "B2", seed)
+    r = random.Random(seed)
+    gates = list(circuit.gates)
+    i = r.randrange(len(gates))
+    gates[i] = (r.randrange(16), *gates[i][1:])
+    other = Circuit(circuit.inputs, gates, outputs=circuit.outputs)
+    same = brute_force(other) == brute_force(circuit)
+    parts = [(c.gates, c.outputs) for c in (circuit, other)]
+    assert improve_check.simulate_equal(circuit.inputs, *parts) == same
+    assert improve_check.miter_equal(circuit.inputs, *parts) == same
+
+
+def test_more_inputs_than_simulated_are_checked_by_sat():
+    n = improve_check.SIMULATED + 6
+    circuit = random_circuit(n, 60, "XAG", 5)
+    better, summary = circuit.improve()
+    assert summary.verified == "SAT" and better.size <= circuit.size
+    r = random.Random(1)
+    for x in (r.randrange(1 << n) for _ in range(300)):
+        assert row(better, x) == row(circuit, x)
+
+
+def row(circuit, x):
+    """The outputs on input x, gate by gate."""
+    value = [x >> v & 1 for v in range(circuit.inputs)]
+    for op, a, b in circuit.gates:
+        value.append(op >> (2 * value[b] + value[a]) & 1)
+    return [(0 if node is None else value[node]) ^ negated for node, negated in circuit.outputs]
