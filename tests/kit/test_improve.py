@@ -120,7 +120,7 @@ def test_depth_mode_balances_a_chain():
     [
         (lambda c: c.improve("NAND"), ValueError),
         (lambda c: c.improve(time_limit=-1), ValueError),
-        (lambda c: c.improve(time_limit="1"), ValueError),
+        (lambda c: c.improve(time_limit="1"), TypeError),
         (lambda c: improving.improve(c, cut_size=9), ValueError),
         (lambda c: improving.improve("c"), TypeError),
     ],

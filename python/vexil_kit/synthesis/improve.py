@@ -413,7 +413,9 @@ def improve(
     if not isinstance(basis, str) or basis not in BASES:
         raise ValueError(f"{_SIGNATURE}: basis must be one of {', '.join(BASES)} or None, not {basis!r}")
     for name, value in (("time_limit", time_limit), ("window_seconds", window_seconds)):
-        if value is not None and (isinstance(value, bool) or not isinstance(value, numbers.Real) or not value >= 0):
+        if value is not None and (isinstance(value, bool) or not isinstance(value, numbers.Real)):
+            raise TypeError(f"{_SIGNATURE}: {name} must be a number of seconds or None, not {value!r}")
+        if value is not None and not value >= 0:
             raise ValueError(f"{_SIGNATURE}: {name} must be a nonnegative number of seconds, not {value!r}")
     k = CUT_SIZES[basis] if cut_size is None else cut_size
     if isinstance(k, bool) or not isinstance(k, int) or not 2 <= k <= 6:
