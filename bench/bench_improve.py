@@ -259,7 +259,7 @@ def cirbo_best(python, circuit, budget):
             input=circuit.to_bench(),
             capture_output=True,
             text=True,
-            timeout=budget + 30,
+            timeout=budget + 10,
         )
         lines = done.stdout.split()
     except subprocess.TimeoutExpired as stopped:

@@ -33,7 +33,7 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, improve_check, improve_depth
+from . import aig4, improve_check, improve_depth, improve_resub
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -163,6 +163,12 @@ class _Improver:
                 gates = [(op, a if a < 4 else a - 4 + k, b if b < 4 else b - 4 + k) for op, a, b in known[0]]
                 node, negated = known[1]
                 net = gates, [(None if node is None else (node if node < 4 else node - 4 + k), negated)]
+        if net is None and len(tables) == 1 and self.basis == "AIG" and 4 < k <= circuits.MAX_CIRCUIT_VARS:
+            # The B2 optimum with each XOR as three ANDs: no AIG optimum, but found at once.
+            c = circuits.minimal_circuit(_bits(tables[0], k))
+            net = rebuild(k, c.gates, c.outputs, aig=True)
+            if len(net[0]) > most:
+                net = None
         if net is None:
             if most < 0 or self._budget() <= 0:
                 return None  # not cached: asked again when there is time or room
@@ -175,7 +181,8 @@ class _Improver:
     def _candidate(
         self,
         gates: list[Gate],
-        window: Window,
+        root: int,
+        leaves: tuple[int, ...],
         nodes: list[int],
         freed: list[int],
         net: Net,
@@ -188,20 +195,18 @@ class _Improver:
                 _cost([gates[v - self.n] for v in freed], self.basis), _cost(rep_gates, self.basis), strict=True
             )
         )
-        rep_level = [level[leaf] for leaf in window.leaves]
+        rep_level = [level[leaf] for leaf in leaves]
         for _, a, b in rep_gates:
             rep_level.append(max(rep_level[a], rep_level[b]) + 1)
         news = [0 if node is None else rep_level[node] for node, _ in rep_outputs]
-        new_level, old_level = news[0], level[window.root]
+        new_level, old_level = news[0], level[root]
         zero = (0,) * len(gain)
         if self.by_depth and any(new > level[v] for new, v in zip(news, nodes, strict=True)):
             return None
         # A rewrite of the same size that brings its root earlier lets later passes find more.
         if not (gain > zero or (gain == zero and new_level < old_level)):
             return None
-        return _Candidate(
-            window.root, window.leaves, nodes, rep_gates, rep_outputs, set(freed), gain, new_level, old_level
-        )
+        return _Candidate(root, leaves, nodes, rep_gates, rep_outputs, set(freed), gain, new_level, old_level)
 
     def candidates(self, gates: list[Gate], outputs: list[Output], critical: set[int] | None) -> list[_Candidate]:
         """The best rewrite found for each gate, best first."""
@@ -210,6 +215,7 @@ class _Improver:
         count = readers(n, gates, outputs)
         found = []
         cut_sets = cuts(n, gates, self.k, self.limit, level)
+        whole = improve_resub.tables(n, gates) if n <= improve_resub.MAX_INPUTS else None
         sharing: dict[int, list[int]] = {}  # cut -> the gates that have it, for windows of several roots
         for index in range(len(gates) - 1, -1, -1):
             if self.report is not None:
@@ -226,13 +232,18 @@ class _Improver:
                 k = len(window.leaves)
                 net = self.smallest((window.table[root],), k, _cost([gates[v - n] for v in freed], self.basis)[0] - 1)
                 if net is not None:
-                    candidate = self._candidate(gates, window, [root], freed, net, level)
+                    candidate = self._candidate(gates, root, window.leaves, [root], freed, net, level)
                     if candidate is not None and (best is None or _better(candidate, best)):
                         best = candidate
                 if widest is None or len(window.inner) > len(widest[0].inner):
                     shared = window.shared(n, gates, count)
                     if shared is not None and 0 < len(shared) <= 2 and len(window.inner) > len(freed):
                         widest = window, shared
+            if whole is not None and (best is None or not best.gain > (0,) * len(best.gain)):
+                for leaves, rep_gates, rep_output, gone in improve_resub.rewrites(n, gates, count, whole, root):
+                    candidate = self._candidate(gates, root, leaves, [root], gone, (rep_gates, [rep_output]), level)
+                    if candidate is not None and (best is None or _better(candidate, best)):
+                        best = candidate
             if best is None and widest is not None:
                 best = self._several(gates, *widest, level)
             if best is None and critical is not None and root in critical:
@@ -242,9 +253,9 @@ class _Improver:
         roots = sorted({node for node, _ in outputs if node is not None and node >= n})
         if n <= self.k and 1 < len(roots) <= 4 and self._budget() > 0:
             # The whole circuit is a window: all its outputs at once.
-            whole = self._together(gates, roots, list(range(n)), count, level, every=True)
-            if whole is not None:
-                found.append(whole)
+            entire = self._together(gates, roots, list(range(n)), count, level, every=True)
+            if entire is not None:
+                found.append(entire)
         gained = {c.root for c in found if c.gain > (0,) * len(c.gain)}
         for cut, roots in sharing.items():
             if len(roots) > 1 and not gained.issuperset(roots) and self._budget() > 0:
@@ -261,7 +272,7 @@ class _Improver:
         net = self.smallest(tuple(window.table[v] for v in nodes), len(window.leaves), most)
         if net is None:
             return None
-        return self._candidate(gates, window, nodes, window.inner, net, level)
+        return self._candidate(gates, window.root, window.leaves, nodes, window.inner, net, level)
 
     def _together(
         self,
@@ -286,7 +297,7 @@ class _Improver:
         net = self.smallest(tuple(w.table[w.root] for w in windows), len(leaves), most, 8.0 if every else 1.0)
         if net is None:
             return None
-        return self._candidate(gates, windows[0], roots, gone, net, level)
+        return self._candidate(gates, roots[0], tuple(leaves), roots, gone, net, level)
 
     def _shallower(
         self, gates: list[Gate], root: int, cut_masks: list[int], count: list[int], level: list[int]
@@ -314,7 +325,7 @@ class _Improver:
             )
             if net is None:
                 continue
-            candidate = self._candidate(gates, window, [root], freed, (net[0], [net[1]]), level)
+            candidate = self._candidate(gates, root, window.leaves, [root], freed, (net[0], [net[1]]), level)
             if candidate is not None and (best is None or _better(candidate, best)):
                 best = candidate
         return best
