@@ -225,3 +225,23 @@ def row(circuit, x):
     for op, a, b in circuit.gates:
         value.append(op >> (2 * value[b] + value[a]) & 1)
     return [(0 if node is None else value[node]) ^ negated for node, negated in circuit.outputs]
+
+
+@pytest.mark.parametrize("n", [6, 8, 12])
+def test_a_function_built_twice_apart_is_built_once(n):
+    # x0 & ... & x(n-1) as a chain and as a balanced tree: no window of five leaves holds both, the
+    # whole tables show them equal, and n - 1 gates (one per variable joined) is the least there is.
+    gates = [(8, 0, 1)] + [(8, n + i, i + 2) for i in range(n - 2)]
+    level = list(range(n))
+    while len(level) > 1:
+        pairs = [(level[i], level[i + 1]) for i in range(0, len(level) - 1, 2)]
+        carried = level[-1:] if len(level) % 2 else []
+        level = []
+        for a, b in pairs:
+            gates.append((8, a, b))
+            level.append(n + len(gates) - 1)
+        level += carried
+    twice = Circuit(n, gates, outputs=[(2 * n - 3, False), (level[0], True)])
+    better, _ = twice.improve()
+    assert better.size == n - 1
+    assert brute_force(better) == brute_force(twice)
