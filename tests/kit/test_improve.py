@@ -2,6 +2,7 @@
 optimum where the whole circuit is one window, and stopped by a time limit or Ctrl-C with the best so far."""
 
 import random
+import time
 from pathlib import Path
 
 import numpy as np
@@ -11,7 +12,7 @@ from children import interrupt_call, run_limited
 from vexil_kit import BooleanFunction, Circuit
 from vexil_kit.circuits import AND_OPS, XOR_OPS
 from vexil_kit.synthesis import improve as improving
-from vexil_kit.synthesis import improve_check, synthesize_tables
+from vexil_kit.synthesis import improve_check, improve_depth, synthesize_tables
 
 OPS = {"B2": list(range(16)), "AIG": sorted(AND_OPS), "XAG": sorted(AND_OPS | XOR_OPS), "MC": sorted(AND_OPS | XOR_OPS)}
 
@@ -245,3 +246,31 @@ def test_a_function_built_twice_apart_is_built_once(n):
     better, _ = twice.improve()
     assert better.size == n - 1
     assert brute_force(better) == brute_force(twice)
+
+
+# Functions of at most five gates: refuting the sizes below a larger optimum with levels takes minutes.
+DEPTH_CASES = [
+    (f, s)
+    for f, s in ((BooleanFunction.random(n, seed=s), s) for n in (3, 4) for s in range(8))
+    if f.minimal_gates() <= 5
+]
+
+
+@pytest.mark.parametrize("f, seed", DEPTH_CASES, ids=str)
+def test_depth_bounded_windows_compute_their_table_within_the_bound(f, seed):
+    k, table = f.n, int(sum(int(bit) << x for x, bit in enumerate(np.asarray(f))))
+    loose = improve_depth.within_depth(table, k, [0] * k, 12, 12, False, None)
+    assert loose is not None and len(loose[0]) == f.minimal_gates()
+    r = random.Random(seed)
+    arrival = [r.randrange(2) for _ in range(k)]
+    for bound in range(1, 5):
+        found = improve_depth.within_depth(table, k, arrival, bound, len(loose[0]) + 1, False, time.monotonic() + 2)
+        if found is None:
+            continue
+        gates, (node, negated) = found
+        level = list(arrival)
+        for _, a, b in gates:
+            level.append(max(level[a], level[b]) + 1)
+        assert node is None or level[node] <= bound
+        circuit = Circuit(k, gates, node, negated)
+        assert [row[0] for row in brute_force(circuit)] == [int(bit) for bit in np.asarray(f)]
