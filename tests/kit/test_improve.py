@@ -274,3 +274,10 @@ def test_depth_bounded_windows_compute_their_table_within_the_bound(f, seed):
         assert node is None or level[node] <= bound
         circuit = Circuit(k, gates, node, negated)
         assert [row[0] for row in brute_force(circuit)] == [int(bit) for bit in np.asarray(f)]
+
+
+def test_progress_reports_the_gates_of_each_pass():
+    circuit = random_circuit(6, 30, "XAG", 3)
+    seen = []
+    circuit.improve(progress=lambda done, total: seen.append((done, total)))
+    assert seen and all(0 <= done < total for done, total in seen)
