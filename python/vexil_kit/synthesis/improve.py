@@ -159,7 +159,8 @@ class _Improver:
         elif len(tables) == 1 and self.basis == "AIG" and k <= 4:
             spread = sum(1 << x for x in range(16) if tables[0] >> (x & ((1 << k) - 1)) & 1)
             known = aig4.lookup(_bits(spread, 4))
-            if known is not None and all(a < k and b < k for _, a, b in known[0]):
+            # Usable when it reads no input beyond the window's k (gates are nodes 4 and up).
+            if known is not None and all(v < k or v >= 4 for _, a, b in known[0] for v in (a, b)):
                 gates = [(op, a if a < 4 else a - 4 + k, b if b < 4 else b - 4 + k) for op, a, b in known[0]]
                 node, negated = known[1]
                 net = gates, [(None if node is None else (node if node < 4 else node - 4 + k), negated)]
