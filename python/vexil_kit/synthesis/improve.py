@@ -7,7 +7,10 @@ or an XOR with inverters), the proven four-input AIG table for AIG, and the SAT 
 (``synthesize_tables``) for larger AIG windows, for multiplicative complexity and for windows of
 several outputs, each with a small time budget. A window frees only its maximal fanout-free cone
 (the gates nothing outside it reads); a window whose inner gates feed the rest of the circuit is
-also tried as a window of several outputs, freeing all of them. The replacements of one pass that
+also tried as a window of several outputs, freeing all of them; gates sharing a cut, and a whole
+circuit of few inputs, are tried as one window of several roots; and for circuits of at most 16
+inputs a gate is also recomputed from earlier nodes by their whole tables (``improve_resub``).
+The replacements of one pass that
 touch disjoint gates are applied together, the circuit is rebuilt (``improve_graph.rebuild``:
 folded and shared again) and kept only when its size went strictly down: the gates for B2, XAG and
 AIG, the AND gates then the gates for "MC". With ``depth=True`` the size may also stay while the
