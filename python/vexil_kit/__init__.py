@@ -19,6 +19,7 @@ from .poly_degrees import DegreeCertificate
 from .progress import Cancel, Cancelled
 from .sweeps import family, five_input_classes, npn_classes, random_functions, sweep
 from .synthesis import Synthesis
+from .synthesis import improve as _improve  # noqa: F401  (gives Circuit its improve method)
 from .two_level import Cube
 from .vectorial import VectorialFunction
 

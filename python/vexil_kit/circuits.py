@@ -36,6 +36,10 @@ MAX_EXPRESSION = 1 << 24
 #: above this module and set it when they are imported, so that this module never imports them.
 FUNCTION_OF: Callable[[Circuit], Any] | None = None
 
+#: Improves a circuit window by window (``Circuit.improve``); set by ``vexil_kit.synthesis.improve``,
+#: which sits above this module and is imported with the package.
+IMPROVE: Callable[..., Any] | None = None
+
 # Gate names by op; "A" and "B" are the first and second operand.
 _OP_NAMES = (
     "FALSE",
@@ -278,6 +282,29 @@ class Circuit:
         if FUNCTION_OF is None:
             raise RuntimeError("Circuit.to_function needs the value types: import vexil_kit first")
         return FUNCTION_OF(self)
+
+    def improve(
+        self, basis: str | None = None, time_limit: float | None = None, progress: Any = None, depth: bool = False
+    ) -> Any:
+        """A circuit computing the same outputs with fewer gates, by local rewriting, and what changed.
+
+        Returns ``(circuit, summary)`` (an ``Improvement``): every window of at most five inputs
+        (four for AIG) is replaced by a proven-smallest circuit where that frees more gates than
+        it adds, to a fixed point or ``time_limit`` seconds; ``basis`` ("B2", "XAG", "AIG" or
+        "MC", where the AND gates count) defaults to the circuit's own. ``depth=True`` also takes
+        rewrites of the same size that lower the depth, and never raises it. The result is
+        checked equal to this circuit on every input (by simulation up to 24 inputs, by SAT
+        beyond). Ctrl-C raises ``Interrupted`` (a KeyboardInterrupt) whose ``improvement`` holds
+        the best circuit so far. See docs/circuit-improvement.md.
+
+        >>> c = Circuit(2, ((8, 0, 1), (14, 0, 1), (8, 2, 3)), 4)   # (x0 & x1) & (x0 | x1)
+        >>> better, summary = c.improve()
+        >>> better.gates, summary.gates_before, summary.gates_after
+        (((8, 0, 1),), 3, 1)
+        """
+        if IMPROVE is None:
+            raise RuntimeError("Circuit.improve needs vexil_kit.synthesis: import vexil_kit first")
+        return IMPROVE(self, basis, time_limit, progress, depth)
 
     # -- file formats (vexil_kit.circuit_formats) ----------------------------------------------
 

@@ -1,4 +1,5 @@
-"""`vexil circuit FUNCTION`: a smallest circuit of a function over a gate basis, by exact synthesis."""
+"""`vexil circuit FUNCTION`: a smallest circuit of a function over a gate basis, by exact synthesis;
+`vexil circuit improve FILE`: a circuit file made smaller (``circuit_improve``)."""
 
 from __future__ import annotations
 
@@ -9,7 +10,7 @@ import time
 from typing import Any
 
 from ..synthesis.search import Synthesis
-from . import functions
+from . import circuit_improve, functions
 from .progress import say
 
 FORMATS = ("text", "bench", "blif", "verilog", "aiger", "dot")
@@ -24,12 +25,18 @@ def add_parser(commands: Any) -> None:
     )
     cir.add_argument("function", metavar="FUNCTION")
     cir.add_argument(
+        "file", nargs="?", metavar="FILE", help="with FUNCTION improve: the bench, BLIF or AIGER file to improve"
+    )
+    cir.add_argument(
         "--basis",
         default="B2",
         choices=("B2", "AIG", "XAG", "MC"),
+        action=circuit_improve.ExplicitBasis,
         help="every two-input gate (B2), AND with inverters (AIG), AND and XOR with inverters (XAG), "
-        "or XAG counting AND gates only (MC: multiplicative complexity)",
+        "or XAG counting AND gates only (MC: multiplicative complexity); improve keeps the circuit's own "
+        "basis unless given",
     )
+    cir.add_argument("--depth", action="store_true", help="improve: also lower the depth at equal size, never raise it")
     cir.add_argument(
         "--time-limit", type=float, metavar="S", help="stop after S seconds with the best circuit and the bounds"
     )
@@ -66,6 +73,10 @@ def summary(found: Synthesis, basis: str, why: str = "stopped") -> str:
 def run(args: argparse.Namespace) -> int:
     """Searches, writes the best circuit, reports the bounds on standard error; 1 when no circuit was
     found, 130 on Ctrl-C (after writing the circuit found so far)."""
+    if args.function == "improve":
+        return circuit_improve.run(args)
+    if args.file is not None:
+        raise ValueError(f"vexil circuit FUNCTION takes no FILE ({args.file!r}); vexil circuit improve FILE does")
     _, f = functions.parse_function(args.function)
     if args.time_limit is not None and not args.time_limit >= 0:
         raise ValueError(f"--time-limit takes a nonnegative number of seconds, not {args.time_limit}")
