@@ -4,16 +4,13 @@
 from __future__ import annotations
 
 import argparse
-import os
-import sys
 import time
 from typing import Any
 
 from ..synthesis.search import Synthesis
 from . import circuit_improve, functions
+from .circuit_output import FORMATS, write
 from .progress import say
-
-FORMATS = ("text", "bench", "blif", "verilog", "aiger", "dot")
 
 
 def add_parser(commands: Any) -> None:
@@ -43,19 +40,9 @@ def add_parser(commands: Any) -> None:
     cir.add_argument(
         "--format",
         choices=FORMATS,
-        help="how to write the circuit (default: from the -o file's suffix, .bench .blif .v .aag .dot, else text)",
+        help="how to write the circuit (default: from the -o file's suffix, .bench .blif .v .aag .aig .dot, else text)",
     )
     cir.add_argument("-o", "--output", metavar="FILE", help="write the circuit to FILE instead of standard output")
-
-
-def render(circuit: Any, form: str) -> str | bytes:
-    """The circuit written in ``form``; the file formats are methods of Circuit."""
-    if form == "text":
-        return str(circuit.to_text())
-    if form == "dot":
-        return str(circuit.to_dot())
-    written: str | bytes = getattr(circuit, f"to_{form}")()
-    return written
 
 
 def summary(found: Synthesis, basis: str, why: str = "stopped") -> str:
@@ -105,22 +92,3 @@ def run(args: argparse.Namespace) -> int:
         return 1
     write(found.circuit, args)
     return 0
-
-
-#: The format a file's suffix names when --format is not given.
-SUFFIXES = {".bench": "bench", ".blif": "blif", ".v": "verilog", ".aag": "aiger", ".dot": "dot"}
-
-
-def write(circuit: Any, args: argparse.Namespace) -> None:
-    """The circuit to -o FILE, or to standard output."""
-    form = args.format
-    if form is None:
-        form = SUFFIXES.get(os.path.splitext(args.output)[1].lower(), "text") if args.output else "text"
-    text = render(circuit, form)
-    data = text if isinstance(text, bytes) else (text.rstrip("\n") + "\n").encode()
-    if args.output:
-        with open(args.output, "wb") as out:
-            out.write(data)
-    else:
-        sys.stdout.buffer.write(data)
-        sys.stdout.flush()

@@ -10,16 +10,13 @@ from __future__ import annotations
 
 import argparse
 import os
-import sys
 from typing import Any
 
 from .. import _files
 from ..circuits import Circuit
 from ..synthesis.improve import Interrupted
+from .circuit_output import write
 from .progress import say
-
-#: Output formats by file suffix.
-SUFFIXES = {".bench": "bench", ".blif": "blif", ".v": "verilog", ".aag": "aiger", ".aig": "aig", ".dot": "dot"}
 
 
 class ExplicitBasis(argparse.Action):
@@ -46,27 +43,6 @@ def read(path: str) -> Circuit:
     return Circuit.from_bench(text)
 
 
-def render(circuit: Circuit, form: str) -> bytes:
-    """The circuit's bytes in a format: text, bench, blif, verilog, aiger (ASCII), aig (binary) or dot."""
-    if form == "aig":
-        written: Any = circuit.to_aiger(binary=True)
-    elif form in ("text", "dot"):
-        written = getattr(circuit, f"to_{form}")()
-    else:
-        written = getattr(circuit, f"to_{form}")()
-    return written if isinstance(written, bytes) else (written.rstrip("\n") + "\n").encode()
-
-
-def _write(circuit: Circuit, args: argparse.Namespace) -> None:
-    if args.output:
-        form = SUFFIXES.get(os.path.splitext(args.output)[1].lower(), args.format)
-        with _files.atomic_output(args.output) as temporary, open(temporary, "wb") as out:
-            out.write(render(circuit, form))
-    else:
-        sys.stdout.buffer.write(render(circuit, args.format))
-        sys.stdout.flush()
-
-
 def run(args: argparse.Namespace) -> int:
     """Improves the circuit in args.file; the summary goes to standard error."""
     if args.file is None:
@@ -80,9 +56,9 @@ def run(args: argparse.Namespace) -> int:
     try:
         better, summary = circuit.improve(basis, time_limit=args.time_limit, depth=args.depth)
     except Interrupted as stop:
-        _write(stop.improvement.circuit, args)
+        write(stop.improvement.circuit, args)
         say(str(stop.improvement.summary))
         raise
     say(str(summary))
-    _write(better, args)
+    write(better, args)
     return 0

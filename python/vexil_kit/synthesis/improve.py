@@ -260,6 +260,16 @@ class _Improver:
             entire = self._together(gates, roots, list(range(n)), count, level, every=True)
             if entire is not None:
                 found.append(entire)
+        elif n <= self.k and len(roots) == 1 and self._budget() > 0:
+            # A single output over few inputs: its optimum whole, whichever cuts the priority kept.
+            window = Window(n, gates, roots[0], list(range(n)))
+            freed = window.freed(n, gates, count)
+            most = _cost([gates[v - n] for v in freed], self.basis)[0] - 1
+            net = self.smallest((window.table[roots[0]],), n, most, 8.0)
+            if net is not None:
+                candidate = self._candidate(gates, roots[0], window.leaves, roots, freed, net, level)
+                if candidate is not None:
+                    found.append(candidate)
         gained = {c.root for c in found if c.gain > (0,) * len(c.gain)}
         for cut, roots in sharing.items():
             if len(roots) > 1 and not gained.issuperset(roots) and self._budget() > 0:
