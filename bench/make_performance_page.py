@@ -58,6 +58,21 @@ def main():
             [py, "bench/bench_complexity.py"] + (["--n", "20", "--cert", "16"] if args.quick else []),
         ),
     ]
+    # FFHT, when installed, lives in the benchmark environment: the transform runs there if given.
+    transform_python = args.peers_python or py
+    sections.append(
+        run(
+            "The Walsh transform against one copy pass and FFHT, and the pool crossover",
+            [transform_python, "bench/bench_transform.py", "--crossover"]
+            + (["--sizes", "16,20", "--repeat", "3"] if args.quick else []),
+        )
+    )
+    sections.append(
+        run(
+            "Small calls after busy Python",
+            [py, "bench/bench_small_calls.py"] + (["--rounds", "40"] if args.quick else []),
+        )
+    )
     if args.peers_python:
         for script, title in PEER_BENCHMARKS:
             if (ROOT / script).exists():

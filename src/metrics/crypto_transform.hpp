@@ -19,6 +19,7 @@
 #include "memory_guard.hpp"
 #include "base/kernel_variants.hpp"
 #include "metrics/spectral.hpp"
+#include "metrics/transform_butterflies.hpp"
 #include "pool.hpp"
 
 #include <algorithm>
@@ -91,53 +92,12 @@ VEXIL_INLINE std::make_unsigned_t<T> magnitude(T v) {
 // (rewritten or not) stored back; the others may clobber them. operator() must
 // be VEXIL_INLINE: it is compiled into each kernel variant.
 
-// The stages across the rows of a strip of `rows` rows (a power of two).
+// The stages across the rows of a strip of `rows` rows (a power of two): the
+// core's butterflies, from the stage that crosses a row on.
 template <class T>
 VEXIL_INLINE void strip_stages(T* strip, std::size_t rows) {
-    using U = std::make_unsigned_t<T>;  // wrapping is defined
-    constexpr unsigned lanes = strip_lanes<T>;
-    std::size_t h = 1;
-    for (; 4 * h <= rows; h *= 4) {
-        for (std::size_t base = 0; base < rows; base += 4 * h) {
-            for (std::size_t r = base; r < base + h; ++r) {
-                T* a = strip + r * lanes;
-                T* b = a + h * lanes;
-                T* c = b + h * lanes;
-                T* d = c + h * lanes;
-                // Through locals: the rows never overlap, but the compiler cannot tell.
-                std::array<U, lanes> x0, x1, x2, x3;
-                for (unsigned l = 0; l < lanes; ++l) {
-                    x0[l] = static_cast<U>(a[l]);
-                    x1[l] = static_cast<U>(b[l]);
-                    x2[l] = static_cast<U>(c[l]);
-                    x3[l] = static_cast<U>(d[l]);
-                }
-                for (unsigned l = 0; l < lanes; ++l) {
-                    const U s01 = static_cast<U>(x0[l] + x1[l]), d01 = static_cast<U>(x0[l] - x1[l]);
-                    const U s23 = static_cast<U>(x2[l] + x3[l]), d23 = static_cast<U>(x2[l] - x3[l]);
-                    a[l] = static_cast<T>(static_cast<U>(s01 + s23));
-                    b[l] = static_cast<T>(static_cast<U>(d01 + d23));
-                    c[l] = static_cast<T>(static_cast<U>(s01 - s23));
-                    d[l] = static_cast<T>(static_cast<U>(d01 - d23));
-                }
-            }
-        }
-    }
-    if (h < rows) {
-        for (std::size_t r = 0; r < h; ++r) {
-            T* a = strip + r * lanes;
-            T* b = a + h * lanes;
-            std::array<U, lanes> x0, x1;
-            for (unsigned l = 0; l < lanes; ++l) {
-                x0[l] = static_cast<U>(a[l]);
-                x1[l] = static_cast<U>(b[l]);
-            }
-            for (unsigned l = 0; l < lanes; ++l) {
-                a[l] = static_cast<T>(static_cast<U>(x0[l] + x1[l]));
-                b[l] = static_cast<T>(static_cast<U>(x0[l] - x1[l]));
-            }
-        }
-    }
+    const auto row_bits = static_cast<unsigned>(std::countr_zero(rows));
+    butterflies::stages(strip, rows * strip_lanes<T>, strip_lane_bits<T>, strip_lane_bits<T> + row_bits);
 }
 
 // Strips [begin, end) of a split transform: gather, stages, visit, store.

@@ -8,6 +8,7 @@
 #include "support.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <type_traits>
 
@@ -94,6 +95,19 @@ std::vector<std::int64_t> signed_spectrum(const Table& t) {
     return w;
 }
 
+// -sum of p log2 p, p = W^2 / 4^n, from the definition in long double.
+void check_entropy(const Table& t, const std::vector<std::int64_t>& w, const char* what) {
+    long double want = 0;
+    for (const std::int64_t c : w) {
+        if (c == 0) continue;
+        const long double q = std::fabs(static_cast<long double>(c)) / static_cast<long double>(w.size());
+        want -= 2 * q * q * std::log2(q);
+    }
+    const double got = vexil::spectral_entropy_bits(t);
+    CHECK(std::fabs(static_cast<long double>(got) - want) <= 1e-12L * std::max(want, 1e-300L) && !std::signbit(got),
+          "spectral entropy, 2^%zu, %s: %.17g against %.17Lg", w.size(), what, got, want);
+}
+
 void check_measures(std::mt19937_64& rng, unsigned bits) {
     const std::size_t size = std::size_t{1} << bits;
     // Random, balanced-with-resilience (x0 ^ x1 ^ g(rest)) and affine tables.
@@ -121,6 +135,7 @@ void check_measures(std::mt19937_64& rng, unsigned bits) {
         }
         CHECK_EQ(vexil::max_abs_walsh(t), max_abs, "max |W|, 2^%u, kind %d", bits, kind);
         CHECK(vexil::walsh_weight_sums(t) == sums, "weight sums, 2^%u, kind %d", bits, kind);
+        check_entropy(t, w, kind == 0 ? "random" : kind == 1 ? "resilient" : "affine");
         unsigned degree = 0, immunity = bits;
         for (unsigned k = 0; k <= bits; ++k) {
             if (sums[k] != 0) degree = k;
@@ -202,6 +217,7 @@ void check_last_pass_measures(std::mt19937_64& rng, unsigned bits) {
         CHECK_EQ(vexil::fourier_degree(t), degree, "degree, 2^%u, low %d", bits, low);
         CHECK_EQ(vexil::max_abs_walsh(t), max_abs, "max |W|, 2^%u, low %d", bits, low);
         CHECK_EQ(vexil::nonlinearity(t), (size - max_abs) / 2, "nonlinearity, 2^%u, low %d", bits, low);
+        check_entropy(t, w, low ? "few variables" : "top coefficient zero");
         // W(2^n - 1) = 2 * mismatches - N: a mismatch is a term of +1.
         CHECK_EQ(vexil::detail::parity_mismatch_count(t),
                  static_cast<std::uint64_t>(static_cast<std::int64_t>(size / 2) + w[size - 1] / 2), "parity, 2^%u",
