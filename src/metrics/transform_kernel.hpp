@@ -218,6 +218,29 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
     }
 }
 
+// The spectrum of the table source[0, 2^bits) (bits <= 14) in 16-bit lanes,
+// exact since |values| <= 2^14: the L1 blocks' narrow path without the
+// widening, then the stages above them on the whole row.
+struct NarrowRowKernel {
+    VEXIL_INLINE static void run(const std::uint8_t* source, unsigned bits, std::int16_t* out) {
+        const std::size_t size = std::size_t{1} << bits;
+        if (bits < 3) {
+            for (std::size_t i = 0; i < size; ++i) out[i] = source[i] != 0 ? std::int16_t{1} : std::int16_t{-1};
+            tiny_transform(out, size, 0);
+            return;
+        }
+        const unsigned block_bits = std::min(bits, 12U);
+        const std::size_t block = std::size_t{1} << block_bits;
+        for (std::size_t sub = 0; sub < size; sub += block) {
+            for (std::size_t i = 0; i < block; i += 8) {
+                std::memcpy(out + sub + i, sign_table.rows[pack8(source + sub + i)].data(), 8 * sizeof(std::int16_t));
+            }
+            stages(out + sub, block, 3, block_bits);
+        }
+        stages(out, size, block_bits, bits);
+    }
+};
+
 struct TransformKernel {
     template <class T>
     VEXIL_INLINE static void run(T* v, unsigned bits, const std::uint8_t* source, const LastPassVisit<T>* visit,

@@ -33,10 +33,11 @@ void naive_transform(std::vector<T>& v) {
 }
 
 // Checks each visited value against `want` at its coefficient and counts the
-// visits; stores the values doubled, so that the store is seen too.
-template <class T>
+// visits; stores the values doubled, so that the store is seen too (a visitor
+// that does not store takes another path for tables).
+template <class T, bool Store = true>
 struct CheckingVisit {
-    static constexpr bool store = true;
+    static constexpr bool store = Store;
     const std::vector<T>* want;
     std::vector<int>* seen;
     bool placed = true;
@@ -86,6 +87,12 @@ void check_transform(std::mt19937_64& rng, unsigned bits, bool from_table) {
         stored = stored && values[u] == static_cast<T>(static_cast<std::make_unsigned_t<T>>(want[u]) * 2U);
     }
     CHECK(stored, "2^%u %s: the visited values are stored back", bits, lanes);
+    if (!from_table) return;
+    std::vector<int> seen_only(size, 0);
+    CheckingVisit<T, false> look{&want, &seen_only};
+    vexil::detail::transform_and_visit(std::span<const std::uint8_t>(entries), std::span<T>(values), look);
+    CHECK(look.placed && std::all_of(seen_only.begin(), seen_only.end(), [](int s) { return s == 1; }),
+          "2^%u %s table: each coefficient visited once at its index, without a store", bits, lanes);
 }
 
 std::vector<std::int64_t> signed_spectrum(const Table& t) {
@@ -250,7 +257,7 @@ void check_packed_counts(std::mt19937_64& rng) {
 int main() {
     std::mt19937_64 rng(20240611);
     for_each_kernel_set([&] {
-        for (unsigned bits : {0U, 1U, 4U, 5U, 6U, 7U, 12U, 14U, 15U, 16U, 17U, 19U}) {
+        for (unsigned bits : {0U, 1U, 4U, 5U, 6U, 7U, 12U, 14U, 15U, 16U, 17U, 19U, 21U}) {
             check_transform<std::int64_t>(rng, bits, false);
             check_transform<std::int64_t>(rng, bits, true);
             check_transform<std::int32_t>(rng, bits, false);
