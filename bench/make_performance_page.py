@@ -64,7 +64,7 @@ def main():
         run(
             "The Walsh transform against one copy pass and FFHT, and the pool crossover",
             [transform_python, "bench/bench_transform.py", "--crossover"]
-            + (["--sizes", "16,20", "--repeat", "3"] if args.quick else []),
+            + (["--sizes", "20,24", "--repeat", "5"] if args.quick else []),
         )
     )
     sections.append(
