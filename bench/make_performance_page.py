@@ -2,6 +2,7 @@
 
 Usage (from the repository root, with the module installed or on PYTHONPATH):
     python bench/make_performance_page.py [--quick] [--build build/dev] [--peers-python .venv-bench/bin/python]
+                                          [--ffht-python .venv-ffht/bin/python]
 
 --peers-python names the interpreter of a benchmark-only environment that has vexil and the peers
 (SageMath's BooleanFunction from passagemath, boofun); the comparisons with them run there.
@@ -42,6 +43,9 @@ def main():
     parser.add_argument("--quick", action="store_true", help="smaller sizes, for a first look")
     parser.add_argument("--build", default="build/dev", help="configured core build for the C++ benchmarks")
     parser.add_argument("--peers-python", help="interpreter of the benchmark environment with the peers installed")
+    parser.add_argument(
+        "--ffht-python", help="interpreter with FFHT installed, for the transform section (default: --peers-python)"
+    )
     args = parser.parse_args()
     py = sys.executable
     sections = [
@@ -58,6 +62,21 @@ def main():
             [py, "bench/bench_complexity.py"] + (["--n", "20", "--cert", "16"] if args.quick else []),
         ),
     ]
+    # FFHT, when installed, lives in a benchmark environment: the transform runs there if given.
+    transform_python = args.ffht_python or args.peers_python or py
+    sections.append(
+        run(
+            "The Walsh transform against one copy pass and FFHT, and the pool crossover",
+            [transform_python, "bench/bench_transform.py", "--crossover"]
+            + (["--sizes", "20,24", "--repeat", "5"] if args.quick else []),
+        )
+    )
+    sections.append(
+        run(
+            "Small calls after busy Python",
+            [py, "bench/bench_small_calls.py"] + (["--rounds", "40"] if args.quick else []),
+        )
+    )
     if args.peers_python:
         for script, title in PEER_BENCHMARKS:
             if (ROOT / script).exists():

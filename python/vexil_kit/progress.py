@@ -79,7 +79,7 @@ class Cancel:
 _active = threading.local()
 
 
-def _watching(report: Callable[[int, int], object] | None) -> Callable[[int, int], object] | None:
+def watching(report: Callable[[int, int], object] | None) -> Callable[[int, int], object] | None:
     """``report`` wrapped to raise Cancelled once a token active on this thread is cancelled."""
     tokens = list(getattr(_active, "tokens", ()))
     if not tokens:
@@ -104,7 +104,7 @@ def reporter(progress: Progress, description: str) -> Iterator[Callable[[int, in
     watches the token, which the native loop polls on any thread.
     """
     with _reporter(progress, description) as report:
-        yield _watching(report)
+        yield watching(report)
 
 
 @contextlib.contextmanager

@@ -30,7 +30,7 @@ from dataclasses import dataclass
 from typing import Any, TypeVar
 
 from . import _native
-from .progress import Progress, reporter
+from .progress import Progress, reporter, watching
 
 #: The subjects, in the order ``TABLE`` lists them.
 SUBJECTS = ("function", "vectorial")
@@ -116,12 +116,6 @@ def _python(name: str, group: str, kind: str, cost: str, summary: str, **options
 
 #: The measures the toolkit computes in Python, each after the measure it follows in report order.
 _PYTHON_ROWS: tuple[tuple[str, MeasureInfo], ...] = (
-    (
-        "total_influence",
-        _python(
-            "spectral_entropy", "spectral", "real", "n N", "the entropy (bits) of the squared Fourier coefficients"
-        ),
-    ),
     (
         "npn_canonical",
         _python(
@@ -276,14 +270,22 @@ def evaluate(subject: str, name: str, table: Any, *, m: int | None = None, progr
     uint32 values of an S-box with ``m`` output bits). Every scalar method of the value classes, every
     sweep column and every report row computes its value here.
     """
+    if progress is None or progress is False:
+        # No bar to open and close: a small call skips the context managers, whose code is
+        # most of what it runs cold after busy Python.
+        return _evaluate(subject, name, table, m, watching(None))
     with reporter(progress, name) as report:
-        if subject == "function":
-            python = _PYTHON_EVALUATORS.get(name)
-            if python is not None:
-                return python(table, report)
-            return _native.measure(name, table, progress=report)
-        if subject == "vectorial":
-            if m is None:
-                raise ValueError("the measure of an S-box's table needs its output width m")
-            return _native.sbox_measure(name, table, m, progress=report)
+        return _evaluate(subject, name, table, m, report)
+
+
+def _evaluate(subject: str, name: str, table: Any, m: int | None, report: Any) -> Any:
+    if subject == "function":
+        python = _PYTHON_EVALUATORS.get(name)
+        if python is not None:
+            return python(table, report)
+        return _native.measure(name, table, progress=report)
+    if subject == "vectorial":
+        if m is None:
+            raise ValueError("the measure of an S-box's table needs its output width m")
+        return _native.sbox_measure(name, table, m, progress=report)
     raise ValueError(f"unknown subject {subject!r}")

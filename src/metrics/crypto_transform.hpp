@@ -19,6 +19,7 @@
 #include "memory_guard.hpp"
 #include "base/kernel_variants.hpp"
 #include "metrics/spectral.hpp"
+#include "metrics/transform_butterflies.hpp"
 #include "pool.hpp"
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <type_traits>
 #include <vector>
@@ -70,7 +72,12 @@ template <class T>
 std::uint64_t transform_scratch_bytes(unsigned bits) {
     const TransformSplit split = split_transform(bits);
     if (split.row_bits == 0) return 0;
-    return bytes_times(pool_size(), (std::uint64_t{1} << split.row_bits) * strip_lanes<T> * sizeof(T));
+    const std::uint64_t strips =
+        bytes_times(pool_size(), (std::uint64_t{1} << split.row_bits) * strip_lanes<T> * sizeof(T));
+    // A table's row stages in 16-bit lanes (see transform_and_visit), for the
+    // visitors that do not store.
+    const bool narrow = std::is_same_v<T, std::int32_t> && split.column_bits <= narrow_row_bits;
+    return bytes_plus(strips, narrow ? bytes_times(std::uint64_t{1} << bits, sizeof(std::int16_t)) : 0);
 }
 
 // |v| as the unsigned type of v: exact for every value, the most negative included.
@@ -91,67 +98,29 @@ VEXIL_INLINE std::make_unsigned_t<T> magnitude(T v) {
 // (rewritten or not) stored back; the others may clobber them. operator() must
 // be VEXIL_INLINE: it is compiled into each kernel variant.
 
-// The stages across the rows of a strip of `rows` rows (a power of two).
+// The stages across the rows of a strip of `rows` rows (a power of two): the
+// core's butterflies, from the stage that crosses a row on.
 template <class T>
 VEXIL_INLINE void strip_stages(T* strip, std::size_t rows) {
-    using U = std::make_unsigned_t<T>;  // wrapping is defined
-    constexpr unsigned lanes = strip_lanes<T>;
-    std::size_t h = 1;
-    for (; 4 * h <= rows; h *= 4) {
-        for (std::size_t base = 0; base < rows; base += 4 * h) {
-            for (std::size_t r = base; r < base + h; ++r) {
-                T* a = strip + r * lanes;
-                T* b = a + h * lanes;
-                T* c = b + h * lanes;
-                T* d = c + h * lanes;
-                // Through locals: the rows never overlap, but the compiler cannot tell.
-                std::array<U, lanes> x0, x1, x2, x3;
-                for (unsigned l = 0; l < lanes; ++l) {
-                    x0[l] = static_cast<U>(a[l]);
-                    x1[l] = static_cast<U>(b[l]);
-                    x2[l] = static_cast<U>(c[l]);
-                    x3[l] = static_cast<U>(d[l]);
-                }
-                for (unsigned l = 0; l < lanes; ++l) {
-                    const U s01 = static_cast<U>(x0[l] + x1[l]), d01 = static_cast<U>(x0[l] - x1[l]);
-                    const U s23 = static_cast<U>(x2[l] + x3[l]), d23 = static_cast<U>(x2[l] - x3[l]);
-                    a[l] = static_cast<T>(static_cast<U>(s01 + s23));
-                    b[l] = static_cast<T>(static_cast<U>(d01 + d23));
-                    c[l] = static_cast<T>(static_cast<U>(s01 - s23));
-                    d[l] = static_cast<T>(static_cast<U>(d01 - d23));
-                }
-            }
-        }
-    }
-    if (h < rows) {
-        for (std::size_t r = 0; r < h; ++r) {
-            T* a = strip + r * lanes;
-            T* b = a + h * lanes;
-            std::array<U, lanes> x0, x1;
-            for (unsigned l = 0; l < lanes; ++l) {
-                x0[l] = static_cast<U>(a[l]);
-                x1[l] = static_cast<U>(b[l]);
-            }
-            for (unsigned l = 0; l < lanes; ++l) {
-                a[l] = static_cast<T>(static_cast<U>(x0[l] + x1[l]));
-                b[l] = static_cast<T>(static_cast<U>(x0[l] - x1[l]));
-            }
-        }
-    }
+    const auto row_bits = static_cast<unsigned>(std::countr_zero(rows));
+    butterflies::stages(strip, rows * strip_lanes<T>, strip_lane_bits<T>, strip_lane_bits<T> + row_bits);
 }
 
-// Strips [begin, end) of a split transform: gather, stages, visit, store.
+// Strips [begin, end) of a split transform: gather (from `rows_in`, the
+// values themselves or their row stages in narrower lanes), stages, visit, store.
 struct StripKernel {
-    template <class T, class Visit>
-    VEXIL_INLINE static void run(T* values, TransformSplit split, std::uint64_t begin, std::uint64_t end,
-                                 std::size_t slot, T* strip, Visit& visit) {
+    template <class T, class S, class Visit>
+    VEXIL_INLINE static void run(const S* rows_in, T* values, TransformSplit split, std::uint64_t begin,
+                                 std::uint64_t end, std::size_t slot, T* strip, Visit& visit) {
         constexpr unsigned lanes = strip_lanes<T>;
         const std::size_t rows = std::size_t{1} << split.row_bits;
         const std::size_t stride = std::size_t{1} << split.column_bits;
         for (std::uint64_t s = begin; s < end; ++s) {
             const std::size_t first = static_cast<std::size_t>(s) * lanes;
             for (std::size_t r = 0; r < rows; ++r) {
-                std::memcpy(strip + r * lanes, values + r * stride + first, lanes * sizeof(T));
+                const S* from = rows_in + r * stride + first;
+                T* to = strip + r * lanes;
+                for (unsigned l = 0; l < lanes; ++l) to[l] = static_cast<T>(from[l]);
             }
             strip_stages(strip, rows);
             visit(slot, first, split.column_bits, strip, std::size_t{0}, rows);
@@ -226,13 +195,27 @@ void transform_and_visit(std::span<const std::uint8_t> entries, std::span<T> val
     // About 2^16 values a chunk: long enough to hide the pool's cost, short
     // enough to answer interrupts and spread over the workers.
     const std::uint64_t row_grain = std::max<std::uint64_t>(1, (std::uint64_t{1} << 16) >> split.column_bits);
+    // A table's rows fit 16-bit lanes up to 2^14 entries. When the visitor
+    // does not store, the row stages write them so, half the bytes, and the
+    // strips widen them as they gather: `values` is then never touched. (A
+    // visitor that stores writes every value anyway: there the int16 pass
+    // saves nothing.)
+    const bool narrow =
+        std::is_same_v<T, std::int32_t> && !Visit::store && !entries.empty() && split.column_bits <= narrow_row_bits;
+    std::optional<Coefficients<std::int16_t>> narrow_rows;
+    if (narrow) narrow_rows.emplace(size);
     // Each loop does its stages over every value: that is its work (pool.hpp).
     parallel_for(rows, row_grain, std::uint64_t{size} * split.column_bits,
                  [&](std::uint64_t begin, std::uint64_t end, std::size_t) {
                      for (std::uint64_t r = begin; r < end; ++r) {
                          const std::size_t offset = static_cast<std::size_t>(r) * columns;
-                         row_transform(entries.empty() ? entries : entries.subspan(offset, columns),
-                                       values.subspan(offset, columns));
+                         if (narrow) {
+                             narrow_row_transform(entries.data() + offset, split.column_bits,
+                                                  narrow_rows->data() + offset);
+                         } else {
+                             row_transform(entries.empty() ? entries : entries.subspan(offset, columns),
+                                           values.subspan(offset, columns));
+                         }
                          check_interrupt();
                      }
                  });
@@ -244,7 +227,13 @@ void transform_and_visit(std::span<const std::uint8_t> entries, std::span<T> val
                  [&](std::uint64_t begin, std::uint64_t end, std::size_t slot) {
                      std::vector<T>& strip = scratch[slot];
                      if (strip.empty()) strip.resize(rows * lanes);
-                     run_kernel<StripKernel>(values.data(), split, begin, end, slot, strip.data(), visit);
+                     if (narrow_rows) {
+                         run_kernel<StripKernel>(static_cast<const std::int16_t*>(narrow_rows->data()), values.data(),
+                                                 split, begin, end, slot, strip.data(), visit);
+                     } else {
+                         run_kernel<StripKernel>(static_cast<const T*>(values.data()), values.data(), split, begin, end,
+                                                 slot, strip.data(), visit);
+                     }
                  });
 }
 

@@ -10,6 +10,11 @@ void transform_in_place(std::int32_t* values, unsigned bits, const std::uint8_t*
     butterflies::run_transform(values, bits, source, visit);
 }
 
+void narrow_row_transform(const std::uint8_t* source, unsigned bits, std::int16_t* out) {
+    if (bits > narrow_row_bits) panic("narrow_row_transform: more than 14 variables in 16-bit lanes");
+    run_kernel<butterflies::NarrowRowKernel>(source, bits, out);
+}
+
 void transform_interleaved_in_place(std::int32_t* values, unsigned bits, unsigned lane_bits) {
     if (lane_bits > 12 || lane_bits > bits)
         panic("transform_interleaved_in_place: at most 12 lane bits, and no more than bits");

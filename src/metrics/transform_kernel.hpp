@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/kernel_variants.hpp"
+#include "metrics/transform_butterflies.hpp"
 #include "interrupt.hpp"
 #include "metrics/spectral.hpp"
 #include "panic.hpp"
@@ -41,81 +42,6 @@ constexpr unsigned l2_bits = sizeof(T) == 8 ? 15 : 16;  // 256 KiB blocks
 constexpr unsigned max_group_bits = 8;
 template <class T>
 constexpr std::size_t strip_width = 256 / sizeof(T);  // four cache lines per row
-
-// Two stages (h and 2h) on v[0, size); the j loop runs over contiguous values.
-template <class T>
-VEXIL_INLINE void radix4_pass(T* v, std::size_t size, std::size_t h) {
-    using U = std::make_unsigned_t<T>;
-    for (std::size_t base = 0; base < size; base += 4 * h) {
-        T* p = v + base;
-        for (std::size_t j = 0; j < h; ++j) {
-            const U a = static_cast<U>(p[j]);
-            const U b = static_cast<U>(p[j + h]);
-            const U c = static_cast<U>(p[j + 2 * h]);
-            const U d = static_cast<U>(p[j + 3 * h]);
-            const U ab = static_cast<U>(a + b), amb = static_cast<U>(a - b);
-            const U cd = static_cast<U>(c + d), cmd = static_cast<U>(c - d);
-            p[j] = static_cast<T>(static_cast<U>(ab + cd));
-            p[j + h] = static_cast<T>(static_cast<U>(amb + cmd));
-            p[j + 2 * h] = static_cast<T>(static_cast<U>(ab - cd));
-            p[j + 3 * h] = static_cast<T>(static_cast<U>(amb - cmd));
-        }
-    }
-}
-
-template <class T>
-VEXIL_INLINE void radix2_pass(T* v, std::size_t size, std::size_t h) {
-    using U = std::make_unsigned_t<T>;
-    for (std::size_t base = 0; base < size; base += 2 * h) {
-        T* p = v + base;
-        for (std::size_t j = 0; j < h; ++j) {
-            const U a = static_cast<U>(p[j]);
-            const U b = static_cast<U>(p[j + h]);
-            p[j] = static_cast<T>(static_cast<U>(a + b));
-            p[j + h] = static_cast<T>(static_cast<U>(a - b));
-        }
-    }
-}
-
-// Stages [from, to) of the in-place transform of v[0, size), two at a time.
-// Short strides are passed as constants: with a run-time stride shorter than a
-// vector the compiler would fall back to scalar code.
-template <class T>
-VEXIL_INLINE void stages(T* v, std::size_t size, unsigned from, unsigned to) {
-    unsigned s = from;
-    for (; s + 1 < to; s += 2) {
-        switch (s) {
-            case 3:
-                radix4_pass(v, size, 8);
-                break;
-            case 4:
-                radix4_pass(v, size, 16);
-                break;
-            case 5:
-                radix4_pass(v, size, 32);
-                break;
-            default:
-                radix4_pass(v, size, std::size_t{1} << s);
-                break;
-        }
-    }
-    if (s < to) {
-        switch (s) {
-            case 3:
-                radix2_pass(v, size, 8);
-                break;
-            case 4:
-                radix2_pass(v, size, 16);
-                break;
-            case 5:
-                radix2_pass(v, size, 32);
-                break;
-            default:
-                radix2_pass(v, size, std::size_t{1} << s);
-                break;
-        }
-    }
-}
 
 // Stages from .. of at most four values, plain scalar code: a full stages()
 // here would be compiled for nothing but tables of n < 3.
@@ -291,6 +217,29 @@ VEXIL_INLINE void transform_body(T* v, unsigned bits, const std::uint8_t* source
         low = high;
     }
 }
+
+// The spectrum of the table source[0, 2^bits) (bits <= 14) in 16-bit lanes,
+// exact since |values| <= 2^14: the L1 blocks' narrow path without the
+// widening, then the stages above them on the whole row.
+struct NarrowRowKernel {
+    VEXIL_INLINE static void run(const std::uint8_t* source, unsigned bits, std::int16_t* out) {
+        const std::size_t size = std::size_t{1} << bits;
+        if (bits < 3) {
+            for (std::size_t i = 0; i < size; ++i) out[i] = source[i] != 0 ? std::int16_t{1} : std::int16_t{-1};
+            tiny_transform(out, size, 0);
+            return;
+        }
+        const unsigned block_bits = std::min(bits, 12U);
+        const std::size_t block = std::size_t{1} << block_bits;
+        for (std::size_t sub = 0; sub < size; sub += block) {
+            for (std::size_t i = 0; i < block; i += 8) {
+                std::memcpy(out + sub + i, sign_table.rows[pack8(source + sub + i)].data(), 8 * sizeof(std::int16_t));
+            }
+            stages(out + sub, block, 3, block_bits);
+        }
+        stages(out, size, block_bits, bits);
+    }
+};
 
 struct TransformKernel {
     template <class T>

@@ -10,6 +10,7 @@
 #include "progress.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <bit>
 #include <type_traits>
 
@@ -161,6 +162,62 @@ struct WeightVisit {
             }
         }
         return out;
+    }
+};
+
+// The entropy terms, |W| by |W|: how many coefficients have each |W| / 2
+// below `limit` (all |W| have the parity of 2^n), counted per slot; the rare
+// larger ones contribute their terms directly.
+struct EntropyVisit {
+    static constexpr bool store = false;
+    unsigned n;
+    std::uint64_t limit;
+    struct Slot {
+        std::vector<std::uint64_t> counts;
+        std::vector<double> large;  // the terms of |W| / 2 >= limit
+    };
+    std::vector<Slot> slots;
+
+    EntropyVisit(unsigned vars, std::uint64_t bound) : n(vars), limit(bound), slots(pool_size()) {}
+
+    // q^2 log2 q for q = |W| / 2^n.
+    double term(std::uint64_t m) const {
+        const double q = std::ldexp(static_cast<double>(m), -static_cast<int>(n));
+        return m == 0 ? 0.0 : q * q * (std::log2(static_cast<double>(m)) - n);
+    }
+
+    template <class T>
+    VEXIL_INLINE void operator()(std::size_t slot, std::size_t, unsigned, T* data, std::size_t row_begin,
+                                 std::size_t row_end) {
+        Slot& s = slots[slot];
+        if (s.counts.empty()) s.counts.assign(limit, 0);
+        std::uint64_t* counts = s.counts.data();
+        const std::size_t count = (row_end - row_begin) * strip_lanes<T>;
+        const unsigned shift = n == 0 ? 0 : 1;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t half = magnitude(data[i]) >> shift;
+            if (half < limit) {
+                ++counts[half];
+            } else {
+                s.large.push_back(term(half << shift));
+            }
+        }
+    }
+
+    double result() const {
+        // Sums in increasing |W|, terms of one sign: no cancellation.
+        double total = 0.0;
+        const unsigned shift = n == 0 ? 0 : 1;
+        for (std::uint64_t half = 1; half < limit; ++half) {
+            std::uint64_t count = 0;
+            for (const Slot& s : slots) count += s.counts.empty() ? 0 : s.counts[half];
+            if (count != 0) total += static_cast<double>(count) * term(half << shift);
+        }
+        std::vector<double> large;
+        for (const Slot& s : slots) large.insert(large.end(), s.large.begin(), s.large.end());
+        std::sort(large.begin(), large.end());
+        for (const double t : large) total += t;
+        return -2.0 * total + 0.0;  // -0.0 (one coefficient) becomes 0.0
     }
 };
 
@@ -340,6 +397,23 @@ std::vector<std::uint64_t> walsh_weight_sums(std::span<const std::uint8_t> entri
     WeightVisit<std::int32_t, true> visit(n);
     visit_spectrum<std::int32_t>(entries, visit);
     return visit.by_weight();
+}
+
+double spectral_entropy_bits(std::span<const std::uint8_t> entries) {
+    const unsigned n = table_bits(entries);
+    // Counters for |W| up to 2^(n/2 + 4), past the largest |W| of almost every
+    // function (random ones stay within about sqrt(2 n ln 2) 2^(n/2)), yet no
+    // more than fit L2 beside the strips: 2^15.
+    const unsigned bits = n == 0 ? 1 : std::min({n, n / 2 + 3, 15U});
+    const std::uint64_t limit = (std::uint64_t{1} << bits) + 1;
+    ensure_working_set(bytes_times(pool_size(), limit * sizeof(std::uint64_t)));
+    EntropyVisit visit(n, limit);
+    if (n <= narrow_lane_vars) {
+        visit_spectrum<std::int32_t>(entries, visit);
+    } else {
+        visit_spectrum<std::int64_t>(entries, visit);
+    }
+    return visit.result();
 }
 
 }  // namespace vexil

@@ -50,6 +50,13 @@ inline constexpr unsigned max_square_sum_vars = 31;
 // add up to 4^n. A Panic beyond max_square_sum_vars variables.
 std::vector<std::uint64_t> walsh_weight_sums(std::span<const std::uint8_t> entries);
 
+// The entropy in bits of p(u) = W(u)^2 / 4^n: -sum of p log2 p over the u with
+// W(u) != 0, in float64, read off the transform's last pass (no spectrum is
+// stored). The |W| are counted exactly, each distinct one's term computed
+// once, so the value does not depend on how the work was split; 0 for a
+// spectrum of one coefficient.
+double spectral_entropy_bits(std::span<const std::uint8_t> entries);
+
 namespace detail {
 
 // The number of entries that differ from the parity of their index, so that

@@ -60,6 +60,7 @@ std::int64_t max_sensitivity(Input& in) { return in.sensitivity().max; }
 std::int64_t min_sensitivity(Input& in) { return in.sensitivity().min; }
 double mean_sensitivity(Input& in) { return static_cast<double>(vexil::mean_sensitivity(in.fvalue())); }
 double total_influence(Input& in) { return detail::exact_total_influence(in.sensitivity().sum, in.n()); }
+double entropy_of_spectrum(Input& in) { return spectral_entropy_bits(in.entries()); }
 std::int64_t frontier_size(Input& in) {
     std::optional<FrontierCache> cache;
     return as_integer(vexil::frontier_size(in.fvalue(), cache));
@@ -186,6 +187,9 @@ constexpr MeasureInfo registry[] = {
     computed(measure("total_influence", G::spectral, K::real, "n N",
                      "the sum of the influences: the mean sensitivity, exact"),
              total_influence),
+    computed(measure("spectral_entropy", G::spectral, K::real, "n N",
+                     "the entropy (bits) of the squared Fourier coefficients"),
+             entropy_of_spectrum),
     reporting(measure("spectral_weights", G::spectral, K::reals, "n N",
                       "for each level k, the sum of the squared Fourier coefficients at |u| = k")),
     with_parameters(reporting(measure("noise_stability", G::spectral, K::real, "n N",

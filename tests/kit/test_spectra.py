@@ -163,6 +163,19 @@ def test_spectral_entropy_to_twelve_digits(f):
     assert abs(got - want) <= 1e-12 * max(want, 1e-300)
 
 
+LARGE = [BF.random(n, seed=n) for n in (13, 14, 15, 18)] + [BF.majority(15), BF.conjunction(16), BF.tribes(4, 4)]
+
+
+@pytest.mark.parametrize("f", LARGE, ids=repr)
+def test_spectral_entropy_of_large_tables(f):
+    # Past the pool's split and past the exact counters (conjunctions' |W| near 2**n): the terms
+    # from the int64 spectrum, summed exactly-rounded.
+    q = np.abs(f.walsh_spectrum(dtype=np.int64)).astype(np.float64) / len(f)
+    q = q[q != 0]
+    want = -2.0 * math.fsum((q * q * np.log2(q)).tolist())
+    assert abs(f.spectral_entropy() - want) <= 1e-12 * want
+
+
 @pytest.mark.parametrize("f", RANDOM[2:] + STRUCTURED, ids=repr)
 def test_spectral_entropy_agrees_with_vexil_in_nats(f):
     nats = f.spectral_entropy() * math.log(2)

@@ -8,6 +8,7 @@
 #include "support.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <type_traits>
 
@@ -32,10 +33,11 @@ void naive_transform(std::vector<T>& v) {
 }
 
 // Checks each visited value against `want` at its coefficient and counts the
-// visits; stores the values doubled, so that the store is seen too.
-template <class T>
+// visits; stores the values doubled, so that the store is seen too (a visitor
+// that does not store takes another path for tables).
+template <class T, bool Store = true>
 struct CheckingVisit {
-    static constexpr bool store = true;
+    static constexpr bool store = Store;
     const std::vector<T>* want;
     std::vector<int>* seen;
     bool placed = true;
@@ -85,6 +87,12 @@ void check_transform(std::mt19937_64& rng, unsigned bits, bool from_table) {
         stored = stored && values[u] == static_cast<T>(static_cast<std::make_unsigned_t<T>>(want[u]) * 2U);
     }
     CHECK(stored, "2^%u %s: the visited values are stored back", bits, lanes);
+    if (!from_table) return;
+    std::vector<int> seen_only(size, 0);
+    CheckingVisit<T, false> look{&want, &seen_only};
+    vexil::detail::transform_and_visit(std::span<const std::uint8_t>(entries), std::span<T>(values), look);
+    CHECK(look.placed && std::all_of(seen_only.begin(), seen_only.end(), [](int s) { return s == 1; }),
+          "2^%u %s table: each coefficient visited once at its index, without a store", bits, lanes);
 }
 
 std::vector<std::int64_t> signed_spectrum(const Table& t) {
@@ -92,6 +100,19 @@ std::vector<std::int64_t> signed_spectrum(const Table& t) {
     for (std::size_t x = 0; x < t.size(); ++x) w[x] = t[x] != 0 ? 1 : -1;
     naive_transform(w);
     return w;
+}
+
+// -sum of p log2 p, p = W^2 / 4^n, from the definition in long double.
+void check_entropy(const Table& t, const std::vector<std::int64_t>& w, const char* what) {
+    long double want = 0;
+    for (const std::int64_t c : w) {
+        if (c == 0) continue;
+        const long double q = std::fabs(static_cast<long double>(c)) / static_cast<long double>(w.size());
+        want -= 2 * q * q * std::log2(q);
+    }
+    const double got = vexil::spectral_entropy_bits(t);
+    CHECK(std::fabs(static_cast<long double>(got) - want) <= 1e-12L * std::max(want, 1e-300L) && !std::signbit(got),
+          "spectral entropy, 2^%zu, %s: %.17g against %.17Lg", w.size(), what, got, want);
 }
 
 void check_measures(std::mt19937_64& rng, unsigned bits) {
@@ -121,6 +142,7 @@ void check_measures(std::mt19937_64& rng, unsigned bits) {
         }
         CHECK_EQ(vexil::max_abs_walsh(t), max_abs, "max |W|, 2^%u, kind %d", bits, kind);
         CHECK(vexil::walsh_weight_sums(t) == sums, "weight sums, 2^%u, kind %d", bits, kind);
+        check_entropy(t, w, kind == 0 ? "random" : kind == 1 ? "resilient" : "affine");
         unsigned degree = 0, immunity = bits;
         for (unsigned k = 0; k <= bits; ++k) {
             if (sums[k] != 0) degree = k;
@@ -202,6 +224,7 @@ void check_last_pass_measures(std::mt19937_64& rng, unsigned bits) {
         CHECK_EQ(vexil::fourier_degree(t), degree, "degree, 2^%u, low %d", bits, low);
         CHECK_EQ(vexil::max_abs_walsh(t), max_abs, "max |W|, 2^%u, low %d", bits, low);
         CHECK_EQ(vexil::nonlinearity(t), (size - max_abs) / 2, "nonlinearity, 2^%u, low %d", bits, low);
+        check_entropy(t, w, low ? "few variables" : "top coefficient zero");
         // W(2^n - 1) = 2 * mismatches - N: a mismatch is a term of +1.
         CHECK_EQ(vexil::detail::parity_mismatch_count(t),
                  static_cast<std::uint64_t>(static_cast<std::int64_t>(size / 2) + w[size - 1] / 2), "parity, 2^%u",
@@ -234,7 +257,7 @@ void check_packed_counts(std::mt19937_64& rng) {
 int main() {
     std::mt19937_64 rng(20240611);
     for_each_kernel_set([&] {
-        for (unsigned bits : {0U, 1U, 4U, 5U, 6U, 7U, 12U, 14U, 15U, 16U, 17U, 19U}) {
+        for (unsigned bits : {0U, 1U, 4U, 5U, 6U, 7U, 12U, 14U, 15U, 16U, 17U, 19U, 21U}) {
             check_transform<std::int64_t>(rng, bits, false);
             check_transform<std::int64_t>(rng, bits, true);
             check_transform<std::int32_t>(rng, bits, false);

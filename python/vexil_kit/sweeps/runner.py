@@ -44,8 +44,6 @@ BATCH_MAX_VARS = 12
 FIXED_COLUMNS = ("hex", "n")
 
 _NATIVE = {name: (kind, max_vars) for name, kind, max_vars in _native.sweep_measure_table()}
-# Computed in Python from the kernel's spectra, as the method does.
-_FROM_SPECTRA = ("spectral_entropy",)
 
 
 # -- measures --------------------------------------------------------------------------------------
@@ -106,24 +104,6 @@ def _hex_column(n: int, rows: Rows) -> list[str]:
     return ["0x" + text[i : i + width] for i in range(0, len(text), width)]
 
 
-def _spectral_entropy(n: int, rows: Rows) -> npt.NDArray[np.float64]:
-    """``spectral_entropy()`` of each row, by the method's own NumPy expression on each spectrum.
-
-    Rows with the same number k of non-zero coefficients are stacked as a (rows, k) array of those
-    coefficients in order; summing along the contiguous last axis adds each row exactly as the
-    method adds its 1-D array of k terms.
-    """
-    spectra = _native.sweep_spectra(rows.data, n).reshape(len(rows), 1 << n)
-    nonzero = spectra != 0
-    counts = nonzero.sum(axis=1)
-    result = np.empty(len(rows), dtype=np.float64)
-    for k in np.unique(counts).tolist():
-        chosen = counts == k
-        q = np.abs(spectra[chosen][nonzero[chosen]]).astype(np.float64).reshape(-1, k) / float(1 << n)
-        result[chosen] = -2.0 * np.sum(q * q * np.log2(q), axis=1) + 0.0
-    return result
-
-
 def _value(f: BooleanFunction, method: str | None, function: Callable[[BooleanFunction], Any] | None) -> Any:
     """One measure of one function, by the registry's evaluator for a scalar; None where the measure
     does not apply to it (ValueError)."""
@@ -152,7 +132,7 @@ def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], No
     others = [
         (column, method, function)
         for column, method, function in zip(plan.columns, plan.methods, plan.callables, strict=True)
-        if column not in names and not (method in _FROM_SPECTRA and n <= BATCH_MAX_VARS)
+        if column not in names
     ]
 
     def kernel_share(done: int, total: int) -> None:
@@ -165,9 +145,6 @@ def _batch_columns(n: int, rows: Rows, plan: _Plan, progress: Callable[[int], No
         arrays = _native.sweep_rows(rows.data, n, kernels, progress=report)
         for name, kernel, array in zip(names, kernels, arrays, strict=True):
             columns[name] = array.astype(np.bool_) if _NATIVE[kernel][0] == "boolean" else array
-    for column, method, _ in zip(plan.columns, plan.methods, plan.callables, strict=True):
-        if column not in columns and method in _FROM_SPECTRA and n <= BATCH_MAX_VARS:
-            columns[column] = _spectral_entropy(n, rows)
     order = (*FIXED_COLUMNS, *plan.columns)
     if others:
         values: list[list[Any]] = [[] for _ in others]
