@@ -10,7 +10,9 @@
 
 #include "memory_guard.hpp"
 #include "registry/registry.hpp"
+#include "vectorial/equivalence.hpp"
 #include "vectorial/sbox.hpp"
+#include "vectorial/sbox_extra_tables.hpp"
 
 #include <bit>
 #include <cstring>
@@ -126,6 +128,8 @@ Object sbox_measure(Text<"name"> name, SboxWords table, Count<"m"> m, Progress p
                 counts = vec::walsh_spectrum_counts(sbox);
             } else if (info.name == "cycle_type") {
                 counts = vec::cycle_type(sbox);
+            } else if (info.name == "thickness_spectrum") {
+                counts = vec::thickness_spectrum(sbox);
             } else {
                 refused = true;
             }
@@ -145,8 +149,9 @@ Object sbox_measure(Text<"name"> name, SboxWords table, Count<"m"> m, Progress p
 Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress progress) {
     const vec::Sbox f = sbox_of(table, m);
     const vexil::MeasureInfo& info = vectorial_measure(name.value, true);
-    const bool signed_values = info.name == "walsh_table" || info.name == "lat";
+    const bool signed_values = info.name == "walsh_table" || info.name == "lat" || info.name == "dlct";
     if (info.name == "lat" && f.n == 0) refuse(PyExc_ValueError, "the LAT (W / 2) needs n >= 1");
+    if (info.name == "dlct" && f.n == 0) refuse(PyExc_ValueError, "the DLCT needs n >= 1");
     unlocked([&] { vexil::ensure_working_set(vexil::bytes_times(vexil::bytes_times(f.inputs(), f.outputs()), 4)); });
     vexil::py::NewArray array({f.inputs(), f.outputs()}, signed_values ? "int32" : "uint32", 4);
     bool refused = false;
@@ -160,6 +165,8 @@ Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress pro
                     return;
                 }
                 vec::bct_into(f, array.values<std::uint32_t>());
+            } else if (info.name == "dlct") {
+                vec::dlct_into(f, array.values<std::int32_t>());
             } else {
                 vec::walsh_into(f, array.values<std::int32_t>(), info.name == "lat");
             }
@@ -169,7 +176,71 @@ Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress pro
     return {array.release()};
 }
 
+// -- The tables after the DDT, LAT and BCT, and the equivalences (sbox_extra_tables.hpp, equivalence.hpp).
+
+// The n-dimensional spaces of Walsh zeroes, each a list of its reduced echelon basis words.
+Object sbox_walsh_zero_spaces(SboxWords table, Count<"m"> m, Progress progress) {
+    const vec::Sbox f = sbox_of(table, m);
+    std::vector<std::vector<std::uint64_t>> spaces;
+    unlocked([&] { spaces = vec::walsh_zero_spaces(f); }, progress);
+    return {vexil::py::list_of(spaces, [](const std::vector<std::uint64_t>& basis) { return vexil::py::to_python(basis); })};
+}
+
+// The ortho-derivative as a new uint32 array; a ValueError unless F is quadratic APN.
+Object sbox_ortho_derivative(SboxWords table, Count<"m"> m) {
+    const vec::Sbox f = sbox_of(table, m);
+    std::string why;
+    unlocked([&] { why = vec::ortho_derivative_refusal(f); });
+    if (!why.empty()) refuse(PyExc_ValueError, why);
+    vexil::py::NewArray array({f.inputs()}, "uint32", 4);
+    unlocked([&] {
+        const std::vector<std::uint32_t> pi = vec::ortho_derivative(f);
+        std::copy(pi.begin(), pi.end(), array.values<std::uint32_t>().begin());
+    });
+    return {array.release()};
+}
+
+// ("found", rows, c), ("none", None, None) or ("timed out", None, None): a map of the graph of f onto
+// that of g, of the kind named (linear, affine, extended_affine, ccz).
+Object sbox_equivalence(Text<"kind"> kind, SboxWords f_table, Count<"m"> m, SboxWords g_table, Real<"seconds"> seconds,
+                        Progress progress) {
+    const vec::Sbox f = sbox_of(f_table, m);
+    const vec::Sbox g = sbox_of(g_table, m);
+    const std::string& k = kind.value;
+    vec::GraphMap map = vec::GraphMap::ccz;
+    if (k == "linear") {
+        map = vec::GraphMap::linear;
+    } else if (k == "affine") {
+        map = vec::GraphMap::affine;
+    } else if (k == "extended_affine") {
+        map = vec::GraphMap::extended_affine;
+    } else if (k != "ccz") {
+        refuse(PyExc_ValueError, "kind is linear, affine, extended_affine or ccz, not " + k);
+    }
+    if (f.n != g.n) refuse(PyExc_ValueError, "equivalent functions have the same n");
+    if (f.n + f.m > vec::max_graph_bits) {
+        refuse(PyExc_ValueError, "the equivalence search needs n + m <= " + std::to_string(vec::max_graph_bits));
+    }
+    vec::GraphEquivalence result;
+    unlocked([&] { result = vec::graph_equivalence(f, g, map, static_cast<double>(seconds.value)); }, progress);
+    using O = vec::GraphEquivalence::Outcome;
+    const char* outcome = result.outcome == O::found ? "found" : result.outcome == O::none ? "none" : "timed out";
+    Ref label(vexil::py::check(PyUnicode_FromString(outcome)));
+    Ref rows(result.outcome == O::found ? vexil::py::to_python(result.rows) : Py_NewRef(Py_None));
+    Ref c(result.outcome == O::found ? vexil::py::to_python(result.translation) : Py_NewRef(Py_None));
+    return {vexil::py::check(PyTuple_Pack(3, label.get(), rows.get(), c.get()))};
+}
+
 const PyMethodDef methods[] = {
+    method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
+        "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
+        "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),
+    method<"sbox_ortho_derivative", &sbox_ortho_derivative>(
+        "sbox_ortho_derivative(table, m, /)\n--\n\n"
+        "The ortho-derivative of a quadratic APN function, a new uint32 array (ValueError otherwise)."),
+    method<"sbox_equivalence", &sbox_equivalence>(
+        "sbox_equivalence(kind, f, m, g, seconds, /, *, progress=None)\n--\n\n"
+        "(outcome, rows, c): an affine map of F_2^(n+m) taking the graph of f onto that of g, of the kind named."),
     method<"sbox_measure", &sbox_measure>(
         "sbox_measure(name, table, m, /, *, progress=None)\n--\n\n"
         "The vectorial measure `name` of the registry of the S-box `table` (2**n uint32 words below 2**m):\n"
