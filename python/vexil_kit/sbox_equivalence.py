@@ -28,6 +28,7 @@ True
 
 from __future__ import annotations
 
+import time
 from collections import Counter
 from collections.abc import Sequence
 from typing import Any
@@ -472,3 +473,178 @@ def _extend(
     domain.extend(new)
     queue.extend(new)
     return True
+
+
+# -- Equivalences of (n, m)-functions, as maps of their graphs (the native search) ----------------------
+
+#: The kinds of equivalence the native search decides, by the name its entry takes.
+KINDS = {"linear": "linear", "affine": "affine", "ea": "extended_affine", "ccz": "ccz"}
+
+#: The largest n + m the native search takes (both Walsh tables, 2**(n + m) words, are held).
+MAX_GRAPH_BITS = 20
+
+Words = npt.NDArray[np.uint32]
+
+
+def _apply_all(rows: Sequence[int], xs: npt.NDArray[np.uint64]) -> npt.NDArray[np.uint64]:
+    """A.x for every x of ``xs`` at once (row ints as in ``apply_matrix``)."""
+    out = np.zeros(len(xs), dtype=np.uint64)
+    for i, row in enumerate(rows):
+        out |= (np.bitwise_count(xs & np.uint64(row)) & np.uint64(1)).astype(np.uint64) << np.uint64(i)
+    return out
+
+
+def _inverse_rows(rows: Sequence[int]) -> Matrix:
+    """The inverse of an invertible square matrix of row ints, by Gauss-Jordan elimination."""
+    size = len(rows)
+    work, inverse = list(rows), [1 << i for i in range(size)]
+    for column in range(size):
+        pivot = next(i for i in range(column, size) if work[i] >> column & 1)
+        work[column], work[pivot] = work[pivot], work[column]
+        inverse[column], inverse[pivot] = inverse[pivot], inverse[column]
+        for i in range(size):
+            if i != column and work[i] >> column & 1:
+                work[i] ^= work[column]
+                inverse[i] ^= inverse[column]
+    return tuple(inverse)
+
+
+def _product(left: Sequence[int], right: Sequence[int]) -> Matrix:
+    """The product of two matrices of row ints: row j of left.right is the XOR of the rows k of
+    ``right`` where row j of ``left`` has bit k."""
+    out = []
+    for row in left:
+        value = 0
+        for k, other in enumerate(right):
+            if row >> k & 1:
+                value ^= other
+        out.append(value)
+    return tuple(out)
+
+
+def spectra(table: Words, n: int, m: int, kind: str) -> dict[str, Any]:
+    """Invariants of ``kind`` ("linear", "affine", "ea" or "ccz") of an (n, m)-function: equal values
+    are necessary for the equivalence, so the searches compare them first.
+
+    Every kind: the differential spectrum and the extended Walsh spectrum (CCZ invariants). Up to EA: the
+    component degrees (those below 2 counted as 1, which an affine C can change) and the multisets of
+    the sorted DDT rows and of the sorted |W| columns. Affine and linear: the exact component degrees
+    and the sorted |W| rows too; linear: F(0) = 0 or not.
+    """
+    out: dict[str, Any] = {
+        "differential_spectrum": _sorted(_native.sbox_measure("differential_spectrum", table, m)),
+        "walsh_spectrum": _sorted(_native.sbox_measure("walsh_spectrum_counts", table, m)),
+    }
+    if kind == "ccz":
+        return out
+    degrees = _component_degrees(table, n, m)
+    out["degrees"] = _sorted(Counter(degrees.tolist() if kind != "ea" else np.maximum(degrees, 1).tolist()))
+    ddt = np.sort(_native.sbox_table("ddt", table, m)[1:], axis=1)
+    walsh = np.sort(np.abs(_native.sbox_table("walsh_table", table, m)), axis=0)
+    out["ddt_rows"] = sorted(map(bytes, ddt.astype("<u4")))
+    out["walsh_columns"] = sorted(map(bytes, walsh.T[1:].astype("<i4")))
+    if kind != "ea":
+        out["walsh_rows"] = sorted(map(bytes, np.sort(np.abs(_native.sbox_table("walsh_table", table, m)), axis=1)))
+    if kind == "linear":
+        out["zero_at_zero"] = int(table[0]) == 0
+    return out
+
+
+def equivalence(
+    kind: str, f: Words, g: Words, n: int, m: int, *, time_limit: float | None = None, progress: Progress = False
+) -> tuple[Any, ...] | None:
+    """The maps of the equivalence ``kind`` ("linear", "affine", "ea", "ccz") taking the (n, m)-function
+    f to g, each checked on every input, or None when a spectrum of ``spectra`` differs or the
+    exhaustive search finds none. TimeoutError when the search outlasts ``time_limit`` seconds.
+
+    Matrices are tuples of row ints (bit j of row i is the entry (i, j): bit i of A.x is the parity
+    of ``A[i] & x``, see ``apply_matrix``); constants are ints. The answers, for every x:
+
+    - linear: (A, B) with g(x) = B.f(A.x);
+    - affine: (A, a, B, b) with g(x) = B.f(A.x ^ a) ^ b;
+    - ea: (A, a, B, b, C) with g(x) = B.f(A.x ^ a) ^ C.x ^ b (C an m x n matrix);
+    - ccz: (L, c) with {x | g(x) << n} = {L.(x | f(x) << n) ^ c}: L is n + m rows over the bits of
+      a point of the graph, the input in its low n bits and the output above them.
+
+    The search (``src/vectorial/equivalence.cpp``) is exact: with M the transpose of the linear part
+    of a map of the graphs, |W_g(u)| = |W_f(M.u)| for every u = a | b << n, so M is searched among the
+    linear permutations of F_2^(n+m) that keep the Walsh values (and, short of CCZ, the halves of
+    F_2^(n+m) an EA or affine map keeps), vector by vector, each candidate checked on all the span it
+    adds, the colours first refined by how many vectors of a small class lie at each distance. Each
+    complete M is checked on every point of the graph with every translation. Two quadratic APN
+    functions are searched through their ortho-derivatives instead (see ``ortho_derivative``).
+    """
+    name = KINDS.get(kind)
+    if name is None:
+        raise ValueError(f"kind is one of {sorted(KINDS)}, not {kind!r}")
+    if n + m > MAX_GRAPH_BITS:
+        raise ValueError(f"the equivalence search takes n + m <= {MAX_GRAPH_BITS}, not {n} + {m}")
+    seconds = 0.0 if time_limit is None else float(time_limit)
+    if time_limit is not None and not seconds > 0:
+        raise ValueError(f"time_limit must be a positive number of seconds, not {time_limit!r}")
+    if spectra(f, n, m, kind) != spectra(g, n, m, kind):
+        return None
+    # CCZ and EA coincide for quadratic APN functions (Yoshiara 2012), and EA-equivalent ones have linear
+    # equivalent ortho-derivatives (pi_g = B^-T pi_f A), whose spectra must then agree.
+    pi_f, pi_g = _ortho_derivative(f, m), _ortho_derivative(g, m)
+    if pi_f is not None and pi_g is not None and spectra(pi_f, n, m, "ccz") != spectra(pi_g, n, m, "ccz"):
+        return None
+    with reporter(progress, f"{kind}_equivalent") as report:
+        outcome, rows, c = _native.sbox_equivalence(name, f, m, g, seconds, progress=report)
+    if outcome == "timed out":
+        raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
+    if outcome == "none":
+        return None
+    return _maps(kind, f, g, n, m, rows, c)
+
+
+def _ortho_derivative(table: Words, m: int) -> Words | None:
+    """The ortho-derivative of a quadratic APN function, None for the others."""
+    try:
+        pi: Words = _native.sbox_ortho_derivative(table, m)
+    except ValueError:
+        return None
+    return pi
+
+
+def _maps(kind: str, f: Words, g: Words, n: int, m: int, rows: list[int], c: int) -> tuple[Any, ...]:
+    """The maps of ``kind`` read from L (rows) and c, checked on every input."""
+    low = (1 << n) - 1
+    xs = np.arange(1 << n, dtype=np.uint64)
+    points = xs | f.astype(np.uint64) << np.uint64(n)
+    image = _apply_all(rows, points) ^ np.uint64(c)
+    order = np.argsort(image & np.uint64(low))
+    if not (np.array_equal(image[order] & np.uint64(low), xs) and np.array_equal(image[order] >> np.uint64(n), g)):
+        raise AssertionError("the native search returned a map that does not take one graph to the other")
+    if kind == "ccz":
+        return tuple(rows), c
+    p, q, r = [row & low for row in rows[:n]], [row & low for row in rows[n:]], [row >> n for row in rows[n:]]
+    a_matrix = _inverse_rows(p)
+    a = apply_matrix(a_matrix, c & low)
+    c_matrix = _product(q, a_matrix)
+    b = apply_matrix(q, a) ^ (c >> n)
+    mapped = _apply_all(r, f[_apply_all(a_matrix, xs) ^ np.uint64(a)].astype(np.uint64))
+    mapped ^= _apply_all(c_matrix, xs) ^ np.uint64(b)
+    if not np.array_equal(mapped, g) or (kind != "ea" and any(c_matrix)) or (kind == "linear" and a | b):
+        raise AssertionError("the maps read from the native search do not give g")
+    if kind == "ea":
+        return a_matrix, a, tuple(r), b, c_matrix
+    if kind == "affine":
+        return a_matrix, a, tuple(r), b
+    return a_matrix, tuple(r)
+
+
+def with_deadline(progress: Progress, time_limit: float | None, what: str) -> Progress:
+    """``progress`` for a search in Python that reports as it goes, raising TimeoutError at its next
+    report past ``time_limit`` seconds (a callable is still called; a bar is dropped)."""
+    if time_limit is None:
+        return progress
+    end = time.monotonic() + float(time_limit)
+
+    def report(done: int, total: int) -> None:
+        if time.monotonic() > end:
+            raise TimeoutError(f"{what} not decided within time_limit = {time_limit} s")
+        if callable(progress):
+            progress(done, total)
+
+    return report

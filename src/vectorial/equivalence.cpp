@@ -364,7 +364,7 @@ private:
 
 public:
     ~Search() { if (std::getenv("VEXIL_EQ_DEBUG")) std::fprintf(stderr, "nodes %llu verified %llu classes %u\n", (unsigned long long)nodes_, (unsigned long long)verified_, classes_);
-        if (std::getenv("VEXIL_EQ_DEBUG")) { for (unsigned k = 0; k < bits_; ++k) std::fprintf(stderr, " L%u:%llu[%llu/%llu]", k, (unsigned long long)level_[k], (unsigned long long)basis_[k], (unsigned long long)members_[cg_[basis_[k]]].size()); std::fprintf(stderr, "\n"); } }
+        if (std::getenv("VEXIL_EQ_DEBUG")) { for (unsigned k = 0; k < basis_.size(); ++k) std::fprintf(stderr, " L%u:%llu[%llu/%llu]", k, (unsigned long long)level_[k], (unsigned long long)basis_[k], (unsigned long long)members_[cg_[basis_[k]]].size()); std::fprintf(stderr, "\n"); } }
 
 private:
     std::uint32_t classes_ = 0;
@@ -384,8 +384,10 @@ private:
 // Combin. 35, 2012), and g = B.f.A ^ C (C affine) makes their ortho-derivatives linear equivalent:
 // B^T pi_g = pi_f A. So the search runs on the ortho-derivatives, far less regular than f and g,
 // and each linear map found (pi_g = R pi_f P^-1) is kept when g ^ B.f.A is affine for A = P^-1,
-// B = R^-T; the map of the graphs is then [[P, 0], [C P, B]] with the constant (0, C(0)).
-GraphEquivalence quadratic_apn_equivalence(const Sbox& f, const Sbox& g, double seconds) {
+// B = R^-T; the map of the graphs is then [[P, 0], [C P, B]] with the constant (0, C(0)). An affine
+// equivalence g = B.f(A x ^ a) ^ b is one of these, so for it (and a linear one, a = b = 0) each
+// (A, B) found is kept when some a leaves g ^ B.f(A x ^ a) constant.
+GraphEquivalence quadratic_apn_equivalence(const Sbox& f, const Sbox& g, GraphMap kind, double seconds) {
     const std::vector<std::uint32_t> pf = ortho_derivative(f);
     const std::vector<std::uint32_t> pg = ortho_derivative(g);
     const Sbox of_f{pf, f.n, f.m};
@@ -399,6 +401,23 @@ GraphEquivalence quadratic_apn_equivalence(const Sbox& f, const Sbox& g, double 
         for (unsigned j = 0; j < f.m; ++j) r[j] = rows[n + j] >> n;
         const std::vector<std::uint64_t> a = inverse(p);
         const std::vector<std::uint64_t> b = transpose(inverse(r), f.m);
+        if (kind == GraphMap::affine || kind == GraphMap::linear) {
+            std::vector<std::uint64_t> l(n + f.m);
+            for (unsigned i = 0; i < n; ++i) l[i] = p[i];
+            for (unsigned j = 0; j < f.m; ++j) l[n + j] = b[j] << n;
+            const std::uint64_t shifts = kind == GraphMap::linear ? 1 : f.inputs();
+            for (std::uint64_t shift = 0; shift < shifts; ++shift) {
+                const std::uint64_t constant = g.table[0] ^ times(b, f.table[times(a, 0) ^ shift]);
+                if (kind == GraphMap::linear && constant != 0) continue;
+                const std::uint64_t translation = times(p, shift) | constant << n;
+                if (maps_graph(f, g, l, translation)) {
+                    rows = l;
+                    c = translation;
+                    return true;
+                }
+            }
+            return false;
+        }
         const auto c_of = [&](std::uint64_t x) { return g.table[x] ^ times(b, f.table[times(a, x)]); };
         const std::uint64_t c0 = c_of(0);
         // C P: column k is C(P e_k) ^ C(0), with C linear plus c0 when g ^ B.f.A is affine.
@@ -419,9 +438,8 @@ GraphEquivalence quadratic_apn_equivalence(const Sbox& f, const Sbox& g, double 
 GraphEquivalence graph_equivalence(const Sbox& f, const Sbox& g, GraphMap kind, double seconds) {
     if (f.n != g.n || f.m != g.m) panic("equivalent functions have the same n and m");
     if (f.n + f.m > max_graph_bits) panic("the equivalence search needs n + m <= 20");
-    const bool structured = kind == GraphMap::extended_affine || kind == GraphMap::ccz;
-    if (structured && *ortho_derivative_refusal(f) == '\0' && *ortho_derivative_refusal(g) == '\0') {
-        return quadratic_apn_equivalence(f, g, seconds);
+    if (*ortho_derivative_refusal(f) == '\0' && *ortho_derivative_refusal(g) == '\0') {
+        return quadratic_apn_equivalence(f, g, kind, seconds);
     }
     return Search(f, g, kind, seconds).run();
 }
