@@ -107,3 +107,17 @@ def sbox_measure(
 def sbox_table(
     name: str, table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
 ) -> npt.NDArray[Any]: ...
+def sbox_walsh_zero_spaces(
+    table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
+) -> list[list[int]]: ...
+def sbox_ortho_derivative(table: npt.NDArray[np.uint32], m: int, /) -> npt.NDArray[np.uint32]: ...
+def sbox_equivalence(
+    kind: str,
+    f: npt.NDArray[np.uint32],
+    m: int,
+    g: npt.NDArray[np.uint32],
+    seconds: float,
+    /,
+    *,
+    progress: _Progress = None,
+) -> tuple[str, list[int] | None, int | None]: ...

@@ -117,8 +117,10 @@ class _Search:
         colour_in: tuple[list[int], list[int]],
         colour_out: tuple[list[int], list[int]],
         squares: tuple[_Array, _Array],
+        deadline: float | None = None,
     ) -> None:
         self.f, self.g = f, g
+        self.deadline = deadline  # time.monotonic() past which the search raises TimeoutError
         self.squares_f, self.squares_g = squares
         self.f_inverse = [0] * len(f)
         self.g_inverse = [0] * len(g)
@@ -181,6 +183,8 @@ class _Search:
         return x, candidates
 
     def _solve(self, state: _State) -> tuple[list[int], list[int]] | None:
+        if self.deadline is not None and time.monotonic() > self.deadline:
+            raise TimeoutError("affine equivalence not decided within its time_limit")
         if not self._propagate(state):
             return None
         if len(state.a_domain) == len(self.f):
@@ -289,7 +293,9 @@ def _linear_moved(f: _Array, g: _Array, ddt_f: _Array, ddt_g: _Array) -> tuple[l
     return _Search(f.tolist(), g.tolist(), colour_in, colour_out, squares).run()
 
 
-def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) -> tuple[Matrix, int, Matrix, int] | None:
+def affine_equivalent(
+    f: Table, g: Table, n: int, progress: Progress = False, *, time_limit: float | None = None
+) -> tuple[Matrix, int, Matrix, int] | None:
     """Affine maps (A, a, B, b) with g(x) = B.f(A.x ^ a) ^ b for permutations f, g of n <= 8 bits.
 
     A and B are row ints (see ``apply_matrix``); None when f and g are not affine equivalent.
@@ -299,7 +305,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
     many candidates a are grouped first into orbits of the self-equivalences of f found by one
     search, so that one a an orbit is searched.
     ``progress`` (True for a tqdm bar, or a callable taking ``(done, total)``) counts the candidates
-    a; Ctrl-C stops the search.
+    a; Ctrl-C stops the search, and so does ``time_limit`` (seconds) with TimeoutError.
 
     >>> from vexil_kit.sboxes import inverse_map, named
     >>> inverse, aes = inverse_map(8), named("AES")[2]
@@ -310,6 +316,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
     True
     """
     f_array, g_array = _permutation(f, n, "f"), _permutation(g, n, "g")
+    deadline = None if time_limit is None else time.monotonic() + float(time_limit)
     if invariants(f_array, n, n) != invariants(g_array, n, n):
         return None
     ddt_f, ddt_g = _ddt(f_array, n), _ddt(g_array, n)
@@ -333,7 +340,8 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
             candidates.append((a, colour_in, colour_out))
     # Many candidates mean f has symmetries: a and A'.a stand or fall together when f = B'.f.A' ^ c,
     # so a few linear self-equivalences of f, cheap to find, spare the search of most of them.
-    orbit = _orbits(f_array, n, ddt_f, counts_in, counts_out) if len(candidates) >= _MANY else list(range(size))
+    many = len(candidates) >= _MANY
+    orbit = _orbits(f_array, n, ddt_f, counts_in, counts_out, deadline) if many else list(range(size))
     failed: set[int] = set()
     with reporter(progress, "affine_equivalent") as report:
         for done, (a, colour_in, colour_out) in enumerate(candidates):
@@ -344,7 +352,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
             f_normal = f_array[points ^ a] ^ f_array[a]
             # f's square counts seen from p ^ a are those of the translated f seen from p.
             squares = (counts_in[points ^ a], squares_g)
-            found = _Search(f_normal.tolist(), g_normal.tolist(), colour_in, colour_out, squares).run()
+            found = _Search(f_normal.tolist(), g_normal.tolist(), colour_in, colour_out, squares, deadline).run()
             if found is not None:
                 a_table, b_table = found
                 b = int(g_zero) ^ b_table[int(f_array[a])]
@@ -358,7 +366,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
 _MANY = 16
 
 
-def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Array) -> list[int]:
+def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Array, deadline: float | None) -> list[int]:
     """A union-find forest of the inputs: p and A'.p joined for the self-equivalences found."""
     f_zero = int(f[0])
     rows = _line_colours(ddt, ddt, by_columns=False)
@@ -369,7 +377,8 @@ def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Arra
     if colour_in is None or colour_out is None:  # not reached: f against itself
         return parent
     normal = (f ^ f_zero).tolist()
-    for table in _Search(normal, normal, colour_in, colour_out, (counts_in, counts_in)).maps_of_the_first_guess():
+    search = _Search(normal, normal, colour_in, colour_out, (counts_in, counts_in), deadline)
+    for table in search.maps_of_the_first_guess():
         for p, image in enumerate(table):
             first, second = _root(parent, p), _root(parent, image)
             if first != second:
@@ -527,9 +536,9 @@ def spectra(table: Words, n: int, m: int, kind: str) -> dict[str, Any]:
     are necessary for the equivalence, so the searches compare them first.
 
     Every kind: the differential spectrum and the extended Walsh spectrum (CCZ invariants). Up to EA: the
-    component degrees (those below 2 counted as 1, which an affine C can change) and the multisets of
-    the sorted DDT rows and of the sorted |W| columns. Affine and linear: the exact component degrees
-    and the sorted |W| rows too; linear: F(0) = 0 or not.
+    component degrees (those below 2 counted as 1, which an affine C can change; for affine maps those
+    below 1 counted as 0, for linear ones exact) and the multisets of the sorted DDT rows and of the
+    sorted |W| columns. Affine and linear: the sorted |W| rows too; linear: F(0) = 0 or not.
     """
     out: dict[str, Any] = {
         "differential_spectrum": _sorted(_native.sbox_measure("differential_spectrum", table, m)),
@@ -538,7 +547,9 @@ def spectra(table: Words, n: int, m: int, kind: str) -> dict[str, Any]:
     if kind == "ccz":
         return out
     degrees = _component_degrees(table, n, m)
-    out["degrees"] = _sorted(Counter(degrees.tolist() if kind != "ea" else np.maximum(degrees, 1).tolist()))
+    # A constant added (affine) makes a zero component constant; an affine C, any component of degree 1.
+    floor = {"linear": -1, "affine": 0, "ea": 1}[kind]
+    out["degrees"] = _sorted(Counter(np.maximum(degrees, floor).tolist()))
     ddt = np.sort(_native.sbox_table("ddt", table, m)[1:], axis=1)
     walsh = np.sort(np.abs(_native.sbox_table("walsh_table", table, m)), axis=0)
     out["ddt_rows"] = sorted(map(bytes, ddt.astype("<u4")))
@@ -593,7 +604,7 @@ def equivalence(
         outcome, rows, c = _native.sbox_equivalence(name, f, m, g, seconds, progress=report)
     if outcome == "timed out":
         raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
-    if outcome == "none":
+    if rows is None or c is None:
         return None
     return _maps(kind, f, g, n, m, rows, c)
 
@@ -632,19 +643,3 @@ def _maps(kind: str, f: Words, g: Words, n: int, m: int, rows: list[int], c: int
     if kind == "affine":
         return a_matrix, a, tuple(r), b
     return a_matrix, tuple(r)
-
-
-def with_deadline(progress: Progress, time_limit: float | None, what: str) -> Progress:
-    """``progress`` for a search in Python that reports as it goes, raising TimeoutError at its next
-    report past ``time_limit`` seconds (a callable is still called; a bar is dropped)."""
-    if time_limit is None:
-        return progress
-    end = time.monotonic() + float(time_limit)
-
-    def report(done: int, total: int) -> None:
-        if time.monotonic() > end:
-            raise TimeoutError(f"{what} not decided within time_limit = {time_limit} s")
-        if callable(progress):
-            progress(done, total)
-
-    return report

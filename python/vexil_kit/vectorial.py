@@ -693,10 +693,9 @@ class VectorialFunction(Value[np.uint32]):
             raise TypeError("affine_equivalent compares two VectorialFunction objects")
         both = self.is_permutation() and other.is_permutation() and self._n == other._n
         if both and self._n <= sbox_equivalence.MAX_EQUIVALENCE_BITS:
-            report = sbox_equivalence.with_deadline(progress, time_limit, "affine equivalence")
             f, g = tuple(self._table.tolist()), tuple(other._table.tolist())
-            return sboxes.affine_equivalent(f, g, self._n, progress=report)
-        return self._equivalence("affine", other, time_limit, progress)  # type: ignore[no-any-return]
+            return sboxes.affine_equivalent(f, g, self._n, progress=progress, time_limit=time_limit)
+        return self._equivalence("affine", other, time_limit, progress)
 
     def linear_equivalent(
         self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
@@ -709,7 +708,7 @@ class VectorialFunction(Value[np.uint32]):
         >>> len(A), len(B)
         (4, 4)
         """
-        return self._equivalence("linear", other, time_limit, progress)  # type: ignore[no-any-return]
+        return self._equivalence("linear", other, time_limit, progress)
 
     def ea_equivalent(
         self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
@@ -723,7 +722,7 @@ class VectorialFunction(Value[np.uint32]):
         >>> F.ea_equivalent(G) is not None, F.ea_equivalent(VectorialFunction.power(5, 7)) is None
         (True, True)
         """
-        return self._equivalence("ea", other, time_limit, progress)  # type: ignore[no-any-return]
+        return self._equivalence("ea", other, time_limit, progress)
 
     def ccz_equivalent(
         self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
@@ -739,7 +738,7 @@ class VectorialFunction(Value[np.uint32]):
         >>> len(L)
         10
         """
-        return self._equivalence("ccz", other, time_limit, progress)  # type: ignore[no-any-return]
+        return self._equivalence("ccz", other, time_limit, progress)
 
     def measure(self, name: str, progress: Progress = False) -> Any:
         """The measure ``name`` of the registry's vectorial measures (``MEASURES``), as its method gives it:
