@@ -183,7 +183,8 @@ Object sbox_walsh_zero_spaces(SboxWords table, Count<"m"> m, Progress progress) 
     const vec::Sbox f = sbox_of(table, m);
     std::vector<std::vector<std::uint64_t>> spaces;
     unlocked([&] { spaces = vec::walsh_zero_spaces(f); }, progress);
-    return {vexil::py::list_of(spaces, [](const std::vector<std::uint64_t>& basis) { return vexil::py::to_python(basis); })};
+    return {vexil::py::list_of(spaces,
+                               [](const std::vector<std::uint64_t>& basis) { return vexil::py::to_python(basis); })};
 }
 
 // The ortho-derivative as a new uint32 array; a ValueError unless F is quadratic APN.

@@ -12,11 +12,8 @@
 #include <cmath>
 #include <functional>
 #include <cstddef>
-#include <map>
 #include <numeric>
 #include <utility>
-#include <cstdio>
-#include <cstdlib>
 
 namespace vexil::vectorial {
 
@@ -45,18 +42,20 @@ std::vector<std::uint64_t> walsh_keys(const Sbox& f, GraphMap kind) {
 }
 
 // Numbers the keys of both sides alike, in order of keys.
-template <class Key>
-std::pair<Colours, Colours> number(const std::vector<Key>& kf, const std::vector<Key>& kg, std::uint32_t& classes) {
-    std::map<Key, std::uint32_t> ids;
-    for (const Key& k : kf) ids.emplace(k, 0);
-    for (const Key& k : kg) ids.emplace(k, 0);
-    std::uint32_t next = 0;
-    for (auto& [key, id] : ids) id = next++;
-    classes = next;
+std::pair<Colours, Colours> number(const std::vector<std::uint64_t>& kf, const std::vector<std::uint64_t>& kg,
+                                   std::uint32_t& classes) {
+    std::vector<std::uint64_t> keys(kf);
+    keys.insert(keys.end(), kg.begin(), kg.end());
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    classes = static_cast<std::uint32_t>(keys.size());
+    const auto id = [&](std::uint64_t k) {
+        return static_cast<std::uint32_t>(std::lower_bound(keys.begin(), keys.end(), k) - keys.begin());
+    };
     Colours cf(kf.size());
     Colours cg(kg.size());
-    for (std::size_t u = 0; u < kf.size(); ++u) cf[u] = ids[kf[u]];
-    for (std::size_t u = 0; u < kg.size(); ++u) cg[u] = ids[kg[u]];
+    for (std::size_t u = 0; u < kf.size(); ++u) cf[u] = id(kf[u]);
+    for (std::size_t u = 0; u < kg.size(); ++u) cg[u] = id(kg[u]);
     return {std::move(cf), std::move(cg)};
 }
 
@@ -69,19 +68,19 @@ std::vector<std::uint64_t> sizes(const Colours& c, std::uint32_t classes) {
 // The colours refined by the class r: a vector's new key is its colour (high word, so that an
 // unchanged partition keeps its numbers) and a hash of how many v of class r have u ^ v of each
 // colour. Both sides hash alike, so a collision only merges colours: the key stays invariant.
-std::vector<std::uint64_t> refined_keys(const Colours& c, std::uint32_t classes, std::uint32_t r) {
+std::vector<std::uint64_t> refined_keys(const Colours& c, std::uint32_t r) {
     std::vector<std::uint64_t> members;
     for (std::uint64_t u = 0; u < c.size(); ++u) {
         if (c[u] == r) members.push_back(u);
     }
     std::vector<std::uint64_t> keys(c.size());
-    std::vector<std::uint32_t> counts(classes);
+    std::vector<std::uint32_t> seen(members.size());
     for (std::uint64_t u = 0; u < c.size(); ++u) {
         if (u % 1024 == 0) check_interrupt();
-        std::fill(counts.begin(), counts.end(), 0U);
-        for (const std::uint64_t v : members) ++counts[c[u ^ v]];
+        for (std::size_t i = 0; i < members.size(); ++i) seen[i] = c[u ^ members[i]];
+        std::sort(seen.begin(), seen.end());
         std::uint64_t h = 0xCBF29CE484222325ULL;
-        for (const std::uint32_t k : counts) h = (h ^ k) * 0x100000001B3ULL;
+        for (const std::uint32_t k : seen) h = (h ^ k) * 0x100000001B3ULL;
         keys[u] = std::uint64_t{c[u]} << 32 | (h >> 32);
     }
     return keys;
@@ -141,22 +140,28 @@ public:
     using Accept = std::function<bool(std::vector<std::uint64_t>&, std::uint64_t&)>;
 
     Search(const Sbox& f, const Sbox& g, GraphMap kind, double seconds, Accept accept = {})
-        : f_(f), g_(g), kind_(kind), bits_(f.n + f.m), size_(std::uint64_t{1} << bits_),
-          start_(std::chrono::steady_clock::now()), seconds_(seconds), accept_(std::move(accept)) {}
+        : f_(f),
+          g_(g),
+          kind_(kind),
+          bits_(f.n + f.m),
+          size_(std::uint64_t{1} << bits_),
+          start_(std::chrono::steady_clock::now()),
+          seconds_(seconds),
+          accept_(std::move(accept)) {}
 
     GraphEquivalence run() {
-        if (!colour()) return result_;
-        choose_basis();
-        for (std::uint64_t u = 0; u < size_; ++u) members_[cf_[u]].push_back(static_cast<std::uint32_t>(u));
-        dom_.assign(size_, 0);
-        img_.assign(size_, 0);
-        graph_g_.assign(size_ / 64 + 1, 0);
-        for (std::uint64_t x = 0; x < g_.inputs(); ++x) {
-            const std::uint64_t p = x | std::uint64_t{g_.table[x]} << g_.n;
-            graph_g_[p / 64] |= std::uint64_t{1} << (p % 64);
-        }
-        if (detail::current_progress != nullptr) detail::current_progress->plan(members_[cg_[basis_[0]]].size());
         try {
+            if (!colour()) return result_;
+            choose_basis();
+            for (std::uint64_t u = 0; u < size_; ++u) members_[cf_[u]].push_back(static_cast<std::uint32_t>(u));
+            dom_.assign(size_, 0);
+            img_.assign(size_, 0);
+            graph_g_.assign(size_ / 64 + 1, 0);
+            for (std::uint64_t x = 0; x < g_.inputs(); ++x) {
+                const std::uint64_t p = x | std::uint64_t{g_.table[x]} << g_.n;
+                graph_g_[p / 64] |= std::uint64_t{1} << (p % 64);
+            }
+            if (detail::current_progress != nullptr) detail::current_progress->plan(members_[cg_[basis_[0]]].size());
             extend(0);
         } catch (const Found&) {
             result_.outcome = GraphEquivalence::Outcome::found;
@@ -184,11 +189,13 @@ private:
             for (std::uint32_t k = 0; k < classes; ++k) {
                 if (!used[k] && s[k] >= 2 && (r == classes || s[k] < s[r])) r = k;
             }
-            // About 2^25 sums in all: the refinement must stay well under a second.
-            if (r == classes || (spent += s[r] * size_) > (std::uint64_t{1} << 25)) break;
+            // About 2^24 sums in all: the refinement must stay well under a second.
+            // Past a quarter of the vectors in classes of their own, the search needs no more.
+            if (r == classes || classes > size_ / 4 || (spent += s[r] * size_) > (std::uint64_t{1} << 24)) break;
             used[r] = true;
+            check_time();
             std::uint32_t refined = 0;
-            std::tie(cf_, cg_) = number(refined_keys(cf_, classes, r), refined_keys(cg_, classes, r), refined);
+            std::tie(cf_, cg_) = number(refined_keys(cf_, r), refined_keys(cg_, r), refined);
             if (sizes(cf_, refined) != sizes(cg_, refined)) return false;
             // Class numbers follow the keys, which start with the old colour: an unchanged partition keeps its numbers.
             if (refined == classes) continue;
@@ -255,7 +262,7 @@ private:
             }
         };
         while (basis_.size() < bits_ && span.size() * size_ <= (std::uint64_t{1} << 22)) {
-            check_interrupt();
+            check_time();
             double best = 0;
             std::uint64_t pick = 0;
             for (std::uint64_t e = 1; e < size_; ++e) {
@@ -280,9 +287,13 @@ private:
     }
 
     void tick() {
-        if (++nodes_ % 1024 != 0) return;
+        if (++nodes_ % 1024 == 0) check_time();
+    }
+
+    void check_time() const {
         check_interrupt();
-        if (seconds_ > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count() > seconds_) {
+        if (seconds_ > 0 &&
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count() > seconds_) {
             throw TimedOut{};
         }
     }
@@ -297,7 +308,6 @@ private:
         const std::uint64_t e = basis_[k];
         for (const std::uint32_t w : members_[cg_[e]]) {
             tick();
-            if (k < 32) ++level_[k];
             bool fits = true;
             for (std::uint64_t s = 0; s < half && fits; ++s) {
                 const std::uint64_t image = img_[s] ^ w;
@@ -316,7 +326,6 @@ private:
 
     // M maps dom_[s] to img_[s]; L = M^T has row i = M(1 << i). Checks L(G_F) ^ c = G_G.
     void verify() {
-        ++verified_;
         std::vector<std::uint64_t> rows(bits_);
         for (std::uint64_t s = 0; s < size_; ++s) {
             if (std::has_single_bit(dom_[s])) rows[std::countr_zero(dom_[s])] = img_[s];
@@ -359,14 +368,6 @@ private:
     double seconds_;
     Accept accept_;
     std::uint64_t nodes_ = 0;
-    std::uint64_t verified_ = 0;
-    std::uint64_t level_[32] = {};
-
-public:
-    ~Search() { if (std::getenv("VEXIL_EQ_DEBUG")) std::fprintf(stderr, "nodes %llu verified %llu classes %u\n", (unsigned long long)nodes_, (unsigned long long)verified_, classes_);
-        if (std::getenv("VEXIL_EQ_DEBUG")) { for (unsigned k = 0; k < basis_.size(); ++k) std::fprintf(stderr, " L%u:%llu[%llu/%llu]", k, (unsigned long long)level_[k], (unsigned long long)basis_[k], (unsigned long long)members_[cg_[basis_[k]]].size()); std::fprintf(stderr, "\n"); } }
-
-private:
     std::uint32_t classes_ = 0;
     Colours cf_;
     Colours cg_;

@@ -69,11 +69,11 @@ public:
         for (std::size_t i = 0; i + need <= candidates.size(); ++i) {
             check_interrupt();
             const std::uint64_t v = candidates[i];
-            const int lead = std::bit_width(v) - 1;
+            const auto lead = static_cast<unsigned>(std::bit_width(v)) - 1;
             next.clear();
             for (std::size_t j = i + 1; j < candidates.size(); ++j) {
                 const std::uint64_t c = candidates[j];
-                if (std::bit_width(c) - 1 <= lead || (c >> lead & 1) != 0) continue;
+                if (static_cast<unsigned>(std::bit_width(c)) - 1 <= lead || (c >> lead & 1) != 0) continue;
                 if (std::all_of(span_.begin(), span_.end(), [&](std::uint64_t s) { return holds(c ^ s ^ v); })) {
                     next.push_back(c);
                 }
