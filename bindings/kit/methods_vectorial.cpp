@@ -128,8 +128,6 @@ Object sbox_measure(Text<"name"> name, SboxWords table, Count<"m"> m, Progress p
                 counts = vec::walsh_spectrum_counts(sbox);
             } else if (info.name == "cycle_type") {
                 counts = vec::cycle_type(sbox);
-            } else if (info.name == "thickness_spectrum") {
-                counts = vec::thickness_spectrum(sbox);
             } else {
                 refused = true;
             }
@@ -187,6 +185,14 @@ Object sbox_walsh_zero_spaces(SboxWords table, Count<"m"> m, Progress progress) 
                                [](const std::vector<std::uint64_t>& basis) { return vexil::py::to_python(basis); })};
 }
 
+// Thickness -> number of n-dimensional spaces of Walsh zeroes with it.
+Object sbox_thickness_spectrum(SboxWords table, Count<"m"> m, Progress progress) {
+    const vec::Sbox f = sbox_of(table, m);
+    std::vector<vec::ValueCount> counts;
+    unlocked([&] { counts = vec::thickness_spectrum(f); }, progress);
+    return {counts_dict(counts)};
+}
+
 // The ortho-derivative as a new uint32 array; a ValueError unless F is quadratic APN.
 Object sbox_ortho_derivative(SboxWords table, Count<"m"> m) {
     const vec::Sbox f = sbox_of(table, m);
@@ -236,6 +242,9 @@ const PyMethodDef methods[] = {
     method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
         "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
         "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),
+    method<"sbox_thickness_spectrum", &sbox_thickness_spectrum>(
+        "sbox_thickness_spectrum(table, m, /, *, progress=None)\n--\n\n"
+        "Thickness -> number of the n-dimensional linear spaces of the Walsh zeroes with it."),
     method<"sbox_ortho_derivative", &sbox_ortho_derivative>(
         "sbox_ortho_derivative(table, m, /)\n--\n\n"
         "The ortho-derivative of a quadratic APN function, a new uint32 array (ValueError otherwise)."),

@@ -110,6 +110,9 @@ def sbox_table(
 def sbox_walsh_zero_spaces(
     table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
 ) -> list[list[int]]: ...
+def sbox_thickness_spectrum(
+    table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
+) -> dict[int, int]: ...
 def sbox_ortho_derivative(table: npt.NDArray[np.uint32], m: int, /) -> npt.NDArray[np.uint32]: ...
 def sbox_equivalence(
     kind: str,

@@ -492,7 +492,9 @@ class VectorialFunction(Value[np.uint32]):
         >>> VectorialFunction.power(3, 3).thickness_spectrum()
         {0: 1, 1: 7, 2: 14, 3: 8}
         """
-        return self._counts("thickness_spectrum", progress)
+        with reporter(progress, "thickness_spectrum") as report:
+            counts: dict[int, int] = _native.sbox_thickness_spectrum(self._table, self._m, progress=report)
+        return counts
 
     def ortho_derivative(self) -> VectorialFunction:
         """The ortho-derivative of a quadratic APN function (n = m, algebraic degree 2, differential

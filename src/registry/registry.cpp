@@ -362,15 +362,9 @@ constexpr MeasureInfo registry[] = {
                                 "the linear approximation table W / 2, 2^n x 2^m")),
     permutations(reporting(vectorial_measure("bct", G::cryptographic, K::table, "N^2 (1 + DDT row squares / N)",
                                              "the boomerang connectivity table"))),
-    // The tables after the DDT, LAT and BCT (vectorial/sbox_extra_tables.hpp).
+    // The table after the DDT, LAT and BCT (vectorial/sbox_extra_tables.hpp).
     reporting(vectorial_measure("dlct", G::cryptographic, K::table, "N^2 + m N M",
                                 "the differential-linear connectivity table #{x : b.D_a F(x) = 0} - 2^(n-1)")),
-    reporting(vectorial_measure("thickness_spectrum", G::cryptographic, K::counts, "n N M + the spaces",
-                                "thickness -> number of n-dimensional spaces of Walsh zeroes with it")),
-    reporting(vectorial_measure("walsh_zero_spaces", G::cryptographic, K::records, "n N M + the spaces",
-                                "the n-dimensional spaces of Walsh zeroes, as reduced echelon bases")),
-    vectorial_measure("ortho_derivative", G::cryptographic, K::function, "N^2",
-                      "of a quadratic APN F: pi(a) orthogonal to every F(x) ^ F(x ^ a) ^ F(a) ^ F(0)"),
 };
 
 constexpr MeasureAlias aliases[] = {
