@@ -53,7 +53,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--repeat", type=int, default=3, help="runs a timing (the best is shown)")
     parser.add_argument("--slow", action="store_true", help="also the affine search of x**13 against x**88")
-    args = arguments(parser, quick={"repeat": 1})
+    parser.add_argument("--time-limit", type=float, default=30.0, help="seconds a case may search")
+    args = arguments(parser, quick={"repeat": 1, "time_limit": 5.0})
     rng = random.Random(1)
     gold6 = VectorialFunction.power(6, 3)
     perm8 = VectorialFunction.random_permutation(8, seed=2)
@@ -82,10 +83,14 @@ def main():
         if g is None:
             g = image(f, rng, True)
         method = getattr(f, f"{kind}_equivalent")
-        found = method(g)
+        try:
+            found = method(g, time_limit=args.time_limit)
+        except TimeoutError:
+            print(f"{kind}_equivalent {label:52s}: over the time limit of {args.time_limit} s")
+            continue
         if (found is not None) != expected or (found is not None and not holds(kind, f, g, found)):
             raise SystemExit(f"{kind} {label}: expected {'maps' if expected else 'none'}, got {found}")
-        seconds = best_of(lambda method=method, g=g: method(g), repeat=args.repeat)
+        seconds = best_of(lambda method=method, g=g: method(g, time_limit=args.time_limit), repeat=args.repeat)
         print(f"{kind}_equivalent {label:52s}: {seconds * 1e3:9.1f} ms ({'found' if found else 'none'})")
 
 
