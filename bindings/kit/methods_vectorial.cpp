@@ -11,6 +11,7 @@
 #include "memory_guard.hpp"
 #include "registry/registry.hpp"
 #include "vectorial/equivalence.hpp"
+#include "vectorial/equivalence_points.hpp"
 #include "vectorial/sbox.hpp"
 #include "vectorial/sbox_extra_tables.hpp"
 
@@ -238,7 +239,43 @@ Object sbox_equivalence(Text<"kind"> kind, SboxWords f_table, Count<"m"> m, Sbox
     return {vexil::py::check(PyTuple_Pack(3, label.get(), rows.get(), c.get()))};
 }
 
+// The guess-and-determine search of linear A, B with g = B.f.A (equivalence_points.hpp), over the colours
+// and square counts the toolkit computes: ("found", a, b), ("none", None, None) or ("timed out", None,
+// None); with first_guesses, the list of the tables of A found for each image of the first guess.
+Object sbox_point_search(SboxWords f, SboxWords g, SboxWords colour_in_f, SboxWords colour_in_g, SboxWords colour_out_f,
+                         SboxWords colour_out_g, SboxWords squares_f, SboxWords squares_g,
+                         Truth<"first_guesses"> first_guesses, Real<"seconds"> seconds) {
+    const std::size_t size = f.words.size();
+    for (const SboxWords* w : {&g, &colour_in_f, &colour_in_g, &colour_out_f, &colour_out_g}) {
+        if (w->words.size() != size) refuse(PyExc_ValueError, "the tables and colours must have one length");
+    }
+    for (const SboxWords* w : {&f, &g}) {
+        for (const std::uint32_t y : w->words) {
+            if (y >= size) refuse(PyExc_ValueError, "f and g must be permutations");
+        }
+    }
+    if (squares_f.words.size() != size * size || squares_g.words.size() != size * size) {
+        refuse(PyExc_ValueError, "the square counts must be N x N");
+    }
+    const vec::PointProblem problem{
+        f.words,         g.words,        colour_in_f.words, colour_in_g.words, colour_out_f.words, colour_out_g.words,
+        squares_f.words, squares_g.words};
+    vec::PointSearch result;
+    unlocked([&] { result = vec::point_search(problem, first_guesses.value, static_cast<double>(seconds.value)); });
+    using O = vec::PointSearch::Outcome;
+    if (first_guesses.value && result.outcome != O::timed_out) return {vexil::py::to_python(result.firsts)};
+    const char* outcome = result.outcome == O::found ? "found" : result.outcome == O::none ? "none" : "timed out";
+    Ref label(vexil::py::check(PyUnicode_FromString(outcome)));
+    Ref a(result.outcome == O::found ? vexil::py::to_python(result.a) : Py_NewRef(Py_None));
+    Ref b(result.outcome == O::found ? vexil::py::to_python(result.b) : Py_NewRef(Py_None));
+    return {vexil::py::check(PyTuple_Pack(3, label.get(), a.get(), b.get()))};
+}
+
 const PyMethodDef methods[] = {
+    method<"sbox_point_search", &sbox_point_search>(
+        "sbox_point_search(f, g, colour_in_f, colour_in_g, colour_out_f, colour_out_g, squares_f, squares_g, "
+        "first_guesses, seconds, /)\n--\n\n"
+        "The guess-and-determine search of linear A, B with g = B.f.A over the toolkit's colours."),
     method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
         "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
         "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),

@@ -114,6 +114,19 @@ def sbox_thickness_spectrum(
     table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
 ) -> dict[int, int]: ...
 def sbox_ortho_derivative(table: npt.NDArray[np.uint32], m: int, /) -> npt.NDArray[np.uint32]: ...
+def sbox_point_search(
+    f: npt.NDArray[np.uint32],
+    g: npt.NDArray[np.uint32],
+    colour_in_f: npt.NDArray[np.uint32],
+    colour_in_g: npt.NDArray[np.uint32],
+    colour_out_f: npt.NDArray[np.uint32],
+    colour_out_g: npt.NDArray[np.uint32],
+    squares_f: npt.NDArray[np.uint32],
+    squares_g: npt.NDArray[np.uint32],
+    first_guesses: bool,
+    seconds: float,
+    /,
+) -> Any: ...
 def sbox_equivalence(
     kind: str,
     f: npt.NDArray[np.uint32],

@@ -44,6 +44,7 @@ __all__ = ["affine_equivalent", "apply_matrix", "invariants", "linear_equivalent
 MAX_EQUIVALENCE_BITS = 8
 
 Matrix = tuple[int, ...]
+Words = npt.NDArray[np.uint32]
 _Array = npt.NDArray[np.int64]
 #: A table of ints: a sequence or an integer NumPy array.
 Table = Sequence[int] | npt.NDArray[np.integer[Any]]
@@ -138,25 +139,46 @@ class _Search:
         self.guess_order = sorted(range(1, len(f)), key=lambda x: len(classes.get(self.colour_in_g[x], ())))
 
     def run(self) -> tuple[list[int], list[int]] | None:
-        state = self._start()
-        return None if state is None else self._solve(state)
+        """The first (A, B) of the search order, by the native search (the same order as ``_solve``)."""
+        outcome, a, b = self._native(first_guesses=False)
+        return None if a is None or b is None else (a, b)
 
     def maps_of_the_first_guess(self) -> list[list[int]]:
         """One solution A for each image of the first guessed point that has one."""
-        state = self._start()
-        if state is None or not self._propagate(state):
-            return []
-        if len(state.a_domain) == len(self.f):
-            return [state.a]
-        x, candidates = self._candidates(state)
-        maps = []
-        for v in candidates:
-            branch = state.copy()
-            if self._extend_a(branch, x, v):
-                found = self._solve(branch)
-                if found is not None:
-                    maps.append(found[0])
+        maps: list[list[int]] = self._native(first_guesses=True)
         return maps
+
+    def _native(self, first_guesses: bool) -> Any:
+        """``vexil_kit._native.sbox_point_search`` on this search's tables; TimeoutError past the deadline."""
+        seconds = 0.0
+        if self.deadline is not None:
+            seconds = self.deadline - time.monotonic()
+            if seconds <= 0:
+                raise TimeoutError("affine equivalence not decided within its time_limit")
+
+        def words(values: Any) -> Words:
+            return np.ascontiguousarray(np.asarray(values).ravel(), dtype=np.uint32)
+
+        answer = _native.sbox_point_search(
+            words(self.f),
+            words(self.g),
+            words(self.colour_in_f),
+            words(self.colour_in_g),
+            words(self.colour_out_f),
+            words(self.colour_out_g),
+            words(self.squares_f),
+            words(self.squares_g),
+            first_guesses,
+            seconds,
+        )
+        if not first_guesses and answer[0] == "timed out":
+            raise TimeoutError("affine equivalence not decided within its time_limit")
+        return answer
+
+    def python_run(self) -> tuple[list[int], list[int]] | None:
+        """The same search in Python, kept as the reference the native one is tested against."""
+        state = self._start()
+        return None if state is None else self._solve(state)
 
     def _start(self) -> _State | None:
         if self.colour_in_f[0] != self.colour_in_g[0] or self.colour_out_f[0] != self.colour_out_g[0]:
@@ -491,8 +513,6 @@ KINDS = {"linear": "linear", "affine": "affine", "ea": "extended_affine", "ccz":
 
 #: The largest n + m the native search takes (both Walsh tables, 2**(n + m) words, are held).
 MAX_GRAPH_BITS = 20
-
-Words = npt.NDArray[np.uint32]
 
 
 def _apply_all(rows: Sequence[int], xs: npt.NDArray[np.uint64]) -> npt.NDArray[np.uint64]:

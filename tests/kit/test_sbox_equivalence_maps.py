@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 from children import interrupt_call
 
-from vexil_kit import VectorialFunction, sbox_equivalence
+from vexil_kit import VectorialFunction, sbox_equivalence, sboxes
 from vexil_kit.sboxes import apply_matrix
 
 KINDS = ["linear", "affine", "ea", "ccz"]
@@ -210,3 +210,67 @@ def test_the_native_search_answers_ctrl_c():
     assert stopped.interrupted, (stopped.lines, stopped.err)
     assert stopped.lines[1:] == ["True"], (stopped.lines, stopped.err)
     assert stopped.latency < 1.0, stopped.latency
+
+
+def linear_image(f, seed):
+    """B.f(A.x) for random invertible A, B."""
+    n, rng = len(f).bit_length() - 1, random.Random(seed)
+
+    def invertible():
+        while True:
+            rows = [rng.randrange(1 << n) for _ in range(n)]
+            if rank(rows) == n:
+                return rows
+
+    A, B = invertible(), invertible()
+    return tuple(apply_matrix(B, f[apply_matrix(A, x)]) for x in range(1 << n))
+
+
+POINT_CASES = [
+    sboxes.power_map(5, 3),
+    sboxes.inverse_map(6),
+    sboxes.named("PRESENT")[2],
+    tuple(random.Random(4).sample(range(64), 64)),
+    sboxes.power_map(7, 13),
+]
+
+
+@pytest.mark.parametrize("f", POINT_CASES, ids=["gold5", "inverse6", "present", "random6", "kasami7"])
+@pytest.mark.parametrize("image", ["itself", "linear image"])
+def test_the_native_point_search_finds_what_the_python_search_finds(f, image):
+    # The permutations' affine search keeps its answers: its native core follows the Python order.
+    g = f if image == "itself" else linear_image(f, len(f))
+    n = len(f).bit_length() - 1
+    f_array, g_array = np.array(f, dtype=np.int64), np.array(g, dtype=np.int64)
+    ddt_f, ddt_g = sbox_equivalence._ddt(f_array, n), sbox_equivalence._ddt(g_array, n)
+    squares = sbox_equivalence._square_counts(f_array, ddt_f), sbox_equivalence._square_counts(g_array, ddt_g)
+    inverse = sbox_equivalence._inverse
+    outs = (
+        sbox_equivalence._square_counts(inverse(f_array), ddt_f.T),
+        sbox_equivalence._square_counts(inverse(g_array), ddt_g.T),
+    )
+    lines_in = sbox_equivalence._line_colours(ddt_f, ddt_g, by_columns=False)
+    lines_out = sbox_equivalence._line_colours(ddt_f, ddt_g, by_columns=True)
+    colour_in = sbox_equivalence._colours(squares[0][0], squares[1][0], lines_in)
+    colour_out = sbox_equivalence._colours(outs[0][0], outs[1][0], lines_out)
+    assert colour_in is not None and colour_out is not None
+    search = sbox_equivalence._Search(list(f), list(g), colour_in, colour_out, squares)
+    assert search.run() == search.python_run()
+    assert search.maps_of_the_first_guess() == python_first_guesses(search)
+
+
+def python_first_guesses(search):
+    state = search._start()
+    if state is None or not search._propagate(state):
+        return []
+    if len(state.a_domain) == len(search.f):
+        return [state.a]
+    x, candidates = search._candidates(state)
+    maps = []
+    for v in candidates:
+        branch = state.copy()
+        if search._extend_a(branch, x, v):
+            found = search._solve(branch)
+            if found is not None:
+                maps.append(found[0])
+    return maps
