@@ -274,3 +274,11 @@ def python_first_guesses(search):
             if found is not None:
                 maps.append(found[0])
     return maps
+
+
+@pytest.mark.parametrize("kind", KINDS[1:])
+def test_a_search_reports_its_progress(kind):
+    calls = []
+    f = VectorialFunction.named("AES")
+    assert getattr(f, f"{kind}_equivalent")(VectorialFunction.inverse_map(8), progress=lambda *c: calls.append(c))
+    assert calls and all(0 <= done <= total for done, total in calls)
