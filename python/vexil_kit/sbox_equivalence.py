@@ -622,11 +622,22 @@ def equivalence(
         return None
     start = time.monotonic()
     if kind == "ea" and spectra(f, n, m, "affine") == spectra(g, n, m, "affine"):
-        # An affine map is an EA map with C = 0, and its search keeps more of the structure: a short
+        # An affine map is an EA map with C = 0, and its searches keep more of the structure: a short
         # try first often finds maps the EA search would take longer over (a "none" here decides nothing).
-        outcome, rows, c = _native.sbox_equivalence("affine", f, m, g, min(seconds or 1.0, 1.0))
-        if rows is not None and c is not None:
-            A, a, B, b = _maps("affine", f, g, n, m, rows, c)
+        budget = min(seconds or 2.0, 2.0)
+        permutations = n == m <= MAX_EQUIVALENCE_BITS and _is_permutation(f) and _is_permutation(g)
+        found: tuple[Any, ...] | None = None
+        if permutations:
+            try:
+                found = affine_equivalent(f, g, n, time_limit=budget)
+            except TimeoutError:
+                found = None
+        else:
+            outcome, rows, c = _native.sbox_equivalence("affine", f, m, g, budget)
+            if rows is not None and c is not None:
+                found = _maps("affine", f, g, n, m, rows, c)
+        if found is not None:
+            A, a, B, b = found
             return A, a, B, b, (0,) * m
         if seconds:
             seconds = max(seconds - (time.monotonic() - start), 1e-3)
@@ -637,6 +648,10 @@ def equivalence(
     if rows is None or c is None:
         return None
     return _maps(kind, f, g, n, m, rows, c)
+
+
+def _is_permutation(table: Words) -> bool:
+    return bool(np.array_equal(np.sort(table), np.arange(len(table), dtype=table.dtype)))
 
 
 def _ortho_derivative(table: Words, m: int) -> Words | None:
