@@ -629,7 +629,7 @@ def equivalence(
         found: tuple[Any, ...] | None = None
         if permutations:
             try:
-                found = affine_equivalent(f, g, n, time_limit=budget)
+                found = affine_equivalent(f, g, n, progress, time_limit=budget)
             except TimeoutError:
                 found = None
         else:
