@@ -522,6 +522,16 @@ def sbox_degree(table, m: int, component: int) -> int:
     return degree
 
 
+def sbox_dlct(table, m: int) -> np.ndarray:
+    """DLCT[a, b] = #{x : b.(F(x) ^ F(x ^ a)) = 0} - 2^(n-1), from the definition."""
+    t = np.asarray(table, dtype=np.int64)
+    x = np.arange(len(t))
+    differences = t[x[None, :]] ^ t[x[None, :] ^ x[:, None]]  # [a, x]
+    b = np.arange(1 << m)
+    parity = np.bitwise_count(differences[:, :, None] & b[None, None, :]) & 1
+    return (parity == 0).sum(axis=1) - len(t) // 2
+
+
 def sbox_measures(table, m: int, permutation: bool) -> dict:
     """Every measure of the vectorial registry, from the tables above."""
     n = len(table).bit_length() - 1
@@ -534,6 +544,8 @@ def sbox_measures(table, m: int, permutation: bool) -> dict:
         "ddt": ddt,
         "walsh_table": walsh,
         "lat": walsh // 2,
+        # The DLCT: #{x : b.(F(x) ^ F(x ^ a)) = 0} - 2^(n-1), over every x at once.
+        "dlct": sbox_dlct(table, m),
         "differential_uniformity": int(rows.max()) if n else 0,
         "differential_spectrum": dict(zip(*(v.tolist() for v in np.unique(rows, return_counts=True)), strict=True)),
         "differential_branch_number": min(

@@ -10,7 +10,10 @@
 
 #include "memory_guard.hpp"
 #include "registry/registry.hpp"
+#include "vectorial/equivalence.hpp"
+#include "vectorial/equivalence_points.hpp"
 #include "vectorial/sbox.hpp"
+#include "vectorial/sbox_extra_tables.hpp"
 
 #include <bit>
 #include <cstring>
@@ -145,8 +148,9 @@ Object sbox_measure(Text<"name"> name, SboxWords table, Count<"m"> m, Progress p
 Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress progress) {
     const vec::Sbox f = sbox_of(table, m);
     const vexil::MeasureInfo& info = vectorial_measure(name.value, true);
-    const bool signed_values = info.name == "walsh_table" || info.name == "lat";
+    const bool signed_values = info.name == "walsh_table" || info.name == "lat" || info.name == "dlct";
     if (info.name == "lat" && f.n == 0) refuse(PyExc_ValueError, "the LAT (W / 2) needs n >= 1");
+    if (info.name == "dlct" && f.n == 0) refuse(PyExc_ValueError, "the DLCT needs n >= 1");
     unlocked([&] { vexil::ensure_working_set(vexil::bytes_times(vexil::bytes_times(f.inputs(), f.outputs()), 4)); });
     vexil::py::NewArray array({f.inputs(), f.outputs()}, signed_values ? "int32" : "uint32", 4);
     bool refused = false;
@@ -160,6 +164,8 @@ Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress pro
                     return;
                 }
                 vec::bct_into(f, array.values<std::uint32_t>());
+            } else if (info.name == "dlct") {
+                vec::dlct_into(f, array.values<std::int32_t>());
             } else {
                 vec::walsh_into(f, array.values<std::int32_t>(), info.name == "lat");
             }
@@ -169,7 +175,119 @@ Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress pro
     return {array.release()};
 }
 
+// -- The tables after the DDT, LAT and BCT, and the equivalences (sbox_extra_tables.hpp, equivalence.hpp).
+
+// The n-dimensional spaces of Walsh zeroes, each a list of its reduced echelon basis words.
+Object sbox_walsh_zero_spaces(SboxWords table, Count<"m"> m, Progress progress) {
+    const vec::Sbox f = sbox_of(table, m);
+    std::vector<std::vector<std::uint64_t>> spaces;
+    unlocked([&] { spaces = vec::walsh_zero_spaces(f); }, progress);
+    return {vexil::py::list_of(spaces,
+                               [](const std::vector<std::uint64_t>& basis) { return vexil::py::to_python(basis); })};
+}
+
+// Thickness -> number of n-dimensional spaces of Walsh zeroes with it.
+Object sbox_thickness_spectrum(SboxWords table, Count<"m"> m, Progress progress) {
+    const vec::Sbox f = sbox_of(table, m);
+    std::vector<vec::ValueCount> counts;
+    unlocked([&] { counts = vec::thickness_spectrum(f); }, progress);
+    return {counts_dict(counts)};
+}
+
+// The ortho-derivative as a new uint32 array; a ValueError unless F is quadratic APN.
+Object sbox_ortho_derivative(SboxWords table, Count<"m"> m) {
+    const vec::Sbox f = sbox_of(table, m);
+    std::string why;
+    unlocked([&] { why = vec::ortho_derivative_refusal(f); });
+    if (!why.empty()) refuse(PyExc_ValueError, why);
+    vexil::py::NewArray array({f.inputs()}, "uint32", 4);
+    unlocked([&] {
+        const std::vector<std::uint32_t> pi = vec::ortho_derivative(f);
+        std::copy(pi.begin(), pi.end(), array.values<std::uint32_t>().begin());
+    });
+    return {array.release()};
+}
+
+// ("found", rows, c), ("none", None, None) or ("timed out", None, None): a map of the graph of f onto
+// that of g, of the kind named (linear, affine, extended_affine, ccz).
+Object sbox_equivalence(Text<"kind"> kind, SboxWords f_table, Count<"m"> m, SboxWords g_table, Real<"seconds"> seconds,
+                        Progress progress) {
+    const vec::Sbox f = sbox_of(f_table, m);
+    const vec::Sbox g = sbox_of(g_table, m);
+    const std::string& k = kind.value;
+    vec::GraphMap map = vec::GraphMap::ccz;
+    if (k == "linear") {
+        map = vec::GraphMap::linear;
+    } else if (k == "affine") {
+        map = vec::GraphMap::affine;
+    } else if (k == "extended_affine") {
+        map = vec::GraphMap::extended_affine;
+    } else if (k != "ccz") {
+        refuse(PyExc_ValueError, "kind is linear, affine, extended_affine or ccz, not " + k);
+    }
+    if (f.n != g.n) refuse(PyExc_ValueError, "equivalent functions have the same n");
+    if (f.n + f.m > vec::max_graph_bits) {
+        refuse(PyExc_ValueError, "the equivalence search needs n + m <= " + std::to_string(vec::max_graph_bits));
+    }
+    vec::GraphEquivalence result;
+    unlocked([&] { result = vec::graph_equivalence(f, g, map, static_cast<double>(seconds.value)); }, progress);
+    using O = vec::GraphEquivalence::Outcome;
+    const char* outcome = result.outcome == O::found ? "found" : result.outcome == O::none ? "none" : "timed out";
+    Ref label(vexil::py::check(PyUnicode_FromString(outcome)));
+    Ref rows(result.outcome == O::found ? vexil::py::to_python(result.rows) : Py_NewRef(Py_None));
+    Ref c(result.outcome == O::found ? vexil::py::to_python(result.translation) : Py_NewRef(Py_None));
+    return {vexil::py::check(PyTuple_Pack(3, label.get(), rows.get(), c.get()))};
+}
+
+// The guess-and-determine search of linear A, B with g = B.f.A (equivalence_points.hpp), over the colours
+// and square counts the toolkit computes: ("found", a, b), ("none", None, None) or ("timed out", None,
+// None); with first_guesses, the list of the tables of A found for each image of the first guess.
+Object sbox_point_search(SboxWords f, SboxWords g, SboxWords colour_in_f, SboxWords colour_in_g, SboxWords colour_out_f,
+                         SboxWords colour_out_g, SboxWords squares_f, SboxWords squares_g,
+                         Truth<"first_guesses"> first_guesses, Real<"seconds"> seconds) {
+    const std::size_t size = f.words.size();
+    for (const SboxWords* w : {&g, &colour_in_f, &colour_in_g, &colour_out_f, &colour_out_g}) {
+        if (w->words.size() != size) refuse(PyExc_ValueError, "the tables and colours must have one length");
+    }
+    for (const SboxWords* w : {&f, &g}) {
+        for (const std::uint32_t y : w->words) {
+            if (y >= size) refuse(PyExc_ValueError, "f and g must be permutations");
+        }
+    }
+    if (squares_f.words.size() != size * size || squares_g.words.size() != size * size) {
+        refuse(PyExc_ValueError, "the square counts must be N x N");
+    }
+    const vec::PointProblem problem{
+        f.words,         g.words,        colour_in_f.words, colour_in_g.words, colour_out_f.words, colour_out_g.words,
+        squares_f.words, squares_g.words};
+    vec::PointSearch result;
+    unlocked([&] { result = vec::point_search(problem, first_guesses.value, static_cast<double>(seconds.value)); });
+    using O = vec::PointSearch::Outcome;
+    if (first_guesses.value && result.outcome != O::timed_out) return {vexil::py::to_python(result.firsts)};
+    const char* outcome = result.outcome == O::found ? "found" : result.outcome == O::none ? "none" : "timed out";
+    Ref label(vexil::py::check(PyUnicode_FromString(outcome)));
+    Ref a(result.outcome == O::found ? vexil::py::to_python(result.a) : Py_NewRef(Py_None));
+    Ref b(result.outcome == O::found ? vexil::py::to_python(result.b) : Py_NewRef(Py_None));
+    return {vexil::py::check(PyTuple_Pack(3, label.get(), a.get(), b.get()))};
+}
+
 const PyMethodDef methods[] = {
+    method<"sbox_point_search", &sbox_point_search>(
+        "sbox_point_search(f, g, colour_in_f, colour_in_g, colour_out_f, colour_out_g, squares_f, squares_g, "
+        "first_guesses, seconds, /)\n--\n\n"
+        "The guess-and-determine search of linear A, B with g = B.f.A over the toolkit's colours."),
+    method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
+        "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
+        "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),
+    method<"sbox_thickness_spectrum", &sbox_thickness_spectrum>(
+        "sbox_thickness_spectrum(table, m, /, *, progress=None)\n--\n\n"
+        "Thickness -> number of the n-dimensional linear spaces of the Walsh zeroes with it."),
+    method<"sbox_ortho_derivative", &sbox_ortho_derivative>(
+        "sbox_ortho_derivative(table, m, /)\n--\n\n"
+        "The ortho-derivative of a quadratic APN function, a new uint32 array (ValueError otherwise)."),
+    method<"sbox_equivalence", &sbox_equivalence>(
+        "sbox_equivalence(kind, f, m, g, seconds, /, *, progress=None)\n--\n\n"
+        "(outcome, rows, c): an affine map of F_2^(n+m) taking the graph of f onto that of g, of the kind named."),
     method<"sbox_measure", &sbox_measure>(
         "sbox_measure(name, table, m, /, *, progress=None)\n--\n\n"
         "The vectorial measure `name` of the registry of the S-box `table` (2**n uint32 words below 2**m):\n"

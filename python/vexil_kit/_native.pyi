@@ -107,3 +107,33 @@ def sbox_measure(
 def sbox_table(
     name: str, table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
 ) -> npt.NDArray[Any]: ...
+def sbox_walsh_zero_spaces(
+    table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
+) -> list[list[int]]: ...
+def sbox_thickness_spectrum(
+    table: npt.NDArray[np.uint32], m: int, /, *, progress: _Progress = None
+) -> dict[int, int]: ...
+def sbox_ortho_derivative(table: npt.NDArray[np.uint32], m: int, /) -> npt.NDArray[np.uint32]: ...
+def sbox_point_search(
+    f: npt.NDArray[np.uint32],
+    g: npt.NDArray[np.uint32],
+    colour_in_f: npt.NDArray[np.uint32],
+    colour_in_g: npt.NDArray[np.uint32],
+    colour_out_f: npt.NDArray[np.uint32],
+    colour_out_g: npt.NDArray[np.uint32],
+    squares_f: npt.NDArray[np.uint32],
+    squares_g: npt.NDArray[np.uint32],
+    first_guesses: bool,
+    seconds: float,
+    /,
+) -> Any: ...
+def sbox_equivalence(
+    kind: str,
+    f: npt.NDArray[np.uint32],
+    m: int,
+    g: npt.NDArray[np.uint32],
+    seconds: float,
+    /,
+    *,
+    progress: _Progress = None,
+) -> tuple[str, list[int] | None, int | None]: ...

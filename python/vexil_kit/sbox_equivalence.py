@@ -28,6 +28,7 @@ True
 
 from __future__ import annotations
 
+import time
 from collections import Counter
 from collections.abc import Sequence
 from typing import Any
@@ -43,6 +44,7 @@ __all__ = ["affine_equivalent", "apply_matrix", "invariants", "linear_equivalent
 MAX_EQUIVALENCE_BITS = 8
 
 Matrix = tuple[int, ...]
+Words = npt.NDArray[np.uint32]
 _Array = npt.NDArray[np.int64]
 #: A table of ints: a sequence or an integer NumPy array.
 Table = Sequence[int] | npt.NDArray[np.integer[Any]]
@@ -116,8 +118,10 @@ class _Search:
         colour_in: tuple[list[int], list[int]],
         colour_out: tuple[list[int], list[int]],
         squares: tuple[_Array, _Array],
+        deadline: float | None = None,
     ) -> None:
         self.f, self.g = f, g
+        self.deadline = deadline  # time.monotonic() past which the search raises TimeoutError
         self.squares_f, self.squares_g = squares
         self.f_inverse = [0] * len(f)
         self.g_inverse = [0] * len(g)
@@ -135,25 +139,46 @@ class _Search:
         self.guess_order = sorted(range(1, len(f)), key=lambda x: len(classes.get(self.colour_in_g[x], ())))
 
     def run(self) -> tuple[list[int], list[int]] | None:
-        state = self._start()
-        return None if state is None else self._solve(state)
+        """The first (A, B) of the search order, by the native search (the same order as ``_solve``)."""
+        outcome, a, b = self._native(first_guesses=False)
+        return None if a is None or b is None else (a, b)
 
     def maps_of_the_first_guess(self) -> list[list[int]]:
         """One solution A for each image of the first guessed point that has one."""
-        state = self._start()
-        if state is None or not self._propagate(state):
-            return []
-        if len(state.a_domain) == len(self.f):
-            return [state.a]
-        x, candidates = self._candidates(state)
-        maps = []
-        for v in candidates:
-            branch = state.copy()
-            if self._extend_a(branch, x, v):
-                found = self._solve(branch)
-                if found is not None:
-                    maps.append(found[0])
+        maps: list[list[int]] = self._native(first_guesses=True)
         return maps
+
+    def _native(self, first_guesses: bool) -> Any:
+        """``vexil_kit._native.sbox_point_search`` on this search's tables; TimeoutError past the deadline."""
+        seconds = 0.0
+        if self.deadline is not None:
+            seconds = self.deadline - time.monotonic()
+            if seconds <= 0:
+                raise TimeoutError("affine equivalence not decided within its time_limit")
+
+        def words(values: Any) -> Words:
+            return np.ascontiguousarray(np.asarray(values).ravel(), dtype=np.uint32)
+
+        answer = _native.sbox_point_search(
+            words(self.f),
+            words(self.g),
+            words(self.colour_in_f),
+            words(self.colour_in_g),
+            words(self.colour_out_f),
+            words(self.colour_out_g),
+            words(self.squares_f),
+            words(self.squares_g),
+            first_guesses,
+            seconds,
+        )
+        if not first_guesses and answer[0] == "timed out":
+            raise TimeoutError("affine equivalence not decided within its time_limit")
+        return answer
+
+    def python_run(self) -> tuple[list[int], list[int]] | None:
+        """The same search in Python, kept as the reference the native one is tested against."""
+        state = self._start()
+        return None if state is None else self._solve(state)
 
     def _start(self) -> _State | None:
         if self.colour_in_f[0] != self.colour_in_g[0] or self.colour_out_f[0] != self.colour_out_g[0]:
@@ -180,6 +205,8 @@ class _Search:
         return x, candidates
 
     def _solve(self, state: _State) -> tuple[list[int], list[int]] | None:
+        if self.deadline is not None and time.monotonic() > self.deadline:
+            raise TimeoutError("affine equivalence not decided within its time_limit")
         if not self._propagate(state):
             return None
         if len(state.a_domain) == len(self.f):
@@ -288,7 +315,9 @@ def _linear_moved(f: _Array, g: _Array, ddt_f: _Array, ddt_g: _Array) -> tuple[l
     return _Search(f.tolist(), g.tolist(), colour_in, colour_out, squares).run()
 
 
-def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) -> tuple[Matrix, int, Matrix, int] | None:
+def affine_equivalent(
+    f: Table, g: Table, n: int, progress: Progress = False, *, time_limit: float | None = None
+) -> tuple[Matrix, int, Matrix, int] | None:
     """Affine maps (A, a, B, b) with g(x) = B.f(A.x ^ a) ^ b for permutations f, g of n <= 8 bits.
 
     A and B are row ints (see ``apply_matrix``); None when f and g are not affine equivalent.
@@ -298,7 +327,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
     many candidates a are grouped first into orbits of the self-equivalences of f found by one
     search, so that one a an orbit is searched.
     ``progress`` (True for a tqdm bar, or a callable taking ``(done, total)``) counts the candidates
-    a; Ctrl-C stops the search.
+    a; Ctrl-C stops the search, and so does ``time_limit`` (seconds) with TimeoutError.
 
     >>> from vexil_kit.sboxes import inverse_map, named
     >>> inverse, aes = inverse_map(8), named("AES")[2]
@@ -309,6 +338,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
     True
     """
     f_array, g_array = _permutation(f, n, "f"), _permutation(g, n, "g")
+    deadline = None if time_limit is None else time.monotonic() + float(time_limit)
     if invariants(f_array, n, n) != invariants(g_array, n, n):
         return None
     ddt_f, ddt_g = _ddt(f_array, n), _ddt(g_array, n)
@@ -332,7 +362,8 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
             candidates.append((a, colour_in, colour_out))
     # Many candidates mean f has symmetries: a and A'.a stand or fall together when f = B'.f.A' ^ c,
     # so a few linear self-equivalences of f, cheap to find, spare the search of most of them.
-    orbit = _orbits(f_array, n, ddt_f, counts_in, counts_out) if len(candidates) >= _MANY else list(range(size))
+    many = len(candidates) >= _MANY
+    orbit = _orbits(f_array, n, ddt_f, counts_in, counts_out, deadline) if many else list(range(size))
     failed: set[int] = set()
     with reporter(progress, "affine_equivalent") as report:
         for done, (a, colour_in, colour_out) in enumerate(candidates):
@@ -343,7 +374,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
             f_normal = f_array[points ^ a] ^ f_array[a]
             # f's square counts seen from p ^ a are those of the translated f seen from p.
             squares = (counts_in[points ^ a], squares_g)
-            found = _Search(f_normal.tolist(), g_normal.tolist(), colour_in, colour_out, squares).run()
+            found = _Search(f_normal.tolist(), g_normal.tolist(), colour_in, colour_out, squares, deadline).run()
             if found is not None:
                 a_table, b_table = found
                 b = int(g_zero) ^ b_table[int(f_array[a])]
@@ -357,7 +388,7 @@ def affine_equivalent(f: Table, g: Table, n: int, progress: Progress = False) ->
 _MANY = 16
 
 
-def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Array) -> list[int]:
+def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Array, deadline: float | None) -> list[int]:
     """A union-find forest of the inputs: p and A'.p joined for the self-equivalences found."""
     f_zero = int(f[0])
     rows = _line_colours(ddt, ddt, by_columns=False)
@@ -368,7 +399,8 @@ def _orbits(f: _Array, n: int, ddt: _Array, counts_in: _Array, counts_out: _Arra
     if colour_in is None or colour_out is None:  # not reached: f against itself
         return parent
     normal = (f ^ f_zero).tolist()
-    for table in _Search(normal, normal, colour_in, colour_out, (counts_in, counts_in)).maps_of_the_first_guess():
+    search = _Search(normal, normal, colour_in, colour_out, (counts_in, counts_in), deadline)
+    for table in search.maps_of_the_first_guess():
         for p, image in enumerate(table):
             first, second = _root(parent, p), _root(parent, image)
             if first != second:
@@ -472,3 +504,187 @@ def _extend(
     domain.extend(new)
     queue.extend(new)
     return True
+
+
+# -- Equivalences of (n, m)-functions, as maps of their graphs (the native search) ----------------------
+
+#: The kinds of equivalence the native search decides, by the name its entry takes.
+KINDS = {"linear": "linear", "affine": "affine", "ea": "extended_affine", "ccz": "ccz"}
+
+#: The largest n + m the native search takes (both Walsh tables, 2**(n + m) words, are held).
+MAX_GRAPH_BITS = 20
+
+
+def _apply_all(rows: Sequence[int], xs: npt.NDArray[np.uint64]) -> npt.NDArray[np.uint64]:
+    """A.x for every x of ``xs`` at once (row ints as in ``apply_matrix``)."""
+    out = np.zeros(len(xs), dtype=np.uint64)
+    for i, row in enumerate(rows):
+        out |= (np.bitwise_count(xs & np.uint64(row)) & np.uint64(1)).astype(np.uint64) << np.uint64(i)
+    return out
+
+
+def _inverse_rows(rows: Sequence[int]) -> Matrix:
+    """The inverse of an invertible square matrix of row ints, by Gauss-Jordan elimination."""
+    size = len(rows)
+    work, inverse = list(rows), [1 << i for i in range(size)]
+    for column in range(size):
+        pivot = next(i for i in range(column, size) if work[i] >> column & 1)
+        work[column], work[pivot] = work[pivot], work[column]
+        inverse[column], inverse[pivot] = inverse[pivot], inverse[column]
+        for i in range(size):
+            if i != column and work[i] >> column & 1:
+                work[i] ^= work[column]
+                inverse[i] ^= inverse[column]
+    return tuple(inverse)
+
+
+def _product(left: Sequence[int], right: Sequence[int]) -> Matrix:
+    """The product of two matrices of row ints: row j of left.right is the XOR of the rows k of
+    ``right`` where row j of ``left`` has bit k."""
+    out = []
+    for row in left:
+        value = 0
+        for k, other in enumerate(right):
+            if row >> k & 1:
+                value ^= other
+        out.append(value)
+    return tuple(out)
+
+
+def spectra(table: Words, n: int, m: int, kind: str) -> dict[str, Any]:
+    """Invariants of ``kind`` ("linear", "affine", "ea" or "ccz") of an (n, m)-function: equal values
+    are necessary for the equivalence, so the searches compare them first.
+
+    Every kind: the differential spectrum and the extended Walsh spectrum (CCZ invariants). Up to EA: the
+    component degrees (those below 2 counted as 1, which an affine C can change; for affine maps those
+    below 1 counted as 0, for linear ones exact) and the multisets of the sorted DDT rows and of the
+    sorted |W| columns. Affine and linear: the sorted |W| rows too; linear: F(0) = 0 or not.
+    """
+    out: dict[str, Any] = {
+        "differential_spectrum": _sorted(_native.sbox_measure("differential_spectrum", table, m)),
+        "walsh_spectrum": _sorted(_native.sbox_measure("walsh_spectrum_counts", table, m)),
+    }
+    if kind == "ccz":
+        return out
+    degrees = _component_degrees(table, n, m)
+    # A constant added (affine) makes a zero component constant; an affine C, any component of degree 1.
+    floor = {"linear": -1, "affine": 0, "ea": 1}[kind]
+    out["degrees"] = _sorted(Counter(np.maximum(degrees, floor).tolist()))
+    ddt = np.sort(_native.sbox_table("ddt", table, m)[1:], axis=1)
+    walsh = np.sort(np.abs(_native.sbox_table("walsh_table", table, m)), axis=0)
+    out["ddt_rows"] = sorted(map(bytes, ddt.astype("<u4")))
+    out["walsh_columns"] = sorted(map(bytes, walsh.T[1:].astype("<i4")))
+    if kind != "ea":
+        out["walsh_rows"] = sorted(map(bytes, np.sort(np.abs(_native.sbox_table("walsh_table", table, m)), axis=1)))
+    if kind == "linear":
+        out["zero_at_zero"] = int(table[0]) == 0
+    return out
+
+
+def equivalence(
+    kind: str, f: Words, g: Words, n: int, m: int, *, time_limit: float | None = None, progress: Progress = False
+) -> tuple[Any, ...] | None:
+    """The maps of the equivalence ``kind`` ("linear", "affine", "ea", "ccz") taking the (n, m)-function
+    f to g, each checked on every input, or None when a spectrum of ``spectra`` differs or the
+    exhaustive search finds none. TimeoutError when the search outlasts ``time_limit`` seconds.
+
+    Matrices are tuples of row ints (bit j of row i is the entry (i, j): bit i of A.x is the parity
+    of ``A[i] & x``, see ``apply_matrix``); constants are ints. The answers, for every x:
+
+    - linear: (A, B) with g(x) = B.f(A.x);
+    - affine: (A, a, B, b) with g(x) = B.f(A.x ^ a) ^ b;
+    - ea: (A, a, B, b, C) with g(x) = B.f(A.x ^ a) ^ C.x ^ b (C an m x n matrix);
+    - ccz: (L, c) with {x | g(x) << n} = {L.(x | f(x) << n) ^ c}: L is n + m rows over the bits of
+      a point of the graph, the input in its low n bits and the output above them.
+
+    The search (``src/vectorial/equivalence.cpp``) is exact: with M the transpose of the linear part
+    of a map of the graphs, |W_g(u)| = |W_f(M.u)| for every u = a | b << n, so M is searched among the
+    linear permutations of F_2^(n+m) that keep the Walsh values (and, short of CCZ, the halves of
+    F_2^(n+m) an EA or affine map keeps), vector by vector, each candidate checked on all the span it
+    adds, the colours first refined by how many vectors of a small class lie at each distance. Each
+    complete M is checked on every point of the graph with every translation. Two quadratic APN
+    functions are searched through their ortho-derivatives instead (see ``ortho_derivative``).
+    """
+    name = KINDS.get(kind)
+    if name is None:
+        raise ValueError(f"kind is one of {sorted(KINDS)}, not {kind!r}")
+    if n + m > MAX_GRAPH_BITS:
+        raise ValueError(f"the equivalence search takes n + m <= {MAX_GRAPH_BITS}, not {n} + {m}")
+    seconds = 0.0 if time_limit is None else float(time_limit)
+    if time_limit is not None and not seconds > 0:
+        raise ValueError(f"time_limit must be a positive number of seconds, not {time_limit!r}")
+    if spectra(f, n, m, kind) != spectra(g, n, m, kind):
+        return None
+    # CCZ and EA coincide for quadratic APN functions (Yoshiara 2012), and EA-equivalent ones have linear
+    # equivalent ortho-derivatives (pi_g = B^-T pi_f A), whose spectra must then agree.
+    pi_f, pi_g = _ortho_derivative(f, m), _ortho_derivative(g, m)
+    if pi_f is not None and pi_g is not None and spectra(pi_f, n, m, "ccz") != spectra(pi_g, n, m, "ccz"):
+        return None
+    start = time.monotonic()
+    if kind == "ea" and spectra(f, n, m, "affine") == spectra(g, n, m, "affine"):
+        # An affine map is an EA map with C = 0, and its searches keep more of the structure: a short
+        # try first often finds maps the EA search would take longer over (a "none" here decides nothing).
+        budget = min(seconds or 2.0, 2.0)
+        permutations = n == m <= MAX_EQUIVALENCE_BITS and _is_permutation(f) and _is_permutation(g)
+        found: tuple[Any, ...] | None = None
+        if permutations:
+            try:
+                found = affine_equivalent(f, g, n, progress, time_limit=budget)
+            except TimeoutError:
+                found = None
+        else:
+            outcome, rows, c = _native.sbox_equivalence("affine", f, m, g, budget)
+            if rows is not None and c is not None:
+                found = _maps("affine", f, g, n, m, rows, c)
+        if found is not None:
+            A, a, B, b = found
+            return A, a, B, b, (0,) * m
+        if seconds:
+            seconds = max(seconds - (time.monotonic() - start), 1e-3)
+    with reporter(progress, f"{kind}_equivalent") as report:
+        outcome, rows, c = _native.sbox_equivalence(name, f, m, g, seconds, progress=report)
+    if outcome == "timed out":
+        raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
+    if rows is None or c is None:
+        return None
+    return _maps(kind, f, g, n, m, rows, c)
+
+
+def _is_permutation(table: Words) -> bool:
+    return bool(np.array_equal(np.sort(table), np.arange(len(table), dtype=table.dtype)))
+
+
+def _ortho_derivative(table: Words, m: int) -> Words | None:
+    """The ortho-derivative of a quadratic APN function, None for the others."""
+    try:
+        pi: Words = _native.sbox_ortho_derivative(table, m)
+    except ValueError:
+        return None
+    return pi
+
+
+def _maps(kind: str, f: Words, g: Words, n: int, m: int, rows: list[int], c: int) -> tuple[Any, ...]:
+    """The maps of ``kind`` read from L (rows) and c, checked on every input."""
+    low = (1 << n) - 1
+    xs = np.arange(1 << n, dtype=np.uint64)
+    points = xs | f.astype(np.uint64) << np.uint64(n)
+    image = _apply_all(rows, points) ^ np.uint64(c)
+    order = np.argsort(image & np.uint64(low))
+    if not (np.array_equal(image[order] & np.uint64(low), xs) and np.array_equal(image[order] >> np.uint64(n), g)):
+        raise AssertionError("the native search returned a map that does not take one graph to the other")
+    if kind == "ccz":
+        return tuple(rows), c
+    p, q, r = [row & low for row in rows[:n]], [row & low for row in rows[n:]], [row >> n for row in rows[n:]]
+    a_matrix = _inverse_rows(p)
+    a = apply_matrix(a_matrix, c & low)
+    c_matrix = _product(q, a_matrix)
+    b = apply_matrix(q, a) ^ (c >> n)
+    mapped = _apply_all(r, f[_apply_all(a_matrix, xs) ^ np.uint64(a)].astype(np.uint64))
+    mapped ^= _apply_all(c_matrix, xs) ^ np.uint64(b)
+    if not np.array_equal(mapped, g) or (kind != "ea" and any(c_matrix)) or (kind == "linear" and a | b):
+        raise AssertionError("the maps read from the native search do not give g")
+    if kind == "ea":
+        return a_matrix, a, tuple(r), b, c_matrix
+    if kind == "affine":
+        return a_matrix, a, tuple(r), b
+    return a_matrix, tuple(r)

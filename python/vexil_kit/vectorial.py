@@ -17,7 +17,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, _tabulate, circuits, display, registry, sboxes
+from . import _arguments, _native, _tabulate, circuits, display, registry, sbox_equivalence, sboxes
 from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
@@ -459,6 +459,55 @@ class VectorialFunction(Value[np.uint32]):
         #{x : F^-1(F(x) ^ b) ^ F^-1(F(x ^ a) ^ b) = a}, 2**n x 2**n uint32."""
         return self._table_of("bct", progress)
 
+    def dlct(self, progress: Progress = False) -> npt.NDArray[np.int32]:
+        """The differential-linear connectivity table (Bar-On, Dunkelman, Keller, Weizman, EUROCRYPT 2019):
+        entry [a, b] = #{x : b.(F(x) ^ F(x ^ a)) = 0} - 2**(n-1), 2**n x 2**m int32, row a the Walsh
+        transform of DDT row a, halved (the autocorrelation of b.F at a, halved); needs n >= 1.
+
+        >>> VectorialFunction.named("PRESENT").dlct()[1, 1:4].tolist()
+        [-8, 0, 0]
+        """
+        return self._table_of("dlct", progress)
+
+    def walsh_zero_spaces(self, progress: Progress = False) -> list[list[int]]:
+        """The n-dimensional linear spaces inside the Walsh zeroes {(a, b) : W(a, b) = 0} u {(0, 0)}, each as
+        its reduced echelon basis of words u = a | b << n (ascending; each vector's highest bit is set in no
+        other). The space {(a, 0)} is always one. Their number grows fast with n (and is huge for functions
+        with many zeroes, such as affine ones); the search answers Ctrl-C.
+
+        >>> [0b01, 0b10] in VectorialFunction([0, 1, 3, 2]).walsh_zero_spaces()
+        True
+        """
+        with reporter(progress, "walsh_zero_spaces") as report:
+            spaces: list[list[int]] = _native.sbox_walsh_zero_spaces(self._table, self._m, progress=report)
+        return spaces
+
+    def thickness_spectrum(self, progress: Progress = False) -> dict[int, int]:
+        """Thickness -> number of the ``walsh_zero_spaces`` with it, the thickness of a space being the rank
+        of its projection on the output masks b (Canteaut and Perrin, "On CCZ-equivalence, extended-affine
+        equivalence, and function twisting", Finite Fields Appl. 56, 2019; the definition of sboxU). An EA
+        invariant: the spaces of thickness 0 (the trivial one, {(a, 0)}) and above tell the EA classes of a
+        CCZ class apart.
+
+        >>> VectorialFunction.power(3, 3).thickness_spectrum()
+        {0: 1, 1: 7, 2: 14, 3: 8}
+        """
+        with reporter(progress, "thickness_spectrum") as report:
+            counts: dict[int, int] = _native.sbox_thickness_spectrum(self._table, self._m, progress=report)
+        return counts
+
+    def ortho_derivative(self) -> VectorialFunction:
+        """The ortho-derivative of a quadratic APN function (n = m, algebraic degree 2, differential
+        uniformity 2; ValueError otherwise): pi(a), for a != 0, is the one nonzero b orthogonal to every
+        F(x) ^ F(x ^ a) ^ F(a) ^ F(0) (a hyperplane), and pi(0) = 0 (Canteaut, Couvreur, Perrin, 2022).
+        EA-equivalent quadratic APN functions have linear equivalent ortho-derivatives.
+
+        >>> pi = VectorialFunction.power(6, 3).ortho_derivative()
+        >>> pi(0), pi.n, pi.differential_spectrum()
+        (0, 6, {0: 2205, 2: 1764, 8: 63})
+        """
+        return VectorialFunction(_native.sbox_ortho_derivative(self._table, self._m), self._m)
+
     # -- measures -------------------------------------------------------------------------------
 
     def differential_uniformity(self, progress: Progress = False) -> int:
@@ -508,6 +557,11 @@ class VectorialFunction(Value[np.uint32]):
         >>> VectorialFunction.named("PRESENT").walsh_spectrum_counts()
         {0: 108, 4: 96, 8: 36}
         """
+        return self._counts("walsh_spectrum_counts", progress)
+
+    def extended_walsh_spectrum(self, progress: Progress = False) -> dict[int, int]:
+        """The extended Walsh spectrum, |W(a, b)| -> count over b != 0 and every a: ``walsh_spectrum_counts``
+        under the name of the literature, a CCZ invariant."""
         return self._counts("walsh_spectrum_counts", progress)
 
     def linear_branch_number(self, progress: Progress = False) -> int:
@@ -603,13 +657,30 @@ class VectorialFunction(Value[np.uint32]):
         tables = [self._bits(j) for j in range(self._m)]
         return synthesize_tables(self._n, tables, basis, max_gates=max_gates, time_limit=time_limit, progress=progress)
 
-    def affine_equivalent(self, other: VectorialFunction) -> tuple[tuple[int, ...], int, tuple[int, ...], int] | None:
-        """Affine maps (A, a, B, b) with other(x) = B.F(A.x ^ a) ^ b, or None when there are none.
+    def _equivalence(self, kind: str, other: Any, time_limit: float | None, progress: Progress) -> Any:
+        """The maps of ``sbox_equivalence.equivalence`` taking F to ``other``, or None."""
+        if not isinstance(other, VectorialFunction):
+            raise TypeError(f"{kind}_equivalent compares two VectorialFunction objects")
+        if self._n != other._n:
+            raise ValueError(f"{kind}_equivalent compares two functions of one n, not {self._n} and {other._n}")
+        m = max(self._m, other._m)
+        return sbox_equivalence.equivalence(
+            kind, self._table, other._table, self._n, m, time_limit=time_limit, progress=progress
+        )
 
-        F and ``other`` are permutations of the same n <= 8 bits (ValueError otherwise). A and B are
-        n x n matrices over GF(2), each a tuple of n row ints: bit j of ``A[i]`` is the entry (i, j),
+    def affine_equivalent(
+        self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
+    ) -> tuple[tuple[int, ...], int, tuple[int, ...], int] | None:
+        """Affine maps (A, a, B, b) with other(x) = B.F(A.x ^ a) ^ b for every x, or None when there are none.
+
+        F and ``other`` are (n, m)-functions of one n (ValueError otherwise; m is the larger of theirs). A is
+        n x n and B m x m over GF(2), each a tuple of row ints: bit j of ``A[i]`` is the entry (i, j),
         so bit i of A.x is the parity of ``A[i] & x``, and column j (the image of ``1 << j``) is
-        bit j of every row. a and b are n-bit ints. ``vexil_kit.sboxes.apply_matrix(A, x)`` computes A.x.
+        bit j of every row. a and b are ints. ``vexil_kit.sboxes.apply_matrix(A, x)`` computes A.x.
+        Two permutations of n <= 8 bits are searched as always (``sboxes.affine_equivalent``); other
+        functions, with n + m <= 20, by the exact search of ``sbox_equivalence.equivalence``. The maps are
+        checked on every input; None is a proof (an invariant differs, or the search is exhaustive);
+        ``time_limit`` (seconds) raises TimeoutError instead of deciding late; ``progress`` reports.
 
         >>> from vexil_kit.sboxes import apply_matrix
         >>> F = VectorialFunction.power(3, 3)
@@ -622,9 +693,54 @@ class VectorialFunction(Value[np.uint32]):
         """
         if not isinstance(other, VectorialFunction):
             raise TypeError("affine_equivalent compares two VectorialFunction objects")
-        if not (self.is_permutation() and other.is_permutation() and self._n == other._n):
-            raise ValueError("affine_equivalent compares two permutations of one n")
-        return sboxes.affine_equivalent(tuple(self._table.tolist()), tuple(other._table.tolist()), self._n)
+        both = self.is_permutation() and other.is_permutation() and self._n == other._n
+        if both and self._n <= sbox_equivalence.MAX_EQUIVALENCE_BITS:
+            f, g = tuple(self._table.tolist()), tuple(other._table.tolist())
+            return sboxes.affine_equivalent(f, g, self._n, progress=progress, time_limit=time_limit)
+        return self._equivalence("affine", other, time_limit, progress)
+
+    def linear_equivalent(
+        self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
+    ) -> tuple[tuple[int, ...], tuple[int, ...]] | None:
+        """Linear maps (A, B) with other(x) = B.F(A.x) for every x, or None: as ``affine_equivalent``
+        (same rows, same proofs), by the exact search of ``sbox_equivalence.equivalence``.
+
+        >>> F = VectorialFunction.named("PRESENT")
+        >>> A, B = F.linear_equivalent(F)
+        >>> len(A), len(B)
+        (4, 4)
+        """
+        return self._equivalence("linear", other, time_limit, progress)
+
+    def ea_equivalent(
+        self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
+    ) -> tuple[tuple[int, ...], int, tuple[int, ...], int, tuple[int, ...]] | None:
+        """Extended-affine maps (A, a, B, b, C) with other(x) = B.F(A.x ^ a) ^ C.x ^ b for every x (A, B
+        invertible, C any m x n matrix: the added C.x ^ b is the affine function of the definition), or
+        None. Rows as in ``affine_equivalent``; see ``sbox_equivalence.equivalence`` for the search.
+
+        >>> F = VectorialFunction.power(5, 3)
+        >>> G = VectorialFunction.from_callable(lambda x: F(x ^ 1) ^ (x & 7), 5, 5)
+        >>> F.ea_equivalent(G) is not None, F.ea_equivalent(VectorialFunction.power(5, 7)) is None
+        (True, True)
+        """
+        return self._equivalence("ea", other, time_limit, progress)
+
+    def ccz_equivalent(
+        self, other: VectorialFunction, *, time_limit: float | None = None, progress: Progress = False
+    ) -> tuple[tuple[int, ...], int] | None:
+        """An affine permutation (L, c) of F_2^(n+m) taking the graph of F onto that of ``other``:
+        {x | other(x) << n} = {L.(x | F(x) << n) ^ c}, or None. L is n + m row ints over the bits of a
+        point (input x in the low n bits, output above), as in ``affine_equivalent``. CCZ-equivalence
+        keeps the differential and extended Walsh spectra, not the degree: x**3 and its inverse are
+        CCZ-equivalent. See ``sbox_equivalence.equivalence`` for the search.
+
+        >>> F = VectorialFunction.power(5, 3)
+        >>> L, c = F.ccz_equivalent(F.inverse())
+        >>> len(L)
+        10
+        """
+        return self._equivalence("ccz", other, time_limit, progress)
 
     def measure(self, name: str, progress: Progress = False) -> Any:
         """The measure ``name`` of the registry's vectorial measures (``MEASURES``), as its method gives it:

@@ -366,6 +366,9 @@ constexpr MeasureInfo registry[] = {
                                 "the linear approximation table W / 2, 2^n x 2^m")),
     permutations(reporting(vectorial_measure("bct", G::cryptographic, K::table, "N^2 (1 + DDT row squares / N)",
                                              "the boomerang connectivity table"))),
+    // The table after the DDT, LAT and BCT (vectorial/sbox_extra_tables.hpp).
+    reporting(vectorial_measure("dlct", G::cryptographic, K::table, "N^2 + m N M",
+                                "the differential-linear connectivity table #{x : b.D_a F(x) = 0} - 2^(n-1)")),
 };
 
 constexpr MeasureAlias aliases[] = {
