@@ -1,5 +1,5 @@
 """Command-line entry point: `vexil report FUNCTION`, `vexil sweep`, `vexil plot fragmentation|walsh|table FUNCTION`,
-`vexil plot scatter FILE X Y`, `vexil circuit FUNCTION`, `vexil sbox TABLE SBOX`, `vexil --version`."""
+`vexil plot scatter FILE X Y`, `vexil circuit FUNCTION`, `vexil circuit improve FILE`, `vexil sbox TABLE SBOX`, `vexil --version`."""
 
 from __future__ import annotations
 
@@ -44,6 +44,7 @@ COMMANDS = """commands:
   vexil sweep --functions ... -o F  measures of many functions into a Parquet or CSV file
   vexil plot KIND ...               figures: fragmentation (alias spectrum), walsh, table, scatter
   vexil circuit FUNCTION            a smallest circuit by exact synthesis
+  vexil circuit improve FILE        a circuit file (bench, BLIF, AIGER) rewritten into a smaller one
   vexil sbox TABLE SBOX             a table of an S-box (ddt, lat, walsh_table, bct) as csv, npy or json"""
 
 
