@@ -235,9 +235,9 @@ def monomials_up_to(n: int, d: int) -> list[int]:
 
 
 def rank_gf2(rows) -> int:
-    """The rank over GF(2) of rows given as int bitsets."""
+    """The rank over GF(2) of rows given as int bitsets (NumPy integers too)."""
     basis = {}
-    for row in rows:
+    for row in map(int, rows):
         while row:
             top = row.bit_length() - 1
             if top not in basis:

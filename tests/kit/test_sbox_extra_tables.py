@@ -5,22 +5,13 @@ import itertools
 import random
 
 import pytest
+from reference import rank_gf2 as rank
 
 from vexil_kit import VectorialFunction
 
 
 def dot(u, v):
     return (u & v).bit_count() & 1
-
-
-def rank(vectors):
-    basis = []
-    for v in vectors:
-        for b in basis:
-            v = min(v, v ^ b)
-        if v:
-            basis.append(v)
-    return len(basis)
 
 
 def walsh(table, n, a, b):
