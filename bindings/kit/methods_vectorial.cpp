@@ -10,6 +10,7 @@
 
 #include "memory_guard.hpp"
 #include "registry/registry.hpp"
+#include "vectorial/affine_class.hpp"
 #include "vectorial/sbox.hpp"
 
 #include <bit>
@@ -169,6 +170,47 @@ Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress pro
     return {array.release()};
 }
 
+// The affine class of a permutation ("permutation") or of a Boolean function
+// given as 0/1 words ("boolean"): its least table and the order of its stabiliser.
+bool boolean_kind(const std::string& kind) {
+    if (kind != "permutation" && kind != "boolean") refuse(PyExc_ValueError, "kind is permutation or boolean");
+    return kind == "boolean";
+}
+
+PyObject* canonical_pair(const vec::AffineCanonical& c) {
+    return vexil::py::to_python(std::pair{c.table, c.stabilizer});
+}
+
+Object affine_canonical(Text<"kind"> kind, SboxWords table) {
+    const bool boolean = boolean_kind(kind.value);
+    const auto n = static_cast<unsigned>(std::countr_zero(table.words.size()));
+    if (n > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
+        refuse(PyExc_ValueError,
+               "affine classes are computed for n <= " +
+                   std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
+    }
+    vec::AffineCanonical c;
+    unlocked([&] {
+        c = boolean ? vec::affine_canonical_boolean(table.words, n) : vec::affine_canonical_permutation(table.words, n);
+    });
+    return {canonical_pair(c)};
+}
+
+Object affine_classes(Text<"kind"> kind, Count<"n"> n) {
+    const bool boolean = boolean_kind(kind.value);
+    if (n.value > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
+        refuse(PyExc_ValueError,
+               "affine classes are listed for n <= " +
+                   std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
+    }
+    std::vector<vec::AffineCanonical> classes;
+    unlocked([&] {
+        const auto bits = static_cast<unsigned>(n.value);
+        classes = boolean ? vec::affine_boolean_classes(bits) : vec::affine_permutation_classes(bits);
+    });
+    return {vexil::py::list_of(classes, canonical_pair)};
+}
+
 const PyMethodDef methods[] = {
     method<"sbox_measure", &sbox_measure>(
         "sbox_measure(name, table, m, /, *, progress=None)\n--\n\n"
@@ -178,6 +220,14 @@ const PyMethodDef methods[] = {
         "sbox_table(name, table, m, /, *, progress=None)\n--\n\n"
         "The table `name` (ddt, walsh_table, lat or bct) of the S-box as a new 2**n x 2**m "
         "array\n(uint32 counts, int32 Walsh values), computed without the interpreter lock."),
+    method<"affine_canonical", &affine_canonical>(
+        "affine_canonical(kind, table, /)\n--\n\n"
+        "(least table, stabiliser order) of the affine class of a permutation (kind \"permutation\", n <= 4)\n"
+        "or of a Boolean function as 0/1 uint32 words (kind \"boolean\", n <= 4)."),
+    method<"affine_classes", &affine_classes>(
+        "affine_classes(kind, n, /)\n--\n\n"
+        "Every affine class of n-bit permutations or n-variable Boolean functions as (least table, "
+        "stabiliser order),\nin increasing order of the table."),
 };
 
 }  // namespace

@@ -10,6 +10,7 @@ registry (``MEASURES`` here), which sweeps and ``vexil report sbox:NAME`` read.
 
 from __future__ import annotations
 
+import dataclasses
 import operator
 from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any
@@ -17,10 +18,11 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, _tabulate, circuits, display, registry, sboxes
+from . import _arguments, _native, _tabulate, circuits, display, registry, sbox_classes, sboxes
 from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
+from .sbox_classes import AffineClass
 from .synthesis import Synthesis, synthesize_tables
 
 Words = npt.NDArray[np.uint32]
@@ -625,6 +627,27 @@ class VectorialFunction(Value[np.uint32]):
         if not (self.is_permutation() and other.is_permutation() and self._n == other._n):
             raise ValueError("affine_equivalent compares two permutations of one n")
         return sboxes.affine_equivalent(tuple(self._table.tolist()), tuple(other._table.tolist()), self._n)
+
+    def affine_class(self) -> AffineClass[VectorialFunction]:
+        """The class of F, a permutation of n <= 4 bits, under B.F.A (A, B affine permutations): the least
+        table of the class as ``representative``, its ``size``, ``label`` and, for the 16 optimal 4-bit
+        classes, Leander and Poschmann's ``name`` G0 ... G15 (``vexil_kit.sbox_classes`` tells how).
+
+        >>> VectorialFunction.named("present").affine_class().name
+        'G1'
+        """
+        if not self.is_permutation():
+            raise ValueError("affine_class is defined for permutations only")
+        found = sbox_classes.permutation_class(self._table, self._n)
+        return dataclasses.replace(found, representative=VectorialFunction(found.representative, self._n))  # type: ignore[arg-type]
+
+    @staticmethod
+    def affine_classes(n: int) -> list[AffineClass[VectorialFunction]]:
+        """Every affine class of permutations of n <= 4 bits (see ``affine_class``): 1, 1, 1, 4, 302 for n = 0 ... 4."""
+        return [
+            dataclasses.replace(c, representative=VectorialFunction(c.representative, n))  # type: ignore[arg-type]
+            for c in sbox_classes.permutation_classes(n)
+        ]
 
     def measure(self, name: str, progress: Progress = False) -> Any:
         """The measure ``name`` of the registry's vectorial measures (``MEASURES``), as its method gives it:
