@@ -10,7 +10,6 @@ not import it.
 
 from __future__ import annotations
 
-import dataclasses
 import inspect
 from collections.abc import Callable, Iterable, Iterator
 from fractions import Fraction
@@ -646,14 +645,13 @@ class BooleanFunction(Value[np.bool_]):
         'B3.1'
         """
         found = boolean_classes.boolean_class(self._table)
-        return dataclasses.replace(found, representative=self._wrap(np.array(found.representative)))  # type: ignore[arg-type]
+        return found.holding(self._wrap(np.array(found.representative)))
 
     @staticmethod
     def affine_classes(n: int) -> list[AffineClass[BooleanFunction]]:
         """Every affine class of functions of n <= 4 variables (see ``affine_class``): 1, 1, 2, 3, 8 for n = 0 ... 4."""
         return [
-            dataclasses.replace(c, representative=BooleanFunction._wrap(np.array(c.representative)))  # type: ignore[arg-type]
-            for c in boolean_classes.boolean_classes(n)
+            c.holding(BooleanFunction._wrap(np.array(c.representative))) for c in boolean_classes.boolean_classes(n)
         ]
 
     def approximate_degree(

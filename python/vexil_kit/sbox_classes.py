@@ -51,6 +51,7 @@ MAX_PERMUTATION_BITS = 4
 TABLE = pathlib.Path(__file__).with_name("affine_classes4.txt")
 
 T = TypeVar("T")
+U = TypeVar("U")
 
 
 @dataclass(frozen=True)
@@ -63,6 +64,10 @@ class AffineClass(Generic[T]):
     size: int
     label: str
     name: str | None = None
+
+    def holding(self, representative: U) -> AffineClass[U]:
+        """The same class with its representative given as another value (a table as a value class)."""
+        return AffineClass(representative, self.size, self.label, self.name)
 
 
 #: The representatives G0 to G15 of the optimal classes of 4-bit permutations as Leander and Poschmann
@@ -163,7 +168,7 @@ def permutation_class(table: Sequence[int] | Any, n: int) -> AffineClass[tuple[i
     >>> present = (12, 5, 6, 11, 9, 0, 10, 13, 3, 14, 15, 8, 4, 7, 1, 2)
     >>> c = permutation_class(present, 4)
     >>> c.label, c.name, c.size
-    (P4.288, 'G1', 10321920)
+    ('P4.289', 'G1', 26011238400)
     """
     n = _bits(n)
     canonical, _ = _native.affine_canonical("permutation", _words(table, n))

@@ -10,7 +10,6 @@ registry (``MEASURES`` here), which sweeps and ``vexil report sbox:NAME`` read.
 
 from __future__ import annotations
 
-import dataclasses
 import operator
 from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any
@@ -639,15 +638,12 @@ class VectorialFunction(Value[np.uint32]):
         if not self.is_permutation():
             raise ValueError("affine_class is defined for permutations only")
         found = sbox_classes.permutation_class(self._table, self._n)
-        return dataclasses.replace(found, representative=VectorialFunction(found.representative, self._n))  # type: ignore[arg-type]
+        return found.holding(VectorialFunction(found.representative, self._n))
 
     @staticmethod
     def affine_classes(n: int) -> list[AffineClass[VectorialFunction]]:
         """Every affine class of permutations of n <= 4 bits (see ``affine_class``): 1, 1, 1, 4, 302 for n = 0 ... 4."""
-        return [
-            dataclasses.replace(c, representative=VectorialFunction(c.representative, n))  # type: ignore[arg-type]
-            for c in sbox_classes.permutation_classes(n)
-        ]
+        return [c.holding(VectorialFunction(c.representative, n)) for c in sbox_classes.permutation_classes(n)]
 
     def measure(self, name: str, progress: Progress = False) -> Any:
         """The measure ``name`` of the registry's vectorial measures (``MEASURES``), as its method gives it:

@@ -165,3 +165,21 @@ def test_catalogue_boxes_have_a_class(name: str) -> None:
 def test_refusals(call, bad: str) -> None:
     with pytest.raises(ValueError, match=bad):
         call()
+
+
+def test_a_sweep_of_the_classes_regenerates_the_published_counts(tmp_path) -> None:
+    pytest.importorskip("pandas")
+    pytest.importorskip("pyarrow")
+    from vexil_kit.sweeps import affine_classes, sweep
+
+    source = affine_classes(4)
+    out = tmp_path / "classes.parquet"
+    sweep(source, ["differential_uniformity", "linearity", *source.columns], out=str(out))
+    import pandas as pd
+
+    frame = pd.read_parquet(out)
+    assert len(frame) == 302
+    assert int(frame["class_size"].sum()) == math.factorial(16)
+    optimal = frame[(frame["differential_uniformity"] == 4) & (frame["linearity"] == 8)]
+    assert len(optimal) == 16
+    assert sorted(optimal["name"]) == sorted(c.label for c in permutation_classes(4) if c.name)
