@@ -13,7 +13,7 @@ search enumerates every A that fixes the least table, which for functions with m
 single point, of stabiliser |GL(5)|) takes minutes.
 
 >>> [c.label for c in boolean_classes(3)], [c.size for c in boolean_classes(3)]
-(['B3.0', 'B3.1', 'B3.2'], [16, 112, 128])
+(['B3.0', 'B3.1', 'B3.2'], [16, 128, 112])
 """
 
 from __future__ import annotations

@@ -642,14 +642,18 @@ class BooleanFunction(Value[np.bool_]):
         ``representative``, its ``size`` and ``label`` (``vexil_kit.boolean_classes`` tells how).
 
         >>> BooleanFunction.from_expression("x0 & x1 ^ x2", n=3).affine_class().label
-        'B3.1'
+        'B3.2'
         """
         found = boolean_classes.boolean_class(self._table)
         return found.holding(self._wrap(np.array(found.representative)))
 
     @staticmethod
     def affine_classes(n: int) -> list[AffineClass[BooleanFunction]]:
-        """Every affine class of functions of n <= 4 variables (see ``affine_class``): 1, 1, 2, 3, 8 for n = 0 ... 4."""
+        """Every affine class of functions of n <= 4 variables (see ``affine_class``): 1, 1, 2, 3, 8 for n = 0 ... 4.
+
+        >>> [c.size for c in BooleanFunction.affine_classes(3)]
+        [16, 128, 112]
+        """
         return [
             c.holding(BooleanFunction._wrap(np.array(c.representative))) for c in boolean_classes.boolean_classes(n)
         ]

@@ -642,7 +642,11 @@ class VectorialFunction(Value[np.uint32]):
 
     @staticmethod
     def affine_classes(n: int) -> list[AffineClass[VectorialFunction]]:
-        """Every affine class of permutations of n <= 4 bits (see ``affine_class``): 1, 1, 1, 4, 302 for n = 0 ... 4."""
+        """Every affine class of permutations of n <= 4 bits (see ``affine_class``): 1, 1, 1, 4, 302 for n = 0 ... 4.
+
+        >>> [c.label for c in VectorialFunction.affine_classes(3)]
+        ['P3.0', 'P3.1', 'P3.2', 'P3.3']
+        """
         return [c.holding(VectorialFunction(c.representative, n)) for c in sbox_classes.permutation_classes(n)]
 
     def measure(self, name: str, progress: Progress = False) -> Any:
