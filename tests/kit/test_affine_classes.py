@@ -183,3 +183,16 @@ def test_a_sweep_of_the_classes_regenerates_the_published_counts(tmp_path) -> No
     optimal = frame[(frame["differential_uniformity"] == 4) & (frame["linearity"] == 8)]
     assert len(optimal) == 16
     assert sorted(optimal["name"]) == sorted(c.label for c in permutation_classes(4) if c.name)
+
+
+def test_the_sweep_command_adds_the_class_sizes(tmp_path, capsys) -> None:
+    pd = pytest.importorskip("pandas")
+    pytest.importorskip("pyarrow")
+    from vexil_kit.cli.main import main
+
+    path = tmp_path / "classes.parquet"
+    assert main(["sweep", "--functions", "affine-classes:3", "--measures", "linearity", "-o", str(path)]) == 0
+    frame = pd.read_parquet(path)
+    assert list(frame["name"]) == [c.label for c in permutation_classes(3)]
+    assert list(frame["class_size"]) == [c.size for c in permutation_classes(3)]
+    assert main(["sweep", "--functions", "affine-classes:5", "--measures", "linearity", "-o", str(path)]) == 2
