@@ -189,6 +189,13 @@ Object affine_canonical(Text<"kind"> kind, SboxWords table) {
                "affine classes are computed for n <= " +
                    std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
     }
+    // The search indexes by entries: a permutation's are below 2^n and distinct, a function's 0 or 1.
+    std::vector<bool> seen(table.words.size(), false);
+    for (const std::uint32_t y : table.words) {
+        const bool fits = boolean ? y <= 1 : y < table.words.size() && !seen[y];
+        if (!fits) refuse(PyExc_ValueError, boolean ? "the entries must be 0 or 1" : "the table must be a permutation");
+        if (!boolean) seen[y] = true;
+    }
     vec::AffineCanonical c;
     unlocked([&] {
         c = boolean ? vec::affine_canonical_boolean(table.words, n) : vec::affine_canonical_permutation(table.words, n);

@@ -9,7 +9,7 @@ from itertools import permutations, product
 import numpy as np
 import pytest
 
-from vexil_kit import BooleanFunction, VectorialFunction
+from vexil_kit import BooleanFunction, VectorialFunction, _native
 from vexil_kit.boolean_classes import boolean_class, boolean_classes
 from vexil_kit.sbox_classes import LEANDER_POSCHMANN, affine_group_order, permutation_class, permutation_classes
 
@@ -160,6 +160,10 @@ def test_catalogue_boxes_have_a_class(name: str) -> None:
         (lambda: boolean_classes(5), "n <= 4"),
         (lambda: boolean_class([0, 2]), "0 or 1"),
         (lambda: VectorialFunction([0, 0, 1, 1]).affine_class(), "permutations only"),
+        (lambda: _native.affine_canonical("permutation", np.array([0, 1, 2, 9], np.uint32)), "permutation"),
+        (lambda: _native.affine_canonical("permutation", np.array([0, 1, 1, 2], np.uint32)), "permutation"),
+        (lambda: _native.affine_canonical("boolean", np.array([0, 2], np.uint32)), "0 or 1"),
+        (lambda: _native.affine_classes("sbox", 3), "kind"),
     ],
 )
 def test_refusals(call, bad: str) -> None:
