@@ -200,3 +200,18 @@ def test_the_sweep_command_adds_the_class_sizes(tmp_path, capsys) -> None:
     assert list(frame["name"]) == [c.label for c in permutation_classes(3)]
     assert list(frame["class_size"]) == [c.size for c in permutation_classes(3)]
     assert main(["sweep", "--functions", "affine-classes:5", "--measures", "linearity", "-o", str(path)]) == 2
+
+
+@pytest.mark.parametrize("n", [1, 2, 3, 4])
+def test_every_representative_is_its_own_canonical_form(n: int) -> None:
+    classes = VectorialFunction.affine_classes(n)
+    tables = [c.representative.table.tolist() for c in classes]
+    assert tables == sorted(tables) and len({tuple(t) for t in tables}) == len(tables)
+    assert [c.label for c in classes] == [f"P{n}.{k}" for k in range(len(classes))]
+    for c in classes:
+        assert c.representative.affine_class() == c
+        # the least table fixes S(0) = 0 and sends the unit vectors' images to the first unit vectors
+        assert c.representative(0) == 0 and [c.representative(1 << i) for i in range(min(n, 2))] == [1, 2][:n]
+    functions = BooleanFunction.affine_classes(n)
+    assert all(c.representative.affine_class() == c for c in functions)
+    assert sum(c.size for c in functions) == 1 << (1 << n)
