@@ -76,7 +76,10 @@ def write_page(results: dict) -> None:
         "fewest two-input gates of any kind (complemented inputs and outputs free). A bold value is proven",
         "optimal by exact synthesis (SAT); `a–b` is a search stopped by its time limit, with the proven lower",
         "bound a and the best circuit found b. The time is that of all runs of the search together. Class is",
-        "the S-box's affine class (`affine_class()`, `docs/sbox-classes.md`), which fixes MC but not B2.",
+        "the S-box's affine class (`affine_class()`, `docs/sbox-classes.md`). MC is the same for every member",
+        "of a class (affine maps cost no AND gate), so a search stopped early is settled by a member of its",
+        "class proven optimal (as Serpent-S3 settles Serpent-S7 in G9); B2 is not an affine invariant. The",
+        "depth is that of the B2 circuit found, not a least depth.",
         "",
         'Stoffelen (FSE 2016, "Optimizing S-box implementations for several criteria using SAT solvers")',
         "defines multiplicative complexity, bitslice gate complexity (AND, OR, XOR and NOT each cost 1) and",
@@ -104,7 +107,9 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=float, default=600.0, help="time limit of one search (one run)")
     parser.add_argument("--bases", default="MC,B2", help="comma-separated bases: MC, B2")
-    parser.add_argument("--boxes", default=None, help="comma-separated catalogue names (all 4-bit ones by default)")
+    parser.add_argument(
+        "--boxes", default=None, help="comma-separated catalogue names (all 4-bit ones by default; none: the page only)"
+    )
     args = arguments(parser, {"seconds": 30.0, "bases": "MC", "boxes": "PRESENT"})
     results = json.loads(DATA.read_text()) if DATA.exists() else {}
     for name in boxes(args.boxes.split(",") if args.boxes else None):
