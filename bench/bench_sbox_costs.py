@@ -5,7 +5,8 @@ For each permutation of the catalogue with n = m = 4: the multiplicative complex
 and NOT free: basis "MC") and the number of two-input gates (basis "B2", every gate of two inputs
 costs 1, complements of inputs and outputs free), each searched up to --seconds, with the proven
 bounds, the time and the circuit found (its text form). A second run resumes every search that did
-not finish from the lower bound it proved. --quick searches PRESENT's multiplicative complexity alone.
+not finish from the lower bound it proved. --quick searches PRESENT's multiplicative complexity alone
+(from the results kept, so at once when it is settled there) and writes nothing.
 
     PYTHONPATH=python python bench/bench_sbox_costs.py [--seconds 600] [--bases MC,B2] [--quick]
 """
@@ -116,8 +117,9 @@ def main() -> None:
         for basis in args.bases.split(","):
             entry = search(name, basis, args.seconds, results.get(name, {}).get(basis))
             results.setdefault(name, {})[basis] = entry
-            DATA.parent.mkdir(parents=True, exist_ok=True)
-            DATA.write_text(json.dumps(results, indent=1, sort_keys=True) + "\n")  # kept after each search
+            if not args.quick:  # a smoke run leaves the committed results alone
+                DATA.parent.mkdir(parents=True, exist_ok=True)
+                DATA.write_text(json.dumps(results, indent=1, sort_keys=True) + "\n")  # kept after each search
             print(f"{name:12} {basis:3} {cost_text(entry):>8}  {entry['seconds']:7.1f} s", file=sys.stderr, flush=True)
     if not args.quick:
         write_page(dict(sorted(results.items())))
