@@ -49,6 +49,7 @@ set(VEXIL_CORE_SOURCES
 # Vectorial functions (S-boxes): src/vectorial/ sits above src/metrics/, below
 # the registry, which names their measures beside those of single functions.
 list(APPEND VEXIL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/vectorial/affine_class.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox_extra_tables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/equivalence.cpp

@@ -24,6 +24,7 @@ from . import (
     _arguments,
     _tabulate,
     anf,
+    boolean_classes,
     builders,
     canonical,
     circuits,
@@ -50,6 +51,7 @@ from .canonical import NpnTransform
 from .circuits import Circuit
 from .poly_degrees import DegreeCertificate
 from .progress import Progress
+from .sbox_classes import AffineClass
 from .synthesis.search import Synthesis
 from .two_level import Cube
 
@@ -634,6 +636,27 @@ class BooleanFunction(Value[np.bool_]):
         [1, 2, 4, 14, 222]
         """
         return [BooleanFunction._wrap(t) for t in canonical.class_tables(n)]
+
+    def affine_class(self) -> AffineClass[BooleanFunction]:
+        """f's class under f(A.x ^ a) ^ l(x) (A invertible, l affine), n <= 4: the least table of the class as
+        ``representative``, its ``size`` and ``label`` (``vexil_kit.boolean_classes`` tells how).
+
+        >>> BooleanFunction.from_expression("x0 & x1 ^ x2", n=3).affine_class().label
+        'B3.2'
+        """
+        found = boolean_classes.boolean_class(self._table)
+        return found.holding(self._wrap(np.array(found.representative)))
+
+    @staticmethod
+    def affine_classes(n: int) -> list[AffineClass[BooleanFunction]]:
+        """Every affine class of functions of n <= 4 variables (see ``affine_class``): 1, 1, 2, 3, 8 for n = 0 ... 4.
+
+        >>> [c.size for c in BooleanFunction.affine_classes(3)]
+        [16, 128, 112]
+        """
+        return [
+            c.holding(BooleanFunction._wrap(np.array(c.representative))) for c in boolean_classes.boolean_classes(n)
+        ]
 
     def approximate_degree(
         self, eps: float | Fraction = Fraction(1, 3), progress: Progress = False, *, time_limit: float | None = None

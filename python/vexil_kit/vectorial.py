@@ -17,10 +17,11 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _arguments, _native, _tabulate, circuits, display, registry, sbox_equivalence, sboxes
+from . import _arguments, _native, _tabulate, circuits, display, registry, sbox_classes, sbox_equivalence, sboxes
 from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
+from .sbox_classes import AffineClass
 from .synthesis import Synthesis, synthesize_tables
 
 Words = npt.NDArray[np.uint32]
@@ -741,6 +742,28 @@ class VectorialFunction(Value[np.uint32]):
         10
         """
         return self._equivalence("ccz", other, time_limit, progress)
+
+    def affine_class(self) -> AffineClass[VectorialFunction]:
+        """The class of F, a permutation of n <= 4 bits, under B.F.A (A, B affine permutations): the least
+        table of the class as ``representative``, its ``size``, ``label`` and, for the 16 optimal 4-bit
+        classes, Leander and Poschmann's ``name`` G0 ... G15 (``vexil_kit.sbox_classes`` tells how).
+
+        >>> VectorialFunction.named("present").affine_class().name
+        'G1'
+        """
+        if not self.is_permutation():
+            raise ValueError("affine_class is defined for permutations only")
+        found = sbox_classes.permutation_class(self._table, self._n)
+        return found.holding(VectorialFunction(found.representative, self._n))
+
+    @staticmethod
+    def affine_classes(n: int) -> list[AffineClass[VectorialFunction]]:
+        """Every affine class of permutations of n <= 4 bits (see ``affine_class``): 1, 1, 1, 4, 302 for n = 0 ... 4.
+
+        >>> [c.label for c in VectorialFunction.affine_classes(3)]
+        ['P3.0', 'P3.1', 'P3.2', 'P3.3']
+        """
+        return [c.holding(VectorialFunction(c.representative, n)) for c in sbox_classes.permutation_classes(n)]
 
     def measure(self, name: str, progress: Progress = False) -> Any:
         """The measure ``name`` of the registry's vectorial measures (``MEASURES``), as its method gives it:

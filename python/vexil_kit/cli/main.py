@@ -1,5 +1,6 @@
 """Command-line entry point: `vexil report FUNCTION`, `vexil sweep`, `vexil plot fragmentation|walsh|table FUNCTION`,
-`vexil plot scatter FILE X Y`, `vexil circuit FUNCTION`, `vexil circuit improve FILE`, `vexil sbox TABLE SBOX`, `vexil --version`."""
+`vexil plot scatter FILE X Y`, `vexil circuit FUNCTION`, `vexil circuit improve FILE`, `vexil sbox TABLE SBOX`,
+`vexil --version`."""
 
 from __future__ import annotations
 

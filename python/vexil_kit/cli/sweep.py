@@ -17,7 +17,8 @@ FORMS = (
     "family:NAME:N1-N2 or family:NAME:N (the members of a one-argument family, e.g. family:majority:3-11; "
     "NAME is majority, xor, parity, conjunction, disjunction, inner-product, address, coprimes, primality, "
     "sum-is-prime or clique). S-boxes: random-permutations:N:COUNT[:SEED] (COUNT uniformly random "
-    "permutations of N bits) or catalogue-sboxes (every catalogued S-box), with the S-box measures of "
+    "permutations of N bits), catalogue-sboxes (every catalogued S-box) or affine-classes:N (the affine "
+    "classes of permutations of N <= 4 bits, 302 at N = 4, with their class sizes), with the S-box measures of "
     "vexil report --list-measures."
 )
 
@@ -41,6 +42,7 @@ def parse_functions(text: str) -> Any:
     """The source a --functions argument names."""
     _check_modules()
     from ..sweeps import (
+        affine_classes,
         catalogue_sboxes,
         family,
         five_input_classes,
@@ -54,6 +56,11 @@ def parse_functions(text: str) -> Any:
         return five_input_classes()
     if name == "catalogue-sboxes" and not rest:
         return catalogue_sboxes()
+    if name == "affine-classes" and rest:
+        n = integer(rest, "N")
+        if n > 4:
+            raise FunctionError(f"affine-classes:N lists the classes of permutations of at most 4 bits, not {n}")
+        return affine_classes(n)
     if name == "npn-classes" and rest:
         n = integer(rest, "N")
         if n > 4:
@@ -91,16 +98,25 @@ def parse_functions(text: str) -> Any:
             raise FunctionError(f"the sizes {sizes!r} are empty: N2 must be at least N1")
         _check_members(chosen.name, low, high)
         return family(chosen.name, range(low, high + 1))
-    kinds = ("five-input-classes", "npn-classes", "random", "family", "random-permutations", "catalogue-sboxes")
+    kinds = (
+        "five-input-classes",
+        "npn-classes",
+        "random",
+        "family",
+        "random-permutations",
+        "catalogue-sboxes",
+        "affine-classes",
+    )
     if name not in kinds:
         hint = suggestion(name, kinds)
         raise FunctionError(
             f"unknown kind of functions {name!r}{hint}: write five-input-classes, npn-classes:N, "
-            "random:N:COUNT[:SEED], family:NAME:N1-N2, random-permutations:N:COUNT[:SEED] or catalogue-sboxes "
+            "random:N:COUNT[:SEED], family:NAME:N1-N2, random-permutations:N:COUNT[:SEED], catalogue-sboxes or "
+            "affine-classes:N "
             "(vexil sweep --help)"
         )
-    if name == "npn-classes":
-        raise FunctionError(f"write npn-classes:N with N at most 4, not {text!r}")
+    if name in ("npn-classes", "affine-classes"):
+        raise FunctionError(f"write {name}:N with N at most 4, not {text!r}")
     raise FunctionError(f"cannot read --functions {text!r}: {name} takes no arguments")
 
 
@@ -152,7 +168,8 @@ def run(args: Any) -> int:
 
     check_path(args.output)
     source = parse_functions(args.functions)
-    measures = parse_measures(args.measures, "vectorial" if isinstance(source, SboxSource) else "function")
+    measures: list[Any] = parse_measures(args.measures, "vectorial" if isinstance(source, SboxSource) else "function")
+    columns = getattr(source, "columns", ())  # columns a source brings (an affine class's size)
     display = ProgressDisplay(sys.stderr)
     client = None
     if args.scheduler:
@@ -164,7 +181,7 @@ def run(args: Any) -> int:
     unit, units = ("S-box", "S-boxes") if isinstance(source, SboxSource) else ("function", "functions")
     try:
         with display.measure(f"sweep of {len(source):,} {units}", unit=unit) as report:
-            frame = sweep(source, measures, client=client, out=args.output, progress=report)
+            frame = sweep(source, [*measures, *columns], client=client, out=args.output, progress=report)
     except KeyboardInterrupt as interrupt:
         interrupt.add_note("the same vexil sweep command resumes from the rows kept")
         raise

@@ -1,5 +1,6 @@
 """The functions a sweep measures, held as packed truth tables: any iterable of functions, the
-five-input NPN classes, random functions and the members of a named family.
+five-input NPN classes, random functions and the members of a named family; and the affine classes
+of small permutations, a source of S-boxes.
 
 A source hands its packed runs to the batch kernel without making a Python object per function;
 iterating over it gives BooleanFunction objects.
@@ -8,7 +9,7 @@ iterating over it gives BooleanFunction objects.
 from __future__ import annotations
 
 import operator
-from collections.abc import Iterable, Iterator, Sequence
+from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any
 
 import numpy as np
@@ -19,6 +20,8 @@ import vexil
 from .. import _arguments, _native, builders, families
 from .._arguments import Table
 from ..function import BooleanFunction
+from ..vectorial import VectorialFunction
+from .vectorial import SboxSource
 
 #: Functions per batch (a local call of the kernel, or a Dask task), fewer for large tables.
 BATCH_FUNCTIONS = 65536
@@ -209,3 +212,33 @@ def npn_classes(n: int) -> FunctionSource:
     tables = canonical.class_tables(n)
     rows = np.stack([np.packbits(t, bitorder="little") for t in tables])
     return FunctionSource([(n, rows)], f"NPN classes of {n} variables", copy=False)
+
+
+def affine_class_size(box: VectorialFunction) -> int:
+    """The number of permutations affine equivalent to ``box`` (n <= 4): the ``class_size`` column of a
+    sweep of ``affine_classes``, a module-level function so that Dask workers can run it."""
+    return box.affine_class().size
+
+
+class AffineClassSource(SboxSource):
+    """The affine classes of n-bit permutations, one canonical representative each, named by label.
+
+    ``columns`` are the (name, callable) columns that belong to every sweep of it, the class size:
+    ``sweep(source, [*measures, *source.columns])``; ``vexil sweep`` adds them itself.
+    """
+
+    columns: tuple[tuple[str, Callable[[VectorialFunction], Any]], ...] = (("class_size", affine_class_size),)
+
+
+def affine_classes(n: int) -> AffineClassSource:
+    """The affine classes of permutations of n <= 4 bits (302 for n = 4), one representative each
+    (``VectorialFunction.affine_classes``), named by their labels, in increasing order of the canonical table.
+
+    >>> source = affine_classes(3)
+    >>> len(source), [name for name, _ in source][:2]
+    (4, ['P3.0', 'P3.1'])
+    """
+    return AffineClassSource(
+        ((c.label, c.representative) for c in VectorialFunction.affine_classes(n)),
+        f"affine classes of permutations of {n} bits",
+    )

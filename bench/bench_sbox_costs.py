@@ -1,0 +1,129 @@
+"""Implementation costs of the 4-bit catalogue S-boxes by exact synthesis, resumable, into
+bench/data/sbox_costs.json, and the page docs/sbox-costs.md made from it.
+
+For each permutation of the catalogue with n = m = 4: the multiplicative complexity (AND gates, XOR
+and NOT free: basis "MC") and the number of two-input gates (basis "B2", every gate of two inputs
+costs 1, complements of inputs and outputs free), each searched up to --seconds, with the proven
+bounds, the time and the circuit found (its text form). A second run resumes every search that did
+not finish from the lower bound it proved. --quick searches PRESENT's multiplicative complexity alone
+(from the results kept, so at once when it is settled there) and writes nothing.
+
+    PYTHONPATH=python python bench/bench_sbox_costs.py [--seconds 600] [--bases MC,B2] [--quick]
+"""
+
+import argparse
+import json
+import sys
+from pathlib import Path
+
+from common import arguments
+
+from vexil_kit import VectorialFunction
+from vexil_kit.synthesis import synthesize_tables
+
+ROOT = Path(__file__).resolve().parent.parent
+DATA = ROOT / "bench" / "data" / "sbox_costs.json"
+PAGE = ROOT / "docs" / "sbox-costs.md"
+
+
+def boxes(names: list[str] | None) -> list[str]:
+    """The 4-bit permutations of the catalogue, or those named."""
+    chosen = []
+    for name in VectorialFunction.catalogue():
+        box = VectorialFunction.named(name)
+        if box.n == box.m == 4 and box.is_permutation() and (names is None or name in names):
+            chosen.append(name)
+    return chosen
+
+
+def search(name: str, basis: str, seconds: float, earlier: dict | None) -> dict:
+    """One synthesis, resumed from an earlier result's lower bound when it did not finish."""
+    if earlier is not None and earlier["optimal"]:
+        return earlier
+    box = VectorialFunction.named(name)
+    tables = [box.coordinate(j).table for j in range(box.m)]
+    at_least = earlier["lower_bound"] if earlier else 0
+    found = synthesize_tables(4, tables, basis, time_limit=seconds, at_least=at_least)
+    spent = found.seconds + (earlier["seconds"] if earlier else 0.0)
+    if found.circuit is None and earlier is not None and earlier.get("circuit"):
+        upper, circuit = earlier["upper_bound"], earlier["circuit"]  # keep the circuit found before
+    else:
+        upper, circuit = found.upper_bound, (found.circuit.to_text() if found.circuit is not None else None)
+    return {
+        "upper_bound": upper,
+        "lower_bound": max(found.lower_bound, at_least),
+        "optimal": upper is not None and upper == max(found.lower_bound, at_least),
+        "seconds": round(spent, 1),
+        "depth": found.circuit.depth if found.circuit is not None else None,
+        "circuit": circuit,
+    }
+
+
+def cost_text(entry: dict | None) -> str:
+    if entry is None:
+        return "—"
+    if entry["optimal"]:
+        return f"**{entry['upper_bound']}**"
+    upper = entry["upper_bound"] if entry["upper_bound"] is not None else "?"
+    return f"{entry['lower_bound']}–{upper}"
+
+
+def write_page(results: dict) -> None:
+    lines = [
+        "# Implementation costs of the 4-bit catalogue S-boxes",
+        "",
+        "Written by `bench/bench_sbox_costs.py` from `bench/data/sbox_costs.json`. MC is the multiplicative",
+        "complexity (the fewest AND gates of a circuit of AND, XOR and NOT gates, XOR and NOT free); B2 is the",
+        "fewest two-input gates of any kind (complemented inputs and outputs free). A bold value is proven",
+        "optimal by exact synthesis (SAT); `a–b` is a search stopped by its time limit, with the proven lower",
+        "bound a and the best circuit found b. The time is that of all runs of the search together. Class is",
+        "the S-box's affine class (`affine_class()`, `docs/sbox-classes.md`). MC is the same for every member",
+        "of a class (affine maps cost no AND gate), so the members of one class must agree, a check on the",
+        "searches (and a search stopped early is settled by a member proven optimal); B2 is not an affine",
+        "invariant. The depth is that of the B2 circuit found, not a least depth.",
+        "",
+        'Stoffelen (FSE 2016, "Optimizing S-box implementations for several criteria using SAT solvers")',
+        "defines multiplicative complexity, bitslice gate complexity (AND, OR, XOR and NOT each cost 1) and",
+        "gate complexity. Only MC is the same measure here. B2 counts any two-input gate as 1 and complements",
+        "as free, so it is at most either of his gate counts (each of their gates is a two-input gate or a",
+        "NOT), not equal to them. His published values could not be checked against the paper's tables",
+        "while this page was made, so no column quotes them, and his two gate counts are not computed.",
+        "",
+        "| S-box | class | MC | MC time (s) | B2 | B2 time (s) | depth of the B2 circuit |",
+        "|---|---|---|---|---|---|---|",
+    ]
+    for name, entry in results.items():
+        box = VectorialFunction.named(name)
+        found = box.affine_class()
+        label = found.label + (f" ({found.name})" if found.name else "")
+        mc, b2 = entry.get("MC"), entry.get("B2")
+        lines.append(
+            f"| {name} | {label} | {cost_text(mc)} | {mc['seconds'] if mc else '—'} | {cost_text(b2)} | "
+            f"{b2['seconds'] if b2 else '—'} | {b2['depth'] if b2 and b2['depth'] is not None else '—'} |"
+        )
+    PAGE.write_text("\n".join(lines) + "\n")
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--seconds", type=float, default=600.0, help="time limit of one search (one run)")
+    parser.add_argument("--bases", default="MC,B2", help="comma-separated bases: MC, B2")
+    parser.add_argument(
+        "--boxes", default=None, help="comma-separated catalogue names (all 4-bit ones by default; none: the page only)"
+    )
+    args = arguments(parser, {"seconds": 30.0, "bases": "MC", "boxes": "PRESENT"})
+    results = json.loads(DATA.read_text()) if DATA.exists() else {}
+    for name in boxes(args.boxes.split(",") if args.boxes else None):
+        for basis in args.bases.split(","):
+            entry = search(name, basis, args.seconds, results.get(name, {}).get(basis))
+            results.setdefault(name, {})[basis] = entry
+            if not args.quick:  # a smoke run leaves the committed results alone
+                DATA.parent.mkdir(parents=True, exist_ok=True)
+                DATA.write_text(json.dumps(results, indent=1, sort_keys=True) + "\n")  # kept after each search
+            print(f"{name:12} {basis:3} {cost_text(entry):>8}  {entry['seconds']:7.1f} s", file=sys.stderr, flush=True)
+    if not args.quick:
+        write_page(dict(sorted(results.items())))
+
+
+if __name__ == "__main__":
+    main()
