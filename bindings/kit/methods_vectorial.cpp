@@ -10,9 +10,9 @@
 
 #include "memory_guard.hpp"
 #include "registry/registry.hpp"
+#include "vectorial/affine_class.hpp"
 #include "vectorial/equivalence.hpp"
 #include "vectorial/equivalence_points.hpp"
-#include "vectorial/affine_class.hpp"
 #include "vectorial/sbox.hpp"
 #include "vectorial/sbox_extra_tables.hpp"
 
