@@ -270,90 +270,90 @@ Object sbox_point_search(SboxWords f, SboxWords g, SboxWords colour_in_f, SboxWo
     Ref a(result.outcome == O::found ? vexil::py::to_python(result.a) : Py_NewRef(Py_None));
     Ref b(result.outcome == O::found ? vexil::py::to_python(result.b) : Py_NewRef(Py_None));
     return {vexil::py::check(PyTuple_Pack(3, label.get(), a.get(), b.get()))};
-    // The affine class of a permutation ("permutation") or of a Boolean function
-    // given as 0/1 words ("boolean"): its least table and the order of its stabiliser.
-    bool boolean_kind(const std::string& kind) {
-        if (kind != "permutation" && kind != "boolean") refuse(PyExc_ValueError, "kind is permutation or boolean");
-        return kind == "boolean";
-    }
+}
 
-    PyObject* canonical_pair(const vec::AffineCanonical& c) {
-        return vexil::py::to_python(std::pair{c.table, c.stabilizer});
-    }
+// The affine class of a permutation ("permutation") or of a Boolean function
+// given as 0/1 words ("boolean"): its least table and the order of its stabiliser.
+bool boolean_kind(const std::string& kind) {
+    if (kind != "permutation" && kind != "boolean") refuse(PyExc_ValueError, "kind is permutation or boolean");
+    return kind == "boolean";
+}
 
-    Object affine_canonical(Text<"kind"> kind, SboxWords table) {
-        const bool boolean = boolean_kind(kind.value);
-        const auto n = static_cast<unsigned>(std::countr_zero(table.words.size()));
-        if (n > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
-            refuse(PyExc_ValueError,
-                   "affine classes are computed for n <= " +
-                       std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
-        }
-        // The search indexes by entries: a permutation's are below 2^n and distinct, a function's 0 or 1.
-        std::vector<bool> seen(table.words.size(), false);
-        for (const std::uint32_t y : table.words) {
-            const bool fits = boolean ? y <= 1 : y < table.words.size() && !seen[y];
-            if (!fits)
-                refuse(PyExc_ValueError, boolean ? "the entries must be 0 or 1" : "the table must be a permutation");
-            if (!boolean) seen[y] = true;
-        }
-        vec::AffineCanonical c;
-        unlocked([&] {
-            c = boolean ? vec::affine_canonical_boolean(table.words, n)
-                        : vec::affine_canonical_permutation(table.words, n);
-        });
-        return {canonical_pair(c)};
-    }
+PyObject* canonical_pair(const vec::AffineCanonical& c) {
+    return vexil::py::to_python(std::pair{c.table, c.stabilizer});
+}
 
-    Object affine_classes(Text<"kind"> kind, Count<"n"> n) {
-        const bool boolean = boolean_kind(kind.value);
-        if (n.value > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
-            refuse(PyExc_ValueError,
-                   "affine classes are listed for n <= " +
-                       std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
-        }
-        std::vector<vec::AffineCanonical> classes;
-        unlocked([&] {
-            const auto bits = static_cast<unsigned>(n.value);
-            classes = boolean ? vec::affine_boolean_classes(bits) : vec::affine_permutation_classes(bits);
-        });
-        return {vexil::py::list_of(classes, canonical_pair)};
+Object affine_canonical(Text<"kind"> kind, SboxWords table) {
+    const bool boolean = boolean_kind(kind.value);
+    const auto n = static_cast<unsigned>(std::countr_zero(table.words.size()));
+    if (n > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
+        refuse(PyExc_ValueError,
+               "affine classes are computed for n <= " +
+                   std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
     }
+    // The search indexes by entries: a permutation's are below 2^n and distinct, a function's 0 or 1.
+    std::vector<bool> seen(table.words.size(), false);
+    for (const std::uint32_t y : table.words) {
+        const bool fits = boolean ? y <= 1 : y < table.words.size() && !seen[y];
+        if (!fits) refuse(PyExc_ValueError, boolean ? "the entries must be 0 or 1" : "the table must be a permutation");
+        if (!boolean) seen[y] = true;
+    }
+    vec::AffineCanonical c;
+    unlocked([&] {
+        c = boolean ? vec::affine_canonical_boolean(table.words, n) : vec::affine_canonical_permutation(table.words, n);
+    });
+    return {canonical_pair(c)};
+}
 
-    const PyMethodDef methods[] = {
-        method<"sbox_point_search", &sbox_point_search>(
-            "sbox_point_search(f, g, colour_in_f, colour_in_g, colour_out_f, colour_out_g, squares_f, squares_g, "
-            "first_guesses, seconds, /)\n--\n\n"
-            "The guess-and-determine search of linear A, B with g = B.f.A over the toolkit's colours."),
-        method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
-            "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
-            "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),
-        method<"sbox_thickness_spectrum", &sbox_thickness_spectrum>(
-            "sbox_thickness_spectrum(table, m, /, *, progress=None)\n--\n\n"
-            "Thickness -> number of the n-dimensional linear spaces of the Walsh zeroes with it."),
-        method<"sbox_ortho_derivative", &sbox_ortho_derivative>(
-            "sbox_ortho_derivative(table, m, /)\n--\n\n"
-            "The ortho-derivative of a quadratic APN function, a new uint32 array (ValueError otherwise)."),
-        method<"sbox_equivalence", &sbox_equivalence>(
-            "sbox_equivalence(kind, f, m, g, seconds, /, *, progress=None)\n--\n\n"
-            "(outcome, rows, c): an affine map of F_2^(n+m) taking the graph of f onto that of g, of the kind named."),
-        method<"sbox_measure", &sbox_measure>(
-            "sbox_measure(name, table, m, /, *, progress=None)\n--\n\n"
-            "The vectorial measure `name` of the registry of the S-box `table` (2**n uint32 words below 2**m):\n"
-            "an int, a bool or a dict value -> count, computed without the interpreter lock."),
-        method<"sbox_table", &sbox_table>(
-            "sbox_table(name, table, m, /, *, progress=None)\n--\n\n"
-            "The table `name` (ddt, walsh_table, lat or bct) of the S-box as a new 2**n x 2**m "
-            "array\n(uint32 counts, int32 Walsh values), computed without the interpreter lock."),
-        method<"affine_canonical", &affine_canonical>(
-            "affine_canonical(kind, table, /)\n--\n\n"
-            "(least table, stabiliser order) of the affine class of a permutation (kind \"permutation\", n <= 4)\n"
-            "or of a Boolean function as 0/1 uint32 words (kind \"boolean\", n <= 4)."),
-        method<"affine_classes", &affine_classes>(
-            "affine_classes(kind, n, /)\n--\n\n"
-            "Every affine class of n-bit permutations or n-variable Boolean functions as (least table, "
-            "stabiliser order),\nin increasing order of the table."),
-    };
+Object affine_classes(Text<"kind"> kind, Count<"n"> n) {
+    const bool boolean = boolean_kind(kind.value);
+    if (n.value > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
+        refuse(PyExc_ValueError,
+               "affine classes are listed for n <= " +
+                   std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
+    }
+    std::vector<vec::AffineCanonical> classes;
+    unlocked([&] {
+        const auto bits = static_cast<unsigned>(n.value);
+        classes = boolean ? vec::affine_boolean_classes(bits) : vec::affine_permutation_classes(bits);
+    });
+    return {vexil::py::list_of(classes, canonical_pair)};
+}
+
+const PyMethodDef methods[] = {
+    method<"sbox_point_search", &sbox_point_search>(
+        "sbox_point_search(f, g, colour_in_f, colour_in_g, colour_out_f, colour_out_g, squares_f, squares_g, "
+        "first_guesses, seconds, /)\n--\n\n"
+        "The guess-and-determine search of linear A, B with g = B.f.A over the toolkit's colours."),
+    method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
+        "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
+        "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),
+    method<"sbox_thickness_spectrum", &sbox_thickness_spectrum>(
+        "sbox_thickness_spectrum(table, m, /, *, progress=None)\n--\n\n"
+        "Thickness -> number of the n-dimensional linear spaces of the Walsh zeroes with it."),
+    method<"sbox_ortho_derivative", &sbox_ortho_derivative>(
+        "sbox_ortho_derivative(table, m, /)\n--\n\n"
+        "The ortho-derivative of a quadratic APN function, a new uint32 array (ValueError otherwise)."),
+    method<"sbox_equivalence", &sbox_equivalence>(
+        "sbox_equivalence(kind, f, m, g, seconds, /, *, progress=None)\n--\n\n"
+        "(outcome, rows, c): an affine map of F_2^(n+m) taking the graph of f onto that of g, of the kind named."),
+    method<"sbox_measure", &sbox_measure>(
+        "sbox_measure(name, table, m, /, *, progress=None)\n--\n\n"
+        "The vectorial measure `name` of the registry of the S-box `table` (2**n uint32 words below 2**m):\n"
+        "an int, a bool or a dict value -> count, computed without the interpreter lock."),
+    method<"sbox_table", &sbox_table>(
+        "sbox_table(name, table, m, /, *, progress=None)\n--\n\n"
+        "The table `name` (ddt, walsh_table, lat or bct) of the S-box as a new 2**n x 2**m "
+        "array\n(uint32 counts, int32 Walsh values), computed without the interpreter lock."),
+    method<"affine_canonical", &affine_canonical>(
+        "affine_canonical(kind, table, /)\n--\n\n"
+        "(least table, stabiliser order) of the affine class of a permutation (kind \"permutation\", n <= 4)\n"
+        "or of a Boolean function as 0/1 uint32 words (kind \"boolean\", n <= 4)."),
+    method<"affine_classes", &affine_classes>(
+        "affine_classes(kind, n, /)\n--\n\n"
+        "Every affine class of n-bit permutations or n-variable Boolean functions as (least table, "
+        "stabiliser order),\nin increasing order of the table."),
+};
 
 }  // namespace
 
