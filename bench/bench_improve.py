@@ -275,7 +275,7 @@ def main():
     parser.add_argument("--abc", default=os.environ.get("ABC", "/work/abc/root/usr/bin/berkeley-abc"))
     parser.add_argument("--cirbo-python", default=os.environ.get("CIRBO_PYTHON", "/work/venv-cirbo/bin/python"))
     parser.add_argument("--no-peers", action="store_true", help="our side only")
-    args = arguments(parser, {"time_limit": 2.0})
+    args = arguments(parser, {"time_limit": 1.0})
     abc = None if args.no_peers else args.abc
     cirbo = None if args.no_peers else args.cirbo_python
     have_abc = abc if abc and os.path.exists(abc) else "missing"
