@@ -19,7 +19,6 @@ single point, of stabiliser |GL(5)|) takes minutes.
 from __future__ import annotations
 
 import bisect
-import functools
 from collections.abc import Sequence
 from typing import Any
 
@@ -40,13 +39,18 @@ def _vars(n: Any) -> int:
     return n
 
 
-@functools.cache
+#: The classes listed so far, by n (a plain dict: a cached function would hide its signature).
+_LISTED: dict[int, tuple[AffineClass[tuple[bool, ...]], ...]] = {}
+
+
 def _classes(n: int) -> tuple[AffineClass[tuple[bool, ...]], ...]:
-    group = affine_group_order(n) << (n + 1)
-    return tuple(
-        AffineClass(tuple(bool(v) for v in table), group // stabilizer, f"B{n}.{k}")
-        for k, (table, stabilizer) in enumerate(_native.affine_classes("boolean", n))
-    )
+    if n not in _LISTED:
+        group = affine_group_order(n) << (n + 1)
+        _LISTED[n] = tuple(
+            AffineClass(tuple(bool(v) for v in table), group // stabilizer, f"B{n}.{k}")
+            for k, (table, stabilizer) in enumerate(_native.affine_classes("boolean", n))
+        )
+    return _LISTED[n]
 
 
 def boolean_classes(n: int) -> list[AffineClass[tuple[bool, ...]]]:

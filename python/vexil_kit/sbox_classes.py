@@ -26,7 +26,6 @@ canonical form is that of the representative Gi the paper gives.
 from __future__ import annotations
 
 import bisect
-import functools
 import math
 import pathlib
 from collections.abc import Sequence
@@ -132,18 +131,24 @@ def _computed(n: int) -> list[tuple[tuple[int, ...], int]]:
     return [(tuple(table), stabilizer) for table, stabilizer in _native.affine_classes("permutation", n)]
 
 
-@functools.cache
+#: The classes listed so far, by (n, computed) (a plain dict: a cached function would hide its signature).
+_LISTED: dict[tuple[int, bool], tuple[AffineClass[tuple[int, ...]], ...]] = {}
+
+
 def _classes(n: int, compute: bool) -> tuple[AffineClass[tuple[int, ...]], ...]:
+    if (n, compute) in _LISTED:
+        return _LISTED[n, compute]
     rows = _computed(n) if compute or n < MAX_PERMUTATION_BITS else _read_table()
     group = affine_group_order(n) ** 2
     names: dict[tuple[int, ...], str] = {}
     if n == 4:
         for name, table in LEANDER_POSCHMANN.items():
             names[tuple(_native.affine_canonical("permutation", _words(table, 4))[0])] = name
-    return tuple(
+    _LISTED[n, compute] = tuple(
         AffineClass(table, group // stabilizer, f"P{n}.{k}", names.get(table))
         for k, (table, stabilizer) in enumerate(rows)
     )
+    return _LISTED[n, compute]
 
 
 def permutation_classes(n: int, compute: bool = False) -> list[AffineClass[tuple[int, ...]]]:
