@@ -247,6 +247,14 @@ def rank_gf2(rows) -> int:
     return len(basis)
 
 
+def random_invertible_rows(k: int, rng) -> list[int]:
+    """A uniformly random invertible k x k matrix over GF(2), as row bitsets (rng: random.Random)."""
+    while True:
+        rows = [rng.randrange(1 << k) for _ in range(k)]
+        if rank_gf2(rows) == k:
+            return rows
+
+
 def has_annihilator(f, d: int) -> bool:
     """Whether the evaluations on the support of f of the monomials of degree <= d are dependent."""
     t = entries(f)

@@ -10,6 +10,7 @@ import time
 import numpy as np
 import pytest
 from children import interrupt_call
+from reference import random_invertible_rows
 from reference import rank_gf2 as rank
 
 from vexil_kit import VectorialFunction, sbox_equivalence, sboxes
@@ -68,15 +69,9 @@ def transform(kind, f, rng):
     """A random function of f's class under ``kind`` (for ccz, an EA transform or the inverse)."""
     n, m = f.n, f.m
 
-    def invertible(k):
-        while True:
-            rows = [rng.randrange(1 << k) for _ in range(k)]
-            if rank(rows) == k:
-                return rows
-
     if kind == "ccz" and f.is_permutation() and rng.random() < 0.5:
         return f.inverse()
-    A, B = invertible(n), invertible(m)
+    A, B = random_invertible_rows(n, rng), random_invertible_rows(m, rng)
     a, b = (0, 0) if kind == "linear" else (rng.randrange(1 << n), rng.randrange(1 << m))
     C = [rng.randrange(1 << n) for _ in range(m)] if kind in ("ea", "ccz") else [0] * m
     table = [apply_matrix(B, f(apply_matrix(A, x) ^ a)) ^ apply_matrix(C, x) ^ b for x in range(1 << n)]
@@ -207,14 +202,7 @@ def test_the_native_search_answers_ctrl_c():
 def linear_image(f, seed):
     """B.f(A.x) for random invertible A, B."""
     n, rng = len(f).bit_length() - 1, random.Random(seed)
-
-    def invertible():
-        while True:
-            rows = [rng.randrange(1 << n) for _ in range(n)]
-            if rank(rows) == n:
-                return rows
-
-    A, B = invertible(), invertible()
+    A, B = random_invertible_rows(n, rng), random_invertible_rows(n, rng)
     return tuple(apply_matrix(B, f[apply_matrix(A, x)]) for x in range(1 << n))
 
 

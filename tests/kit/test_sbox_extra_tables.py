@@ -5,6 +5,7 @@ import itertools
 import random
 
 import pytest
+from reference import random_invertible_rows
 from reference import rank_gf2 as rank
 
 from vexil_kit import VectorialFunction
@@ -76,16 +77,10 @@ def ea_transform(f, rng):
     """B.f(A.x ^ a) ^ C.x ^ b for random invertible A, B and random C, a, b."""
     n, m = f.n, f.m
 
-    def invertible(k):
-        while True:
-            rows = [rng.randrange(1 << k) for _ in range(k)]
-            if rank(rows) == k:
-                return rows
-
     def times(rows, x):
         return sum(dot(row, x) << i for i, row in enumerate(rows))
 
-    A, B, C = invertible(n), invertible(m), [rng.randrange(1 << n) for _ in range(m)]
+    A, B, C = random_invertible_rows(n, rng), random_invertible_rows(m, rng), [rng.randrange(1 << n) for _ in range(m)]
     a, b = rng.randrange(1 << n), rng.randrange(1 << m)
     return VectorialFunction([times(B, f(times(A, x) ^ a)) ^ times(C, x) ^ b for x in range(1 << n)], m)
 
