@@ -255,21 +255,12 @@ class _Improver:
             if best is not None:
                 found.append(best)
         roots = sorted({node for node, _ in outputs if node is not None and node >= n})
-        if n <= self.k and 1 < len(roots) <= 4 and self._budget() > 0:
-            # The whole circuit is a window: all its outputs at once.
+        if n <= self.k and 1 <= len(roots) <= 4 and self._budget() > 0:
+            # The whole circuit is a window: all its outputs at once (a single output too, whichever
+            # of its cuts the priority kept).
             entire = self._together(gates, roots, list(range(n)), count, level, every=True)
             if entire is not None:
                 found.append(entire)
-        elif n <= self.k and len(roots) == 1 and self._budget() > 0:
-            # A single output over few inputs: its optimum whole, whichever cuts the priority kept.
-            window = Window(n, gates, roots[0], list(range(n)))
-            freed = window.freed(n, gates, count)
-            most = _cost([gates[v - n] for v in freed], self.basis)[0] - 1
-            net = self.smallest((window.table[roots[0]],), n, most, 8.0)
-            if net is not None:
-                candidate = self._candidate(gates, roots[0], window.leaves, roots, freed, net, level)
-                if candidate is not None:
-                    found.append(candidate)
         gained = {c.root for c in found if c.gain > (0,) * len(c.gain)}
         for cut, roots in sharing.items():
             if len(roots) > 1 and not gained.issuperset(roots) and self._budget() > 0:
@@ -303,7 +294,7 @@ class _Improver:
         if not every:  # a root inside another's window is left to it, unless every root is asked for
             windows = [w for w in windows if w.root not in inner][-3:]
         roots = [w.root for w in windows]
-        if len(roots) < 2:
+        if len(roots) < (1 if every else 2):
             return None
         gone = freed_together(self.n, gates, count, roots, leaves)
         most = _cost([gates[v - self.n] for v in gone], self.basis)[0] - 1

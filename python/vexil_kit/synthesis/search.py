@@ -70,8 +70,6 @@ class Synthesis:
 
 
 size = constructive.size
-_Builder = constructive.Builder
-_database = constructive.database
 
 
 class Unfinished(TimeoutError):
@@ -99,7 +97,7 @@ class Unfinished(TimeoutError):
 
 def to_aig(n: int, gates: Sequence[Gate], outputs: Sequence[Output]) -> tuple[list[Gate], list[Output]]:
     """The gate list with each XOR or XNOR replaced by three AND-type gates."""
-    build = _Builder(n)
+    build = constructive.Builder(n)
     nodes = list(range(n))
     for op, a, b in gates:
         x, y = nodes[a], nodes[b]
@@ -163,7 +161,7 @@ def _mc_circuit(
     n: int, found: tuple[list[list[list[int]]], list[list[int]]], zeros: Sequence[bool]
 ) -> tuple[list[Gate], list[Output]]:
     """An XAG gate list from the affine operands and outputs the multiplicative encoding found."""
-    build = _Builder(n)
+    build = constructive.Builder(n)
     operands, combinations = found
     nodes = list(range(n))
 
@@ -349,7 +347,7 @@ def _search(
         state.offer(([], []), basis)
     elif database and m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
         # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
-        state.lower = max(state.lower, len(_database(reduced[0])[0]))
+        state.lower = max(state.lower, len(constructive.database(reduced[0])[0]))
     if d and basis == "AIG" and known_optima and m == 4 and d == 1:
         proven = aig4.lookup(reduced[0])
         if proven is not None:
