@@ -301,13 +301,9 @@ def _signs(table: Table) -> npt.NDArray[np.float64]:
 
 
 def _weight_above(table: Table, n: int) -> list[int]:
-    """4**n times the Fourier weight of (-1)**f above each degree d (index d), exactly, from the
-    integer Walsh spectrum: sum over |S| > d of W(S)**2."""
-    spectrum = _native.walsh_spectrum(np.ascontiguousarray(table, dtype=np.bool_))
-    pop = _popcounts(1 << n)
-    by_degree = [0] * (n + 1)
-    for degree in range(n + 1):
-        by_degree[degree] = sum(int(w) * int(w) for w in spectrum[pop == degree])
+    """4**n times the Fourier weight of (-1)**f above each degree d (index d), exactly: the sums of
+    W(S)**2 over |S| > d, from the core's exact sums by level."""
+    by_degree = _native.walsh_weight_sums(np.ascontiguousarray(table, dtype=np.bool_))
     return [sum(by_degree[d + 1 :]) for d in range(n + 1)]
 
 
