@@ -68,7 +68,7 @@ def main():
         run(
             "The Walsh transform against one copy pass and FFHT, and the pool crossover",
             [transform_python, "bench/bench_transform.py", "--crossover"]
-            + (["--sizes", "20,24", "--repeat", "5"] if args.quick else []),
+            + (["--sizes", "20,24,26", "--repeat", "5"] if args.quick else []),
         )
     )
     sections.append(
