@@ -436,3 +436,44 @@ def test_a_script_without_the_main_guard_is_told_in_a_line(tmp_path):
     assert done.returncode != 0
     assert 'if __name__ == "__main__":' in done.stderr.splitlines()[-1], done.stderr[-2000:]
     assert len(done.stderr.splitlines()) < 60, done.stderr[-2000:]
+
+
+LOSING_THE_WORKERS = """
+    import sys
+    import dask
+    from dask.distributed import Client, LocalCluster
+    from vexil_kit import BooleanFunction, _dask_wait, cluster, sweep
+
+    call, workers = sys.argv[1], int(sys.argv[2])
+    _dask_wait.DEFAULT_TIMEOUT = 1.0  # the default wait for workers once some were seen
+    with LocalCluster(n_workers=workers, threads_per_worker=1, processes=False, dashboard_address=None) as local:
+        if not workers:
+            # Set for the client only (the scheduler has started): a remote scheduler's own setting may differ.
+            dask.config.set({"distributed.scheduler.no-workers-timeout": "1s"})
+        with Client(local) as client:
+            async def remove_workers(dask_scheduler):
+                for address in list(dask_scheduler.workers):
+                    await dask_scheduler.remove_worker(address, stimulus_id="lost", close=True)
+
+            def progress(done, total):
+                if done > 0 and client.nthreads():
+                    client.run_on_scheduler(remove_workers)  # every worker leaves once results come in
+
+            try:
+                if call == "sweep":
+                    functions = [BooleanFunction.random(12, seed=s) for s in range(300)]
+                    sweep(functions, ["entropy"], client=client, batch_size=1, progress=progress)
+                else:
+                    cluster.entropy_sets(BooleanFunction.random(14, seed=1), client=client, chunks=40, progress=progress)
+            except (_dask_wait.WorkersLostError, TimeoutError) as error:  # Dask's own when scatter finds none
+                print("lost:", error)
+            else:
+                print("finished")
+"""
+
+
+@pytest.mark.parametrize("workers", [1, 0], ids=["workers-leave", "no-worker-ever"])
+@pytest.mark.parametrize("call", ["sweep", "cluster"])
+def test_a_cluster_without_workers_ends_the_wait_with_an_error(call, workers):
+    child = run_child(LOSING_THE_WORKERS, call, workers, timeout=150)
+    assert child.stdout.startswith("lost:") and "worker" in child.stdout, child.stdout + child.stderr[-3000:]

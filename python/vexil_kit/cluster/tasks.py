@@ -20,6 +20,7 @@ import numpy.typing as npt
 import vexil
 
 from .. import _arguments, _native
+from .._dask_wait import finished
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .checkpoint import FORMAT, Checkpoint, digest
@@ -270,8 +271,6 @@ def compute(
 ) -> None:
     """Submits the chunks of ``plan`` not in ``done`` and takes each as it finishes: stored, combined
     and added to ``done``."""
-    from dask.distributed import as_completed
-
     reduce = measure in MINIMA
     if report is not None:
         report(len(done), len(plan))
@@ -293,7 +292,7 @@ def compute(
         )
         futures[future] = index
     try:
-        for future, arrays in as_completed(futures, with_results=True):
+        for future, arrays in finished(client, futures, with_results=True):
             index = futures[future]
             chunk = plan[index]
             if store is not None:

@@ -25,6 +25,7 @@ import numpy as np
 import numpy.typing as npt
 
 from .. import _native, _tabulate, registry
+from .._dask_wait import finished, result_of
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
@@ -514,18 +515,17 @@ def _distributed(
         if report is not None:
             report(done, total)
         for future, batch in zip(futures, batches, strict=True):
-            write(_columns_of(future.result()))
+            write(_columns_of(result_of(client, future)))
             future.release()
             done += job.size(batch)
             if report is not None:
                 report(done, total)
         return []
+    sizes = {future.key: job.size(batch) for future, batch in zip(futures, batches, strict=True)}
     if report is not None:
-        from dask.distributed import as_completed  # type: ignore[import-untyped, unused-ignore]
-
-        sizes = {future.key: job.size(batch) for future, batch in zip(futures, batches, strict=True)}
         report(0, total)
-        for future in as_completed(futures):
+    for future in finished(client, futures):
+        if report is not None:
             done += sizes[future.key]
             report(done, total)
     return [_columns_of(frame) for frame in client.gather(futures)]
