@@ -9,6 +9,7 @@ import sys as _sys
 from importlib import metadata as _metadata
 
 from . import sweeps as _sweeps
+from ._dask_wait import WorkersLostError
 from ._native import VexilError
 from .canonical import NpnTransform
 from .circuits import Circuit
@@ -46,6 +47,7 @@ __all__ = [
     "Synthesis",
     "VectorialFunction",
     "VexilError",
+    "WorkersLostError",
     "family",
     "five_input_classes",
     "npn_classes",
