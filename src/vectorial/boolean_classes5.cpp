@@ -173,7 +173,9 @@ std::vector<AffineCanonical> boolean_classes5() {
 }
 
 std::vector<std::uint32_t> boolean_affine_key5(std::uint32_t table) {
-    std::vector<std::uint32_t> key{degree(table)};
+    // Adding an affine l keeps the degree of a function but that of an affine one: those count as 0.
+    const unsigned d = degree(table);
+    std::vector<std::uint32_t> key{d >= 2 ? d : 0};
     const std::array<std::uint32_t, 17> own = abs_walsh_counts(table);
     key.insert(key.end(), own.begin(), own.end());
     std::vector<std::array<std::uint32_t, 18>> records;

@@ -21,7 +21,7 @@ namespace vexil::vectorial {
 std::vector<AffineCanonical> boolean_classes5();
 
 // A key equal for affine-equivalent functions of five variables (`table` bit x
-// the value at x): the degree, the distribution of |Walsh| values, and the
+// the value at x): the degree (0 when at most 1), the distribution of |Walsh| values, and the
 // sorted records (|autocorrelation at a|, distribution of the |Walsh| values of
 // the derivative in direction a) over a != 0.
 std::vector<std::uint32_t> boolean_affine_key5(std::uint32_t table);
