@@ -30,8 +30,8 @@ def _random_map(rng: np.random.Generator) -> tuple[list[int], int]:
 
 def _image(table: tuple[bool, ...] | list[int], rng: np.random.Generator) -> list[int]:
     """f(A.x ^ b) ^ l(x) for a random affine permutation and a random affine l."""
-    points, l = _random_map(rng)
-    return [int(table[points[x]]) ^ ((x & l).bit_count() & 1) ^ (l >> 5) for x in range(32)]
+    points, affine = _random_map(rng)
+    return [int(table[points[x]]) ^ ((x & affine).bit_count() & 1) ^ (affine >> 5) for x in range(32)]
 
 
 def _coset_minimum(table: tuple[int, ...]) -> tuple[int, ...]:
