@@ -48,6 +48,9 @@ constexpr std::uint32_t unpack(std::uint32_t index) {
 }
 
 constexpr unsigned cosets = 1U << 26;
+static_assert(unpack(cosets - 1) == ~((1U << key_bit(0)) | (1U << key_bit(1)) | (1U << key_bit(2)) |
+                                      (1U << key_bit(4)) | (1U << key_bit(8)) | (1U << key_bit(16))));
+static_assert(pack(unpack(cosets - 1)) == cosets - 1);
 
 // g(x) = f(s(x)) for a map s of the points, applied to a key a byte at a time:
 // key bit key_bit(s(x)) moves to key_bit(x).
