@@ -127,7 +127,7 @@ def test_ctrl_c_stops_the_classification() -> None:
         def work(): _native.affine_classes("boolean", 5)
         def after(): return len(_native.affine_classes("boolean", 3))
         """,
-        delay=0.5,
+        delay=0.3,  # the whole call takes seconds
         timeout=120.0,
     )
     assert stopped.interrupted, (stopped.lines, stopped.err)
