@@ -29,7 +29,7 @@ constexpr std::uint32_t variable_key(unsigned i) {
 constexpr std::array<std::uint32_t, 5> variable_keys{variable_key(0), variable_key(1), variable_key(2), variable_key(3),
                                                      variable_key(4)};
 
-// The coset's least member: the constant and the linear part that zero f(0)
+// The coset's least member: the constant and the linear terms that zero f(0)
 // and every f(e_i).
 constexpr std::uint32_t least_member(std::uint32_t key) {
     // Branch-free: the bits tested are as good as random along an orbit.
