@@ -50,6 +50,7 @@ set(VEXIL_CORE_SOURCES
 # the registry, which names their measures beside those of single functions.
 list(APPEND VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/affine_class.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/vectorial/boolean_classes5.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox_extra_tables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/equivalence.cpp

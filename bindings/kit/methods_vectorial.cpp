@@ -11,6 +11,7 @@
 #include "memory_guard.hpp"
 #include "registry/registry.hpp"
 #include "vectorial/affine_class.hpp"
+#include "vectorial/boolean_classes5.hpp"
 #include "vectorial/equivalence.hpp"
 #include "vectorial/equivalence_points.hpp"
 #include "vectorial/sbox.hpp"
@@ -305,19 +306,32 @@ Object affine_canonical(Text<"kind"> kind, SboxWords table) {
     return {canonical_pair(c)};
 }
 
-Object affine_classes(Text<"kind"> kind, Count<"n"> n) {
+Object affine_classes(Text<"kind"> kind, Count<"n"> n, Progress progress) {
     const bool boolean = boolean_kind(kind.value);
-    if (n.value > (boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars)) {
+    if (n.value > (boolean ? vec::max_boolean_listed_vars : vec::max_affine_class_vars)) {
         refuse(PyExc_ValueError,
                "affine classes are listed for n <= " +
-                   std::to_string(boolean ? vec::max_boolean_class_vars : vec::max_affine_class_vars));
+                   std::to_string(boolean ? vec::max_boolean_listed_vars : vec::max_affine_class_vars));
     }
     std::vector<vec::AffineCanonical> classes;
-    unlocked([&] {
-        const auto bits = static_cast<unsigned>(n.value);
-        classes = boolean ? vec::affine_boolean_classes(bits) : vec::affine_permutation_classes(bits);
-    });
+    unlocked(
+        [&] {
+            const auto bits = static_cast<unsigned>(n.value);
+            classes = boolean ? vec::affine_boolean_classes(bits) : vec::affine_permutation_classes(bits);
+        },
+        progress);
     return {vexil::py::list_of(classes, canonical_pair)};
+}
+
+// The key of boolean_classes5.hpp that tells the classes of functions of five variables apart.
+Object boolean_affine_key(SboxWords table) {
+    if (table.words.size() != 32) refuse(PyExc_ValueError, "the table must have 32 entries");
+    std::uint32_t bits = 0;
+    for (std::size_t x = 0; x < 32; ++x) {
+        if (table.words[x] > 1) refuse(PyExc_ValueError, "the entries must be 0 or 1");
+        bits |= table.words[x] << x;
+    }
+    return {vexil::py::to_python(vec::boolean_affine_key5(bits))};
 }
 
 const PyMethodDef methods[] = {
@@ -350,9 +364,12 @@ const PyMethodDef methods[] = {
         "(least table, stabiliser order) of the affine class of a permutation (kind \"permutation\", n <= 4)\n"
         "or of a Boolean function as 0/1 uint32 words (kind \"boolean\", n <= 4)."),
     method<"affine_classes", &affine_classes>(
-        "affine_classes(kind, n, /)\n--\n\n"
-        "Every affine class of n-bit permutations or n-variable Boolean functions as (least table, "
-        "stabiliser order),\nin increasing order of the table."),
+        "affine_classes(kind, n, /, *, progress=None)\n--\n\n"
+        "Every affine class of n-bit permutations (n <= 4) or n-variable Boolean functions (n <= 5) as\n"
+        "(least table, stabiliser order), in increasing order of the table."),
+    method<"boolean_affine_key", &boolean_affine_key>(
+        "boolean_affine_key(table, /)\n--\n\n"
+        "A list of ints equal for affine-equivalent functions of 5 variables (32 uint32 words 0 or 1)."),
 };
 
 }  // namespace

@@ -638,7 +638,7 @@ class BooleanFunction(Value[np.bool_]):
         return [BooleanFunction._wrap(t) for t in canonical.class_tables(n)]
 
     def affine_class(self) -> AffineClass[BooleanFunction]:
-        """f's class under f(A.x ^ a) ^ l(x) (A invertible, l affine), n <= 4: the least table of the class as
+        """f's class under f(A.x ^ a) ^ l(x) (A invertible, l affine), n <= 5: the least table of the class as
         ``representative``, its ``size`` and ``label`` (``vexil_kit.boolean_classes`` tells how).
 
         >>> BooleanFunction.from_expression("x0 & x1 ^ x2", n=3).affine_class().label
@@ -649,7 +649,7 @@ class BooleanFunction(Value[np.bool_]):
 
     @staticmethod
     def affine_classes(n: int) -> list[AffineClass[BooleanFunction]]:
-        """Every affine class of functions of n <= 4 variables (see ``affine_class``): 1, 1, 2, 3, 8 for n = 0 ... 4.
+        """Every affine class of functions of n <= 5 variables (see ``affine_class``): 1, 1, 2, 3, 8, 48 for n <= 5.
 
         >>> [c.size for c in BooleanFunction.affine_classes(3)]
         [16, 128, 112]

@@ -1,5 +1,7 @@
 #include "vectorial/affine_class.hpp"
 
+#include "vectorial/boolean_classes5.hpp"
+
 #include "interrupt.hpp"
 #include "panic.hpp"
 #include "pool.hpp"
@@ -275,7 +277,8 @@ std::vector<AffineCanonical> affine_permutation_classes(unsigned n) {
 }
 
 std::vector<AffineCanonical> affine_boolean_classes(unsigned n) {
-    if (n > max_boolean_class_vars) panic("affine classes: n too large");
+    if (n > max_boolean_listed_vars) panic("affine classes: n too large");
+    if (n == 5) return boolean_classes5();
     const std::size_t size = std::size_t{1} << n;
     return all_classes(
         std::vector<std::uint32_t>(size, 0), affine_group_order(n) << (n + 1), std::uint64_t{1} << size,

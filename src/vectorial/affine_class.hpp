@@ -20,6 +20,9 @@ namespace vexil::vectorial {
 
 inline constexpr unsigned max_affine_class_vars = 4;
 inline constexpr unsigned max_boolean_class_vars = 4;
+// The classes of functions are listed for one variable more, by the orbit walk
+// of boolean_classes5.hpp.
+inline constexpr unsigned max_boolean_listed_vars = 5;
 
 struct AffineCanonical {
     std::vector<std::uint32_t> table;  // the least table of the class
@@ -33,7 +36,8 @@ std::vector<AffineCanonical> affine_permutation_classes(unsigned n);
 
 // `table` the 2^n entries (0 or 1) of a function of n <= max_boolean_class_vars variables.
 AffineCanonical affine_canonical_boolean(std::span<const std::uint32_t> table, unsigned n);
-// Every class of functions of n variables, in increasing order of the canonical table.
+// Every class of functions of n <= max_boolean_listed_vars variables, in
+// increasing order of the canonical table.
 std::vector<AffineCanonical> affine_boolean_classes(unsigned n);
 
 // |AGL(n, 2)| = 2^n * prod (2^n - 2^i).

@@ -157,7 +157,7 @@ def test_catalogue_boxes_have_a_class(name: str) -> None:
     [
         (lambda: permutation_class([0, 0, 1, 2], 2), "permutation"),
         (lambda: permutation_classes(5), "n <= 4"),
-        (lambda: boolean_classes(5), "n <= 4"),
+        (lambda: boolean_classes(6), "n <= 5"),
         (lambda: boolean_class([0, 2]), "0 or 1"),
         (lambda: VectorialFunction([0, 0, 1, 1]).affine_class(), "permutations only"),
         (lambda: _native.affine_canonical("permutation", np.array([0, 1, 2, 9], np.uint32)), "permutation"),
