@@ -63,6 +63,17 @@ public:
     bool run(const std::vector<std::uint64_t>& candidates) {
         if (basis_.size() == dim_) return found_(basis_);
         const std::size_t need = dim_ - basis_.size();
+        if (need == 1) {
+            // Every candidate left completes the basis: it was kept because its sums with the span lie in the set.
+            for (const std::uint64_t v : candidates) {
+                check_interrupt();
+                basis_.push_back(v);
+                const bool going = found_(basis_);
+                basis_.pop_back();
+                if (!going) return false;
+            }
+            return true;
+        }
         std::vector<std::uint64_t> next;
         for (std::size_t i = 0; i + need <= candidates.size(); ++i) {
             check_interrupt();
