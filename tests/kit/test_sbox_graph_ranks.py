@@ -3,6 +3,7 @@ under CCZ maps, the values published for the APN functions of dimensions 5 and 6
 search, and the limit of the searches of Walsh zero spaces."""
 
 import random
+import textwrap
 
 import pytest
 from children import run_limited
@@ -147,30 +148,34 @@ def test_a_ccz_search_past_its_first_try_compares_the_ranks_and_goes_on(monkeypa
     assert f.ccz_equivalent(VectorialFunction.power(6, 3)) is None
 
 
+SEARCHES = """
+import time
+from vexil_kit import VectorialFunction
+seconds = {}
+def search(n, method, **options):
+    def call():
+        start = time.monotonic()
+        try:
+            getattr(VectorialFunction.from_callable(lambda x: x ^ 1, n, n), method)(**options)
+        finally:
+            seconds[(n, method)] = time.monotonic() - start
+    return call
+def after():
+    return max(seconds.values())
+"""
+
+
 def test_an_affine_function_stops_the_walsh_zero_space_searches_at_their_limit():
     # Affine functions have the most Walsh zeroes: past n = 4 their spaces outnumber the default
     # limit. The child must answer promptly with a ValueError, not hang or be killed for memory
     # (2 GiB of room: a million bases of n = 11 hold 90 MB).
-    setup = """
-    import time
-    from vexil_kit import VectorialFunction
-    seconds = {}
-    def search(n, method, **options):
-        def call():
-            start = time.monotonic()
-            try:
-                getattr(VectorialFunction.from_callable(lambda x: x ^ 1, n, n), method)(**options)
-            finally:
-                seconds[(n, method)] = time.monotonic() - start
-        return call
+    calls = """
     methods = ("walsh_zero_spaces", "thickness_spectrum")
     calls = {f"{method} {n}": search(n, method) for n in (5, 7, 9, 11) for method in methods}
     calls["small"] = search(6, "walsh_zero_spaces", limit=10)
     calls["bad"] = search(2, "walsh_zero_spaces", limit=-1)
-    def after():
-        return max(seconds.values())
     """
-    outcomes = run_limited(setup, 2048, timeout=120)
+    outcomes = run_limited(SEARCHES + textwrap.dedent(calls), 2048, timeout=120)
     after = outcomes.pop("after")
     assert float(after[1]) < 20  # the slowest call, n = 11: under a second unloaded
     for name, (kind, message) in outcomes.items():
@@ -178,6 +183,11 @@ def test_an_affine_function_stops_the_walsh_zero_space_searches_at_their_limit()
         if name != "bad":
             limit = 10 if name == "small" else sbox_equivalence.ZERO_SPACE_LIMIT
             assert f"more than limit = {limit} " in message and f"stopped at {limit + 1}" in message
+    # With a limit past what memory holds, the bases are refused as they grow, before the system would
+    # kill the process for them.
+    calls = 'calls = {"many": search(8, "walsh_zero_spaces", limit=10**10)}'
+    outcomes = run_limited(SEARCHES + calls, 256, timeout=120)
+    assert outcomes["many"][0] == "MemoryError" and outcomes["after"][0] == "ok"
     f = VectorialFunction.power(4, 3)
     count = len(f.walsh_zero_spaces())
     assert len(f.walsh_zero_spaces(limit=count)) == count
