@@ -697,7 +697,7 @@ def equivalence(
     complete M is checked on every point of the graph with every translation. Two quadratic APN
     functions are searched through their ortho-derivatives instead (see ``ortho_derivative``). For CCZ
     with n <= 6 and n + m <= 12, a search still running after a quarter of a second first compares the
-    Gamma- and Delta-ranks (``gamma_rank``), which refute many pairs the spectra do not tell apart.
+    Gamma- and Delta-ranks (``gamma_rank``), which tell apart some pairs the spectra do not.
     """
     name = KINDS.get(kind)
     if name is None:
