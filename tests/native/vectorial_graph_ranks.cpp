@@ -1,9 +1,7 @@
 // The rank of the incidence matrix of a set's translates against a plain
-// elimination over one bool per entry, and the limit of the searches of
-// Walsh zero spaces.
+// elimination over one bool per entry.
 #include "check.hpp"
 #include "vectorial/graph_ranks.hpp"
-#include "vectorial/sbox_extra_tables.hpp"
 
 #include <cstdint>
 #include <random>
@@ -53,28 +51,9 @@ void ranks_of_random_sets() {
     }
 }
 
-// An affine function has more spaces of Walsh zeroes than any limit given here:
-// each search stops at limit + 1; x^3 over GF(2^3) has 30, found in full at limit 30.
-void zero_space_limits() {
-    std::vector<std::uint32_t> affine(64);
-    for (std::uint32_t x = 0; x < 64; ++x) affine[x] = x ^ 5;
-    const vec::Sbox f{affine, 6, 6};
-    for (const std::uint64_t limit : {0U, 1U, 1000U}) {
-        const vec::ZeroSpaces spaces = vec::walsh_zero_spaces(f, limit);
-        CHECK(!spaces.complete && spaces.count == limit + 1 && spaces.bases.size() == 6 * (limit + 1));
-        const vec::ThicknessSpectrum thickness = vec::thickness_spectrum(f, limit);
-        CHECK(!thickness.complete && thickness.count == limit + 1);
-    }
-    const std::vector<std::uint32_t> cube = {0, 1, 3, 6, 7, 4, 5, 2};
-    const vec::Sbox g{cube, 3, 3};
-    CHECK(vec::walsh_zero_spaces(g, 30).complete && vec::walsh_zero_spaces(g, 30).count == 30);
-    CHECK(!vec::walsh_zero_spaces(g, 29).complete);
-}
-
 }  // namespace
 
 int main() {
     ranks_of_random_sets();
-    zero_space_limits();
     return finish("vectorial_graph_ranks");
 }
