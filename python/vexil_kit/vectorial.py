@@ -18,7 +18,7 @@ import numpy as np
 import numpy.typing as npt
 
 from . import _arguments, _native, _tabulate, circuits, display, registry, sbox_classes, sbox_equivalence, sboxes
-from ._value import Value, documented_by
+from ._value import Value
 from .function import BooleanFunction
 from .progress import Progress, reporter
 from .sbox_classes import AffineClass
@@ -470,24 +470,28 @@ class VectorialFunction(Value[np.uint32]):
         """
         return self._table_of("dlct", progress)
 
-    @documented_by(sbox_equivalence.walsh_zero_spaces)
     def walsh_zero_spaces(
         self, progress: Progress = False, *, limit: int = sbox_equivalence.ZERO_SPACE_LIMIT
     ) -> list[list[int]]:
+        """The n-dimensional linear spaces inside the Walsh zeroes, each as its reduced echelon basis of
+        words a | b << n; ValueError past ``limit`` of them (see ``sbox_equivalence.walsh_zero_spaces``)."""
         return sbox_equivalence.walsh_zero_spaces(self._table, self._m, progress, limit=limit)
 
-    @documented_by(sbox_equivalence.thickness_spectrum)
     def thickness_spectrum(
         self, progress: Progress = False, *, limit: int = sbox_equivalence.ZERO_SPACE_LIMIT
     ) -> dict[int, int]:
+        """Thickness -> number of the ``walsh_zero_spaces`` with it, an EA invariant; ValueError past
+        ``limit`` spaces (see ``sbox_equivalence.thickness_spectrum``)."""
         return sbox_equivalence.thickness_spectrum(self._table, self._m, progress, limit=limit)
 
-    @documented_by(sbox_equivalence.gamma_rank)
     def gamma_rank(self, progress: Progress = False) -> int:
+        """The GF(2) rank of the incidence matrix of the translates of the graph, a CCZ invariant (Edel and
+        Pott, 2009), n + m <= 12 (see ``sbox_equivalence.gamma_rank``)."""
         return sbox_equivalence.gamma_rank(self._table, self._m, progress)
 
-    @documented_by(sbox_equivalence.delta_rank)
     def delta_rank(self, progress: Progress = False) -> int:
+        """The same rank for the set {(a, F(x) ^ F(x ^ a)) : a != 0}, a CCZ invariant, n + m <= 12 (see
+        ``sbox_equivalence.delta_rank``)."""
         return sbox_equivalence.delta_rank(self._table, self._m, progress)
 
     def ortho_derivative(self) -> VectorialFunction:
