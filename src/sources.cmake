@@ -54,4 +54,5 @@ list(APPEND VEXIL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/sbox_extra_tables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vectorial/equivalence.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/vectorial/equivalence_points.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/vectorial/equivalence_points.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/vectorial/graph_ranks.cpp)

@@ -540,6 +540,15 @@ def sbox_dlct(table, m: int) -> np.ndarray:
     return (parity == 0).sum(axis=1) - len(t) // 2
 
 
+def translate_rank(points, k: int) -> int:
+    """The GF(2) rank of M[u][v] = [u ^ v in points] over the 2**k points of F_2^k."""
+    inside = np.zeros(1 << k, dtype=np.uint8)
+    inside[list(points)] = 1
+    u = np.arange(1 << k)
+    rows = np.packbits(inside[u[:, None] ^ u[None, :]], axis=1, bitorder="little")
+    return rank_gf2(int.from_bytes(row.tobytes(), "little") for row in rows)
+
+
 def sbox_measures(table, m: int, permutation: bool) -> dict:
     """Every measure of the vectorial registry, from the tables above."""
     n = len(table).bit_length() - 1
@@ -573,6 +582,11 @@ def sbox_measures(table, m: int, permutation: bool) -> dict:
         "fixed_point_count": sum(table[x] == x for x in range(size)),
     }
     values["is_apn"] = values["differential_uniformity"] == 2
+    if n + m <= 12 and n <= 6:
+        # The incidence matrices of the graph and of the set of the derivatives (a, F(x) ^ F(x ^ a)), a != 0.
+        values["gamma_rank"] = translate_rank([x | table[x] << n for x in range(size)], n + m)
+        derived = [a | (table[x] ^ table[x ^ a]) << n for a in range(1, size) for x in range(size)]
+        values["delta_rank"] = translate_rank(set(derived), n + m)
     if permutation:
         bct = sbox_bct(table)
         values["bct"] = bct

@@ -14,6 +14,7 @@
 #include "vectorial/boolean_classes5.hpp"
 #include "vectorial/equivalence.hpp"
 #include "vectorial/equivalence_points.hpp"
+#include "vectorial/graph_ranks.hpp"
 #include "vectorial/sbox.hpp"
 #include "vectorial/sbox_extra_tables.hpp"
 
@@ -116,6 +117,13 @@ Object sbox_measure(Text<"name"> name, SboxWords table, Count<"m"> m, Progress p
         refuse(PyExc_ValueError,
                "the differential branch number needs n >= 1: with n = 0 no input difference a != 0 exists");
     }
+    if (sbox.n > info.max_vars) {
+        refuse(PyExc_ValueError, name.value + " is defined up to n = " + std::to_string(info.max_vars) + ", not " +
+                                     std::to_string(sbox.n));
+    }
+    if ((info.name == "gamma_rank" || info.name == "delta_rank") && *vec::graph_rank_refusal(sbox) != '\0') {
+        refuse(PyExc_ValueError, vec::graph_rank_refusal(sbox));
+    }
     std::int64_t integer = 0;
     std::vector<vec::ValueCount> counts;
     bool refused = false;
@@ -179,21 +187,38 @@ Object sbox_table(Text<"name"> name, SboxWords table, Count<"m"> m, Progress pro
 
 // -- The tables after the DDT, LAT and BCT, and the equivalences (sbox_extra_tables.hpp, equivalence.hpp).
 
-// The n-dimensional spaces of Walsh zeroes, each a list of its reduced echelon basis words.
-Object sbox_walsh_zero_spaces(SboxWords table, Count<"m"> m, Progress progress) {
-    const vec::Sbox f = sbox_of(table, m);
-    std::vector<std::vector<std::uint64_t>> spaces;
-    unlocked([&] { spaces = vec::walsh_zero_spaces(f); }, progress);
-    return {vexil::py::list_of(spaces,
-                               [](const std::vector<std::uint64_t>& basis) { return vexil::py::to_python(basis); })};
+// A ValueError for a search of Walsh zero spaces stopped past its limit.
+[[noreturn]] void too_many_spaces(std::uint64_t limit, std::uint64_t reached) {
+    refuse(PyExc_ValueError, "more than limit = " + std::to_string(limit) +
+                                 " n-dimensional spaces of Walsh zeroes: the search stopped at " +
+                                 std::to_string(reached) + "; pass a larger limit to list them all");
 }
 
-// Thickness -> number of n-dimensional spaces of Walsh zeroes with it.
-Object sbox_thickness_spectrum(SboxWords table, Count<"m"> m, Progress progress) {
+// The n-dimensional spaces of Walsh zeroes, each a list of its reduced echelon basis words;
+// a ValueError past `limit` of them, a MemoryError before a list that cannot fit is made.
+Object sbox_walsh_zero_spaces(SboxWords table, Count<"m"> m, Count<"limit"> limit, Progress progress) {
     const vec::Sbox f = sbox_of(table, m);
-    std::vector<vec::ValueCount> counts;
-    unlocked([&] { counts = vec::thickness_spectrum(f); }, progress);
-    return {counts_dict(counts)};
+    vec::ZeroSpaces spaces;
+    unlocked([&] { spaces = vec::walsh_zero_spaces(f, limit.value); }, progress);
+    if (!spaces.complete) too_many_spaces(limit.value, spaces.count);
+    // A list of n ints per space: its object and pointers, and an int object per word.
+    unlocked([&] { vexil::ensure_working_set(vexil::bytes_times(spaces.count, 64 + 40 * std::uint64_t{f.n})); });
+    Ref list(vexil::py::check(PyList_New(static_cast<Py_ssize_t>(spaces.count))));
+    for (std::uint64_t i = 0; i < spaces.count; ++i) {
+        const auto first = spaces.bases.begin() + static_cast<std::ptrdiff_t>(i * f.n);
+        const std::vector<std::uint64_t> basis(first, first + f.n);
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), vexil::py::to_python(basis));
+    }
+    return {list.release()};
+}
+
+// Thickness -> number of n-dimensional spaces of Walsh zeroes with it; a ValueError past `limit` spaces.
+Object sbox_thickness_spectrum(SboxWords table, Count<"m"> m, Count<"limit"> limit, Progress progress) {
+    const vec::Sbox f = sbox_of(table, m);
+    vec::ThicknessSpectrum spectrum;
+    unlocked([&] { spectrum = vec::thickness_spectrum(f, limit.value); }, progress);
+    if (!spectrum.complete) too_many_spaces(limit.value, spectrum.count);
+    return {counts_dict(spectrum.counts)};
 }
 
 // The ortho-derivative as a new uint32 array; a ValueError unless F is quadratic APN.
@@ -340,11 +365,13 @@ const PyMethodDef methods[] = {
         "first_guesses, seconds, /)\n--\n\n"
         "The guess-and-determine search of linear A, B with g = B.f.A over the toolkit's colours."),
     method<"sbox_walsh_zero_spaces", &sbox_walsh_zero_spaces>(
-        "sbox_walsh_zero_spaces(table, m, /, *, progress=None)\n--\n\n"
-        "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis."),
+        "sbox_walsh_zero_spaces(table, m, limit, /, *, progress=None)\n--\n\n"
+        "The n-dimensional linear spaces of the Walsh zeroes, each as its reduced echelon basis\n"
+        "(ValueError past `limit` of them)."),
     method<"sbox_thickness_spectrum", &sbox_thickness_spectrum>(
-        "sbox_thickness_spectrum(table, m, /, *, progress=None)\n--\n\n"
-        "Thickness -> number of the n-dimensional linear spaces of the Walsh zeroes with it."),
+        "sbox_thickness_spectrum(table, m, limit, /, *, progress=None)\n--\n\n"
+        "Thickness -> number of the n-dimensional linear spaces of the Walsh zeroes with it\n"
+        "(ValueError past `limit` of them)."),
     method<"sbox_ortho_derivative", &sbox_ortho_derivative>(
         "sbox_ortho_derivative(table, m, /)\n--\n\n"
         "The ortho-derivative of a quadratic APN function, a new uint32 array (ValueError otherwise)."),

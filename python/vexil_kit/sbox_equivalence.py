@@ -36,7 +36,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from . import _native
+from . import _native, registry
 from .progress import Progress, reporter
 
 __all__ = ["affine_equivalent", "apply_matrix", "invariants", "linear_equivalent"]
@@ -581,6 +581,98 @@ def spectra(table: Words, n: int, m: int, kind: str) -> dict[str, Any]:
     return out
 
 
+# -- CCZ invariants of the graph: the Gamma- and Delta-ranks, the spaces of Walsh zeroes ----------------
+
+#: The largest n + m of the Gamma- and Delta-ranks (a 2**(n + m)-square bit matrix is reduced).
+MAX_RANK_BITS = 12
+
+#: How many spaces of Walsh zeroes are listed or counted, by default, before the search stops.
+ZERO_SPACE_LIMIT = 10**6
+
+
+def gamma_rank(table: Words, m: int, progress: Progress = False) -> int:
+    """The Gamma-rank of an (n, m)-function F with n + m <= 12 (ValueError beyond, and for n > 6 as
+    the registry lists it): the rank over GF(2) of the incidence matrix of the design developed from
+    the graph G_F = {(x, F(x))} in F_2^(n+m), M[u][v] = [u ^ v in G_F] for every pair of points u, v
+    (Edel and Pott, "A new almost perfect nonlinear function which is not quadratic", Adv. Math.
+    Commun. 3(1), 2009; also Kaleyski, "Invariants for EA- and CCZ-equivalence of APN and AB
+    functions", Cryptogr. Commun. 13, 2021). An affine permutation taking G_F onto G_G only permutes
+    the rows and columns of M, so the rank is a CCZ invariant.
+
+    >>> from vexil_kit import VectorialFunction
+    >>> VectorialFunction.power(5, 3).gamma_rank()
+    330
+    """
+    return int(registry.evaluate("vectorial", "gamma_rank", table, m=m, progress=progress))
+
+
+def delta_rank(table: Words, m: int, progress: Progress = False) -> int:
+    """The Delta-rank of an (n, m)-function F, n + m <= 12: the rank of the same incidence matrix for
+    the set D_F = {(a, F(x) ^ F(x ^ a)) : a != 0} instead of the graph (Edel and Pott, 2009, as in
+    ``gamma_rank``; they use it for APN functions, where each a gives 2**(n-1) points). D_F is the set
+    of the sums of two distinct points of G_F, so a CCZ map carries it by its linear part: a CCZ
+    invariant for every F, taken here as a set.
+
+    >>> from vexil_kit import VectorialFunction
+    >>> VectorialFunction.power(5, 3).delta_rank()
+    42
+    """
+    return int(registry.evaluate("vectorial", "delta_rank", table, m=m, progress=progress))
+
+
+def _zero_space_limit(limit: int) -> int:
+    if isinstance(limit, bool) or not isinstance(limit, int) or limit < 0:
+        raise ValueError(f"limit must be a non-negative int, not {limit!r}")
+    return limit
+
+
+def walsh_zero_spaces(
+    table: Words, m: int, progress: Progress = False, *, limit: int = ZERO_SPACE_LIMIT
+) -> list[list[int]]:
+    """The n-dimensional linear spaces inside the Walsh zeroes {(a, b) : W(a, b) = 0} u {(0, 0)}, each as
+    its reduced echelon basis of words u = a | b << n (ascending; each vector's highest bit is set in no
+    other). The space {(a, 0)} is always one. Their number grows fast with n and is huge for functions
+    with many zeroes (affine ones: over 10**6 at n = 5): past ``limit`` spaces the search stops with a
+    ValueError naming where it stopped, and a MemoryError comes before a list that cannot fit is made.
+    The search answers Ctrl-C.
+
+    >>> from vexil_kit import VectorialFunction
+    >>> [0b01, 0b10] in VectorialFunction([0, 1, 3, 2]).walsh_zero_spaces()
+    True
+    """
+    with reporter(progress, "walsh_zero_spaces") as report:
+        spaces: list[list[int]] = _native.sbox_walsh_zero_spaces(table, m, _zero_space_limit(limit), progress=report)
+    return spaces
+
+
+def thickness_spectrum(
+    table: Words, m: int, progress: Progress = False, *, limit: int = ZERO_SPACE_LIMIT
+) -> dict[int, int]:
+    """Thickness -> number of the ``walsh_zero_spaces`` with it, the thickness of a space being the rank
+    of its projection on the output masks b (Canteaut and Perrin, "On CCZ-equivalence, extended-affine
+    equivalence, and function twisting", Finite Fields Appl. 56, 2019; the definition of sboxU). An EA
+    invariant: the spaces of thickness 0 (the trivial one, {(a, 0)}) and above tell the EA classes of a
+    CCZ class apart. The spaces are counted, not kept; past ``limit`` of them, a ValueError.
+
+    >>> from vexil_kit import VectorialFunction
+    >>> VectorialFunction.power(3, 3).thickness_spectrum()
+    {0: 1, 1: 7, 2: 14, 3: 8}
+    """
+    with reporter(progress, "thickness_spectrum") as report:
+        counts: dict[int, int] = _native.sbox_thickness_spectrum(table, m, _zero_space_limit(limit), progress=report)
+    return counts
+
+
+def _ranks_differ(f: Words, g: Words, n: int, m: int) -> bool:
+    """Whether the Gamma- or the Delta-rank tells f and g apart (n <= 6, n + m <= 12)."""
+    return any(_native.sbox_measure(name, f, m) != _native.sbox_measure(name, g, m) for name in _RANKS)
+
+
+_RANKS = ("gamma_rank", "delta_rank")
+#: Seconds of CCZ search before the ranks are compared.
+_FIRST_TRY = 0.25
+
+
 def equivalence(
     kind: str, f: Words, g: Words, n: int, m: int, *, time_limit: float | None = None, progress: Progress = False
 ) -> tuple[Any, ...] | None:
@@ -603,7 +695,9 @@ def equivalence(
     F_2^(n+m) an EA or affine map keeps), vector by vector, each candidate checked on all the span it
     adds, the colours first refined by how many vectors of a small class lie at each distance. Each
     complete M is checked on every point of the graph with every translation. Two quadratic APN
-    functions are searched through their ortho-derivatives instead (see ``ortho_derivative``).
+    functions are searched through their ortho-derivatives instead (see ``ortho_derivative``). For CCZ
+    with n <= 6 and n + m <= 12, a search still running after a quarter of a second first compares the
+    Gamma- and Delta-ranks (``gamma_rank``), which tell apart some pairs the spectra do not.
     """
     name = KINDS.get(kind)
     if name is None:
@@ -621,6 +715,16 @@ def equivalence(
     if pi_f is not None and pi_g is not None and spectra(pi_f, n, m, "ccz") != spectra(pi_g, n, m, "ccz"):
         return None
     start = time.monotonic()
+    if kind == "ccz" and n + m <= MAX_RANK_BITS and n <= MAX_RANK_BITS // 2 and not np.array_equal(f, g):
+        # The ranks cost up to a quarter of a second (n + m = 12), more than the search of most equivalent
+        # pairs: a short search goes first, and only one that runs past it is refuted by the ranks if it can.
+        outcome, rows, c = _native.sbox_equivalence(name, f, m, g, min(seconds or _FIRST_TRY, _FIRST_TRY))
+        if outcome != "timed out":
+            return None if rows is None or c is None else _maps(kind, f, g, n, m, rows, c)
+        if _ranks_differ(f, g, n, m):
+            return None
+        if seconds:
+            seconds = max(seconds - (time.monotonic() - start), 1e-3)
     if kind == "ea" and spectra(f, n, m, "affine") == spectra(g, n, m, "affine"):
         # An affine map is an EA map with C = 0, and its searches keep more of the structure: a short
         # try first often finds maps the EA search would take longer over (a "none" here decides nothing).

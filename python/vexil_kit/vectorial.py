@@ -470,32 +470,29 @@ class VectorialFunction(Value[np.uint32]):
         """
         return self._table_of("dlct", progress)
 
-    def walsh_zero_spaces(self, progress: Progress = False) -> list[list[int]]:
-        """The n-dimensional linear spaces inside the Walsh zeroes {(a, b) : W(a, b) = 0} u {(0, 0)}, each as
-        its reduced echelon basis of words u = a | b << n (ascending; each vector's highest bit is set in no
-        other). The space {(a, 0)} is always one. Their number grows fast with n (and is huge for functions
-        with many zeroes, such as affine ones); the search answers Ctrl-C.
+    def walsh_zero_spaces(
+        self, progress: Progress = False, *, limit: int = sbox_equivalence.ZERO_SPACE_LIMIT
+    ) -> list[list[int]]:
+        """The n-dimensional linear spaces inside the Walsh zeroes, each as its reduced echelon basis of
+        words a | b << n; ValueError past ``limit`` of them (see ``sbox_equivalence.walsh_zero_spaces``)."""
+        return sbox_equivalence.walsh_zero_spaces(self._table, self._m, progress, limit=limit)
 
-        >>> [0b01, 0b10] in VectorialFunction([0, 1, 3, 2]).walsh_zero_spaces()
-        True
-        """
-        with reporter(progress, "walsh_zero_spaces") as report:
-            spaces: list[list[int]] = _native.sbox_walsh_zero_spaces(self._table, self._m, progress=report)
-        return spaces
+    def thickness_spectrum(
+        self, progress: Progress = False, *, limit: int = sbox_equivalence.ZERO_SPACE_LIMIT
+    ) -> dict[int, int]:
+        """Thickness -> number of the ``walsh_zero_spaces`` with it, an EA invariant; ValueError past
+        ``limit`` spaces (see ``sbox_equivalence.thickness_spectrum``)."""
+        return sbox_equivalence.thickness_spectrum(self._table, self._m, progress, limit=limit)
 
-    def thickness_spectrum(self, progress: Progress = False) -> dict[int, int]:
-        """Thickness -> number of the ``walsh_zero_spaces`` with it, the thickness of a space being the rank
-        of its projection on the output masks b (Canteaut and Perrin, "On CCZ-equivalence, extended-affine
-        equivalence, and function twisting", Finite Fields Appl. 56, 2019; the definition of sboxU). An EA
-        invariant: the spaces of thickness 0 (the trivial one, {(a, 0)}) and above tell the EA classes of a
-        CCZ class apart.
+    def gamma_rank(self, progress: Progress = False) -> int:
+        """The GF(2) rank of the incidence matrix of the translates of the graph, a CCZ invariant (Edel and
+        Pott, 2009), n + m <= 12 (see ``sbox_equivalence.gamma_rank``)."""
+        return sbox_equivalence.gamma_rank(self._table, self._m, progress)
 
-        >>> VectorialFunction.power(3, 3).thickness_spectrum()
-        {0: 1, 1: 7, 2: 14, 3: 8}
-        """
-        with reporter(progress, "thickness_spectrum") as report:
-            counts: dict[int, int] = _native.sbox_thickness_spectrum(self._table, self._m, progress=report)
-        return counts
+    def delta_rank(self, progress: Progress = False) -> int:
+        """The same rank for the set {(a, F(x) ^ F(x ^ a)) : a != 0}, a CCZ invariant, n + m <= 12 (see
+        ``sbox_equivalence.delta_rank``)."""
+        return sbox_equivalence.delta_rank(self._table, self._m, progress)
 
     def ortho_derivative(self) -> VectorialFunction:
         """The ortho-derivative of a quadratic APN function (n = m, algebraic degree 2, differential

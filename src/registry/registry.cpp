@@ -16,6 +16,7 @@
 #include "npn5/queries.hpp"
 #include "npn5/word.hpp"
 #include "registry/measure_input.hpp"
+#include "vectorial/graph_ranks.hpp"
 #include "vectorial/sbox.hpp"
 
 #include <cstddef>
@@ -131,6 +132,8 @@ std::int64_t differential_branch_number(const vec::Sbox& f) { return vec::differ
 std::int64_t linear_branch_number(const vec::Sbox& f) { return vec::linear_branch_number(f); }
 std::int64_t is_permutation(const vec::Sbox& f) { return vec::is_permutation(f) ? 1 : 0; }
 std::int64_t sbox_is_balanced(const vec::Sbox& f) { return vec::is_balanced(f) ? 1 : 0; }
+std::int64_t gamma_rank(const vec::Sbox& f) { return as_integer(vec::gamma_rank(f)); }
+std::int64_t delta_rank(const vec::Sbox& f) { return as_integer(vec::delta_rank(f)); }
 std::int64_t fixed_point_count(const vec::Sbox& f) {
     std::int64_t count = 0;
     for (std::uint64_t x = 0; x < f.inputs(); ++x) count += f.table[x] == x ? 1 : 0;
@@ -352,6 +355,15 @@ constexpr MeasureInfo registry[] = {
         sbox_is_balanced),
     counted_sbox(vectorial_measure("fixed_point_count", G::basic, K::integer, "N", "the number of x with F(x) = x"),
                  fixed_point_count),
+    // CCZ invariants (vectorial/graph_ranks.hpp): n + m <= 12, so listed up to n = 6.
+    counted_sbox(up_to(reporting(vectorial_measure("gamma_rank", G::cryptographic, K::integer, "(NM)^3 / 128",
+                                                   "the GF(2) rank of the incidence matrix of the graph's translates")),
+                       6),
+                 gamma_rank),
+    counted_sbox(up_to(reporting(vectorial_measure("delta_rank", G::cryptographic, K::integer, "(NM)^3 / 128",
+                                                   "the same rank for the set of the derivatives (a, D_a F(x))")),
+                       6),
+                 delta_rank),
     reporting(vectorial_measure("differential_spectrum", G::cryptographic, K::counts, "N^2 / 2",
                                 "DDT value -> count over a != 0 and every b")),
     reporting(vectorial_measure("walsh_spectrum_counts", G::cryptographic, K::counts, "n N M",

@@ -59,12 +59,21 @@ public:
     SpaceSearch(const std::vector<std::uint64_t>& set, unsigned dim, Found& found)
         : set_(set), dim_(dim), found_(found), span_{0} {}
 
-    void run(const std::vector<std::uint64_t>& candidates) {
-        if (basis_.size() == dim_) {
-            found_(basis_);
-            return;
-        }
+    // Whether the search ran to its end (`found` returning false stops it).
+    bool run(const std::vector<std::uint64_t>& candidates) {
+        if (basis_.size() == dim_) return found_(basis_);
         const std::size_t need = dim_ - basis_.size();
+        if (need == 1) {
+            // Every candidate left completes the basis: it was kept because its sums with the span lie in the set.
+            for (const std::uint64_t v : candidates) {
+                check_interrupt();
+                basis_.push_back(v);
+                const bool going = found_(basis_);
+                basis_.pop_back();
+                if (!going) return false;
+            }
+            return true;
+        }
         std::vector<std::uint64_t> next;
         for (std::size_t i = 0; i + need <= candidates.size(); ++i) {
             check_interrupt();
@@ -82,10 +91,12 @@ public:
             const std::size_t old = span_.size();
             for (std::size_t k = 0; k < old; ++k) span_.push_back(span_[k] ^ v);
             basis_.push_back(v);
-            run(next);
+            const bool going = run(next);
             basis_.pop_back();
             span_.resize(old);
+            if (!going) return false;
         }
+        return true;
     }
 
 private:
@@ -98,8 +109,9 @@ private:
     std::vector<std::uint64_t> basis_;
 };
 
+// Gives each space to `found` until it returns false; whether the search ended.
 template <class Found>
-void over_zero_spaces(const Sbox& f, Found found) {
+bool over_zero_spaces(const Sbox& f, Found found) {
     const std::vector<std::uint64_t> bits = zero_bits(f);
     std::vector<std::uint64_t> candidates;
     const std::uint64_t size = std::uint64_t{1} << (f.n + f.m);
@@ -107,7 +119,7 @@ void over_zero_spaces(const Sbox& f, Found found) {
         if ((bits[u / 64] >> (u % 64) & 1) != 0) candidates.push_back(u);
     }
     SpaceSearch<Found> search(bits, f.n, found);
-    search.run(candidates);
+    return search.run(candidates);
 }
 
 unsigned rank_of(std::vector<std::uint64_t> words) {
@@ -142,21 +154,29 @@ void dlct_into(const Sbox& f, std::span<std::int32_t> out) {
     });
 }
 
-std::vector<std::vector<std::uint64_t>> walsh_zero_spaces(const Sbox& f) {
-    std::vector<std::vector<std::uint64_t>> spaces;
-    over_zero_spaces(f, [&](const std::vector<std::uint64_t>& basis) { spaces.push_back(basis); });
-    return spaces;
+ZeroSpaces walsh_zero_spaces(const Sbox& f, std::uint64_t limit) {
+    ZeroSpaces out;
+    out.complete = over_zero_spaces(f, [&](const std::vector<std::uint64_t>& basis) {
+        if (out.bases.size() + basis.size() > out.bases.capacity()) {
+            // The vector doubles: the memory it will hold is checked before it is asked for.
+            ensure_working_set(bytes_times(3 * out.bases.capacity() + basis.size(), sizeof(std::uint64_t)));
+        }
+        out.bases.insert(out.bases.end(), basis.begin(), basis.end());
+        return ++out.count <= limit;
+    });
+    return out;
 }
 
-std::vector<ValueCount> thickness_spectrum(const Sbox& f) {
+ThicknessSpectrum thickness_spectrum(const Sbox& f, std::uint64_t limit) {
     std::map<std::int64_t, std::uint64_t> counts;
-    over_zero_spaces(f, [&](const std::vector<std::uint64_t>& basis) {
+    ThicknessSpectrum out;
+    out.complete = over_zero_spaces(f, [&](const std::vector<std::uint64_t>& basis) {
         std::vector<std::uint64_t> outputs;
         for (const std::uint64_t u : basis) outputs.push_back(u >> f.n);
         ++counts[rank_of(outputs)];
+        return ++out.count <= limit;
     });
-    std::vector<ValueCount> out;
-    for (const auto& [thickness, count] : counts) out.push_back({thickness, count});
+    for (const auto& [thickness, count] : counts) out.counts.push_back({thickness, count});
     return out;
 }
 

@@ -19,14 +19,31 @@ namespace vexil::vectorial {
 // the DDT row, halved. Needs n >= 1.
 void dlct_into(const Sbox& f, std::span<std::int32_t> out);
 
+// The spaces found by a bounded search: `count` of them, `complete` when the
+// search ended before finding more than its limit (else it stopped at limit + 1).
+struct ZeroSpaces {
+    std::vector<std::uint64_t> bases;  // n words per space, one space after another
+    std::uint64_t count = 0;
+    bool complete = true;
+};
+
 // The n-dimensional linear subspaces of the Walsh zeroes Z = {u : W(a, b) = 0} u {0},
 // each as its reduced echelon basis (ascending, distinct highest bits, none of
-// them set in another vector), in ascending order of bases.
-std::vector<std::vector<std::uint64_t>> walsh_zero_spaces(const Sbox& f);
+// them set in another vector), in ascending order of bases. The search stops
+// once it has found limit + 1 (their number grows beyond any memory for
+// functions with many zeroes, affine ones above all); the memory for the bases
+// is checked as it grows.
+ZeroSpaces walsh_zero_spaces(const Sbox& f, std::uint64_t limit);
 
 // Thickness (the rank of a space's projection on the output masks b) -> number of
-// n-dimensional subspaces of the Walsh zeroes with it, ascending.
-std::vector<ValueCount> thickness_spectrum(const Sbox& f);
+// n-dimensional subspaces of the Walsh zeroes with it, ascending; `complete`
+// false (and the counts partial) when more than `limit` spaces were found.
+struct ThicknessSpectrum {
+    std::vector<ValueCount> counts;
+    std::uint64_t count = 0;
+    bool complete = true;
+};
+ThicknessSpectrum thickness_spectrum(const Sbox& f, std::uint64_t limit);
 
 // Why F has no ortho-derivative ("" when it has one): n = m, algebraic degree 2, APN.
 const char* ortho_derivative_refusal(const Sbox& f);
