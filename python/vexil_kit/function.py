@@ -740,6 +740,7 @@ class BooleanFunction(Value[np.bool_]):
         max_gates: int | None = None,
         time_limit: float | None = None,
         progress: Progress = False,
+        max_depth: int | None = None,
     ) -> Synthesis:
         """The smallest circuit computing f over ``basis``, by SAT search, with the bounds proven.
 
@@ -751,14 +752,14 @@ class BooleanFunction(Value[np.bool_]):
         probing sizes below that circuit as it goes; ``time_limit`` (seconds) stops it with the
         best circuit and the bounds so far, ``max_gates`` bounds the sizes tried, Ctrl-C stops it
         within a second (the KeyboardInterrupt carries the result so far as ``synthesis``), and
-        ``progress`` reports the size being tried. See docs/circuits.md.
+        ``progress`` reports the size being tried; ``max_depth`` bounds the depth. See docs/circuits.md.
 
         >>> s = BooleanFunction.majority(3).synthesize("AIG")
         >>> s.upper_bound, s.optimal, s.circuit.to_function() == BooleanFunction.majority(3)
         (4, True, True)
         """
         return synthesis.synthesize_tables(
-            self._n, [self._table], basis, max_gates=max_gates, time_limit=time_limit, progress=progress
+            self._n, [self._table], basis, max_gates, time_limit, progress, max_depth=max_depth
         )
 
     def multiplicative_complexity(self, time_limit: float | None = None, progress: Progress = False) -> int:

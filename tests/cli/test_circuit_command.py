@@ -30,3 +30,15 @@ def test_a_time_limit_prints_the_bounds(capsys):
     assert main(["circuit", f.to_hex(), "--basis", "AIG", "--time-limit", "0.1"]) == 0
     err = capsys.readouterr().err
     assert "at least" in err and "stopped after" in err
+
+
+@pytest.mark.parametrize("depth, status", [(3, 0), (2, 2)])
+def test_a_depth_bound_is_kept_or_refused(tmp_path, capsys, depth, status):
+    target = tmp_path / "m.bench"
+    assert main(["circuit", "majority:3", "--basis", "AIG", "--max-depth", str(depth), "-o", str(target)]) == status
+    if status == 0:
+        written = Circuit.from_bench(target.read_text())
+        assert written.depth <= depth and written.to_function() == BooleanFunction.majority(3)
+        assert f"within depth {depth}: 4 gates, optimal" in capsys.readouterr().err
+    else:
+        assert "within depth 2" in capsys.readouterr().err and not target.exists()

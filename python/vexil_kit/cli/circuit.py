@@ -35,6 +35,12 @@ def add_parser(commands: Any) -> None:
     )
     cir.add_argument("--depth", action="store_true", help="improve: also lower the depth at equal size, never raise it")
     cir.add_argument(
+        "--max-depth",
+        type=int,
+        metavar="D",
+        help="the smallest circuit at most D gates deep (one output, B2/XAG/AIG, up to six variables)",
+    )
+    cir.add_argument(
         "--time-limit", type=float, metavar="S", help="stop after S seconds with the best circuit and the bounds"
     )
     cir.add_argument(
@@ -46,7 +52,7 @@ def add_parser(commands: Any) -> None:
 
 
 def summary(found: Synthesis, basis: str, why: str = "stopped") -> str:
-    unit = "AND gates" if basis == "MC" else "gates"
+    unit = "AND gates" if basis.startswith("MC") else "gates"
     if found.optimal:
         return f"{basis}: {found.upper_bound} {unit}, optimal ({found.seconds:.2f} s)"
     if found.upper_bound is None:
@@ -69,6 +75,7 @@ def run(args: argparse.Namespace) -> int:
         raise ValueError(f"--time-limit takes a nonnegative number of seconds, not {args.time_limit}")
     started = time.monotonic()
     shown: list[int] = []
+    label = args.basis if args.max_depth is None else f"{args.basis} within depth {args.max_depth}"
 
     def progress(size: int, bound: int) -> None:
         # A line per size tried, once the search has run a second: quick answers stay quiet.
@@ -77,17 +84,17 @@ def run(args: argparse.Namespace) -> int:
             say(f"  trying {size} gates" + (f" (a circuit of {bound} is known)" if bound else ""))
 
     try:
-        found = f.synthesize(args.basis, time_limit=args.time_limit, progress=progress)
+        found = f.synthesize(args.basis, time_limit=args.time_limit, progress=progress, max_depth=args.max_depth)
     except KeyboardInterrupt as error:
         # Ctrl-C: the bounds and the best circuit so far are still reported and written.
         partial = getattr(error, "synthesis", None)
         if partial is None:
             raise
-        say(summary(partial, args.basis, "interrupted"))
+        say(summary(partial, label, "interrupted"))
         if partial.circuit is not None:
             write(partial.circuit, args)
         return 130
-    say(summary(found, args.basis))
+    say(summary(found, label))
     if found.circuit is None:
         return 1
     write(found.circuit, args)

@@ -24,7 +24,7 @@ import numpy.typing as npt
 from .. import _arguments, _native, display, predicates, transforms
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
-from . import aig4, constructive, encoding, multiplicative
+from . import aig4, constructive, depth_bounded, encoding, multiplicative
 
 #: The bases: every two-input gate, AND with free inverters, AND and XOR with free inverters, and
 #: "MC", XAGs counted by their AND gates alone (multiplicative complexity).
@@ -196,6 +196,7 @@ def synthesize_tables(
     database: bool = True,
     known_optima: bool = True,
     split_levels: bool = False,
+    max_depth: int | None = None,
 ) -> Synthesis:
     """The smallest circuit over ``basis`` computing every table of ``tables`` (each of 2**n entries).
 
@@ -210,7 +211,12 @@ def synthesize_tables(
     levels (``encoding.level_splits``): decisive on some of the hardest refutations, slower on
     most searches. The circuit has several outputs when more
     than one table is given. Ctrl-C stops the search within a second: the KeyboardInterrupt goes
-    on, with the result so far (a ``Synthesis``) as its ``synthesis`` attribute.
+    on, with the result so far (a ``Synthesis``) as its ``synthesis`` attribute. ``max_depth=D``
+    (one table; "B2", "XAG" or "AIG"; at most six essential variables) asks for the smallest circuit
+    whose output is at most D gates deep, and the bounds are on the size of such circuits
+    (``depth_bounded``); no first circuit is built, so ``circuit`` stays None when the search stops
+    before it finds one, and ``depth_bounded.NoCircuitWithinDepth`` (a ValueError) says that no
+    circuit of any size is that shallow.
     """
     start = time.monotonic()
     if not isinstance(n, (int, np.integer)) or isinstance(n, (bool, np.bool_)) or not 0 <= n <= _MAX_VARS:
@@ -234,6 +240,8 @@ def synthesize_tables(
     outputs = [np.asarray(t, dtype=np.bool_).reshape(-1) for t in tables]
     if not outputs or any(len(t) != 1 << n for t in outputs):
         raise ValueError(f"give one or more tables of 2**{n} entries each")
+    if max_depth is not None:
+        return _within_depth(n, outputs, basis, max_depth, max_gates, deadline, progress, start)
     # Trivial outputs, and the distinct others up to complement.
     xs = np.arange(1 << n, dtype=np.int64)
     literals = {(xs >> v & 1).astype(np.bool_).tobytes(): v for v in range(n)}
@@ -273,6 +281,33 @@ def synthesize_tables(
         error.synthesis = state.result()  # type: ignore[attr-defined]
         raise
     return state.result()
+
+
+def _within_depth(
+    n: int,
+    outputs: list[Bool],
+    basis: str,
+    max_depth: Any,
+    max_gates: int | None,
+    deadline: float | None,
+    progress: progress_module.Progress,
+    start: float,
+) -> Synthesis:
+    if isinstance(max_depth, bool) or not isinstance(max_depth, int) or max_depth < 0:
+        raise ValueError(f"max_depth must be a nonnegative int or None, not {max_depth!r}")
+    if len(outputs) != 1 or basis == "MC":
+        raise ValueError("max_depth is searched for one output over B2, XAG or AIG")
+    try:
+        circuit, upper, lower = depth_bounded.synthesize_within_depth(
+            n, outputs[0], basis, max_depth, max_gates, deadline, progress
+        )
+    except KeyboardInterrupt as error:
+        seconds = time.monotonic() - start
+        error.synthesis = Synthesis(None, None, getattr(error, "lower_bound", 0), False, seconds)  # type: ignore[attr-defined]
+        raise
+    if circuit is not None and (circuit.depth > max_depth or not np.array_equal(circuit.tables()[0], outputs[0])):
+        raise RuntimeError("internal error: the circuit found is not within the depth or computes something else")
+    return Synthesis(circuit, upper, lower, upper == lower, time.monotonic() - start)
 
 
 class _State:
