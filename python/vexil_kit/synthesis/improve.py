@@ -36,7 +36,7 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, improve_check, improve_depth, improve_resub
+from . import aig4, improve_check, improve_depth, improve_resub, improve_start
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -465,22 +465,38 @@ def improve(
         )
         return Improvement(better, summary)
 
+    starts = [net]
+    if basis == "AIG" and not depth and improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
+        whole = improve_resub.tables(n, net[0])
+        full = (1 << (1 << n)) - 1
+        values = [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
+        fresh = improve_start.decomposed(n, values, deadline)
+        if fresh is not None:
+            starts.append(fresh)
+            starts.sort(key=lambda start: _key(n, start, basis))
+            net = starts[0]
     stopped = "fixed point"
     try:
         with progress_module.reporter(progress, f"improve ({basis})") as report:
             improver.report = report
-            while True:
-                if deadline is not None and time.monotonic() >= deadline:
-                    stopped = "time limit"
-                    break
-                counts["passes"] += 1
-                step = _one_pass(improver, net)
-                if step is None:
+            for number, current in enumerate(starts):
+                # Each start is descended to its fixed point; the smallest result is kept.
+                while True:
                     if deadline is not None and time.monotonic() >= deadline:
                         stopped = "time limit"
+                        break
+                    counts["passes"] += 1
+                    step = _one_pass(improver, current)
+                    if step is None:
+                        if deadline is not None and time.monotonic() >= deadline:
+                            stopped = "time limit"
+                        break
+                    current = step[0]
+                    counts["replacements"] += step[1]
+                    if number == 0 or _key(n, current, basis) < _key(n, net, basis):
+                        net = current
+                if stopped != "fixed point":
                     break
-                net = step[0]
-                counts["replacements"] += step[1]
     except KeyboardInterrupt as stop:
         raise Interrupted(finish("interrupted")) from stop
     return finish(stopped)
