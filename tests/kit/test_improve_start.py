@@ -8,7 +8,7 @@ import pytest
 
 from vexil_kit import Circuit
 from vexil_kit.circuits import AND_OPS
-from vexil_kit.synthesis import improve_start
+from vexil_kit.synthesis import improve_start, improve_symmetric
 
 
 def rows(n, gates, outputs):
@@ -74,3 +74,47 @@ def test_improve_keeps_the_smaller_of_both_starts(seed):
     start = improve_start.decomposed(n, [table])
     assert better.size <= len(start[0]) and summary.verified == "simulation"
     assert rows(n, better.gates, better.outputs) == [table]
+
+
+def symmetric_table(n, by_count):
+    return sum(by_count[x.bit_count()] << x for x in range(1 << n))
+
+
+@pytest.mark.parametrize("n, seed", [(n, s) for n in (2, 3, 5, 9, 12) for s in range(2)])
+def test_symmetric_outputs_are_counted_exactly(n, seed):
+    # Random symmetric outputs and one that is not: the first computed row by row, the second refused.
+    r = random.Random(seed)
+    tables = [symmetric_table(n, [r.randrange(2) for _ in range(n + 1)]) for _ in range(2)]
+    assert [improve_symmetric.counts(n, t) for t in tables] == [
+        [t >> ((1 << c) - 1) & 1 for c in range(n + 1)] for t in tables
+    ]
+    gates, outs = improve_symmetric.symmetric(n, tables)
+    assert rows(n, gates, outs) == tables
+    assert all(op in AND_OPS for op, _, _ in gates)
+    lopsided = tables[0] ^ 2  # the row with only x0 set flipped
+    assert improve_symmetric.counts(n, lopsided) is None
+    assert improve_symmetric.symmetric(n, [tables[1], lopsided]) is None
+
+
+def test_a_wide_majority_ends_below_its_chain_of_partial_counts():
+    # Majority of 13 as a row of "at least j so far" gates: the count of the ones is smaller, and the
+    # improvement must end below the chain's size however long the windows were rewritten.
+    n, most = 13, 7
+    gates, row = [], [(None, True)] + [(None, False)] * most
+    for v in range(n):
+        new = [row[0]]
+        for j in range(1, most + 1):
+            terms = [t for t in (row[j], (v, False) if row[j - 1] == (None, True) else None) if t]
+            if row[j - 1][0] is not None:
+                gates.append((8, v, row[j - 1][0]))
+                terms.append((n + len(gates) - 1, False))
+            if len(terms) == 2 and terms[0][0] is not None:
+                gates.append((14, terms[0][0], terms[1][0]))
+                terms = [(n + len(gates) - 1, False)]
+            new.append(terms[-1] if terms and terms[-1][0] is not None else (None, False))
+        row = new
+    chain = Circuit(n, gates, outputs=[row[most]])
+    assert rows(n, chain.gates, chain.outputs) == [symmetric_table(n, [int(c >= most) for c in range(n + 1)])]
+    better, _ = chain.improve("AIG", time_limit=20)
+    assert rows(n, better.gates, better.outputs) == rows(n, chain.gates, chain.outputs)
+    assert better.size < Circuit(n, gates, outputs=[row[most]]).improve("AIG", time_limit=0).circuit.size - 10

@@ -36,7 +36,7 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, improve_check, improve_depth, improve_resub, improve_start
+from . import aig4, improve_check, improve_depth, improve_resub, improve_start, improve_symmetric
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -409,6 +409,19 @@ def _one_pass(improver: _Improver, net: Net) -> tuple[Net, int] | None:
     return None
 
 
+def _fresh_starts(n: int, net: Net, deadline: float | None) -> list[Net]:
+    """Other AIGs of the same outputs to descend from: a decomposition of each output for few inputs,
+    a count of the ones when every output is symmetric."""
+    whole = improve_resub.tables(n, net[0])
+    full = (1 << (1 << n)) - 1
+    values = [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
+    found = []
+    if improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
+        found.append(improve_start.decomposed(n, values, deadline))
+    found.append(improve_symmetric.symmetric(n, values, deadline))
+    return [start for start in found if start is not None]
+
+
 def improve(
     circuit: Circuit,
     basis: str | None = None,
@@ -466,37 +479,33 @@ def improve(
         return Improvement(better, summary)
 
     starts = [net]
-    if basis == "AIG" and not depth and improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
-        whole = improve_resub.tables(n, net[0])
-        full = (1 << (1 << n)) - 1
-        values = [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
-        fresh = improve_start.decomposed(n, values, deadline)
-        if fresh is not None:
-            starts.append(fresh)
-            starts.sort(key=lambda start: _key(n, start, basis))
-            net = starts[0]
+    if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS:
+        starts += _fresh_starts(n, net, deadline)
+        starts.sort(key=lambda start: _key(n, start, basis))
+        net = starts[0]
     stopped = "fixed point"
     try:
         with progress_module.reporter(progress, f"improve ({basis})") as report:
             improver.report = report
-            for number, current in enumerate(starts):
-                # Each start is descended to its fixed point; the smallest result is kept.
-                while True:
-                    if deadline is not None and time.monotonic() >= deadline:
-                        stopped = "time limit"
-                        break
-                    counts["passes"] += 1
-                    step = _one_pass(improver, current)
-                    if step is None:
-                        if deadline is not None and time.monotonic() >= deadline:
-                            stopped = "time limit"
-                        break
-                    current = step[0]
-                    counts["replacements"] += step[1]
-                    if number == 0 or _key(n, current, basis) < _key(n, net, basis):
-                        net = current
-                if stopped != "fixed point":
+            # The starts take passes in turn, each until its fixed point; the smallest result is kept.
+            active = list(starts)
+            while active:
+                if deadline is not None and time.monotonic() >= deadline:
+                    stopped = "time limit"
                     break
+                current = active.pop(0)
+                counts["passes"] += 1
+                step = _one_pass(improver, current)
+                if step is None:
+                    if deadline is not None and time.monotonic() >= deadline:
+                        active.append(current)  # cut short, not at its fixed point
+                    continue
+                active.append(step[0])
+                counts["replacements"] += step[1]
+                if _key(n, step[0], basis) < _key(n, net, basis):
+                    net = step[0]
+            if active and stopped == "fixed point":
+                stopped = "time limit"
     except KeyboardInterrupt as stop:
         raise Interrupted(finish("interrupted")) from stop
     return finish(stopped)
