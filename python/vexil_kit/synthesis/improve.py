@@ -36,7 +36,7 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, improve_check, improve_depth, improve_resub, improve_start, improve_symmetric
+from . import aig4, improve_check, improve_dc, improve_depth, improve_resub, improve_start, improve_symmetric
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -109,6 +109,7 @@ class _Candidate:
     gain: Cost
     level: int  # the root's level after the rewrite
     before: int  # and before it
+    loose: bool = False  # right only where the root is observable: checked after the pass
 
 
 def _cost(gates: Sequence[Gate], basis: str) -> Cost:
@@ -133,6 +134,8 @@ class _Improver:
         self.deadline = deadline
         self.cache: dict[tuple[Any, ...], tuple[list[Gate], list[Output]] | None] = {}
         self.report: Any = None
+        self.dont_cares = False
+        self.observable: dict[int, int] = {}  # root -> the rows where it reaches an output, this pass
 
     # -- the smallest circuits of windows ------------------------------------------------------
 
@@ -221,6 +224,9 @@ class _Improver:
         cut_sets = cuts(n, gates, self.k, self.limit, level)
         whole = improve_resub.tables(n, gates) if n <= improve_resub.MAX_INPUTS else None
         sharing: dict[int, list[int]] = {}  # cut -> the gates that have it, for windows of several roots
+        observe, self.observable = None, {}
+        if whole is not None and self.basis == "AIG" and self.dont_cares:
+            observe = improve_dc.Observability(n, gates, outputs, whole)
         for index in range(len(gates) - 1, -1, -1):
             if self.report is not None:
                 self.report(len(gates) - 1 - index, len(gates))
@@ -239,6 +245,10 @@ class _Improver:
                     candidate = self._candidate(gates, root, window.leaves, [root], freed, net, level)
                     if candidate is not None and (best is None or _better(candidate, best)):
                         best = candidate
+                if observe is not None and k == 4:
+                    loose = self._loose(gates, window, freed, observe, level)
+                    if loose is not None and (best is None or _better(loose, best)):
+                        best = loose
                 if widest is None or len(window.inner) > len(widest[0].inner):
                     shared = window.shared(n, gates, count)
                     if shared is not None and 0 < len(shared) <= 2 and len(window.inner) > len(freed):
@@ -269,6 +279,28 @@ class _Improver:
                     found.append(best)
         found.sort(key=lambda c: (c.gain, c.before - c.level), reverse=True)
         return found
+
+    def _loose(
+        self, gates: list[Gate], window: Window, freed: list[int], observe: improve_dc.Observability, level: list[int]
+    ) -> _Candidate | None:
+        """The four-leaf window rewritten by its smallest completion on the rows that matter."""
+        root = window.root
+        rows = self.observable.get(root)
+        if rows is None:
+            rows = self.observable[root] = observe.observable(root)
+        care = observe.care(window.leaves, rows)
+        if care == 0xFFFF:
+            return None
+        size, table = improve_dc.smallest_completion(window.table[root], care)
+        if size >= len(freed):
+            return None
+        net = improve_dc.net_of(table, 4)
+        if net is None:
+            return None
+        candidate = self._candidate(gates, root, window.leaves, [root], freed, (net[0], [net[1]]), level)
+        if candidate is not None:
+            candidate.loose = True
+        return candidate
 
     def _several(self, gates: list[Gate], window: Window, shared: list[int], level: list[int]) -> _Candidate | None:
         """The window with its shared gates as further outputs, all its gates freed."""
@@ -399,27 +431,43 @@ def _one_pass(improver: _Improver, net: Net) -> tuple[Net, int] | None:
             chosen.append(c)
             taken |= c.freed
             read.update(c.leaves)
+    values: list[int] = []
+
+    def same(rewritten: Net, made: Sequence[_Candidate]) -> bool:
+        """Whether the outputs are kept: sure unless a rewrite used the don't-cares of its root."""
+        if not any(c.loose for c in made):
+            return True
+        if not values:
+            values.extend(_values(n, net))
+        return _values(n, rewritten) == values
+
     rewritten = _apply(n, net, chosen, aig)
-    if _accepted(_key(n, rewritten, improver.basis), old, by_depth):
+    if _accepted(_key(n, rewritten, improver.basis), old, by_depth) and same(rewritten, chosen):
         return rewritten, len(chosen)
     for c in found:  # together they did not help: the first that does alone
         rewritten = _apply(n, net, [c], aig)
-        if _accepted(_key(n, rewritten, improver.basis), old, by_depth):
+        if _accepted(_key(n, rewritten, improver.basis), old, by_depth) and same(rewritten, [c]):
             return rewritten, 1
     return None
+
+
+def _values(n: int, net: Net) -> list[int]:
+    """The outputs' whole tables."""
+    whole = improve_resub.tables(n, net[0])
+    full = (1 << (1 << n)) - 1
+    return [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
 
 
 def _fresh_starts(n: int, net: Net, deadline: float | None) -> list[Net]:
     """Other AIGs of the same outputs to descend from: a decomposition of each output for few inputs,
     a count of the ones when every output is symmetric."""
-    whole = improve_resub.tables(n, net[0])
-    full = (1 << (1 << n)) - 1
-    values = [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
+    values = _values(n, net)
     found = []
     if improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
         found.append(improve_start.decomposed(n, values, deadline))
     found.append(improve_symmetric.symmetric(n, values, deadline))
-    return [start for start in found if start is not None]
+    # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
+    return [start for start in found if start is not None and len(start[0]) <= 1.5 * len(net[0])]
 
 
 def improve(
@@ -487,20 +535,28 @@ def improve(
     try:
         with progress_module.reporter(progress, f"improve ({basis})") as report:
             improver.report = report
-            # The starts take passes in turn, each until its fixed point; the smallest result is kept.
-            active = list(starts)
+            # The start now smallest takes the next pass, until each is at its fixed point; the
+            # smallest result is kept.
+            # With don't-cares a start is rewritten only once it is at its fixed point without them:
+            # taken early they block exact rewrites that gain more.
+            loose = basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS
+            active = [(start, False) for start in starts]
             while active:
                 if deadline is not None and time.monotonic() >= deadline:
                     stopped = "time limit"
                     break
-                current = active.pop(0)
+                current, improver.dont_cares = active.pop(
+                    min(range(len(active)), key=lambda i: (_key(n, active[i][0], basis), active[i][1]))
+                )
                 counts["passes"] += 1
                 step = _one_pass(improver, current)
                 if step is None:
                     if deadline is not None and time.monotonic() >= deadline:
-                        active.append(current)  # cut short, not at its fixed point
+                        active.append((current, improver.dont_cares))  # cut short, not at its fixed point
+                    elif loose and not improver.dont_cares:
+                        active.append((current, True))
                     continue
-                active.append(step[0])
+                active.append((step[0], False))
                 counts["replacements"] += step[1]
                 if _key(n, step[0], basis) < _key(n, net, basis):
                     net = step[0]
