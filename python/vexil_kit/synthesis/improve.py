@@ -134,6 +134,7 @@ class _Improver:
         self.deadline = deadline
         self.cache: dict[tuple[Any, ...], tuple[list[Gate], list[Output]] | None] = {}
         self.report: Any = None
+        self.searching = True  # whether windows not in the tables are searched for
         self.dont_cares = False
         self.observable: dict[int, int] = {}  # root -> the rows where it reaches an output, this pass
 
@@ -177,8 +178,8 @@ class _Improver:
             if len(net[0]) > most:
                 net = None
         if net is None:
-            if most < 0 or self._budget() <= 0:
-                return None  # not cached: asked again when there is time or room
+            if most < 0 or self._budget() <= 0 or not self.searching:
+                return None  # not cached: asked again when there is time, room or leave
             net = self._search(tables, k, most, scale)
         self.cache[key] = net
         return net
@@ -526,7 +527,7 @@ def improve(
         )
         return Improvement(better, summary)
 
-    starts = [net]
+    starts, given = [net], net
     if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS:
         starts += _fresh_starts(n, net, deadline)
         starts.sort(key=lambda start: _key(n, start, basis))
@@ -537,26 +538,33 @@ def improve(
             improver.report = report
             # The start now smallest takes the next pass, until each is at its fixed point; the
             # smallest result is kept.
-            # With don't-cares a start is rewritten only once it is at its fixed point without them:
-            # taken early they block exact rewrites that gain more.
-            loose = basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS
-            active = [(start, False) for start in starts]
+            # A start takes its passes in stages, each tried once the ones before are at their fixed
+            # point: windows from the tables alone, then the searches, then the don't-cares (taken
+            # early, those block exact rewrites that gain more). A gain goes back to the first.
+            last = 2 if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS else 1
+            # With time left at the end, the circuit given is descended again with the searches from
+            # the first pass (slower, but another path: sometimes to a smaller fixed point).
+            active = [(start, 0, False) for start in starts]
+            rounds = [[(given, 0, True)]]
             while active:
                 if deadline is not None and time.monotonic() >= deadline:
                     stopped = "time limit"
                     break
-                current, improver.dont_cares = active.pop(
+                current, stage, eager = active.pop(
                     min(range(len(active)), key=lambda i: (_key(n, active[i][0], basis), active[i][1]))
                 )
+                improver.searching, improver.dont_cares = stage >= 1 or eager, stage >= 2
                 counts["passes"] += 1
                 step = _one_pass(improver, current)
                 if step is None:
                     if deadline is not None and time.monotonic() >= deadline:
-                        active.append((current, improver.dont_cares))  # cut short, not at its fixed point
-                    elif loose and not improver.dont_cares:
-                        active.append((current, True))
+                        active.append((current, stage, eager))  # cut short, not at its fixed point
+                    elif stage < last:
+                        active.append((current, stage + 1, eager))
+                    elif not active and rounds:
+                        active = rounds.pop()
                     continue
-                active.append((step[0], False))
+                active.append((step[0], 0, eager))
                 counts["replacements"] += step[1]
                 if _key(n, step[0], basis) < _key(n, net, basis):
                     net = step[0]
