@@ -17,6 +17,12 @@ AIG, the AND gates then the gates for "MC". With ``depth=True`` the size may als
 depth, or else the sum of the gates' levels, goes down; the depth never goes up, and the windows
 on a longest path are also resynthesised under a depth bound (``improve_depth``).
 
+For AIG the passes come in stages (windows from the tables, then the searches, then the
+don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs), each tried
+once the ones before gain nothing; and the circuit is also rebuilt by a Shannon decomposition of
+its outputs (``improve_start``, 5 to 8 inputs) or by counting its inputs when every output is
+symmetric (``improve_symmetric``), each start descended in turn and the smallest result kept.
+
 The result is checked equal to the circuit given on every input (``improve_check``) before it is
 returned. Ctrl-C raises ``Interrupted``, a KeyboardInterrupt that carries the best circuit checked
 so far; the time limit returns it.
@@ -546,6 +552,8 @@ def improve(
             # the first pass (slower, but another path: sometimes to a smaller fixed point).
             active = [(start, 0, False) for start in starts]
             rounds = [[(given, 0, True)]]
+            if basis != "AIG":  # the searches are the windows' own route there: one descent with them
+                active, rounds = rounds[0], []
             while active:
                 if deadline is not None and time.monotonic() >= deadline:
                     stopped = "time limit"
@@ -559,8 +567,8 @@ def improve(
                 if step is None:
                     if deadline is not None and time.monotonic() >= deadline:
                         active.append((current, stage, eager))  # cut short, not at its fixed point
-                    elif stage < last:
-                        active.append((current, stage + 1, eager))
+                    elif stage + 1 + eager <= last:  # with the searches on, the next stage is the last
+                        active.append((current, stage + 1 + eager, eager))
                     elif not active and rounds:
                         active = rounds.pop()
                     continue
