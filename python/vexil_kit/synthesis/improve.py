@@ -465,14 +465,14 @@ def _values(n: int, net: Net) -> list[int]:
     return [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
 
 
-def _fresh_starts(n: int, net: Net, deadline: float | None) -> list[Net]:
-    """Other AIGs of the same outputs to descend from: a decomposition of each output for few inputs,
-    a count of the ones when every output is symmetric."""
+def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[Net]:
+    """Other circuits of the same outputs to descend from: a count of the ones when every output is
+    symmetric, and for AIG a decomposition of each output of few inputs."""
     values = _values(n, net)
     found = []
-    if improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
+    if basis == "AIG" and improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
         found.append(improve_start.decomposed(n, values, deadline))
-    found.append(improve_symmetric.symmetric(n, values, deadline))
+    found.append(improve_symmetric.symmetric(n, values, deadline, basis == "AIG"))
     # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
     return [start for start in found if start is not None and len(start[0]) <= 1.5 * len(net[0])]
 
@@ -534,8 +534,8 @@ def improve(
         return Improvement(better, summary)
 
     starts, given = [net], net
-    if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS:
-        starts += _fresh_starts(n, net, deadline)
+    if not depth and n <= improve_resub.MAX_INPUTS:
+        starts += _fresh_starts(n, net, deadline, basis)
         starts.sort(key=lambda start: _key(n, start, basis))
         net = starts[0]
     stopped = "fixed point"
@@ -552,8 +552,8 @@ def improve(
             # the first pass (slower, but another path: sometimes to a smaller fixed point).
             active = [(start, 0, False) for start in starts]
             rounds = [[(given, 0, True)]]
-            if basis != "AIG":  # the searches are the windows' own route there: one descent with them
-                active, rounds = rounds[0], []
+            if basis != "AIG":  # the searches are the windows' own route there: descents with them
+                active, rounds = [(start, 0, True) for start in starts], []
             while active:
                 if deadline is not None and time.monotonic() >= deadline:
                     stopped = "time limit"

@@ -1,12 +1,12 @@
-"""A starting point for AIG improvement when every output is a symmetric function of all the inputs.
+"""A starting point for improvement when every output is a symmetric function of all the inputs.
 
 Such an output depends only on how many inputs are 1 (majority, thresholds, "exactly k", counts
-modulo m). Its circuit here counts the ones in binary with a tree of full and half adders (a full
-adder takes seven ANDs, its carry reusing the AND inside its XORs; a half adder three), then reads
-the output from the count bits: a function of at most five of them, whose rows above n are free
-(no count reaches them), completed so that the proven or database optimum is smallest. Window
-rewriting rarely finds this from a chain of "at least j so far" gates, where every window is
-already optimal.
+modulo m). Its circuit here counts the ones in binary with a tree of full and half adders (in an
+AIG a full adder takes seven ANDs, its carry reusing the AND inside its XORs, and a half adder
+three; with XOR gates, five and two), then reads the output from the count bits: a function of at
+most five of them, whose rows above n are free (no count reaches them), completed so that the
+proven or database optimum is smallest. Window rewriting rarely finds this from a chain of "at
+least j so far" gates, where every window is already optimal.
 """
 
 from __future__ import annotations
@@ -45,20 +45,20 @@ def counts(n: int, table: int) -> list[int] | None:
     return [table >> ((1 << c) - 1) & 1 for c in range(n + 1)]
 
 
-def _net(bits: list[bool]) -> tuple[list[Gate], Output]:
+def _net(bits: list[bool], aig: bool) -> tuple[list[Gate], Output]:
     """A small AIG of a table over m <= 5 inputs: the proven optimum for four, the B2 one for five."""
     m = (len(bits) - 1).bit_length()
     padded = np.array(bits, dtype=np.bool_)
-    if m == 4:
+    if m == 4 and aig:
         found = aig4.lookup(padded)
         if found is not None:
             return found
     c = circuits.minimal_circuit(padded)
-    gates, outputs = rebuild(m, c.gates, c.outputs, aig=True)
+    gates, outputs = rebuild(m, c.gates, c.outputs, aig=aig)
     return gates, outputs[0]
 
 
-def _completed(values: list[int], m: int, seed: int) -> tuple[list[Gate], Output]:
+def _completed(values: list[int], m: int, seed: int, aig: bool) -> tuple[list[Gate], Output]:
     """The smallest net found of a function of the m count bits, its rows past len(values) free."""
     rows = 1 << m
     free = rows - len(values)
@@ -68,7 +68,7 @@ def _completed(values: list[int], m: int, seed: int) -> tuple[list[Gate], Output
     fills += [list(rng.integers(0, 2, free)) for _ in range(max(tries, 0))]
     best = None
     for fill in fills:
-        net = _net([bool(x) for x in values + fill])
+        net = _net([bool(x) for x in values + fill], aig)
         if best is None or len(net[0]) < len(best[0]):
             best = net
     assert best is not None
@@ -76,8 +76,10 @@ def _completed(values: list[int], m: int, seed: int) -> tuple[list[Gate], Output
 
 
 def _xor(folder: _Folder, a: Output, b: Output) -> tuple[Output, Output]:
-    """a ^ b as ~(a & b) & ~(~a & ~b) in three ANDs, and the a & b inside it."""
+    """a ^ b and a & b: for an AIG a ^ b is ~(a & b) & ~(~a & ~b), three ANDs with a & b inside."""
     both = folder.gate(8, a, b)
+    if not folder.aig:
+        return folder.gate(6, a, b), both
     return folder.gate(1, both, folder.gate(1, a, b)), both
 
 
@@ -103,8 +105,11 @@ def _count(folder: _Folder, literals: list[Output]) -> list[Output]:
     return [column[0] if column else (None, False) for column in columns]
 
 
-def symmetric(n: int, tables: Sequence[int], deadline: float | None = None) -> tuple[list[Gate], list[Output]] | None:
-    """An AIG of the output tables by counting, or None when one is not symmetric in all n inputs."""
+def symmetric(
+    n: int, tables: Sequence[int], deadline: float | None = None, aig: bool = True
+) -> tuple[list[Gate], list[Output]] | None:
+    """A circuit of the output tables by counting (AND-type gates only with ``aig``, else XORs too),
+    or None when one is not symmetric in all n inputs."""
     if not 2 <= n <= MAX_INPUTS:
         return None
     full = (1 << (1 << n)) - 1
@@ -116,7 +121,7 @@ def symmetric(n: int, tables: Sequence[int], deadline: float | None = None) -> t
         if values is None:
             return None
         by_count.append(values)
-    folder = _Folder(n, True)
+    folder = _Folder(n, aig)
     count = _count(folder, [(v, False) for v in range(n)])
     m = len(count)
     outputs: list[Output] = []
@@ -126,7 +131,7 @@ def symmetric(n: int, tables: Sequence[int], deadline: float | None = None) -> t
             continue
         if m > 5 or (deadline is not None and time.monotonic() >= deadline):
             return None
-        gates, (node, negated) = _completed(values, max(m, 4), j)
+        gates, (node, negated) = _completed(values, max(m, 4), j, aig)
         literal: list[Output] = count + [(None, False)] * (max(m, 4) - m)
         for op, a, b in gates:
             literal.append(folder.gate(op, literal[a], literal[b]))
@@ -135,4 +140,4 @@ def symmetric(n: int, tables: Sequence[int], deadline: float | None = None) -> t
         else:
             target, flip = literal[node]
             outputs.append((target, flip ^ negated))
-    return rebuild(n, folder.gates, outputs, aig=True)
+    return rebuild(n, folder.gates, outputs, aig=aig)
