@@ -19,9 +19,10 @@ on a longest path are also resynthesised under a depth bound (``improve_depth``)
 
 For AIG the passes come in stages (windows from the tables, then the searches, then the
 don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs), each tried
-once the ones before gain nothing; and the circuit is also rebuilt by a Shannon decomposition of
-its outputs (``improve_start``, 5 to 8 inputs) or by counting its inputs when every output is
-symmetric (``improve_symmetric``), each start descended in turn and the smallest result kept.
+once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
+output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
+outputs (``improve_start``, AIG of 5 to 8 inputs); each start is descended in turn, the smallest
+first, and the smallest result kept.
 
 The result is checked equal to the circuit given on every input (``improve_check``) before it is
 returned. Ctrl-C raises ``Interrupted``, a KeyboardInterrupt that carries the best circuit checked
