@@ -535,19 +535,19 @@ def improve(
         return Improvement(better, summary)
 
     starts, given = [net], net
-    if not depth and n <= improve_resub.MAX_INPUTS:
-        starts += _fresh_starts(n, net, deadline, basis)
-        starts.sort(key=lambda start: _key(n, start, basis))
-        net = starts[0]
     stopped = "fixed point"
     try:
+        if not depth and n <= improve_resub.MAX_INPUTS:
+            starts += _fresh_starts(n, net, deadline, basis)
+            starts.sort(key=lambda start: _key(n, start, basis))
+            net = starts[0]
         with progress_module.reporter(progress, f"improve ({basis})") as report:
             improver.report = report
             # The start now smallest takes the next pass, until each is at its fixed point; the
-            # smallest result is kept.
-            # A start takes its passes in stages, each tried once the ones before are at their fixed
-            # point: windows from the tables alone, then the searches, then the don't-cares (taken
-            # early, those block exact rewrites that gain more). A gain goes back to the first.
+            # smallest result is kept. For AIG a start takes its passes in stages, each tried once
+            # the ones before are at their fixed point: windows from the tables alone, then the
+            # searches, then the don't-cares (taken early, those block exact rewrites that gain
+            # more); a gain goes back to the first.
             last = 2 if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS else 1
             # With time left at the end, the circuit given is descended again with the searches from
             # the first pass (slower, but another path: sometimes to a smaller fixed point).
