@@ -44,9 +44,13 @@ def test_the_decomposition_computes_the_tables_within_its_count(n, outputs, seed
     assert len(gates) <= sum(search.solve(t) for t in tables)
 
 
-def test_the_decomposition_gives_up_past_its_deadline_or_its_inputs():
+def test_the_decomposition_gives_up_past_its_deadline_its_inputs_or_its_size():
     assert improve_start.decomposed(8, [random.Random(1).getrandbits(256)], deadline=0.0) is None
     assert improve_start.decomposed(improve_start.MAX_INPUTS + 1, [1]) is None
+    table = random.Random(2).getrandbits(64)
+    gates, _ = improve_start.decomposed(6, [table])
+    assert improve_start.decomposed(6, [table], most=len(gates) - 1) is None
+    assert improve_start.decomposed(6, [table], most=len(gates)) is not None
 
 
 @pytest.mark.parametrize("seed", range(2))

@@ -55,6 +55,9 @@ CUT_SIZES = {"B2": 5, "XAG": 5, "AIG": 4, "MC": 4}
 
 AND_OPS = circuits.AND_OPS
 
+#: How much larger than the circuit given another start may be: a larger one rarely ends smaller.
+_GROWTH = 1.5
+
 Cost = tuple[int, ...]
 Net = tuple[list[Gate], list[Output]]
 
@@ -472,10 +475,10 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
     values = _values(n, net)
     found = []
     if basis == "AIG" and improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
-        found.append(improve_start.decomposed(n, values, deadline))
+        found.append(improve_start.decomposed(n, values, deadline, int(_GROWTH * len(net[0]))))
     found.append(improve_symmetric.symmetric(n, values, deadline, basis == "AIG"))
     # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
-    return [start for start in found if start is not None and len(start[0]) <= 1.5 * len(net[0])]
+    return [start for start in found if start is not None and len(start[0]) <= _GROWTH * len(net[0])]
 
 
 def improve(

@@ -135,8 +135,11 @@ class _Decomposer:
         return result
 
 
-def decomposed(n: int, tables: Sequence[int], deadline: float | None = None) -> tuple[list[Gate], list[Output]] | None:
-    """An AIG of the output tables (ints of 2**n bits over the n inputs), or None past the deadline."""
+def decomposed(
+    n: int, tables: Sequence[int], deadline: float | None = None, most: int | None = None
+) -> tuple[list[Gate], list[Output]] | None:
+    """An AIG of the output tables (ints of 2**n bits over the n inputs), or None past the deadline
+    or once it holds more than ``most`` gates."""
     if not MIN_INPUTS <= n <= MAX_INPUTS:
         return None
     decomposer = _Decomposer(n, deadline)
@@ -147,6 +150,8 @@ def decomposed(n: int, tables: Sequence[int], deadline: float | None = None) -> 
         for f in tables:
             decomposer.solve(f)
             outputs.append(decomposer.build(folder, f, built))
+            if most is not None and len(folder.gates) > most:
+                return None
     except _Deadline:
         return None
     return rebuild(n, folder.gates, outputs, aig=True)
