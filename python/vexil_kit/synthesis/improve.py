@@ -17,6 +17,13 @@ AIG, the AND gates then the gates for "MC". With ``depth=True`` the size may als
 depth, or else the sum of the gates' levels, goes down; the depth never goes up, and the windows
 on a longest path are also resynthesised under a depth bound (``improve_depth``).
 
+For AIG the passes come in stages (windows from the tables, then the searches, then the
+don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs), each tried
+once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
+output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
+outputs (``improve_start``, AIG of 5 to 8 inputs); each start is descended in turn, the smallest
+first, and the smallest result kept.
+
 The result is checked equal to the circuit given on every input (``improve_check``) before it is
 returned. Ctrl-C raises ``Interrupted``, a KeyboardInterrupt that carries the best circuit checked
 so far; the time limit returns it.
@@ -36,7 +43,7 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, improve_check, improve_depth, improve_resub
+from . import aig4, improve_check, improve_dc, improve_depth, improve_resub, improve_start, improve_symmetric
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -47,6 +54,9 @@ _SIGNATURE = "Circuit.improve(basis=None, time_limit=None, progress=None, depth=
 CUT_SIZES = {"B2": 5, "XAG": 5, "AIG": 4, "MC": 4}
 
 AND_OPS = circuits.AND_OPS
+
+#: How much larger than the circuit given another start may be: a larger one rarely ends smaller.
+_GROWTH = 1.5
 
 Cost = tuple[int, ...]
 Net = tuple[list[Gate], list[Output]]
@@ -109,6 +119,7 @@ class _Candidate:
     gain: Cost
     level: int  # the root's level after the rewrite
     before: int  # and before it
+    loose: bool = False  # right only where the root is observable: checked after the pass
 
 
 def _cost(gates: Sequence[Gate], basis: str) -> Cost:
@@ -133,6 +144,9 @@ class _Improver:
         self.deadline = deadline
         self.cache: dict[tuple[Any, ...], tuple[list[Gate], list[Output]] | None] = {}
         self.report: Any = None
+        self.searching = True  # whether windows not in the tables are searched for
+        self.dont_cares = False
+        self.observable: dict[int, int] = {}  # root -> the rows where it reaches an output, this pass
 
     # -- the smallest circuits of windows ------------------------------------------------------
 
@@ -174,8 +188,8 @@ class _Improver:
             if len(net[0]) > most:
                 net = None
         if net is None:
-            if most < 0 or self._budget() <= 0:
-                return None  # not cached: asked again when there is time or room
+            if most < 0 or self._budget() <= 0 or not self.searching:
+                return None  # not cached: asked again when there is time, room or leave
             net = self._search(tables, k, most, scale)
         self.cache[key] = net
         return net
@@ -221,6 +235,9 @@ class _Improver:
         cut_sets = cuts(n, gates, self.k, self.limit, level)
         whole = improve_resub.tables(n, gates) if n <= improve_resub.MAX_INPUTS else None
         sharing: dict[int, list[int]] = {}  # cut -> the gates that have it, for windows of several roots
+        observe, self.observable = None, {}
+        if whole is not None and self.basis == "AIG" and self.dont_cares:
+            observe = improve_dc.Observability(n, gates, outputs, whole)
         for index in range(len(gates) - 1, -1, -1):
             if self.report is not None:
                 self.report(len(gates) - 1 - index, len(gates))
@@ -239,6 +256,10 @@ class _Improver:
                     candidate = self._candidate(gates, root, window.leaves, [root], freed, net, level)
                     if candidate is not None and (best is None or _better(candidate, best)):
                         best = candidate
+                if observe is not None and k == 4:
+                    loose = self._loose(gates, window, freed, observe, level)
+                    if loose is not None and (best is None or _better(loose, best)):
+                        best = loose
                 if widest is None or len(window.inner) > len(widest[0].inner):
                     shared = window.shared(n, gates, count)
                     if shared is not None and 0 < len(shared) <= 2 and len(window.inner) > len(freed):
@@ -269,6 +290,28 @@ class _Improver:
                     found.append(best)
         found.sort(key=lambda c: (c.gain, c.before - c.level), reverse=True)
         return found
+
+    def _loose(
+        self, gates: list[Gate], window: Window, freed: list[int], observe: improve_dc.Observability, level: list[int]
+    ) -> _Candidate | None:
+        """The four-leaf window rewritten by its smallest completion on the rows that matter."""
+        root = window.root
+        rows = self.observable.get(root)
+        if rows is None:
+            rows = self.observable[root] = observe.observable(root)
+        care = observe.care(window.leaves, rows)
+        if care == 0xFFFF:
+            return None
+        size, table = improve_dc.smallest_completion(window.table[root], care)
+        if size >= len(freed):
+            return None
+        net = improve_dc.net_of(table, 4)
+        if net is None:
+            return None
+        candidate = self._candidate(gates, root, window.leaves, [root], freed, (net[0], [net[1]]), level)
+        if candidate is not None:
+            candidate.loose = True
+        return candidate
 
     def _several(self, gates: list[Gate], window: Window, shared: list[int], level: list[int]) -> _Candidate | None:
         """The window with its shared gates as further outputs, all its gates freed."""
@@ -399,14 +442,43 @@ def _one_pass(improver: _Improver, net: Net) -> tuple[Net, int] | None:
             chosen.append(c)
             taken |= c.freed
             read.update(c.leaves)
+    values: list[int] = []
+
+    def same(rewritten: Net, made: Sequence[_Candidate]) -> bool:
+        """Whether the outputs are kept: sure unless a rewrite used the don't-cares of its root."""
+        if not any(c.loose for c in made):
+            return True
+        if not values:
+            values.extend(_values(n, net))
+        return _values(n, rewritten) == values
+
     rewritten = _apply(n, net, chosen, aig)
-    if _accepted(_key(n, rewritten, improver.basis), old, by_depth):
+    if _accepted(_key(n, rewritten, improver.basis), old, by_depth) and same(rewritten, chosen):
         return rewritten, len(chosen)
     for c in found:  # together they did not help: the first that does alone
         rewritten = _apply(n, net, [c], aig)
-        if _accepted(_key(n, rewritten, improver.basis), old, by_depth):
+        if _accepted(_key(n, rewritten, improver.basis), old, by_depth) and same(rewritten, [c]):
             return rewritten, 1
     return None
+
+
+def _values(n: int, net: Net) -> list[int]:
+    """The outputs' whole tables."""
+    whole = improve_resub.tables(n, net[0])
+    full = (1 << (1 << n)) - 1
+    return [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
+
+
+def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[Net]:
+    """Other circuits of the same outputs to descend from: a count of the ones when every output is
+    symmetric, and for AIG a decomposition of each output of few inputs."""
+    values = _values(n, net)
+    found = []
+    if basis == "AIG" and improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
+        found.append(improve_start.decomposed(n, values, deadline, int(_GROWTH * len(net[0]))))
+    found.append(improve_symmetric.symmetric(n, values, deadline, basis == "AIG"))
+    # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
+    return [start for start in found if start is not None and len(start[0]) <= _GROWTH * len(net[0])]
 
 
 def improve(
@@ -465,22 +537,51 @@ def improve(
         )
         return Improvement(better, summary)
 
+    starts, given = [net], net
     stopped = "fixed point"
     try:
+        if not depth and n <= improve_resub.MAX_INPUTS:
+            starts += _fresh_starts(n, net, deadline, basis)
+            starts.sort(key=lambda start: _key(n, start, basis))
+            net = starts[0]
         with progress_module.reporter(progress, f"improve ({basis})") as report:
             improver.report = report
-            while True:
+            # The start now smallest takes the next pass, until each is at its fixed point; the
+            # smallest result is kept. For AIG a start takes its passes in stages, each tried once
+            # the ones before are at their fixed point: windows from the tables alone, then the
+            # searches, then the don't-cares (taken early, those block exact rewrites that gain
+            # more); a gain goes back to the first.
+            last = 2 if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS else 1
+            # With time left at the end, the circuit given is descended again with the searches from
+            # the first pass (slower, but another path: sometimes to a smaller fixed point).
+            active = [(start, 0, False) for start in starts]
+            rounds = [[(given, 0, True)]]
+            if basis != "AIG":  # the searches are the windows' own route there: descents with them
+                active, rounds = [(start, 0, True) for start in starts], []
+            while active:
                 if deadline is not None and time.monotonic() >= deadline:
                     stopped = "time limit"
                     break
+                current, stage, eager = active.pop(
+                    min(range(len(active)), key=lambda i: (_key(n, active[i][0], basis), active[i][1]))
+                )
+                improver.searching, improver.dont_cares = stage >= 1 or eager, stage >= 2
                 counts["passes"] += 1
-                step = _one_pass(improver, net)
+                step = _one_pass(improver, current)
                 if step is None:
                     if deadline is not None and time.monotonic() >= deadline:
-                        stopped = "time limit"
-                    break
-                net = step[0]
+                        active.append((current, stage, eager))  # cut short, not at its fixed point
+                    elif stage + 1 + eager <= last:  # with the searches on, the next stage is the last
+                        active.append((current, stage + 1 + eager, eager))
+                    elif not active and rounds:
+                        active = rounds.pop()
+                    continue
+                active.append((step[0], 0, eager))
                 counts["replacements"] += step[1]
+                if _key(n, step[0], basis) < _key(n, net, basis):
+                    net = step[0]
+            if active and stopped == "fixed point":
+                stopped = "time limit"
     except KeyboardInterrupt as stop:
         raise Interrupted(finish("interrupted")) from stop
     return finish(stopped)

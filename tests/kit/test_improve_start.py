@@ -1,0 +1,125 @@
+"""The Shannon decomposition that gives AIG improvement a second start: the outputs' functions exactly,
+in AND-type gates only, no larger than the count its search minimised, and kept by ``improve`` only
+where it ends smaller."""
+
+import random
+
+import pytest
+
+from vexil_kit import Circuit
+from vexil_kit.circuits import AND_OPS
+from vexil_kit.synthesis import improve_start, improve_symmetric
+
+
+def rows(n, gates, outputs):
+    """Each output's table as an int, row by row from the definition of an op's bits."""
+    tables = [0] * len(outputs)
+    for x in range(1 << n):
+        value = [x >> v & 1 for v in range(n)]
+        for op, a, b in gates:
+            value.append(op >> (2 * value[b] + value[a]) & 1)
+        for j, (node, negated) in enumerate(outputs):
+            tables[j] |= ((0 if node is None else value[node]) ^ negated) << x
+    return tables
+
+
+def drawn(n, outputs, seed):
+    """Tables of few and many ones, one that reads no input at all and one of a small support."""
+    r = random.Random(seed)
+    full = (1 << (1 << n)) - 1
+    tables = [r.getrandbits(1 << n) for _ in range(outputs)]
+    tables.append(r.getrandbits(1 << n) & r.getrandbits(1 << n) & r.getrandbits(1 << n))
+    tables.append(full if seed % 2 else 0)
+    tables.append(rows(n, [(6, 0, n - 1)], [(n, False)])[0])  # x0 ^ x(n-1)
+    return [t & full for t in tables]
+
+
+@pytest.mark.parametrize("n, outputs, seed", [(n, 1 + s % 3, s) for n in range(5, 9) for s in range(3)])
+def test_the_decomposition_computes_the_tables_within_its_count(n, outputs, seed):
+    tables = drawn(n, outputs, seed)
+    gates, outs = improve_start.decomposed(n, tables)
+    assert rows(n, gates, outs) == tables
+    assert all(op in AND_OPS for op, _, _ in gates)
+    search = improve_start._Decomposer(n, None)
+    assert len(gates) <= sum(search.solve(t) for t in tables)
+
+
+def test_the_decomposition_gives_up_past_its_deadline_its_inputs_or_its_size():
+    assert improve_start.decomposed(8, [random.Random(1).getrandbits(256)], deadline=0.0) is None
+    assert improve_start.decomposed(improve_start.MAX_INPUTS + 1, [1]) is None
+    table = random.Random(2).getrandbits(64)
+    gates, _ = improve_start.decomposed(6, [table])
+    assert improve_start.decomposed(6, [table], most=len(gates) - 1) is None
+    assert improve_start.decomposed(6, [table], most=len(gates)) is not None
+
+
+@pytest.mark.parametrize("seed", range(2))
+def test_improve_keeps_the_smaller_of_both_starts(seed):
+    # A random function of eight inputs as a sum of minterms: every window of it is optimal already,
+    # the decomposition is far smaller, and the improvement must end no larger than it.
+    n, r = 8, random.Random(seed)
+    table = r.getrandbits(1 << n)
+    gates, terms = [], []
+    for x in range(1 << n):
+        if table >> x & 1:
+            gates.append((1 << (2 * (x >> 1 & 1) + (x & 1)), 0, 1))  # the literals of x0 and x1
+            lit = n + len(gates) - 1
+            for v in range(2, n):
+                gates.append((8 if x >> v & 1 else 2, lit, v))
+                lit = n + len(gates) - 1
+            terms.append(lit)
+    top = terms[0]
+    for other in terms[1:]:
+        gates.append((14, top, other))
+        top = n + len(gates) - 1
+    circuit = Circuit(n, gates, outputs=[(top, False)])
+    assert rows(n, circuit.gates, circuit.outputs) == [table]
+    better, summary = circuit.improve("AIG", time_limit=3)
+    start = improve_start.decomposed(n, [table])
+    assert better.size <= len(start[0]) and summary.verified == "simulation"
+    assert rows(n, better.gates, better.outputs) == [table]
+
+
+def symmetric_table(n, by_count):
+    return sum(by_count[x.bit_count()] << x for x in range(1 << n))
+
+
+@pytest.mark.parametrize("aig", [True, False])
+@pytest.mark.parametrize("n, seed", [(n, s) for n in (2, 3, 5, 9, 12) for s in range(2)])
+def test_symmetric_outputs_are_counted_exactly(n, seed, aig):
+    # Random symmetric outputs and one that is not: the first computed row by row, the second refused.
+    r = random.Random(seed)
+    tables = [symmetric_table(n, [r.randrange(2) for _ in range(n + 1)]) for _ in range(2)]
+    assert [improve_symmetric.counts(n, t) for t in tables] == [
+        [t >> ((1 << c) - 1) & 1 for c in range(n + 1)] for t in tables
+    ]
+    gates, outs = improve_symmetric.symmetric(n, tables, aig=aig)
+    assert rows(n, gates, outs) == tables
+    assert all(op in AND_OPS for op, _, _ in gates) or not aig
+    lopsided = tables[0] ^ 2  # the row with only x0 set flipped
+    assert improve_symmetric.counts(n, lopsided) is None
+    assert improve_symmetric.symmetric(n, [tables[1], lopsided]) is None
+
+
+def test_a_wide_majority_ends_below_its_chain_of_partial_counts():
+    # Majority of 13 as a row of "at least j so far" gates: the count of the ones is smaller, and the
+    # improvement must end below the chain's size however long the windows were rewritten.
+    n, most = 13, 7
+    gates, row = [], [(None, True)] + [(None, False)] * most
+    for v in range(n):
+        new = [row[0]]
+        for j in range(1, most + 1):
+            terms = [t for t in (row[j], (v, False) if row[j - 1] == (None, True) else None) if t]
+            if row[j - 1][0] is not None:
+                gates.append((8, v, row[j - 1][0]))
+                terms.append((n + len(gates) - 1, False))
+            if len(terms) == 2 and terms[0][0] is not None:
+                gates.append((14, terms[0][0], terms[1][0]))
+                terms = [(n + len(gates) - 1, False)]
+            new.append(terms[-1] if terms and terms[-1][0] is not None else (None, False))
+        row = new
+    chain = Circuit(n, gates, outputs=[row[most]])
+    assert rows(n, chain.gates, chain.outputs) == [symmetric_table(n, [int(c >= most) for c in range(n + 1)])]
+    better, _ = chain.improve("AIG", time_limit=20)
+    assert rows(n, better.gates, better.outputs) == rows(n, chain.gates, chain.outputs)
+    assert better.size < Circuit(n, gates, outputs=[row[most]]).improve("AIG", time_limit=0).circuit.size - 10
