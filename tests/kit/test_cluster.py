@@ -464,7 +464,8 @@ LOSING_THE_WORKERS = """
                     functions = [BooleanFunction.random(12, seed=s) for s in range(300)]
                     sweep(functions, ["entropy"], client=client, batch_size=1, progress=progress)
                 else:
-                    cluster.entropy_sets(BooleanFunction.random(14, seed=1), client=client, chunks=40, progress=progress)
+                    f = BooleanFunction.random(14, seed=1)
+                    cluster.entropy_sets(f, client=client, chunks=40, progress=progress)
             except (_dask_wait.WorkersLostError, TimeoutError) as error:  # Dask's own when scatter finds none
                 print("lost:", error)
             else:
