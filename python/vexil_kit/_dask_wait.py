@@ -17,7 +17,7 @@ from collections.abc import Iterable, Iterator
 from concurrent.futures import CancelledError
 from typing import Any
 
-__all__ = ["WorkersLostError", "finished", "result_of"]
+__all__ = ["WorkersLostError", "finished"]
 
 #: Seconds between two looks at the cluster while nothing finishes.
 POLL = 0.5
@@ -73,7 +73,7 @@ def finished(client: Any, futures: Iterable[Any], *, with_results: bool = False)
         except queue.Empty:
             watch.check(len(pending))
             continue
-        if future not in pending:
+        if future not in pending:  # a future given twice is reported once
             continue
         pending.discard(future)
         if not with_results:
@@ -90,9 +90,3 @@ def finished(client: Any, futures: Iterable[Any], *, with_results: bool = False)
                 "start workers and run the call again"
             ) from error
         yield future, value
-
-
-def result_of(client: Any, future: Any) -> Any:
-    """``future.result()``, raising ``WorkersLostError`` when the cluster loses its workers meanwhile."""
-    [done] = finished(client, [future])
-    return done.result()

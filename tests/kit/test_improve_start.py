@@ -1,14 +1,15 @@
-"""The Shannon decomposition that gives AIG improvement a second start: the outputs' functions exactly,
-in AND-type gates only, no larger than the count its search minimised, and kept by ``improve`` only
-where it ends smaller."""
+"""The other starts of AIG improvement: the synthesis's first circuit (decompositions) and the count of
+the ones for symmetric outputs, each the outputs' functions exactly, in AND-type gates only, and kept
+by ``improve`` only where it ends smaller."""
 
 import random
 
+import numpy as np
 import pytest
 
 from vexil_kit import Circuit
 from vexil_kit.circuits import AND_OPS
-from vexil_kit.synthesis import improve_start, improve_symmetric
+from vexil_kit.synthesis import constructive, improve_symmetric
 
 
 def rows(n, gates, outputs):
@@ -23,6 +24,12 @@ def rows(n, gates, outputs):
     return tables
 
 
+def decomposed(n, tables, deadline=None):
+    """The synthesis's first AIG of the tables (ints of 2**n bits), as improvement starts from it."""
+    bools = [np.array([t >> x & 1 for x in range(1 << n)], dtype=bool) for t in tables]
+    return constructive.first_circuit(n, bools, "AIG", deadline)
+
+
 def drawn(n, outputs, seed):
     """Tables of few and many ones, one that reads no input at all and one of a small support."""
     r = random.Random(seed)
@@ -35,22 +42,15 @@ def drawn(n, outputs, seed):
 
 
 @pytest.mark.parametrize("n, outputs, seed", [(n, 1 + s % 3, s) for n in range(5, 9) for s in range(3)])
-def test_the_decomposition_computes_the_tables_within_its_count(n, outputs, seed):
+def test_the_decomposition_computes_the_tables(n, outputs, seed):
     tables = drawn(n, outputs, seed)
-    gates, outs = improve_start.decomposed(n, tables)
+    gates, outs = decomposed(n, tables)
     assert rows(n, gates, outs) == tables
     assert all(op in AND_OPS for op, _, _ in gates)
-    search = improve_start._Decomposer(n, None)
-    assert len(gates) <= sum(search.solve(t) for t in tables)
 
 
-def test_the_decomposition_gives_up_past_its_deadline_its_inputs_or_its_size():
-    assert improve_start.decomposed(8, [random.Random(1).getrandbits(256)], deadline=0.0) is None
-    assert improve_start.decomposed(improve_start.MAX_INPUTS + 1, [1]) is None
-    table = random.Random(2).getrandbits(64)
-    gates, _ = improve_start.decomposed(6, [table])
-    assert improve_start.decomposed(6, [table], most=len(gates) - 1) is None
-    assert improve_start.decomposed(6, [table], most=len(gates)) is not None
+def test_the_decomposition_gives_up_past_its_deadline():
+    assert decomposed(8, [random.Random(1).getrandbits(256)], deadline=0.0) is None
 
 
 @pytest.mark.parametrize("seed", range(2))
@@ -75,7 +75,7 @@ def test_improve_keeps_the_smaller_of_both_starts(seed):
     circuit = Circuit(n, gates, outputs=[(top, False)])
     assert rows(n, circuit.gates, circuit.outputs) == [table]
     better, summary = circuit.improve("AIG", time_limit=3)
-    start = improve_start.decomposed(n, [table])
+    start = decomposed(n, [table])
     assert better.size <= len(start[0]) and summary.verified == "simulation"
     assert rows(n, better.gates, better.outputs) == [table]
 

@@ -25,7 +25,7 @@ import numpy as np
 import numpy.typing as npt
 
 from .. import _native, _tabulate, registry
-from .._dask_wait import finished, result_of
+from .._dask_wait import finished
 from ..function import BooleanFunction
 from ..progress import Progress, reporter
 from .output import TEXT, SweepFile, column_kind
@@ -510,22 +510,26 @@ def _distributed(
     done: int = 0,
 ) -> list[dict[str, Any]]:
     futures = [client.submit(_batch_frame, job, batch, pure=False) for batch in batches]
-    if write is not None:
-        # Written in the order of the functions, each batch as soon as those before it are.
-        if report is not None:
-            report(done, total)
-        for future, batch in zip(futures, batches, strict=True):
-            write(_columns_of(result_of(client, future)))
-            future.release()
-            done += job.size(batch)
+    if report is not None:
+        report(done, total)
+    # Written in the order of the functions, each batch as soon as those before it are.
+    position = {future.key: i for i, future in enumerate(futures)}
+    arrived: set[int] = set()
+    written = 0
+    for future in finished(client, futures):
+        if write is None:
+            done += job.size(batches[position[future.key]])
             if report is not None:
                 report(done, total)
+            continue
+        arrived.add(position[future.key])
+        while written in arrived:
+            write(_columns_of(futures[written].result()))
+            futures[written].release()
+            done += job.size(batches[written])
+            written += 1
+            if report is not None:
+                report(done, total)
+    if write is not None:
         return []
-    sizes = {future.key: job.size(batch) for future, batch in zip(futures, batches, strict=True)}
-    if report is not None:
-        report(0, total)
-    for future in finished(client, futures):
-        if report is not None:
-            done += sizes[future.key]
-            report(done, total)
     return [_columns_of(frame) for frame in client.gather(futures)]

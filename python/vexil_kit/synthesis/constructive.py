@@ -433,6 +433,8 @@ def ashenhurst_circuit(build: Builder, table: Bool, deadline: float | None) -> L
             chart = _permuted(table, [*bound, *free]).reshape(1 << len(free), 1 << width)
             first = chart[:, 0]
             h = np.array([not np.array_equal(chart[:, a], first) for a in range(1 << width)])
+            if not h.any():  # the table ignores the bound variables: no decomposition
+                continue
             second = chart[:, int(np.argmax(h))]
             if not np.array_equal(chart, np.where(h, second[:, None], first[:, None])):
                 continue

@@ -14,6 +14,7 @@ from __future__ import annotations
 import numpy as np
 import numpy.typing as npt
 
+from .. import predicates, transforms
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
@@ -43,12 +44,11 @@ def synthesize_within_depth(
     """The smallest circuit over ``basis`` ("B2", "XAG" or "AIG") computing the table of 2**n
     entries whose output comes at most ``depth`` gates after the inputs (see the module). A
     KeyboardInterrupt carries the lower bound so far as ``lower_bound``."""
-    bits = int(sum(1 << x for x in np.flatnonzero(table)))
-    keep = improve_depth.essential(bits, n)
+    keep = predicates.essential_variables(table)
     m = len(keep)
     if m > MAX_DEPTH_VARS:
         raise ValueError(f"max_depth is searched for at most {MAX_DEPTH_VARS} essential variables, not {m}")
-    reduced = sum(1 << x for x in range(1 << m) if bits >> sum(1 << keep[j] for j in range(m) if x >> j & 1) & 1)
+    reduced = int(sum(1 << int(x) for x in np.flatnonzero(transforms.project(table, keep))))
     easy = improve_depth.trivial(reduced, m)
     if easy is not None:
         return _circuit(n, keep, m, *easy), 0, 0

@@ -21,7 +21,8 @@ For AIG the passes come in stages (windows from the tables, then the searches, t
 don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs), each tried
 once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
 output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
-outputs (``improve_start``, AIG of 5 to 8 inputs); each start is descended in turn, the smallest
+outputs (the first circuit of exact synthesis, ``constructive.first_circuit``, AIG of 5 to 8
+inputs); each start is descended in turn, the smallest
 first, and the smallest result kept.
 
 The result is checked equal to the circuit given on every input (``improve_check``) before it is
@@ -43,7 +44,7 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, improve_check, improve_dc, improve_depth, improve_resub, improve_start, improve_symmetric
+from . import aig4, constructive, improve_check, improve_dc, improve_depth, improve_resub, improve_symmetric
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -469,13 +470,22 @@ def _values(n: int, net: Net) -> list[int]:
     return [(full if neg else 0) ^ (0 if node is None else whole[node]) for node, neg in net[1]]
 
 
+#: Inputs of the circuits that also start from the synthesis's first circuit (decision diagrams and
+#: Shannon decompositions down to the four-input optima): below, the windows cover the whole; above,
+#: building it costs more of the time than it tends to save.
+_DECOMPOSED_INPUTS = (5, 8)
+
+
 def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[Net]:
     """Other circuits of the same outputs to descend from: a count of the ones when every output is
     symmetric, and for AIG a decomposition of each output of few inputs."""
+    if deadline is not None and time.monotonic() >= deadline:
+        return []  # the first circuit of few inputs would be built whatever the deadline
     values = _values(n, net)
-    found = []
-    if basis == "AIG" and improve_start.MIN_INPUTS <= n <= improve_start.MAX_INPUTS:
-        found.append(improve_start.decomposed(n, values, deadline, int(_GROWTH * len(net[0]))))
+    found: list[Net | None] = []
+    if basis == "AIG" and _DECOMPOSED_INPUTS[0] <= n <= _DECOMPOSED_INPUTS[1]:
+        tables = [np.array([v >> x & 1 for x in range(1 << n)], dtype=np.bool_) for v in values]
+        found.append(constructive.first_circuit(n, tables, basis, deadline))
     found.append(improve_symmetric.symmetric(n, values, deadline, basis == "AIG"))
     # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
     return [start for start in found if start is not None and len(start[0]) <= _GROWTH * len(net[0])]
