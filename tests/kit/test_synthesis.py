@@ -313,3 +313,21 @@ def test_splitting_by_levels_refutes_one_gate_less_and_keeps_an_optimum(n, ints,
         return [solving.solve(gate.clauses + gate.levelled(s), None)[0] for s in encoding.level_splits(k, len(ints))]
 
     assert not any(answers(optimum - 1)) and any(answers(optimum))
+
+
+@pytest.mark.parametrize("refused", [False, True], ids=["on its own thread", "the thread refused"])
+def test_the_solver_answers_whether_or_not_it_gets_a_thread(refused, monkeypatch):
+    from vexil_kit.synthesis import solving
+
+    asked = []
+
+    def refuse(*args):
+        asked.append(args)
+        raise RuntimeError("can't start new thread")
+
+    if refused:
+        monkeypatch.setattr(solving._thread, "start_new_thread", refuse)
+    found = synthesize_tables(3, [BooleanFunction.majority(3).table], "AIG", database=False)
+    assert found.optimal and found.upper_bound == 4
+    _computes(found, [BooleanFunction.majority(3).table], "AIG")
+    assert bool(asked) == refused

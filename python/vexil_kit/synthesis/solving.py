@@ -11,10 +11,15 @@ whole solver, from its making to its deletion, to a thread of its own, where pyt
 handler. The caller waits, running ``poll``, and a Ctrl-C raises KeyboardInterrupt there at once;
 the solving thread is told to stop and ends after the slice under way. The solver is only ever
 touched by its own thread, so no Ctrl-C can delete it under a running slice.
+
+The thread is a bare ``_thread`` one and the caller waits on a bare lock: ``threading``'s Event and
+Condition run Python code around their lock, and a KeyboardInterrupt raised there leaves the
+Condition's lock released twice ("release unlocked lock"), as does one inside ``Thread.start``.
 """
 
 from __future__ import annotations
 
+import _thread
 import threading
 import time
 from collections.abc import Callable
@@ -42,7 +47,7 @@ def solve(clauses: list[list[int]], deadline: float | None, poll: Callable[[], o
         solving = _SolvingThread(clauses, deadline)
         try:
             if solving.started():
-                while not solving.finished.wait(_SLICE):
+                while not solving.finished.acquire(timeout=_SLICE):
                     if poll is not None:
                         poll()
                 return solving.answer()
@@ -53,18 +58,18 @@ def solve(clauses: list[list[int]], deadline: float | None, poll: Callable[[], o
     return _in_slices(clauses, deadline, _polling(poll))
 
 
-class _SolvingThread(threading.Thread):
+class _SolvingThread:
     def __init__(self, clauses: list[list[int]], deadline: float | None) -> None:
-        super().__init__(name="vexil-sat", daemon=True)
         self.clauses = clauses
         self.deadline = deadline
         self.stopped = False  # set by the caller: end after the slice under way
         self.outcome: Answer | BaseException | None = None
-        self.finished = threading.Event()
+        self.finished = _thread.allocate_lock()  # held until the outcome is in
+        self.finished.acquire()
 
     def started(self) -> bool:
         try:
-            self.start()
+            _thread.start_new_thread(self.run, ())
         except RuntimeError:  # the system refused a thread
             return False
         return True
@@ -81,7 +86,7 @@ class _SolvingThread(threading.Thread):
         except BaseException as error:  # raised again on the caller's thread
             self.outcome = error
         finally:
-            self.finished.set()
+            self.finished.release()
 
 
 def _polling(poll: Callable[[], object] | None) -> Callable[[], bool]:
