@@ -744,9 +744,10 @@ class BooleanFunction(Value[np.bool_]):
     ) -> Synthesis:
         """The smallest circuit computing f over ``basis``, by SAT search, with the bounds proven.
 
-        ``basis`` is "B2" (every two-input gate), "AIG" (AND gates with free inverters) or "XAG"
-        (AND and XOR gates with free inverters; sizes equal B2's, as every gate reading both
-        operands is an AND or an XOR up to inverters) or "MC" (XAG counting AND gates only). A first
+        ``basis`` is "B2" (every two-input gate), "AIG" (AND gates with free inverters), "XAG" (AND
+        and XOR gates with free inverters; sizes equal B2's), "MC" (XAG counting AND gates only), or
+        "BGC" and "GC" (AND, OR, XOR, NOT, and for GC also NAND, NOR, XNOR; a NOT is a gate: bitslice
+        gate complexity and gate complexity, docs/sbox-costs.md). A first
         circuit is built by decomposition, then the search goes up from a lower bound (essential
         variables less one) until a circuit is found or the bound meets the best circuit's size,
         probing sizes below that circuit as it goes; ``time_limit`` (seconds) stops it with the

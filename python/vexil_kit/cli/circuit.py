@@ -27,11 +27,12 @@ def add_parser(commands: Any) -> None:
     cir.add_argument(
         "--basis",
         default="B2",
-        choices=("B2", "AIG", "XAG", "MC"),
+        choices=("B2", "AIG", "XAG", "MC", "BGC", "GC"),
         action=circuit_improve.ExplicitBasis,
         help="every two-input gate (B2), AND with inverters (AIG), AND and XOR with inverters (XAG), "
-        "or XAG counting AND gates only (MC: multiplicative complexity); improve keeps the circuit's own "
-        "basis unless given",
+        "XAG counting AND gates only (MC: multiplicative complexity), or AND, OR, XOR and NOT, each NOT a "
+        "gate (BGC: bitslice gate complexity), those and NAND, NOR, XNOR (GC: gate complexity); improve "
+        "takes B2, AIG, XAG and MC, and keeps the circuit's own basis unless given",
     )
     cir.add_argument("--depth", action="store_true", help="improve: also lower the depth at equal size, never raise it")
     cir.add_argument(

@@ -24,11 +24,13 @@ import numpy.typing as npt
 from .. import _arguments, _native, display, predicates, transforms
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
-from . import aig4, constructive, depth_bounded, encoding, multiplicative
+from . import aig4, constructive, costed, depth_bounded, encoding, multiplicative
 
-#: The bases: every two-input gate, AND with free inverters, AND and XOR with free inverters, and
-#: "MC", XAGs counted by their AND gates alone (multiplicative complexity).
+#: The bases with free inverters: every two-input gate, AND, AND and XOR, and "MC", XAGs counted by
+#: their AND gates alone (multiplicative complexity).
 BASES = ("B2", "AIG", "XAG", "MC")
+#: Every basis of the search: those and the bases where an inverter is a gate ("BGC", "GC": ``costed``).
+SEARCH_BASES = BASES + costed.BASES
 
 AND_OPS = frozenset((1, 2, 4, 7, 8, 11, 13, 14))
 XOR_OPS = frozenset((6, 9))
@@ -225,12 +227,12 @@ def synthesize_tables(
     if isinstance(tables, (str, bytes)) or not isinstance(tables, Iterable):
         raise TypeError(f"{_SIGNATURE}: tables must be a sequence of truth tables, not {type(tables).__name__}")
     if not isinstance(basis, str):
-        raise TypeError(f"{_SIGNATURE}: basis must be one of {', '.join(BASES)}, not {basis!r}")
+        raise TypeError(f"{_SIGNATURE}: basis must be one of {', '.join(SEARCH_BASES)}, not {basis!r}")
     if time_limit is not None and (isinstance(time_limit, bool) or not isinstance(time_limit, numbers.Real)):
         raise TypeError(f"{_SIGNATURE}: time_limit must be a number of seconds or None, not {time_limit!r}")
     deadline = None if time_limit is None else start + float(time_limit)
-    if basis not in BASES:
-        raise ValueError(f"basis must be one of {', '.join(BASES)}, not {basis!r}")
+    if basis not in SEARCH_BASES:
+        raise ValueError(f"basis must be one of {', '.join(SEARCH_BASES)}, not {basis!r}")
     if max_gates is not None and (not isinstance(max_gates, int) or isinstance(max_gates, bool) or max_gates < 0):
         raise ValueError(f"max_gates must be a nonnegative int or None, not {max_gates!r}")
     if not isinstance(at_least, int) or isinstance(at_least, bool) or at_least < 0:
@@ -249,10 +251,13 @@ def synthesize_tables(
     distinct: list[Bool] = []
     for t in outputs:
         zero = bool(t[0])
-        normal = t ^ zero
-        if not normal.any():
+        if not (t ^ zero).any():
             plan.append(("const", None, zero))
-        elif normal.tobytes() in literals:
+            continue
+        # With inverters free, tables are taken up to complement (normalised to 0 on row 0).
+        zero = zero and basis not in costed.BASES
+        normal = t ^ zero
+        if normal.tobytes() in literals:
             plan.append(("input", literals[normal.tobytes()], zero))
         else:
             index = next((i for i, d in enumerate(distinct) if np.array_equal(d, normal)), len(distinct))
@@ -381,7 +386,8 @@ def _search(
     if d == 0:
         state.offer(([], []), basis)
     elif database and m <= MAX_CIRCUIT_VARS and d == 1 and basis != "MC":
-        # The database holds the B2 optimum, a lower bound for AIG, whose circuits are B2 circuits.
+        # The database holds the B2 optimum, a lower bound in the other bases, whose circuits are
+        # B2 circuits once their inverters are folded into the gates.
         state.lower = max(state.lower, len(constructive.database(reduced[0])[0]))
     if d and basis == "AIG" and known_optima and m == 4 and d == 1:
         proven = aig4.lookup(reduced[0])
@@ -389,9 +395,12 @@ def _search(
             state.offer((proven[0], [proven[1]]), basis)
             state.lower = len(proven[0])
     if d and database and (state.upper is None or state.lower < state.upper):
-        first = constructive.first_circuit(m, reduced, basis, deadline)
-        if first is not None:
-            state.offer(first, basis)
+        if basis in costed.BASES:
+            _first_costed(state, m, reduced, basis, deadline)
+        else:
+            first = constructive.first_circuit(m, reduced, basis, deadline)
+            if first is not None:
+                state.offer(first, basis)
     upper = state.upper
     state.lower = max(state.lower, at_least if upper is None else min(at_least, upper))
     known = _known_mc_bound(m) if basis == "MC" and d == 1 else None
@@ -448,6 +457,35 @@ def _search(
             budget *= 2
         if report is not None and state.upper is not None:
             report(min(state.lower, state.upper), state.upper)
+
+
+def _first_costed(state: _State, m: int, reduced: list[Bool], basis: str, deadline: float | None) -> None:
+    """First circuits where inverters cost: circuits with free inverters, lifted. The constructive
+    ones in B2 and XAG, then the best of a B2 search given a part of the time (its smallest
+    circuits, inverters made gates, are much smaller than the constructive ones)."""
+    normal = [r ^ r[0] for r in reduced]
+
+    def offer(first: tuple[list[Gate], list[Output]]) -> None:
+        lits = [(node, negated ^ bool(r[0])) for (node, negated), r in zip(first[1], reduced, strict=True)]
+        state.offer(costed.lift(m, first[0], lits, basis), basis)
+
+    for free in ("XAG", "B2"):
+        first = constructive.first_circuit(m, normal, free, deadline)
+        if first is not None:
+            offer(first)
+    if deadline is None:
+        seconds = _FREE_FIRST
+    else:
+        seconds = min(_FREE_FIRST, (deadline - time.monotonic()) * _FREE_SHARE)
+    if seconds > 0 and state.upper is not None and state.lower < state.upper:
+        found = synthesize_tables(m, normal, "B2", time_limit=seconds)
+        if found.circuit is not None:
+            offer((list(found.circuit.gates), list(found.circuit.outputs)))
+
+
+#: The most seconds, and the share of a time limit, the B2 search for a first circuit gets.
+_FREE_FIRST = 30.0
+_FREE_SHARE = 0.25
 
 
 def _below(upper: int | None, max_gates: int | None) -> int | None:
@@ -539,9 +577,14 @@ def _attempt(
     """A circuit of size k over m inputs (False: none exists; None: stopped at the deadline; never True)."""
     if poll is not None:
         poll()
+    if basis in costed.BASES and m < 2:  # the only table left is the complement of the input
+        return ([(costed.NOT_A, 0, 0)], [(1, False)]) if k == 1 else False
+    gate: encoding.Encoding
     try:
         if basis == "MC":
             mc = multiplicative.Encoding(m, k, reduced, deadline=deadline)
+        elif basis in costed.BASES:
+            gate = costed.Encoding(m, k, reduced, and_only=False, symmetries=group, deadline=deadline, basis=basis)
         else:
             gate = encoding.Encoding(
                 m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips, deadline=deadline
@@ -553,7 +596,7 @@ def _attempt(
         if not answer:
             return answer
         return _mc_circuit(m, mc.decode(model), [False] * len(reduced))
-    splits = encoding.level_splits(k, len(reduced), most=_MAX_SPLITS) if split_levels else []
+    splits = encoding.level_splits(k, len(reduced), most=_MAX_SPLITS) if split_levels and basis in BASES else []
     if not splits or len(splits) > _MAX_SPLITS:
         answer, model = _solve(gate.clauses + gate.ordered(), deadline, poll)
     else:
