@@ -18,7 +18,7 @@ complements).
 from __future__ import annotations
 
 from collections.abc import Sequence
-from typing import Union
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -26,7 +26,7 @@ import numpy.typing as npt
 from .. import _native
 
 Cube = frozenset[int]
-Expr = Union[tuple[str, int], tuple[str, list["Expr"]], tuple[str, bool]]
+Expr = tuple[str, Any]  # ("lit", int), ("const", bool), ("and" or "or", list[Expr])
 
 TRUE: Expr = ("const", True)
 FALSE: Expr = ("const", False)
@@ -121,7 +121,7 @@ def _and(parts: list[Expr]) -> Expr:
         if part == FALSE:
             return FALSE
         if part != TRUE:
-            flat += part[1] if part[0] == "and" else [part]  # type: ignore[operator]
+            flat += part[1] if part[0] == "and" else [part]
     return TRUE if not flat else flat[0] if len(flat) == 1 else ("and", flat)
 
 
@@ -131,7 +131,7 @@ def _or(parts: list[Expr]) -> Expr:
         if part == TRUE:
             return TRUE
         if part != FALSE:
-            flat += part[1] if part[0] == "or" else [part]  # type: ignore[operator]
+            flat += part[1] if part[0] == "or" else [part]
     return FALSE if not flat else flat[0] if len(flat) == 1 else ("or", flat)
 
 
@@ -139,7 +139,7 @@ def expression_ands(expr: Expr) -> int:
     """The AND gates of the expression built as a tree."""
     if expr[0] in ("lit", "const"):
         return 0
-    parts: list[Expr] = expr[1]  # type: ignore[assignment]
+    parts: list[Expr] = expr[1]
     return len(parts) - 1 + sum(expression_ands(part) for part in parts)
 
 

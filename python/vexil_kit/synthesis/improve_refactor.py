@@ -85,10 +85,10 @@ def expression_program(expr: factoring.Expr, k: int) -> Program:
         if e[0] == "const":
             return None, bool(e[1])
         if e[0] == "lit":
-            literal = int(e[1])  # type: ignore[arg-type]
+            literal = int(e[1])
             return literal >> 1, bool(literal & 1)
         orred = e[0] == "or"
-        parts: list[factoring.Expr] = e[1]  # type: ignore[assignment]
+        parts: list[factoring.Expr] = e[1]
         value = make(parts[0])
         for part in parts[1:]:
             other = make(part)
@@ -150,7 +150,7 @@ class _Sweep:
         for x, y in steps:
             key = and_key(literal(x), literal(y))
             if isinstance(key[0], tuple):
-                gate, negated = key  # type: ignore[misc]
+                gate, negated = key
                 node = self.known.get(gate)
                 if node is None or node in banned:
                     node = fresh.get(gate)
@@ -167,7 +167,7 @@ class _Sweep:
                     used.add(node)
                 value.append((node, negated))
             else:
-                value.append(key)  # type: ignore[arg-type]
+                value.append(key)
         return len(fresh), literal(out), used
 
     def consider(self, root: int, max_leaves: int, zero_gain: bool, windows: list[int] | None = None) -> bool:
