@@ -47,6 +47,7 @@ from ..circuits import Circuit
 from . import (
     aig4,
     constructive,
+    improve_balance,
     improve_check,
     improve_dc,
     improve_depth,
@@ -502,13 +503,13 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
 
 def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
     """The stages of the passes, without and with the searches from the first pass: windows from the
-    tables alone, cones refactored (AIG), the searches, the don't-cares (AIG of at most 16 inputs;
+    tables alone, cones refactored and AND trees balanced (AIG), the searches, the don't-cares (AIG of at most 16 inputs;
     taken early, those block exact rewrites that gain more)."""
     if basis != "AIG":
         return {False: ["searches"], True: ["searches"]}
-    later = [] if by_depth else ["refactor"]
-    later += ["don't-cares"] if not by_depth and n <= improve_resub.MAX_INPUTS else []
-    return {False: ["tables", *later[:1], "searches", *later[1:]], True: ["searches", *later]}
+    later = [] if by_depth else ["refactor", "balance"]
+    dont_cares = ["don't-cares"] if not by_depth and n <= improve_resub.MAX_INPUTS else []
+    return {False: ["tables", *later, "searches", *dont_cares], True: ["searches", *later, *dont_cares]}
 
 
 def improve(
@@ -598,6 +599,8 @@ def improve(
                 counts["passes"] += 1
                 if name == "refactor":
                     step = improve_refactor.refactor(n, current, deadline)
+                elif name == "balance":
+                    step = improve_balance.balance(n, current, deadline)
                 else:
                     step = _one_pass(improver, current)
                 if step is None:
