@@ -503,8 +503,8 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
 
 def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
     """The stages of the passes, without and with the searches from the first pass: windows from the
-    tables alone, cones refactored and AND trees balanced (AIG), the searches, the don't-cares (AIG of at most 16 inputs;
-    taken early, those block exact rewrites that gain more)."""
+    tables alone, cones refactored and AND trees balanced (AIG), the searches, the don't-cares (AIG
+    of at most 16 inputs; taken early, those block exact rewrites that gain more)."""
     if basis != "AIG":
         return {False: ["searches"], True: ["searches"]}
     later = [] if by_depth else ["refactor", "balance"]
