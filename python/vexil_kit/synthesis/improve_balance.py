@@ -22,7 +22,7 @@ from .improve_refactor import and_key
 _POLL = 0.1
 
 
-def _fanins(op: int, a: int, b: int) -> tuple[Output, Output, bool]:
+def _fanins(op: int, a: int, b: int) -> tuple[tuple[int, bool], tuple[int, bool], bool]:
     """The gate as an AND of two literals, complemented (an OR) or not."""
     if op == 14:
         return (a, True), (b, True), True
@@ -49,8 +49,8 @@ class _Balancer:
     def _and(self, x: Output, y: Output) -> Output:
         key = and_key(x, y)
         if not isinstance(key[0], tuple):
-            return key  # type: ignore[return-value]
-        gate, negated = key  # type: ignore[misc]
+            return key
+        gate, negated = key
         node = self.known.get(gate)
         if node is None:
             self.new.append(gate)
@@ -61,9 +61,9 @@ class _Balancer:
     def _level(self, lit: Output) -> int:
         return 0 if lit[0] is None else self.level[lit[0]]
 
-    def _leaves(self, v: int) -> list[Output]:
+    def _leaves(self, v: int) -> list[tuple[int, bool]]:
         """The literals (old nodes) at the leaves of the AND tree of gate v."""
-        found: list[Output] = []
+        found: list[tuple[int, bool]] = []
         stack = [v]
         while stack:
             op, a, b = self.gates[stack.pop() - self.n]
@@ -136,7 +136,7 @@ def balance(
     gates, outputs = net
     balancer = _Balancer(n, gates, outputs, deadline)
     try:
-        final = []
+        final: list[Output] = []
         for node, negated in outputs:
             if node is None:
                 final.append((None, negated))
