@@ -8,7 +8,7 @@ import pytest
 from vexil_kit import Circuit
 from vexil_kit.circuits import AND_OPS
 from vexil_kit.synthesis import factoring, improve_balance, improve_refactor
-from vexil_kit.synthesis.improve_graph import Window, depth, rebuild
+from vexil_kit.synthesis.improve_graph import Window, depth, levels, rebuild
 
 
 def run_program(program, k):
@@ -106,13 +106,17 @@ def test_refactoring_keeps_the_outputs_and_never_grows(n, gates, seed, zero_gain
 
 
 @pytest.mark.parametrize("n, gates, seed", AIGS)
-def test_balancing_keeps_the_outputs_and_lowers_size_or_depth(n, gates, seed):
+def test_balancing_keeps_the_outputs_and_lowers_size_depth_or_levels(n, gates, seed):
     net = random_aig(n, gates, seed)
     step = improve_balance.balance(n, net, None)
     if step is not None:
         new, old = step[0], net
         assert tables(n, new) == tables(n, old)
-        assert (len(new[0]), depth(n, *new)) < (len(old[0]), depth(n, *old))
+        assert (len(new[0]), depth(n, *new), sum(levels(n, new[0]))) < (
+            len(old[0]),
+            depth(n, *old),
+            sum(levels(n, old[0])),
+        )
         assert len(new[0]) <= len(old[0])
 
 

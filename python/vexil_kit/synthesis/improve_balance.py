@@ -128,11 +128,17 @@ class _Balancer:
                 raise TimeoutError
 
 
+def _key(n: int, net: tuple[list[Gate], list[Output]]) -> tuple[int, int, int]:
+    """(size, depth, sum of the gates' levels), which a balancing must bring down."""
+    level = levels(n, net[0])
+    return len(net[0]), max((level[v] for v, _ in net[1] if v is not None), default=0), sum(level[n:])
+
+
 def balance(
     n: int, net: tuple[list[Gate], list[Output]], deadline: float | None
 ) -> tuple[tuple[list[Gate], list[Output]], int] | None:
-    """The graph with its AND trees balanced and the gates whose tree changed, or None when neither
-    its size nor its depth went down (or the time is up)."""
+    """The graph with its AND trees balanced and the gates new in it, or None unless its size, else
+    its depth, else the sum of its gates' levels went down (or when the time is up)."""
     gates, outputs = net
     balancer = _Balancer(n, gates, outputs, deadline)
     try:
@@ -146,10 +152,7 @@ def balance(
     except TimeoutError:
         return None
     rebuilt = rebuild(n, balancer.new, final, aig=True)
-    old_level, new_level = levels(n, gates), levels(n, rebuilt[0])
-    old = (len(gates), max((old_level[v] for v, _ in outputs if v is not None), default=0))
-    new = (len(rebuilt[0]), max((new_level[v] for v, _ in rebuilt[1] if v is not None), default=0))
-    if not new < old:
+    if not _key(n, rebuilt) < _key(n, net):
         return None
     before = set(gates)
     return rebuilt, sum(1 for gate in rebuilt[0] if gate not in before)

@@ -15,12 +15,13 @@ rebuilt (``improve_graph.rebuild``) and kept when it has fewer gates.
 
 from __future__ import annotations
 
+import functools
 import time
 from collections.abc import Sequence
 
 from ..circuit_parts import Gate, Output
 from . import aig4, factoring
-from .improve_graph import Window, cuts, freed, levels, members, readers, rebuild
+from .improve_graph import cuts, freed, gate_table, levels, members, readers, rebuild, variable_tables
 
 #: Leaves of a refactored cone: 2**12 rows is still quick to simulate and to cover.
 MAX_LEAVES = 10
@@ -187,7 +188,7 @@ class _Sweep:
             if not self.read.isdisjoint(gone) or not self.taken.isdisjoint(gone):
                 continue
             banned = self.taken | set(gone)
-            table = Window(n, self.gates, root, leaves).table[root]
+            table = cone_table(n, self.gates, root, leaves)
             for program in _programs(table, len(leaves)):
                 most = len(gone) - (0 if zero_gain else 1) if best is None else len(gone) - best[0] - 1
                 placed = None if most < 0 else self.place(program, leaves, banned, most, False)
@@ -209,10 +210,37 @@ class _Sweep:
         return True
 
 
+@functools.lru_cache(maxsize=16)
+def _variables(k: int) -> tuple[int, ...]:
+    return tuple(variable_tables(k))
+
+
+def cone_table(n: int, gates: Sequence[Gate], root: int, leaves: Sequence[int]) -> int:
+    """The table of ``root`` over a cut of it (an int of 2**k bits, leaf j as variable j)."""
+    k = len(leaves)
+    mask = (1 << (1 << k)) - 1
+    table = dict(zip(leaves, _variables(k), strict=True))
+    stack = [root]
+    while stack:
+        v = stack[-1]
+        if v in table:
+            stack.pop()
+            continue
+        op, a, b = gates[v - n]
+        waiting = [c for c in (a, b) if c not in table]
+        if waiting:
+            stack.extend(waiting)
+            continue
+        stack.pop()
+        table[v] = gate_table(op, table[a], table[b], mask)
+    return table[root]
+
+
 def _sizes(most: int) -> list[int]:
     return sorted({min(4, most), min(6, most), most})
 
 
+@functools.lru_cache(maxsize=1 << 14)
 def _programs(table: int, k: int) -> list[Program]:
     """Replacements of a table over k leaves: its factored forms, and for four leaves or fewer the
     proven smallest AIG."""
