@@ -19,12 +19,19 @@ import functools
 import time
 from collections.abc import Sequence
 
+import numpy as np
+import numpy.typing as npt
+
 from ..circuit_parts import Gate, Output
-from . import aig4, factoring
+from . import aig4, constructive, factoring
 from .improve_graph import cuts, freed, gate_table, levels, members, readers, rebuild, variable_tables
 
 #: Leaves of a refactored cone: 2**12 rows is still quick to simulate and to cover.
 MAX_LEAVES = 10
+
+#: Up to this many leaves a cone is also written by decision diagrams and Shannon decompositions
+#: down to the four-input optima (``constructive``), which suit XORs better than sums of products.
+SHANNON_LEAVES = 6
 
 #: Seconds between looks at the deadline inside a sweep.
 _POLL = 0.1
@@ -240,6 +247,24 @@ def _sizes(most: int) -> list[int]:
     return sorted({min(4, most), min(6, most), most})
 
 
+def _decompositions(bits: npt.NDArray[np.bool_]) -> list[Program]:
+    """Programs of a table from its decision diagrams (both variable orders, down to the inputs or
+    to the four-input optima) and its Shannon decomposition (``constructive``)."""
+    k = len(bits).bit_length() - 1
+    found = []
+    for order in (list(range(k)), list(range(k))[::-1]):
+        rows = np.arange(len(bits))
+        permuted = bits[sum((rows >> j & 1) << v for j, v in enumerate(order))]  # variable j is order[j]
+        for leaves in (0, 4):
+            build = constructive.Builder(k, "AIG")
+            out = constructive.Diagram(build, "AIG", None, leaves).circuit(permuted, order)
+            found.append(net_program(build.gates, out, k, k))
+    build = constructive.Builder(k, "AIG")
+    out = constructive.Shannon(build, "AIG", None).circuit(bits, list(range(k)))
+    found.append(net_program(build.gates, out, k, k))
+    return found
+
+
 @functools.lru_cache(maxsize=1 << 14)
 def _programs(table: int, k: int) -> list[Program]:
     """Replacements of a table over k leaves: its factored forms, and for four leaves or fewer the
@@ -248,6 +273,8 @@ def _programs(table: int, k: int) -> list[Program]:
     for expr, negated in factoring.forms(table, k):
         steps, (node, flip) = expression_program(expr, k)
         found.append((steps, (node, flip ^ negated)))
+    if 4 < k <= SHANNON_LEAVES:
+        found += _decompositions(factoring.table_bits(table, k))
     if k <= 4:
         spread = sum(1 << x for x in range(16) if table >> (x & ((1 << k) - 1)) & 1)
         known = aig4.lookup(factoring.table_bits(spread, 4))
