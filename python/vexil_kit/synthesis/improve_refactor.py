@@ -244,7 +244,7 @@ def cone_table(n: int, gates: Sequence[Gate], root: int, leaves: Sequence[int]) 
 
 
 def _sizes(most: int) -> list[int]:
-    return sorted({min(4, most), min(6, most), most})
+    return sorted({min(4, most), min(6, most), min(8, most), most})
 
 
 def _decompositions(bits: npt.NDArray[np.bool_]) -> list[Program]:
