@@ -15,8 +15,8 @@ import time
 from collections.abc import Sequence
 
 from ..circuit_parts import Gate, Output
-from .improve_graph import levels, readers, rebuild
-from .improve_refactor import and_key
+from .improve_graph import readers, rebuild
+from .improve_refactor import and_key, graph_key
 
 #: Seconds between looks at the deadline.
 _POLL = 0.1
@@ -128,12 +128,6 @@ class _Balancer:
                 raise TimeoutError
 
 
-def _key(n: int, net: tuple[list[Gate], list[Output]]) -> tuple[int, int, int]:
-    """(size, depth, sum of the gates' levels), which a balancing must bring down."""
-    level = levels(n, net[0])
-    return len(net[0]), max((level[v] for v, _ in net[1] if v is not None), default=0), sum(level[n:])
-
-
 def balance(
     n: int, net: tuple[list[Gate], list[Output]], deadline: float | None
 ) -> tuple[tuple[list[Gate], list[Output]], int] | None:
@@ -152,7 +146,7 @@ def balance(
     except TimeoutError:
         return None
     rebuilt = rebuild(n, balancer.new, final, aig=True)
-    if not _key(n, rebuilt) < _key(n, net):
+    if not graph_key(n, rebuilt) < graph_key(n, net):
         return None
     before = set(gates)
     return rebuilt, sum(1 for gate in rebuilt[0] if gate not in before)

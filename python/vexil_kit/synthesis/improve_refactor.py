@@ -132,7 +132,8 @@ class _Sweep:
         self.n = n
         self.gates = gates
         self.count = readers(n, gates, outputs)
-        self.level = levels(n, gates)
+        self.depths = levels(n, gates)
+        self.level = dict(enumerate(self.depths))  # with the gates added, and -1 - j for fresh gate j
         self.known = {gate: n + i for i, gate in enumerate(gates)}
         self.definitions = list(gates)
         self.replaced: dict[int, Output] = {}
@@ -141,9 +142,10 @@ class _Sweep:
 
     def place(
         self, program: Program, leaves: Sequence[int], banned: set[int], most: int, emit: bool
-    ) -> tuple[int, Output, set[int]] | None:
+    ) -> tuple[int, Output, set[int], int] | None:
         """The gates the program adds on the leaves, reusing the graph's gates outside ``banned``, its
-        output and the gates it reuses; None above ``most`` new gates. ``emit`` appends them."""
+        output, the gates it reuses and the output's level; None above ``most`` new gates. ``emit``
+        appends them."""
         steps, out = program
         fresh: dict[Gate, int] = {}
         used: set[int] = set()
@@ -171,21 +173,23 @@ class _Sweep:
                         else:
                             node = -1 - len(fresh)
                         fresh[gate] = node
+                        self.level[node] = max(self.level[gate[1]], self.level[gate[2]]) + 1
                 elif node < self.n + len(self.gates):
                     used.add(node)
                 value.append((node, negated))
             else:
                 value.append(key)
-        return len(fresh), literal(out), used
+        final = literal(out)
+        return len(fresh), final, used, 0 if final[0] is None else self.level[final[0]]
 
     def consider(self, root: int, max_leaves: int, zero_gain: bool, windows: list[int] | None = None) -> bool:
         """Whether the gate was replaced by a factored form of a cone of it (or an exact circuit)."""
         n = self.n
         if self.count[root] == 0 or root in self.taken or root in self.read:
             return False
-        cut_list = [reconvergent_cut(n, self.gates, root, size, self.level) for size in _sizes(max_leaves)]
+        cut_list = [reconvergent_cut(n, self.gates, root, size, self.depths) for size in _sizes(max_leaves)]
         cut_list += [members(c) for c in windows or []]
-        best: tuple[int, int, Program, list[int], list[int]] | None = None
+        best: tuple[int, int, Program, list[int], list[int]] | None = None  # gain, -level, ...
         seen: set[tuple[int, ...]] = set()
         for leaves in cut_list:
             if tuple(leaves) in seen or len(leaves) < 2 or not self.taken.isdisjoint(leaves):
@@ -197,14 +201,15 @@ class _Sweep:
             banned = self.taken | set(gone)
             table = cone_table(n, self.gates, root, leaves)
             for program in _programs(table, len(leaves)):
-                most = len(gone) - (0 if zero_gain else 1) if best is None else len(gone) - best[0] - 1
+                most = len(gone) - (0 if zero_gain else 1) if best is None else len(gone) - best[0]
                 placed = None if most < 0 else self.place(program, leaves, banned, most, False)
                 if placed is None or placed[1][0] == root:
                     continue
                 gain = len(gone) - placed[0]
-                if best is None or gain > best[0]:
-                    best = (gain, placed[0], program, leaves, gone)
-        if best is None or best[0] < 0 or (best[0] == 0 and not zero_gain):
+                if best is None or (gain, -placed[3]) > best[:2]:
+                    best = (gain, -placed[3], program, leaves, gone)
+        # A rewrite of the same size is taken (``zero_gain``) when it brings the gate earlier.
+        if best is None or best[0] < 0 or (best[0] == 0 and not (zero_gain and -best[1] < self.level[root])):
             return False
         _, _, program, leaves, gone = best
         banned = self.taken | set(gone)
@@ -291,10 +296,11 @@ def refactor(
     zero_gain: bool = False,
     windows: bool = True,
 ) -> tuple[tuple[list[Gate], list[Output]], int] | None:
-    """The graph after one sweep of refactoring and the cones replaced, or None when it is not smaller."""
+    """The graph after one sweep of refactoring and the cones replaced, or None when it is not smaller
+    (with ``zero_gain``: when its size, depth and sum of levels did not go down)."""
     gates, outputs = net
     sweep = _Sweep(n, list(gates), list(outputs))
-    small = cuts(n, gates, 4, 8, sweep.level) if windows else None
+    small = cuts(n, gates, 4, 8, sweep.depths) if windows else None
     polled = time.monotonic()
     for index in range(len(gates)):
         now = time.monotonic()
@@ -308,4 +314,12 @@ def refactor(
     rebuilt = rebuild(n, sweep.definitions, outputs, sweep.replaced, aig=True)
     if len(rebuilt[0]) > len(gates) or (len(rebuilt[0]) == len(gates) and not zero_gain):
         return None
+    if not graph_key(n, rebuilt) < graph_key(n, net):  # so that rewrites of the same size end
+        return None
     return rebuilt, len(sweep.replaced)
+
+
+def graph_key(n: int, net: tuple[list[Gate], list[Output]]) -> tuple[int, int, int]:
+    """(size, depth, sum of the gates' levels): what a pass of the same size must bring down."""
+    level = levels(n, net[0])
+    return len(net[0]), max((level[v] for v, _ in net[1] if v is not None), default=0), sum(level[n:])
