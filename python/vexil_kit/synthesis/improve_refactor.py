@@ -2,15 +2,19 @@
 
 The windows of ``improve`` have at most four leaves; a cone of a dozen inputs built badly (a sum of
 products written out, a priority chain) is out of their reach. Here each gate in turn, in
-topological order, takes a reconvergence-driven cut: starting from its two operands, the leaf
-whose own operands add the fewest new leaves is replaced by them (the deeper one on a tie) while
-the cut stays within ``max_leaves``. Its function over the cut (a Python int of 2**k bits) is
-written as the factored form of its irredundant sum of products or of that of its complement
-(``factoring``), the smaller. The new gates are counted against the graph's structural hashing:
-a gate already in the graph and not freed costs nothing. A replacement is taken when it costs
-fewer gates than the gate's maximal fanout-free cone above the cut frees (``zero_gain``: no more).
-Replacements of one sweep free disjoint cones and reuse no gate another frees; the graph is then
-rebuilt (``improve_graph.rebuild``) and kept when it has fewer gates.
+topological order, takes reconvergence-driven cuts of up to 4, 6, 8 and ``max_leaves`` leaves:
+starting from its two operands, the leaf whose own operands add the fewest new leaves is replaced
+by them (the deeper one on a tie) while the cut stays within the bound; its four-leaf cuts
+(``improve_graph.cuts``) are tried too. Its function over a cut (a Python int of 2**k bits) is
+written as the factored form of its irredundant sum of products and of that of its complement
+(``factoring``), up to ``SHANNON_LEAVES`` leaves also by decision diagrams and Shannon
+decompositions (``constructive``), and up to four by the proven optimum (``aig4``). The new gates
+are counted against the graph's structural hashing: a gate already in the graph and not freed
+costs nothing. The replacement that gains most (the earliest on a tie) is taken when it costs
+fewer gates than the gate's maximal fanout-free cone above the cut frees (``zero_gain``: no more,
+if it brings the gate earlier). Replacements of one sweep free disjoint cones and reuse no gate
+another frees; the graph is then rebuilt (``improve_graph.rebuild``) and kept when it has fewer
+gates (``zero_gain``: when its size, depth and sum of levels went down).
 """
 
 from __future__ import annotations
