@@ -17,9 +17,10 @@ AIG, the AND gates then the gates for "MC". With ``depth=True`` the size may als
 depth, or else the sum of the gates' levels, goes down; the depth never goes up, and the windows
 on a longest path are also resynthesised under a depth bound (``improve_depth``).
 
-For AIG the passes come in stages (windows from the tables, then the searches, then the
-don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs), each tried
-once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
+For AIG the passes come in stages (windows from the tables, then cones of up to ten leaves
+refactored, ``improve_refactor``, then AND trees balanced, ``improve_balance``, then the searches,
+then the don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs),
+each tried once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
 output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
 outputs (the first circuit of exact synthesis, ``constructive.first_circuit``, AIG of 5 to 8
 inputs); each start is descended in turn, the smallest
