@@ -74,27 +74,28 @@ def test_every_replacement_program_computes_its_table(k, seed):
         assert run_program(program, k) == table
 
 
-def random_aig(n, gates, seed):
-    """A normal AIG of random AND-type gates, each reading one of the last few nodes and any other."""
+def random_aig(n, gates, seed, normal=True):
+    """An AIG of random AND-type gates, each reading one of the last few nodes and any other; with
+    ``normal`` folded and shared (ANDs and ORs only), else as drawn (every AND-type op, repeats)."""
     r = random.Random(seed)
     built = []
     for i in range(gates):
         built.append((r.choice(sorted(AND_OPS)), r.randrange(max(0, n + i - 6), n + i), r.randrange(n + i)))
     outputs = [(n + gates - 1 - j, r.random() < 0.5) for j in range(r.randint(1, 4))]
-    return rebuild(n, built, outputs, aig=True)
+    return rebuild(n, built, outputs, aig=True) if normal else (built, outputs)
 
 
 def tables(n, net):
     return Circuit(n, net[0], outputs=net[1]).tables().tolist()
 
 
-AIGS = [(4 + seed % 9, 20 + 7 * seed, seed) for seed in range(24)]
+AIGS = [(4 + seed % 9, 20 + 7 * seed, seed, seed % 4 != 3) for seed in range(24)]
 
 
-@pytest.mark.parametrize("n, gates, seed", AIGS)
+@pytest.mark.parametrize("n, gates, seed, normal", AIGS)
 @pytest.mark.parametrize("zero_gain", [False, True])
-def test_refactoring_keeps_the_outputs_and_never_grows(n, gates, seed, zero_gain):
-    net = random_aig(n, gates, seed)
+def test_refactoring_keeps_the_outputs_and_never_grows(n, gates, seed, normal, zero_gain):
+    net = random_aig(n, gates, seed, normal)
     before = tables(n, net)
     for _ in range(4):
         step = improve_refactor.refactor(n, net, None, max_leaves=4 + seed % 7, zero_gain=zero_gain)
@@ -105,9 +106,9 @@ def test_refactoring_keeps_the_outputs_and_never_grows(n, gates, seed, zero_gain
         net = step[0]
 
 
-@pytest.mark.parametrize("n, gates, seed", AIGS)
-def test_balancing_keeps_the_outputs_and_lowers_size_depth_or_levels(n, gates, seed):
-    net = random_aig(n, gates, seed)
+@pytest.mark.parametrize("n, gates, seed, normal", AIGS)
+def test_balancing_keeps_the_outputs_and_lowers_size_depth_or_levels(n, gates, seed, normal):
+    net = random_aig(n, gates, seed, normal)
     step = improve_balance.balance(n, net, None)
     if step is not None:
         new, old = step[0], net
@@ -138,16 +139,16 @@ def test_balanced_chains_reach_the_logarithmic_depth(n):
     assert depth(n, *step[0]) == (n - 1).bit_length() + 1
 
 
-@pytest.mark.parametrize("n, gates, seed", AIGS[:12])
+@pytest.mark.parametrize("n, gates, seed, normal", AIGS[:12])
 @pytest.mark.parametrize("limit", [3, 6, 10])
-def test_reconvergent_cuts_are_cuts_within_the_limit(n, gates, seed, limit):
-    net = random_aig(n, gates, seed)
+def test_reconvergent_cuts_are_cuts_within_the_limit(n, gates, seed, normal, limit):
+    net = random_aig(n, gates, seed, normal)
     level = [0] * n
     for _, a, b in net[0]:
         level.append(max(level[a], level[b]) + 1)
     for root in range(n, n + len(net[0])):
         leaves = improve_refactor.reconvergent_cut(n, net[0], root, limit, level)
-        assert 2 <= len(leaves) <= max(limit, 2)
+        assert 1 <= len(leaves) <= max(limit, 2)
         Window(n, net[0], root, leaves)  # raises when some path from an input misses the leaves
 
 

@@ -1,12 +1,12 @@
 """Balancing of an AND-inverter graph: each AND tree rebuilt by the levels of its leaves.
 
-A gate of a normal AIG (``improve_graph.rebuild``) is an AND of two literals, complemented for an
-OR. The AND tree of a gate (its supergate) takes in, through uncomplemented edges, the gates that
-only it reads and that no output reads; its leaves are the other literals. Each leaf is balanced
-first; then the two earliest leaves are joined, the pair already in the graph preferred among
-those of the same level, until one is left. No gate is duplicated, so the size never rises;
-the depth, and the structure that the windows of ``improve`` see, change: a rewrite after it
-often finds sharing that the chains hid.
+A gate of an AIG (any AND-type op; ``improve_graph.rebuild`` leaves ANDs and ORs) is an AND of two
+literals, complemented for an OR. The AND tree of a gate (its supergate) takes in, through
+uncomplemented edges, the gates that only it reads and that no output reads; its leaves are the
+other literals. Each leaf is balanced first; then the two earliest leaves are joined, the pair
+already in the graph preferred among those of the same level, until one is left. No gate is
+duplicated, so the size never rises; the depth, and the structure that the windows of
+``improve`` see, change: a rewrite after it often finds sharing that the chains hid.
 """
 
 from __future__ import annotations
@@ -24,13 +24,11 @@ _POLL = 0.1
 
 def _fanins(op: int, a: int, b: int) -> tuple[tuple[int, bool], tuple[int, bool], bool]:
     """The gate as an AND of two literals, complemented (an OR) or not."""
-    if op == 14:
-        return (a, True), (b, True), True
     ones = [(x, y) for y in (0, 1) for x in (0, 1) if op >> (2 * y + x) & 1]
-    if len(ones) != 1:
-        raise ValueError(f"not a normal AND gate: {op}")
-    x, y = ones[0]
-    return (a, x == 0), (b, y == 0), False
+    if len(ones) not in (1, 3):
+        raise ValueError(f"not an AND-type gate: {op}")
+    x, y = ones[0] if len(ones) == 1 else next((x, y) for y in (0, 1) for x in (0, 1) if (x, y) not in ones)
+    return (a, x == 0), (b, y == 0), len(ones) == 3
 
 
 class _Balancer:
@@ -70,7 +68,7 @@ class _Balancer:
             x, y, _ = _fanins(op, a, b)
             for node, negated in (x, y):
                 # An OR read complemented is an AND too.
-                inner = node >= self.n and negated == (self.gates[node - self.n][0] == 14)
+                inner = node >= self.n and negated == _fanins(*self.gates[node - self.n])[2]
                 if inner and self.count[node] == 1 and node not in self.is_output:
                     stack.append(node)
                 else:
@@ -94,7 +92,7 @@ class _Balancer:
             self._poll()
             lits = [(self.done[node][0], self.done[node][1] ^ negated) for node, negated in leaves]
             value = self._tree(lits)
-            self.done[u] = (value[0], value[1] ^ (self.gates[u - self.n][0] == 14))
+            self.done[u] = (value[0], value[1] ^ _fanins(*self.gates[u - self.n])[2])
         return self.done[v]
 
     def _tree(self, lits: list[Output]) -> Output:
