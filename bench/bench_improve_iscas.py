@@ -10,7 +10,7 @@ turned into a bench file here (one line per gate, n-ary gates kept), read with
 two-input gates as read, ours in B2, the AND gates as read (our AIG folding), ours in AIG, ABC's,
 and the verdict of ``cec`` on each of our two results against the original bench file.
 
-Usage: python bench/bench_improve_iscas.py [--quick] [--time-limit S] [--only c432,...]
+Usage: python bench/bench_improve_iscas.py [--quick] [--time-limit S] [--only c432,...] [--aig-only]
 """
 
 import argparse
@@ -91,6 +91,7 @@ def main():
     parser.add_argument("--time-limit", type=float, default=10.0, help="seconds per circuit and tool (default 10)")
     parser.add_argument("--only", default="", help="comma-separated circuit names")
     parser.add_argument("--netlists", default=default_netlists(), help="folder of circuitgraph's netlists")
+    parser.add_argument("--aig-only", action="store_true", help="leave out our B2 improvement (its columns empty)")
     parser.add_argument("--abc", default=os.environ.get("ABC", "/work/abc/root/usr/bin/berkeley-abc"))
     args = arguments(parser, {"time_limit": 1.0, "only": "c17,c432"})
     if not args.netlists or not os.path.isdir(args.netlists):
@@ -111,15 +112,18 @@ def main():
             continue
         bench = verilog_to_bench(path.read_text())
         circuit = Circuit.from_bench(bench)
-        b2, b2_summary = circuit.improve("B2", time_limit=args.time_limit)
+        b2, b2_summary = circuit.improve("B2", time_limit=0 if args.aig_only else args.time_limit)
         aig, aig_summary = circuit.improve("AIG", time_limit=args.time_limit)
         aig_in = circuit.improve("AIG", time_limit=0).circuit
         a_size, a_time = abc_best(abc, circuit, args.time_limit)
         with tempfile.TemporaryDirectory() as folder:
             verdicts = [cec(abc, bench, better.to_bench(), folder) for better in (b2, aig)]
+        b2_size, b2_seconds = b2.size, f"{b2_summary.seconds:.1f}"
+        if args.aig_only:
+            verdicts[0] = b2_size = b2_seconds = "-"
         print(
-            f"{name:8} {circuit.inputs:4} {len(circuit.outputs):4} {circuit.size:6} {b2.size:6} "
-            f"{b2_summary.seconds:6.1f} {aig_in.size:6} {aig.size:6} {aig_summary.seconds:6.1f} "
+            f"{name:8} {circuit.inputs:4} {len(circuit.outputs):4} {circuit.size:6} {b2_size:>6} "
+            f"{b2_seconds:>6} {aig_in.size:6} {aig.size:6} {aig_summary.seconds:6.1f} "
             f"{'-' if a_size is None else a_size:>6} {'-' if a_time is None else f'{a_time:.1f}':>5}  "
             f"{verdicts[0]} / {verdicts[1]}",
             flush=True,

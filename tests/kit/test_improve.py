@@ -111,7 +111,8 @@ def test_depth_mode_balances_a_chain():
     chain = Circuit(8, [(8, 0, 1)] + [(8, 8 + i, i + 2) for i in range(6)], 14)
     plain, _ = chain.improve()
     shallow, summary = chain.improve(depth=True)
-    assert plain.size == shallow.size == 7 and plain.depth == 7
+    # The plain mode may balance too (a stage of AIG improvement), but never below the depth mode.
+    assert plain.size == shallow.size == 7 and plain.depth >= shallow.depth
     assert shallow.depth == 3 == summary.depth_after
     assert brute_force(shallow) == brute_force(chain)
 

@@ -17,9 +17,10 @@ AIG, the AND gates then the gates for "MC". With ``depth=True`` the size may als
 depth, or else the sum of the gates' levels, goes down; the depth never goes up, and the windows
 on a longest path are also resynthesised under a depth bound (``improve_depth``).
 
-For AIG the passes come in stages (windows from the tables, then the searches, then the
-don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs), each tried
-once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
+For AIG the passes come in stages (windows from the tables, then cones of up to ten leaves
+refactored, ``improve_refactor``, then AND trees balanced, ``improve_balance``, then the searches,
+then the don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs),
+each tried once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
 output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
 outputs (the first circuit of exact synthesis, ``constructive.first_circuit``, AIG of 5 to 8
 inputs); each start is descended in turn, the smallest
@@ -44,7 +45,17 @@ from .. import circuits
 from .. import progress as progress_module
 from ..circuit_parts import Gate, Output
 from ..circuits import Circuit
-from . import aig4, constructive, improve_check, improve_dc, improve_depth, improve_resub, improve_symmetric
+from . import (
+    aig4,
+    constructive,
+    improve_balance,
+    improve_check,
+    improve_dc,
+    improve_depth,
+    improve_refactor,
+    improve_resub,
+    improve_symmetric,
+)
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -491,6 +502,17 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
     return [start for start in found if start is not None and len(start[0]) <= _GROWTH * len(net[0])]
 
 
+def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
+    """The stages of the passes, without and with the searches from the first pass: windows from the
+    tables alone, cones refactored and AND trees balanced (AIG), the searches, the don't-cares (AIG
+    of at most 16 inputs; taken early, those block exact rewrites that gain more)."""
+    if basis != "AIG":
+        return {False: ["searches"], True: ["searches"]}
+    later = [] if by_depth else ["refactor", "balance"]
+    dont_cares = ["don't-cares"] if not by_depth and n <= improve_resub.MAX_INPUTS else []
+    return {False: ["tables", *later, "searches", *dont_cares], True: ["searches", *later, *dont_cares]}
+
+
 def improve(
     circuit: Circuit,
     basis: str | None = None,
@@ -557,11 +579,9 @@ def improve(
         with progress_module.reporter(progress, f"improve ({basis})") as report:
             improver.report = report
             # The start now smallest takes the next pass, until each is at its fixed point; the
-            # smallest result is kept. For AIG a start takes its passes in stages, each tried once
-            # the ones before are at their fixed point: windows from the tables alone, then the
-            # searches, then the don't-cares (taken early, those block exact rewrites that gain
-            # more); a gain goes back to the first.
-            last = 2 if basis == "AIG" and not depth and n <= improve_resub.MAX_INPUTS else 1
+            # smallest result is kept. For AIG a start takes its passes in stages (``_stages``), each
+            # tried once the ones before are at their fixed point; a gain goes back to the first.
+            names = _stages(basis, depth, n)
             # With time left at the end, the circuit given is descended again with the searches from
             # the first pass (slower, but another path: sometimes to a smaller fixed point).
             active = [(start, 0, False) for start in starts]
@@ -575,14 +595,20 @@ def improve(
                 current, stage, eager = active.pop(
                     min(range(len(active)), key=lambda i: (_key(n, active[i][0], basis), active[i][1]))
                 )
-                improver.searching, improver.dont_cares = stage >= 1 or eager, stage >= 2
+                name = names[eager][stage]
+                improver.searching, improver.dont_cares = name != "tables", name == "don't-cares"
                 counts["passes"] += 1
-                step = _one_pass(improver, current)
+                if name == "refactor":
+                    step = improve_refactor.refactor(n, current, deadline)
+                elif name == "balance":
+                    step = improve_balance.balance(n, current, deadline)
+                else:
+                    step = _one_pass(improver, current)
                 if step is None:
                     if deadline is not None and time.monotonic() >= deadline:
                         active.append((current, stage, eager))  # cut short, not at its fixed point
-                    elif stage + 1 + eager <= last:  # with the searches on, the next stage is the last
-                        active.append((current, stage + 1 + eager, eager))
+                    elif stage + 1 < len(names[eager]):
+                        active.append((current, stage + 1, eager))
                     elif not active and rounds:
                         active = rounds.pop()
                     continue
