@@ -639,12 +639,14 @@ class VectorialFunction(Value[np.uint32]):
         max_gates: int | None = None,
         time_limit: float | None = None,
         progress: Progress = False,
+        max_depth: int | None = None,
     ) -> Synthesis:
         """The smallest circuit computing every coordinate of F over ``basis``, with the bounds proven.
 
         As ``BooleanFunction.synthesize``, for m outputs at once: the outputs may share gates, and
         an output may be an input, a constant or a complemented node. Output j of the circuit is
-        coordinate j, so ``circuit.to_function()`` gives F back. See docs/circuits.md.
+        coordinate j, so ``circuit.to_function()`` gives F back; ``max_depth`` bounds every output's
+        depth. See docs/circuits.md.
 
         >>> half_adder = VectorialFunction.from_callable(lambda x: (x & 1) + (x >> 1), 2, 2)
         >>> s = half_adder.synthesize()
@@ -653,7 +655,9 @@ class VectorialFunction(Value[np.uint32]):
         """
         _tabulate.reserve((self._m + 1) * len(self) + 12 * _tabulate.CHUNK)
         tables = [self._bits(j) for j in range(self._m)]
-        return synthesize_tables(self._n, tables, basis, max_gates=max_gates, time_limit=time_limit, progress=progress)
+        return synthesize_tables(
+            self._n, tables, basis, max_gates=max_gates, time_limit=time_limit, progress=progress, max_depth=max_depth
+        )
 
     def _equivalence(self, kind: str, other: Any, time_limit: float | None, progress: Progress) -> Any:
         """The maps of ``sbox_equivalence.equivalence`` taking F to ``other``, or None."""

@@ -280,13 +280,14 @@ class Expired(Exception):
     """The deadline passed while the clauses were being built."""
 
 
-def level_splits(k: int, outputs: int, most: int | None = None) -> list[tuple[int, ...]]:
+def level_splits(k: int, outputs: int, most: int | None = None, depth: int | None = None) -> list[tuple[int, ...]]:
     """The gate counts per level, bottom up, that k gates, every one used, with ``outputs`` outputs can have.
 
     Only outputs are read by no gate, so the top level holds at most ``outputs`` gates (just the
     last gate when there is one output), and a lower level no more than the gates above it read
     (two each) plus, with several outputs, the outputs. Their number about doubles with each gate:
-    with ``most`` the listing stops once it has more than ``most`` splits.
+    with ``most`` the listing stops once it has more than ``most`` splits. With ``depth`` only the
+    splits of at most that many levels are listed.
     """
     spare = outputs if outputs > 1 else 0
     found: list[tuple[int, ...]] = []
@@ -296,6 +297,8 @@ def level_splits(k: int, outputs: int, most: int | None = None) -> list[tuple[in
             return
         if left == 0:
             found.append(above)
+            return
+        if depth is not None and len(above) >= depth:
             return
         for count in range(1, min(left, 2 * gates_above + spare) + 1):
             down((count, *above), left - count, gates_above + count)

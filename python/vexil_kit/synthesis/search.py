@@ -243,7 +243,12 @@ def synthesize_tables(
     if not outputs or any(len(t) != 1 << n for t in outputs):
         raise ValueError(f"give one or more tables of 2**{n} entries each")
     if max_depth is not None:
-        return _within_depth(n, outputs, basis, max_depth, max_gates, deadline, progress, start)
+        if isinstance(max_depth, bool) or not isinstance(max_depth, int) or max_depth < 0:
+            raise ValueError(f"max_depth must be a nonnegative int or None, not {max_depth!r}")
+        if basis not in ("B2", "XAG", "AIG"):
+            raise ValueError("max_depth is searched over B2, XAG or AIG")
+        if len(outputs) == 1:
+            return _within_depth(n, outputs, basis, max_depth, max_gates, deadline, progress, start)
     # Trivial outputs, and the distinct others up to complement.
     xs = np.arange(1 << n, dtype=np.int64)
     literals = {(xs >> v & 1).astype(np.bool_).tobytes(): v for v in range(n)}
@@ -280,7 +285,13 @@ def synthesize_tables(
     # The best circuit known (on the m kept variables; outputs are the distinct nodes).
     state = _State(n, m, keep, plan, outputs, lower, start)
     try:
-        _search(state, reduced, basis, max_gates, deadline, progress, at_least, database, known_optima, split_levels)
+        if max_depth is None:
+            _search(
+                state, reduced, basis, max_gates, deadline, progress, at_least, database, known_optima, split_levels
+            )
+        else:
+            state.lower = max(state.lower, at_least)
+            _search_within_depth(state, reduced, basis, max_depth, max_gates, deadline, progress)
     except KeyboardInterrupt as error:
         # Ctrl-C still ends the call, carrying what was found so far.
         error.synthesis = state.result()  # type: ignore[attr-defined]
@@ -298,10 +309,6 @@ def _within_depth(
     progress: progress_module.Progress,
     start: float,
 ) -> Synthesis:
-    if isinstance(max_depth, bool) or not isinstance(max_depth, int) or max_depth < 0:
-        raise ValueError(f"max_depth must be a nonnegative int or None, not {max_depth!r}")
-    if len(outputs) != 1 or basis == "MC":
-        raise ValueError("max_depth is searched for one output over B2, XAG or AIG")
     try:
         circuit, upper, lower = depth_bounded.synthesize_within_depth(
             n, outputs[0], basis, max_depth, max_gates, deadline, progress
@@ -457,6 +464,88 @@ def _search(
             budget *= 2
         if report is not None and state.upper is not None:
             report(min(state.lower, state.upper), state.upper)
+
+
+def _search_within_depth(
+    state: _State,
+    reduced: list[Bool],
+    basis: str,
+    depth: int,
+    max_gates: int | None,
+    deadline: float | None,
+    progress: progress_module.Progress,
+) -> None:
+    """Fills ``state`` with the smallest circuit of several outputs whose every output is at most
+    ``depth`` gates deep: each size, up from the lower bound, asked of every split by levels
+    (``encoding.level_splits``) of at most ``depth`` levels. The cuts of the split encoding keep a
+    circuit of each level profile, and none of them deepens a gate (merging equal gates, dropping a
+    reapplication, renaming inputs), so a size refuted on every split has no circuit that shallow.
+    Each output reads at most 2**depth - 1 gates, so past that many per output none exists at all.
+    """
+    d, m = len(reduced), state.m
+    if d == 0:
+        state.offer(([], []), basis)
+        return
+    widest = max(len(predicates.essential_variables(r)) for r in reduced)
+    if depth < 1 or (1 << depth) < widest:
+        raise depth_bounded.NoCircuitWithinDepth(
+            f"no circuit of depth {depth} reads all {widest} variables of an output"
+        )
+    largest = d * ((1 << depth) - 1)
+    most = largest if max_gates is None else min(largest, max_gates)
+    _side_by_side(state, reduced, basis, depth, most, deadline)
+    group = symmetries(reduced, deadline)
+    flips = negations(reduced, deadline) if basis == "AIG" else []
+    with progress_module.reporter(progress, f"synthesis ({basis}, depth <= {depth})") as report:
+        for k in range(state.lower, most + 1):
+            if state.upper is not None and k >= state.upper:
+                return
+            poll = None if report is None else (lambda k=k: report(k, most))
+            splits = encoding.level_splits(k, d, depth=depth)
+            if splits:
+                try:
+                    gate = encoding.Encoding(
+                        m, k, reduced, and_only=basis == "AIG", symmetries=group, negations=flips, deadline=deadline
+                    )
+                except encoding.Expired:
+                    return
+                answer, model = _by_levels(gate, splits, deadline, poll)
+                if answer is None:
+                    return
+                if answer:
+                    gates, nodes = gate.decode(model)
+                    state.offer((gates, [(node, False) for node in nodes]), basis)
+                    return
+            state.lower = k + 1
+    if most == largest and state.upper is None:
+        raise depth_bounded.NoCircuitWithinDepth(f"no circuit over {basis} computes the outputs within depth {depth}")
+
+
+def _side_by_side(
+    state: _State, reduced: list[Bool], basis: str, depth: int, most: int, deadline: float | None
+) -> None:
+    """The first circuit within a depth: each output's smallest circuit within it, side by side
+    (``depth_bounded``, a few seconds each); none when one of them is not found in time or the
+    whole has more than ``most`` gates."""
+    m = state.m
+    gates: list[Gate] = []
+    outputs: list[Output] = []
+    for table in reduced:
+        circuit, _, _ = depth_bounded.synthesize_within_depth(
+            m, table, basis, depth, most, _sooner(deadline, 5.0), False
+        )
+        if circuit is None:
+            return
+        offset = len(gates)
+
+        def moved(node: int, offset: int = offset) -> int:
+            return node if node < m else node + offset
+
+        gates += [(op, moved(a), moved(b)) for op, a, b in circuit.gates]
+        ((node, negated),) = circuit.outputs
+        outputs.append((None if node is None else moved(node), negated))
+    if len(gates) <= most:
+        state.offer((gates, outputs), basis)
 
 
 def _first_costed(state: _State, m: int, reduced: list[Bool], basis: str, deadline: float | None) -> None:
