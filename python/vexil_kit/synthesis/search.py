@@ -531,9 +531,14 @@ def _side_by_side(
     gates: list[Gate] = []
     outputs: list[Output] = []
     for table in reduced:
-        circuit, _, _ = depth_bounded.synthesize_within_depth(
-            m, table, basis, depth, most, _sooner(deadline, 5.0), False
-        )
+        try:
+            circuit, _, _ = depth_bounded.synthesize_within_depth(
+                m, table, basis, depth, most, _sooner(deadline, 5.0), False
+            )
+        except depth_bounded.NoCircuitWithinDepth:
+            raise depth_bounded.NoCircuitWithinDepth(
+                f"no circuit over {basis} computes the outputs within depth {depth}"
+            ) from None
         if circuit is None:
             return
         offset = len(gates)
