@@ -331,3 +331,17 @@ def test_the_solver_answers_whether_or_not_it_gets_a_thread(refused, monkeypatch
     assert found.optimal and found.upper_bound == 4
     _computes(found, [BooleanFunction.majority(3).table], "AIG")
     assert bool(asked) == refused
+
+
+@pytest.mark.parametrize("seed", range(10))
+def test_the_operand_pair_cut_keeps_the_multiplicative_optimum(seed, monkeypatch):
+    from vexil_kit.synthesis import multiplicative
+
+    rng = np.random.default_rng(seed)
+    n, outputs = (5, 1) if seed in (0, 8) else (4, 2)  # five inputs take the uncut search seconds
+    tables = [rng.random(1 << n) < 0.5 for _ in range(outputs)]
+    cut = synthesize_tables(n, tables, "MC", database=False)
+    monkeypatch.setattr(multiplicative.Encoding, "_least_pair", lambda self, i: None)
+    uncut = synthesize_tables(n, tables, "MC", database=False)
+    assert cut.optimal and uncut.optimal and cut.upper_bound == uncut.upper_bound
+    _computes(cut, tables, "MC")

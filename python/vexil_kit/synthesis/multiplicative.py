@@ -6,6 +6,12 @@ is an affine combination of inputs and AND gates. A constant in an operand can b
 reader of the gate instead. So the operands are linear, every AND gate is 0 on the all-zero row,
 that row is left out, and an output's constant is its value there. Parities are chained through
 auxiliary variables (four clauses per XOR of two literals).
+
+A gate reading u and v is one of six encodings of the same gate: u & (u ^ v) = (u & v) ^ u, and u,
+an affine combination of earlier nodes, can be added by every reader instead, so any two of u, v
+and u ^ v serve, in either order. Each gate takes the two least of the three (as numbers, the
+latest node the most significant bit), in increasing order: u < v < u ^ v. Made so gate by gate in
+order, each change touching only later gates, a circuit keeps its size, so the cut loses none.
 """
 
 from __future__ import annotations
@@ -42,6 +48,7 @@ class Encoding:
             z = self.value[i]
             for side in range(2):
                 add(list(self.operand[i][side]))  # not the zero function
+            self._least_pair(i)
             for t in rows:
                 self._check(t)
                 y = [self._parity(self._terms(self.operand[i][side], t), None) for side in range(2)]
@@ -56,6 +63,29 @@ class Encoding:
             node = n + i
             readers = [self.operand[j][side][node] for j in range(i + 1, k) for side in range(2)]
             self.clauses.append(readers + [self.output[h][node] for h in range(len(self.outputs))])
+
+    def _least_pair(self, i: int) -> None:
+        """Gate i's operands u, v satisfy u < v < u ^ v."""
+        u, v = self.operand[i]
+        w = []
+        for a, b in zip(u, v, strict=True):
+            x = self._new()
+            self.clauses += [[-x, a, b], [-x, -a, -b], [x, -a, b], [x, a, -b]]
+            w.append(x)
+        self._less(u, v)
+        self._less(v, w)
+
+    def _less(self, a: list[int], b: list[int]) -> None:
+        """a < b, read as numbers with the last literal the most significant bit."""
+        add = self.clauses.append
+        equal_above: list[int] = []  # a literal true when every more significant bit agrees (none: the top)
+        for j in reversed(range(len(a))):
+            add([*equal_above, -a[j], b[j]])
+            e = self._new()
+            add([*equal_above, a[j], b[j], e])
+            add([*equal_above, -a[j], -b[j], e])
+            equal_above = [-e]
+        add(equal_above)  # not equal on every bit
 
     def _check(self, t: int) -> None:
         """Raises Expired past the deadline, asked every 64 rows (a few milliseconds at most)."""
