@@ -126,3 +126,39 @@ def test_the_bases_are_ordered_as_their_gates_are(name):
     f = getattr(BooleanFunction, name)(4)
     sizes = {basis: synthesize_tables(4, [f.table], basis).upper_bound for basis in ("B2", "BGC", "GC")}
     assert sizes["B2"] <= sizes["GC"] <= sizes["BGC"]
+
+
+@pytest.mark.parametrize("seed", range(8))
+@pytest.mark.parametrize("basis", ["BGC", "GC"])
+def test_rewriting_windows_keeps_the_tables_and_never_grows(seed, basis):
+    from vexil_kit.synthesis.costed_windows import shrink
+
+    rng = random.Random(seed)
+    n = rng.randint(3, 4)
+    both = [op for op in range(16) if op not in (0, 3, 5, 10, 12, 15)]
+    gates = []
+    for i in range(rng.randint(4, 14)):
+        a, b = rng.sample(range(n + i), 2)
+        gates.append((rng.choice(both), a, b))
+    outputs = [(n + len(gates) - 1 - j, rng.random() < 0.5) for j in range(2)]
+    made, lits = lift(n, gates, outputs, basis)
+    small, small_lits = shrink(n, made, lits, basis, None, synthesize_tables)
+    before = Circuit(n, tuple(made), outputs=tuple(lits))
+    after = Circuit(n, tuple(small), outputs=tuple(small_lits))
+    assert all(np.array_equal(a, b) for a, b in zip(after.tables(), before.tables(), strict=True))
+    assert len(small) <= len(made)
+    assert all(op in OPS[basis] | NOTS for op, _, _ in small)
+    assert all(not negated or node is None for node, negated in small_lits)
+
+
+def test_rewriting_windows_folds_not_gates_into_the_gates_around_them():
+    from vexil_kit.synthesis.costed_windows import shrink
+
+    # ~x0 & ~x1 by two NOTs and an AND, read by an XOR: one NOR in GC, OR then NOT in BGC.
+    gates = [(5, 0, 0), (5, 1, 1), (8, 3, 4), (6, 5, 2)]
+    outputs = [(6, False)]
+    for basis, size in (("GC", 2), ("BGC", 3)):
+        small, lits = shrink(3, gates, outputs, basis, None, synthesize_tables)
+        assert len(small) == size
+        after = Circuit(3, tuple(small), outputs=tuple(lits))
+        assert np.array_equal(after.tables()[0], Circuit(3, tuple(gates), outputs=tuple(outputs)).tables()[0])

@@ -24,7 +24,7 @@ import numpy.typing as npt
 from .. import _arguments, _native, display, predicates, transforms
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
-from . import aig4, constructive, costed, depth_bounded, encoding, multiplicative
+from . import aig4, constructive, costed, costed_windows, depth_bounded, encoding, multiplicative
 
 #: The bases with free inverters: every two-input gate, AND, AND and XOR, and "MC", XAGs counted by
 #: their AND gates alone (multiplicative complexity).
@@ -525,16 +525,25 @@ def _side_by_side(
     state: _State, reduced: list[Bool], basis: str, depth: int, most: int, deadline: float | None
 ) -> None:
     """The first circuit within a depth: each output's smallest circuit within it, side by side
-    (``depth_bounded``, a few seconds each); none when one of them is not found in time or the
-    whole has more than ``most`` gates."""
+    (the five-input database's when it is shallow enough, else ``depth_bounded``'s, with half the
+    time left shared among them, or half a minute each without a limit); none when one of them is
+    not found in time or the whole has more than ``most`` gates."""
     m = state.m
+    share = 30.0 if deadline is None else 0.5 * (deadline - time.monotonic()) / len(reduced)
     gates: list[Gate] = []
     outputs: list[Output] = []
     for table in reduced:
+        circuit: Circuit | None = None
+        if m <= MAX_CIRCUIT_VARS and basis != "AIG":
+            smallest, output = constructive.database(table)
+            circuit = Circuit(m, tuple(smallest), outputs=(output,))
+            if circuit.depth > depth:
+                circuit = None
         try:
-            circuit, _, _ = depth_bounded.synthesize_within_depth(
-                m, table, basis, depth, most, _sooner(deadline, 5.0), False
-            )
+            if circuit is None:
+                circuit, _, _ = depth_bounded.synthesize_within_depth(
+                    m, table, basis, depth, most, _sooner(deadline, share), False
+                )
         except depth_bounded.NoCircuitWithinDepth:
             raise depth_bounded.NoCircuitWithinDepth(
                 f"no circuit over {basis} computes the outputs within depth {depth}"
@@ -575,6 +584,13 @@ def _first_costed(state: _State, m: int, reduced: list[Bool], basis: str, deadli
         found = synthesize_tables(m, normal, "B2", time_limit=seconds)
         if found.circuit is not None:
             offer((list(found.circuit.gates), list(found.circuit.outputs)))
+    if state.best is not None and state.upper is not None and state.lower < state.upper:
+        # Most NOT gates of a lifted circuit fold away into the gates around them.
+        gates, lits = state.best
+        state.offer(
+            costed_windows.shrink(m, list(gates), list(lits), basis, _sooner(deadline, seconds), synthesize_tables),
+            basis,
+        )
 
 
 #: The most seconds, and the share of a time limit, the B2 search for a first circuit gets.
