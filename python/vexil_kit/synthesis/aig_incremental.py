@@ -55,7 +55,7 @@ class Aig:
             self.refs[value >> 1] += 1
         for v in range(n + 1, len(self.f0)):  # a graph as drawn may hold gates nothing reads
             if self.refs[v] == 0:
-                self._release(v)
+                self.release(v)
 
     def size(self) -> int:
         """The live ANDs."""
@@ -101,7 +101,7 @@ class Aig:
             self.fanouts[fanin].add(node)
         return 2 * node
 
-    def _release(self, node: int) -> None:
+    def release(self, node: int) -> None:
         """Deletes an unread AND and the ANDs only it read."""
         stack = [node]
         while stack:
@@ -133,9 +133,9 @@ class Aig:
                 self._move(node, lit, work)
             self.refs[held >> 1] -= 1
             if self.refs[held >> 1] == 0:
-                self._release(held >> 1)
+                self.release(held >> 1)
             if self.refs[node] == 0:
-                self._release(node)
+                self.release(node)
 
     def _move(self, node: int, lit: int, work: list[tuple[int, int]]) -> None:
         """The readers of the node read the literal; readers that fold or repeat an AND wait in work."""

@@ -54,6 +54,7 @@ from . import (
     improve_depth,
     improve_refactor,
     improve_resub,
+    improve_rewrite,
     improve_symmetric,
 )
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
@@ -508,7 +509,7 @@ def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
     of at most 16 inputs; taken early, those block exact rewrites that gain more)."""
     if basis != "AIG":
         return {False: ["searches"], True: ["searches"]}
-    later = [] if by_depth else ["refactor", "balance"]
+    later = [] if by_depth else ["refactor", "balance", "rewrite"]
     dont_cares = ["don't-cares"] if not by_depth and n <= improve_resub.MAX_INPUTS else []
     return {False: ["tables", *later, "searches", *dont_cares], True: ["searches", *later, *dont_cares]}
 
@@ -598,7 +599,9 @@ def improve(
                 name = names[eager][stage]
                 improver.searching, improver.dont_cares = name != "tables", name == "don't-cares"
                 counts["passes"] += 1
-                if name == "refactor":
+                if name == "rewrite":
+                    step = improve_rewrite.rewrite(n, current, deadline)
+                elif name == "refactor":
                     step = improve_refactor.refactor(n, current, deadline)
                 elif name == "balance":
                     step = improve_balance.balance(n, current, deadline)

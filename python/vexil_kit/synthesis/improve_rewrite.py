@@ -15,21 +15,23 @@ same sweep and in later stages, find gains that the first structure hid.
 from __future__ import annotations
 
 import functools
+import itertools
 import time
 from collections.abc import Sequence
-
-from ..circuit_parts import Gate, Output
-from .aig_incremental import Aig
-import itertools
 
 import numpy as np
 
 from .. import canonical
+from ..circuit_parts import Gate, Output
 from . import aig4, factoring
+from .aig_incremental import Aig
 from .improve_refactor import Program, _programs, net_program
 
 #: Cuts kept a node (besides the node itself).
 CUT_LIMIT = 64
+
+#: Sweeps without a gain before rewriting stops.
+SWEEPS = 2
 
 #: Leaves of a cut.
 CUT_SIZE = 4
@@ -56,7 +58,10 @@ def _forms(table: int, k: int) -> list[tuple[factoring.Expr, bool]]:
 #: row of a function's table reads under it: f(x) = c(y), y_i = x[perm[i]] ^ flip_i.
 _TRANSFORMS = [(perm, flips) for perm in itertools.permutations(range(4)) for flips in range(16)]
 _ROWS = np.array(
-    [[sum(((x >> perm[i] & 1) ^ (flips >> i & 1)) << i for i in range(4)) for x in range(16)] for perm, flips in _TRANSFORMS]
+    [
+        [sum(((x >> perm[i] & 1) ^ (flips >> i & 1)) << i for i in range(4)) for x in range(16)]
+        for perm, flips in _TRANSFORMS
+    ]
 )
 _WEIGHTS = np.int64(1) << np.arange(16, dtype=np.int64)
 
@@ -74,13 +79,13 @@ def _optima(table: int, k: int) -> list[Program]:
     if entry is None:
         return []
     words = np.asarray(least, dtype=np.int64)[_ROWS] @ _WEIGHTS
-    found: dict[tuple[tuple[Output, Output], ...], Program] = {}
+    found: dict[tuple[frozenset[Output], ...], Program] = {}
     for negated in (False, True):
         for index in np.flatnonzero(words == (spread ^ (0xFFFF if negated else 0))):
             perm, flips = _TRANSFORMS[index]
             gates, out = aig4._rename(entry, perm, flips, negated)
             program = net_program(gates, out, k, 4)
-            found.setdefault(tuple(tuple(sorted(step)) for step in program[0]), program)
+            found.setdefault(tuple(frozenset(step) for step in program[0]), program)
             if len(found) >= OPTIMA_LIMIT:
                 return list(found.values())
     return list(found.values())
@@ -312,7 +317,7 @@ class _Rewriter:
         aig.replace(root, new)
         for v in range(first, len(aig.f0)):
             if aig.refs[v] == 0 and not aig.dead[v]:
-                aig._release(v)
+                aig.release(v)
         for v in aig.changed:
             self.cache.pop(v, None)
         aig.changed.clear()
@@ -337,15 +342,19 @@ def sweep(aig: Aig, zero_gain: bool, deadline: float | None) -> int:
 
 
 def rewrite(
-    n: int, net: tuple[list[Gate], list[Output]], deadline: float | None, zero_gain: bool = False
+    n: int, net: tuple[list[Gate], list[Output]], deadline: float | None, sweeps: int = SWEEPS
 ) -> tuple[tuple[list[Gate], list[Output]], int] | None:
-    """The graph after one sweep of rewriting and the structures applied, or None when it is not
-    smaller (``zero_gain``: when nothing was applied)."""
+    """The graph after sweeps of rewriting that take moves of no gain too, while one in ``sweeps``
+    makes it smaller, and the structures applied; None when it is not smaller."""
     aig = Aig(n, *net)
-    applied = sweep(aig, zero_gain, deadline)
-    if not applied:
+    best, applied, idle = aig.size(), 0, 0
+    kept: tuple[list[Gate], list[Output]] | None = None
+    while idle < sweeps and (deadline is None or time.monotonic() < deadline):
+        applied += sweep(aig, True, deadline)
+        if aig.size() < best:
+            best, kept, idle = aig.size(), aig.net(), 0
+        else:
+            idle += 1
+    if kept is None or len(kept[0]) >= len(net[0]):
         return None
-    result = aig.net()
-    if len(result[0]) > len(net[0]) or (len(result[0]) == len(net[0]) and not zero_gain):
-        return None
-    return result, applied
+    return kept, applied
