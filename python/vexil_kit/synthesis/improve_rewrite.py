@@ -282,7 +282,7 @@ class _Rewriter:
         aig = self.aig
         best: tuple[int, Program, tuple[int, ...]] | None = None
         for leaves in self.cuts(root):
-            table = self.table(root, leaves)
+            table = None if any(aig.dead[leaf] for leaf in leaves) else self.table(root, leaves)
             if table is None:
                 continue
             k = len(leaves)
@@ -312,16 +312,15 @@ class _Rewriter:
             return False
         first = len(aig.f0)
         new = self.build(best[1], best[2])
-        if new >> 1 == root:
-            return False
-        aig.replace(root, new)
-        for v in range(first, len(aig.f0)):
+        if new >> 1 != root:
+            aig.replace(root, new)
+        for v in range(first, len(aig.f0)):  # ANDs built that nothing came to read
             if aig.refs[v] == 0 and not aig.dead[v]:
                 aig.release(v)
         for v in aig.changed:
             self.cache.pop(v, None)
         aig.changed.clear()
-        return True
+        return new >> 1 != root
 
 
 def sweep(aig: Aig, zero_gain: bool, deadline: float | None) -> int:
