@@ -18,8 +18,8 @@ depth, or else the sum of the gates' levels, goes down; the depth never goes up,
 on a longest path are also resynthesised under a depth bound (``improve_depth``).
 
 For AIG the passes come in stages (windows from the tables, then cones of up to ten leaves
-refactored, ``improve_refactor``, then AND trees balanced, ``improve_balance``, then four-leaf cuts
-rewritten in place one at a time, moves of no gain included, ``improve_rewrite``, then the
+refactored, ``improve_refactor``, then four-leaf cuts rewritten in place one at a time, moves of
+no gain included, ``improve_rewrite``, then AND trees balanced, ``improve_balance``, then the
 searches, then the don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16
 inputs), each tried once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
 output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
@@ -506,13 +506,13 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
 
 def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
     """The stages of the passes, without and with the searches from the first pass: windows from the
-    tables alone, cones refactored, AND trees balanced and cuts rewritten in place (AIG; the last
-    after the others, whose fixed points its moves of no gain would otherwise leave early), the
+    tables alone, cones refactored, cuts rewritten in place and AND trees balanced (AIG; rewriting
+    after refactoring: taken first, its moves of no gain lead to poorer fixed points), the
     searches, the don't-cares (AIG of at most 16 inputs; taken early, those block exact rewrites
     that gain more)."""
     if basis != "AIG":
         return {False: ["searches"], True: ["searches"]}
-    later = [] if by_depth else ["refactor", "balance", "rewrite"]
+    later = [] if by_depth else ["refactor", "rewrite", "balance"]
     dont_cares = ["don't-cares"] if not by_depth and n <= improve_resub.MAX_INPUTS else []
     return {False: ["tables", *later, "searches", *dont_cares], True: ["searches", *later, *dont_cares]}
 
