@@ -7,7 +7,7 @@ import pytest
 
 from vexil_kit import Circuit
 from vexil_kit.circuits import AND_OPS
-from vexil_kit.synthesis import improve_rewrite
+from vexil_kit.synthesis import aig4, improve_rewrite
 from vexil_kit.synthesis.aig_incremental import Aig
 from vexil_kit.synthesis.improve_graph import rebuild
 
@@ -81,22 +81,53 @@ def test_the_rewriting_stage_keeps_the_outputs_and_shrinks_or_declines(n, gates,
         assert tables(n, step[0]) == tables(n, net)
 
 
+def run_program(program, k):
+    """The table of a program of ANDs over k leaves, row by row."""
+    steps, out = program
+    full = (1 << (1 << k)) - 1
+    values = [sum(1 << x for x in range(1 << k) if x >> j & 1) for j in range(k)]
+
+    def value(lit):
+        return (0 if lit[0] is None else values[lit[0]]) ^ (full if lit[1] else 0)
+
+    for x, y in steps:
+        values.append(value(x) & value(y))
+    return value(out)
+
+
 @pytest.mark.parametrize("seed", range(40))
-def test_every_structure_of_a_cut_computes_its_table(seed):
+def test_every_renamed_optimum_computes_its_table_in_the_proven_size(seed):
     r = random.Random(seed)
     k = 2 + seed % 3
     table = r.getrandbits(1 << k)
-    full = (1 << (1 << k)) - 1
-    variables = [sum(1 << x for x in range(1 << k) if x >> j & 1) for j in range(k)]
-    for steps, out in improve_rewrite._optima(table, k):
-        values = list(variables)
+    spread = sum(1 << x for x in range(16) if table >> (x & ((1 << k) - 1)) & 1)
+    proven = aig4.lookup([bool(spread >> x & 1) for x in range(16)])
+    found = improve_rewrite._optima(table, k)
+    assert found and len({tuple(map(frozenset, steps)) for steps, _ in found}) == len(found)
+    for program in found:
+        assert run_program(program, k) == table
+        assert len(program[0]) == len(proven[0])
 
-        def value(lit, values=values):
-            return (0 if lit[0] is None else values[lit[0]]) ^ (full if lit[1] else 0)
 
-        for x, y in steps:
-            values.append(value(x) & value(y))
-        assert value(out) == table
+@pytest.mark.parametrize("n, gates, seed, normal", AIGS[::2])
+def test_factored_forms_joined_by_shared_pairs_compute_the_cut_tables(n, gates, seed, normal):
+    aig = Aig(n, *random_aig(n, gates, seed, normal))
+    rewriter = improve_rewrite._Rewriter(aig, True)
+    for root in range(n + 1, len(aig.f0)):
+        if aig.dead[root]:
+            continue
+        for leaves in rewriter.cuts(root):
+            table = rewriter.table(root, leaves)
+            if table is None:  # a cone too large to take
+                continue
+            k = len(leaves)
+            table &= (1 << (1 << k)) - 1
+            freed = rewriter.cone(root, leaves)
+            for expr, negated in improve_rewrite._forms(table, k):
+                found = rewriter.associate(expr, negated, root, leaves, freed, 99)
+                if found is not None:
+                    assert run_program(found[0], k) == table
+                    assert found[1] <= len(found[0][0])
 
 
 def test_a_replacement_whose_readers_repeat_ands_merges_them_up_the_graph():
