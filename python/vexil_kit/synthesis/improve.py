@@ -22,7 +22,7 @@ refactored, ``improve_refactor``, then four-leaf cuts rewritten in place one at 
 no gain included, ``improve_rewrite``, then AND trees balanced, ``improve_balance``, then the
 searches, then the don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16
 inputs), each tried once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
-output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
+output is symmetric (``constructive.symmetric_circuit``, every basis) and by a Shannon decomposition of its
 outputs (the first circuit of exact synthesis, ``constructive.first_circuit``, AIG of 5 to 8
 inputs); each start is descended in turn, the smallest
 first, and the smallest result kept.
@@ -56,8 +56,8 @@ from . import (
     improve_refactor,
     improve_resub,
     improve_rewrite,
-    improve_symmetric,
 )
+from .encoding import Expired
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -499,9 +499,30 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
     if basis == "AIG" and _DECOMPOSED_INPUTS[0] <= n <= _DECOMPOSED_INPUTS[1]:
         tables = [np.array([v >> x & 1 for x in range(1 << n)], dtype=np.bool_) for v in values]
         found.append(constructive.first_circuit(n, tables, basis, deadline))
-    found.append(improve_symmetric.symmetric(n, values, deadline, basis == "AIG"))
+    found.append(_symmetric_start(n, values, deadline, basis))
     # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
     return [start for start in found if start is not None and len(start[0]) <= _GROWTH * len(net[0])]
+
+
+def _symmetric_start(n: int, values: Sequence[int], deadline: float | None, basis: str) -> Net | None:
+    """The outputs' circuit by counting the ones (``constructive.symmetric_circuit``), or None when
+    one is not symmetric in all n inputs."""
+    if n < 2:
+        return None
+    build = constructive.Builder(n, basis)
+    lits: list[Output] = []
+    try:
+        for j, value in enumerate(values):
+            whole = np.frombuffer(value.to_bytes(max(1, (1 << n) // 8), "little"), dtype=np.uint8)
+            bits = np.unpackbits(whole, bitorder="little")[: 1 << n].astype(np.bool_)
+            lit = constructive.symmetric_circuit(build, bits, deadline, seed=j)
+            if lit is None:
+                return None
+            lits.append(lit)
+    except Expired:
+        return None
+    gates, outputs = constructive.prune(n, build.gates, lits)
+    return rebuild(n, gates, outputs, aig=basis == "AIG")
 
 
 def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
