@@ -30,7 +30,7 @@ import numpy.typing as npt
 
 from .. import _native, variables
 from ..circuits import MAX_CIRCUIT_VARS
-from . import aig4
+from . import aig4, improve_dc
 from .encoding import Expired
 
 Gate = tuple[int, int, int]
@@ -363,31 +363,37 @@ def _half_adder(build: Builder, a: Lit, b: Lit) -> tuple[Lit, Lit]:
 
 def _count_function(values: Bool, k: int, basis: str, seed: int) -> tuple[list[Gate], Lit]:
     """The smallest circuit found in ``basis`` of a function of k <= 5 count bits whose rows past
-    len(values) are free (no count reaches them): every completion when there are at most
-    ``COMPLETIONS``, else the plain ones (zeros, ones, the last value) and ``COMPLETIONS`` random
-    ones, each taking the database's optimum (for "AIG" on four
-    bits, the proven AIG optimum)."""
+    len(values) are free (no count reaches them). For "AIG" on four bits (fewer padded with bits
+    that stay 0), the smallest proven optimum over every completion; otherwise the database's
+    optimum of each completion when there are at most ``COMPLETIONS``, else of the plain ones
+    (zeros, ones, the last value) and ``COMPLETIONS`` random ones."""
     width = 4 if basis == "AIG" and k < 4 else k
     free = (1 << width) - len(values)
+    if basis == "AIG" and width == 4:
+        table = sum(1 << x for x, value in enumerate(values) if value)
+        _, best = improve_dc.smallest_completion(table, (1 << len(values)) - 1)
+        found = aig4.lookup(np.array([best >> x & 1 for x in range(16)], dtype=np.bool_))
+        assert found is not None
+        return found
     fills = [np.zeros(free, dtype=np.bool_), np.ones(free, dtype=np.bool_), np.full(free, values[-1])]
     if 1 << free <= COMPLETIONS:  # every completion
         fills += [np.array([f >> i & 1 for i in range(free)], dtype=np.bool_) for f in range(1, (1 << free) - 1)]
     else:
         rng = np.random.default_rng(seed)
         fills += [rng.integers(0, 2, free).astype(np.bool_) for _ in range(COMPLETIONS)]
-    best: tuple[int, list[Gate], Lit] | None = None
+    best_net: tuple[int, list[Gate], Lit] | None = None
     for fill in fills:
-        table = np.concatenate([values, fill])
-        known = aig4.lookup(table) if basis == "AIG" and width == 4 else None
-        gates, out = known if known is not None else database(table)
-        build = Builder(width, basis)
-        lit = build.embed(gates, out, list(range(width)))
-        found = prune(width, build.gates, [lit])
-        cost = size(found[0], basis)
-        if best is None or cost < best[0]:
-            best = (cost, found[0], found[1][0])
-    assert best is not None
-    return best[1], best[2]
+        gates, out = database(np.concatenate([values, fill]))
+        if basis == "AIG":  # an XOR is three ANDs, some shared: counted once built
+            build = Builder(width, basis)
+            lit = build.embed(gates, out, list(range(width)))
+            gates, lits = prune(width, build.gates, [lit])
+            out = lits[0]
+        cost = size(gates, basis)
+        if best_net is None or cost < best_net[0]:
+            best_net = (cost, gates, out)
+    assert best_net is not None
+    return best_net[1], best_net[2]
 
 
 def symmetric_circuit(build: Builder, table: Bool, deadline: float | None, seed: int = 0) -> Lit | None:
