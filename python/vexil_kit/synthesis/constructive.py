@@ -363,24 +363,28 @@ def _half_adder(build: Builder, a: Lit, b: Lit) -> tuple[Lit, Lit]:
 
 def _count_function(values: Bool, k: int, basis: str, seed: int) -> tuple[list[Gate], Lit]:
     """The smallest circuit found in ``basis`` of a function of k <= 5 count bits whose rows past
-    len(values) are free (no count reaches them). For "AIG" on four bits (fewer padded with bits
-    that stay 0), the smallest proven optimum over every completion; otherwise the database's
-    optimum of each completion when there are at most ``COMPLETIONS``, else of the plain ones
-    (zeros, ones, the last value) and ``COMPLETIONS`` random ones."""
+    len(values) are free (no count reaches them), each completion taking the database's optimum
+    (for "AIG" on four bits, fewer padded with bits that stay 0, the proven AIG optimum). The
+    completions are tried in order, the first of the smallest size kept: the plain ones (zeros,
+    ones, the last value), ``COMPLETIONS`` random ones (fewer when there are fewer), then every
+    other when there are at most ``COMPLETIONS``, and for "AIG" on four bits the smallest of all."""
     width = 4 if basis == "AIG" and k < 4 else k
     free = (1 << width) - len(values)
+    fills = [np.zeros(free, dtype=np.bool_), np.ones(free, dtype=np.bool_), np.full(free, values[-1])]
+    rng = np.random.default_rng(seed)
+    tries = min(COMPLETIONS, (1 << free) - 3) if free < 30 else COMPLETIONS
+    fills += [rng.integers(0, 2, free).astype(np.bool_) for _ in range(max(tries, 0))]
+    if 1 << free <= COMPLETIONS:
+        fills += [np.array([f >> i & 1 for i in range(free)], dtype=np.bool_) for f in range(1 << free)]
     if basis == "AIG" and width == 4:
-        table = sum(1 << x for x, value in enumerate(values) if value)
-        _, best = improve_dc.smallest_completion(table, (1 << len(values)) - 1)
+        weights = 1 << np.arange(16, dtype=np.int64)
+        words = [int(np.concatenate([values, fill]).astype(np.int64) @ weights) for fill in fills]
+        words.append(improve_dc.smallest_completion(int(words[0]), (1 << len(values)) - 1)[1])
+        table = improve_dc.sizes()
+        best = min(words, key=lambda word: int(table[word]))
         found = aig4.lookup(np.array([best >> x & 1 for x in range(16)], dtype=np.bool_))
         assert found is not None
         return found
-    fills = [np.zeros(free, dtype=np.bool_), np.ones(free, dtype=np.bool_), np.full(free, values[-1])]
-    if 1 << free <= COMPLETIONS:  # every completion
-        fills += [np.array([f >> i & 1 for i in range(free)], dtype=np.bool_) for f in range(1, (1 << free) - 1)]
-    else:
-        rng = np.random.default_rng(seed)
-        fills += [rng.integers(0, 2, free).astype(np.bool_) for _ in range(COMPLETIONS)]
     best_net: tuple[int, list[Gate], Lit] | None = None
     for fill in fills:
         gates, out = database(np.concatenate([values, fill]))
