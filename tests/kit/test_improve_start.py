@@ -119,3 +119,23 @@ def test_a_wide_majority_ends_below_its_chain_of_partial_counts():
     better, _ = chain.improve("AIG", time_limit=20)
     assert rows(n, better.gates, better.outputs) == rows(n, chain.gates, chain.outputs)
     assert better.size < Circuit(n, gates, outputs=[row[most]]).improve("AIG", time_limit=0).circuit.size - 10
+
+
+@pytest.mark.parametrize("basis", ["AIG", "B2", "MC"])
+@pytest.mark.parametrize("n, seed", [(n, s) for n in (2, 4, 7, 9, 15, 16) for s in range(2)])
+def test_the_count_function_is_right_on_every_count_and_no_larger_than_the_plain_completions(n, seed, basis):
+    r = random.Random(seed * 17 + n)
+    values = np.array([r.randrange(2) for _ in range(n + 1)], dtype=bool)
+    k = n.bit_length()
+    gates, out = constructive._count_function(values, k, basis, seed)
+    width = 4 if basis == "AIG" and k < 4 else k
+    assert [rows(width, gates, [out])[0] >> c & 1 for c in range(n + 1)] == values.tolist()
+    assert basis != "AIG" or all(op in AND_OPS for op, _, _ in gates)
+    free = (1 << width) - (n + 1)
+    for fill in (np.zeros(free, dtype=bool), np.ones(free, dtype=bool), np.full(free, values[-1])):
+        build = constructive.Builder(width, basis)
+        plain = constructive.database(np.concatenate([values, fill]))
+        lit = build.embed(*plain, list(range(width)))
+        assert constructive.size(gates, basis) <= constructive.size(
+            constructive.prune(width, build.gates, [lit])[0], basis
+        )
