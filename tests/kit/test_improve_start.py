@@ -9,7 +9,7 @@ import pytest
 
 from vexil_kit import Circuit
 from vexil_kit.circuits import AND_OPS
-from vexil_kit.synthesis import constructive, improve_symmetric
+from vexil_kit.synthesis import constructive, improve
 
 
 def rows(n, gates, outputs):
@@ -84,21 +84,17 @@ def symmetric_table(n, by_count):
     return sum(by_count[x.bit_count()] << x for x in range(1 << n))
 
 
-@pytest.mark.parametrize("aig", [True, False])
+@pytest.mark.parametrize("basis", ["AIG", "B2", "XAG", "MC"])
 @pytest.mark.parametrize("n, seed", [(n, s) for n in (2, 3, 5, 9, 12) for s in range(2)])
-def test_symmetric_outputs_are_counted_exactly(n, seed, aig):
+def test_symmetric_outputs_are_counted_exactly(n, seed, basis):
     # Random symmetric outputs and one that is not: the first computed row by row, the second refused.
     r = random.Random(seed)
     tables = [symmetric_table(n, [r.randrange(2) for _ in range(n + 1)]) for _ in range(2)]
-    assert [improve_symmetric.counts(n, t) for t in tables] == [
-        [t >> ((1 << c) - 1) & 1 for c in range(n + 1)] for t in tables
-    ]
-    gates, outs = improve_symmetric.symmetric(n, tables, aig=aig)
+    gates, outs = improve._symmetric_start(n, tables, None, basis)
     assert rows(n, gates, outs) == tables
-    assert all(op in AND_OPS for op, _, _ in gates) or not aig
+    assert all(op in AND_OPS for op, _, _ in gates) or basis != "AIG"
     lopsided = tables[0] ^ 2  # the row with only x0 set flipped
-    assert improve_symmetric.counts(n, lopsided) is None
-    assert improve_symmetric.symmetric(n, [tables[1], lopsided]) is None
+    assert improve._symmetric_start(n, [tables[1], lopsided], None, basis) is None
 
 
 def test_a_wide_majority_ends_below_its_chain_of_partial_counts():
@@ -123,3 +119,23 @@ def test_a_wide_majority_ends_below_its_chain_of_partial_counts():
     better, _ = chain.improve("AIG", time_limit=20)
     assert rows(n, better.gates, better.outputs) == rows(n, chain.gates, chain.outputs)
     assert better.size < Circuit(n, gates, outputs=[row[most]]).improve("AIG", time_limit=0).circuit.size - 10
+
+
+@pytest.mark.parametrize("basis", ["AIG", "B2", "MC"])
+@pytest.mark.parametrize("n, seed", [(n, s) for n in (2, 4, 7, 9, 15, 16) for s in range(2)])
+def test_the_count_function_is_right_on_every_count_and_no_larger_than_the_plain_completions(n, seed, basis):
+    r = random.Random(seed * 17 + n)
+    values = np.array([r.randrange(2) for _ in range(n + 1)], dtype=bool)
+    k = n.bit_length()
+    gates, out = constructive._count_function(values, k, basis, seed)
+    width = 4 if basis == "AIG" and k < 4 else k
+    assert [rows(width, gates, [out])[0] >> c & 1 for c in range(n + 1)] == values.tolist()
+    assert basis != "AIG" or all(op in AND_OPS for op, _, _ in gates)
+    free = (1 << width) - (n + 1)
+    for fill in (np.zeros(free, dtype=bool), np.ones(free, dtype=bool), np.full(free, values[-1])):
+        build = constructive.Builder(width, basis)
+        plain = constructive.database(np.concatenate([values, fill]))
+        lit = build.embed(*plain, list(range(width)))
+        assert constructive.size(gates, basis) <= constructive.size(
+            constructive.prune(width, build.gates, [lit])[0], basis
+        )

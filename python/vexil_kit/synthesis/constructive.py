@@ -9,7 +9,8 @@
   halves joined by the cheapest of f0 ^ x, a multiplexer, f0 ^ (x & g) or f1 ^ (~x & g) with
   g = f0 ^ f1; the variable is the cheapest of all (costs counted recursively, memoised on the
   table) up to ``_EXHAUSTIVE`` variables, and the one leaving the fewest essential variables above;
-- ``symmetric_circuit``: adders summing the inputs, then the database's circuit on the sum's bits;
+- ``symmetric_circuit``: adders summing the inputs, then the smallest circuit found of the value on
+  the sum's bits, its rows past the number of inputs completed freely;
 - ``sop_circuit``: the irredundant sum of products, factored;
 - ``anf_circuit`` (multiplicative complexity): one AND gate per monomial of the normal form.
 
@@ -29,7 +30,7 @@ import numpy.typing as npt
 
 from .. import _native, variables
 from ..circuits import MAX_CIRCUIT_VARS
-from . import aig4
+from . import aig4, improve_dc
 from .encoding import Expired
 
 Gate = tuple[int, int, int]
@@ -348,10 +349,63 @@ class Diagram:
         return build.or_(build.and_(x0, low), build.and_(x, high))
 
 
-def symmetric_circuit(build: Builder, table: Bool, deadline: float | None) -> Lit | None:
+#: Completions of the free rows tried for the function of the count bits, beyond the plain three.
+COMPLETIONS = 256
+
+
+def _half_adder(build: Builder, a: Lit, b: Lit) -> tuple[Lit, Lit]:
+    """a ^ b and a & b; in "AIG" a ^ b is ~(a & b) & ~(~a & ~b), three ANDs with a & b inside."""
+    both = build.and_(a, b)
+    if not build.aig:
+        return build.xor(a, b), both
+    return build.and_((both[0], not both[1]), build.or_(a, b)), both
+
+
+def _count_function(values: Bool, k: int, basis: str, seed: int) -> tuple[list[Gate], Lit]:
+    """The smallest circuit found in ``basis`` of a function of k <= 5 count bits whose rows past
+    len(values) are free (no count reaches them), each completion taking the database's optimum
+    (for "AIG" on four bits, fewer padded with bits that stay 0, the proven AIG optimum). The
+    completions are tried in order, the first of the smallest size kept: the plain ones (zeros,
+    ones, the last value), ``COMPLETIONS`` random ones (fewer when there are fewer), then every
+    other when there are at most ``COMPLETIONS``, and for "AIG" on four bits the smallest of all."""
+    width = 4 if basis == "AIG" and k < 4 else k
+    free = (1 << width) - len(values)
+    fills = [np.zeros(free, dtype=np.bool_), np.ones(free, dtype=np.bool_), np.full(free, values[-1])]
+    rng = np.random.default_rng(seed)
+    tries = min(COMPLETIONS, (1 << free) - 3) if free < 30 else COMPLETIONS
+    fills += [rng.integers(0, 2, free).astype(np.bool_) for _ in range(max(tries, 0))]
+    if 1 << free <= COMPLETIONS:
+        fills += [np.array([f >> i & 1 for i in range(free)], dtype=np.bool_) for f in range(1 << free)]
+    if basis == "AIG" and width == 4:
+        weights = 1 << np.arange(16, dtype=np.int64)
+        words = [int(np.concatenate([values, fill]).astype(np.int64) @ weights) for fill in fills]
+        words.append(improve_dc.smallest_completion(int(words[0]), (1 << len(values)) - 1)[1])
+        table = improve_dc.sizes()
+        best = min(words, key=lambda word: int(table[word]))
+        found = aig4.lookup(np.array([best >> x & 1 for x in range(16)], dtype=np.bool_))
+        assert found is not None
+        return found
+    best_net: tuple[int, list[Gate], Lit] | None = None
+    for fill in fills:
+        gates, out = database(np.concatenate([values, fill]))
+        if basis == "AIG":  # an XOR is three ANDs, some shared: counted once built
+            build = Builder(width, basis)
+            lit = build.embed(gates, out, list(range(width)))
+            gates, lits = prune(width, build.gates, [lit])
+            out = lits[0]
+        cost = size(gates, basis)
+        if best_net is None or cost < best_net[0]:
+            best_net = (cost, gates, out)
+    assert best_net is not None
+    return best_net[1], best_net[2]
+
+
+def symmetric_circuit(build: Builder, table: Bool, deadline: float | None, seed: int = 0) -> Lit | None:
     """For a symmetric table (its value a function of the input weight), the weight's bits from
-    full and half adders (one AND each in "MC"), then the database's circuit of the value as a
-    function of those bits; None when the table is not symmetric or has more than 31 inputs."""
+    full and half adders (one AND each in "MC"; in "AIG" seven and three ANDs, the carry reusing
+    the ANDs inside the XORs), then a small circuit of the value as a function of those bits, the
+    weights above m free (``_count_function``); None when the table is not symmetric or the weight
+    takes more than five bits."""
     m = int(len(table)).bit_length() - 1
     if not 2 <= m <= 31:
         return None
@@ -363,6 +417,8 @@ def symmetric_circuit(build: Builder, table: Bool, deadline: float | None) -> Li
     values[weight] = table
     if not np.array_equal(values[weight], table):
         return None
+    if not (values != values[0]).any():
+        return None, bool(values[0])
     # Columns of bits by weight 2**j, reduced until one bit is left in each.
     columns: list[list[Lit]] = [[(v, False) for v in range(m)]]
     j = 0
@@ -374,25 +430,27 @@ def symmetric_circuit(build: Builder, table: Bool, deadline: float | None) -> Li
             if j + 1 == len(columns):
                 columns.append([])
             a, b = column.pop(0), column.pop(0)
-            if column:
+            if column and build.basis == "MC":  # maj(a, b, c) = ((a ^ c) & (b ^ c)) ^ c: one AND
                 c = column.pop(0)
-                both = build.xor(a, b)
-                column.append(build.xor(both, c))
-                if build.basis == "MC":  # maj(a, b, c) = ((a ^ c) & (b ^ c)) ^ c: one AND
-                    columns[j + 1].append(build.xor(build.and_(build.xor(a, c), build.xor(b, c)), c))
-                else:  # (a ^ b) & c | a & b, the XOR shared with the sum
-                    columns[j + 1].append(build.or_(build.and_(both, c), build.and_(a, b)))
+                column.append(build.xor(build.xor(a, b), c))
+                columns[j + 1].append(build.xor(build.and_(build.xor(a, c), build.xor(b, c)), c))
+            elif column:  # (a & b) | ((a ^ b) & c), both ANDs inside the sum's XORs
+                half, both = _half_adder(build, a, b)
+                total, inner = _half_adder(build, half, column.pop(0))
+                column.append(total)
+                columns[j + 1].append(build.or_(both, inner))
             else:
-                column.append(build.xor(a, b))
-                columns[j + 1].append(build.and_(a, b))
+                half, both = _half_adder(build, a, b)
+                column.append(half)
+                columns[j + 1].append(both)
         j += 1
     bits = [column[0] for column in columns]
     if len(bits) > MAX_CIRCUIT_VARS:
         return None
-    rows = np.arange(1 << len(bits))
-    g = values[np.minimum(rows, m)]  # weights above m never occur: any value does
-    gates, out = database(g)
-    nodes: list[Lit] = list(bits)
+    gates, out = _count_function(values, len(bits), build.basis, seed)
+    width = 4 if build.aig and len(bits) < 4 else len(bits)  # as ``_count_function`` pads them
+    inputs: list[Lit] = bits + [(None, False)] * (width - len(bits))
+    nodes: list[Lit] = list(inputs)
     for op, left, right in gates:
         nodes.append(build.gate(op, nodes[left], nodes[right]))
     if out[0] is None:

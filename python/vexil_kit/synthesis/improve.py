@@ -18,10 +18,11 @@ depth, or else the sum of the gates' levels, goes down; the depth never goes up,
 on a longest path are also resynthesised under a depth bound (``improve_depth``).
 
 For AIG the passes come in stages (windows from the tables, then cones of up to ten leaves
-refactored, ``improve_refactor``, then AND trees balanced, ``improve_balance``, then the searches,
-then the don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16 inputs),
-each tried once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
-output is symmetric (``improve_symmetric``, every basis) and by a Shannon decomposition of its
+refactored, ``improve_refactor``, then four-leaf cuts rewritten in place one at a time, moves of
+no gain included, ``improve_rewrite``, then AND trees balanced, ``improve_balance``, then the
+searches, then the don't-cares of four-leaf windows, ``improve_dc``, for circuits of at most 16
+inputs), each tried once the ones before gain nothing. The circuit is also rebuilt by counting its inputs when every
+output is symmetric (``constructive.symmetric_circuit``, every basis) and by a Shannon decomposition of its
 outputs (the first circuit of exact synthesis, ``constructive.first_circuit``, AIG of 5 to 8
 inputs); each start is descended in turn, the smallest
 first, and the smallest result kept.
@@ -54,8 +55,9 @@ from . import (
     improve_depth,
     improve_refactor,
     improve_resub,
-    improve_symmetric,
+    improve_rewrite,
 )
+from .encoding import Expired
 from .improve_graph import Window, cuts, depth, levels, members, readers, rebuild
 from .improve_graph import freed as freed_together
 from .search import BASES, synthesize_tables
@@ -497,18 +499,41 @@ def _fresh_starts(n: int, net: Net, deadline: float | None, basis: str) -> list[
     if basis == "AIG" and _DECOMPOSED_INPUTS[0] <= n <= _DECOMPOSED_INPUTS[1]:
         tables = [np.array([v >> x & 1 for x in range(1 << n)], dtype=np.bool_) for v in values]
         found.append(constructive.first_circuit(n, tables, basis, deadline))
-    found.append(improve_symmetric.symmetric(n, values, deadline, basis == "AIG"))
+    found.append(_symmetric_start(n, values, deadline, basis))
     # A start much larger than the circuit given rarely ends smaller, and its passes take the time.
     return [start for start in found if start is not None and len(start[0]) <= _GROWTH * len(net[0])]
 
 
+def _symmetric_start(n: int, values: Sequence[int], deadline: float | None, basis: str) -> Net | None:
+    """The outputs' circuit by counting the ones (``constructive.symmetric_circuit``), or None when
+    one is not symmetric in all n inputs."""
+    if n < 2:
+        return None
+    build = constructive.Builder(n, basis)
+    lits: list[Output] = []
+    try:
+        for j, value in enumerate(values):
+            whole = np.frombuffer(value.to_bytes(max(1, (1 << n) // 8), "little"), dtype=np.uint8)
+            bits = np.unpackbits(whole, bitorder="little")[: 1 << n].astype(np.bool_)
+            lit = constructive.symmetric_circuit(build, bits, deadline, seed=j)
+            if lit is None:
+                return None
+            lits.append(lit)
+    except Expired:
+        return None
+    gates, outputs = constructive.prune(n, build.gates, lits)
+    return rebuild(n, gates, outputs, aig=basis == "AIG")
+
+
 def _stages(basis: str, by_depth: bool, n: int) -> dict[bool, list[str]]:
     """The stages of the passes, without and with the searches from the first pass: windows from the
-    tables alone, cones refactored and AND trees balanced (AIG), the searches, the don't-cares (AIG
-    of at most 16 inputs; taken early, those block exact rewrites that gain more)."""
+    tables alone, cones refactored, cuts rewritten in place and AND trees balanced (AIG; rewriting
+    after refactoring: taken first, its moves of no gain lead to poorer fixed points), the
+    searches, the don't-cares (AIG of at most 16 inputs; taken early, those block exact rewrites
+    that gain more)."""
     if basis != "AIG":
         return {False: ["searches"], True: ["searches"]}
-    later = [] if by_depth else ["refactor", "balance"]
+    later = [] if by_depth else ["refactor", "rewrite", "balance"]
     dont_cares = ["don't-cares"] if not by_depth and n <= improve_resub.MAX_INPUTS else []
     return {False: ["tables", *later, "searches", *dont_cares], True: ["searches", *later, *dont_cares]}
 
@@ -598,7 +623,9 @@ def improve(
                 name = names[eager][stage]
                 improver.searching, improver.dont_cares = name != "tables", name == "don't-cares"
                 counts["passes"] += 1
-                if name == "refactor":
+                if name == "rewrite":
+                    step = improve_rewrite.rewrite(n, current, deadline)
+                elif name == "refactor":
                     step = improve_refactor.refactor(n, current, deadline)
                 elif name == "balance":
                     step = improve_balance.balance(n, current, deadline)
