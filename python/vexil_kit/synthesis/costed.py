@@ -45,6 +45,8 @@ class Encoding(encoding.Encoding):
     """The clauses for ``k`` gates of ``basis`` over ``n`` inputs computing ``outputs`` exactly."""
 
     basis: str = "BGC"
+    FIRST_ROW = 0
+    TABLE_BITS = (0, 1, 2, 3)
 
     def __post_init__(self) -> None:
         n, k = self.n, self.k
@@ -114,38 +116,11 @@ class Encoding(encoding.Encoding):
                 self.clauses.append([-s, *is_not_a])
 
     def _distinct(self) -> None:
-        """No gate computes a constant, an input or what another gate computes (a smallest circuit
-        needs none: a gate reading a constant is an operand, its complement or a constant)."""
-        n, k = self.n, self.k
-        rows = range(1 << n)
-        add = self.clauses.append
-        for i in range(k):
-            self.check()
-            value = self.value[i]
-            add([value[t] for t in rows])
-            add([-value[t] for t in rows])
-            for v in range(n):
-                add([value[t] if not t >> v & 1 else -value[t] for t in rows])
-            for j in range(i):
-                self.check()
-                other = self.value[j]
-                differs = []
-                for t in rows:
-                    d = self._new()
-                    add([-d, value[t], other[t]])
-                    add([-d, -value[t], -other[t]])
-                    differs.append(d)
-                add(differs)
-
-    def decode(self, model: list[int]) -> tuple[list[tuple[int, int, int]], list[int]]:
-        true = {v for v in model if v > 0}
-        gates = []
-        for i in range(self.k):
-            pair = next(p for s, p in zip(self.select[i], self.pairs[i], strict=True) if s in true)
-            op = sum(1 << bit for bit in range(4) if self.table[i][bit] in true)
-            gates.append((op, pair[0], pair[1]))
-        nodes = [self.n + next(i for i in range(self.k) if self.chosen[h][i] in true) for h in range(len(self.outputs))]
-        return gates, nodes
+        """As for normal gates, and no gate is the constant 1 either (a gate reading a constant is
+        an operand, its complement or a constant)."""
+        super()._distinct()
+        for value in self.value:
+            self.clauses.append([-value[t] for t in range(1 << self.n)])
 
 
 def lift(n: int, gates: Sequence[Gate], outputs: Sequence[Lit], basis: str) -> tuple[list[Gate], list[Lit]]:

@@ -39,6 +39,7 @@ import dataclasses
 import itertools
 import time
 from collections.abc import Sequence
+from typing import ClassVar
 
 import numpy as np
 import numpy.typing as npt
@@ -238,6 +239,10 @@ class Encoding:
                     here.append(s)
             earlier += here
 
+    #: The first input row a gate has a variable for (normal gates are 0 on row 0), and its table bits.
+    FIRST_ROW: ClassVar[int] = 1
+    TABLE_BITS: ClassVar[tuple[int, ...]] = (1, 2, 3)
+
     def _distinct(self) -> None:
         """In a smallest circuit no gate computes a constant, a variable or what another gate computes.
 
@@ -245,7 +250,7 @@ class Encoding:
         Normal gates are 0 on the all-zero row and so never the complement of one another.
         """
         n, k = self.n, self.k
-        rows = range(1, 1 << n)
+        rows = range(self.FIRST_ROW, 1 << n)
         add = self.clauses.append
         for i in range(k):
             self.check()
@@ -270,7 +275,7 @@ class Encoding:
         gates = []
         for i in range(self.k):
             pair = next(p for s, p in zip(self.select[i], self.pairs[i], strict=True) if s in true)
-            op = sum(1 << bit for bit in (1, 2, 3) if self.table[i][bit] in true)
+            op = sum(1 << bit for bit in self.TABLE_BITS if self.table[i][bit] in true)
             gates.append((op, pair[0], pair[1]))
         nodes = [self.n + next(i for i in range(self.k) if self.chosen[h][i] in true) for h in range(len(self.outputs))]
         return gates, nodes
