@@ -19,7 +19,6 @@ gates (``zero_gain``: when its size, depth and sum of levels went down).
 
 from __future__ import annotations
 
-import functools
 import time
 from collections.abc import Sequence
 
@@ -29,6 +28,7 @@ import numpy.typing as npt
 from ..circuit_parts import Gate, Output
 from . import aig4, constructive, factoring
 from .improve_graph import cuts, freed, gate_table, levels, members, readers, rebuild, variable_tables
+from .memo import Memo
 
 #: Leaves of a refactored cone: 2**12 rows is still quick to simulate and to cover.
 MAX_LEAVES = 10
@@ -226,9 +226,7 @@ class _Sweep:
         return True
 
 
-@functools.lru_cache(maxsize=16)
-def _variables(k: int) -> tuple[int, ...]:
-    return tuple(variable_tables(k))
+_variables = Memo(lambda k: tuple(variable_tables(k)), 16)
 
 
 def cone_table(n: int, gates: Sequence[Gate], root: int, leaves: Sequence[int]) -> int:
@@ -274,8 +272,7 @@ def _decompositions(bits: npt.NDArray[np.bool_]) -> list[Program]:
     return found
 
 
-@functools.lru_cache(maxsize=1 << 14)
-def _programs(table: int, k: int) -> list[Program]:
+def _make_programs(table: int, k: int) -> list[Program]:
     """Replacements of a table over k leaves: its factored forms, and for four leaves or fewer the
     proven smallest AIG."""
     found = []
@@ -290,6 +287,9 @@ def _programs(table: int, k: int) -> list[Program]:
         if known is not None:
             found.append(net_program(known[0], known[1], k, 4))
     return found
+
+
+_programs = Memo(_make_programs, 1 << 14)
 
 
 def refactor(

@@ -14,7 +14,6 @@ same sweep and in later stages, find gains that the first structure hid.
 
 from __future__ import annotations
 
-import functools
 import itertools
 import time
 from collections.abc import Sequence
@@ -26,6 +25,7 @@ from ..circuit_parts import Gate, Output
 from . import aig4, factoring
 from .aig_incremental import Aig
 from .improve_refactor import Program, _programs, net_program
+from .memo import Memo
 
 #: Cuts kept a node (besides the node itself).
 CUT_LIMIT = 64
@@ -49,9 +49,7 @@ class _TooDear(Exception):
     """A structure costs more than allowed."""
 
 
-@functools.lru_cache(maxsize=1 << 14)
-def _forms(table: int, k: int) -> list[tuple[factoring.Expr, bool]]:
-    return factoring.forms(table, k)
+_forms = Memo(factoring.forms, 1 << 14)
 
 
 #: The (permutation, input complements) of four inputs and the row of the class's table that each
@@ -69,8 +67,7 @@ _WEIGHTS = np.int64(1) << np.arange(16, dtype=np.int64)
 OPTIMA_LIMIT = 12
 
 
-@functools.lru_cache(maxsize=1 << 14)
-def _optima(table: int, k: int) -> list[Program]:
+def _make_optima(table: int, k: int) -> list[Program]:
     """The proven optimum of the function's class on the function's leaves, under every renaming of
     the inputs that the function's symmetries allow (they share different pairs of leaves)."""
     spread = sum(1 << x for x in range(16) if table >> (x & ((1 << k) - 1)) & 1)
@@ -89,6 +86,9 @@ def _optima(table: int, k: int) -> list[Program]:
             if len(found) >= OPTIMA_LIMIT:
                 return list(found.values())
     return list(found.values())
+
+
+_optima = Memo(_make_optima, 1 << 14)
 
 
 def _literal(value: Sequence[int | None], lit: Output) -> int | None:
