@@ -14,11 +14,11 @@ FULL = (1 << (1 << N)) - 1
 OPS = {"B2": (8, 2, 4, 6, 14), "AIG": (8, 2, 4, 14)}
 
 
-def apply(op, a, b):
+def apply(op, a, b, full=FULL):
     out = 0
     for bit in range(4):
         if op >> bit & 1:
-            out |= (a if bit & 1 else ~a) & (b if bit & 2 else ~b) & FULL
+            out |= (a if bit & 1 else ~a) & (b if bit & 2 else ~b) & full
     return out
 
 
@@ -95,14 +95,6 @@ def least_pair_sizes(n, ops, most):
     """{(table, table, depth bound): least gates} of two outputs (each up to complement, a node, an
     input or a constant) over all circuits of at most ``most`` normal gates on n inputs."""
     full = (1 << (1 << n)) - 1
-
-    def gate(op, a, b):
-        out = 0
-        for bit in range(4):
-            if op >> bit & 1:
-                out |= (a if bit & 1 else ~a) & (b if bit & 2 else ~b) & full
-        return out
-
     best = {}
     seen = set()
 
@@ -122,7 +114,7 @@ def least_pair_sizes(n, ops, most):
         if len(tables) - n == most:
             return
         for (a, b), op in itertools.product(itertools.combinations(range(len(tables)), 2), ops):
-            grow([*tables, gate(op, tables[a], tables[b])], [*levels, max(levels[a], levels[b]) + 1])
+            grow([*tables, apply(op, tables[a], tables[b], full)], [*levels, max(levels[a], levels[b]) + 1])
 
     inputs = [sum(1 << x for x in range(1 << n) if x >> v & 1) for v in range(n)]
     grow(inputs, [0] * n)

@@ -68,19 +68,7 @@ class Encoding(encoding.Encoding):
                     add([-f[bit] if op >> bit & 1 else f[bit] for bit in range(4)])
             self._canonical_not(i)
             add(list(self.select[i]))
-        for h, table in enumerate(self.outputs):
-            add(list(self.chosen[h]))
-            for i in range(k):
-                self.check()
-                c = self.chosen[h][i]
-                for t in rows:
-                    v = self.value[i][t]
-                    add([-c, v if table[t] else -v])
-        if len(self.outputs) == 1 and k:
-            add([self.chosen[0][k - 1]])
-        self._used()
-        self.increasing = [self._pairs_increase(i) for i in range(k - 1)]
-        self._distinct()
+        self._outputs_and_cuts()
         for sigma in self.symmetries:
             self._least_under(sigma)
 

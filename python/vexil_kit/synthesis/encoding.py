@@ -83,12 +83,24 @@ class Encoding:
             if self.and_only:
                 add([-f[1], -f[2], f[3]])  # not XOR
             add(list(self.select[i]))
+        self._outputs_and_cuts()
+        self._no_reapplication()
+        for sigma in self.symmetries:
+            self._least_under(sigma)
+        if self.and_only:
+            for mask in self.negations:
+                self._least_table_under(mask)
+
+    def _outputs_and_cuts(self) -> None:
+        """Each output is one of the gates on every row kept; the cuts of any basis closed under
+        renaming the inputs: every gate used, adjacent independent gates increasing, distinct gates."""
+        k, add = self.k, self.clauses.append
         for h, table in enumerate(self.outputs):
             add(list(self.chosen[h]))
             for i in range(k):
                 self.check()
                 c = self.chosen[h][i]
-                for t in rows:
+                for t in range(self.FIRST_ROW, 1 << self.n):
                     v = self.value[i][t]
                     add([-c, v if table[t] else -v])
         if len(self.outputs) == 1 and k:
@@ -97,12 +109,6 @@ class Encoding:
         # Per adjacent pair of gates: the same clauses serve the whole search and every split.
         self.increasing = [self._pairs_increase(i) for i in range(k - 1)]
         self._distinct()
-        self._no_reapplication()
-        for sigma in self.symmetries:
-            self._least_under(sigma)
-        if self.and_only:
-            for mask in self.negations:
-                self._least_table_under(mask)
 
     def _new(self) -> int:
         self.count += 1
