@@ -1,7 +1,7 @@
-"""Implementation costs of the 4-bit catalogue S-boxes by exact synthesis, resumable, into
+"""Implementation costs of the 4- and 5-bit catalogue S-boxes by exact synthesis, resumable, into
 bench/data/sbox_costs.json, and the page docs/sbox-costs.md made from it.
 
-For each permutation of the catalogue with n = m = 4: the multiplicative complexity (AND gates, XOR
+For each permutation of the catalogue with n = m = 4 or 5: the multiplicative complexity (AND gates, XOR
 and NOT free: basis "MC"), the number of two-input gates (basis "B2", every gate of two inputs
 costs 1, complements of inputs and outputs free), and the bitslice gate complexity and gate
 complexity (bases "BGC" and "GC", where a NOT is a gate), each searched up to --seconds, with the
@@ -32,11 +32,11 @@ PAGE = ROOT / "docs" / "sbox-costs.md"
 
 
 def boxes(names: list[str] | None) -> list[str]:
-    """The 4-bit permutations of the catalogue, or those named."""
+    """The 4- and 5-bit permutations of the catalogue, or those named."""
     chosen = []
     for name in VectorialFunction.catalogue():
         box = VectorialFunction.named(name)
-        if box.n == box.m == 4 and box.is_permutation() and (names is None or name in names):
+        if box.n == box.m and box.n in (4, 5) and box.is_permutation() and (names is None or name in names):
             chosen.append(name)
     return chosen
 
@@ -69,9 +69,9 @@ def search(name: str, basis: str, seconds: float, earlier: dict | None, floor: i
     shallowest = None
     if basis == "DEPTH":
         shallowest = earlier["least_depth"] if earlier else least_depth(box)
-        found = synthesize_tables(4, tables, "B2", time_limit=seconds, at_least=at_least, max_depth=shallowest)
+        found = synthesize_tables(box.n, tables, "B2", time_limit=seconds, at_least=at_least, max_depth=shallowest)
     else:
-        found = synthesize_tables(4, tables, basis, time_limit=seconds, at_least=at_least)
+        found = synthesize_tables(box.n, tables, basis, time_limit=seconds, at_least=at_least)
     spent = found.seconds + (earlier["seconds"] if earlier else 0.0)
     if (
         earlier is not None
@@ -117,14 +117,14 @@ def cost_text(entry: dict | None) -> str:
 
 def write_page(results: dict) -> None:
     lines = [
-        "# Implementation costs of the 4-bit catalogue S-boxes",
+        "# Implementation costs of the 4- and 5-bit catalogue S-boxes",
         "",
         "Written by `bench/bench_sbox_costs.py` from `bench/data/sbox_costs.json`. MC is the multiplicative",
         "complexity (the fewest AND gates of a circuit of AND, XOR and NOT gates, XOR and NOT free); B2 is the",
         "fewest two-input gates of any kind (complemented inputs and outputs free). A bold value is proven",
         "optimal by exact synthesis (SAT); `a–b` is a search stopped by its time limit, with the proven lower",
         "bound a and the best circuit found b. The time is that of all runs of the search together. Class is",
-        "the S-box's affine class (`affine_class()`, `docs/sbox-classes.md`). MC is the same for every member",
+        "a 4-bit S-box's affine class (`affine_class()`, `docs/sbox-classes.md`). MC is the same for every member",
         "of a class (affine maps cost no AND gate), so the members of one class must agree, a check on the",
         "searches (and a search stopped early is settled by a member proven optimal); the gate counts are not",
         "affine invariants. The depth is that of the B2 circuit found, not a least depth.",
@@ -132,7 +132,7 @@ def write_page(results: dict) -> None:
         "Least depth is the least depth of a B2 circuit of the whole S-box, proven (the deepest of the",
         "coordinates' least depths: each coordinate is refuted at one level less, and separate circuits",
         "side by side are as deep as the deepest); beside it, the fewest B2 gates of a circuit of that depth",
-        "(`synthesize(max_depth=D)` over the four outputs together, bounds as above, from at least the B2",
+        "(`synthesize(max_depth=D)` over all outputs together, bounds as above, from at least the B2",
         "lower bound).",
         "",
         'Stoffelen (FSE 2016, "Optimizing S-box implementations for several criteria using SAT solvers"),',
@@ -149,8 +149,10 @@ def write_page(results: dict) -> None:
     ]
     for name, entry in results.items():
         box = VectorialFunction.named(name)
-        found = box.affine_class()
-        label = found.label + (f" ({found.name})" if found.name else "")
+        label = "—"
+        if box.n == 4:
+            found = box.affine_class()
+            label = found.label + (f" ({found.name})" if found.name else "")
         costs = " | ".join(
             f"{cost_text(entry.get(basis))} | {entry[basis]['seconds'] if basis in entry else '—'}"
             for basis in ("MC", "B2", "BGC", "GC")
@@ -171,7 +173,7 @@ def main() -> None:
         help="comma-separated bases: MC, B2, BGC, GC, DEPTH (B2 within the least depth)",
     )
     parser.add_argument(
-        "--boxes", default=None, help="comma-separated catalogue names (all 4-bit ones by default; none: the page only)"
+        "--boxes", default=None, help="comma-separated catalogue names (all 4- and 5-bit ones by default; none: the page only)"
     )
     args = arguments(parser, {"seconds": 30.0, "bases": "MC", "boxes": "PRESENT"})
     results = json.loads(DATA.read_text()) if DATA.exists() else {}

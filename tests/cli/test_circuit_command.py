@@ -42,3 +42,17 @@ def test_a_depth_bound_is_kept_or_refused(tmp_path, capsys, depth, status):
         assert f"within depth {depth}: 4 gates, optimal" in capsys.readouterr().err
     else:
         assert "within depth 2" in capsys.readouterr().err and not target.exists()
+
+
+@pytest.mark.parametrize(
+    "sbox, options",
+    [("sbox:PRESENT", ["--basis", "MC"]), ("sbox:[0,1,3,2,7,6,4,5]", []), ("sbox:[3,0,1,2]", ["--max-depth", "2"])],
+)
+def test_an_sbox_gets_one_circuit_for_all_its_coordinates(tmp_path, capsys, sbox, options):
+    from vexil_kit.cli.vectorial import parse
+
+    target = tmp_path / "s.bench"
+    assert main(["circuit", sbox, *options, "-o", str(target)]) == 0
+    written = Circuit.from_bench(target.read_text())
+    assert written.to_function() == parse(sbox)
+    assert "optimal" in capsys.readouterr().err

@@ -1,4 +1,5 @@
-"""`vexil circuit FUNCTION`: a smallest circuit of a function over a gate basis, by exact synthesis;
+"""`vexil circuit FUNCTION`: a smallest circuit of a function over a gate basis, by exact synthesis
+(FUNCTION may also be an S-box, sbox:NAME or sbox:[...], whose coordinates share the circuit);
 `vexil circuit improve FILE`: a circuit file made smaller (``circuit_improve``)."""
 
 from __future__ import annotations
@@ -8,7 +9,7 @@ import time
 from typing import Any
 
 from ..synthesis.search import Synthesis
-from . import circuit_improve, functions
+from . import circuit_improve, functions, vectorial
 from .circuit_output import FORMATS, write
 from .progress import say
 
@@ -17,8 +18,8 @@ def add_parser(commands: Any) -> None:
     """Adds the `circuit` subcommand to the subparsers of the main parser."""
     cir = commands.add_parser(
         "circuit",
-        help="a smallest circuit of a function (exact synthesis; docs/circuits.md)",
-        epilog=functions.FORMS,
+        help="a smallest circuit of a function or an S-box (exact synthesis; docs/circuits.md)",
+        epilog=f"{functions.FORMS} An S-box is {vectorial.FORM}: one circuit computes all its coordinates.",
     )
     cir.add_argument("function", metavar="FUNCTION")
     cir.add_argument(
@@ -39,7 +40,7 @@ def add_parser(commands: Any) -> None:
         "--max-depth",
         type=int,
         metavar="D",
-        help="the smallest circuit at most D gates deep (one output, B2/XAG/AIG, up to six variables)",
+        help="the smallest circuit at most D gates deep (B2/XAG/AIG, up to six variables)",
     )
     cir.add_argument(
         "--time-limit", type=float, metavar="S", help="stop after S seconds with the best circuit and the bounds"
@@ -71,7 +72,10 @@ def run(args: argparse.Namespace) -> int:
         return circuit_improve.run(args)
     if args.file is not None:
         raise ValueError(f"vexil circuit FUNCTION takes no FILE ({args.file!r}); vexil circuit improve FILE does")
-    _, f = functions.parse_function(args.function)
+    if args.function.startswith(vectorial.PREFIX):
+        f: Any = vectorial.parse(args.function)
+    else:
+        _, f = functions.parse_function(args.function)
     if args.time_limit is not None and not args.time_limit >= 0:
         raise ValueError(f"--time-limit takes a nonnegative number of seconds, not {args.time_limit}")
     started = time.monotonic()
