@@ -697,7 +697,8 @@ def equivalence(
     complete M is checked on every point of the graph with every translation. Two quadratic APN
     functions are searched through their ortho-derivatives instead (see ``ortho_derivative``). For CCZ
     with n <= 6 and n + m <= 12, a search still running after a quarter of a second first compares the
-    Gamma- and Delta-ranks (``gamma_rank``), which tell apart some pairs the spectra do not.
+    Gamma- and Delta-ranks (``gamma_rank``), which tell apart some pairs the spectra do not. A CCZ
+    search from a permutation takes turns with the EA search from its inverse (``_through_inverse``).
     """
     name = KINDS.get(kind)
     if name is None:
@@ -745,13 +746,57 @@ def equivalence(
             return A, a, B, b, (0,) * m
         if seconds:
             seconds = max(seconds - (time.monotonic() - start), 1e-3)
+    inverse = kind == "ccz" and n == m and _is_permutation(f)
+    deadline = time.monotonic() + seconds if seconds else None
+    budget = _INVERSE_TRY
     with reporter(progress, f"{kind}_equivalent") as report:
-        outcome, rows, c = _native.sbox_equivalence(name, f, m, g, seconds, progress=report)
-    if outcome == "timed out":
-        raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
-    if rows is None or c is None:
-        return None
-    return _maps(kind, f, g, n, m, rows, c)
+        while True:
+            if inverse:
+                # Both searches are exact, but only the CCZ one can refute: they take turns, with budgets
+                # growing fourfold, so the quicker one answers at most about five times later than alone.
+                found = _through_inverse(f, g, n, _within(budget, deadline), report)
+                if found is not None:
+                    return found
+            left = _within(budget, deadline) if inverse else seconds
+            outcome, rows, c = _native.sbox_equivalence(name, f, m, g, left, progress=report)
+            if outcome != "timed out":
+                return None if rows is None or c is None else _maps(kind, f, g, n, m, rows, c)
+            if not inverse or (deadline is not None and time.monotonic() >= deadline):
+                raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
+            budget *= 4
+
+
+def _within(budget: float, deadline: float | None) -> float:
+    """``budget`` seconds, or what is left before ``deadline`` when that is less (never 0: no limit)."""
+    if deadline is None:
+        return budget
+    return max(min(budget, deadline - time.monotonic()), 1e-3)
+
+
+#: Seconds of EA search between f^-1 and g before the CCZ search proper.
+_INVERSE_TRY = 2.0
+
+
+def _through_inverse(f: Words, g: Words, n: int, seconds: float, report: Any = None) -> tuple[Any, ...] | None:
+    """A CCZ map from the permutation f to g through f's inverse, or None when a short search finds none.
+
+    Swapping the halves of every point, (x, y) -> (y, x), takes the graph of f onto that of f^-1, so
+    f is CCZ-equivalent to every function EA-equivalent to f^-1; the EA search keeps more structure
+    than the CCZ one and often settles quickly what the CCZ search would take long over (a
+    permutation of few Walsh values against its inverse, above all). A None decides nothing.
+    """
+    inverse = np.empty_like(f)
+    inverse[f] = np.arange(len(f), dtype=f.dtype)
+    if np.array_equal(inverse, g):
+        rows, c = [1 << i for i in range(2 * n)], 0
+    else:
+        outcome, rows, c = _native.sbox_equivalence(KINDS["ea"], inverse, n, g, seconds, progress=report)
+        if rows is None or c is None:
+            return None
+    low = (1 << n) - 1
+    # L o swap: bit i of L(swap p) is the parity of row_i & swap(p), that is of swap(row_i) & p.
+    swapped = [(row & low) << n | row >> n for row in rows]
+    return _maps("ccz", f, g, n, n, swapped, c)
 
 
 def _is_permutation(table: Words) -> bool:

@@ -154,6 +154,15 @@ def test_the_inverse_of_x3_is_ccz_equivalent_to_it():
     assert found is not None and satisfies("ccz", f, f.inverse(), found)
 
 
+def test_an_ea_image_of_the_inverse_is_found_ccz_equivalent():
+    # x**5 over GF(2**7) has Walsh values 0 and 16 only, which starve the CCZ search's colours; the EA
+    # search between the inverse and g keeps the two halves apart and settles it.
+    f = VectorialFunction.power(7, 5)
+    g = transform("ea", f.inverse(), random.Random(5))
+    found = f.ccz_equivalent(g, time_limit=120)
+    assert found is not None and satisfies("ccz", f, g, found)
+
+
 @pytest.mark.parametrize("path", ["permutations", "native"])
 def test_a_search_past_its_time_limit_raises_instead_of_answering(path):
     # x**13 and x**88 = its inverse over GF(2**7): almost bent permutations whose Walsh values are all
