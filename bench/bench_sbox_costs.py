@@ -173,7 +173,9 @@ def main() -> None:
         help="comma-separated bases: MC, B2, BGC, GC, DEPTH (B2 within the least depth)",
     )
     parser.add_argument(
-        "--boxes", default=None, help="comma-separated catalogue names (all 4- and 5-bit ones by default; none: the page only)"
+        "--boxes",
+        default=None,
+        help="comma-separated catalogue names (all 4- and 5-bit ones by default; none: the page only)",
     )
     args = arguments(parser, {"seconds": 30.0, "bases": "MC", "boxes": "PRESENT"})
     results = json.loads(DATA.read_text()) if DATA.exists() else {}
