@@ -394,6 +394,7 @@ for i in range({tries}):
     delay = whole * (0.6 + 1.2 * i / {tries})
     marks = []
     seen = False
+    expiry = time.monotonic() + delay  # before the timer's: only for a call that raised
     try:
         try:
             signal.setitimer(signal.ITIMER_REAL, delay)
