@@ -2,12 +2,14 @@
 the process still answers afterwards. Each case runs in a child process that gets a real SIGINT."""
 
 import importlib.util
+import json
 import os
 import random
 import signal
 import subprocess
 import sys
 import tempfile
+import textwrap
 import time
 from dataclasses import dataclass
 
@@ -372,3 +374,69 @@ def test_ctrl_c_at_any_moment_of_a_circuit_search():
         assert child.returncode == 0, err.read()[-3000:]
     stopped, after = map(int, out.split())
     assert stopped >= 10 and after == 4, out
+
+
+# A timer whose handler is Ctrl-C's own, sent at moments swept from mid-call to well past its end.
+# Each try stamps the timer's latest expiry and, from C (extend() appends each item as map() yields
+# it, before any bytecode runs), the moment the native call (work, no Python frame of its own)
+# returned: it must raise every Ctrl-C that came before that, and the process must see every one.
+AT_ANY_MOMENT = """
+import json, operator, signal, time
+{setup}
+signal.signal(signal.SIGALRM, signal.default_int_handler)
+def timed():
+    start = time.monotonic()
+    work()
+    return time.monotonic() - start
+whole = min(timed() for _ in range(3))
+tries = []
+for i in range({tries}):
+    delay = whole * (0.6 + 1.2 * i / {tries})
+    marks = []
+    seen = False
+    expiry = time.monotonic() + delay  # before the timer's: only for a call that raised
+    try:
+        try:
+            signal.setitimer(signal.ITIMER_REAL, delay)
+            expiry = time.monotonic() + delay  # at or after the timer's
+            marks.extend(map(operator.call, [work, time.monotonic]))
+        except KeyboardInterrupt:
+            seen = True
+        while time.monotonic() < expiry + 0.05:  # a Ctrl-C after the return comes here
+            pass
+    except KeyboardInterrupt:
+        seen = True
+    tries.append([expiry, marks[1] if len(marks) == 2 else None, seen])
+print(json.dumps(tries))
+"""
+
+
+@pytest.mark.parametrize(
+    "setup",
+    [
+        """
+        import random, vexil
+        rng = random.Random(8)
+        work = vexil.Vexil([rng.random() < 0.5 for _ in range(1 << 16)]).entropy_sets
+        """,
+        """
+        import functools
+        import numpy as np
+        from vexil_kit import _native
+        table = np.random.default_rng(0).integers(0, 2, 1 << 22, dtype=np.uint8).view(bool)
+        work = functools.partial(_native.absolute_indicator, table)
+        """,
+    ],
+    ids=["vexil, the lock held", "kit, the lock released"],
+)
+def test_ctrl_c_at_any_moment_is_raised_by_the_call_it_came_during(setup):
+    code = AT_ANY_MOMENT.format(setup=textwrap.dedent(setup), tries=80)
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr[-3000:]
+    tries = json.loads(done.stdout.splitlines()[-1])
+    assert all(seen for *_, seen in tries), tries
+    returns = [(expiry, returned) for expiry, returned, _ in tries if returned is not None]
+    # A Ctrl-C may reach the handler a little after its timer expired: 2 ms of grace.
+    kept = [(expiry, returned) for expiry, returned in returns if expiry < returned - 0.002]
+    assert kept == [], f"{len(kept)} of {len(tries)} calls returned a result after a Ctrl-C came"
+    assert 0 < len(returns) < len(tries), "the sweep must straddle the end of the call"

@@ -131,6 +131,9 @@ bool report_final(PyObject* progress, const ProgressCounter& counter) {
     return progress == nullptr || call_progress(progress, counter);
 }
 
+// PyErr_CheckSignals runs the handlers on the main thread only and answers 0 elsewhere.
+bool settle_signals() { return PyErr_Occurred() == nullptr && PyErr_CheckSignals() == 0; }
+
 }  // namespace detail
 
 }  // namespace vexil::py

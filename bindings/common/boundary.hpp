@@ -90,6 +90,12 @@ private:
 // error set when it raised.
 bool report_final(PyObject* progress, const ProgressCounter& counter);
 
+// At the end of a call that succeeded (the lock held): false, with the
+// exception set, when one is pending or a signal handler due now raises. A
+// Ctrl-C that came after the computation's last poll is then raised by the
+// call itself instead of after it returned.
+bool settle_signals();
+
 }  // namespace detail
 
 // Runs body() with the lock held; its result (a new reference), or null with
@@ -98,7 +104,9 @@ template <typename Body>
 PyObject* guarded(const FailurePolicy& policy, Body&& body) noexcept {
     try {
         const detail::PollingScope polling({true, nullptr, nullptr});
-        return body();
+        PyObject* result = body();
+        if (result == nullptr || detail::settle_signals()) return result;
+        Py_DECREF(result);
     } catch (...) {
         if (std::optional<Failure> failure = current_failure()) raise_failure(*failure, policy);
     }
@@ -124,7 +132,7 @@ bool run_unlocked(const FailurePolicy& policy, Body&& body, PyObject* progress =
         if (!failure) failure = Failure{FailureKind::stop, "a Python error escaped an unlocked computation"};
     }
     PyEval_RestoreThread(saved);
-    if (!failure) return detail::report_final(progress, counter);
+    if (!failure) return detail::report_final(progress, counter) && detail::settle_signals();
     raise_failure(*failure, policy);
     return false;
 }

@@ -14,8 +14,10 @@ PyObject* create_module() {
     if (!vexil::py::note_main_thread()) return nullptr;
     PyObject* module = PyModule_Create(&module_def);
     if (module == nullptr) return nullptr;
-    PyObject* type = vexil::py::guarded([] { return reinterpret_cast<PyObject*>(vexil::py::vexil_type()); });
-    if (type == nullptr || PyModule_AddObjectRef(module, "Vexil", type) != 0) {
+    PyObject* type = vexil::py::guarded([] { return Py_NewRef(reinterpret_cast<PyObject*>(vexil::py::vexil_type())); });
+    const bool added = type != nullptr && PyModule_AddObjectRef(module, "Vexil", type) == 0;
+    Py_XDECREF(type);
+    if (!added) {
         Py_DECREF(module);
         return nullptr;
     }

@@ -256,14 +256,19 @@ def test_threads_share_the_pool_and_get_lone_call_results():
 
 
 def test_a_stopped_loop_leaves_the_pool_usable():
+    # interrupt_main() does nothing while SIGINT is ignored, as it is in a background job of a
+    # shell and in every process started from one: the child restores Ctrl-C's handler. The
+    # function is built first, so that the timer stops the pooled loops rather than the build.
     body = """
     import signal, _thread
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     small = random_function(12, seed=7)
     expected = pooled_measures(small)
-    signal.setitimer(signal.ITIMER_REAL, 0.2)
+    big = random_function(22, seed=8)
     signal.signal(signal.SIGALRM, lambda *_: _thread.interrupt_main())
+    signal.setitimer(signal.ITIMER_REAL, 0.2)
     try:
-        random_function(22, seed=8).entropy_sets()
+        big.entropy_sets()
         stopped = False
     except KeyboardInterrupt:
         stopped = True
