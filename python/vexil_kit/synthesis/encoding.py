@@ -23,6 +23,12 @@ cut below at once, so together they keep at least one smallest circuit:
   complementing them (and pushing the inverters through) changes no pair but the table of every
   gate that reads them; the first such gate must keep the lesser table.
 
+The inputs may also be given as ``columns``, tables over the rows of the outputs, rather than the
+projections (the nodes of a circuit built before, extended by the fewest gates that compute a new
+output). A normal gate's table is 0 on row 0, so the columns must be too. Every cut above but the
+input symmetries holds there unchanged (none of them reads what the inputs compute), and "no gate
+computes an input" reads the given columns; the symmetries are not asked for.
+
 A search can also be split by levels (``level_splits``): the gates are sorted by level (an input
 is on level 0, a gate one above its higher operand), and each split fixes how many gates each level
 holds, so every gate's level. The adjacent-gate order then holds only within a level. Among the
@@ -50,7 +56,10 @@ _ROWS = ((1, 1, 0), (2, 0, 1), (3, 1, 1))  # (bit, A, B) for the three rows with
 
 @dataclasses.dataclass
 class Encoding:
-    """The clauses for ``k`` normal gates over ``n`` inputs computing ``outputs`` (normalised tables)."""
+    """The clauses for ``k`` normal gates over ``n`` inputs computing ``outputs`` (normalised tables).
+
+    The inputs are the n projections, or the tables ``columns`` when given (each 0 on row 0).
+    """
 
     n: int
     k: int
@@ -61,11 +70,20 @@ class Encoding:
     clauses: list[list[int]] = dataclasses.field(default_factory=list)
     count: int = 0
     deadline: float | None = None  # a time.monotonic() value: Expired is raised past it while building
+    # The inputs' tables over the rows, when they are not the n projections (each 0 on row 0).
+    columns: Sequence[npt.NDArray[np.bool_]] | None = None
 
     def __post_init__(self) -> None:
         n, k = self.n, self.k
-        rows = range(1, 1 << n)
-        self.value = [[0] * (1 << n) for _ in range(k)]  # value[i][t]: gate i on row t
+        self._given: list[list[bool]] | None = None
+        if self.columns is not None:
+            if len(self.columns) != n or self.symmetries or self.negations:
+                raise ValueError("give one column per input, and no input symmetries with them")
+            self._given = [[bool(x) for x in column] for column in self.columns]
+            if not n or any(column[0] or len(column) != self.row_count for column in self._given):
+                raise ValueError("every column must be 0 on row 0, all of one length")
+        rows = range(1, self.row_count)
+        self.value = [[0] * self.row_count for _ in range(k)]  # value[i][t]: gate i on row t
         for i in range(k):
             for t in rows:
                 self.value[i][t] = self._new()
@@ -91,6 +109,11 @@ class Encoding:
             for mask in self.negations:
                 self._least_table_under(mask)
 
+    @property
+    def row_count(self) -> int:
+        """The rows a gate has a value on: 2**n, or those of the given columns."""
+        return 1 << self.n if self.columns is None else len(self.columns[0])
+
     def _outputs_and_cuts(self) -> None:
         """Each output is one of the gates on every row kept; the cuts of any basis closed under
         renaming the inputs: every gate used, adjacent independent gates increasing, distinct gates."""
@@ -100,7 +123,7 @@ class Encoding:
             for i in range(k):
                 self.check()
                 c = self.chosen[h][i]
-                for t in range(self.FIRST_ROW, 1 << self.n):
+                for t in range(self.FIRST_ROW, self.row_count):
                     v = self.value[i][t]
                     add([-c, v if table[t] else -v])
         if len(self.outputs) == 1 and k:
@@ -122,7 +145,10 @@ class Encoding:
     def _node(self, node: int, t: int) -> int | bool:
         """The literal of a node's value on row t, or the value itself for an input."""
         if node < self.n:
-            return bool(t >> node & 1)
+            if self.columns is None:
+                return bool(t >> node & 1)
+            assert self._given is not None
+            return self._given[node][t]
         return self.value[node - self.n][t]
 
     def _gate(self, i: int) -> None:
@@ -130,7 +156,7 @@ class Encoding:
         f = self.table[i]
         for s, (a, b) in zip(self.select[i], self.pairs[i], strict=True):
             self.check()
-            for t in range(1, 1 << self.n):
+            for t in range(1, self.row_count):
                 x = self.value[i][t]
                 va, vb = self._node(a, t), self._node(b, t)
                 # Row (0, 0): a normal gate is 0 there.
@@ -250,20 +276,20 @@ class Encoding:
     TABLE_BITS: ClassVar[tuple[int, ...]] = (1, 2, 3)
 
     def _distinct(self) -> None:
-        """In a smallest circuit no gate computes a constant, a variable or what another gate computes.
+        """In a smallest circuit no gate computes a constant, an input or what another gate computes.
 
         The search goes up from a proven lower bound, so a circuit of k gates sought is a smallest one.
         Normal gates are 0 on the all-zero row and so never the complement of one another.
         """
         n, k = self.n, self.k
-        rows = range(self.FIRST_ROW, 1 << n)
+        rows = range(self.FIRST_ROW, self.row_count)
         add = self.clauses.append
         for i in range(k):
             self.check()
             value = self.value[i]
             add([value[t] for t in rows])
             for v in range(n):
-                add([value[t] if not t >> v & 1 else -value[t] for t in rows])
+                add([value[t] if not self._node(v, t) else -value[t] for t in rows])
             for j in range(i):
                 self.check()
                 other = self.value[j]

@@ -24,7 +24,7 @@ import numpy.typing as npt
 from .. import _arguments, _native, display, predicates, transforms
 from .. import progress as progress_module
 from ..circuits import MAX_CIRCUIT_VARS, Circuit
-from . import aig4, constructive, costed, costed_windows, depth_bounded, encoding, multiplicative
+from . import aig4, constructive, costed, costed_windows, depth_bounded, encoding, multiplicative, stacking
 
 #: The bases with free inverters: every two-input gate, AND, AND and XOR, and "MC", XAGs counted by
 #: their AND gates alone (multiplicative complexity).
@@ -408,6 +408,8 @@ def _search(
             first = constructive.first_circuit(m, reduced, basis, deadline)
             if first is not None:
                 state.offer(first, basis)
+            if basis in stacking.BASES and state.lower < (state.upper or 0):
+                _offer_stacked(state, reduced, basis, deadline, state.offer)
     upper = state.upper
     state.lower = max(state.lower, at_least if upper is None else min(at_least, upper))
     known = _known_mc_bound(m) if basis == "MC" and d == 1 else None
@@ -576,6 +578,7 @@ def _first_costed(state: _State, m: int, reduced: list[Bool], basis: str, deadli
         first = constructive.first_circuit(m, normal, free, deadline)
         if first is not None:
             offer(first)
+    _offer_stacked(state, normal, "B2", deadline, lambda found, _: offer(found))
     if deadline is None:
         seconds = _FREE_FIRST
     else:
@@ -593,9 +596,29 @@ def _first_costed(state: _State, m: int, reduced: list[Bool], basis: str, deadli
         )
 
 
+def _offer_stacked(
+    state: _State,
+    tables: list[Bool],
+    basis: str,
+    deadline: float | None,
+    offer: Callable[[tuple[list[Gate], list[Output]], str], None],
+) -> None:
+    """Several outputs of few inputs: the circuit built an output at a time by exact extensions
+    (``stacking``), sharing gates, given a bounded share of the time left."""
+    if len(tables) < 2 or state.m > stacking.MAX_INPUTS:
+        return
+    share = _STACK_FIRST if deadline is None else min(_STACK_FIRST, (deadline - time.monotonic()) * _STACK_SHARE)
+    stacked = stacking.first_circuit(state.m, tables, basis, _sooner(deadline, share))
+    if stacked is not None:
+        offer(stacked, basis)
+
+
 #: The most seconds, and the share of a time limit, the B2 search for a first circuit gets.
 _FREE_FIRST = 30.0
 _FREE_SHARE = 0.25
+#: The most seconds, and the share of the time left, the stacked first circuit of several outputs gets.
+_STACK_FIRST = 30.0
+_STACK_SHARE = 0.25
 
 
 def _below(upper: int | None, max_gates: int | None) -> int | None:
