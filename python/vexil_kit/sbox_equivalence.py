@@ -787,12 +787,12 @@ def _through_inverse(f: Words, g: Words, n: int, seconds: float, report: Any = N
     """
     inverse = np.empty_like(f)
     inverse[f] = np.arange(len(f), dtype=f.dtype)
-    if np.array_equal(inverse, g):
-        rows, c = [1 << i for i in range(2 * n)], 0
-    else:
-        outcome, rows, c = _native.sbox_equivalence(KINDS["ea"], inverse, n, g, seconds, progress=report)
-        if rows is None or c is None:
-            return None
+    rows: list[int] | None = [1 << i for i in range(2 * n)]  # the identity, when g is the inverse itself
+    c: int | None = 0
+    if not np.array_equal(inverse, g):
+        _, rows, c = _native.sbox_equivalence(KINDS["ea"], inverse, n, g, seconds, progress=report)
+    if rows is None or c is None:
+        return None
     low = (1 << n) - 1
     # L o swap: bit i of L(swap p) is the parity of row_i & swap(p), that is of swap(row_i) & p.
     swapped = [(row & low) << n | row >> n for row in rows]
