@@ -38,6 +38,14 @@ import numpy.typing as npt
 
 from . import _native, registry
 from .progress import Progress, reporter
+from .sbox_graph_maps import (
+    INVERSE_TRY,
+    KINDS,
+    apply_matrix,
+    is_permutation,
+    read_maps,
+    through_inverse,
+)
 
 __all__ = ["affine_equivalent", "apply_matrix", "invariants", "linear_equivalent"]
 
@@ -48,15 +56,6 @@ Words = npt.NDArray[np.uint32]
 _Array = npt.NDArray[np.int64]
 #: A table of ints: a sequence or an integer NumPy array.
 Table = Sequence[int] | npt.NDArray[np.integer[Any]]
-
-
-def apply_matrix(rows: Sequence[int], x: int) -> int:
-    """The product A.x over GF(2) for A given as row ints (bit j of rows[i] is the entry (i, j)).
-
-    >>> apply_matrix((0b01, 0b11), 0b10)    # rows (1 0) and (1 1) on x = (x0, x1) = (0, 1)
-    2
-    """
-    return sum((((row & x).bit_count() & 1) << i) for i, row in enumerate(rows))
 
 
 def _rows(table: Sequence[int], n: int) -> Matrix:
@@ -508,47 +507,8 @@ def _extend(
 
 # -- Equivalences of (n, m)-functions, as maps of their graphs (the native search) ----------------------
 
-#: The kinds of equivalence the native search decides, by the name its entry takes.
-KINDS = {"linear": "linear", "affine": "affine", "ea": "extended_affine", "ccz": "ccz"}
-
 #: The largest n + m the native search takes (both Walsh tables, 2**(n + m) words, are held).
 MAX_GRAPH_BITS = 20
-
-
-def _apply_all(rows: Sequence[int], xs: npt.NDArray[np.uint64]) -> npt.NDArray[np.uint64]:
-    """A.x for every x of ``xs`` at once (row ints as in ``apply_matrix``)."""
-    out = np.zeros(len(xs), dtype=np.uint64)
-    for i, row in enumerate(rows):
-        out |= (np.bitwise_count(xs & np.uint64(row)) & np.uint64(1)).astype(np.uint64) << np.uint64(i)
-    return out
-
-
-def _inverse_rows(rows: Sequence[int]) -> Matrix:
-    """The inverse of an invertible square matrix of row ints, by Gauss-Jordan elimination."""
-    size = len(rows)
-    work, inverse = list(rows), [1 << i for i in range(size)]
-    for column in range(size):
-        pivot = next(i for i in range(column, size) if work[i] >> column & 1)
-        work[column], work[pivot] = work[pivot], work[column]
-        inverse[column], inverse[pivot] = inverse[pivot], inverse[column]
-        for i in range(size):
-            if i != column and work[i] >> column & 1:
-                work[i] ^= work[column]
-                inverse[i] ^= inverse[column]
-    return tuple(inverse)
-
-
-def _product(left: Sequence[int], right: Sequence[int]) -> Matrix:
-    """The product of two matrices of row ints: row j of left.right is the XOR of the rows k of
-    ``right`` where row j of ``left`` has bit k."""
-    out = []
-    for row in left:
-        value = 0
-        for k, other in enumerate(right):
-            if row >> k & 1:
-                value ^= other
-        out.append(value)
-    return tuple(out)
 
 
 def spectra(table: Words, n: int, m: int, kind: str) -> dict[str, Any]:
@@ -698,7 +658,7 @@ def equivalence(
     functions are searched through their ortho-derivatives instead (see ``ortho_derivative``). For CCZ
     with n <= 6 and n + m <= 12, a search still running after a quarter of a second first compares the
     Gamma- and Delta-ranks (``gamma_rank``), which tell apart some pairs the spectra do not. A CCZ
-    search from a permutation takes turns with the EA search from its inverse (``_through_inverse``).
+    search from a permutation takes turns with the EA search from its inverse (``through_inverse``).
     """
     name = KINDS.get(kind)
     if name is None:
@@ -721,7 +681,7 @@ def equivalence(
         # pairs: a short search goes first, and only one that runs past it is refuted by the ranks if it can.
         outcome, rows, c = _native.sbox_equivalence(name, f, m, g, min(seconds or _FIRST_TRY, _FIRST_TRY))
         if outcome != "timed out":
-            return None if rows is None or c is None else _maps(kind, f, g, n, m, rows, c)
+            return None if rows is None or c is None else read_maps(kind, f, g, n, m, rows, c)
         if _ranks_differ(f, g, n, m):
             return None
         if seconds:
@@ -730,7 +690,7 @@ def equivalence(
         # An affine map is an EA map with C = 0, and its searches keep more of the structure: a short
         # try first often finds maps the EA search would take longer over (a "none" here decides nothing).
         budget = min(seconds or 2.0, 2.0)
-        permutations = n == m <= MAX_EQUIVALENCE_BITS and _is_permutation(f) and _is_permutation(g)
+        permutations = n == m <= MAX_EQUIVALENCE_BITS and is_permutation(f) and is_permutation(g)
         found: tuple[Any, ...] | None = None
         if permutations:
             try:
@@ -740,27 +700,27 @@ def equivalence(
         else:
             outcome, rows, c = _native.sbox_equivalence("affine", f, m, g, budget)
             if rows is not None and c is not None:
-                found = _maps("affine", f, g, n, m, rows, c)
+                found = read_maps("affine", f, g, n, m, rows, c)
         if found is not None:
             A, a, B, b = found
             return A, a, B, b, (0,) * m
         if seconds:
             seconds = max(seconds - (time.monotonic() - start), 1e-3)
-    inverse = kind == "ccz" and n == m and _is_permutation(f)
+    inverse = kind == "ccz" and n == m and is_permutation(f)
     deadline = time.monotonic() + seconds if seconds else None
-    budget = _INVERSE_TRY
+    budget = INVERSE_TRY
     with reporter(progress, f"{kind}_equivalent") as report:
         while True:
             if inverse:
                 # Both searches are exact, but only the CCZ one can refute: they take turns, with budgets
                 # growing fourfold, so the quicker one answers at most about five times later than alone.
-                found = _through_inverse(f, g, n, _within(budget, deadline), report)
+                found = through_inverse(f, g, n, _within(budget, deadline), report)
                 if found is not None:
                     return found
             left = _within(budget, deadline) if inverse else seconds
             outcome, rows, c = _native.sbox_equivalence(name, f, m, g, left, progress=report)
             if outcome != "timed out":
-                return None if rows is None or c is None else _maps(kind, f, g, n, m, rows, c)
+                return None if rows is None or c is None else read_maps(kind, f, g, n, m, rows, c)
             if not inverse or (deadline is not None and time.monotonic() >= deadline):
                 raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
             budget *= 4
@@ -773,36 +733,6 @@ def _within(budget: float, deadline: float | None) -> float:
     return max(min(budget, deadline - time.monotonic()), 1e-3)
 
 
-#: Seconds of EA search between f^-1 and g before the CCZ search proper.
-_INVERSE_TRY = 2.0
-
-
-def _through_inverse(f: Words, g: Words, n: int, seconds: float, report: Any = None) -> tuple[Any, ...] | None:
-    """A CCZ map from the permutation f to g through f's inverse, or None when a short search finds none.
-
-    Swapping the halves of every point, (x, y) -> (y, x), takes the graph of f onto that of f^-1, so
-    f is CCZ-equivalent to every function EA-equivalent to f^-1; the EA search keeps more structure
-    than the CCZ one and often settles quickly what the CCZ search would take long over (a
-    permutation of few Walsh values against its inverse, above all). A None decides nothing.
-    """
-    inverse = np.empty_like(f)
-    inverse[f] = np.arange(len(f), dtype=f.dtype)
-    rows: list[int] | None = [1 << i for i in range(2 * n)]  # the identity, when g is the inverse itself
-    c: int | None = 0
-    if not np.array_equal(inverse, g):
-        _, rows, c = _native.sbox_equivalence(KINDS["ea"], inverse, n, g, seconds, progress=report)
-    if rows is None or c is None:
-        return None
-    low = (1 << n) - 1
-    # L o swap: bit i of L(swap p) is the parity of row_i & swap(p), that is of swap(row_i) & p.
-    swapped = [(row & low) << n | row >> n for row in rows]
-    return _maps("ccz", f, g, n, n, swapped, c)
-
-
-def _is_permutation(table: Words) -> bool:
-    return bool(np.array_equal(np.sort(table), np.arange(len(table), dtype=table.dtype)))
-
-
 def _ortho_derivative(table: Words, m: int) -> Words | None:
     """The ortho-derivative of a quadratic APN function, None for the others."""
     try:
@@ -810,30 +740,3 @@ def _ortho_derivative(table: Words, m: int) -> Words | None:
     except ValueError:
         return None
     return pi
-
-
-def _maps(kind: str, f: Words, g: Words, n: int, m: int, rows: list[int], c: int) -> tuple[Any, ...]:
-    """The maps of ``kind`` read from L (rows) and c, checked on every input."""
-    low = (1 << n) - 1
-    xs = np.arange(1 << n, dtype=np.uint64)
-    points = xs | f.astype(np.uint64) << np.uint64(n)
-    image = _apply_all(rows, points) ^ np.uint64(c)
-    order = np.argsort(image & np.uint64(low))
-    if not (np.array_equal(image[order] & np.uint64(low), xs) and np.array_equal(image[order] >> np.uint64(n), g)):
-        raise AssertionError("the native search returned a map that does not take one graph to the other")
-    if kind == "ccz":
-        return tuple(rows), c
-    p, q, r = [row & low for row in rows[:n]], [row & low for row in rows[n:]], [row >> n for row in rows[n:]]
-    a_matrix = _inverse_rows(p)
-    a = apply_matrix(a_matrix, c & low)
-    c_matrix = _product(q, a_matrix)
-    b = apply_matrix(q, a) ^ (c >> n)
-    mapped = _apply_all(r, f[_apply_all(a_matrix, xs) ^ np.uint64(a)].astype(np.uint64))
-    mapped ^= _apply_all(c_matrix, xs) ^ np.uint64(b)
-    if not np.array_equal(mapped, g) or (kind != "ea" and any(c_matrix)) or (kind == "linear" and a | b):
-        raise AssertionError("the maps read from the native search do not give g")
-    if kind == "ea":
-        return a_matrix, a, tuple(r), b, c_matrix
-    if kind == "affine":
-        return a_matrix, a, tuple(r), b
-    return a_matrix, tuple(r)
