@@ -42,6 +42,7 @@ from .sbox_graph_maps import (
     INVERSE_TRY,
     KINDS,
     apply_matrix,
+    inverse_table,
     is_permutation,
     read_maps,
     through_inverse,
@@ -706,22 +707,22 @@ def equivalence(
             return A, a, B, b, (0,) * m
         if seconds:
             seconds = max(seconds - (time.monotonic() - start), 1e-3)
-    inverse = kind == "ccz" and n == m and is_permutation(f)
+    inverse = inverse_table(f) if kind == "ccz" and n == m and is_permutation(f) else None
     deadline = time.monotonic() + seconds if seconds else None
     budget = INVERSE_TRY
     with reporter(progress, f"{kind}_equivalent") as report:
         while True:
-            if inverse:
+            if inverse is not None:
                 # Both searches are exact, but only the CCZ one can refute: they take turns, with budgets
                 # growing fourfold, so the quicker one answers at most about five times later than alone.
-                found = through_inverse(f, g, n, _within(budget, deadline), report)
+                found = through_inverse(f, inverse, g, n, _within(budget, deadline), report)
                 if found is not None:
                     return found
-            left = _within(budget, deadline) if inverse else seconds
+            left = seconds if inverse is None else _within(budget, deadline)
             outcome, rows, c = _native.sbox_equivalence(name, f, m, g, left, progress=report)
             if outcome != "timed out":
                 return None if rows is None or c is None else read_maps(kind, f, g, n, m, rows, c)
-            if not inverse or (deadline is not None and time.monotonic() >= deadline):
+            if inverse is None or (deadline is not None and time.monotonic() >= deadline):
                 raise TimeoutError(f"{kind} equivalence not decided within time_limit = {time_limit} s")
             budget *= 4
 

@@ -99,16 +99,24 @@ def read_maps(kind: str, f: Words, g: Words, n: int, m: int, rows: list[int], c:
 INVERSE_TRY = 2.0
 
 
-def through_inverse(f: Words, g: Words, n: int, seconds: float, report: Any = None) -> tuple[Any, ...] | None:
-    """A CCZ map from the permutation f to g through f's inverse, or None when a short search finds none.
+def inverse_table(f: Words) -> Words:
+    """The table of the inverse of the permutation f."""
+    inverse = np.empty_like(f)
+    inverse[f] = np.arange(len(f), dtype=f.dtype)
+    return inverse
+
+
+def through_inverse(
+    f: Words, inverse: Words, g: Words, n: int, seconds: float, report: Any = None
+) -> tuple[Any, ...] | None:
+    """A CCZ map from the permutation f to g through f's inverse (``inverse_table``), or None when a
+    short search finds none.
 
     Swapping the halves of every point, (x, y) -> (y, x), takes the graph of f onto that of f^-1, so
     f is CCZ-equivalent to every function EA-equivalent to f^-1; the EA search keeps more structure
     than the CCZ one and often settles quickly what the CCZ search would take long over (a
     permutation of few Walsh values against its inverse, above all). A None decides nothing.
     """
-    inverse = np.empty_like(f)
-    inverse[f] = np.arange(len(f), dtype=f.dtype)
     rows: list[int] | None = [1 << i for i in range(2 * n)]  # the identity, when g is the inverse itself
     c: int | None = 0
     if not np.array_equal(inverse, g):

@@ -26,7 +26,7 @@ from collections.abc import Sequence
 import numpy as np
 import numpy.typing as npt
 
-from ..circuits import MAX_CIRCUIT_VARS, Circuit
+from ..circuits import MAX_CIRCUIT_VARS, Circuit, evaluate
 from . import aig4, constructive, encoding
 
 Gate = tuple[int, int, int]
@@ -118,7 +118,7 @@ def first_circuit(
     ]
     if improve and gates:
         gates, lits = _improved(m, gates, lits, basis, deadline)
-    if not all(np.array_equal(c, t) for c, t in zip(simulate(m, gates, lits), given, strict=True)):
+    if not np.array_equal(evaluate(m, gates, lits), np.array(given)):
         raise RuntimeError("internal error: the stacked circuit computes something else")
     return gates, lits
 
@@ -339,16 +339,6 @@ def _apply(op: int, a: Bool, b: Bool) -> Bool:
         if op >> bit & 1:
             out |= (a if bit & 1 else ~a) & (b if bit & 2 else ~b)
     return out
-
-
-def simulate(m: int, gates: Sequence[Gate], lits: Sequence[Lit]) -> list[Bool]:
-    """The table of each output literal of a gate list over m inputs."""
-    rows = np.arange(1 << m, dtype=np.int64)
-    tables = [(rows >> v & 1).astype(np.bool_) for v in range(m)]
-    for op, a, b in gates:
-        tables.append(_apply(op, tables[a], tables[b]))
-    zero = np.zeros(1 << m, dtype=np.bool_)
-    return [(zero if node is None else tables[node]) ^ negated for node, negated in lits]
 
 
 def _improved(
